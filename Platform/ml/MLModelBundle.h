@@ -1,0 +1,42 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "Platform/ml/MLModelDescription.h"
+#include "Platform/ml/ThreadPools.h"
+
+namespace platform {
+
+// A compiled model on disk: a folder "Name.mlmodelc" holding "coremldata.bin" (a JSON document
+// that describes the model and names the engine that runs it) and, for TorchScript models,
+// "model.pt" whose forward takes the inputs by feature name and returns a dictionary of named
+// outputs.
+//
+//   { "format": "rarivoredu-mlmodel", "formatVersion": 1,
+//     "engine": "torchscript" | "in-process", "inProcessName": "...", "threads": "blas" | "torch",
+//     "inputs":  [ { "name": "audio_signal", "type": "multiArray", "dataType": "float32",
+//                    "shape": [1, 240000], "sizeRanges": [[1, 1], [1, 240000]], "optional": false } ],
+//     "outputs": [ ... ], "metadata": { "key": "value" } }
+struct MLModelBundle {
+    enum class Engine { torchScript, inProcess };
+
+    static constexpr const char* descriptionFileName = "coremldata.bin";
+    static constexpr const char* torchScriptFileName = "model.pt";
+
+    MLModelDescription description;
+    Engine engine = Engine::torchScript;
+    std::string inProcessName;
+    ThreadingPreference threading = ThreadingPreference::blasWide;
+
+    // Reads a bundle's description; throws NSError (domain of the model runtime, code io) when
+    // the folder or its description file is missing or malformed.
+    static MLModelBundle read(const std::filesystem::path& folder);
+    // Creates the folder when needed and writes the description file (not the model itself).
+    void write(const std::filesystem::path& folder) const;
+
+    std::string toJSON() const;
+    static MLModelBundle fromJSON(const std::string& text);  // throws NSError
+};
+
+}  // namespace platform

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Configures and builds one flavour of the project.
+#   scripts/build.sh [release|asan]   (default: release)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+flavour="${1:-release}"
+jobs="${PARLOQUIN_JOBS:-$(nproc)}"
+case "$flavour" in
+  release)
+    cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build build/release -j "$jobs"
+    ;;
+  asan)
+    # The sanitizer build carries the tests; the benchmarks measure the release build only.
+    cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPARLOQUIN_SANITIZE=ON \
+          -DPARLOQUIN_BUILD_BENCH=OFF >/dev/null
+    cmake --build build/asan -j "$jobs"
+    ;;
+  *)
+    echo "usage: $0 [release|asan]" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs every Debian package Parloquin needs to build, run and test.
+# Idempotent: packages already present are skipped by apt.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  cmake ninja-build g++ pkg-config git
+  # model runtime
+  libtorch-dev libopenblas0-pthread libopenblas-dev
+  # audio
+  libsndfile1-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
+  libsoxr-dev libpulse-dev pulseaudio pulseaudio-utils sox
+  # network, log, text
+  libcurl4-openssl-dev libcpp-httplib-dev libsystemd-dev nlohmann-json3-dev
+  libcld2-dev libicu-dev
+  # desktop
+  qt6-base-dev qt6-svg-dev libqt6svg6 libx11-dev libxi-dev libxtst-dev
+  xvfb xauth x11-utils trayer dbus dbus-x11 xdotool imagemagick
+  # speech synthesis
+  libespeak-ng-dev espeak-ng-data
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update
+$SUDO apt-get install -y --no-install-recommends "${missing[@]}"
