@@ -11,6 +11,7 @@ packages=(
   # audio
   libsndfile1-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libsoxr-dev libpulse-dev pulseaudio pulseaudio-utils sox
+  ffmpeg  # writes the audio test fixtures (tests/fixtures/audio/make-fixtures.sh)
   # network, log, text
   libcurl4-openssl-dev libcpp-httplib-dev libsystemd-dev nlohmann-json3-dev
   libcld2-dev libicu-dev
