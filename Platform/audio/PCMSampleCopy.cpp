@@ -51,6 +51,7 @@ Integer toInteger(float value) noexcept {
 
 void readChannel(const AVAudioPCMBuffer& buffer, AVAudioChannelCount channel, AVAudioFrameCount first,
                  AVAudioFrameCount count, float* destination) noexcept {
+    if (count == 0) return;
     switch (buffer.format().commonFormat()) {
         case AVAudioCommonFormat::pcmFormatFloat32:
             if (const float* run = contiguousFloatChannel(buffer, channel)) {
@@ -80,6 +81,7 @@ void readChannel(const AVAudioPCMBuffer& buffer, AVAudioChannelCount channel, AV
 
 void writeChannel(AVAudioPCMBuffer& buffer, AVAudioChannelCount channel, AVAudioFrameCount first,
                   AVAudioFrameCount count, const float* source) noexcept {
+    if (count == 0) return;
     switch (buffer.format().commonFormat()) {
         case AVAudioCommonFormat::pcmFormatFloat32:
             if (float* run = contiguousFloatChannel(buffer, channel)) {

@@ -14,6 +14,25 @@ constexpr AVAudioFrameCount chunkFrames = 4096;
 
 }  // namespace
 
+void SndfileDecoder::deinterleave(const float* source, float* const* channels, AVAudioFrameCount at,
+                                  AVAudioFrameCount frames) const {
+    if (channels_ == 2) {
+        float* __restrict left = channels[0] + at;
+        float* __restrict right = channels[1] + at;
+        for (AVAudioFrameCount i = 0; i < frames; ++i) {
+            left[i] = source[2 * i];
+            right[i] = source[2 * i + 1];
+        }
+        return;
+    }
+    const std::size_t stride = channels_;
+    for (AVAudioChannelCount c = 0; c < channels_; ++c) {
+        float* __restrict destination = channels[c] + at;
+        const float* from = source + c;
+        for (AVAudioFrameCount i = 0; i < frames; ++i) destination[i] = from[i * stride];
+    }
+}
+
 std::unique_ptr<SndfileDecoder> SndfileDecoder::open(const std::filesystem::path& path) {
     SF_INFO info{};
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
@@ -47,10 +66,7 @@ AVAudioFrameCount SndfileDecoder::read(float* const* channels, AVAudioFrameCount
         } else {
             const AVAudioFrameCount step = std::min(count - done, chunkFrames);
             got = sf_readf_float(file_, interleaved_.data(), step);
-            for (AVAudioChannelCount c = 0; c < channels_; ++c) {
-                float* destination = channels[c] + offset + done;
-                for (sf_count_t i = 0; i < got; ++i) destination[i] = interleaved_[i * channels_ + c];
-            }
+            deinterleave(interleaved_.data(), channels, offset + done, got > 0 ? static_cast<AVAudioFrameCount>(got) : 0);
         }
         if (got <= 0) {
             const int error = sf_error(file_);

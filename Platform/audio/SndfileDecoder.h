@@ -25,6 +25,7 @@ public:
 private:
     SndfileDecoder(sf_private_tag* file, std::filesystem::path path, double sampleRate,
                    AVAudioChannelCount channels, AVAudioFramePosition length);
+    void deinterleave(const float* source, float* const* channels, AVAudioFrameCount at, AVAudioFrameCount frames) const;
 
     sf_private_tag* file_;
     std::filesystem::path path_;

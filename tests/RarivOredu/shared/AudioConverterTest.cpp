@@ -251,6 +251,42 @@ TEST(AudioConverter, FileErrorsPassThroughUnchanged) {
     }
 }
 
+// A CAF header whose data runs to the end of the file: 8-bit mono at 8 kHz, one frame per byte.
+std::string cafHeaderWithOpenEndedData() {
+    std::string h = "caff";
+    auto be = [&h](std::uint64_t v, int bytes) {
+        for (int i = bytes - 1; i >= 0; --i) h.push_back(static_cast<char>(v >> (8 * i)));
+    };
+    be(1, 2);
+    be(0, 2);
+    h += "desc";
+    be(32, 8);
+    be(0x40BF400000000000ull, 8);  // 8000.0 as a big-endian double
+    h += "lpcm";
+    be(0, 4);   // big-endian integers
+    be(1, 4);   // bytes per packet
+    be(1, 4);   // frames per packet
+    be(1, 4);   // channels
+    be(8, 4);   // bits per channel
+    h += "data";
+    be(~0ull, 8);  // size unknown: up to the end of the file
+    be(0, 4);      // edit count
+    return h;
+}
+
+TEST(AudioConverter, AFileLongerThanABufferCanHoldIsRefusedNotCutShort) {
+    testsupport::TemporaryDirectory dir;
+    const auto path = dir.write("long.caf", cafHeaderWithOpenEndedData());
+    // 2^32 + 100 frames of silence, without writing them: a sparse file.
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) + (std::uint64_t{1} << 32) + 100);
+    try {
+        AudioConverter().resampleAudioFile(path);
+        FAIL() << "converted";
+    } catch (const AudioConverterError& error) {
+        EXPECT_EQ(error.kind(), AudioConverterError::Kind::failedToCreateBuffer);
+    }
+}
+
 TEST(AudioConverter, AWavItWroteReadsBackSampleForSample) {
     testsupport::TemporaryDirectory dir;
     const auto tone = testsupport::sine(440, 16000, 1600, 1.0f);
