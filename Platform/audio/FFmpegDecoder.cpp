@@ -38,7 +38,7 @@ void silenceLibrary() {
 std::unique_ptr<FFmpegDecoder> FFmpegDecoder::open(const std::filesystem::path& path) {
     silenceLibrary();
     std::unique_ptr<FFmpegDecoder> decoder(new FFmpegDecoder(path));
-    if (!decoder->start()) return nullptr;
+    if (!decoder->start(true)) return nullptr;
     return decoder;
 }
 
@@ -52,7 +52,7 @@ FFmpegDecoder::~FFmpegDecoder() {
     avformat_close_input(&format_);
 }
 
-bool FFmpegDecoder::start() {
+bool FFmpegDecoder::start(bool countUnknownLength) {
     int rc = avformat_open_input(&format_, path_.c_str(), nullptr, nullptr);
     if (rc < 0) return false;
     rc = avformat_find_stream_info(format_, nullptr);
@@ -81,19 +81,20 @@ bool FFmpegDecoder::start() {
     pending_.resize(channels_);
     pendingPointers_.resize(channels_);
 
-    if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
+    // A duration guessed from the bit rate can fall short of the audio; only a stated one counts.
+    const bool stated = format_->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
+    if (stated && stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
         length_ = av_rescale_q(stream->duration, stream->time_base, AVRational{1, rate});
-        // A duration the container states (not one guessed from the bit rate) also marks where the
-        // audio ends: the decoder's padding after it is not part of the recording.
-        if (format_->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE) end_ = length_;
-    } else if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0) {
+        // It also marks where the audio ends: the decoder's padding after it is not part of the recording.
+        end_ = length_;
+    } else if (stated && format_->duration != AV_NOPTS_VALUE && format_->duration > 0) {
         length_ = av_rescale(format_->duration, rate, AV_TIME_BASE);
-    } else {
+    } else if (countUnknownLength) {
         // The container does not tell: count by decoding, then start again from the top.
         AVAudioFramePosition total = 0;
         while (decodeNext()) total += pendingFrames_;
         FFmpegDecoder fresh(path_);
-        if (!fresh.start()) return false;
+        if (!fresh.start(false)) return false;
         std::swap(format_, fresh.format_);
         std::swap(codec_, fresh.codec_);
         std::swap(packet_, fresh.packet_);

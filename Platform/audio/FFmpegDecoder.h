@@ -31,7 +31,7 @@ public:
 
 private:
     explicit FFmpegDecoder(std::filesystem::path path);
-    bool start();
+    bool start(bool countUnknownLength);
     // Decodes the next frame into pending_; false at the end of the stream.
     bool decodeNext();
     void convertFrame();

@@ -26,6 +26,8 @@ struct Fixture {
 const Fixture fixtures[] = {
     {"tone440.wav", 22050, 1, 4410},  {"tone440.aiff", 11025, 2, 2205}, {"tone440.caf", 8000, 1, 2000},
     {"tone440.mp3", 44100, 2, 22050}, {"tone440.m4a", 48000, 2, 24000},
+    // No length in the file: it is counted by decoding, priming included.
+    {"tone440.aac", 32000, 1, 17408},
 };
 
 std::vector<float> channelOf(const AVAudioPCMBuffer& buffer, AVAudioChannelCount channel) {
