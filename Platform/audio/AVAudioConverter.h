@@ -30,8 +30,9 @@ enum class AVAudioConverterOutputStatus : int {
 };
 
 // Asked for input whenever the converter needs some; the packet count is a hint. The converter
-// keeps the returned buffer until it has used all of it, across calls if need be.
-// A block that captures only references does not allocate when wrapped.
+// keeps the returned buffer until it has used all of it, across calls if need be; an empty
+// buffer is no input, and the block is asked again. A block capturing no more than two
+// references is held without allocating.
 using AVAudioConverterInputBlock = std::function<std::shared_ptr<const AVAudioPCMBuffer>(
     AVAudioPacketCount inNumberOfPackets, AVAudioConverterInputStatus& outStatus)>;
 

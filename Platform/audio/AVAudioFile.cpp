@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <string>
 #include <system_error>
@@ -35,8 +34,9 @@ void checkReadable(const std::filesystem::path& path) {
     std::ifstream probe(path, std::ios::binary);
     if (!probe) {
         const int code = errno;
-        throw AVAudioError::make(AVAudioError::fileNotReadable, "Cannot open the audio file " + quoted(path) + ": " +
-                                                                    std::strerror(code != 0 ? code : EACCES) + ".");
+        throw AVAudioError::make(AVAudioError::fileNotReadable,
+                                 "Cannot open the audio file " + quoted(path) + ": " +
+                                     std::generic_category().message(code != 0 ? code : EACCES) + ".");
     }
     if (std::filesystem::file_size(path, error) == 0 && !error) {
         throw AVAudioError::make(AVAudioError::unsupportedFile, "The audio file " + quoted(path) + " is empty.");
