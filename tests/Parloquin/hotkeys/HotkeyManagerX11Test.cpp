@@ -75,17 +75,13 @@ TEST_F(HotkeyManagerX11Test, ShiftCommandSpaceIsOnePressWhileHeldThenARelease) {
         if (e.type == KeyPress && e.xkey.keycode == XTestKeyboard::kSpace) ++serverPresses;
     });
     keyboard.setFastAutoRepeat();
-    keyboard.press(XTestKeyboard::kLeftShift);
-    keyboard.press(XTestKeyboard::kLeftSuper);
-    keyboard.press(XTestKeyboard::kSpace);
+    keyboard.press({XTestKeyboard::kLeftShift, XTestKeyboard::kLeftSuper, XTestKeyboard::kSpace});
     ASSERT_TRUE(waitUntil([&] { return serverPresses >= 4; })) << "the server never repeated the held keys";
     drainEventLoop();
     EXPECT_EQ(presses, 1);
     EXPECT_EQ(releases, 0);
 
-    keyboard.release(XTestKeyboard::kSpace);
-    keyboard.release(XTestKeyboard::kLeftSuper);
-    keyboard.release(XTestKeyboard::kLeftShift);
+    keyboard.release({XTestKeyboard::kSpace, XTestKeyboard::kLeftSuper, XTestKeyboard::kLeftShift});
     EXPECT_TRUE(seen(1, 1));
     connection->removeListener(listener);
 }
@@ -103,12 +99,8 @@ TEST_F(HotkeyManagerX11Test, CombinationHeldByAnotherClient) {
     ASSERT_TRUE(manager->hasEventTap());
 
     // The tap sees the combination although the other client grabs it.
-    keyboard.press(XTestKeyboard::kLeftShift);
-    keyboard.press(XTestKeyboard::kLeftSuper);
-    keyboard.press(XTestKeyboard::kSpace);
-    keyboard.release(XTestKeyboard::kSpace);
-    keyboard.release(XTestKeyboard::kLeftSuper);
-    keyboard.release(XTestKeyboard::kLeftShift);
+    keyboard.press({XTestKeyboard::kLeftShift, XTestKeyboard::kLeftSuper, XTestKeyboard::kSpace});
+    keyboard.release({XTestKeyboard::kSpace, XTestKeyboard::kLeftSuper, XTestKeyboard::kLeftShift});
     EXPECT_TRUE(seen(1, 1));
 }
 
@@ -179,9 +171,7 @@ TEST_F(HotkeyManagerX11Test, WithoutPermissionsTheFallbackShortcutWorks) {
 
     keyboard.press(XTestKeyboard::kLeftAlt);
     keyboard.release(XTestKeyboard::kLeftAlt);
-    keyboard.press(XTestKeyboard::kLeftShift);
-    keyboard.press(XTestKeyboard::kLeftSuper);
-    keyboard.press(XTestKeyboard::kSpace);
+    keyboard.press({XTestKeyboard::kLeftShift, XTestKeyboard::kLeftSuper, XTestKeyboard::kSpace});
     keyboard.release(XTestKeyboard::kSpace);
     keyboard.releaseAll();
     EXPECT_TRUE(seen(1, 1));

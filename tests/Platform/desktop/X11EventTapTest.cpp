@@ -96,9 +96,7 @@ TEST_F(X11EventTapTest, KeysBecomeKeyDownAndKeyUpWithTheHeldModifiers) {
     std::vector<std::string> events;
     auto t = tap(kKeys, events);
     t->setEnabled(true);
-    keyboard.press(XTestKeyboard::kLeftShift);
-    keyboard.press(XTestKeyboard::kLeftSuper);
-    keyboard.press(XTestKeyboard::kSpace);
+    keyboard.press({XTestKeyboard::kLeftShift, XTestKeyboard::kLeftSuper, XTestKeyboard::kSpace});
     keyboard.press(XTestKeyboard::kSpace);  // the key is already down: a repeat
     keyboard.release(XTestKeyboard::kLeftShift);
     keyboard.release(XTestKeyboard::kSpace);

@@ -41,14 +41,10 @@ protected:
     }
 
     void pressShiftSuperSpace() {
-        keyboard.press(XTestKeyboard::kLeftShift);
-        keyboard.press(XTestKeyboard::kLeftSuper);
-        keyboard.press(XTestKeyboard::kSpace);
+        keyboard.press({XTestKeyboard::kLeftShift, XTestKeyboard::kLeftSuper, XTestKeyboard::kSpace});
     }
     void releaseShiftSuperSpace() {
-        keyboard.release(XTestKeyboard::kSpace);
-        keyboard.release(XTestKeyboard::kLeftSuper);
-        keyboard.release(XTestKeyboard::kLeftShift);
+        keyboard.release({XTestKeyboard::kSpace, XTestKeyboard::kLeftSuper, XTestKeyboard::kLeftShift});
     }
 
     XTestKeyboard keyboard;

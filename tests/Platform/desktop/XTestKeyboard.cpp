@@ -37,6 +37,14 @@ void XTestKeyboard::release(unsigned keycode) {
     down_.erase(keycode);
 }
 
+void XTestKeyboard::press(std::initializer_list<unsigned> keycodes) {
+    for (unsigned keycode : keycodes) press(keycode);
+}
+
+void XTestKeyboard::release(std::initializer_list<unsigned> keycodes) {
+    for (unsigned keycode : keycodes) release(keycode);
+}
+
 void XTestKeyboard::releaseAll() {
     auto keys = down_;
     for (unsigned keycode : keys) release(keycode);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <set>
 
 typedef struct _XDisplay Display;
@@ -20,6 +21,9 @@ public:
 
     void press(unsigned keycode);
     void release(unsigned keycode);
+    // Several keys in the order given, as a hand would.
+    void press(std::initializer_list<unsigned> keycodes);
+    void release(std::initializer_list<unsigned> keycodes);
     void releaseAll();
     // Lets the server repeat held keys quickly, so a test sees repeats without waiting long.
     void setFastAutoRepeat();
