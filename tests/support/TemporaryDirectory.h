@@ -1,48 +1,36 @@
 #pragma once
 
-#include <atomic>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <stdexcept>
 #include <string>
-#include <string_view>
-
-#include <unistd.h>
+#include <system_error>
 
 namespace testsupport {
 
-// A fresh directory under the system's temporary folder, removed with everything in it.
+// A fresh folder below $TMPDIR (or /tmp), removed with everything in it at the end of the test.
 class TemporaryDirectory {
 public:
     TemporaryDirectory() {
-        static std::atomic<int> counter{0};
-        path_ = std::filesystem::temp_directory_path() /
-                ("parloquin-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/parloquin-test-XXXXXX";
+        if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed for " + pattern);
+        path_ = pattern;
     }
     ~TemporaryDirectory() {
         std::error_code ignored;
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
         std::filesystem::remove_all(path_, ignored);
     }
     TemporaryDirectory(const TemporaryDirectory&) = delete;
     TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-
-    std::filesystem::path write(const std::string& name, std::string_view bytes) const {
-        const auto file = path_ / name;
-        std::ofstream out(file, std::ios::binary);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        return file;
-    }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
 private:
     std::filesystem::path path_;
 };
-
-inline std::string readBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 }  // namespace testsupport

@@ -10,6 +10,7 @@
 #include "Platform/audio/AVAudioFile.h"
 #include "Platform/audio/PCMSampleCopy.h"
 #include "tests/support/AudioSignals.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TemporaryDirectory.h"
 
 namespace platform {
@@ -136,7 +137,7 @@ TEST(AVAudioFile, FilesThatAreNotAudioGiveAClearError) {
         if (c.name == "folder.wav") {
             std::filesystem::create_directory(path);
         } else if (c.name != "missing.wav") {
-            path = dir.write(c.name, c.bytes);
+            path = testsupport::writeFile(dir / c.name, c.bytes);
         }
         try {
             AVAudioFile file(path);
@@ -153,7 +154,8 @@ TEST(AVAudioFile, FilesThatAreNotAudioGiveAClearError) {
 TEST(AVAudioFile, AFileWeMayNotReadSaysSo) {
     if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
     testsupport::TemporaryDirectory dir;
-    const auto path = dir.write("locked.wav", testsupport::readBytes(testsupport::audioFixture("tone440.wav")));
+    const auto path =
+        testsupport::writeFile(dir / "locked.wav", testsupport::readBytes(testsupport::audioFixture("tone440.wav")));
     ::chmod(path.c_str(), 0);
     try {
         AVAudioFile file(path);
@@ -176,7 +178,7 @@ TEST(AVAudioFile, DamageInsideTheAudioDataKeepsWhatDecodes) {
         };
         for (const auto& [variant, damaged] : variants) {
             SCOPED_TRACE(std::string(name) + " " + variant);
-            const auto path = dir.write(variant, damaged);
+            const auto path = testsupport::writeFile(dir / variant, damaged);
             try {
                 AVAudioFile file(path);
                 auto buffer = AVAudioPCMBuffer::make(file.processingFormat(), static_cast<AVAudioFrameCount>(file.length()));

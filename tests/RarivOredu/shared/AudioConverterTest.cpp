@@ -11,6 +11,7 @@
 #include "RarivOredu/shared/AudioConverterError.h"
 #include "RarivOredu/shared/AudioWAV.h"
 #include "tests/support/AudioSignals.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TemporaryDirectory.h"
 
 namespace rarivoredu {
@@ -236,8 +237,8 @@ TEST(AudioConverter, FileErrorsPassThroughUnchanged) {
     const AudioConverter converter;
     const std::pair<std::filesystem::path, long> cases[] = {
         {dir.path() / "missing.m4a", platform::AVAudioError::fileNotFound},
-        {dir.write("empty.wav", ""), platform::AVAudioError::unsupportedFile},
-        {dir.write("notes.wav", "Not a sound in here.\n"), platform::AVAudioError::unsupportedFile},
+        {testsupport::writeFile(dir / "empty.wav", ""), platform::AVAudioError::unsupportedFile},
+        {testsupport::writeFile(dir / "notes.wav", "Not a sound in here.\n"), platform::AVAudioError::unsupportedFile},
     };
     for (const auto& [path, code] : cases) {
         SCOPED_TRACE(path.string());
@@ -276,7 +277,7 @@ std::string cafHeaderWithOpenEndedData() {
 
 TEST(AudioConverter, AFileLongerThanABufferCanHoldIsRefusedNotCutShort) {
     testsupport::TemporaryDirectory dir;
-    const auto path = dir.write("long.caf", cafHeaderWithOpenEndedData());
+    const auto path = testsupport::writeFile(dir / "long.caf", cafHeaderWithOpenEndedData());
     // 2^32 + 100 frames of silence, without writing them: a sparse file.
     std::filesystem::resize_file(path, std::filesystem::file_size(path) + (std::uint64_t{1} << 32) + 100);
     try {
@@ -291,7 +292,7 @@ TEST(AudioConverter, AWavItWroteReadsBackSampleForSample) {
     testsupport::TemporaryDirectory dir;
     const auto tone = testsupport::sine(440, 16000, 1600, 1.0f);
     const auto bytes = AudioWAV::data(tone, 16000.0);
-    const auto path = dir.write("tone.wav", std::string(bytes.begin(), bytes.end()));
+    const auto path = testsupport::writeFile(dir / "tone.wav", std::string(bytes.begin(), bytes.end()));
 
     platform::LogCapture log;
     const auto samples = AudioConverter().resampleAudioFile(path);
