@@ -21,7 +21,12 @@ function(parloquin_test target)
     set(ARG_TIMEOUT 300)
   endif()
   set(env "PARLOQUIN_SOURCE_DIR=${PROJECT_SOURCE_DIR}" ${ARG_ENVIRONMENT})
+  set(extra)
+  if("x11" IN_LIST ARG_LABELS)
+    # One X server per run: tests that press keys or grab them must not overlap.
+    list(APPEND extra RESOURCE_LOCK x11_display)
+  endif()
   gtest_discover_tests(${target}
     DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${env}")
+    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${env}" ${extra})
 endfunction()

@@ -11,6 +11,7 @@ packages=(
   # audio
   libsndfile1-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libsoxr-dev libpulse-dev pulseaudio pulseaudio-utils sox
+  ffmpeg  # writes the audio test fixtures (tests/fixtures/audio/make-fixtures.sh)
   # network, log, text
   libcurl4-openssl-dev libcpp-httplib-dev libsystemd-dev nlohmann-json3-dev
   libcld2-dev libicu-dev
@@ -21,6 +22,8 @@ packages=(
   libespeak-ng-dev espeak-ng-data
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
+  # a German locale, so that tests can check that files and reports ignore the user's locale
+  locales
 )
 
 missing=()
@@ -30,12 +33,15 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
-
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update
-$SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+
+if [ ${#missing[@]} -gt 0 ]; then
+  $SUDO apt-get update
+  $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+if ! locale -a 2>/dev/null | grep -ix 'de_DE.utf8' >/dev/null; then
+  $SUDO localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
+fi

@@ -11,7 +11,8 @@ scripts/build.sh asan
 jobs="${PARLOQUIN_TEST_JOBS:-$(nproc)}"
 scripts/test-session.sh ctest --test-dir build/release --output-on-failure -j "$jobs"
 
-export ASAN_OPTIONS="detect_leaks=0:strict_init_order=1:detect_stack_use_after_return=0"
+export ASAN_OPTIONS="detect_leaks=1:strict_init_order=1"
+export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 scripts/test-session.sh ctest --test-dir build/asan -L unit --output-on-failure -j "$jobs"
 echo "All tests passed."

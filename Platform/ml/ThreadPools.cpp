@@ -35,16 +35,21 @@ thread_local int currentTorchThreads = 0;
 }  // namespace
 
 int ThreadPools::wideWidth() {
-    const unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : static_cast<int>(n);
+    // hardware_concurrency() reads sysfs on every call; the answer does not change.
+    static const int width = [] {
+        const unsigned n = std::thread::hardware_concurrency();
+        return n == 0 ? 1 : static_cast<int>(n);
+    }();
+    return width;
 }
 
 void ThreadPools::applyForCurrentThread(ThreadingPreference preference) {
     static const int torchOverride = environmentWidth("RARIVOREDU_TORCH_THREADS");
     static const int blasOverride = environmentWidth("RARIVOREDU_BLAS_THREADS");
+    static const int wide = wideWidth();
     const bool blasWide = preference == ThreadingPreference::blasWide;
-    const int torchWidth = torchOverride ? torchOverride : (blasWide ? 1 : wideWidth());
-    const int blasWidth = blasOverride ? blasOverride : (blasWide ? wideWidth() : 1);
+    const int torchWidth = torchOverride ? torchOverride : (blasWide ? 1 : wide);
+    const int blasWidth = blasOverride ? blasOverride : (blasWide ? wide : 1);
 
     if (currentTorchThreads != torchWidth) {
         at::set_num_threads(torchWidth);

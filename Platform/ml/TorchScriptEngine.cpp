@@ -46,7 +46,9 @@ at::Tensor tensorView(const MLMultiArray& array) {
 MLMultiArrayPtr wrapTensor(const at::Tensor& tensor, const MLFeatureDescription* feature) {
     const MLMultiArrayDataType type = feature && feature->multiArrayConstraint ? feature->multiArrayConstraint->dataType
                                                                                : outputType(tensor.scalar_type());
-    auto keeper = std::make_shared<at::Tensor>(tensor.to(scalarType(type)).contiguous());
+    at::Tensor converted = tensor.scalar_type() == scalarType(type) ? tensor : tensor.to(scalarType(type));
+    if (!converted.is_contiguous()) converted = converted.contiguous();
+    auto keeper = std::make_shared<at::Tensor>(std::move(converted));
     const auto& t = *keeper;
     MLMultiArray::Shape shape(t.sizes().begin(), t.sizes().end());
     MLMultiArray::Shape strides(t.strides().begin(), t.strides().end());

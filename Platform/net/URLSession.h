@@ -1,14 +1,13 @@
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <utility>
-#include <vector>
 
 #include "Platform/net/HTTPURLResponse.h"
 #include "Platform/net/URLRequest.h"
 #include "Platform/net/URLSessionConfiguration.h"
+#include "Platform/system/Data.h"
 
 namespace platform {
 
@@ -19,7 +18,7 @@ namespace platform {
 // Safe to use from several threads at once; each call runs its own transfer and blocks.
 class URLSession {
 public:
-    using Data = std::vector<std::uint8_t>;
+    using Data = platform::Data;
 
     explicit URLSession(URLSessionConfiguration configuration = {});
 

@@ -27,13 +27,15 @@ bool ANEMemoryUtils::isAligned(const MLMultiArray& array) noexcept {
 ANEMemoryUtils::Shape ANEMemoryUtils::calculateOptimalStrides(const Shape& shape) {
     Shape strides(shape.size());
     if (shape.empty()) return strides;
+    // Sizes too large to address saturate; the allocator then refuses them.
     const std::int64_t last = shape.back();
-    std::int64_t stride = ((last + tileSize - 1) / tileSize) * tileSize;
-    if (last <= 0) stride = last;
+    std::int64_t stride = last <= 0 ? last
+                          : last > INT64_MAX - tileSize ? INT64_MAX
+                                                        : ((last + tileSize - 1) / tileSize) * tileSize;
     strides.back() = 1;
     for (std::size_t i = shape.size() - 1; i-- > 0;) {
         strides[i] = stride;
-        stride *= shape[i];
+        if (__builtin_mul_overflow(stride, shape[i], &stride)) stride = INT64_MAX;
     }
     return strides;
 }

@@ -1,29 +1,18 @@
 #include "RarivOredu/shared/AssetDownloader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <string_view>
 #include <system_error>
 
-#include "Platform/system/CocoaError.h"
+#include "Platform/system/AtomicFileWriter.h"
 #include "Platform/system/FileManager.h"
 
 namespace rarivoredu {
 namespace fs = std::filesystem;
-using platform::CocoaError;
 using platform::FileManager;
 
 namespace {
 
 bool isSuccess(int statusCode) { return statusCode >= 200 && statusCode <= 299; }
-
-platform::NSError writeError(int error, const fs::path& destination) {
-    return CocoaError::fromSystemError(std::error_code(error, std::generic_category()),
-                                       "Could not write " + destination.string(), true);
-}
 
 }  // namespace
 
@@ -33,37 +22,8 @@ AssetDownloader::Error::Error(std::string assetDescription, int statusCode)
       text_("Unexpected response (status " + std::to_string(statusCode_) + ") while downloading " + assetDescription_) {}
 
 void AssetDownloader::writeDataAtomically(const Data& data, const fs::path& destination) {
-    std::string pattern = (destination.parent_path() / ("." + destination.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) throw writeError(errno, destination);
-    const fs::path temporary = pattern;
-    auto fail = [&](int error) {
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        throw writeError(error, destination);
-    };
-    const std::uint8_t* bytes = data.data();
-    std::size_t left = data.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, bytes, left);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            fail(errno);
-        }
-        bytes += written;
-        left -= static_cast<std::size_t>(written);
-    }
-    if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0) fail(errno);
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw writeError(error, destination);
-    }
-    if (::rename(temporary.c_str(), destination.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw writeError(error, destination);
-    }
+    platform::AtomicFileWriter().replace(
+        destination, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
 }
 
 void AssetDownloader::moveReplacingItem(const fs::path& temporary, const fs::path& destination) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Platform/net/URLSession.h"
+#include "Platform/system/Data.h"
 #include "RarivOredu/shared/AppLogger.h"
 
 namespace rarivoredu {
@@ -15,7 +16,7 @@ class AssetDownloader {
 public:
     AssetDownloader() = delete;
 
-    using Data = platform::URLSession::Data;
+    using Data = platform::Data;
 
     // A download that did not answer with a 2xx status and a body.
     class Error : public std::exception {

@@ -1,3 +1,4 @@
+#include "tests/support/FolderContents.h"
 #include "tests/support/HubSandbox.h"
 
 namespace testsupport {
@@ -6,7 +7,7 @@ HubSandbox::HubSandbox() { environment_.set("RARIVOREDU_HUB_URL", hub.baseURL())
 
 std::set<std::string> HubSandbox::outsideModels() const {
     std::set<std::string> outside;
-    for (const auto& entry : TemporaryDirectory::tree(root())) {
+    for (const auto& entry : testsupport::folderContents(root())) {
         if (entry != "Models" && entry.rfind("Models/", 0) != 0) outside.insert(entry);
     }
     return outside;

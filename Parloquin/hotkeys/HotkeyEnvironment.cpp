@@ -1,0 +1,24 @@
+#include "Parloquin/hotkeys/HotkeyEnvironment.h"
+
+#include "Parloquin/hotkeys/MessageBoxAlertPresenter.h"
+#include "Parloquin/hotkeys/QtTimerScheduler.h"
+#include "Platform/desktop/X11Connection.h"
+#include "Platform/desktop/X11EventTapFactory.h"
+#include "Platform/desktop/X11EventTarget.h"
+#include "Platform/desktop/X11PermissionProbe.h"
+
+namespace parloquin {
+
+HotkeyEnvironment HotkeyEnvironment::system() {
+    auto connection = platform::X11Connection::shared();
+    HotkeyEnvironment environment;
+    environment.eventTarget = std::make_shared<platform::X11EventTarget>(connection);
+    environment.eventTaps = std::make_shared<platform::X11EventTapFactory>(connection);
+    environment.permissions = std::make_shared<platform::X11PermissionProbe>(connection);
+    environment.alerts = std::make_shared<MessageBoxAlertPresenter>();
+    environment.timers = std::make_shared<QtTimerScheduler>();
+    environment.openURL = [](const std::string&) { return false; };
+    return environment;
+}
+
+}  // namespace parloquin

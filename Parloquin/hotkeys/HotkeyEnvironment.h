@@ -1,0 +1,33 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "Parloquin/hotkeys/AlertPresenter.h"
+#include "Parloquin/hotkeys/ApplicationActivation.h"
+#include "Parloquin/hotkeys/TimerScheduler.h"
+#include "Platform/desktop/EventTapFactory.h"
+#include "Platform/desktop/EventTarget.h"
+#include "Platform/desktop/PermissionProbe.h"
+
+namespace parloquin {
+
+// Everything outside the hotkey manager that it talks to.
+struct HotkeyEnvironment {
+    std::shared_ptr<platform::EventTarget> eventTarget;
+    std::shared_ptr<platform::EventTapFactory> eventTaps;
+    std::shared_ptr<platform::PermissionProbe> permissions;
+    std::shared_ptr<AlertPresenter> alerts;
+    std::shared_ptr<TimerScheduler> timers;
+    // Optional: without it the activation policy is left alone.
+    std::shared_ptr<ApplicationActivation> application;
+    // Opens a settings address; false when it could not be opened. Optional: without it nothing opens.
+    std::function<bool(const std::string& address)> openURL;
+
+    // The desktop's own services: X11 hot keys, taps and permissions on one private connection,
+    // QMessageBox alerts, Qt timers. This desktop has no privacy settings pane to open.
+    static HotkeyEnvironment system();
+};
+
+}  // namespace parloquin

@@ -1,0 +1,330 @@
+#include "Parloquin/hotkeys/HotkeyManager.h"
+
+#include <QPointer>
+#include <QUrl>
+#include <limits>
+
+namespace parloquin {
+namespace {
+
+using namespace std::chrono_literals;
+using platform::CGEvent;
+using platform::CGEventType;
+
+constexpr const char* kKeyCodeKey = "primaryHotkeyKeyCode";
+constexpr const char* kModifiersKey = "primaryHotkeyModifiers";
+constexpr const char* kSingleKeyKey = "primaryHotkeyIsSingleKey";
+constexpr const char* kDisplayKey = "primaryHotkey";
+
+constexpr auto kPollInterval = 30s;
+constexpr auto kRestorePolicyDelay = 10s;
+
+constexpr const char* kInputMonitoringAddresses[] = {
+    "x-apple.systempreferences:com.apple.preference.security?Privacy_ListenEvent",
+    "x-apple.systempreferences:com.apple.preference.security?Privacy_InputMonitoring",
+    "x-apple.systempreferences:com.apple.preference.security?Privacy",
+};
+constexpr const char* kSecurityPaneAddress = "x-apple.systempreferences:com.apple.preference.security";
+
+struct ModifierInfo {
+    std::uint32_t carbonBit;
+    platform::CGEventFlags flag;
+    const char* name;   // as the alert names the key
+    const char* glyph;
+};
+
+constexpr ModifierInfo kModifiers[] = {
+    {platform::cmdKey, platform::kCGEventFlagMaskCommand, "Super (⌘)", "⌘"},
+    {platform::shiftKey, platform::kCGEventFlagMaskShift, "Shift (⇧)", "⇧"},
+    {platform::optionKey, platform::kCGEventFlagMaskAlternate, "Alt (⌥)", "⌥"},
+    {platform::controlKey, platform::kCGEventFlagMaskControl, "Control (⌃)", "⌃"},
+};
+
+const ModifierInfo* singleModifier(std::uint32_t modifiers) {
+    for (const auto& m : kModifiers)
+        if (m.carbonBit == modifiers) return &m;
+    return nullptr;
+}
+
+bool requiredModifiersHeld(std::uint32_t modifiers, platform::CGEventFlags flags) {
+    for (const auto& m : kModifiers)
+        if ((modifiers & m.carbonBit) && !(flags & m.flag)) return false;
+    return true;
+}
+
+}  // namespace
+
+HotkeyManager::HotkeyManager(HotkeySettings& settings, HotkeyEnvironment environment)
+    : settings_(settings), environment_(std::move(environment)) {
+    std::int64_t keyCode = settings_.integer(kKeyCodeKey);
+    std::int64_t modifiers = settings_.integer(kModifiersKey);
+    isSingleKey_ = settings_.boolean(kSingleKeyKey);
+    if (keyCode < 0 || keyCode > std::numeric_limits<std::uint16_t>::max() || modifiers < 0 ||
+        modifiers > std::numeric_limits<std::uint32_t>::max()) {
+        // Not a hotkey that could ever have been stored: use the fallback shortcut instead.
+        keyCode = fallbackKeyCode_;
+        modifiers = fallbackModifiers_;
+        isSingleKey_ = false;
+    }
+    currentKeyCode_ = std::uint32_t(keyCode);
+    currentModifiers_ = std::uint32_t(modifiers);
+
+    if (isSingleKey_)
+        registerEventTap();
+    else
+        registerCarbonHotkey(currentKeyCode_, currentModifiers_);
+}
+
+HotkeyManager::~HotkeyManager() {
+    hotKeyRef_.reset();
+    eventHandler_.reset();
+    if (eventTap_) eventTap_->setEnabled(false);
+    eventTap_.reset();
+    fallbackTimer_.reset();
+}
+
+void HotkeyManager::updateHotkey(std::uint16_t keyCode, std::uint32_t modifiers, bool isSingleKey) {
+    unregisterHotkey();
+    currentKeyCode_ = keyCode;
+    currentModifiers_ = modifiers;
+    isSingleKey_ = isSingleKey;
+    settings_.setInteger(kKeyCodeKey, currentKeyCode_);
+    settings_.setInteger(kModifiersKey, currentModifiers_);
+    settings_.setBool(kSingleKeyKey, isSingleKey_);
+    if (isSingleKey_) {
+        registerEventTap();
+    } else if (!registerCarbonHotkey(currentKeyCode_, currentModifiers_)) {
+        registerEventTap();
+    }
+}
+
+void HotkeyManager::unregisterHotkey() {
+    hotKeyRef_.reset();
+    if (eventTap_) {
+        eventTap_->setEnabled(false);
+        eventTap_.reset();
+    }
+    eventHandler_.reset();
+    if (fallbackTimer_) fallbackTimer_->invalidate();
+    fallbackTimer_.reset();
+    fallbackActive_ = false;
+    tapKeyDown_ = false;
+}
+
+bool HotkeyManager::registerCarbonHotkey(std::uint32_t keyCode, std::uint32_t modifiers) {
+    if (!environment_.eventTarget) return false;
+    eventHandler_.reset();
+    platform::OSStatus status = environment_.eventTarget->installEventHandler(
+        {{platform::kEventClassKeyboard, platform::kEventHotKeyPressed},
+         {platform::kEventClassKeyboard, platform::kEventHotKeyReleased}},
+        [this](const platform::HotKeyEvent& event) {
+            handleHotKeyEvent(event);
+            return platform::noErr;
+        },
+        &eventHandler_);
+    if (status != platform::noErr) return false;
+    // Only one hot key at a time: an older one would go on firing beside the new one.
+    hotKeyRef_.reset();
+    status = environment_.eventTarget->registerEventHotKey(keyCode, modifiers, hotKeyID, &hotKeyRef_);
+    if (status != platform::noErr) hotKeyRef_.reset();
+    return status == platform::noErr;
+}
+
+void HotkeyManager::handleHotKeyEvent(const platform::HotKeyEvent& event) {
+    if (!(event.hotKeyID == hotKeyID)) return;
+    if (event.eventKind == platform::kEventHotKeyPressed)
+        post([this] { reportPressed(); });
+    else if (event.eventKind == platform::kEventHotKeyReleased)
+        post([this] { reportReleased(); });
+}
+
+bool HotkeyManager::checkInputMonitoringPermission() {
+    return environment_.permissions && environment_.permissions->canMonitorInput();
+}
+
+void HotkeyManager::registerEventTap() {
+    auto* permissions = environment_.permissions.get();
+    bool ax = permissions && permissions->isAccessibilityTrusted(false);
+    bool im = checkInputMonitoringPermission();
+
+    if (!ax) {
+        auto* application = environment_.application.get();
+        bool wasAccessory = false;
+        if (application) {
+            if (application->activationPolicy() == ActivationPolicy::accessory) {
+                application->setActivationPolicy(ActivationPolicy::regular);
+                wasAccessory = true;
+            }
+            application->activateIgnoringOtherApps();
+        }
+        if (permissions) permissions->isAccessibilityTrusted(true);
+        if (wasAccessory && environment_.timers)
+            environment_.timers->schedule(kRestorePolicyDelay, &context_, [this] { restoreAccessoryPolicy(); });
+
+        if (!fallbackActive_) {
+            bool registered = registerCarbonHotkey(fallbackKeyCode_, fallbackModifiers_);
+            fallbackActive_ = true;
+            std::string hotkey = settings_.string(kDisplayKey).value_or("⇧⌘Space");
+            post([this, hotkey, registered] { showFallbackHotkeyAlert(hotkey, registered); });
+        }
+        if (!fallbackTimer_ && environment_.timers) {
+            fallbackPollCount_ = 0;
+            fallbackTimer_ = environment_.timers->scheduledTimer(kPollInterval, &context_, [this] { pollPermissions(); });
+        }
+        return;
+    }
+
+    if (isSingleKey_ && !im) {
+        if (!fallbackActive_ && registerCarbonHotkey(fallbackKeyCode_, fallbackModifiers_)) fallbackActive_ = true;
+        bool fallbackRegistered = fallbackActive_ && hotKeyRef_;
+        post([this, fallbackRegistered] { showInputMonitoringAlert(fallbackRegistered); });
+        return;
+    }
+
+    if (!environment_.eventTaps) return;
+    platform::CGEventMask mask = isSingleKey_
+        ? platform::CGEventMaskBit(CGEventType::flagsChanged)
+        : platform::CGEventMaskBit(CGEventType::keyDown) | platform::CGEventMaskBit(CGEventType::keyUp);
+    tapKeyDown_ = false;
+    eventTap_ = environment_.eventTaps->createEventTap(
+        mask, [this](CGEventType type, const CGEvent& event) { return handleTapEvent(type, event); });
+    if (eventTap_) eventTap_->setEnabled(true);
+}
+
+bool HotkeyManager::handleTapEvent(CGEventType type, const CGEvent& event) {
+    if (isSingleKey_ && type == CGEventType::flagsChanged) return handleFlagsChanged(event);
+    if (event.keyCode != currentKeyCode_) return true;
+    if (type == CGEventType::keyDown && requiredModifiersHeld(currentModifiers_, event.flags)) {
+        // A held key repeats: swallowed like its first press, but reported only once.
+        if (!event.autorepeat) {
+            tapKeyDown_ = true;
+            post([this] { reportPressed(); });
+        }
+        return false;
+    }
+    if (type == CGEventType::keyUp && tapKeyDown_) {
+        tapKeyDown_ = false;
+        post([this] { reportReleased(); });
+    }
+    return true;
+}
+
+bool HotkeyManager::handleFlagsChanged(const CGEvent& event) {
+    const ModifierInfo* modifier = singleModifier(currentModifiers_);
+    if (!modifier) return true;
+    if (event.flags & modifier->flag)
+        post([this] { reportPressed(); });
+    else
+        post([this] { reportReleased(); });
+    return true;
+}
+
+void HotkeyManager::pollPermissions() {
+    if (!fallbackActive_) return;
+    ++fallbackPollCount_;
+    if (fallbackPollCount_ >= maxPollAttempts_) {
+        if (fallbackTimer_) fallbackTimer_->invalidate();
+        fallbackTimer_.reset();
+        return;
+    }
+    auto* permissions = environment_.permissions.get();
+    bool ax = permissions && permissions->isAccessibilityTrusted(false);
+    bool im = checkInputMonitoringPermission();
+    if (ax && im) {
+        if (fallbackTimer_) fallbackTimer_->invalidate();
+        fallbackTimer_.reset();
+        fallbackPollCount_ = 0;
+        unregisterHotkey();
+        fallbackActive_ = false;
+        registerEventTap();
+    }
+}
+
+void HotkeyManager::showFallbackHotkeyAlert(const std::string& hotkey, bool fallbackRegistered) {
+    if (!environment_.alerts) return;
+    Alert alert;
+    alert.style = AlertStyle::informational;
+    alert.buttons = {"OK"};
+    if (fallbackRegistered) {
+        alert.messageText = "Parloquin ist bereit (Ersatz-Tastenkürzel)";
+        alert.informativeText =
+            "Parloquin nutzt das Ersatz-Tastenkürzel, weil dein gewähltes Kürzel zusätzliche Berechtigungen "
+            "braucht.\n\nAktueller Stand:\n• Ersatz-Kürzel (⇧⌘Leertaste): ✅ einsatzbereit\n• Dein Kürzel (" +
+            hotkey +
+            "): ⏳ wartet auf Berechtigung\n\nDrücke ⇧⌘Leertaste, um jetzt eine Aufnahme zu starten, oder erlaube "
+            "die Eingabeüberwachung für den Halten-Modus.";
+    } else {
+        alert.messageText = "Parloquin hat kein globales Tastenkürzel";
+        alert.informativeText =
+            "Dein gewähltes Kürzel braucht zusätzliche Berechtigungen, und das Ersatz-Tastenkürzel konnte nicht "
+            "registriert werden.\n\nAktueller Stand:\n• Ersatz-Kürzel (⇧⌘Leertaste): ❌ nicht verfügbar\n• Dein "
+            "Kürzel (" +
+            hotkey +
+            "): ⏳ wartet auf Berechtigung\n\nStarte Aufnahmen über das Menü, oder erlaube die Eingabeüberwachung "
+            "für den Halten-Modus.";
+    }
+    environment_.alerts->runModal(alert);
+}
+
+void HotkeyManager::showInputMonitoringAlert(bool fallbackRegistered) {
+    if (!environment_.alerts) return;
+    std::string name, glyph;
+    if (const ModifierInfo* modifier = singleModifier(currentModifiers_)) {
+        name = modifier->name;
+        glyph = modifier->glyph;
+    } else {
+        glyph = settings_.string(kDisplayKey).value_or("");
+        name = glyph;
+    }
+    Alert alert;
+    alert.style = AlertStyle::warning;
+    alert.messageText = "Input Monitoring Permission Required";
+    std::string text = "To use hold-to-record mode with the " + name +
+                       " key, you need to grant Input Monitoring permission.\n\nThis is a Linux desktop requirement "
+                       "for monitoring single keys.\n\nCurrent status:\n";
+    if (fallbackRegistered) {
+        text += "• Toggle mode (⇧⌘Space): ✅ Working\n• Hold-to-record (" + glyph +
+                "): ❌ Requires Input Monitoring\n\nClick \"Open System Settings\" to grant permission, or continue "
+                "using the fallback hotkey.";
+        alert.buttons = {"Open System Settings", "Continue with ⇧⌘Space"};
+    } else {
+        text += "• Toggle mode (⇧⌘Space): ❌ Not available\n• Hold-to-record (" + glyph +
+                "): ❌ Requires Input Monitoring\n\nClick \"Open System Settings\" to grant permission.";
+        alert.buttons = {"Open System Settings", "Continue"};
+    }
+    alert.informativeText = std::move(text);
+
+    QPointer<QObject> alive(&context_);
+    int response = environment_.alerts->runModal(alert);
+    if (!alive) return;  // the manager went away while the alert was open
+    if (response == alertFirstButtonReturn) openPrivacySettings();
+}
+
+void HotkeyManager::openPrivacySettings() {
+    if (!environment_.openURL) return;
+    for (const char* address : kInputMonitoringAddresses) {
+        if (!QUrl(QString::fromUtf8(address), QUrl::StrictMode).isValid()) continue;
+        if (environment_.openURL(address)) return;
+    }
+    environment_.openURL(kSecurityPaneAddress);
+}
+
+void HotkeyManager::restoreAccessoryPolicy() {
+    auto* application = environment_.application.get();
+    if (!application || application->hasVisibleTitledWindow()) return;
+    application->setActivationPolicy(ActivationPolicy::accessory);
+}
+
+void HotkeyManager::post(std::function<void()> block) {
+    QMetaObject::invokeMethod(&context_, std::move(block), Qt::QueuedConnection);
+}
+
+void HotkeyManager::reportPressed() {
+    if (auto callback = onHotkeyPressed) callback();
+}
+
+void HotkeyManager::reportReleased() {
+    if (auto callback = onHotkeyReleased) callback();
+}
+
+}  // namespace parloquin

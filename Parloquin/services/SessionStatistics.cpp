@@ -1,0 +1,105 @@
+#include "Parloquin/services/SessionStatistics.h"
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
+namespace parloquin {
+
+std::int64_t SessionStatistics::daysSinceFirstUse(platform::Date now, const platform::Calendar& calendar) const {
+    if (!firstUse) return 0;
+    const auto days = calendar.wholeDays(*firstUse, now);
+    return days && *days > 0 ? *days : 0;
+}
+
+double SessionStatistics::languagePercentage(std::int64_t count) const {
+    return static_cast<double>(count) / static_cast<double>(totalRecordings) * 100.0;
+}
+
+std::vector<std::pair<std::string, double>> SessionStatistics::languagePercentages() const {
+    std::vector<std::pair<std::string, double>> pairs;
+    if (totalRecordings < 1) return pairs;
+    for (const auto& [code, count] : languageCount) pairs.emplace_back(code, languagePercentage(count));
+    std::stable_sort(pairs.begin(), pairs.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    return pairs;
+}
+
+double SessionStatistics::averageDuration() const {
+    return totalRecordings < 1 ? 0.0 : totalDuration / static_cast<double>(totalRecordings);
+}
+
+double SessionStatistics::averageWords() const {
+    return totalRecordings < 1 ? 0.0 : static_cast<double>(totalWords) / static_cast<double>(totalRecordings);
+}
+
+double SessionStatistics::wordsPerMinute() const {
+    if (totalDuration <= 0 || totalWords < 1) return 0.0;
+    return static_cast<double>(totalWords) / (totalDuration / 60.0);
+}
+
+double SessionStatistics::typingTimeSaved() const {
+    return static_cast<double>(totalWords) / 40.0 * 60.0 - totalDuration;
+}
+
+double SessionStatistics::productivityBoost() const {
+    const double typingTime = static_cast<double>(totalWords) / 40.0 * 60.0;
+    if (typingTime <= 0) return 0.0;
+    return (typingTime - totalDuration) / typingTime * 100.0;
+}
+
+double SessionStatistics::averageRTF() const {
+    return rtfCount < 1 ? 0.0 : totalRTF / static_cast<double>(rtfCount);
+}
+
+double SessionStatistics::averageInferenceTime() const {
+    return totalRecordings < 1 ? 0.0 : totalInferenceTime / static_cast<double>(totalRecordings);
+}
+
+nlohmann::json SessionStatistics::encode(json_coding::DateEncoding dateEncoding) const {
+    using namespace json_coding;
+    nlohmann::json json = nlohmann::json::object();
+    json["totalRecordings"] = totalRecordings;
+    json["totalDuration"] = encodeDouble(totalDuration);
+    json["totalCharacters"] = totalCharacters;
+    json["totalWords"] = totalWords;
+    json["totalInferenceTime"] = encodeDouble(totalInferenceTime);
+    if (fastestInference) json["fastestInference"] = encodeDouble(*fastestInference);
+    if (slowestInference) json["slowestInference"] = encodeDouble(*slowestInference);
+    json["totalRTF"] = encodeDouble(totalRTF);
+    json["rtfCount"] = rtfCount;
+    json["languageCount"] = nlohmann::json::object();
+    for (const auto& [code, count] : languageCount) json["languageCount"][code] = count;
+    if (firstUse) json["firstUse"] = encodeDate(*firstUse, dateEncoding);
+    if (lastUse) json["lastUse"] = encodeDate(*lastUse, dateEncoding);
+    json["sessionsCount"] = sessionsCount;
+    json["currentStreak"] = currentStreak;
+    json["longestStreak"] = longestStreak;
+    return json;
+}
+
+SessionStatistics SessionStatistics::decode(const nlohmann::json& json) {
+    using namespace json_coding;
+    requireObject(json, "the statistics");
+    const auto int64 = [&](const char* key) { return decodeInt64(requiredMember(json, key), key); };
+    const auto number = [&](const char* key) { return decodeDouble(requiredMember(json, key), key); };
+    SessionStatistics s;
+    s.totalRecordings = int64("totalRecordings");
+    s.totalDuration = number("totalDuration");
+    s.totalCharacters = int64("totalCharacters");
+    s.totalWords = int64("totalWords");
+    s.totalInferenceTime = number("totalInferenceTime");
+    if (auto* value = optionalMember(json, "fastestInference")) s.fastestInference = decodeDouble(*value, "fastestInference");
+    if (auto* value = optionalMember(json, "slowestInference")) s.slowestInference = decodeDouble(*value, "slowestInference");
+    s.totalRTF = number("totalRTF");
+    s.rtfCount = int64("rtfCount");
+    const auto& languages = requiredMember(json, "languageCount");
+    requireObject(languages, "\"languageCount\"");
+    for (const auto& [code, count] : languages.items()) s.languageCount[code] = decodeInt64(count, "languageCount");
+    if (auto* value = optionalMember(json, "firstUse")) s.firstUse = decodeDate(*value, "firstUse");
+    if (auto* value = optionalMember(json, "lastUse")) s.lastUse = decodeDate(*value, "lastUse");
+    s.sessionsCount = int64("sessionsCount");
+    s.currentStreak = int64("currentStreak");
+    s.longestStreak = int64("longestStreak");
+    return s;
+}
+
+}  // namespace parloquin

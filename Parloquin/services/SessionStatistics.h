@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <nlohmann/json_fwd.hpp>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Parloquin/services/JSONCoding.h"
+#include "Platform/system/Calendar.h"
+#include "Platform/system/Date.h"
+
+namespace parloquin {
+
+// Cumulative usage totals of all recorded transcriptions. A fresh value holds the defaults:
+// zeros, empty, absent.
+struct SessionStatistics {
+    std::int64_t totalRecordings = 0;
+    double totalDuration = 0;       // seconds of audio
+    std::int64_t totalCharacters = 0;
+    std::int64_t totalWords = 0;
+    double totalInferenceTime = 0;  // seconds, of the transcriptions that reported one
+    std::optional<double> fastestInference;
+    std::optional<double> slowestInference;
+    double totalRTF = 0;
+    std::int64_t rtfCount = 0;
+    std::map<std::string, std::int64_t> languageCount;
+    std::optional<platform::Date> firstUse;
+    std::optional<platform::Date> lastUse;
+    std::int64_t sessionsCount = 0;  // stored and reset; nothing counts sessions yet
+    std::int64_t currentStreak = 0;  // consecutive days of use
+    std::int64_t longestStreak = 0;
+
+    bool operator==(const SessionStatistics&) const = default;
+
+    // Whole days from the first use to `now` in the calendar; 0 without a first use, when the
+    // calendar cannot count, or when the count is negative.
+    std::int64_t daysSinceFirstUse(platform::Date now, const platform::Calendar& calendar) const;
+    // count / totalRecordings × 100.
+    double languagePercentage(std::int64_t count) const;
+    // One (code, percentage) pair per language, highest first, ties in code order; empty when
+    // nothing was recorded.
+    std::vector<std::pair<std::string, double>> languagePercentages() const;
+    double averageDuration() const;
+    double averageWords() const;
+    double wordsPerMinute() const;
+    // Seconds that typing the words at 40 words per minute would have taken, minus the seconds
+    // spoken; negative when speaking took longer.
+    double typingTimeSaved() const;
+    double productivityBoost() const;
+    double averageRTF() const;
+    // Over all recordings, also those that reported no inference time.
+    double averageInferenceTime() const;
+
+    // As JSON with the field names as keys; the four optional fields only when present.
+    // Throws json_coding::EncodingError for a number that JSON cannot hold.
+    nlohmann::json encode(json_coding::DateEncoding dateEncoding) const;
+    // Every key but the four optional ones is required. Throws json_coding::DecodingError.
+    static SessionStatistics decode(const nlohmann::json& json);
+};
+
+}  // namespace parloquin

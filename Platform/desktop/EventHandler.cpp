@@ -1,0 +1,7 @@
+#include "Platform/desktop/EventHandler.h"
+
+namespace platform {
+
+EventHandler::~EventHandler() = default;
+
+}  // namespace platform

@@ -1,0 +1,7 @@
+#include "Platform/desktop/EventHotKey.h"
+
+namespace platform {
+
+EventHotKey::~EventHotKey() = default;
+
+}  // namespace platform

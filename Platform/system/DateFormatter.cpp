@@ -1,0 +1,48 @@
+#include "Platform/system/DateFormatter.h"
+
+#include <unicode/datefmt.h>
+#include <unicode/locid.h>
+#include <unicode/timezone.h>
+#include <unicode/unistr.h>
+
+#include <cmath>
+#include <memory>
+
+namespace platform {
+namespace {
+
+icu::DateFormat::EStyle icuStyle(DateFormatter::Style style) {
+    switch (style) {
+        case DateFormatter::Style::noStyle: return icu::DateFormat::kNone;
+        case DateFormatter::Style::shortStyle: return icu::DateFormat::kShort;
+        case DateFormatter::Style::mediumStyle: return icu::DateFormat::kMedium;
+        case DateFormatter::Style::longStyle: return icu::DateFormat::kLong;
+        case DateFormatter::Style::fullStyle: return icu::DateFormat::kFull;
+    }
+    return icu::DateFormat::kNone;
+}
+
+}  // namespace
+
+DateFormatter::DateFormatter(std::string localeIdentifier, Style dateStyle, Style timeStyle, TimeZone timeZone)
+    : localeIdentifier_(std::move(localeIdentifier)),
+      dateStyle_(dateStyle),
+      timeStyle_(timeStyle),
+      timeZone_(std::move(timeZone)) {}
+
+std::optional<std::string> DateFormatter::string(Date date) const {
+    const double milliseconds = date.timeIntervalSince1970() * 1000.0;
+    if (!std::isfinite(milliseconds)) return std::nullopt;
+    if (dateStyle_ == Style::noStyle && timeStyle_ == Style::noStyle) return std::string();
+    std::unique_ptr<icu::DateFormat> format(icu::DateFormat::createDateTimeInstance(
+        icuStyle(dateStyle_), icuStyle(timeStyle_), icu::Locale(localeIdentifier_.c_str())));
+    if (!format) return std::nullopt;
+    format->adoptTimeZone(icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(timeZone_.identifier())));
+    icu::UnicodeString text;
+    format->format(milliseconds, text);
+    std::string result;
+    text.toUTF8String(result);
+    return result;
+}
+
+}  // namespace platform

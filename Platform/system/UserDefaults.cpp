@@ -1,0 +1,390 @@
+#include "Platform/system/UserDefaults.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <system_error>
+
+#include "Platform/system/Base64.h"
+#include "Platform/system/Date.h"
+#include "Platform/system/NSError.h"
+
+namespace platform {
+
+// The file holds one JSON object whose members are the stored keys. Bool, Int, String and
+// finite Double values are plain JSON values (a Double always carries a fraction or an
+// exponent, so it never reads back as an Int). Data is {"data": "<base64>"} and a Double
+// that JSON cannot write is {"double": "nan" | "inf" | "-inf"}.
+namespace {
+
+constexpr const char* kDataTag = "data";
+constexpr const char* kDoubleTag = "double";
+
+nlohmann::json encodeValue(const UserDefaults::Value& value) {
+    return std::visit(
+        [](const auto& v) -> nlohmann::json {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, Data>) {
+                return nlohmann::json{{kDataTag, base64Encoded(v)}};
+            } else if constexpr (std::is_same_v<T, double>) {
+                if (std::isnan(v)) return nlohmann::json{{kDoubleTag, "nan"}};
+                if (std::isinf(v)) return nlohmann::json{{kDoubleTag, v > 0 ? "inf" : "-inf"}};
+                return v;
+            } else {
+                return v;
+            }
+        },
+        value);
+}
+
+std::optional<UserDefaults::Value> decodeValue(const nlohmann::json& json) {
+    using Value = UserDefaults::Value;
+    switch (json.type()) {
+        case nlohmann::json::value_t::boolean: return Value(json.get<bool>());
+        case nlohmann::json::value_t::number_integer: return Value(json.get<std::int64_t>());
+        case nlohmann::json::value_t::number_unsigned: {
+            const auto n = json.get<std::uint64_t>();
+            if (n > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) return std::nullopt;
+            return Value(static_cast<std::int64_t>(n));
+        }
+        case nlohmann::json::value_t::number_float: return Value(json.get<double>());
+        case nlohmann::json::value_t::string: return Value(json.get<std::string>());
+        case nlohmann::json::value_t::object: {
+            if (json.size() != 1) return std::nullopt;
+            const auto member = json.begin();
+            const std::string& tag = member.key();
+            const nlohmann::json& payload = member.value();
+            if (!payload.is_string()) return std::nullopt;
+            const auto& text = payload.get_ref<const std::string&>();
+            if (tag == kDataTag) {
+                auto data = base64Decoded(text);
+                if (!data) return std::nullopt;
+                return Value(std::move(*data));
+            }
+            if (tag == kDoubleTag) {
+                if (text == "nan") return Value(std::numeric_limits<double>::quiet_NaN());
+                if (text == "inf") return Value(std::numeric_limits<double>::infinity());
+                if (text == "-inf") return Value(-std::numeric_limits<double>::infinity());
+            }
+            return std::nullopt;
+        }
+        default: return std::nullopt;
+    }
+}
+
+// Equal as stored: a Double compares by its bits, so that 0.0 and -0.0 differ and a NaN
+// equals itself.
+bool sameValue(const std::optional<UserDefaults::Value>& a, const std::optional<UserDefaults::Value>& b) {
+    if (!a || !b) return a.has_value() == b.has_value();
+    const auto* x = std::get_if<double>(&*a);
+    const auto* y = std::get_if<double>(&*b);
+    if (x && y) return std::memcmp(x, y, sizeof(double)) == 0;
+    return *a == *b;
+}
+
+std::string serialize(const std::map<std::string, UserDefaults::Value>& values) {
+    nlohmann::json object = nlohmann::json::object();
+    for (const auto& [key, value] : values) object[key] = encodeValue(value);
+    return object.dump(2) + "\n";
+}
+
+// Throws std::invalid_argument unless the text is UTF-8, which is all the file can hold.
+void requireUTF8(const std::string& text, const char* what) {
+    try {
+        (void)nlohmann::json(text).dump();
+    } catch (const nlohmann::json::type_error&) {
+        throw std::invalid_argument(std::string("User defaults ") + what + " is not UTF-8 text");
+    }
+}
+
+std::string timeStampForFileName() {
+    const auto c = Date::now().utcComponents();
+    if (!c) return "unknown";
+    char text[32];
+    std::snprintf(text, sizeof text, "%04lld%02d%02dT%02d%02d%02dZ", static_cast<long long>(c->year), c->month,
+                  c->day, c->hour, c->minute, c->second);
+    return text;
+}
+
+// Reads the whole file; nothing (with errno kept) when it cannot be opened or read.
+std::optional<std::string> readFile(const std::filesystem::path& path, int& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return std::nullopt;
+    }
+    std::string contents;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            error = errno;
+            ::close(fd);
+            return std::nullopt;
+        }
+        contents.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return contents;
+}
+
+}  // namespace
+
+struct UserDefaults::ObserverEntry {
+    Observer observer;
+    std::recursive_mutex callMutex;  // held while the observer runs; cancel() waits on it
+    std::atomic<bool> active{true};
+};
+
+UserDefaults::Observation& UserDefaults::Observation::operator=(Observation&& other) noexcept {
+    if (this != &other) {
+        cancel();
+        entry_ = std::move(other.entry_);
+    }
+    return *this;
+}
+
+void UserDefaults::Observation::cancel() {
+    if (!entry_) return;
+    {
+        std::lock_guard lock(entry_->callMutex);
+        entry_->active = false;
+    }
+    entry_.reset();
+}
+
+UserDefaults& UserDefaults::standard() {
+    static UserDefaults defaults(defaultStorePath());
+    return defaults;
+}
+
+std::filesystem::path UserDefaults::defaultStorePath() {
+    std::filesystem::path base;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && std::filesystem::path(xdg).is_absolute()) {
+        base = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        base = std::filesystem::path(home) / ".config";
+    } else {
+        base = std::filesystem::path(".config");
+    }
+    return base / "Parloquin" / "defaults.json";
+}
+
+UserDefaults::UserDefaults(std::filesystem::path storePath, std::unique_ptr<AtomicFileWriter> writer)
+    : storePath_(std::move(storePath)),
+      writer_(writer ? std::move(writer) : std::make_unique<AtomicFileWriter>()),
+      logger_("com.parloquin", "UserDefaults") {
+    load();
+}
+
+UserDefaults::~UserDefaults() = default;
+
+void UserDefaults::load() {
+    int error = 0;
+    const auto contents = readFile(storePath_, error);
+    if (!contents) {
+        if (error != ENOENT) setAside(std::string("it cannot be read: ") + std::strerror(error));
+        return;
+    }
+    const auto json = nlohmann::json::parse(*contents, nullptr, false);
+    if (json.is_discarded()) return setAside("it is not valid JSON");
+    if (!json.is_object()) return setAside("it does not hold a JSON object");
+    std::map<std::string, Value> values;
+    for (const auto& [key, item] : json.items()) {
+        auto value = decodeValue(item);
+        if (!value) return setAside("the value of \"" + key + "\" has no known type");
+        values.emplace(key, std::move(*value));
+    }
+    values_ = std::move(values);
+}
+
+void UserDefaults::setAside(const std::string& reason) {
+    std::filesystem::path target;
+    const std::string base = storePath_.string() + ".corrupt-" + timeStampForFileName();
+    for (int n = 0; n < 1000; ++n) {
+        std::filesystem::path candidate = n == 0 ? base : base + "-" + std::to_string(n);
+        std::error_code exists;
+        if (std::filesystem::symlink_status(candidate, exists).type() != std::filesystem::file_type::not_found) {
+            continue;
+        }
+        if (::rename(storePath_.c_str(), candidate.c_str()) == 0) target = candidate;
+        break;
+    }
+    std::string description = "The settings file " + storePath_.string() + " was not used because " + reason + ".";
+    if (target.empty()) {
+        writable_ = false;
+        description += " It could not be moved aside either, so no setting will be saved in this session.";
+        logger_.log(OSLogType::fault, description);
+    } else {
+        description += " It was kept as " + target.string() + "; the settings start empty.";
+        logger_.log(OSLogType::error, description);
+    }
+    loadProblem_ = LoadProblem{description, target};
+}
+
+std::optional<UserDefaults::LoadProblem> UserDefaults::loadProblem() const {
+    std::lock_guard lock(stateMutex_);
+    return loadProblem_;
+}
+
+void UserDefaults::registerDefaults(const std::map<std::string, Value>& defaults) {
+    std::vector<std::string> changed;
+    {
+        std::lock_guard lock(stateMutex_);
+        for (const auto& [key, value] : defaults) {
+            const auto before = effectiveValue(key);
+            registered_[key] = value;
+            if (!sameValue(before, effectiveValue(key))) changed.push_back(key);
+        }
+    }
+    for (const auto& key : changed) notify(key);
+}
+
+std::optional<UserDefaults::Value> UserDefaults::effectiveValue(const std::string& key) const {
+    if (auto it = values_.find(key); it != values_.end()) return it->second;
+    if (auto it = registered_.find(key); it != registered_.end()) return it->second;
+    return std::nullopt;
+}
+
+std::optional<UserDefaults::Value> UserDefaults::object(const std::string& key) const {
+    std::lock_guard lock(stateMutex_);
+    return effectiveValue(key);
+}
+
+bool UserDefaults::boolForKey(const std::string& key) const {
+    const auto value = object(key);
+    if (!value) return false;
+    if (auto* b = std::get_if<bool>(&*value)) return *b;
+    if (auto* i = std::get_if<std::int64_t>(&*value)) return *i != 0;
+    if (auto* d = std::get_if<double>(&*value)) return *d != 0.0 && !std::isnan(*d);
+    return false;
+}
+
+std::int64_t UserDefaults::integerForKey(const std::string& key) const {
+    const auto value = object(key);
+    if (!value) return 0;
+    if (auto* i = std::get_if<std::int64_t>(&*value)) return *i;
+    if (auto* b = std::get_if<bool>(&*value)) return *b ? 1 : 0;
+    if (auto* d = std::get_if<double>(&*value)) {
+        const double t = std::trunc(*d);
+        // Only values that fit: 2^63 itself does not.
+        if (std::isfinite(t) && t >= -9223372036854775808.0 && t < 9223372036854775808.0) {
+            return static_cast<std::int64_t>(t);
+        }
+    }
+    return 0;
+}
+
+double UserDefaults::doubleForKey(const std::string& key) const {
+    const auto value = object(key);
+    if (!value) return 0.0;
+    if (auto* d = std::get_if<double>(&*value)) return *d;
+    if (auto* i = std::get_if<std::int64_t>(&*value)) return static_cast<double>(*i);
+    if (auto* b = std::get_if<bool>(&*value)) return *b ? 1.0 : 0.0;
+    return 0.0;
+}
+
+std::optional<std::string> UserDefaults::stringForKey(const std::string& key) const {
+    auto value = object(key);
+    if (auto* s = value ? std::get_if<std::string>(&*value) : nullptr) return std::move(*s);
+    return std::nullopt;
+}
+
+std::optional<Data> UserDefaults::dataForKey(const std::string& key) const {
+    auto value = object(key);
+    if (auto* d = value ? std::get_if<Data>(&*value) : nullptr) return std::move(*d);
+    return std::nullopt;
+}
+
+bool UserDefaults::set(const std::string& key, Value value) {
+    if (auto* s = std::get_if<std::string>(&value)) requireUTF8(*s, "string");
+    return write(key, std::move(value));
+}
+
+bool UserDefaults::removeObject(const std::string& key) { return write(key, std::nullopt); }
+
+bool UserDefaults::write(const std::string& key, std::optional<Value> value) {
+    requireUTF8(key, "key");
+    std::unique_lock writeLock(writeMutex_);
+    std::map<std::string, Value> next;
+    std::optional<Value> before;
+    {
+        std::lock_guard lock(stateMutex_);
+        const auto it = values_.find(key);
+        const auto stored = it == values_.end() ? std::nullopt : std::optional<Value>(it->second);
+        if (sameValue(stored, value)) return true;
+        if (!writable_) {
+            logger_.log(OSLogType::error, "Not saving \"" + key + "\": the settings file could not be set aside");
+            return false;
+        }
+        next = values_;
+        before = effectiveValue(key);
+    }
+    if (value) {
+        next.insert_or_assign(key, std::move(*value));
+    } else {
+        next.erase(key);
+    }
+    try {
+        writer_->replace(storePath_, serialize(next));
+    } catch (const NSError& error) {
+        logger_.log(OSLogType::error, "Could not save \"" + key + "\": " + error.localizedDescription());
+        return false;
+    }
+    bool changed;
+    {
+        std::lock_guard lock(stateMutex_);
+        values_ = std::move(next);
+        changed = !sameValue(before, effectiveValue(key));
+    }
+    writeLock.unlock();
+    if (changed) notify(key);
+    return true;
+}
+
+UserDefaults::Observation UserDefaults::observe(const std::string& key, Observer observer) {
+    auto entry = std::make_shared<ObserverEntry>();
+    entry->observer = std::move(observer);
+    std::lock_guard lock(observersMutex_);
+    observers_.emplace(key, entry);
+    return Observation(std::move(entry));
+}
+
+void UserDefaults::notify(const std::string& key) {
+    std::vector<std::shared_ptr<ObserverEntry>> entries;
+    {
+        std::lock_guard lock(observersMutex_);
+        auto [first, last] = observers_.equal_range(key);
+        for (auto it = first; it != last;) {
+            // An entry whose observation was cancelled is dropped here.
+            if (it->second->active) {
+                entries.push_back(it->second);
+                ++it;
+            } else {
+                it = observers_.erase(it);
+            }
+        }
+    }
+    for (const auto& entry : entries) {
+        std::lock_guard lock(entry->callMutex);
+        if (!entry->active) continue;
+        try {
+            entry->observer(key);
+        } catch (const std::exception& error) {
+            logger_.log(OSLogType::error, "An observer of \"" + key + "\" failed: " + error.what());
+        }
+    }
+}
+
+}  // namespace platform

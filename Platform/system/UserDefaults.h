@@ -1,0 +1,133 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "Platform/log/Logger.h"
+#include "Platform/system/AtomicFileWriter.h"
+#include "Platform/system/Data.h"
+
+namespace platform {
+
+// The user's settings and small stores: typed values under string keys, kept in a JSON file
+// ($XDG_CONFIG_HOME/Parloquin/defaults.json, else ~/.config/Parloquin/defaults.json).
+//
+// - A registration domain gives each key a value to read while none is stored; it lives in
+//   memory only and is never written.
+// - Every change rewrites the whole file through an AtomicFileWriter before it becomes
+//   visible: a change whose write fails is not made (the setter returns false and the
+//   failure is logged), so what a reader sees is always what the file holds.
+// - A file that cannot be read or understood is set aside under a name with a time stamp
+//   (never deleted), the problem is logged and kept for the application to show, and the
+//   store starts empty.
+// - Observers of a key are called after each change of the value read for it, on the thread
+//   that made the change, with no lock held. All functions may be called from any thread.
+class UserDefaults {
+public:
+    using Value = std::variant<bool, std::int64_t, double, std::string, Data>;
+
+    // What went wrong when the store file was read at construction.
+    struct LoadProblem {
+        std::string description;
+        // Where the unreadable file now lies; empty when it could not be moved (the store then
+        // refuses to write, so that the file is not overwritten).
+        std::filesystem::path setAsidePath;
+    };
+
+    class Observation;
+    using Observer = std::function<void(const std::string& key)>;
+
+    // The process's store at the default path, created on first use.
+    static UserDefaults& standard();
+    // $XDG_CONFIG_HOME/Parloquin/defaults.json when XDG_CONFIG_HOME is an absolute path,
+    // else $HOME/.config/Parloquin/defaults.json.
+    static std::filesystem::path defaultStorePath();
+
+    explicit UserDefaults(std::filesystem::path storePath, std::unique_ptr<AtomicFileWriter> writer = nullptr);
+    ~UserDefaults();
+    UserDefaults(const UserDefaults&) = delete;
+    UserDefaults& operator=(const UserDefaults&) = delete;
+
+    const std::filesystem::path& storePath() const { return storePath_; }
+    std::optional<LoadProblem> loadProblem() const;
+
+    // Values read when a key holds nothing. Replaces earlier registrations of the same keys.
+    void registerDefaults(const std::map<std::string, Value>& defaults);
+
+    // The stored value, else the registered one, else nothing.
+    std::optional<Value> object(const std::string& key) const;
+    // Numbers convert among Bool, Int and Double (true is 1, a Double is truncated toward
+    // zero and must fit); anything else, or nothing, reads as false, 0 or 0.0.
+    bool boolForKey(const std::string& key) const;
+    std::int64_t integerForKey(const std::string& key) const;
+    double doubleForKey(const std::string& key) const;
+    // Nothing unless the key holds a value of that very type.
+    std::optional<std::string> stringForKey(const std::string& key) const;
+    std::optional<Data> dataForKey(const std::string& key) const;
+
+    // Store a value (or remove the stored one) and write the file. True once the file holds
+    // the change; false when the write failed, and then nothing has changed.
+    // Keys and strings must be UTF-8; anything else throws std::invalid_argument.
+    bool set(const std::string& key, Value value);
+    bool setBool(const std::string& key, bool value) { return set(key, Value(value)); }
+    bool setInteger(const std::string& key, std::int64_t value) { return set(key, Value(value)); }
+    bool setDouble(const std::string& key, double value) { return set(key, Value(value)); }
+    bool setString(const std::string& key, std::string value) { return set(key, Value(std::move(value))); }
+    bool setData(const std::string& key, Data value) { return set(key, Value(std::move(value))); }
+    bool removeObject(const std::string& key);
+
+    // Calls the observer after every change of the value read for the key, until the
+    // returned observation is cancelled or destroyed. Once cancel() returns, no call is
+    // running on another thread and none will start.
+    [[nodiscard]] Observation observe(const std::string& key, Observer observer);
+
+private:
+    struct ObserverEntry;
+
+    bool write(const std::string& key, std::optional<Value> value);
+    std::optional<Value> effectiveValue(const std::string& key) const;  // stateMutex_ held
+    void notify(const std::string& key);
+    void load();
+    void setAside(const std::string& reason);
+
+    std::filesystem::path storePath_;
+    std::unique_ptr<AtomicFileWriter> writer_;
+    Logger logger_;
+
+    std::mutex writeMutex_;          // one write at a time, in order
+    mutable std::mutex stateMutex_;  // guards the fields below
+    std::map<std::string, Value> values_;
+    std::map<std::string, Value> registered_;
+    std::optional<LoadProblem> loadProblem_;
+    bool writable_ = true;
+
+    std::mutex observersMutex_;
+    std::multimap<std::string, std::shared_ptr<ObserverEntry>> observers_;
+};
+
+class UserDefaults::Observation {
+public:
+    Observation() = default;
+    ~Observation() { cancel(); }
+    Observation(Observation&&) noexcept = default;
+    Observation& operator=(Observation&& other) noexcept;
+    Observation(const Observation&) = delete;
+    Observation& operator=(const Observation&) = delete;
+
+    void cancel();
+
+private:
+    friend class UserDefaults;
+    explicit Observation(std::shared_ptr<ObserverEntry> entry) : entry_(std::move(entry)) {}
+    std::shared_ptr<ObserverEntry> entry_;
+};
+
+}  // namespace platform

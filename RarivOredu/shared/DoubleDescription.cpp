@@ -1,0 +1,18 @@
+#include "RarivOredu/shared/DoubleDescription.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace rarivoredu {
+
+std::string doubleDescription(double value) {
+    if (std::isnan(value)) return "nan";
+    if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    std::string description(text, result.ptr);
+    if (description.find_first_of(".e") == std::string::npos) description += ".0";
+    return description;
+}
+
+}  // namespace rarivoredu

@@ -1,0 +1,369 @@
+#include "Platform/system/UserDefaults.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "Platform/log/LogCapture.h"
+#include "Platform/system/NSError.h"
+#include "tests/support/FaultyFileWriter.h"
+#include "tests/support/TemporaryDirectory.h"
+
+namespace {
+
+using platform::Data;
+using platform::UserDefaults;
+using Value = UserDefaults::Value;
+using testsupport::FaultyFileWriter;
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& contents) {
+    std::ofstream(path, std::ios::binary) << contents;
+}
+
+std::vector<std::string> fileNames(const std::filesystem::path& directory) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Bitwise equality, so that -0.0 differs from 0.0 and a NaN equals a NaN.
+bool sameBits(const Value& a, const Value& b) {
+    if (a.index() != b.index()) return false;
+    if (const auto* x = std::get_if<double>(&a)) {
+        const double y = std::get<double>(b);
+        if (std::isnan(*x)) return std::isnan(y);
+        return std::memcmp(x, &y, sizeof y) == 0;
+    }
+    return a == b;
+}
+
+class UserDefaultsTest : public ::testing::Test {
+protected:
+    std::filesystem::path storePath() const { return directory_ / "Parloquin" / "defaults.json"; }
+
+    testsupport::TemporaryDirectory directory_;
+};
+
+TEST_F(UserDefaultsTest, EveryTypeReadsBackExactlyAfterARestart) {
+    Data allBytes;
+    for (int b = 0; b < 256; ++b) allBytes.push_back(static_cast<std::uint8_t>(b));
+    const std::vector<std::pair<std::string, Value>> cases = {
+        {"bool true", Value(true)},
+        {"bool false", Value(false)},
+        {"int zero", Value(std::int64_t{0})},
+        {"int min", Value(std::numeric_limits<std::int64_t>::min())},
+        {"int max", Value(std::numeric_limits<std::int64_t>::max())},
+        {"double integral stays a double", Value(3.0)},
+        {"double tenth", Value(0.1)},
+        {"double negative zero", Value(-0.0)},
+        {"double tiny", Value(std::numeric_limits<double>::denorm_min())},
+        {"double huge", Value(std::numeric_limits<double>::max())},
+        {"double infinity", Value(std::numeric_limits<double>::infinity())},
+        {"double minus infinity", Value(-std::numeric_limits<double>::infinity())},
+        {"double nan", Value(std::numeric_limits<double>::quiet_NaN())},
+        {"string empty", Value(std::string())},
+        {"string text", Value(std::string("Grüße, \"Zitat\"\n{} \\ 😀"))},
+        {"string looking like data", Value(std::string("{\"data\": \"AA==\"}"))},
+        {"data empty", Value(Data{})},
+        {"data every byte", Value(allBytes)},
+        {"data one byte", Value(Data{0xFF})},
+        {"data two bytes", Value(Data{0x00, 0x10})},
+    };
+    {
+        UserDefaults defaults(storePath());
+        for (const auto& [key, value] : cases) ASSERT_TRUE(defaults.set(key, value)) << key;
+    }
+    UserDefaults reopened(storePath());
+    EXPECT_FALSE(reopened.loadProblem());
+    for (const auto& [key, value] : cases) {
+        const auto read = reopened.object(key);
+        ASSERT_TRUE(read) << key;
+        EXPECT_TRUE(sameBits(*read, value)) << key;
+    }
+}
+
+TEST_F(UserDefaultsTest, RegisteredValuesAreReadButNeverWritten) {
+    UserDefaults defaults(storePath());
+    defaults.registerDefaults({{"autoSendText", Value(false)}, {"recordingMode", Value(std::string("auto"))}});
+    EXPECT_EQ(defaults.stringForKey("recordingMode"), "auto");
+    EXPECT_FALSE(std::filesystem::exists(storePath()));
+
+    ASSERT_TRUE(defaults.setString("recordingMode", "hold"));
+    EXPECT_EQ(defaults.stringForKey("recordingMode"), "hold");
+    ASSERT_TRUE(defaults.removeObject("recordingMode"));
+    EXPECT_EQ(defaults.stringForKey("recordingMode"), "auto");
+
+    ASSERT_TRUE(defaults.setBool("autoSendText", true));
+    UserDefaults reopened(storePath());
+    EXPECT_TRUE(reopened.boolForKey("autoSendText"));
+    EXPECT_FALSE(reopened.object("recordingMode"));
+}
+
+TEST_F(UserDefaultsTest, TypedReadsConvertOnlyBetweenNumbers) {
+    struct Case {
+        const char* name;
+        std::optional<Value> stored;
+        bool asBool;
+        std::int64_t asInteger;
+        double asDouble;
+        std::optional<std::string> asString;
+        std::optional<Data> asData;
+    };
+    const std::vector<Case> cases = {
+        {"nothing", std::nullopt, false, 0, 0.0, std::nullopt, std::nullopt},
+        {"true", Value(true), true, 1, 1.0, std::nullopt, std::nullopt},
+        {"integer", Value(std::int64_t{49}), true, 49, 49.0, std::nullopt, std::nullopt},
+        {"double truncates", Value(-2.75), true, -2, -2.75, std::nullopt, std::nullopt},
+        {"double beyond 64 bits", Value(1e19), true, 0, 1e19, std::nullopt, std::nullopt},
+        {"nan", Value(std::numeric_limits<double>::quiet_NaN()), false, 0, std::nan(""), std::nullopt, std::nullopt},
+        {"numeric string", Value(std::string("1")), false, 0, 0.0, "1", std::nullopt},
+        {"data", Value(Data{1, 2}), false, 0, 0.0, std::nullopt, Data{1, 2}},
+    };
+    UserDefaults defaults(storePath());
+    for (const auto& c : cases) {
+        if (c.stored) {
+            ASSERT_TRUE(defaults.set(c.name, *c.stored));
+        }
+        EXPECT_EQ(defaults.boolForKey(c.name), c.asBool) << c.name;
+        EXPECT_EQ(defaults.integerForKey(c.name), c.asInteger) << c.name;
+        if (std::isnan(c.asDouble)) {
+            EXPECT_TRUE(std::isnan(defaults.doubleForKey(c.name))) << c.name;
+        } else {
+            EXPECT_EQ(defaults.doubleForKey(c.name), c.asDouble) << c.name;
+        }
+        EXPECT_EQ(defaults.stringForKey(c.name), c.asString) << c.name;
+        EXPECT_EQ(defaults.dataForKey(c.name), c.asData) << c.name;
+    }
+}
+
+TEST_F(UserDefaultsTest, AnUnreadableStoreIsSetAsideAndTheStoreStartsEmpty) {
+    struct Case {
+        const char* name;
+        std::string contents;
+        bool isFolder;
+    };
+    const std::vector<Case> cases = {
+        {"empty file", "", false},
+        {"cut-off JSON", "{\"pasteInPlaceMode\": tr", false},
+        {"an array", "[true]", false},
+        {"null value", "{\"a\": null}", false},
+        {"nested list", "{\"a\": [1]}", false},
+        {"unknown tagged value", "{\"a\": {\"blob\": \"AA==\"}}", false},
+        {"broken base64", "{\"a\": {\"data\": \"AAA\"}}", false},
+        {"integer beyond 64 bits", "{\"a\": 18446744073709551615}", false},
+        {"not UTF-8", "{\"a\": \"\xFF\"}", false},
+        {"a folder in its place", "", true},
+    };
+    const std::regex setAsideName(R"(defaults\.json\.corrupt-\d{8}T\d{6}Z)");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::TemporaryDirectory directory;
+        const auto path = directory / "defaults.json";
+        if (c.isFolder) {
+            std::filesystem::create_directory(path);
+        } else {
+            writeFile(path, c.contents);
+        }
+        platform::LogCapture log;
+        UserDefaults defaults(path);
+
+        const auto problem = defaults.loadProblem();
+        ASSERT_TRUE(problem);
+        EXPECT_TRUE(std::regex_match(problem->setAsidePath.filename().string(), setAsideName))
+            << problem->setAsidePath;
+        EXPECT_EQ(problem->setAsidePath.parent_path(), directory.path());
+        if (!c.isFolder) {
+            EXPECT_EQ(readFile(problem->setAsidePath), c.contents);
+        }
+        EXPECT_TRUE(log.contains("was not used", "UserDefaults"));
+        EXPECT_FALSE(defaults.object("a"));
+
+        // The store goes on with a fresh file; the set-aside one stays.
+        ASSERT_TRUE(defaults.setBool("a", true));
+        EXPECT_TRUE(UserDefaults(path).boolForKey("a"));
+        EXPECT_TRUE(std::filesystem::exists(problem->setAsidePath));
+    }
+}
+
+TEST_F(UserDefaultsTest, AFailedWriteChangesNothing) {
+    using Step = FaultyFileWriter::Step;
+    for (const auto step : {Step::halfWritten, Step::flush, Step::rename}) {
+        SCOPED_TRACE(static_cast<int>(step));
+        testsupport::TemporaryDirectory directory;
+        const auto path = directory / "defaults.json";
+        auto owned = std::make_unique<FaultyFileWriter>();
+        FaultyFileWriter& writer = *owned;
+        UserDefaults defaults(path, std::move(owned));
+        ASSERT_TRUE(defaults.setString("history", "old"));
+        const std::string before = readFile(path);
+        int calls = 0;
+        const auto observation = defaults.observe("history", [&](const std::string&) { ++calls; });
+
+        writer.failAt = step;
+        platform::LogCapture log;
+        EXPECT_FALSE(defaults.setString("history", "new"));
+        EXPECT_FALSE(defaults.removeObject("history"));
+
+        EXPECT_EQ(defaults.stringForKey("history"), "old");
+        EXPECT_EQ(readFile(path), before);
+        EXPECT_EQ(fileNames(directory.path()), std::vector<std::string>{"defaults.json"});  // no temporary left
+        EXPECT_EQ(calls, 0);
+        EXPECT_TRUE(log.contains("Injected failure", "UserDefaults"));
+
+        writer.failAt = FaultyFileWriter::Step::none;
+        EXPECT_TRUE(defaults.setString("history", "new"));
+        EXPECT_EQ(UserDefaults(path).stringForKey("history"), "new");
+    }
+}
+
+TEST_F(UserDefaultsTest, AProcessKilledHalfWayThroughAWriteLeavesThePreviousStore) {
+    {
+        UserDefaults defaults(storePath());
+        ASSERT_TRUE(defaults.setString("TranscriptionHistory", "previous"));
+        ASSERT_TRUE(defaults.setInteger("primaryHotkeyKeyCode", 49));
+    }
+    const std::string before = readFile(storePath());
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        auto writer = std::make_unique<FaultyFileWriter>();
+        writer->failAt = FaultyFileWriter::Step::halfWritten;
+        writer->killInstead = true;
+        UserDefaults defaults(storePath(), std::move(writer));
+        defaults.setString("TranscriptionHistory", std::string(100000, 'x'));
+        ::_exit(0);  // not reached: the write kills the process
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    ASSERT_EQ(WTERMSIG(status), SIGKILL);
+
+    EXPECT_EQ(readFile(storePath()), before);
+    UserDefaults reopened(storePath());
+    EXPECT_FALSE(reopened.loadProblem());
+    EXPECT_EQ(reopened.stringForKey("TranscriptionHistory"), "previous");
+    EXPECT_EQ(reopened.integerForKey("primaryHotkeyKeyCode"), 49);
+}
+
+TEST_F(UserDefaultsTest, ObserversHearEachChangeOfTheirKeyOnly) {
+    UserDefaults defaults(storePath());
+    std::vector<std::string> heard;
+    auto observation = defaults.observe("showDockIcon", [&](const std::string& key) { heard.push_back(key); });
+
+    defaults.registerDefaults({{"showDockIcon", Value(false)}});  // 1: the read value appears
+    defaults.registerDefaults({{"showDockIcon", Value(false)}});  // same value: nothing
+    ASSERT_TRUE(defaults.setBool("showDockIcon", false));           // stored, but reads the same
+    ASSERT_TRUE(defaults.setBool("showDockIcon", true));            // 2
+    ASSERT_TRUE(defaults.setBool("showDockIcon", true));            // unchanged
+    ASSERT_TRUE(defaults.setBool("launchAtLogin", true));           // another key
+    ASSERT_TRUE(defaults.removeObject("showDockIcon"));             // 3: back to the registered false
+    EXPECT_EQ(heard.size(), 3u);
+
+    observation.cancel();
+    ASSERT_TRUE(defaults.setBool("showDockIcon", true));
+    EXPECT_EQ(heard.size(), 3u);
+}
+
+TEST_F(UserDefaultsTest, WritesFromManyThreadsAllLand) {
+    UserDefaults defaults(storePath());
+    std::atomic<int> heard{0};
+    std::vector<UserDefaults::Observation> observations;
+    constexpr int kThreads = 4;
+    constexpr int kKeysPerThread = 20;
+    for (int t = 0; t < kThreads; ++t) {
+        for (int k = 0; k < kKeysPerThread; ++k) {
+            observations.push_back(defaults.observe("key" + std::to_string(t) + "." + std::to_string(k),
+                                                    [&](const std::string&) { ++heard; }));
+        }
+    }
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&defaults, t] {
+            for (int k = 0; k < kKeysPerThread; ++k) {
+                defaults.setInteger("key" + std::to_string(t) + "." + std::to_string(k), t * 1000 + k);
+                (void)defaults.integerForKey("key0.0");
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+
+    EXPECT_EQ(heard.load(), kThreads * kKeysPerThread);
+    UserDefaults reopened(storePath());
+    for (int t = 0; t < kThreads; ++t) {
+        for (int k = 0; k < kKeysPerThread; ++k) {
+            EXPECT_EQ(reopened.integerForKey("key" + std::to_string(t) + "." + std::to_string(k)), t * 1000 + k);
+        }
+    }
+}
+
+TEST_F(UserDefaultsTest, TextThatIsNotUTF8IsRefusedAndChangesNothing) {
+    UserDefaults defaults(storePath());
+    ASSERT_TRUE(defaults.setString("name", "kept"));
+    EXPECT_THROW(defaults.setString("name", "\xC3("), std::invalid_argument);
+    EXPECT_THROW(defaults.setBool("\xFF", true), std::invalid_argument);
+    EXPECT_EQ(UserDefaults(storePath()).stringForKey("name"), "kept");
+}
+
+TEST(UserDefaultsPathTest, TheStoreLivesInTheUsersConfigFolder) {
+    struct Case {
+        const char* name;
+        const char* xdgConfigHome;  // nullptr: unset
+        std::filesystem::path expected;
+    };
+    const std::vector<Case> cases = {
+        {"XDG folder", "/srv/config", "/srv/config/Parloquin/defaults.json"},
+        {"relative XDG folder is ignored", "relative/config", "/home/tester/.config/Parloquin/defaults.json"},
+        {"empty XDG folder is ignored", "", "/home/tester/.config/Parloquin/defaults.json"},
+        {"no XDG folder", nullptr, "/home/tester/.config/Parloquin/defaults.json"},
+    };
+    const auto saved = [](const char* name) -> std::optional<std::string> {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    };
+    const auto savedXdg = saved("XDG_CONFIG_HOME");
+    const auto savedHome = saved("HOME");
+    ::setenv("HOME", "/home/tester", 1);
+    for (const auto& c : cases) {
+        if (c.xdgConfigHome) {
+            ::setenv("XDG_CONFIG_HOME", c.xdgConfigHome, 1);
+        } else {
+            ::unsetenv("XDG_CONFIG_HOME");
+        }
+        EXPECT_EQ(UserDefaults::defaultStorePath(), c.expected) << c.name;
+    }
+    const auto restore = [](const char* name, const std::optional<std::string>& value) {
+        if (value) {
+            ::setenv(name, value->c_str(), 1);
+        } else {
+            ::unsetenv(name);
+        }
+    };
+    restore("XDG_CONFIG_HOME", savedXdg);
+    restore("HOME", savedHome);
+}
+
+}  // namespace

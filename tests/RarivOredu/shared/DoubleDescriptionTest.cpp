@@ -1,0 +1,28 @@
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "RarivOredu/shared/DoubleDescription.h"
+
+namespace rarivoredu {
+namespace {
+
+TEST(DoubleDescription, ReadsLikeTheShortestDecimalWithWholeNumbersKeepingAPoint) {
+    const std::pair<double, const char*> cases[] = {
+        {16000.0, "16000.0"},
+        {44100.0, "44100.0"},
+        {0.0, "0.0"},
+        {-2.0, "-2.0"},
+        {0.5, "0.5"},
+        {22050.5, "22050.5"},
+        {1.0 / 3.0, "0.3333333333333333"},
+        {1e16, "1e+16"},
+        {std::numeric_limits<double>::quiet_NaN(), "nan"},
+        {std::numeric_limits<double>::infinity(), "inf"},
+        {-std::numeric_limits<double>::infinity(), "-inf"},
+    };
+    for (const auto& [value, text] : cases) EXPECT_EQ(doubleDescription(value), text);
+}
+
+}  // namespace
+}  // namespace rarivoredu

@@ -1,0 +1,71 @@
+#pragma once
+
+// Signals and measurements for audio tests.
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <numbers>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+inline std::vector<float> sine(double frequency, double sampleRate, std::size_t frames, float amplitude = 0.5f,
+                               double phase = 0.0) {
+    std::vector<float> samples(frames);
+    for (std::size_t i = 0; i < frames; ++i) {
+        samples[i] = amplitude * static_cast<float>(
+                                     std::sin(2.0 * std::numbers::pi * frequency * static_cast<double>(i) / sampleRate + phase));
+    }
+    return samples;
+}
+
+// The frequency of a clean tone from its rising zero crossings (interpolated between samples).
+// Returns 0 when there are fewer than two crossings.
+inline double zeroCrossingFrequency(std::span<const float> samples, double sampleRate) {
+    double first = -1.0;
+    double last = -1.0;
+    int crossings = 0;
+    for (std::size_t i = 1; i < samples.size(); ++i) {
+        if (samples[i - 1] < 0.0f && samples[i] >= 0.0f) {
+            const double t = static_cast<double>(i - 1) + samples[i - 1] / (samples[i - 1] - samples[i]);
+            if (first < 0.0) first = t;
+            last = t;
+            ++crossings;
+        }
+    }
+    if (crossings < 2) return 0.0;
+    return (crossings - 1) * sampleRate / (last - first);
+}
+
+// The amplitude of one frequency in the samples (a single DFT bin, Hann window, any frequency).
+inline double toneAmplitude(std::span<const float> samples, double sampleRate, double frequency) {
+    const std::size_t n = samples.size();
+    if (n == 0) return 0.0;
+    double re = 0.0;
+    double im = 0.0;
+    double windowSum = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double w = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * static_cast<double>(i) / static_cast<double>(n));
+        const double angle = 2.0 * std::numbers::pi * frequency * static_cast<double>(i) / sampleRate;
+        re += w * samples[i] * std::cos(angle);
+        im -= w * samples[i] * std::sin(angle);
+        windowSum += w;
+    }
+    return 2.0 * std::hypot(re, im) / windowSum;
+}
+
+// The samples without the first and last `margin` of them.
+inline std::span<const float> middle(std::span<const float> samples, std::size_t margin) {
+    if (samples.size() <= 2 * margin) return {};
+    return samples.subspan(margin, samples.size() - 2 * margin);
+}
+
+inline std::filesystem::path audioFixture(const std::string& name) {
+    const char* root = std::getenv("PARLOQUIN_SOURCE_DIR");
+    return std::filesystem::path(root != nullptr ? root : ".") / "tests" / "fixtures" / "audio" / name;
+}
+
+}  // namespace testsupport
