@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QProcess>
+#include <QString>
+
+namespace parloquin_test {
+
+// A D-Bus session bus of the test's own, so that no other test or desktop service shares its names.
+// It ends with this object.
+class PrivateSessionBus {
+public:
+    PrivateSessionBus();
+    ~PrivateSessionBus();
+    PrivateSessionBus(const PrivateSessionBus&) = delete;
+    PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
+
+    // Empty when the bus could not be started.
+    const QString& address() const { return address_; }
+    // A new connection to the bus under the given name (names must differ per connection).
+    QDBusConnection connect(const QString& connectionName) const;
+
+private:
+    QProcess daemon_;
+    QString address_;
+};
+
+}  // namespace parloquin_test
