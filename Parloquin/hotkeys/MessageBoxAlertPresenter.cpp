@@ -1,5 +1,7 @@
 #include "Parloquin/hotkeys/MessageBoxAlertPresenter.h"
 
+#include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -9,7 +11,13 @@ int MessageBoxAlertPresenter::runModal(const Alert& alert) {
     QMessageBox box;
     switch (alert.style) {
         case AlertStyle::warning: box.setIcon(QMessageBox::Warning); break;
-        case AlertStyle::informational: box.setIcon(QMessageBox::Information); break;
+        case AlertStyle::informational:
+            // An informational alert shows the application's own icon when it has one.
+            if (QApplication::windowIcon().isNull())
+                box.setIcon(QMessageBox::Information);
+            else
+                box.setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
+            break;
         case AlertStyle::critical: box.setIcon(QMessageBox::Critical); break;
     }
     box.setText(QString::fromStdString(alert.messageText));

@@ -1,0 +1,441 @@
+#include "Parloquin/app/AppDelegate.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QKeySequence>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+#include "Parloquin/app/DictationControl.h"
+#include "Parloquin/services/HistoryManager.h"
+#include "Parloquin/services/StatisticsManager.h"
+#include "Parloquin/services/TranscriptionService.h"
+#include "Platform/system/RelativeDateTimeFormatter.h"
+#include "Platform/system/TimeZone.h"
+#include "Platform/system/UUID.h"
+
+namespace parloquin {
+namespace {
+
+using Value = platform::UserDefaults::Value;
+
+constexpr const char* kPrimaryHotkey = "primaryHotkey";
+constexpr const char* kDefaultHotkey = "⇧⌘Space";
+constexpr const char* kRecordingMode = "recordingMode";
+constexpr const char* kSingleKey = "primaryHotkeyIsSingleKey";
+constexpr const char* kShowFloatingControl = "showFloatingDictationControl";
+constexpr const char* kFirstLaunchShown = "hasShownFirstLaunchExplanation";
+constexpr const char* kRecentTranscriptionsTitle = "Letzte Transkriptionen";
+
+const char* const kWelcomeText =
+    "Parloquin bietet zwei Aufnahmemodi:\n"
+    "\n"
+    "🎯 Umschaltmodus (Standard: ⇧⌘Space)\n"
+    "• Einmal drücken zum Starten, nochmal zum Stoppen\n"
+    "• Funktioniert sofort ohne Berechtigungen\n"
+    "• Ideal für längere Aufnahmen\n"
+    "\n"
+    "🎙️ Halten-zum-Aufnehmen (Alt-Taste ⌥)\n"
+    "• Halte die Alt-Taste beim Sprechen\n"
+    "• Erfordert Eingabeüberwachungs-Berechtigung\n"
+    "• Ideal für kurze Sprachbefehle\n"
+    "\n"
+    "Weitere Funktionen:\n"
+    "• Direktes Einfügen erfordert Bedienungshilfen-Berechtigung\n"
+    "• Ohne Berechtigungen wird Text in die Zwischenablage kopiert\n"
+    "\n"
+    "Du kannst Berechtigungen jederzeit in den Einstellungen vergeben.";
+
+const char* const kAboutText =
+    "Version 1.0\n\nUnterstützt von:\n• Parloquin-Engine\n• 25 Sprachen\n• LibTorch auf der CPU\n\n"
+    "Deine Sprache verlässt diesen Rechner nie.";
+
+// A menu title shows the text as it is: "&" would mark a mnemonic, a tab would start the shortcut
+// column and line breaks would split the entry.
+QString menuTitle(const std::string& text) {
+    QString title = QString::fromStdString(text);
+    title.replace(QLatin1Char('&'), QLatin1String("&&"));
+    for (QChar breaking : {QChar('\n'), QChar('\r'), QChar('\t'), QChar(0x2028), QChar(0x2029)})
+        title.replace(breaking, QLatin1Char(' '));
+    return title;
+}
+
+}  // namespace
+
+AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
+    : QObject(parent),
+      environment_(std::move(environment)),
+      hotkeySettings_(*environment_.defaults),
+      logger_("com.parloquin", "AppDelegate") {}
+
+AppDelegate::~AppDelegate() {
+    menuTitleObservation_.cancel();
+    showFloatingControlObservation_.cancel();
+    floatingControlWindow_.reset();
+    hotkeyManager_.reset();
+    transcriptionService_.reset();
+    delete menu_.data();
+}
+
+std::map<std::string, Value> AppDelegate::registeredDefaults() {
+    return {
+        {"autoSendText", Value(false)},
+        {"privacyModeEnabled", Value(false)},
+        {"automaticUpdates", Value(true)},
+        {"showDockIcon", Value(false)},
+        {"launchAtLogin", Value(false)},
+        {"recordingOverlayStyle", Value(std::string("default"))},
+        {"showRecordingTimer", Value(false)},
+        {"shareAnalytics", Value(false)},
+        {"spokenFormattingCommandsEnabled", Value(true)},
+        {kShowFloatingControl, Value(true)},
+        {kPrimaryHotkey, Value(std::string(kDefaultHotkey))},
+        {"primaryHotkeyKeyCode", Value(std::int64_t(49))},
+        {"primaryHotkeyModifiers", Value(std::int64_t(768))},
+        {kSingleKey, Value(false)},
+        {kRecordingMode, Value(std::string("auto"))},
+        {"pasteInPlaceMode", Value(true)},
+        {"cancelHotkey", Value(std::string("Escape"))},
+        {"hotkeyFeedback", Value(true)},
+        {"hasShownAccessibilityGuidance", Value(false)},
+    };
+}
+
+void AppDelegate::registerDefaultSettings() { defaults().registerDefaults(registeredDefaults()); }
+
+// MARK: launch
+
+void AppDelegate::applicationDidFinishLaunching() {
+    registerDefaultSettings();
+    if (environment_.application) environment_.application->setActivationPolicy(ActivationPolicy::accessory);
+    if (environment_.notifications)
+        environment_.notifications->requestAuthorization(
+            platform::UNAuthorizationOptionAlert | platform::UNAuthorizationOptionSound, [](bool) {});
+    setupStatusItem();
+    QMetaObject::invokeMethod(this, [this] { initializeServices(); }, Qt::QueuedConnection);
+}
+
+void AppDelegate::initializeServices() {
+    if (!environment_.makeTranscriptionService) return;
+    transcriptionService_ = environment_.makeTranscriptionService();
+    historyManager_ = &transcriptionService_->historyManager();
+    statisticsManager_ = &transcriptionService_->statisticsManager();
+    QPointer<AppDelegate> weak(this);
+    transcriptionService_->initialize([weak](std::exception_ptr error) {
+        if (!weak) return;
+        if (error)
+            weak->modelsFailed();
+        else
+            weak->modelsLoaded();
+    });
+}
+
+void AppDelegate::modelsLoaded() {
+    isInitialized_ = true;
+    QPointer<AppDelegate> weak(this);
+    transcriptionService_->onStateChanged = [weak](RecordingState state) {
+        if (weak) weak->handleStateChange(state);
+    };
+    setupHotkeyManager();
+    postReadyNotification();
+    // The submenu said "Wird geladen..." until now.
+    updateRecentTranscriptionsMenu();
+}
+
+void AppDelegate::modelsFailed() {
+    isInitialized_ = false;
+    updateStatusTitle("Initialisierung fehlgeschlagen");
+    postUserNotification("Parloquin konnte nicht gestartet werden",
+                         "Die Sprachmodelle konnten nicht geladen werden. Bitte prüfe die Verbindung und starte "
+                         "Parloquin erneut.");
+}
+
+void AppDelegate::setupHotkeyManager() {
+    HotkeyEnvironment hotkeys =
+        environment_.hotkeyEnvironment ? environment_.hotkeyEnvironment() : HotkeyEnvironment::system();
+    if (!hotkeys.application) hotkeys.application = environment_.application;
+    hotkeyManager_ = std::make_unique<HotkeyManager>(hotkeySettings_, std::move(hotkeys));
+    QPointer<AppDelegate> weak(this);
+    hotkeyManager_->onHotkeyPressed = [weak] {
+        if (weak) weak->handleHotkeyPressed();
+    };
+    hotkeyManager_->onHotkeyReleased = [weak] {
+        if (weak) weak->handleHotkeyReleased();
+    };
+}
+
+HotkeyRegistration AppDelegate::hotkeyRegistration() const {
+    if (!hotkeyManager_) return HotkeyRegistration::none;
+    const HotkeyManager& manager = *hotkeyManager_;
+    if (manager.fallbackActive()) return manager.hasHotKey() ? HotkeyRegistration::fallback : HotkeyRegistration::none;
+    if (manager.hasHotKey()) return HotkeyRegistration::combination;
+    if (manager.hasEventTap())
+        return manager.isSingleKey() ? HotkeyRegistration::singleKeyTap : HotkeyRegistration::combination;
+    return HotkeyRegistration::none;
+}
+
+void AppDelegate::postReadyNotification() {
+    const std::string hotkey = primaryHotkey();
+    setupFloatingControlWindow();
+    updateStatusTitle("Bereit");
+    postUserNotification("Parloquin bereit!", StatusMenuTexts::readyNotificationBody(hotkey, hotkeyRegistration()));
+}
+
+void AppDelegate::postUserNotification(const std::string& title, const std::string& body) {
+    if (!environment_.notifications) return;
+    platform::UNNotificationRequest request;
+    request.identifier = platform::UUID().uuidString();
+    request.content = {title, body, true};
+    environment_.notifications->add(request);
+}
+
+void AppDelegate::showFirstLaunchExplanationIfNeeded() {
+    if (defaults().boolForKey(kFirstLaunchShown)) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!environment_.alerts) return;
+            Alert alert;
+            alert.style = AlertStyle::informational;
+            alert.messageText = "Willkommen bei Parloquin!";
+            alert.informativeText = kWelcomeText;
+            alert.buttons = {"Loslegen", "Einstellungen öffnen"};
+            QPointer<AppDelegate> alive(this);
+            const int response = environment_.alerts->runModal(alert);
+            if (!alive) return;
+            defaults().setBool(kFirstLaunchShown, true);
+            if (response == alertFirstButtonReturn + 1) openMainWindow(SidebarSection::general);
+        },
+        Qt::QueuedConnection);
+}
+
+// MARK: status item
+
+void AppDelegate::setupStatusItem() {
+    statusItem_ = new QSystemTrayIcon(StatusIcons::icon(StatusImage::menuBarIcon), this);
+    // A tray shows no title beside the icon: the title is the tooltip.
+    statusItem_->setToolTip(QStringLiteral(" Parloquin"));
+
+    menu_ = new QMenu;
+    QAction* status = menu_->addAction(menuTitle(StatusMenuTexts::statusLine("Bereit")));
+    status->setEnabled(false);
+    menu_->addSeparator();
+    dictationMenuItem_ = menu_->addAction(menuTitle(StatusMenuTexts::dictationItemTitle(primaryHotkey())));
+    connect(dictationMenuItem_, &QAction::triggered, this, [this] { toggleDictation(); });
+    QAction* recent = menu_->addAction(QString::fromUtf8(kRecentTranscriptionsTitle));
+    recent->setMenu(createRecentTranscriptionsMenu());
+    connect(menu_->addAction(QStringLiteral("Statistiken...")), &QAction::triggered, this, [this] { openStatistics(); });
+    menu_->addSeparator();
+    QAction* settings = menu_->addAction(QStringLiteral("Einstellungen..."));
+    settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    connect(settings, &QAction::triggered, this, [this] { openSettings(); });
+    connect(menu_->addAction(QString::fromUtf8("Über Parloquin")), &QAction::triggered, this, [this] { showAbout(); });
+    menu_->addSeparator();
+    QAction* quitItem = menu_->addAction(QStringLiteral("Parloquin beenden"));
+    quitItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(quitItem, &QAction::triggered, this, [this] { quit(); });
+
+    menuTitleObservation_ = defaults().observe(kPrimaryHotkey, [this](const std::string&) {
+        QMetaObject::invokeMethod(this, [this] { updateMenuItemTitles(); }, Qt::QueuedConnection);
+    });
+
+    statusItem_->setContextMenu(menu_);
+    // A click on the icon opens the menu too, as a click on a menu-bar item does.
+    connect(statusItem_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger && menu_) menu_->popup(QCursor::pos());
+    });
+    statusItem_->show();
+
+    showFirstLaunchExplanationIfNeeded();
+}
+
+std::string AppDelegate::primaryHotkey() const {
+    return defaults().stringForKey(kPrimaryHotkey).value_or(kDefaultHotkey);
+}
+
+void AppDelegate::updateMenuItemTitles() {
+    if (dictationMenuItem_)
+        dictationMenuItem_->setText(menuTitle(StatusMenuTexts::dictationItemTitle(primaryHotkey())));
+}
+
+void AppDelegate::updateStatusTitle(const std::string& text) {
+    if (!menu_ || menu_->actions().isEmpty()) return;
+    menu_->actions().first()->setText(menuTitle(StatusMenuTexts::statusLine(text)));
+}
+
+void AppDelegate::updateStatus() {
+    const std::size_t count = historyManager_ ? historyManager_->records().size() : 0;
+    updateStatusTitle(StatusMenuTexts::recordCountStatus(count));
+}
+
+void AppDelegate::updateStatusIcon(RecordingState state) {
+    switch (state) {
+        case RecordingState::idle: statusImage_ = StatusImage::menuBarIcon; break;
+        case RecordingState::recording: statusImage_ = StatusImage::recording; break;
+        case RecordingState::processing: statusImage_ = StatusImage::processing; break;
+    }
+    if (statusItem_) statusItem_->setIcon(StatusIcons::icon(statusImage_));
+    switch (state) {
+        case RecordingState::idle: updateStatus(); break;
+        case RecordingState::recording: updateStatusTitle("Aufnahme..."); break;
+        case RecordingState::processing: updateStatusTitle("Verarbeitung..."); break;
+    }
+}
+
+QMenu* AppDelegate::createRecentTranscriptionsMenu() {
+    auto* menu = new QMenu(QString::fromUtf8(kRecentTranscriptionsTitle));
+    if (!isInitialized_) {
+        menu->addAction(QStringLiteral("Wird geladen..."))->setEnabled(false);
+        return menu;
+    }
+    if (!historyManager_ || historyManager_->records().empty()) {
+        menu->addAction(QStringLiteral("Keine aktuellen Transkriptionen"))->setEnabled(false);
+        return menu;
+    }
+    const platform::Date now = environment_.clock ? environment_.clock->now() : platform::Date::now();
+    const platform::RelativeDateTimeFormatter relative("de_DE", platform::TimeZone::current());
+    const auto& records = historyManager_->records();
+    const std::size_t shown = std::min(records.size(), StatusMenuTexts::recentTranscriptionCount);
+    for (std::size_t i = 0; i < shown; ++i) {
+        const auto& record = records[i];
+        const std::string title =
+            StatusMenuTexts::recentTranscriptionTitle(relative.localizedString(record.timestamp, now), record.text);
+        QAction* item = menu->addAction(menuTitle(title));
+        item->setData(QString::fromStdString(record.id.uuidString()));
+        connect(item, &QAction::triggered, this, [this, item] { copyTranscription(item); });
+    }
+    menu->addSeparator();
+    connect(menu->addAction(QStringLiteral("Gesamten Verlauf anzeigen...")), &QAction::triggered, this,
+            [this] { openHistory(); });
+    return menu;
+}
+
+void AppDelegate::updateRecentTranscriptionsMenu() {
+    if (!menu_) return;
+    for (QAction* item : menu_->actions()) {
+        if (item->text() != QString::fromUtf8(kRecentTranscriptionsTitle)) continue;
+        QMenu* old = item->menu();
+        item->setMenu(createRecentTranscriptionsMenu());
+        if (old) old->deleteLater();
+        return;
+    }
+}
+
+// MARK: menu actions
+
+void AppDelegate::copyTranscription(const QAction* sender) {
+    if (!sender || !historyManager_ || sender->data().typeId() != QMetaType::QString) return;
+    const auto id = platform::UUID::fromString(sender->data().toString().toStdString());
+    if (!id) return;
+    const auto record = historyManager_->findRecord(*id);
+    if (!record) return;
+    if (environment_.pasteboard) {
+        environment_.pasteboard->clearContents();
+        environment_.pasteboard->setString(record->text);
+    }
+    postUserNotification("In Zwischenablage kopiert", StatusMenuTexts::copiedNotificationBody(record->text));
+}
+
+void AppDelegate::openSettings() { openMainWindow(SidebarSection::general); }
+void AppDelegate::openStatistics() { openMainWindow(SidebarSection::statistics); }
+void AppDelegate::openHistory() { openMainWindow(SidebarSection::history); }
+
+void AppDelegate::openMainWindow(SidebarSection section) {
+    logger_.log(platform::OSLogType::info,
+                "The main window is not available yet; asked for the section " + std::string(rawValue(section)));
+}
+
+void AppDelegate::showAbout() {
+    if (!environment_.alerts) return;
+    Alert alert;
+    alert.style = AlertStyle::informational;
+    alert.messageText = "Parloquin";
+    alert.informativeText = kAboutText;
+    alert.buttons = {"OK"};
+    environment_.alerts->runModal(alert);
+}
+
+void AppDelegate::quit() {
+    showFloatingControlObservation_.cancel();
+    QCoreApplication::quit();
+}
+
+// MARK: dictation
+
+void AppDelegate::perform(DictationAction action) {
+    if (!transcriptionService_) return;
+    switch (action) {
+        case DictationAction::none: break;
+        case DictationAction::start: transcriptionService_->startRecording(); break;
+        case DictationAction::stop: transcriptionService_->stopRecording(); break;
+    }
+}
+
+void AppDelegate::toggleDictation() {
+    if (!transcriptionService_) return;
+    perform(DictationControl::toggle(transcriptionService_->isRecording()));
+}
+
+void AppDelegate::handleHotkeyPressed() {
+    if (!transcriptionService_) return;
+    perform(DictationControl::press(defaults().stringForKey(kRecordingMode).value_or("auto"),
+                                    defaults().boolForKey(kSingleKey), transcriptionService_->isRecording()));
+}
+
+void AppDelegate::handleHotkeyReleased() {
+    if (!transcriptionService_) return;
+    perform(DictationControl::release(defaults().stringForKey(kRecordingMode).value_or("auto"),
+                                      defaults().boolForKey(kSingleKey), transcriptionService_->isRecording()));
+}
+
+void AppDelegate::handleStateChange(RecordingState state) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, state] {
+            updateStatusIcon(state);
+            if (state != RecordingState::idle) return;
+            updateRecentTranscriptionsMenu();
+            updateStatus();
+        },
+        Qt::QueuedConnection);
+}
+
+// MARK: floating button
+
+void AppDelegate::setupFloatingControlWindow() {
+    if (!transcriptionService_) return;
+    QPointer<AppDelegate> weak(this);
+    floatingControlWindow_ = std::make_unique<FloatingDictationControlWindow>([weak] {
+        if (weak) weak->toggleDictation();
+    });
+    connect(transcriptionService_.get(), &TranscriptionService::isRecordingChanged, this,
+            [this] { updateFloatingControlState(); });
+    connect(transcriptionService_.get(), &TranscriptionService::isProcessingChanged, this,
+            [this] { updateFloatingControlState(); });
+    updateFloatingControlState();
+    updateFloatingControlVisibility();
+    // Only this setting moves the button: other settings change with every dictation.
+    showFloatingControlObservation_ = defaults().observe(kShowFloatingControl, [this](const std::string&) {
+        QMetaObject::invokeMethod(this, [this] { updateFloatingControlVisibility(); }, Qt::QueuedConnection);
+    });
+}
+
+void AppDelegate::updateFloatingControlState() {
+    if (!floatingControlWindow_ || !transcriptionService_) return;
+    floatingControlWindow_->view()->setServiceState(transcriptionService_->isRecording(),
+                                                     transcriptionService_->isProcessing());
+}
+
+void AppDelegate::updateFloatingControlVisibility() {
+    if (!floatingControlWindow_) return;
+    const auto value = defaults().object(kShowFloatingControl);
+    if (value && std::holds_alternative<bool>(*value) && !std::get<bool>(*value)) {
+        floatingControlWindow_->orderOut();
+        return;
+    }
+    floatingControlWindow_->placeAtHome();
+    floatingControlWindow_->orderFront();
+}
+
+}  // namespace parloquin

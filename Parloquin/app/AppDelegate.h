@@ -1,0 +1,123 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "Parloquin/app/AppEnvironment.h"
+#include "Parloquin/app/DictationControl.h"
+#include "Parloquin/app/FloatingDictationControlWindow.h"
+#include "Parloquin/app/StatusIcons.h"
+#include "Parloquin/app/StatusMenuTexts.h"
+#include "Parloquin/hotkeys/HotkeyManager.h"
+#include "Parloquin/hotkeys/UserDefaultsHotkeySettings.h"
+#include "Parloquin/services/RecordingState.h"
+#include "Parloquin/views/SidebarSection.h"
+#include "Platform/log/Logger.h"
+
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+
+namespace parloquin {
+
+class HistoryManager;
+class StatisticsManager;
+class TranscriptionService;
+
+// The application's life: the launch sequence, the status item in the tray with its menu, the
+// notifications, the dictation hotkey and the floating record button. Main thread only; callbacks
+// from elsewhere are handed to the main loop first.
+class AppDelegate : public QObject {
+public:
+    explicit AppDelegate(AppEnvironment environment = AppEnvironment::system(), QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // The values read for settings nobody has stored yet.
+    static std::map<std::string, platform::UserDefaults::Value> registeredDefaults();
+
+    // Defaults, notification permission, status item (and the welcome alert, once), then the
+    // dictation service; returns before its models are loaded.
+    void applicationDidFinishLaunching();
+    void registerDefaultSettings();
+
+    // Launch steps and their ends.
+    void initializeServices();
+    void setupHotkeyManager();
+    void postReadyNotification();
+    void postUserNotification(const std::string& title, const std::string& body);
+    void showFirstLaunchExplanationIfNeeded();
+
+    // The status item.
+    void setupStatusItem();
+    void updateMenuItemTitles();
+    void updateStatus();
+    void updateStatusIcon(RecordingState state);
+    void updateStatusTitle(const std::string& text);
+    QMenu* createRecentTranscriptionsMenu();
+    void updateRecentTranscriptionsMenu();
+
+    // Menu actions.
+    void toggleDictation();
+    void copyTranscription(const QAction* sender);
+    void openSettings();
+    void openStatistics();
+    void openHistory();
+    void showAbout();
+    void quit();
+    void openMainWindow(SidebarSection section);
+
+    // The hotkey and the service's state.
+    void handleHotkeyPressed();
+    void handleHotkeyReleased();
+    // May be called from any thread.
+    void handleStateChange(RecordingState state);
+
+    // The floating record button.
+    void setupFloatingControlWindow();
+    void updateFloatingControlVisibility();
+
+    // What the shell holds, for whoever needs to look.
+    QSystemTrayIcon* statusItem() const { return statusItem_; }
+    QMenu* statusMenu() const { return menu_; }
+    QAction* dictationMenuItem() const { return dictationMenuItem_; }
+    StatusImage statusImage() const { return statusImage_; }
+    TranscriptionService* transcriptionService() const { return transcriptionService_.get(); }
+    HotkeyManager* hotkeyManager() const { return hotkeyManager_.get(); }
+    HistoryManager* historyManager() const { return historyManager_; }
+    StatisticsManager* statisticsManager() const { return statisticsManager_; }
+    FloatingDictationControlWindow* floatingControlWindow() const { return floatingControlWindow_.get(); }
+    bool isInitialized() const { return isInitialized_; }
+    HotkeyRegistration hotkeyRegistration() const;
+
+private:
+    void perform(DictationAction action);
+    void modelsLoaded();
+    void modelsFailed();
+    void updateFloatingControlState();
+    platform::UserDefaults& defaults() const { return *environment_.defaults; }
+    std::string primaryHotkey() const;
+
+    AppEnvironment environment_;
+    UserDefaultsHotkeySettings hotkeySettings_;
+    platform::Logger logger_;
+
+    QPointer<QSystemTrayIcon> statusItem_;
+    QPointer<QMenu> menu_;
+    QPointer<QAction> dictationMenuItem_;
+    StatusImage statusImage_ = StatusImage::menuBarIcon;
+    platform::UserDefaults::Observation menuTitleObservation_;
+
+    std::unique_ptr<TranscriptionService> transcriptionService_;
+    std::unique_ptr<HotkeyManager> hotkeyManager_;
+    HistoryManager* historyManager_ = nullptr;
+    StatisticsManager* statisticsManager_ = nullptr;
+    bool isInitialized_ = false;
+
+    std::unique_ptr<FloatingDictationControlWindow> floatingControlWindow_;
+    platform::UserDefaults::Observation showFloatingControlObservation_;
+};
+
+}  // namespace parloquin

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "Parloquin/hotkeys/ApplicationActivation.h"
+#include "Parloquin/hotkeys/HotkeyEnvironment.h"
+#include "Parloquin/services/AlertPresenter.h"
+#include "Platform/desktop/NSPasteboard.h"
+#include "Platform/desktop/UNUserNotificationCenter.h"
+#include "Platform/system/Clock.h"
+#include "Platform/system/UserDefaults.h"
+
+namespace parloquin {
+
+class TranscriptionService;
+
+// Everything outside the shell that it talks to.
+struct AppEnvironment {
+    platform::UserDefaults* defaults = nullptr;
+    std::shared_ptr<platform::UNUserNotificationCenter> notifications;
+    std::shared_ptr<AlertPresenter> alerts;
+    std::shared_ptr<platform::NSPasteboard> pasteboard;
+    std::shared_ptr<ApplicationActivation> application;
+    std::shared_ptr<const platform::Clock> clock;
+    // Made when the models are ready and the hotkey manager is created.
+    std::function<HotkeyEnvironment()> hotkeyEnvironment;
+    // Makes the dictation service on the main thread; its models are not yet loaded.
+    std::function<std::unique_ptr<TranscriptionService>()> makeTranscriptionService;
+
+    // The desktop's services: the user's defaults, the session's notification service, message
+    // boxes, the clipboard, X11 hotkeys, and the dictation service with the recording overlay.
+    static AppEnvironment system();
+};
+
+}  // namespace parloquin

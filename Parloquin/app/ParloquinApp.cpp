@@ -1,0 +1,23 @@
+#include "Parloquin/app/ParloquinApp.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include "Parloquin/app/StatusIcons.h"
+
+namespace parloquin {
+
+ParloquinApp::ParloquinApp(AppEnvironment environment) {
+    QApplication::setApplicationName(QStringLiteral("Parloquin"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Parloquin"));
+    QApplication::setDesktopFileName(QStringLiteral("parloquin"));
+    QApplication::setWindowIcon(StatusIcons::applicationIcon());
+    QApplication::setQuitOnLastWindowClosed(false);
+    appDelegate_ = std::make_unique<AppDelegate>(std::move(environment));
+}
+
+void ParloquinApp::launch() {
+    QTimer::singleShot(0, appDelegate_.get(), [delegate = appDelegate_.get()] { delegate->applicationDidFinishLaunching(); });
+}
+
+}  // namespace parloquin

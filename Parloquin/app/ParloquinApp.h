@@ -1,0 +1,24 @@
+#pragma once
+
+#include <memory>
+
+#include "Parloquin/app/AppDelegate.h"
+
+namespace parloquin {
+
+// The program: it opens no window of its own and hands its whole life to the AppDelegate. Closing
+// a window never ends it; only the menu's quit (or the desktop) does.
+class ParloquinApp {
+public:
+    explicit ParloquinApp(AppEnvironment environment = AppEnvironment::system());
+
+    // Starts the launch sequence from the event loop, once it runs.
+    void launch();
+
+    AppDelegate& appDelegate() { return *appDelegate_; }
+
+private:
+    std::unique_ptr<AppDelegate> appDelegate_;
+};
+
+}  // namespace parloquin
