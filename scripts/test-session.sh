@@ -3,7 +3,10 @@
 #   - fresh XDG folders, so no test touches the user's settings, models or caches;
 #   - Xvfb as the X server (DISPLAY), for hotkey, paste and window tests;
 #   - a private D-Bus session bus;
-#   - a PulseAudio daemon with a 440 Hz sine source and a null sink, for capture tests.
+#   - a PulseAudio daemon with a null sink and two inputs for capture tests: the default
+#     parloquin_sine (440 Hz, 48 kHz mono) and parloquin_sine_1k (1 kHz, 44.1 kHz mono, with a
+#     vendor name). A sine source hands over up to 2 s of its tone as soon as a recording starts,
+#     so a recording from it is never shorter than that.
 # Everything it starts ends with it.
 set -euo pipefail
 
@@ -43,12 +46,13 @@ if command -v dbus-daemon >/dev/null; then
   fi
 fi
 
-# Sound server with a sine source (440 Hz) and a null sink.
+# Sound server with the sine sources and a null sink.
 if command -v pulseaudio >/dev/null; then
   cat >"$session/pulse.pa" <<PA
 load-module module-native-protocol-unix
 load-module module-null-sink sink_name=parloquin_null sink_properties=device.description=Null-Ausgabe
 load-module module-sine-source source_name=parloquin_sine rate=48000 frequency=440 source_properties=device.description=Sinus-Testquelle
+load-module module-sine-source source_name=parloquin_sine_1k rate=44100 frequency=1000 source_properties="device.description='Sinus 1 kHz' device.vendor.name='Parloquin Testlabor'"
 set-default-source parloquin_sine
 set-default-sink parloquin_null
 PA
@@ -59,3 +63,4 @@ PA
 fi
 
 "$@"
+
