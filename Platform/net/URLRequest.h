@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// One GET request. The time-out is an idle time-out: the request fails when no byte has moved
+// for that many seconds (connecting included); a long transfer that keeps moving never times out.
+struct URLRequest {
+    std::string url;
+    double timeoutInterval = 60.0;
+};
+
+}  // namespace platform

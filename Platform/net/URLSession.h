@@ -1,0 +1,44 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <utility>
+
+#include "Platform/net/HTTPURLResponse.h"
+#include "Platform/net/URLRequest.h"
+#include "Platform/net/URLSessionConfiguration.h"
+#include "Platform/system/Data.h"
+
+namespace platform {
+
+// Loads http and https URLs with GET, over libcurl. Redirects are followed (to http and https
+// only). Every answer is returned with its status, whatever it is: judging the status is the
+// caller's job. Transport failures throw NSError in the URL error domain (URLError).
+// The request's time-out is an idle time-out; nothing limits a transfer's total time.
+// Safe to use from several threads at once; each call runs its own transfer and blocks.
+class URLSession {
+public:
+    using Data = platform::Data;
+
+    explicit URLSession(URLSessionConfiguration configuration = {});
+
+    const URLSessionConfiguration& configuration() const noexcept { return configuration_; }
+
+    // The body in memory.
+    std::pair<Data, HTTPURLResponse> data(const URLRequest& request) const;
+
+    // The body streamed into a new file in `temporaryDirectory` (the system's temporary folder
+    // when empty), whose path is returned: the caller moves or removes it. When the transfer
+    // fails the file is removed before the error is thrown.
+    std::pair<std::filesystem::path, HTTPURLResponse> download(
+        const URLRequest& request, const std::filesystem::path& temporaryDirectory = {}) const;
+
+private:
+    // Runs one transfer, handing each piece of the body to `sink`; a sink that returns false
+    // stops the transfer with cannotWriteToFile.
+    HTTPURLResponse perform(const URLRequest& request, const std::function<bool(const char*, std::size_t)>& sink) const;
+
+    URLSessionConfiguration configuration_;
+};
+
+}  // namespace platform

@@ -1,0 +1,262 @@
+#include "RarivOredu/asr/AsrModels.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <vector>
+
+#include "Platform/system/FileManager.h"
+#include "RarivOredu/asr/AsrModelsError.h"
+#include "RarivOredu/shared/AppLogger.h"
+#include "RarivOredu/shared/DownloadUtils.h"
+#include "RarivOredu/shared/ModelNames.h"
+#include "RarivOredu/shared/RepoLock.h"
+
+namespace rarivoredu {
+namespace fs = std::filesystem;
+using platform::FileManager;
+using platform::MLComputeUnits;
+
+namespace {
+
+const AppLogger& logger() {
+    static const AppLogger instance("AsrModels");
+    return instance;
+}
+
+// The directory without a trailing separator, so that its last component is a name.
+fs::path trimmed(const fs::path& directory) {
+    fs::path path = directory.lexically_normal();
+    if (!path.has_filename() && path.has_parent_path() && path != path.root_path()) path = path.parent_path();
+    return path;
+}
+
+// Where the models go for `directory`: its parent.
+fs::path modelsDirectory(const fs::path& directory) { return trimmed(directory).parent_path(); }
+
+fs::path versionFolder(const fs::path& directory, AsrModelVersion version) {
+    return modelsDirectory(directory) / std::string(folderName(version));
+}
+
+struct ModelSpec {
+    std::string fileName;
+    MLComputeUnits computeUnits;
+};
+
+using Loaded = std::map<std::string, platform::MLModelPtr>;
+
+// Keys are whole decimal numbers: an optional sign, then ASCII digits, within 64 bits.
+std::optional<std::int64_t> tokenId(const std::string& key) {
+    std::string_view digits = key;
+    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+    if (digits.empty()) return std::nullopt;
+    const std::string_view unsignedPart = digits.front() == '-' ? digits.substr(1) : digits;
+    if (unsignedPart.empty() ||
+        !std::all_of(unsignedPart.begin(), unsignedPart.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+    return value;
+}
+
+// Runs `loadModelsStep`, then reads the vocabulary. A vocabulary that is missing or unusable
+// is recovered like a model that fails to load: the version folder is deleted, the models
+// fetched and loaded again, and the vocabulary read once more.
+template <typename Models>
+std::pair<Models, AsrModels::Vocabulary> withVocabulary(const fs::path& directory, AsrModelVersion version,
+                                                        const std::function<Models()>& loadModelsStep) {
+    Models models = loadModelsStep();
+    try {
+        return {std::move(models), AsrModels::loadVocabulary(directory, version)};
+    } catch (const AsrModelsError& error) {
+        logger().warning(std::string("Vocabulary unusable after download: ") + error.what());
+        logger().info("Deleting cache and re-downloading…");
+        std::error_code ec;
+        fs::remove_all(versionFolder(directory, version), ec);
+    }
+    models = loadModelsStep();
+    return {std::move(models), AsrModels::loadVocabulary(directory, version)};
+}
+
+}  // namespace
+
+const std::set<std::string>& AsrModels::requiredModels() { return ModelNames::ASR::requiredModels(); }
+
+fs::path AsrModels::defaultCacheDirectory(AsrModelVersion version) {
+    return FileManager::applicationSupportDirectory() / "RarivOredu" / "Models" / std::string(folderName(version));
+}
+
+platform::MLModelConfiguration AsrModels::defaultConfiguration() {
+    platform::MLModelConfiguration configuration;
+    configuration.allowLowPrecisionAccumulationOnGPU = true;
+    configuration.computeUnits = MLComputeUnits::cpuAndNeuralEngine;
+    return configuration;
+}
+
+platform::MLModelConfiguration AsrModels::optimizedConfiguration(bool allowLowPrecisionAccumulationOnGPU) {
+    platform::MLModelConfiguration configuration;
+    configuration.allowLowPrecisionAccumulationOnGPU = allowLowPrecisionAccumulationOnGPU;
+    configuration.computeUnits =
+        std::getenv("CI") != nullptr ? MLComputeUnits::cpuOnly : MLComputeUnits::cpuAndNeuralEngine;
+    return configuration;
+}
+
+bool AsrModels::modelsExist(const fs::path& directory, AsrModelVersion version) {
+    const fs::path folder = versionFolder(directory, version);
+    for (const auto& name : requiredModels()) {
+        if (!FileManager::fileExists(folder / name)) return false;
+    }
+    return FileManager::fileExists(folder / ModelNames::ASR::vocabulary);
+}
+
+bool AsrModels::modelsExist(const fs::path& directory) {
+    std::string path = directory.string();
+    std::transform(path.begin(), path.end(), path.begin(), [](unsigned char c) { return std::tolower(c); });
+    const bool isV2 = path.find(folderName(AsrModelVersion::v2)) != std::string::npos;
+    return modelsExist(directory, isV2 ? AsrModelVersion::v2 : AsrModelVersion::v3);
+}
+
+fs::path AsrModels::download(const std::optional<fs::path>& given, bool force, AsrModelVersion version) {
+    const fs::path directory = given.value_or(defaultCacheDirectory(version));
+    logger().info("Downloading ASR models to: " + directory.string());
+    const fs::path folder = versionFolder(directory, version);
+    RepoLock lock(folder);
+
+    if (force) {
+        // The version folder holds the models; the directory as given may be the caller's own.
+        if (FileManager::fileExists(folder)) FileManager::removeItem(folder);
+    } else if (modelsExist(directory, version)) {
+        logger().info("ASR models already present at: " + directory.string());
+        return directory;
+    }
+
+    const MLComputeUnits units = defaultConfiguration().computeUnits;
+    const std::vector<ModelSpec> specs{{ModelNames::ASR::preprocessorFile, MLComputeUnits::cpuOnly},
+                                       {ModelNames::ASR::encoderFile, units},
+                                       {ModelNames::ASR::decoderFile, units},
+                                       {ModelNames::ASR::jointFile, units}};
+    const std::function<int()> fetchAll = [&] {
+        for (const auto& spec : specs) {
+            DownloadUtils::loadModels(repo(version), {spec.fileName}, modelsDirectory(directory), spec.computeUnits);
+        }
+        return 0;
+    };
+    withVocabulary<int>(directory, version, fetchAll);
+    logger().info("Successfully downloaded ASR models");
+    return directory;
+}
+
+AsrModels AsrModels::load(const fs::path& directory, const std::optional<platform::MLModelConfiguration>& given,
+                          AsrModelVersion version) {
+    logger().info("Loading ASR models from: " + directory.string());
+    const platform::MLModelConfiguration configuration = given.value_or(defaultConfiguration());
+    const fs::path models = modelsDirectory(directory);
+    RepoLock lock(versionFolder(directory, version));
+
+    const std::function<AsrModels()> loadModelsStep = [&] {
+        AsrModels set;
+        set.configuration = configuration;
+        set.version = version;
+        const std::vector<ModelSpec> first{{ModelNames::ASR::preprocessorFile, MLComputeUnits::cpuOnly},
+                                           {ModelNames::ASR::encoderFile, configuration.computeUnits}};
+        for (const auto& spec : first) {
+            auto loaded = DownloadUtils::loadModels(repo(version), {spec.fileName}, models, spec.computeUnits);
+            auto it = loaded.find(spec.fileName);
+            if (it == loaded.end() || !it->second) continue;
+            (spec.fileName == ModelNames::ASR::preprocessorFile ? set.preprocessor : set.encoder) = it->second;
+            logger().info("Loaded " + spec.fileName + " with compute units: " + platform::name(spec.computeUnits));
+        }
+        if (!set.preprocessor || !set.encoder) {
+            throw AsrModelsError::loadingFailed("Failed to load preprocessor or encoder model");
+        }
+        auto loaded = DownloadUtils::loadModels(repo(version), {ModelNames::ASR::decoderFile, ModelNames::ASR::jointFile},
+                                                models, configuration.computeUnits);
+        auto decoder = loaded.find(ModelNames::ASR::decoderFile);
+        auto joint = loaded.find(ModelNames::ASR::jointFile);
+        if (decoder == loaded.end() || joint == loaded.end() || !decoder->second || !joint->second) {
+            throw AsrModelsError::loadingFailed("Failed to load decoder or joint model");
+        }
+        set.decoder = decoder->second;
+        set.joint = joint->second;
+        return set;
+    };
+    auto [set, vocabulary] = withVocabulary<AsrModels>(directory, version, loadModelsStep);
+    set.vocabulary = std::move(vocabulary);
+    logger().info("Successfully loaded all ASR models with optimized compute units");
+    return set;
+}
+
+AsrModels AsrModels::load(const std::optional<fs::path>& directory,
+                          const std::optional<platform::MLModelConfiguration>& configuration) {
+    return load(directory.value_or(defaultCacheDirectory(AsrModelVersion::v3)), configuration, AsrModelVersion::v3);
+}
+
+AsrModels AsrModels::loadFromCache(const std::optional<platform::MLModelConfiguration>& configuration,
+                                   AsrModelVersion version) {
+    return load(defaultCacheDirectory(version), configuration, version);
+}
+
+AsrModels AsrModels::downloadAndLoad(const std::optional<fs::path>& directory,
+                                     const std::optional<platform::MLModelConfiguration>& configuration,
+                                     AsrModelVersion version) {
+    const fs::path downloaded = download(directory, false, version);
+    return load(downloaded, configuration, version);
+}
+
+AsrModels AsrModels::loadWithANEOptimization(const std::optional<fs::path>& directory) {
+    const fs::path target = directory.value_or(defaultCacheDirectory(AsrModelVersion::v3));
+    logger().info("Loading ASR models with ANE optimization from: " + target.string());
+    return load(target, std::nullopt, AsrModelVersion::v3);
+}
+
+AsrModels::Vocabulary AsrModels::loadVocabulary(const fs::path& directory, AsrModelVersion version) {
+    const fs::path path = versionFolder(directory, version) / ModelNames::ASR::vocabulary;
+    if (!FileManager::fileExists(path)) {
+        logger().warning("Vocabulary file not found at " + path.string() +
+                         ". Please ensure the vocab file is downloaded with the models.");
+        throw AsrModelsError::modelNotFound(ModelNames::ASR::vocabulary, path);
+    }
+
+    nlohmann::json document;
+    try {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) throw std::runtime_error("The file could not be opened.");
+        std::ostringstream text;
+        text << in.rdbuf();
+        if (in.bad()) throw std::runtime_error("The file could not be read.");
+        document = nlohmann::json::parse(text.str());
+        if (!document.is_object() && !document.is_array()) {
+            throw std::runtime_error("The top level is neither an object nor an array.");
+        }
+    } catch (const std::exception& error) {
+        logger().error("Failed to load or parse vocabulary file at " + path.string() + ": " + error.what());
+        throw AsrModelsError::loadingFailed("Vocabulary parsing failed");
+    }
+
+    // Anything but an object of strings would leave every transcript empty.
+    const bool allStrings = document.is_object() &&
+                            std::all_of(document.begin(), document.end(), [](const auto& v) { return v.is_string(); });
+    if (!allStrings) {
+        logger().error("Vocabulary file at " + path.string() + " is not an object of token texts");
+        throw AsrModelsError::loadingFailed("Vocabulary has an unexpected format");
+    }
+    Vocabulary vocabulary;
+    for (const auto& [key, value] : document.items()) {
+        if (auto id = tokenId(key)) vocabulary[*id] = value.template get<std::string>();
+    }
+    logger().info("Loaded vocabulary with " + std::to_string(vocabulary.size()) + " tokens from " + path.string());
+    if (vocabulary.empty()) {
+        throw AsrModelsError::loadingFailed("Vocabulary holds no tokens");
+    }
+    return vocabulary;
+}
+
+}  // namespace rarivoredu

@@ -1,0 +1,482 @@
+#include "RarivOredu/shared/DownloadUtils.h"
+
+#include <nlohmann/json.hpp>
+
+#include <charconv>
+#include <chrono>
+#include <cstdlib>
+#include <exception>
+#include <memory>
+
+#include "Platform/ml/MLModelBundle.h"
+#include "Platform/net/URLComponents.h"
+#include "Platform/net/URLError.h"
+#include "Platform/system/CocoaError.h"
+#include "Platform/system/FileManager.h"
+#include "Platform/system/HostFacts.h"
+#include "RarivOredu/shared/ModelNames.h"
+#include "RarivOredu/shared/RepoLock.h"
+#include "RarivOredu/shared/SystemInfo.h"
+#include "RarivOredu/shared/SystemInfoReporter.h"
+
+namespace rarivoredu {
+namespace fs = std::filesystem;
+using platform::CocoaError;
+using platform::FileManager;
+using platform::URLError;
+
+namespace {
+
+constexpr const char* defaultHub = "https://huggingface.co";
+constexpr double listingTimeout = 30;
+constexpr std::int64_t announceAtInfoAbove = 10'000'000;
+constexpr std::int64_t progressAbove = 100'000'000;
+
+bool endsWith(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// A repository path we are willing to put into a URL and below a local folder.
+bool isSafeRepoPath(std::string_view path) {
+    if (path.empty() || path.front() == '/') return false;
+    for (const char c : path) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
+    }
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        const std::size_t end = std::min(path.find('/', start), path.size());
+        const std::string_view segment = path.substr(start, end - start);
+        if (segment.empty() || segment == "." || segment == "..") return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+// Whether a listing entry may stand in the listing of `folder`.
+bool belongsTo(std::string_view entryPath, std::string_view folder) {
+    if (!isSafeRepoPath(entryPath)) return false;
+    if (folder.empty()) return true;
+    return entryPath.size() > folder.size() + 1 && entryPath.compare(0, folder.size(), folder) == 0 &&
+           entryPath[folder.size()] == '/';
+}
+
+void requireSafePath(const std::string& path) {
+    if (!isSafeRepoPath(path)) {
+        throw URLError::make(URLError::badURL, "'" + path + "' is not a relative path inside the repository");
+    }
+}
+
+void requireStatus200(const platform::HTTPURLResponse& response, const std::string& url) {
+    if (response.statusCode != 200) {
+        throw URLError::make(URLError::badServerResponse,
+                             "status " + std::to_string(response.statusCode) + " from " + url);
+    }
+}
+
+std::string pathText(const fs::path& path) { return path.string(); }
+
+std::string formatMilliseconds(double milliseconds) {
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, milliseconds, std::chars_format::fixed, 2);
+    return std::string(buffer, result.ptr);
+}
+
+std::string arrayText(const std::vector<std::string>& names) {
+    std::string text = "[";
+    for (std::size_t i = 0; i < names.size(); ++i) text += (i ? ", \"" : "\"") + names[i] + "\"";
+    return text + "]";
+}
+
+// Removes a file unless it was installed; failures are ignored.
+class RemoveUnlessKept {
+public:
+    explicit RemoveUnlessKept(fs::path path) : path_(std::move(path)) {}
+    ~RemoveUnlessKept() {
+        if (!kept_) {
+            std::error_code ec;
+            fs::remove(path_, ec);
+        }
+    }
+    void keep() { kept_ = true; }
+
+private:
+    fs::path path_;
+    bool kept_ = false;
+};
+
+std::optional<std::int64_t> optionalInt64(const nlohmann::json& object, const char* key, bool required) {
+    const auto it = object.find(key);
+    if (it == object.end() || it->is_null()) {
+        if (required) throw CocoaError::make(CocoaError::coderReadCorrupt, std::string("the key \"") + key + "\" is missing");
+        return std::nullopt;
+    }
+    if (it->is_number_integer() && !(it->is_number_unsigned() && it->get<std::uint64_t>() > INT64_MAX)) {
+        return it->get<std::int64_t>();
+    }
+    throw CocoaError::make(CocoaError::coderReadCorrupt, std::string("the value of \"") + key + "\" is not a 64-bit integer");
+}
+
+std::optional<std::string> optionalString(const nlohmann::json& object, const char* key, bool required) {
+    const auto it = object.find(key);
+    if (it == object.end() || it->is_null()) {
+        if (required) throw CocoaError::make(CocoaError::coderReadCorrupt, std::string("the key \"") + key + "\" is missing");
+        return std::nullopt;
+    }
+    if (!it->is_string()) {
+        throw CocoaError::make(CocoaError::coderReadCorrupt, std::string("the value of \"") + key + "\" is not a string");
+    }
+    return it->get<std::string>();
+}
+
+// Adds the proxy named by `value` to the dictionary; false when it names none.
+bool addProxy(const char* value, const std::string& label, platform::ConnectionProxyDictionary& dictionary) {
+    const auto components = platform::URLComponents::parse(value);
+    if (!components || components->host.empty() || !components->port) {
+        DownloadUtils::logger().warning("Invalid " + label + " proxy URL: " + value);
+        return false;
+    }
+    if (label == "HTTPS") {
+        dictionary.httpsEnable = true;
+        dictionary.httpsProxy = components->host;
+        dictionary.httpsPort = *components->port;
+    } else {
+        dictionary.httpEnable = true;
+        dictionary.httpProxy = components->host;
+        dictionary.httpPort = *components->port;
+    }
+    DownloadUtils::logger().info("Configured " + label + " proxy: " + components->host + ":" +
+                                 std::to_string(*components->port));
+    return true;
+}
+
+}  // namespace
+
+// MARK: - Listing entries
+
+std::vector<DownloadUtils::RepoFile> DownloadUtils::RepoFile::decodeListing(std::string_view json) {
+    try {
+        const auto document = nlohmann::json::parse(json.begin(), json.end());
+        if (!document.is_array()) throw CocoaError::make(CocoaError::coderReadCorrupt, "the listing is not an array");
+        std::vector<RepoFile> files;
+        files.reserve(document.size());
+        for (const auto& item : document) {
+            if (!item.is_object()) throw CocoaError::make(CocoaError::coderReadCorrupt, "an entry is not an object");
+            RepoFile file;
+            file.type = *optionalString(item, "type", true);
+            file.path = *optionalString(item, "path", true);
+            file.size = *optionalInt64(item, "size", true);
+            if (const auto lfs = item.find("lfs"); lfs != item.end() && !lfs->is_null()) {
+                if (!lfs->is_object()) throw CocoaError::make(CocoaError::coderReadCorrupt, "\"lfs\" is not an object");
+                LFSInfo info;
+                info.size = *optionalInt64(*lfs, "size", true);
+                info.sha256 = optionalString(*lfs, "sha256", false);
+                info.oid = optionalString(*lfs, "oid", false);
+                info.pointerSize = optionalInt64(*lfs, "pointer_size", false);
+                file.lfs = info;
+            }
+            files.push_back(std::move(file));
+        }
+        return files;
+    } catch (const nlohmann::json::exception& e) {
+        throw CocoaError::make(CocoaError::coderReadCorrupt,
+                               std::string("The hub listing is not valid JSON: ") + e.what());
+    } catch (const platform::NSError& e) {
+        throw CocoaError::make(CocoaError::coderReadCorrupt,
+                               "The hub listing could not be read: " + e.localizedDescription());
+    }
+}
+
+std::string DownloadUtils::RepoFile::encodeListing(const std::vector<RepoFile>& files) {
+    nlohmann::ordered_json array = nlohmann::ordered_json::array();
+    for (const auto& file : files) {
+        nlohmann::ordered_json item{{"type", file.type}, {"path", file.path}, {"size", file.size}};
+        if (file.lfs) {
+            nlohmann::ordered_json lfs{{"size", file.lfs->size}};
+            if (file.lfs->sha256) lfs["sha256"] = *file.lfs->sha256;
+            if (file.lfs->oid) lfs["oid"] = *file.lfs->oid;
+            if (file.lfs->pointerSize) lfs["pointer_size"] = *file.lfs->pointerSize;
+            item["lfs"] = lfs;
+        }
+        array.push_back(item);
+    }
+    return array.dump();
+}
+
+// MARK: - Session and addresses
+
+const AppLogger& DownloadUtils::logger() {
+    static const AppLogger instance("DownloadUtils");
+    return instance;
+}
+
+std::optional<platform::ConnectionProxyDictionary> DownloadUtils::proxyConfiguration() {
+    platform::ConnectionProxyDictionary dictionary;
+    bool configured = false;
+    if (const char* value = std::getenv("https_proxy")) configured |= addProxy(value, "HTTPS", dictionary);
+    if (const char* value = std::getenv("http_proxy")) configured |= addProxy(value, "HTTP", dictionary);
+    if (!configured) return std::nullopt;
+    return dictionary;
+}
+
+platform::URLSession& DownloadUtils::sharedSession() {
+    static platform::URLSession session(platform::URLSessionConfiguration{proxyConfiguration()});
+    return session;
+}
+
+std::string DownloadUtils::hubBaseURL() {
+    const char* configured = std::getenv("RARIVOREDU_HUB_URL");
+    std::string base = configured != nullptr && *configured != '\0' ? configured : defaultHub;
+    const auto components = platform::URLComponents::parse(base);
+    if (!components || (components->scheme != "http" && components->scheme != "https") ||
+        base.find_first_of("?#") != std::string::npos) {
+        throw URLError::make(URLError::badURL, "RARIVOREDU_HUB_URL must be an http or https address, not '" + base + "'");
+    }
+    while (!base.empty() && base.back() == '/') base.pop_back();
+    return base;
+}
+
+std::string DownloadUtils::resolveURL(Repo repo, const std::string& path) {
+    requireSafePath(path);
+    return hubBaseURL() + "/" + std::string(repo.remotePath()) + "/resolve/main/" +
+           platform::URLComponents::percentEncodePath(path);
+}
+
+// MARK: - Hub operations
+
+std::vector<DownloadUtils::RepoFile> DownloadUtils::listRepoFiles(Repo repo, const std::string& path) {
+    if (!path.empty()) requireSafePath(path);
+    const std::string url = hubBaseURL() + "/api/models/" + std::string(repo.remotePath()) + "/tree/main" +
+                            (path.empty() ? "" : "/" + platform::URLComponents::percentEncodePath(path));
+    auto [body, response] = sharedSession().data(platform::URLRequest{url, listingTimeout});
+    requireStatus200(response, url);
+    auto files = RepoFile::decodeListing(
+        std::string_view(reinterpret_cast<const char*>(body.data()), body.size()));
+    for (const auto& file : files) {
+        if (!belongsTo(file.path, path)) {
+            throw URLError::make(URLError::badServerResponse,
+                                 "the listing of " + std::string(repo.remotePath()) + (path.empty() ? "" : "/" + path) +
+                                     " holds the path '" + file.path + "', which is not inside it");
+        }
+    }
+    return files;
+}
+
+void DownloadUtils::fetchFile(const std::string& url, const fs::path& to, const ProgressHandler& progress,
+                              double timeout) {
+    // The transfer lands beside the target, so that installing it is a rename.
+    FileManager::createDirectory(to.parent_path());
+    auto [temporary, response] = sharedSession().download(platform::URLRequest{url, timeout}, to.parent_path());
+    RemoveUnlessKept temporaryFile(temporary);
+    requireStatus200(response, url);
+
+    try {
+        FileManager::removeItem(to);
+    } catch (const platform::NSError&) {
+        // Nothing there, or it cannot go: the move below says what is wrong.
+    }
+    try {
+        FileManager::moveItem(temporary, to);
+        temporaryFile.keep();
+    } catch (const platform::NSError& moveError) {
+        logger().warning(std::string("Move failed, attempting copy: ") + moveError.what());
+        FileManager::copyItem(temporary, to);
+    }
+    if (progress) progress(1.0);
+}
+
+void DownloadUtils::downloadFile(Repo repo, const std::string& path, const fs::path& destination,
+                                 std::int64_t expectedSize, const ProgressHandler& progress, double timeout) {
+    requireSafePath(path);
+    FileManager::createDirectory(destination.parent_path());
+
+    if (const auto size = FileManager::fileSize(destination); size && static_cast<std::int64_t>(*size) == expectedSize) {
+        logger().info("File already downloaded: " + path);
+        if (progress) progress(1.0);
+        return;
+    }
+
+    fs::path temporary = destination;
+    temporary += ".download";
+    if (const auto leftover = FileManager::fileSize(temporary)) {
+        logger().info("⏸️ Resuming download from " + platform::formatByteCount(*leftover, true));
+    }
+
+    try {
+        fetchFile(resolveURL(repo, path), temporary, progress, timeout);
+    } catch (const std::exception& error) {
+        logger().error(std::string("Download failed: ") + error.what());
+        throw;
+    }
+
+    // A file of another size is not the file the listing promised: it is never installed.
+    if (const auto actual = FileManager::fileSize(temporary); actual && static_cast<std::int64_t>(*actual) != expectedSize) {
+        const std::string details = path + ": got " + std::to_string(*actual) + ", expected " + std::to_string(expectedSize);
+        logger().warning("⚠️ Downloaded file size mismatch for " + details);
+        std::error_code ec;
+        fs::remove(temporary, ec);
+        throw CocoaError::make(CocoaError::fileReadCorruptFile, "Downloaded file size mismatch for " + details);
+    }
+
+    try {
+        FileManager::removeItem(destination);
+    } catch (const platform::NSError&) {
+        // As in fetchFile.
+    }
+    try {
+        FileManager::moveItem(temporary, destination);
+    } catch (const platform::NSError& moveError) {
+        logger().warning("Move failed for " + path + ", attempting copy: " + moveError.what());
+        try {
+            FileManager::copyItem(temporary, destination);
+        } catch (const platform::NSError& copyError) {
+            logger().error(std::string("Download failed: ") + copyError.what());
+            throw;
+        }
+        std::error_code ec;
+        fs::remove(temporary, ec);
+    }
+    logger().info("Downloaded " + path);
+}
+
+// MARK: - Repository download
+
+void DownloadUtils::downloadRepo(Repo repo, const fs::path& directory) {
+    const fs::path repoFolder = directory / std::string(repo.folderName());
+    RepoLock lock(repoFolder);
+    logger().info("Downloading " + std::string(repo.folderName()) + " from HuggingFace...");
+    FileManager::createDirectory(repoFolder);
+    const auto required = ModelNames::requiredModels(repo);
+
+    for (const auto& entry : listRepoFiles(repo, "")) {
+        if (entry.type == "directory" && endsWith(entry.path, ".mlmodelc")) {
+            if (required.count(entry.path) != 0) {
+                logger().info("Downloading required model: " + entry.path);
+                downloadDirectory(repo, entry.path, repoFolder);
+            } else {
+                logger().info("Skipping unrequired model: " + entry.path);
+            }
+        } else if (entry.type == "file" && (endsWith(entry.path, ".json") || endsWith(entry.path, ".txt"))) {
+            logger().info("Downloading " + entry.path);
+            downloadFile(repo, entry.path, repoFolder / entry.path, entry.size, {},
+                         DownloadConfig::defaultConfig().timeout);
+        }
+    }
+    logger().info("Downloaded all required models for " + std::string(repo.folderName()));
+}
+
+void DownloadUtils::downloadDirectory(Repo repo, const std::string& path, const fs::path& repoFolder) {
+    requireSafePath(path);
+    FileManager::createDirectory(repoFolder / path);
+    for (const auto& entry : listRepoFiles(repo, path)) {
+        if (entry.type == "directory") {
+            downloadDirectory(repo, entry.path, repoFolder);
+        } else if (entry.type == "file") {
+            const std::int64_t expectedSize = entry.lfs ? entry.lfs->size : entry.size;
+            const auto level = expectedSize > announceAtInfoAbove ? AppLogger::Level::info : AppLogger::Level::debug;
+            if (AppLogger::isEnabled(level)) {
+                logger().log(level, "Downloading " + entry.path + " (" +
+                                        platform::formatByteCount(static_cast<std::uint64_t>(std::max<std::int64_t>(expectedSize, 0)), true) +
+                                        ")");
+            }
+            downloadFile(repo, entry.path, repoFolder / entry.path, expectedSize,
+                         progressLogger(entry.path, expectedSize), DownloadConfig::defaultConfig().timeout);
+        }
+    }
+}
+
+DownloadUtils::ProgressHandler DownloadUtils::progressLogger(const std::string& path, std::int64_t expectedSize) {
+    if (expectedSize <= progressAbove) return {};
+    std::string displayName;
+    std::size_t end = path.size();
+    while (end > 0 && path[end - 1] == '/') --end;
+    if (end > 0) {
+        const std::size_t slash = path.rfind('/', end - 1);
+        const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+        displayName = path.substr(start, end - start);
+    }
+    auto lastLogged = std::make_shared<int>(0);
+    return [displayName, lastLogged](double fraction) {
+        const int percentage = static_cast<int>(fraction * 100.0);
+        if (percentage < *lastLogged + 10) return;
+        *lastLogged = percentage;
+        logger().info("Progress: " + std::to_string(percentage) + "% of " + displayName);
+    };
+}
+
+// MARK: - Model loading
+
+std::map<std::string, platform::MLModelPtr> DownloadUtils::loadModels(Repo repo,
+                                                                     const std::vector<std::string>& modelNames,
+                                                                     const fs::path& directory,
+                                                                     platform::MLComputeUnits computeUnits) {
+    SystemInfoReporter::shared().logIfNeeded(logger());
+    const fs::path repoFolder = directory / std::string(repo.folderName());
+    RepoLock lock(repoFolder);
+    try {
+        return loadModelsOnce(repo, modelNames, directory, computeUnits);
+    } catch (const std::exception& firstError) {
+        logger().warning(std::string("First load failed: ") + firstError.what());
+        logger().info("Deleting cache and re-downloading…");
+        std::error_code ec;
+        fs::remove_all(repoFolder, ec);
+    }
+    return loadModelsOnce(repo, modelNames, directory, computeUnits);
+}
+
+std::map<std::string, platform::MLModelPtr> DownloadUtils::loadModelsOnce(Repo repo,
+                                                                         const std::vector<std::string>& modelNames,
+                                                                         const fs::path& directory,
+                                                                         platform::MLComputeUnits computeUnits) {
+    SystemInfoReporter::shared().logIfNeeded(logger());
+    FileManager::createDirectory(directory);
+    const fs::path repoFolder = directory / std::string(repo.folderName());
+    if (!FileManager::fileExists(repoFolder)) {
+        logger().info("Models not found in cache at " + pathText(repoFolder));
+        downloadRepo(repo, directory);
+    } else {
+        logger().info("Found " + std::string(repo.folderName()) + " locally, no download needed");
+    }
+
+    platform::MLModelConfiguration configuration;
+    configuration.computeUnits = computeUnits;
+    configuration.allowLowPrecisionAccumulationOnGPU = true;
+
+    auto reportAndThrow = [&](const std::string& name, const std::string& description, std::exception_ptr error) {
+        logger().error("Failed to load model " + name + ": " + description);
+        try {
+            logger().error("Model directory contents: " + arrayText(FileManager::contentsOfDirectory(repoFolder)));
+        } catch (const std::exception&) {
+        }
+        std::rethrow_exception(error);
+    };
+
+    std::map<std::string, platform::MLModelPtr> models;
+    for (const auto& name : modelNames) {
+        const fs::path modelPath = repoFolder / name;
+        bool isDirectory = false;
+        if (!FileManager::fileExists(modelPath, &isDirectory)) {
+            throw CocoaError::make(CocoaError::fileNoSuchFile, "Model file not found: " + name);
+        }
+        if (!isDirectory) {
+            const auto error = CocoaError::make(CocoaError::fileReadCorruptFile, "Model path is not a directory: " + name);
+            reportAndThrow(name, error.localizedDescription(), std::make_exception_ptr(error));
+        }
+        if (!FileManager::fileExists(modelPath / platform::MLModelBundle::descriptionFileName)) {
+            logger().error("Missing coremldata.bin in " + name);
+            const auto error = CocoaError::make(CocoaError::fileReadCorruptFile, "Missing coremldata.bin in model: " + name);
+            reportAndThrow(name, error.localizedDescription(), std::make_exception_ptr(error));
+        }
+        const auto started = std::chrono::steady_clock::now();
+        try {
+            models[name] = platform::MLModel::modelWithContentsOfURL(modelPath, configuration);
+        } catch (const std::exception& error) {
+            reportAndThrow(name, error.what(), std::current_exception());
+        }
+        const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - started;
+        logger().info("Compiled model " + name + " in " + formatMilliseconds(elapsed.count()) + " ms :: " +
+                      SystemInfo::summary());
+    }
+    return models;
+}
+
+}  // namespace rarivoredu

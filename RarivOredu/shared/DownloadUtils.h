@@ -1,0 +1,108 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Platform/ml/MLComputeUnits.h"
+#include "Platform/ml/MLModel.h"
+#include "Platform/net/ConnectionProxyDictionary.h"
+#include "Platform/net/URLSession.h"
+#include "RarivOredu/shared/AppLogger.h"
+#include "RarivOredu/shared/Repo.h"
+
+namespace rarivoredu {
+
+// The model hub client and the model loader of every engine.
+//
+// The hub's address comes from RARIVOREDU_HUB_URL (default https://huggingface.co); its paths:
+//   listing  <hub>/api/models/<Repo::remotePath>/tree/main[/<folder>]
+//   file     <hub>/<Repo::remotePath>/resolve/main/<path>
+// Repository paths are percent-encoded in URLs. A path that is absolute, has an empty, "." or
+// ".." segment or a control character is refused, and so is a listing that holds one or an
+// entry outside the folder that was listed: nothing is ever written outside the repository
+// folder.
+//
+// All functions block. Failures are thrown: NSError of the platform (network, files, models).
+class DownloadUtils {
+public:
+    DownloadUtils() = delete;
+
+    using ProgressHandler = std::function<void(double)>;
+
+    struct DownloadConfig {
+        double timeout = 1800;  // seconds without data before a file download gives up
+        static DownloadConfig defaultConfig() { return {}; }
+    };
+
+    // One entry of a hub listing.
+    struct RepoFile {
+        struct LFSInfo {
+            std::int64_t size = 0;  // bytes of the real file
+            std::optional<std::string> sha256;
+            std::optional<std::string> oid;
+            std::optional<std::int64_t> pointerSize;
+        };
+        std::string type;  // "file" or "directory" are acted on
+        std::string path;  // relative to the repository root, "/"-separated
+        std::int64_t size = 0;
+        std::optional<LFSInfo> lfs;
+
+        // A JSON array of entries; other keys are ignored. Throws NSError (Cocoa domain,
+        // coderReadCorrupt) when the text is not such an array.
+        static std::vector<RepoFile> decodeListing(std::string_view json);
+        static std::string encodeListing(const std::vector<RepoFile>& files);
+    };
+
+    static const AppLogger& logger();
+    // One session for the process, built on first use with the proxies of proxyConfiguration().
+    static platform::URLSession& sharedSession();
+    // The proxies named by "https_proxy" and "http_proxy" (these two names only): each must be a
+    // URL with a host and a port. Nothing when neither gives one.
+    static std::optional<platform::ConnectionProxyDictionary> proxyConfiguration();
+
+    // The hub's address without a trailing "/". Throws NSError (badURL) when
+    // RARIVOREDU_HUB_URL is not an http or https URL.
+    static std::string hubBaseURL();
+    // The download URL of a repository file.
+    static std::string resolveURL(Repo repo, const std::string& path);
+
+    // The entries of one folder of a repository ("" for its root). Status must be exactly 200.
+    static std::vector<RepoFile> listRepoFiles(Repo repo, const std::string& path = {});
+    // Transfers one URL into one file, replacing what is there; status must be exactly 200.
+    static void fetchFile(const std::string& url, const std::filesystem::path& to, const ProgressHandler& progress = {},
+                          double timeout = DownloadConfig::defaultConfig().timeout);
+    // Makes `destination` hold the repository file `path`, of `expectedSize` bytes. A file of that
+    // size already there is kept. A download of another size is removed and fails.
+    static void downloadFile(Repo repo, const std::string& path, const std::filesystem::path& destination,
+                             std::int64_t expectedSize, const ProgressHandler& progress = {},
+                             double timeout = DownloadConfig::defaultConfig().timeout);
+
+    // Loads the named compiled models of a repository from <directory>/<Repo::folderName>,
+    // downloading the repository first when that folder is missing. When the attempt fails the
+    // folder is deleted, downloaded again, and the load tried once more. Loads of one repository
+    // run one at a time, also across processes.
+    static std::map<std::string, platform::MLModelPtr> loadModels(Repo repo, const std::vector<std::string>& modelNames,
+                                                                  const std::filesystem::path& directory,
+                                                                  platform::MLComputeUnits computeUnits);
+    // Downloads the repository's required models and its top-level ".json" and ".txt" files into
+    // <directory>/<Repo::folderName>.
+    static void downloadRepo(Repo repo, const std::filesystem::path& directory);
+    // Downloads one repository folder, recursively, into repoFolder/path.
+    static void downloadDirectory(Repo repo, const std::string& path, const std::filesystem::path& repoFolder);
+    // Logs every tenth percent of a file of more than 100,000,000 bytes; empty for smaller files.
+    static ProgressHandler progressLogger(const std::string& path, std::int64_t expectedSize);
+
+private:
+    static std::map<std::string, platform::MLModelPtr> loadModelsOnce(Repo repo,
+                                                                      const std::vector<std::string>& modelNames,
+                                                                      const std::filesystem::path& directory,
+                                                                      platform::MLComputeUnits computeUnits);
+};
+
+}  // namespace rarivoredu

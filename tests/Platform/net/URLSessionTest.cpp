@@ -1,0 +1,207 @@
+#include "Platform/net/URLSession.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "Platform/net/URLError.h"
+#include "tests/support/FolderContents.h"
+#include "tests/support/LoopbackProxy.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TemporaryDirectory.h"
+
+namespace {
+
+using platform::NSError;
+using platform::URLError;
+using platform::URLRequest;
+using platform::URLSession;
+using testsupport::LoopbackServer;
+using testsupport::TemporaryDirectory;
+
+std::string text(const URLSession::Data& data) { return std::string(data.begin(), data.end()); }
+
+// A small origin server with one endpoint per behaviour.
+class Origin {
+public:
+    Origin()
+        : server_([this](httplib::Server& s) {
+              s.Get("/ok", [](const httplib::Request&, httplib::Response& r) { r.set_content("hello", "text/plain"); });
+              s.Get("/missing", [](const httplib::Request&, httplib::Response& r) {
+                  r.status = 404;
+                  r.set_content("nope", "text/plain");
+              });
+              s.Get("/no-content", [](const httplib::Request&, httplib::Response& r) { r.status = 204; });
+              s.Get("/redirect", [](const httplib::Request&, httplib::Response& r) { r.set_redirect("/ok"); });
+              s.Get("/loop", [](const httplib::Request&, httplib::Response& r) { r.set_redirect("/loop"); });
+              s.Get("/to-file", [](const httplib::Request&, httplib::Response& r) { r.set_redirect("file:///etc/passwd"); });
+              s.Get("/big", [](const httplib::Request&, httplib::Response& r) {
+                  r.set_content(std::string(1 << 20, 'b'), "application/octet-stream");
+              });
+              s.Get("/drop", [](const httplib::Request&, httplib::Response& r) {
+                  r.set_content_provider(1000, "application/octet-stream",
+                                         [](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                             if (offset > 0) return false;
+                                             sink.write(std::string(100, 'd').data(), 100);
+                                             return true;
+                                         });
+              });
+              // Sends nothing until released (or the server stops).
+              s.Get("/stall", [this](const httplib::Request&, httplib::Response& r) {
+                  for (int i = 0; i < 100 && !released_; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                  r.set_content("late", "text/plain");
+              });
+              // Eight pieces, 150 ms apart: slow, but never idle for long.
+              s.Get("/trickle", [](const httplib::Request&, httplib::Response& r) {
+                  r.set_chunked_content_provider("application/octet-stream", [](std::size_t offset, httplib::DataSink& sink) {
+                      if (offset >= 8) {
+                          sink.done();
+                          return true;
+                      }
+                      std::this_thread::sleep_for(std::chrono::milliseconds(150));
+                      sink.write("t", 1);
+                      return true;
+                  });
+              });
+          }) {}
+    ~Origin() { released_ = true; }
+
+    std::string url(const std::string& path) const { return server_.baseURL() + path; }
+
+private:
+    std::atomic<bool> released_{false};
+    LoopbackServer server_;
+};
+
+TEST(URLSessionTest, ReturnsEveryAnswerWithItsStatus) {
+    Origin origin;
+    URLSession session;
+    struct Case {
+        const char* path;
+        int status;
+        const char* body;
+        const char* answeredBy;
+    };
+    for (const Case& c : {Case{"/ok", 200, "hello", "/ok"}, Case{"/missing", 404, "nope", "/missing"},
+                          Case{"/no-content", 204, "", "/no-content"}, Case{"/redirect", 200, "hello", "/ok"}}) {
+        SCOPED_TRACE(c.path);
+        auto [body, response] = session.data(URLRequest{origin.url(c.path), 5});
+        EXPECT_EQ(response.statusCode, c.status);
+        EXPECT_EQ(text(body), c.body);
+        EXPECT_EQ(response.url, origin.url(c.answeredBy));
+    }
+}
+
+TEST(URLSessionTest, DownloadStreamsTheBodyIntoAFileInTheGivenFolder) {
+    Origin origin;
+    TemporaryDirectory folder;
+    URLSession session;
+    auto [file, response] = session.download(URLRequest{origin.url("/big"), 5}, folder.path());
+    EXPECT_EQ(response.statusCode, 200);
+    EXPECT_EQ(file.parent_path(), folder.path());
+    EXPECT_EQ(testsupport::readBytes(file), std::string(1 << 20, 'b'));
+}
+
+TEST(URLSessionTest, TransportFailuresAreURLErrors) {
+    Origin origin;
+    std::string closedPort;
+    {
+        LoopbackServer gone([](httplib::Server&) {});
+        closedPort = gone.baseURL();
+    }
+    struct Case {
+        const char* name;
+        std::string url;
+        double timeout;
+        long code;
+    };
+    const std::vector<Case> cases{
+        {"refused", closedPort + "/x", 5, URLError::cannotConnectToHost},
+        {"dropped", origin.url("/drop"), 5, URLError::networkConnectionLost},
+        {"stalled", origin.url("/stall"), 0.3, URLError::timedOut},
+        {"redirect loop", origin.url("/loop"), 5, URLError::httpTooManyRedirects},
+        {"redirect to a file", origin.url("/to-file"), 5, URLError::unsupportedURL},
+        {"other scheme", "ftp://127.0.0.1/x", 5, URLError::unsupportedURL},
+        {"not a URL", "no url at all", 5, URLError::badURL},
+    };
+    URLSession session;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const bool toFile : {false, true}) {
+            TemporaryDirectory folder;
+            try {
+                if (toFile) {
+                    session.download(URLRequest{c.url, c.timeout}, folder.path());
+                } else {
+                    session.data(URLRequest{c.url, c.timeout});
+                }
+                ADD_FAILURE() << "no error";
+            } catch (const NSError& error) {
+                EXPECT_EQ(error.domain(), URLError::domain);
+                EXPECT_EQ(error.code(), c.code) << error.what();
+                EXPECT_FALSE(error.localizedDescription().empty());
+            }
+            // A failed download leaves no file behind.
+            EXPECT_TRUE(testsupport::folderContents(folder.path()).empty());
+        }
+    }
+}
+
+TEST(URLSessionTest, TheTimeOutIsAnIdleTimeOutNotALimitOnTheWholeTransfer) {
+    Origin origin;
+    URLSession session;
+    auto [body, response] = session.data(URLRequest{origin.url("/trickle"), 0.5});
+    EXPECT_EQ(response.statusCode, 200);
+    EXPECT_EQ(text(body), "tttttttt");
+}
+
+TEST(URLSessionTest, RequestsGoThroughTheConfiguredProxyForTheirScheme) {
+    Origin origin;
+    testsupport::LoopbackProxy proxy("from the proxy");
+    struct Case {
+        const char* name;
+        platform::ConnectionProxyDictionary proxies;
+        bool throughProxy;
+    };
+    platform::ConnectionProxyDictionary http;
+    http.httpEnable = true;
+    http.httpProxy = "127.0.0.1";
+    http.httpPort = proxy.port();
+    platform::ConnectionProxyDictionary httpsOnly;
+    httpsOnly.httpsEnable = true;
+    httpsOnly.httpsProxy = "127.0.0.1";
+    httpsOnly.httpsPort = proxy.port();
+    for (const Case& c : {Case{"http entry", http, true}, Case{"https entry only", httpsOnly, false}}) {
+        SCOPED_TRACE(c.name);
+        const auto before = proxy.requestTargets().size();
+        URLSession session(platform::URLSessionConfiguration{c.proxies});
+        auto [body, response] = session.data(URLRequest{origin.url("/ok"), 5});
+        EXPECT_EQ(text(body), c.throughProxy ? "from the proxy" : "hello");
+        const auto targets = proxy.requestTargets();
+        if (c.throughProxy) {
+            ASSERT_EQ(targets.size(), before + 1);
+            EXPECT_EQ(targets.back(), origin.url("/ok"));  // the absolute form a proxy gets
+        } else {
+            EXPECT_EQ(targets.size(), before);
+        }
+    }
+}
+
+TEST(URLSessionTest, ProxyVariablesOfTheEnvironmentAreNotReadByTheSession) {
+    Origin origin;
+    testsupport::LoopbackProxy proxy("from the proxy");
+    for (const char* variable : {"http_proxy", "HTTP_PROXY", "ALL_PROXY", "all_proxy"}) {
+        SCOPED_TRACE(variable);
+        testsupport::ScopedEnvironment environment;
+        environment.set(variable, proxy.url());
+        URLSession session;
+        auto [body, response] = session.data(URLRequest{origin.url("/ok"), 5});
+        EXPECT_EQ(text(body), "hello");
+    }
+    EXPECT_TRUE(proxy.requestTargets().empty());
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+#include "Platform/system/FileManager.h"
+
+#include <gtest/gtest.h>
+
+#include "Platform/system/CocoaError.h"
+#include "tests/support/FolderContents.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TemporaryDirectory.h"
+
+namespace {
+
+using platform::CocoaError;
+using platform::FileManager;
+using platform::NSError;
+using testsupport::TemporaryDirectory;
+
+TEST(FileManagerTest, StandardFoldersFollowTheXdgVariables) {
+    struct Case {
+        const char* name;
+        const char* dataHome;  // nullptr: unset
+        const char* cacheHome;
+        const char* support;
+        const char* caches;
+    };
+    for (const Case& c : {Case{"set", "/xdg/data", "/xdg/cache", "/xdg/data", "/xdg/cache"},
+                          Case{"unset", nullptr, nullptr, "/home/u/.local/share", "/home/u/.cache"},
+                          Case{"empty", "", "", "/home/u/.local/share", "/home/u/.cache"},
+                          Case{"relative", "data", "cache", "/home/u/.local/share", "/home/u/.cache"}}) {
+        SCOPED_TRACE(c.name);
+        testsupport::ScopedEnvironment environment;
+        environment.set("HOME", "/home/u");
+        if (c.dataHome) environment.set("XDG_DATA_HOME", c.dataHome); else environment.unset("XDG_DATA_HOME");
+        if (c.cacheHome) environment.set("XDG_CACHE_HOME", c.cacheHome); else environment.unset("XDG_CACHE_HOME");
+        EXPECT_EQ(FileManager::applicationSupportDirectory(), c.support);
+        EXPECT_EQ(FileManager::cachesDirectory(), c.caches);
+    }
+}
+
+TEST(FileManagerTest, FailedOperationsAreCocoaErrors) {
+    TemporaryDirectory folder;
+    const auto file = folder.path() / "file";
+    const auto other = folder.path() / "other";
+    testsupport::writeFileMakingFolders(file, "a");
+    testsupport::writeFileMakingFolders(other, "b");
+    struct Case {
+        const char* name;
+        std::function<void()> operation;
+        long code;
+    };
+    const std::vector<Case> cases{
+        {"remove nothing", [&] { FileManager::removeItem(folder.path() / "none"); }, CocoaError::fileNoSuchFile},
+        {"move nothing", [&] { FileManager::moveItem(folder.path() / "none", other); }, CocoaError::fileNoSuchFile},
+        {"copy onto a file", [&] { FileManager::copyItem(file, other); }, CocoaError::fileWriteFileExists},
+        {"folder over a file", [&] { FileManager::createDirectory(file / "sub"); }, CocoaError::fileNoSuchFile},
+        {"folder where a file is", [&] { FileManager::createDirectory(file); }, CocoaError::fileWriteFileExists},
+        {"list a file", [&] { FileManager::contentsOfDirectory(file); }, CocoaError::fileNoSuchFile},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            c.operation();
+            ADD_FAILURE() << "no error";
+        } catch (const NSError& error) {
+            EXPECT_EQ(error.domain(), CocoaError::domain);
+            EXPECT_EQ(error.code(), c.code) << error.what();
+        }
+    }
+    // Nothing was lost on the way.
+    EXPECT_EQ(testsupport::readBytes(file), "a");
+    EXPECT_EQ(testsupport::readBytes(other), "b");
+}
+
+TEST(FileManagerTest, RemovesFoldersWholeAndListsOneLevelSorted) {
+    TemporaryDirectory folder;
+    testsupport::writeFileMakingFolders(folder.path() / "b.json", "{}");
+    testsupport::writeFileMakingFolders(folder.path() / "a.mlmodelc" / "weights" / "w.bin", "w");
+    EXPECT_EQ(FileManager::contentsOfDirectory(folder.path()), (std::vector<std::string>{"a.mlmodelc", "b.json"}));
+    bool isDirectory = false;
+    EXPECT_TRUE(FileManager::fileExists(folder.path() / "a.mlmodelc", &isDirectory));
+    EXPECT_TRUE(isDirectory);
+    FileManager::removeItem(folder.path() / "a.mlmodelc");
+    EXPECT_FALSE(FileManager::fileExists(folder.path() / "a.mlmodelc"));
+    EXPECT_EQ(FileManager::fileSize(folder.path() / "b.json"), 2u);
+    EXPECT_EQ(FileManager::fileSize(folder.path()), std::nullopt);
+}
+
+}  // namespace

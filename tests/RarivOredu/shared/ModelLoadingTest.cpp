@@ -1,0 +1,257 @@
+#include "RarivOredu/shared/DownloadUtils.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <thread>
+
+#include "Platform/log/LogCapture.h"
+#include "Platform/system/NSError.h"
+#include "tests/support/FolderContents.h"
+#include "tests/support/HubSandbox.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::MLComputeUnits;
+using platform::NSError;
+using rarivoredu::DownloadUtils;
+using rarivoredu::Repo;
+using testsupport::HubSandbox;
+using testsupport::ModelBundleFiles;
+using testsupport::TemporaryDirectory;
+using testsupport::TestHub;
+
+const std::string parakeetId = "ViridErevidaro/parakeet-tdt-0.6b-v3-coreml";
+const std::string vadId = "ViridErevidaro/silero-vad-coreml";
+const std::string vadModel = "silero-vad-unified-256ms-v6.0.0.mlmodelc";
+const std::vector<double> doubled{2, 4, 6, 8};
+
+// A parakeet repository: the four required models, one model nobody asked for, top-level
+// files of every kind and a plain folder.
+void addParakeet(HubSandbox& sandbox) {
+    for (const char* name : {"Preprocessor.mlmodelc", "Encoder.mlmodelc", "Decoder.mlmodelc", "JointDecision.mlmodelc",
+                             "Extra.mlmodelc"}) {
+        sandbox.addBundle(parakeetId, name);
+    }
+    sandbox.hub.addFile(parakeetId, "config.json", R"({"version": 3})");
+    sandbox.hub.addFile(parakeetId, "parakeet_vocab.json", R"({"0": "▁a"})");
+    sandbox.hub.addFile(parakeetId, "notes.txt", "notes");
+    sandbox.hub.addFile(parakeetId, "README.md", "# readme");
+    sandbox.hub.addFile(parakeetId, "docs/guide.txt", "guide");
+}
+
+void addVad(HubSandbox& sandbox) {
+    sandbox.addBundle(vadId, vadModel);
+    sandbox.hub.addFile(vadId, "config.json", "{}");
+}
+
+int rootListings(const TestHub& hub, const std::string& repoId) {
+    int count = 0;
+    for (const auto& target : hub.requests()) count += target == TestHub::listingPath(repoId) ? 1 : 0;
+    return count;
+}
+
+TEST(ModelLoadingTest, DownloadsIntoAnEmptyFolderAndLoadsTheModelsByName) {
+    HubSandbox sandbox;
+    addParakeet(sandbox);
+    platform::LogCapture log;
+    const fs::path repoFolder = sandbox.modelsDirectory() / "parakeet-tdt-0.6b-v3-coreml";
+
+    const auto models = DownloadUtils::loadModels(Repo::parakeet, {"Encoder.mlmodelc", "Decoder.mlmodelc"},
+                                                  sandbox.modelsDirectory(), MLComputeUnits::cpuOnly);
+    ASSERT_EQ(models.size(), 2u);
+    for (const auto& [name, model] : models) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(ModelBundleFiles::runTiny(*model), doubled);
+        EXPECT_EQ(model->configuration().computeUnits, MLComputeUnits::cpuOnly);
+        EXPECT_TRUE(model->configuration().allowLowPrecisionAccumulationOnGPU);
+    }
+
+    const auto files = testsupport::folderContents(repoFolder);
+    for (const char* expected : {"Preprocessor.mlmodelc/model.pt", "Encoder.mlmodelc/coremldata.bin",
+                                 "Encoder.mlmodelc/weights/weight.bin", "JointDecision.mlmodelc/analytics/coremldata.bin",
+                                 "config.json", "parakeet_vocab.json", "notes.txt"}) {
+        EXPECT_EQ(files.count(expected), 1u) << expected;
+    }
+    for (const char* absent : {"Extra.mlmodelc", "README.md", "docs"}) EXPECT_EQ(files.count(absent), 0u) << absent;
+    for (const auto& file : files) {
+        EXPECT_EQ(file.find(".download"), std::string::npos) << file;
+        EXPECT_EQ(file.find(".urlsession"), std::string::npos) << file;
+    }
+    for (const char* line : {"Models not found in cache at ", "Downloading required model: Encoder.mlmodelc",
+                             "Skipping unrequired model: Extra.mlmodelc", "Downloading notes.txt",
+                             "Downloaded all required models for parakeet-tdt-0.6b-v3-coreml",
+                             "Compiled model Encoder.mlmodelc in "}) {
+        EXPECT_TRUE(log.contains(line, "DownloadUtils")) << line;
+    }
+
+    // Present now: loaded from disk without asking the hub.
+    sandbox.hub.clearRequests();
+    log.clear();
+    const auto again = DownloadUtils::loadModels(Repo::parakeet, {"JointDecision.mlmodelc"}, sandbox.modelsDirectory(),
+                                                 MLComputeUnits::all);
+    EXPECT_EQ(again.count("JointDecision.mlmodelc"), 1u);
+    EXPECT_TRUE(sandbox.hub.requests().empty());
+    EXPECT_TRUE(log.contains("Found parakeet-tdt-0.6b-v3-coreml locally, no download needed"));
+
+    // No names: the folder is ensured and nothing is loaded.
+    EXPECT_TRUE(DownloadUtils::loadModels(Repo::parakeet, {}, sandbox.modelsDirectory(), MLComputeUnits::all).empty());
+}
+
+TEST(ModelLoadingTest, RepositoryPathsArePercentEncodedInRequests) {
+    HubSandbox sandbox;
+    addVad(sandbox);
+    sandbox.hub.addFile(vadId, vadModel + "/weights/weight #2 (b).bin", "w2");
+    DownloadUtils::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly);
+    EXPECT_EQ(sandbox.hub.requestCount(TestHub::filePath(vadId, vadModel + "/weights/weight%20%232%20%28b%29.bin")), 1);
+    EXPECT_EQ(testsupport::readBytes(sandbox.modelsDirectory() / "silero-vad-coreml" / vadModel / "weights" /
+                                       "weight #2 (b).bin"),
+              "w2");
+}
+
+TEST(ModelLoadingTest, ABrokenModelFolderIsDeletedFetchedAgainAndLoaded) {
+    const std::string encoder = "Encoder.mlmodelc";
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path& model)> breakIt;
+        std::string firstFailure;
+    };
+    const std::vector<Case> cases{
+        {"truncated module",
+         [](const fs::path& m) { fs::resize_file(m / "model.pt", 16); }, "First load failed: "},
+        {"broken description",
+         [](const fs::path& m) { testsupport::writeFileMakingFolders(m / "coremldata.bin", "{\"format\": "); },
+         "The model description is malformed"},
+        {"no description", [](const fs::path& m) { fs::remove(m / "coremldata.bin"); },
+         "First load failed: Missing coremldata.bin in model: Encoder.mlmodelc"},
+        {"a file in its place",
+         [](const fs::path& m) {
+             fs::remove_all(m);
+             testsupport::writeFileMakingFolders(m, "not a folder");
+         },
+         "First load failed: Model path is not a directory: Encoder.mlmodelc"},
+        {"missing", [](const fs::path& m) { fs::remove_all(m); }, "First load failed: Model file not found: Encoder.mlmodelc"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HubSandbox sandbox;
+        addParakeet(sandbox);
+        DownloadUtils::loadModels(Repo::parakeet, {encoder}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly);
+        const fs::path repoFolder = sandbox.modelsDirectory() / "parakeet-tdt-0.6b-v3-coreml";
+        c.breakIt(repoFolder / encoder);
+        testsupport::writeFileMakingFolders(repoFolder / "stale.json", "left over");
+        sandbox.hub.clearRequests();
+
+        platform::LogCapture log;
+        const auto models =
+            DownloadUtils::loadModels(Repo::parakeet, {encoder}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly);
+        ASSERT_EQ(models.count(encoder), 1u);
+        EXPECT_EQ(ModelBundleFiles::runTiny(*models.at(encoder)), doubled);
+        EXPECT_TRUE(log.contains(c.firstFailure, "DownloadUtils")) << c.firstFailure;
+        EXPECT_TRUE(log.contains("Deleting cache and re-downloading…", "DownloadUtils"));
+        EXPECT_EQ(rootListings(sandbox.hub, parakeetId), 1);
+        EXPECT_FALSE(fs::exists(repoFolder / "stale.json"));  // the whole folder went
+    }
+}
+
+TEST(ModelLoadingTest, AFaultOnTheFirstDownloadIsRecoveredByTheRetry) {
+    HubSandbox sandbox;
+    addVad(sandbox);
+    sandbox.hub.setFileFault(vadId, vadModel + "/weights/weight.bin", TestHub::Fault::dropConnection(),
+                             1);
+    platform::LogCapture log;
+    const auto models = DownloadUtils::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::all);
+    EXPECT_EQ(models.count(vadModel), 1u);
+    EXPECT_TRUE(log.contains("First load failed: The network connection was lost."));
+    EXPECT_EQ(rootListings(sandbox.hub, vadId), 2);
+}
+
+TEST(ModelLoadingTest, AHostileHubGivesAClearErrorAndNothingIsWrittenOutsideTheModelsFolder) {
+    struct Case {
+        const char* name;
+        std::function<void(HubSandbox&)> misbehave;
+        std::string error;
+    };
+    auto entry = [](const std::string& path) {
+        return R"({"type": "file", "path": ")" + path + R"(", "size": 4})";
+    };
+    const std::vector<Case> cases{
+        {"wrong size",
+         [](HubSandbox& s) { s.hub.setFileFault(vadId, vadModel + "/model.pt", TestHub::Fault::wrongSize()); },
+         "Downloaded file size mismatch for " + vadModel + "/model.pt"},
+        {"not found",
+         [](HubSandbox& s) { s.hub.setFileFault(vadId, "config.json", TestHub::Fault::withStatus(404)); },
+         "status 404"},
+        {"server error", [](HubSandbox& s) { s.hub.setListingFault(vadId, "", TestHub::Fault::withStatus(500)); },
+         "status 500"},
+        {"dropped connection",
+         [](HubSandbox& s) {
+             s.hub.setFileFault(vadId, vadModel + "/weights/weight.bin", TestHub::Fault::dropConnection());
+         },
+         "The network connection was lost."},
+        {"malformed listing",
+         [](HubSandbox& s) { s.hub.setListingFault(vadId, vadModel, TestHub::Fault::withBody("<html>")); },
+         "The hub listing is not valid JSON"},
+        {"parent folder at the top",
+         [&](HubSandbox& s) { s.hub.addListingEntry(vadId, "", entry("../evil.json")); },
+         "holds the path '../evil.json', which is not inside it"},
+        {"absolute path",
+         [&](HubSandbox& s) { s.hub.addListingEntry(vadId, "", entry((s.root() / "outside" / "evil.json").string())); },
+         "which is not inside it"},
+        {"parent folder inside a model",
+         [&](HubSandbox& s) { s.hub.addListingEntry(vadId, vadModel, entry(vadModel + "/../../evil.bin")); },
+         "which is not inside it"},
+        {"another folder's path",
+         [&](HubSandbox& s) { s.hub.addListingEntry(vadId, vadModel, entry("elsewhere/evil.bin")); },
+         "holds the path 'elsewhere/evil.bin', which is not inside it"},
+        {"the listed folder itself",
+         [&](HubSandbox& s) {
+             s.hub.addListingEntry(vadId, vadModel, R"({"type": "directory", "path": ")" + vadModel + R"(", "size": 0})");
+         },
+         "which is not inside it"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HubSandbox sandbox;
+        addVad(sandbox);
+        sandbox.hub.serveUnknownFilesWith("evil");
+        c.misbehave(sandbox);
+        platform::LogCapture log;
+        try {
+            DownloadUtils::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::all);
+            ADD_FAILURE() << "no error";
+        } catch (const NSError& error) {
+            EXPECT_NE(error.localizedDescription().find(c.error), std::string::npos) << error.what();
+        }
+        EXPECT_TRUE(log.contains("First load failed: ", "DownloadUtils"));
+        EXPECT_TRUE(sandbox.outsideModels().empty());
+        for (const auto& file : testsupport::folderContents(sandbox.modelsDirectory())) {
+            EXPECT_TRUE(file.rfind("silero-vad-coreml", 0) == 0 || file == ".silero-vad-coreml.lock") << file;
+            EXPECT_EQ(file.find("evil"), std::string::npos) << file;
+        }
+    }
+}
+
+TEST(ModelLoadingTest, TwoLoadsOfOneRepositoryAtOnceDownloadItOnce) {
+    HubSandbox sandbox;
+    addParakeet(sandbox);
+    std::vector<std::thread> threads;
+    std::vector<std::size_t> loaded(3, 0);
+    for (std::size_t i = 0; i < loaded.size(); ++i) {
+        threads.emplace_back([&, i] {
+            try {
+                loaded[i] = DownloadUtils::loadModels(Repo::parakeet, {"Encoder.mlmodelc", "Preprocessor.mlmodelc"},
+                                                      sandbox.modelsDirectory(), MLComputeUnits::cpuOnly)
+                                .size();
+            } catch (const std::exception& error) {
+                ADD_FAILURE() << error.what();
+            }
+        });
+    }
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(loaded, (std::vector<std::size_t>{2, 2, 2}));
+    EXPECT_EQ(rootListings(sandbox.hub, parakeetId), 1);
+}
+
+}  // namespace
