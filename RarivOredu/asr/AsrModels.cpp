@@ -49,8 +49,6 @@ struct ModelSpec {
     MLComputeUnits computeUnits;
 };
 
-using Loaded = std::map<std::string, platform::MLModelPtr>;
-
 // Keys are whole decimal numbers: an optional sign, then ASCII digits, within 64 bits.
 std::optional<std::int64_t> tokenId(const std::string& key) {
     std::string_view digits = key;
@@ -67,23 +65,22 @@ std::optional<std::int64_t> tokenId(const std::string& key) {
     return value;
 }
 
-// Runs `loadModelsStep`, then reads the vocabulary. A vocabulary that is missing or unusable
-// is recovered like a model that fails to load: the version folder is deleted, the models
-// fetched and loaded again, and the vocabulary read once more.
-template <typename Models>
-std::pair<Models, AsrModels::Vocabulary> withVocabulary(const fs::path& directory, AsrModelVersion version,
-                                                        const std::function<Models()>& loadModelsStep) {
-    Models models = loadModelsStep();
+// Runs `fetchModels`, then reads the vocabulary. A vocabulary that is missing or unusable is
+// recovered like a model that fails to load: the version folder is deleted, the models fetched
+// and loaded again, and the vocabulary read once more.
+AsrModels::Vocabulary withVocabularyRecovery(const fs::path& directory, AsrModelVersion version,
+                                             const std::function<void()>& fetchModels) {
+    fetchModels();
     try {
-        return {std::move(models), AsrModels::loadVocabulary(directory, version)};
+        return AsrModels::loadVocabulary(directory, version);
     } catch (const AsrModelsError& error) {
         logger().warning(std::string("Vocabulary unusable after download: ") + error.what());
         logger().info("Deleting cache and re-downloading…");
         std::error_code ec;
         fs::remove_all(versionFolder(directory, version), ec);
     }
-    models = loadModelsStep();
-    return {std::move(models), AsrModels::loadVocabulary(directory, version)};
+    fetchModels();
+    return AsrModels::loadVocabulary(directory, version);
 }
 
 }  // namespace
@@ -143,13 +140,11 @@ fs::path AsrModels::download(const std::optional<fs::path>& given, bool force, A
                                        {ModelNames::ASR::encoderFile, units},
                                        {ModelNames::ASR::decoderFile, units},
                                        {ModelNames::ASR::jointFile, units}};
-    const std::function<int()> fetchAll = [&] {
+    withVocabularyRecovery(directory, version, [&] {
         for (const auto& spec : specs) {
             DownloadUtils::loadModels(repo(version), {spec.fileName}, modelsDirectory(directory), spec.computeUnits);
         }
-        return 0;
-    };
-    withVocabulary<int>(directory, version, fetchAll);
+    });
     logger().info("Successfully downloaded ASR models");
     return directory;
 }
@@ -161,10 +156,11 @@ AsrModels AsrModels::load(const fs::path& directory, const std::optional<platfor
     const fs::path models = modelsDirectory(directory);
     RepoLock lock(versionFolder(directory, version));
 
-    const std::function<AsrModels()> loadModelsStep = [&] {
-        AsrModels set;
-        set.configuration = configuration;
-        set.version = version;
+    AsrModels set;
+    set.configuration = configuration;
+    set.version = version;
+    auto loadModels = [&] {
+        set.preprocessor = set.encoder = set.decoder = set.joint = nullptr;
         const std::vector<ModelSpec> first{{ModelNames::ASR::preprocessorFile, MLComputeUnits::cpuOnly},
                                            {ModelNames::ASR::encoderFile, configuration.computeUnits}};
         for (const auto& spec : first) {
@@ -186,10 +182,8 @@ AsrModels AsrModels::load(const fs::path& directory, const std::optional<platfor
         }
         set.decoder = decoder->second;
         set.joint = joint->second;
-        return set;
     };
-    auto [set, vocabulary] = withVocabulary<AsrModels>(directory, version, loadModelsStep);
-    set.vocabulary = std::move(vocabulary);
+    set.vocabulary = withVocabularyRecovery(directory, version, loadModels);
     logger().info("Successfully loaded all ASR models with optimized compute units");
     return set;
 }
