@@ -28,6 +28,7 @@ public:
         platform::AudioInputDevice device;
         double sampleRate = 48000;
         std::vector<double> frequencies{440.0};  // one tone per channel; its size is the channel count
+        std::vector<float> samples;              // when given, channel 0 plays these, then silence
     };
 
     // What the next captures do.
@@ -123,7 +124,8 @@ private:
                 throw platform::AVAudioError::make(platform::AVAudioError::captureFailed, "No such input.");
             }
             captured_ = input->device.uid;
-            thread_ = std::thread([format, capture, frequencies = input->frequencies, receiver = std::move(receiver)] {
+            thread_ = std::thread([format, capture, frequencies = input->frequencies, samples = input->samples,
+                                   receiver = std::move(receiver)] {
                 const std::size_t channels = format.channelCount();
                 std::vector<float> chunk(std::size_t{capture.chunkFrames} * channels);
                 platform::AVAudioFrameCount done = 0;
@@ -132,8 +134,12 @@ private:
                     for (platform::AVAudioFrameCount i = 0; i < count; ++i) {
                         for (std::size_t c = 0; c < channels; ++c) {
                             const double f = frequencies[std::min(c, frequencies.size() - 1)];
-                            chunk[i * channels + c] = static_cast<float>(
-                                0.5 * std::sin(2.0 * std::numbers::pi * f * (done + i) / format.sampleRate()));
+                            const std::size_t at = std::size_t{done} + i;
+                            chunk[i * channels + c] =
+                                !samples.empty() && c == 0
+                                    ? (at < samples.size() ? samples[at] : 0.0f)
+                                    : static_cast<float>(0.5 * std::sin(2.0 * std::numbers::pi * f *
+                                                                        static_cast<double>(at) / format.sampleRate()));
                         }
                     }
                     receiver(chunk.data(), count);
