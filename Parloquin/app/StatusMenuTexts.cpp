@@ -1,6 +1,6 @@
 #include "Parloquin/app/StatusMenuTexts.h"
 
-#include "Platform/text/CharacterPrefix.h"
+#include "Platform/text/UnicodeText.h"
 
 namespace parloquin {
 namespace {

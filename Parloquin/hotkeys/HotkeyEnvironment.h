@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "Parloquin/hotkeys/AlertPresenter.h"
+#include "Parloquin/services/AlertPresenter.h"
 #include "Parloquin/hotkeys/ApplicationActivation.h"
 #include "Parloquin/hotkeys/TimerScheduler.h"
 #include "Platform/desktop/EventTapFactory.h"
