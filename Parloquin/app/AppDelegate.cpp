@@ -241,9 +241,12 @@ void AppDelegate::setupStatusItem() {
     });
 
     statusItem_->setContextMenu(menu_);
-    // A click on the icon opens the menu too, as a click on a menu-bar item does.
+    // A click on the icon opens the menu too, as a click on a menu-bar item does; so does a click
+    // that the desktop took for the second half of a double click.
     connect(statusItem_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger && menu_) menu_->popup(QCursor::pos());
+        if ((reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) && menu_ &&
+            !menu_->isVisible())
+            menu_->popup(QCursor::pos());
     });
     statusItem_->show();
 

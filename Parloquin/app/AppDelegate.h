@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QAction>
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
+#include <QSystemTrayIcon>
 #include <map>
 #include <memory>
 #include <string>
@@ -16,10 +19,6 @@
 #include "Parloquin/services/RecordingState.h"
 #include "Parloquin/views/SidebarSection.h"
 #include "Platform/log/Logger.h"
-
-class QAction;
-class QMenu;
-class QSystemTrayIcon;
 
 namespace parloquin {
 

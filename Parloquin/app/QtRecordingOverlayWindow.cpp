@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "Parloquin/app/DesktopWindowFlags.h"
+#include "Parloquin/services/AudioDeviceManager.h"
 
 namespace parloquin {
 namespace {
@@ -39,6 +40,13 @@ QtRecordingOverlayWindow::QtRecordingOverlayWindow(RecordingOverlayView::LevelSo
 QtRecordingOverlayWindow::~QtRecordingOverlayWindow() {
     // A panel that fades out frees itself at the end of the fade.
     if (panel_ && !hiding_) delete panel_.data();
+}
+
+RecordingOverlayFactory QtRecordingOverlayWindow::factory() {
+    return [](AudioDeviceManager& manager) -> std::unique_ptr<RecordingOverlayWindow> {
+        // The manager belongs to the service, which outlives the overlay's reads of the level.
+        return std::make_unique<QtRecordingOverlayWindow>([&manager] { return manager.currentAudioLevel(); });
+    };
 }
 
 QRect QtRecordingOverlayWindow::frame(const QRect& availableGeometry) {

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "Parloquin/app/RecordingOverlayView.h"
+#include "Parloquin/services/RecordingOverlayWindow.h"
 
 class QPropertyAnimation;
 
@@ -16,20 +17,23 @@ namespace parloquin {
 //
 // hide() fades the window out; it closes and frees itself at the end of the fade, also when this
 // object is gone by then. The level is no longer read once hide() was called.
-class QtRecordingOverlayWindow {
+class QtRecordingOverlayWindow : public RecordingOverlayWindow {
 public:
     static constexpr int width = 300;
     static constexpr int height = 50;
 
     explicit QtRecordingOverlayWindow(RecordingOverlayView::LevelSource level);
-    virtual ~QtRecordingOverlayWindow();
+    ~QtRecordingOverlayWindow() override;
     QtRecordingOverlayWindow(const QtRecordingOverlayWindow&) = delete;
     QtRecordingOverlayWindow& operator=(const QtRecordingOverlayWindow&) = delete;
 
     // Fades in over 0.3 s, in front of every window, without activating anything.
-    virtual void show();
+    void show() override;
     // Fades out over 0.3 s, then closes.
-    virtual void hide();
+    void hide() override;
+
+    // Overlays that show the level of the dictation service's device manager.
+    static RecordingOverlayFactory factory();
 
     // The window's place: centred, 10 below the top of the available area.
     static QRect frame(const QRect& availableGeometry);

@@ -1,6 +1,7 @@
 #include "tests/Parloquin/app/StandaloneTray.h"
 
 #include <string>
+#include <vector>
 
 #include "tests/Platform/desktop/EventLoopWait.h"
 
@@ -46,6 +47,42 @@ StandaloneTray::~StandaloneTray() {
         process_.kill();
         process_.waitForFinished(5000);
     }
+}
+
+QStringList StandaloneTray::dockedClasses() const {
+    QStringList classes;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return classes;
+    // Every window below a top-level window of class "trayer", depth first.
+    std::vector<Window> pending;
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count; ++i) {
+            XClassHint hint{};
+            if (!XGetClassHint(display, children[i], &hint)) continue;
+            if (hint.res_class && std::string(hint.res_class) == "trayer") pending.push_back(children[i]);
+            if (hint.res_name) XFree(hint.res_name);
+            if (hint.res_class) XFree(hint.res_class);
+        }
+        if (children) XFree(children);
+    }
+    while (!pending.empty()) {
+        const Window window = pending.back();
+        pending.pop_back();
+        if (!XQueryTree(display, window, &root, &parent, &children, &count)) continue;
+        for (unsigned i = 0; i < count; ++i) {
+            pending.push_back(children[i]);
+            XClassHint hint{};
+            if (!XGetClassHint(display, children[i], &hint)) continue;
+            if (hint.res_class) classes << QString::fromLocal8Bit(hint.res_class);
+            if (hint.res_name) XFree(hint.res_name);
+            if (hint.res_class) XFree(hint.res_class);
+        }
+        if (children) XFree(children);
+    }
+    XCloseDisplay(display);
+    return classes;
 }
 
 unsigned long StandaloneTray::selectionOwner() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QProcess>
+#include <QStringList>
 
 namespace parloquin_test {
 
@@ -15,8 +16,10 @@ public:
 
     // The tray owns the system-tray selection of the screen.
     bool isRunning() const;
-    // The window holds the given window somewhere inside it: it is docked.
+    // The tray holds the given window somewhere inside it: it is docked.
     bool holds(unsigned long window) const;
+    // The class names (WM_CLASS) of the windows docked in the tray.
+    QStringList dockedClasses() const;
 
 private:
     unsigned long selectionOwner() const;

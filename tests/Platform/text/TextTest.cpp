@@ -103,7 +103,7 @@ TEST(UnicodeTextTest, PrefixNeverEndsInsideACharacter) {
         {"Hallo", 0, ""},
         {"", 4, ""},
         {"Grüße", 3, "Grü"},
-        {"e\xcc\x81e\xcc\x81", 1, "e\xcc\x81"},  // the accent stays with its letter
+        {"e\xcc\x81" "e\xcc\x81", 1, "e\xcc\x81"},  // the accent stays with its letter
         {"\xf0\x9f\x87\xa9\xf0\x9f\x87\xaa\xf0\x9f\x87\xa9\xf0\x9f\x87\xaa", 1,
          "\xf0\x9f\x87\xa9\xf0\x9f\x87\xaa"},  // one flag, not half of two
         {"a\r\nb", 2, "a\r\n"},

@@ -1,0 +1,29 @@
+#include "Parloquin/app/AppEnvironment.h"
+
+#include "Parloquin/app/QtApplicationActivation.h"
+#include "Parloquin/app/QtRecordingOverlayWindow.h"
+#include "Parloquin/hotkeys/MessageBoxAlertPresenter.h"
+#include "Parloquin/services/TranscriptionService.h"
+
+namespace parloquin {
+
+AppEnvironment AppEnvironment::system() {
+    AppEnvironment environment;
+    environment.defaults = &platform::UserDefaults::standard();
+    environment.notifications = platform::UNUserNotificationCenter::current();
+    environment.alerts = std::make_shared<MessageBoxAlertPresenter>();
+    environment.pasteboard = platform::NSPasteboard::general();
+    environment.application = std::make_shared<QtApplicationActivation>();
+    environment.clock = platform::Clock::system();
+    environment.hotkeyEnvironment = [] { return HotkeyEnvironment::system(); };
+    environment.makeTranscriptionService = [alerts = environment.alerts, defaults = environment.defaults] {
+        TranscriptionEnvironment service;
+        service.defaults = defaults;
+        service.alerts = alerts;
+        service.makeRecordingOverlay = QtRecordingOverlayWindow::factory();
+        return std::make_unique<TranscriptionService>(TranscriptionService::defaultAsrInitializer(), service);
+    };
+    return environment;
+}
+
+}  // namespace parloquin

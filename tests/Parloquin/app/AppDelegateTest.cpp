@@ -1,0 +1,461 @@
+// The shell with a fixture recogniser, fake microphones and hotkeys, and notifications received
+// by a service of the test's own.
+#include <gtest/gtest.h>
+
+#include <QKeySequence>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "Parloquin/app/AppDelegate.h"
+#include "Platform/log/LogCapture.h"
+#include "tests/Parloquin/app/AppHarness.h"
+
+namespace {
+
+using parloquin::AppDelegate;
+using parloquin::RecordingState;
+using parloquin::StatusImage;
+using parloquin::TranscriptionRecord;
+using parloquin_test::AppHarness;
+using parloquin_test::drainEventLoop;
+using parloquin_test::HotKeyRegistration;
+using parloquin_test::waitUntil;
+using Titles = std::vector<std::string>;
+
+TranscriptionRecord record(int index, double secondsAgo, std::string text, platform::Date now) {
+    TranscriptionRecord r;
+    r.text = std::move(text);
+    r.timestamp = now.addingTimeInterval(-secondsAgo);
+    r.duration = 2.0 + index;
+    r.charCount = std::int64_t(r.text.size());
+    r.wordCount = 1;
+    return r;
+}
+
+// Stores n records, newest first, one minute apart, the newest five minutes old.
+void storeRecords(AppHarness& harness, int n) {
+    parloquin::HistoryManager history(harness.store.defaults());
+    std::vector<TranscriptionRecord> records;
+    for (int i = 0; i < n; ++i)
+        records.push_back(record(i, 300 + 60 * i, "Eintrag " + std::to_string(i + 1), harness.clock->now()));
+    history.setRecords(records);
+    ASSERT_TRUE(history.saveHistory());
+}
+
+class AppDelegateTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(harness.notificationsStarted) << "no private session bus"; }
+    AppHarness harness;
+};
+
+TEST_F(AppDelegateTest, LaunchRegistersTheDefaultsWithoutWritingThem) {
+    harness.store.defaults().setBool("hasShownFirstLaunchExplanation", true);
+    harness.launch();
+    auto& defaults = harness.store.defaults();
+    using Value = platform::UserDefaults::Value;
+    const std::vector<std::pair<std::string, Value>> expected = {
+        {"autoSendText", false},
+        {"privacyModeEnabled", false},
+        {"automaticUpdates", true},
+        {"showDockIcon", false},
+        {"launchAtLogin", false},
+        {"recordingOverlayStyle", std::string("default")},
+        {"showRecordingTimer", false},
+        {"shareAnalytics", false},
+        {"spokenFormattingCommandsEnabled", true},
+        {"showFloatingDictationControl", true},
+        {"primaryHotkey", std::string("⇧⌘Space")},
+        {"primaryHotkeyKeyCode", std::int64_t(49)},
+        {"primaryHotkeyModifiers", std::int64_t(768)},
+        {"primaryHotkeyIsSingleKey", false},
+        {"recordingMode", std::string("auto")},
+        {"cancelHotkey", std::string("Escape")},
+        {"hotkeyFeedback", true},
+        {"hasShownAccessibilityGuidance", false},
+    };
+    EXPECT_EQ(AppDelegate::registeredDefaults().size(), 19u);
+    for (const auto& [key, value] : expected) EXPECT_EQ(defaults.object(key), value) << key;
+    // The store holds only what was set by hand, and what the launch wrote on purpose.
+    platform::UserDefaults reread(defaults.storePath());
+    EXPECT_EQ(reread.object("autoSendText"), std::nullopt);
+    EXPECT_EQ(reread.object("primaryHotkey"), std::nullopt);
+    EXPECT_EQ(reread.object("pasteInPlaceMode"), Value(false));
+}
+
+TEST_F(AppDelegateTest, StatusMenuHasItsEntriesInOrder) {
+    AppDelegate& delegate = harness.launch();
+    ASSERT_TRUE(delegate.statusItem());
+    EXPECT_EQ(delegate.statusItem()->toolTip(), QStringLiteral(" Parloquin"));
+    EXPECT_EQ(delegate.statusItem()->contextMenu(), delegate.statusMenu());
+    EXPECT_EQ(AppHarness::titles(delegate.statusMenu()),
+              (Titles{"Parloquin - Bereit", "---", "Aufnahme starten (⇧⌘Space)", "Letzte Transkriptionen",
+                      "Statistiken...", "---", "Einstellungen...", "Über Parloquin", "---", "Parloquin beenden"}));
+    const auto actions = delegate.statusMenu()->actions();
+    EXPECT_FALSE(actions[0]->isEnabled());
+    EXPECT_EQ(actions[2], delegate.dictationMenuItem());
+    EXPECT_TRUE(actions[3]->menu());
+    EXPECT_EQ(actions[6]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    EXPECT_EQ(actions[9]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+}
+
+TEST_F(AppDelegateTest, BeforeTheModelsAreLoadedTheSubmenuSaysSo) {
+    harness.initializer = [] () -> std::shared_ptr<parloquin::SpeechRecognizer> {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        throw std::runtime_error("no models");
+    };
+    harness.delegate = std::make_unique<AppDelegate>(harness.environment());
+    harness.delegate->applicationDidFinishLaunching();
+    EXPECT_EQ(AppHarness::titles(harness.recentTranscriptionsMenu()), (Titles{"Wird geladen..."}));
+    EXPECT_FALSE(harness.recentTranscriptionsMenu()->actions()[0]->isEnabled());
+    EXPECT_EQ(harness.delegate->hotkeyManager(), nullptr);
+    ASSERT_TRUE(waitUntil([&] { return !harness.notifications.received.empty(); }));
+}
+
+TEST_F(AppDelegateTest, WelcomeAlertOnlyOnTheFirstLaunch) {
+    struct Case {
+        std::string name;
+        bool shownBefore;
+        int response;
+        bool alertShown;
+        bool windowAsked;
+    };
+    const int first = parloquin::alertFirstButtonReturn;
+    const std::vector<Case> cases = {
+        {"first launch, Loslegen", false, first, true, false},
+        {"first launch, Einstellungen öffnen", false, first + 1, true, true},
+        {"later launch", true, first, false, false},
+    };
+    for (const auto& c : cases) {
+        AppHarness harness;
+        if (c.shownBefore) harness.store.defaults().setBool("hasShownFirstLaunchExplanation", true);
+        harness.alerts->response = c.response;
+        platform::LogCapture log;
+        harness.launch();
+        const auto welcomes = std::count_if(harness.alerts->shown.begin(), harness.alerts->shown.end(),
+                                            [](const parloquin::Alert& a) { return a.messageText == "Willkommen bei Parloquin!"; });
+        EXPECT_EQ(welcomes, c.alertShown ? 1 : 0) << c.name;
+        EXPECT_TRUE(harness.store.defaults().boolForKey("hasShownFirstLaunchExplanation")) << c.name;
+        EXPECT_EQ(log.contains("main window is not available yet; asked for the section Allgemein"), c.windowAsked)
+            << c.name;
+        if (c.alertShown) {
+            const auto& alert = harness.alerts->shown.front();
+            EXPECT_EQ(alert.style, parloquin::AlertStyle::informational);
+            EXPECT_EQ(alert.buttons, (std::vector<std::string>{"Loslegen", "Einstellungen öffnen"}));
+            EXPECT_EQ(alert.informativeText.rfind("Parloquin bietet zwei Aufnahmemodi:\n\n🎯 Umschaltmodus", 0), 0u);
+        }
+    }
+}
+
+TEST_F(AppDelegateTest, ReadyLaunchRegistersTheHotkeyAndShowsTheButton) {
+    storeRecords(harness, 2);
+    AppDelegate& delegate = harness.launch();
+    ASSERT_TRUE(delegate.isInitialized());
+    EXPECT_EQ(harness.summaries(), (std::vector<std::string>{"Parloquin bereit!"}));
+    const auto& ready = harness.notifications.received.front();
+    EXPECT_EQ(ready.body.toStdString(),
+              "Drücke ⇧⌘Space überall um eine Aufnahme zu starten.\nModelle: Geladen (470MB zwischengespeichert)\n"
+              "Tastenkürzel: ⇧⌘Space registriert");
+    EXPECT_EQ(ready.hints.value("sound-name").toString(), "message-new-instant");
+    EXPECT_EQ(delegate.statusMenu()->actions()[0]->text(), "Parloquin - Bereit");
+    EXPECT_EQ(harness.desktop.target->registered, (std::set<HotKeyRegistration>{{49, 768}}));
+
+    ASSERT_TRUE(delegate.floatingControlWindow());
+    QWidget* button = AppHarness::visibleWindow("FloatingDictationControlWindow");
+    ASSERT_TRUE(button);
+    EXPECT_EQ(button->geometry(), parloquin::FloatingDictationControlWindow::frame(
+                                      QGuiApplication::primaryScreen()->availableGeometry()));
+    // The stored records are listed at once, not after the first dictation.
+    EXPECT_EQ(AppHarness::titles(harness.recentTranscriptionsMenu()),
+              (Titles{"vor 5 Minuten: Eintrag 1...", "vor 6 Minuten: Eintrag 2...", "---",
+                      "Gesamten Verlauf anzeigen..."}));
+}
+
+TEST_F(AppDelegateTest, ReadyNotificationSaysWhichShortcutReallyWorks) {
+    struct Case {
+        std::string name;
+        std::string display;
+        std::int64_t keyCode, modifiers;
+        bool singleKey;
+        bool refused;        // the desktop refuses every hot key
+        bool accessibility;  // granted
+        std::string lastLine;
+        std::string firstLine;
+    };
+    const std::vector<Case> cases = {
+        {"combination", "⌃⌥D", 2, 6144, false, false, true, "Tastenkürzel: ⌃⌥D registriert",
+         "Drücke ⌃⌥D überall um eine Aufnahme zu starten."},
+        {"combination refused", "⌃⌥D", 2, 6144, false, true, true, "Tastenkürzel: ⌃⌥D nicht registriert",
+         "Starte eine Aufnahme über das Menü."},
+        {"lone modifier on the tap", "⌥", 58, 2048, true, false, true, "Tastenkürzel: ⌥ registriert",
+         "Drücke ⌥ überall um eine Aufnahme zu starten."},
+        {"fallback", "⌥", 58, 2048, true, false, false,
+         "Tastenkürzel: ⇧⌘Space registriert (Ersatz für ⌥, wartet auf Berechtigung)",
+         "Drücke ⇧⌘Space überall um eine Aufnahme zu starten."},
+        {"fallback refused", "⌥", 58, 2048, true, true, false, "Tastenkürzel: ⌥ nicht registriert",
+         "Starte eine Aufnahme über das Menü."},
+    };
+    for (const auto& c : cases) {
+        AppHarness harness;
+        auto& defaults = harness.store.defaults();
+        defaults.setString("primaryHotkey", c.display);
+        defaults.setInteger("primaryHotkeyKeyCode", c.keyCode);
+        defaults.setInteger("primaryHotkeyModifiers", c.modifiers);
+        defaults.setBool("primaryHotkeyIsSingleKey", c.singleKey);
+        if (c.refused) {
+            harness.desktop.target->refused = {{std::uint32_t(c.keyCode), std::uint32_t(c.modifiers)}, {49, 768}};
+        }
+        harness.desktop.permissions->accessibility = c.accessibility;
+        harness.launch();
+        ASSERT_FALSE(harness.notifications.received.empty()) << c.name;
+        const std::string body = harness.notifications.received.front().body.toStdString();
+        EXPECT_EQ(body.substr(0, body.find('\n')), c.firstLine) << c.name;
+        EXPECT_EQ(body.substr(body.rfind('\n') + 1), c.lastLine) << c.name;
+    }
+}
+
+TEST_F(AppDelegateTest, FailedModelLoadLeavesNoHotkeyAndNoButton) {
+    harness.initializer = []() -> std::shared_ptr<parloquin::SpeechRecognizer> {
+        throw std::runtime_error("Could not connect to the server.");
+    };
+    AppDelegate& delegate = harness.launch();
+    EXPECT_FALSE(delegate.isInitialized());
+    EXPECT_EQ(delegate.statusMenu()->actions()[0]->text(), "Parloquin - Initialisierung fehlgeschlagen");
+    ASSERT_EQ(harness.summaries(), (std::vector<std::string>{"Parloquin konnte nicht gestartet werden"}));
+    EXPECT_EQ(harness.notifications.received.front().body,
+              QString::fromUtf8("Die Sprachmodelle konnten nicht geladen werden. Bitte prüfe die Verbindung und "
+                                "starte Parloquin erneut."));
+    EXPECT_EQ(delegate.hotkeyManager(), nullptr);
+    EXPECT_TRUE(harness.desktop.target->registered.empty());
+    EXPECT_EQ(delegate.floatingControlWindow(), nullptr);
+    EXPECT_EQ(AppHarness::visibleWindow("FloatingDictationControlWindow"), nullptr);
+    // The stores are there all the same, and the menu still works.
+    EXPECT_TRUE(delegate.historyManager());
+    EXPECT_TRUE(delegate.statisticsManager());
+    delegate.dictationMenuItem()->trigger();
+    EXPECT_FALSE(delegate.transcriptionService()->isRecording());
+}
+
+TEST_F(AppDelegateTest, StatusLineAndSubmenuByNumberOfRecords) {
+    struct Case {
+        int records;
+        std::string status;
+        Titles submenu;
+    };
+    const std::vector<Case> cases = {
+        {0, "Parloquin - Bereit", {"Keine aktuellen Transkriptionen"}},
+        {1, "Parloquin - 1 Transkription", {"vor 5 Minuten: Eintrag 1...", "---", "Gesamten Verlauf anzeigen..."}},
+        {5,
+         "Parloquin - 5 Transkriptionen",
+         {"vor 5 Minuten: Eintrag 1...", "vor 6 Minuten: Eintrag 2...", "vor 7 Minuten: Eintrag 3...",
+          "vor 8 Minuten: Eintrag 4...", "vor 9 Minuten: Eintrag 5...", "---", "Gesamten Verlauf anzeigen..."}},
+        {6,
+         "Parloquin - 5 letzte (6 gesamt)",
+         {"vor 5 Minuten: Eintrag 1...", "vor 6 Minuten: Eintrag 2...", "vor 7 Minuten: Eintrag 3...",
+          "vor 8 Minuten: Eintrag 4...", "vor 9 Minuten: Eintrag 5...", "---", "Gesamten Verlauf anzeigen..."}},
+    };
+    for (const auto& c : cases) {
+        AppHarness harness;
+        storeRecords(harness, c.records);
+        AppDelegate& delegate = harness.launch();
+        delegate.handleStateChange(RecordingState::idle);
+        ASSERT_TRUE(waitUntil([&] { return delegate.statusMenu()->actions()[0]->text().toStdString() == c.status; }))
+            << c.records << ": " << delegate.statusMenu()->actions()[0]->text().toStdString();
+        EXPECT_EQ(AppHarness::titles(harness.recentTranscriptionsMenu()), c.submenu) << c.records;
+    }
+}
+
+TEST_F(AppDelegateTest, CopyingARecordPutsAllOfItOnTheClipboard) {
+    std::string text;  // 150 characters, with the sign that marks a menu mnemonic
+    for (int i = 0; i < 12; ++i) text += "Wort & Satz ";
+    text += "Ende. ";
+    ASSERT_EQ(text.size(), 150u);
+    {
+        parloquin::HistoryManager history(harness.store.defaults());
+        history.setRecords({record(0, 30, text, harness.clock->now())});
+        ASSERT_TRUE(history.saveHistory());
+    }
+    AppDelegate& delegate = harness.launch();
+    QMenu* recent = harness.recentTranscriptionsMenu();
+    ASSERT_TRUE(recent);
+    QAction* item = recent->actions().front();
+    EXPECT_EQ(item->text().toStdString(), "vor 30 Sekunden: Wort && Satz Wort && Satz Wort &&...");
+
+    platform::NSPasteboard::general()->setString("vorher");
+    item->trigger();
+    EXPECT_EQ(platform::NSPasteboard::general()->string(), text);
+    ASSERT_TRUE(waitUntil([&] { return harness.notifications.received.size() == 2; }));
+    const auto& copied = harness.notifications.received.back();
+    EXPECT_EQ(copied.summary, "In Zwischenablage kopiert");
+    EXPECT_EQ(copied.body.toStdString(), text.substr(0, 100) + "...");
+
+    // An item whose record is gone, or that carries no identifier, does nothing.
+    platform::NSPasteboard::general()->setString("unberührt");
+    delegate.historyManager()->deleteRecord(delegate.historyManager()->records().front().id);
+    item->trigger();
+    QAction stray(QStringLiteral("stray"));
+    stray.setData(QStringLiteral("kein Bezeichner"));
+    delegate.copyTranscription(&stray);
+    drainEventLoop();
+    EXPECT_EQ(platform::NSPasteboard::general()->string(), "unberührt");
+    EXPECT_EQ(harness.notifications.received.size(), 2u);
+}
+
+TEST_F(AppDelegateTest, StartItemFollowsTheStoredHotkeyAtOnce) {
+    AppDelegate& delegate = harness.launch();
+    harness.store.defaults().setString("primaryHotkey", "⌃⌥Space");
+    ASSERT_TRUE(waitUntil([&] { return delegate.dictationMenuItem()->text() == QString::fromUtf8("Aufnahme starten (⌃⌥Space)"); }));
+    harness.store.defaults().removeObject("primaryHotkey");
+    ASSERT_TRUE(waitUntil([&] { return delegate.dictationMenuItem()->text() == QString::fromUtf8("Aufnahme starten (⇧⌘Space)"); }));
+}
+
+TEST_F(AppDelegateTest, OneDictationFromTheMenu) {
+    harness.recognizer->setText("Das ist ein diktierter Satz aus dem Menü.");
+    harness.hardware->setCapture({96000, 480, std::nullopt, {}});  // two seconds at 48 kHz
+    AppDelegate& delegate = harness.launch();
+    ASSERT_TRUE(delegate.isInitialized());
+    platform::NSPasteboard::general()->setString("vorher");
+    QWidget* button = AppHarness::visibleWindow("FloatingDictationControlWindow");
+    ASSERT_TRUE(button);
+
+    std::vector<StatusImage> images;
+    std::vector<std::string> lines;
+    auto note = [&] {
+        if (images.empty() || images.back() != delegate.statusImage()) {
+            images.push_back(delegate.statusImage());
+            lines.push_back(delegate.statusMenu()->actions()[0]->text().toStdString());
+        }
+    };
+
+    delegate.dictationMenuItem()->trigger();
+    EXPECT_TRUE(delegate.transcriptionService()->isRecording());
+    ASSERT_TRUE(waitUntil([&] {
+        note();
+        return delegate.statusImage() == StatusImage::recording;
+    }));
+    EXPECT_TRUE(AppHarness::visibleWindow("RecordingOverlayWindow"));
+    EXPECT_EQ(delegate.floatingControlWindow()->view()->toolTip(), "Aufnahme stoppen");
+    EXPECT_EQ(delegate.dictationMenuItem()->text(), QString::fromUtf8("Aufnahme starten (⇧⌘Space)"));
+
+    // The fake microphone delivers more than a second; then the menu stops the recording.
+    ASSERT_TRUE(waitUntil([&] { return delegate.transcriptionService()->recordedSamples().size() >= 16000; }));
+    delegate.dictationMenuItem()->trigger();
+    ASSERT_TRUE(waitUntil([&] {
+        note();
+        return delegate.statusImage() == StatusImage::menuBarIcon && !delegate.transcriptionService()->isProcessing();
+    }));
+    ASSERT_TRUE(waitUntil([] { return AppHarness::visibleWindow("RecordingOverlayWindow") == nullptr; }));
+
+    EXPECT_EQ(images, (std::vector<StatusImage>{StatusImage::menuBarIcon, StatusImage::recording,
+                                                StatusImage::processing, StatusImage::menuBarIcon}));
+    EXPECT_EQ(lines, (std::vector<std::string>{"Parloquin - Bereit", "Parloquin - Aufnahme...",
+                                               "Parloquin - Verarbeitung...", "Parloquin - 1 Transkription"}));
+    EXPECT_EQ(platform::NSPasteboard::general()->string(), "Das ist ein diktierter Satz aus dem Menü.");
+    EXPECT_EQ(AppHarness::titles(harness.recentTranscriptionsMenu()),
+              (Titles{"in 0 Sekunden: Das ist ein diktierter Satz au...", "---", "Gesamten Verlauf anzeigen..."}));
+    EXPECT_EQ(delegate.floatingControlWindow()->view()->toolTip(), "Aufnahme starten");
+}
+
+TEST_F(AppDelegateTest, HotkeyPressAndReleaseReachTheService) {
+    struct Case {
+        std::string mode;
+        bool singleKey;
+        bool recordingAfterPress;
+        bool recordingAfterRelease;
+        bool recordingAfterSecondPress;
+    };
+    const std::vector<Case> cases = {
+        {"hold", false, true, false, true},
+        {"toggle", false, true, true, false},
+        {"toggle", true, true, true, false},
+        {"auto", true, true, false, true},
+        {"auto", false, true, true, false},
+        {"irgendwas", true, true, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode + (c.singleKey ? " with a lone modifier" : " with a combination"));
+        AppHarness harness;
+        auto& defaults = harness.store.defaults();
+        defaults.setString("recordingMode", c.mode);
+        if (c.singleKey) {
+            defaults.setString("primaryHotkey", "⌥");
+            defaults.setInteger("primaryHotkeyKeyCode", 58);
+            defaults.setInteger("primaryHotkeyModifiers", 2048);
+            defaults.setBool("primaryHotkeyIsSingleKey", true);
+        }
+        AppDelegate& delegate = harness.launch();
+        ASSERT_TRUE(delegate.isInitialized());
+        auto& desktop = harness.desktop;
+        auto press = [&] {
+            if (c.singleKey)
+                desktop.taps->send({platform::CGEventType::flagsChanged, 58, platform::kCGEventFlagMaskAlternate});
+            else
+                desktop.target->fire(platform::kEventHotKeyPressed);
+            drainEventLoop();
+        };
+        auto release = [&] {
+            if (c.singleKey)
+                desktop.taps->send({platform::CGEventType::flagsChanged, 58, 0});
+            else
+                desktop.target->fire(platform::kEventHotKeyReleased);
+            drainEventLoop();
+        };
+        auto* service = delegate.transcriptionService();
+        press();
+        EXPECT_EQ(service->isRecording(), c.recordingAfterPress);
+        release();
+        EXPECT_EQ(service->isRecording(), c.recordingAfterRelease);
+        if (!service->isRecording()) {
+            ASSERT_TRUE(harness.waitForIdle());
+        }
+        press();
+        EXPECT_EQ(service->isRecording(), c.recordingAfterSecondPress);
+        if (service->isRecording()) service->stopRecording();
+        harness.waitForIdle();
+    }
+}
+
+TEST_F(AppDelegateTest, FloatingButtonMovesOnlyWhenItsSettingChanges) {
+    AppDelegate& delegate = harness.launch();
+    auto* window = delegate.floatingControlWindow();
+    ASSERT_TRUE(window && window->isVisible());
+    const QPoint home = window->panel()->pos();
+    auto& defaults = harness.store.defaults();
+
+    // The user drags the button away; a dictation and other settings write the store.
+    window->panel()->move(home - QPoint(300, 200));
+    const QPoint moved = window->panel()->pos();
+    defaults.setBool("autoSendText", true);
+    delegate.historyManager()->addRecord(record(0, 1, "neu", harness.clock->now()));
+    delegate.statisticsManager()->recordSession(3, 1, "de", 0.1, 0.2, 2.0);
+    drainEventLoop();
+    EXPECT_EQ(window->panel()->pos(), moved);
+    EXPECT_TRUE(window->isVisible());
+
+    struct Step {
+        std::optional<platform::UserDefaults::Value> value;  // none: removed
+        bool visible;
+    };
+    const std::vector<Step> steps = {
+        {false, false},
+        {true, true},           // back, and at home
+        {false, false},
+        {std::nullopt, true},   // removed: the registered default holds
+        {false, false},
+        {std::string("nein"), true},  // not a flag: shown
+    };
+    for (const auto& step : steps) {
+        if (step.value)
+            defaults.set("showFloatingDictationControl", *step.value);
+        else
+            defaults.removeObject("showFloatingDictationControl");
+        ASSERT_TRUE(waitUntil([&] { return window->isVisible() == step.visible; }));
+        if (step.visible) {
+            EXPECT_EQ(window->panel()->pos(), home);
+        }
+    }
+}
+
+}  // namespace
