@@ -236,6 +236,9 @@ void AppDelegate::setupStatusItem() {
     quitItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(quitItem, &QAction::triggered, this, [this] { quit(); });
 
+    // Relative times age: they are worked out afresh each time the menu opens.
+    connect(menu_, &QMenu::aboutToShow, this, [this] { updateRecentTranscriptionsMenu(); });
+
     menuTitleObservation_ = defaults().observe(kPrimaryHotkey, [this](const std::string&) {
         QMetaObject::invokeMethod(this, [this] { updateMenuItemTitles(); }, Qt::QueuedConnection);
     });

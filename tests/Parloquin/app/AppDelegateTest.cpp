@@ -267,6 +267,24 @@ TEST_F(AppDelegateTest, StatusLineAndSubmenuByNumberOfRecords) {
     }
 }
 
+TEST_F(AppDelegateTest, RelativeTimesAreWorkedOutWhenTheMenuOpens) {
+    storeRecords(harness, 2);
+    AppDelegate& delegate = harness.launch();
+    EXPECT_EQ(AppHarness::titles(harness.recentTranscriptionsMenu()).front(), "vor 5 Minuten: Eintrag 1...");
+
+    harness.clock->set(harness.clock->now().addingTimeInterval(2 * 3600));
+    emit delegate.statusMenu()->aboutToShow();
+    EXPECT_EQ(AppHarness::titles(harness.recentTranscriptionsMenu()),
+              (Titles{"vor 2 Stunden: Eintrag 1...", "vor 2 Stunden: Eintrag 2...", "---",
+                      "Gesamten Verlauf anzeigen..."}));
+
+    // A record deleted elsewhere is gone from the menu the next time it opens.
+    delegate.historyManager()->deleteRecord(delegate.historyManager()->records().front().id);
+    emit delegate.statusMenu()->aboutToShow();
+    EXPECT_EQ(AppHarness::titles(harness.recentTranscriptionsMenu()),
+              (Titles{"vor 2 Stunden: Eintrag 2...", "---", "Gesamten Verlauf anzeigen..."}));
+}
+
 TEST_F(AppDelegateTest, CopyingARecordPutsAllOfItOnTheClipboard) {
     std::string text;  // 150 characters, with the sign that marks a menu mnemonic
     for (int i = 0; i < 12; ++i) text += "Wort & Satz ";

@@ -1,28 +1,63 @@
-// Renders pictures of the shell's windows for a person to look at:
+// Renders pictures of the shell for a person to look at (scripts/screenshots.sh):
 //   parloquin_screenshots <folder>
-// Each window is drawn over a plain desktop backdrop, the way it would sit on a screen.
+// The overlay and the floating button are drawn at twice their size over a plain backdrop; the
+// open status menu is taken from the X server with the tray it hangs from, so it needs a display
+// with a system tray.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLinearGradient>
+#include <QMenu>
 #include <QPainter>
+#include <QPalette>
 #include <QPixmap>
+#include <QScreen>
+#include <QSystemTrayIcon>
 #include <cstdio>
+#include <filesystem>
+#include <memory>
 
+#include "Parloquin/app/AppDelegate.h"
 #include "Parloquin/app/FloatingDictationControlWindow.h"
 #include "Parloquin/app/QtRecordingOverlayWindow.h"
+#include "Parloquin/services/HistoryManager.h"
+#include "Parloquin/services/SpeechRecognizer.h"
+#include "Parloquin/services/TranscriptionService.h"
 
 namespace {
 
+constexpr qreal kScale = 2.0;
+
+void wait(int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+bool waitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > milliseconds) return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+// The widget at twice its size over a desktop-like backdrop, as a compositing desktop shows it
+// (without one, the window is cut to its shape instead).
 QPixmap onBackdrop(QWidget* widget, int margin) {
-    widget->ensurePolished();
-    const QPixmap content = widget->grab();
-    QPixmap picture(content.width() + 2 * margin, content.height() + 2 * margin);
+    widget->clearMask();
+    const QSize size = widget->size() + QSize(2 * margin, 2 * margin);
+    QPixmap picture(size * kScale);
+    picture.setDevicePixelRatio(kScale);
     QPainter painter(&picture);
-    QLinearGradient backdrop(0, 0, picture.width(), picture.height());
-    backdrop.setColorAt(0, QColor(96, 125, 160));
-    backdrop.setColorAt(1, QColor(178, 196, 214));
-    painter.fillRect(picture.rect(), backdrop);
-    painter.drawPixmap(margin, margin, content);
+    QLinearGradient backdrop(0, 0, size.width(), size.height());
+    backdrop.setColorAt(0, QColor(84, 110, 146));
+    backdrop.setColorAt(1, QColor(170, 190, 212));
+    painter.fillRect(QRect(QPoint(), size), backdrop);
+    widget->render(&painter, QPoint(margin, margin), QRegion(), QWidget::DrawChildren);
     return picture;
 }
 
@@ -36,6 +71,134 @@ bool save(const QPixmap& picture, const QDir& folder, const QString& name) {
     return true;
 }
 
+class FixedText : public parloquin::SpeechRecognizer {
+public:
+    rarivoredu::ASRResult transcribe(std::span<const float> samples, rarivoredu::AudioSource) override {
+        rarivoredu::ASRResult result;
+        result.text = "Bitte schick mir die Unterlagen bis Freitag.";
+        result.duration = double(samples.size()) / 16000.0;
+        return result;
+    }
+};
+
+bool overlayPicture(const QDir& folder) {
+    float level = 0.6f;
+    parloquin::QtRecordingOverlayWindow overlay([&] { return level; });
+    auto* view = overlay.view();
+    view->setJitter([] { return 0.0; });
+    overlay.panel()->show();
+    view->stopUpdating();
+    for (float l : {1.0f, 0.1f, 1.0f, 0.0f, 0.9f, 0.2f, 1.0f, 0.05f, 0.8f, 0.3f, 1.0f}) {
+        level = l;
+        view->updateWaveform();
+        wait(170);  // the bars move for 0.15 s
+    }
+    view->setElapsedTimeForDisplay(84.3);  // the dot at its brightest
+    return save(onBackdrop(overlay.panel(), 20), folder, "overlay.png");
+}
+
+bool floatingButtonPictures(const QDir& folder) {
+    parloquin::FloatingDictationControlWindow button({});
+    button.orderFront();
+    struct State {
+        bool recording, processing;
+        const char* name;
+    };
+    bool ok = true;
+    for (const State& state : {State{false, false, "floating-button-idle.png"},
+                               State{true, false, "floating-button-recording.png"},
+                               State{false, true, "floating-button-processing.png"}}) {
+        button.view()->setServiceState(state.recording, state.processing);
+        ok &= save(onBackdrop(button.panel(), 20), folder, state.name);
+    }
+    button.orderOut();
+    return ok;
+}
+
+// The shell with a few transcriptions, its menu opened under the tray icon with the recent
+// transcriptions beside it, taken from the screen.
+bool trayMenuPicture(const QDir& folder, const std::filesystem::path& storeFolder) {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        std::fprintf(stderr, "no system tray on this display: start one (trayer) first\n");
+        return false;
+    }
+    platform::UserDefaults defaults(storeFolder / "defaults.json");
+    defaults.setBool("hasShownFirstLaunchExplanation", true);
+    defaults.setBool("showFloatingDictationControl", false);
+    {
+        parloquin::HistoryManager history(defaults);
+        const platform::Date now = platform::Date::now();
+        const char* texts[] = {"Bitte schick mir die Unterlagen bis Freitag.",
+                               "Neue Zeile: Einkaufsliste für das Wochenende",
+                               "Das Meeting verschiebt sich auf nächste Woche, gleiche Uhrzeit.",
+                               "Danke für die schnelle Antwort!"};
+        const double ago[] = {45, 7 * 60, 3 * 3600, 2 * 86400};
+        std::vector<parloquin::TranscriptionRecord> records;
+        for (int i = 0; i < 4; ++i) {
+            parloquin::TranscriptionRecord record;
+            record.text = texts[i];
+            record.timestamp = now.addingTimeInterval(-ago[i]);
+            record.duration = 3.0;
+            records.push_back(record);
+        }
+        history.setRecords(records);
+        history.saveHistory();
+    }
+
+    parloquin::AppEnvironment environment = parloquin::AppEnvironment::system();
+    environment.defaults = &defaults;
+    environment.makeTranscriptionService = [&defaults] {
+        parloquin::TranscriptionEnvironment service;
+        service.defaults = &defaults;
+        return std::make_unique<parloquin::TranscriptionService>(
+            [] { return std::shared_ptr<parloquin::SpeechRecognizer>(std::make_shared<FixedText>()); }, service);
+    };
+    // A plain desktop behind the tray and the menu.
+    QWidget desktop(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+    desktop.setAttribute(Qt::WA_ShowWithoutActivating);
+    QPalette palette;
+    palette.setColor(QPalette::Window, QColor(96, 122, 158));
+    desktop.setPalette(palette);
+    desktop.setAutoFillBackground(true);
+    desktop.setGeometry(QGuiApplication::primaryScreen()->geometry());
+    desktop.show();
+    desktop.lower();
+
+    parloquin::AppDelegate delegate(std::move(environment));
+    delegate.applicationDidFinishLaunching();
+    if (!waitFor([&] { return delegate.isInitialized() && !delegate.statusItem()->geometry().isEmpty(); })) {
+        std::fprintf(stderr, "the shell did not come up in the tray\n");
+        return false;
+    }
+    delegate.handleStateChange(parloquin::RecordingState::idle);
+    wait(500);
+
+    const QRect icon = delegate.statusItem()->geometry();
+    QMenu* menu = delegate.statusMenu();
+    menu->popup(QPoint(icon.right() - menu->sizeHint().width(), icon.bottom() + 2));
+    waitFor([&] { return menu->isVisible(); });
+    QMenu* recent = nullptr;
+    QAction* recentItem = nullptr;
+    for (QAction* action : menu->actions())
+        if (action->menu()) recentItem = action, recent = action->menu();
+    if (recent) {
+        const QRect item = menu->actionGeometry(recentItem);
+        recent->popup(menu->mapToGlobal(QPoint(-recent->sizeHint().width() + 2, item.top())));
+        waitFor([&] { return recent->isVisible(); });
+        menu->setActiveAction(recentItem);
+    }
+    wait(400);
+
+    QRect area = menu->geometry().united(QRect(icon.topLeft() - QPoint(0, icon.top()), icon.size() + QSize(0, icon.top())));
+    if (recent) area = area.united(recent->geometry());
+    area = area.adjusted(-16, 0, 8, 16).intersected(QGuiApplication::primaryScreen()->geometry());
+    area.setTop(0);
+    const QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    if (recent) recent->hide();
+    menu->hide();
+    return save(picture, folder, "tray-menu.png");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -46,35 +209,12 @@ int main(int argc, char** argv) {
     }
     QDir folder(QString::fromLocal8Bit(argv[1]));
     if (!folder.mkpath(".")) return 1;
-    bool ok = true;
+    const std::filesystem::path store = folder.filePath(".store").toStdString();
+    std::filesystem::create_directories(store);
 
-    float level = 0.6f;
-    parloquin::QtRecordingOverlayWindow overlay([&] { return level; });
-    auto* view = overlay.view();
-    view->setJitter([] { return 0.0; });
-    const float levels[] = {0.2f, 0.5f, 0.9f, 0.4f, 0.7f, 1.0f, 0.3f, 0.6f};
-    for (float l : levels) {
-        level = l;
-        view->updateWaveform();
-    }
-    view->resize(overlay.panel()->size());
-    overlay.panel()->show();
-    view->stopUpdating();
-    view->setElapsedTimeForDisplay(83.4);
-    QApplication::processEvents();
-    ok &= save(onBackdrop(overlay.panel(), 24), folder, "overlay.png");
-
-    parloquin::FloatingDictationControlWindow button({});
-    button.panel()->show();
-    struct State {
-        bool recording, processing;
-        const char* name;
-    };
-    for (const State& state : {State{false, false, "floating-button-idle.png"},
-                               State{true, false, "floating-button-recording.png"},
-                               State{false, true, "floating-button-processing.png"}}) {
-        button.view()->setServiceState(state.recording, state.processing);
-        ok &= save(onBackdrop(button.panel(), 24), folder, state.name);
-    }
+    bool ok = overlayPicture(folder);
+    ok &= floatingButtonPictures(folder);
+    ok &= trayMenuPicture(folder, store);
+    std::filesystem::remove_all(store);
     return ok ? 0 : 1;
 }

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Renders pictures of the shell for a person to look at: the recording overlay, the floating
+# button in its three states and the open status menu with its tray.
+#   scripts/screenshots.sh [folder]   (default: build/screenshots)
+# Runs on a private X server with a stand-alone tray (trayer), so it disturbs no desktop.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+folder="${1:-build/screenshots}"
+mkdir -p "$folder"
+folder="$(cd "$folder" && pwd)"
+
+scripts/install-deps.sh
+scripts/build.sh release
+
+scripts/test-session.sh bash -c '
+  trayer --edge top --align right --widthtype request --height 28 --SetDockType true \
+         --tint 0x2b3440 --transparent true --alpha 0 >/dev/null 2>&1 &
+  tray=$!
+  trap "kill $tray 2>/dev/null || true" EXIT
+  for _ in $(seq 50); do
+    xwininfo -root -tree 2>/dev/null | grep -q "\"panel\"" && break
+    sleep 0.1
+  done
+  build/release/tests/Parloquin/app/parloquin_screenshots "$1"
+' screenshots "$folder"
