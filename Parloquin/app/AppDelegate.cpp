@@ -290,7 +290,8 @@ void AppDelegate::updateStatusIcon(RecordingState state) {
 }
 
 QMenu* AppDelegate::createRecentTranscriptionsMenu() {
-    auto* menu = new QMenu(QString::fromUtf8(kRecentTranscriptionsTitle));
+    // Owned by the status menu (an action does not own its submenu); still a popup of its own.
+    auto* menu = new QMenu(QString::fromUtf8(kRecentTranscriptionsTitle), menu_);
     if (!isInitialized_) {
         menu->addAction(QStringLiteral("Wird geladen..."))->setEnabled(false);
         return menu;
