@@ -323,7 +323,10 @@ void TranscriptionService::showAccessibilityAlert() {
 void TranscriptionService::transcribeFile(const std::filesystem::path& url, FileCompletion completion) {
     auto refuse = [this, &completion](TranscriptionError error) {
         QMetaObject::invokeMethod(
-            this, [completion, error] { completion(std::nullopt, std::make_exception_ptr(error)); },
+            this,
+            [completion, error] {
+                if (completion) completion(std::nullopt, std::make_exception_ptr(error));
+            },
             Qt::QueuedConnection);
     };
     if (!asrManager_) return refuse(TranscriptionError::notInitialized());
