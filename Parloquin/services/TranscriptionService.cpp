@@ -279,21 +279,8 @@ void TranscriptionService::handleTranscriptionResult(const rarivoredu::ASRResult
     notify(RecordingState::idle);
     if (text.empty()) return;
 
-    const std::int64_t characters = platform::characterCount(text);
-    const std::int64_t words = countWords(text);
     if (!privacyModeEnabled()) {
-        const std::optional<std::string> language = detectLanguage(text);
-        TranscriptionRecord record;
-        record.text = text;
-        record.timestamp = clock_->now();
-        record.duration = audioDuration;
-        record.charCount = characters;
-        record.wordCount = words;
-        record.language = language;
-        record.rtf = realTimeFactor;
-        record.inferenceTime = inferenceTime;
-        historyManager_->addRecord(record);
-        statisticsManager_->recordSession(characters, words, language, realTimeFactor, inferenceTime, audioDuration);
+        store(makeRecord(text, detectLanguage(text), audioDuration, inferenceTime, realTimeFactor));
     }
     deliverText(text);
 }
@@ -336,7 +323,10 @@ void TranscriptionService::showAccessibilityAlert() {
 void TranscriptionService::transcribeFile(const std::filesystem::path& url, FileCompletion completion) {
     auto refuse = [this, &completion](TranscriptionError error) {
         QMetaObject::invokeMethod(
-            this, [completion, error] { completion(std::nullopt, std::make_exception_ptr(error)); },
+            this,
+            [completion, error] {
+                if (completion) completion(std::nullopt, std::make_exception_ptr(error));
+            },
             Qt::QueuedConnection);
     };
     if (!asrManager_) return refuse(TranscriptionError::notInitialized());
@@ -372,22 +362,33 @@ void TranscriptionService::finishFile(const Recognition& recognition, const File
         if (completion) completion(std::nullopt, nullptr);
         return;
     }
+    const TranscriptionRecord record =
+        makeRecord(text, detectLanguage(text), recognition.audioDuration, recognition.inferenceTime,
+                   recognition.inferenceTime / recognition.audioDuration);
+    if (!privacyModeEnabled()) store(record);
+    setLastTranscription(text);
+    if (completion) completion(record, nullptr);
+}
+
+TranscriptionRecord TranscriptionService::makeRecord(const std::string& text, std::optional<std::string> language,
+                                                     double audioDuration, double inferenceTime,
+                                                     double realTimeFactor) const {
     TranscriptionRecord record;
     record.text = text;
     record.timestamp = clock_->now();
-    record.duration = recognition.audioDuration;
+    record.duration = audioDuration;
     record.charCount = platform::characterCount(text);
     record.wordCount = countWords(text);
-    record.language = detectLanguage(text);
-    record.rtf = recognition.inferenceTime / recognition.audioDuration;
-    record.inferenceTime = recognition.inferenceTime;
-    if (!privacyModeEnabled()) {
-        historyManager_->addRecord(record);
-        statisticsManager_->recordSession(record.charCount, record.wordCount, record.language, record.rtf,
-                                          record.inferenceTime, record.duration);
-    }
-    setLastTranscription(text);
-    if (completion) completion(record, nullptr);
+    record.language = std::move(language);
+    record.rtf = realTimeFactor;
+    record.inferenceTime = inferenceTime;
+    return record;
+}
+
+void TranscriptionService::store(const TranscriptionRecord& record) {
+    historyManager_->addRecord(record);
+    statisticsManager_->recordSession(record.charCount, record.wordCount, record.language, record.rtf,
+                                      record.inferenceTime, record.duration);
 }
 
 std::vector<float> TranscriptionService::loadAudioFile16k(const std::filesystem::path& url) {

@@ -134,6 +134,11 @@ private:
     void notify(RecordingState state);
     void collectSamples();
     void finishFile(const Recognition& recognition, const FileCompletion& completion);
+    // A record made now, with the character and word counts of the text.
+    TranscriptionRecord makeRecord(const std::string& text, std::optional<std::string> language, double audioDuration,
+                                   double inferenceTime, double realTimeFactor) const;
+    // Into the history and the statistics.
+    void store(const TranscriptionRecord& record);
 
     platform::UserDefaults& defaults_;
     std::shared_ptr<platform::AudioHardware> audioHardware_;

@@ -67,13 +67,17 @@ std::shared_ptr<PulseAudioConnection> PulseAudioHardware::connection() {
     return connection;
 }
 
-std::vector<AudioInputDevice> PulseAudioHardware::inputDevices() {
-    std::shared_ptr<PulseAudioConnection> connection;
+std::shared_ptr<PulseAudioConnection> PulseAudioHardware::liveConnection() {
     try {
-        connection = this->connection();
+        return connection();
     } catch (const NSError&) {
-        return {};
+        return nullptr;
     }
+}
+
+std::vector<AudioInputDevice> PulseAudioHardware::inputDevices() {
+    const std::shared_ptr<PulseAudioConnection> connection = liveConnection();
+    if (!connection) return {};
     SourceList list{connection.get(), {}};
     PulseAudioConnection::Lock lock(*connection);
     connection->await(pa_context_get_source_info_list(
@@ -97,12 +101,8 @@ std::vector<AudioInputDevice> PulseAudioHardware::inputDevices() {
 }
 
 std::optional<std::string> PulseAudioHardware::defaultInputDeviceUID() {
-    std::shared_ptr<PulseAudioConnection> connection;
-    try {
-        connection = this->connection();
-    } catch (const NSError&) {
-        return std::nullopt;
-    }
+    const std::shared_ptr<PulseAudioConnection> connection = liveConnection();
+    if (!connection) return std::nullopt;
     DefaultSource result{connection.get(), std::nullopt};
     PulseAudioConnection::Lock lock(*connection);
     connection->await(pa_context_get_server_info(
@@ -123,12 +123,8 @@ std::optional<AVAudioFormat> PulseAudioHardware::inputFormat(const std::string& 
         if (!fallback) return std::nullopt;
         name = *fallback;
     }
-    std::shared_ptr<PulseAudioConnection> connection;
-    try {
-        connection = this->connection();
-    } catch (const NSError&) {
-        return std::nullopt;
-    }
+    const std::shared_ptr<PulseAudioConnection> connection = liveConnection();
+    if (!connection) return std::nullopt;
     SourceFormat result{connection.get(), std::nullopt};
     PulseAudioConnection::Lock lock(*connection);
     connection->await(pa_context_get_source_info_by_name(
@@ -157,11 +153,7 @@ AudioHardware::Observation PulseAudioHardware::observeDevices(std::function<void
         id = nextListener_++;
         listeners_.emplace(id, std::move(listener));
     }
-    // Changes are reported only over a live connection.
-    try {
-        connection();
-    } catch (const NSError&) {
-    }
+    liveConnection();  // changes are reported only over a live connection
     std::weak_ptr<PulseAudioHardware> weak = weak_from_this();
     return Observation([weak, id] {
         if (auto self = weak.lock()) {

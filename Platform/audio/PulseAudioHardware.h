@@ -38,6 +38,8 @@ public:
 
 private:
     explicit PulseAudioHardware(std::string applicationName) : applicationName_(std::move(applicationName)) {}
+    // The live connection, or nothing without a server.
+    std::shared_ptr<PulseAudioConnection> liveConnection();
     void notifyListeners();
 
     std::string applicationName_;

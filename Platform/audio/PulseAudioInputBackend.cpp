@@ -76,11 +76,7 @@ void PulseAudioInputBackend::start(const AVAudioFormat& format, Receiver receive
     }
     if (!started) {
         const std::string reason = connection->lastError();
-        pa_stream_set_state_callback(stream, nullptr, nullptr);
-        pa_stream_set_read_callback(stream, nullptr, nullptr);
-        pa_stream_disconnect(stream);
-        pa_stream_unref(stream);
-        stream_ = nullptr;
+        release();
         receiver_ = nullptr;
         connection_.reset();
         throw fail(reason);
@@ -91,14 +87,18 @@ void PulseAudioInputBackend::stop() {
     if (stream_ == nullptr) return;
     {
         PulseAudioConnection::Lock lock(*connection_);
-        pa_stream_set_state_callback(stream_, nullptr, nullptr);
-        pa_stream_set_read_callback(stream_, nullptr, nullptr);
-        pa_stream_disconnect(stream_);
-        pa_stream_unref(stream_);
-        stream_ = nullptr;
+        release();
     }
     receiver_ = nullptr;
     connection_.reset();
+}
+
+void PulseAudioInputBackend::release() {
+    pa_stream_set_state_callback(stream_, nullptr, nullptr);
+    pa_stream_set_read_callback(stream_, nullptr, nullptr);
+    pa_stream_disconnect(stream_);
+    pa_stream_unref(stream_);
+    stream_ = nullptr;
 }
 
 std::string PulseAudioInputBackend::capturedDevice() {

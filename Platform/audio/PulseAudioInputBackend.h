@@ -30,6 +30,8 @@ public:
 private:
     static void onRead(pa_stream* stream, std::size_t bytes, void* userdata);
     static void onState(pa_stream* stream, void* userdata);
+    // Lock held: ends the stream without a further callback.
+    void release();
 
     std::shared_ptr<PulseAudioHardware> hardware_;
     std::string device_;

@@ -58,6 +58,9 @@ public:
         capture_ = std::move(capture);
     }
 
+    // Frames the captures have handed over so far.
+    std::uint64_t deliveredFrames() const { return delivered_->load(); }
+
     // How many captures started, and the UID each was bound to.
     std::vector<std::string> startedCaptures() const {
         std::lock_guard lock(mutex_);
@@ -125,7 +128,7 @@ private:
             }
             captured_ = input->device.uid;
             thread_ = std::thread([format, capture, frequencies = input->frequencies, samples = input->samples,
-                                   receiver = std::move(receiver)] {
+                                   delivered = hardware_->delivered_, receiver = std::move(receiver)] {
                 const std::size_t channels = format.channelCount();
                 std::vector<float> chunk(std::size_t{capture.chunkFrames} * channels);
                 platform::AVAudioFrameCount done = 0;
@@ -144,6 +147,7 @@ private:
                     }
                     receiver(chunk.data(), count);
                     done += count;
+                    *delivered += count;
                 }
             });
         }
@@ -178,6 +182,7 @@ private:
     std::optional<std::string> default_;
     Capture capture_;
     std::vector<std::string> started_;
+    std::shared_ptr<std::atomic<std::uint64_t>> delivered_ = std::make_shared<std::atomic<std::uint64_t>>(0);
 
     std::mutex listenersMutex_;
     std::map<int, std::function<void()>> listeners_;
