@@ -20,7 +20,17 @@ function(parloquin_test target)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
-  set(env "PARLOQUIN_SOURCE_DIR=${PROJECT_SOURCE_DIR}" ${ARG_ENVIRONMENT})
+  # Fixtures are found through the source folder compiled in. The test discovery flattens lists
+  # in test properties, so a test takes at most one environment variable.
+  target_compile_definitions(${target} PRIVATE PARLOQUIN_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  list(LENGTH ARG_ENVIRONMENT envCount)
+  if(envCount GREATER 1)
+    message(FATAL_ERROR "${target}: give a test at most one ENVIRONMENT variable")
+  endif()
+  set(envProperty)
+  if(envCount EQUAL 1)
+    set(envProperty ENVIRONMENT "${ARG_ENVIRONMENT}")
+  endif()
   set(extra)
   if("x11" IN_LIST ARG_LABELS)
     # One X server per run: tests that press keys or grab them must not overlap.
@@ -28,5 +38,5 @@ function(parloquin_test target)
   endif()
   gtest_discover_tests(${target}
     DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${env}" ${extra})
+    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT} ${envProperty} ${extra})
 endfunction()

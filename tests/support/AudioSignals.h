@@ -98,8 +98,7 @@ inline std::span<const float> middle(std::span<const float> samples, std::size_t
 }
 
 inline std::filesystem::path audioFixture(const std::string& name) {
-    const char* root = std::getenv("PARLOQUIN_SOURCE_DIR");
-    return std::filesystem::path(root != nullptr ? root : ".") / "tests" / "fixtures" / "audio" / name;
+    return std::filesystem::path(PARLOQUIN_SOURCE_DIR) / "tests" / "fixtures" / "audio" / name;
 }
 
 }  // namespace testsupport

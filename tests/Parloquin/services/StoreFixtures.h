@@ -64,8 +64,7 @@ private:
 };
 
 inline std::filesystem::path fixturePath(const std::string& name) {
-    const char* source = std::getenv("PARLOQUIN_SOURCE_DIR");
-    return std::filesystem::path(source ? source : ".") / "tests" / "fixtures" / "stores" / name;
+    return std::filesystem::path(PARLOQUIN_SOURCE_DIR) / "tests" / "fixtures" / "stores" / name;
 }
 
 inline std::string readFixture(const std::string& name) {
