@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
-#include "Parloquin/hotkeys/AlertPresenter.h"
 #include "Parloquin/hotkeys/ApplicationActivation.h"
 #include "Parloquin/hotkeys/TimerScheduler.h"
+#include "Parloquin/services/AlertPresenter.h"
 #include "Platform/desktop/EventTapFactory.h"
 #include "Platform/desktop/EventTarget.h"
 #include "Platform/desktop/PermissionProbe.h"

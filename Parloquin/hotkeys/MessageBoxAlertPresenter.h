@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Parloquin/hotkeys/AlertPresenter.h"
+#include "Parloquin/services/AlertPresenter.h"
 
 namespace parloquin {
 

@@ -16,6 +16,8 @@ struct AVAudioError {
         readFailed = 4,        // decoding stopped in the middle
         formatMismatch = 5,    // a buffer in another format than the one asked for
         conversionFailed = 6,  // the converter could not go on
+        deviceUnavailable = 7, // no sound server, or no input device to record from
+        captureFailed = 8,     // the sound server refused or ended a recording
     };
 
     static NSError make(Code code, const std::string& description) { return NSError(domain, code, description); }

@@ -2,6 +2,7 @@
 
 // Signals and measurements for audio tests.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -55,6 +56,39 @@ inline double toneAmplitude(std::span<const float> samples, double sampleRate, d
         windowSum += w;
     }
     return 2.0 * std::hypot(re, im) / windowSum;
+}
+
+// A least-squares fit of one sine of a known frequency: its amplitude and the largest distance of
+// any sample from the fitted sine. A jump in the tone's phase (audio lost or repeated) shows as a
+// residual close to the amplitude; a clean tone leaves only the converter's ripple.
+struct SineFit {
+    double amplitude = 0.0;
+    double maxResidual = 0.0;
+};
+
+inline SineFit fitSine(std::span<const float> samples, double sampleRate, double frequency) {
+    double ss = 0.0, sc = 0.0, cc = 0.0, ys = 0.0, yc = 0.0;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const double angle = 2.0 * std::numbers::pi * frequency * static_cast<double>(i) / sampleRate;
+        const double s = std::sin(angle);
+        const double c = std::cos(angle);
+        ss += s * s;
+        sc += s * c;
+        cc += c * c;
+        ys += samples[i] * s;
+        yc += samples[i] * c;
+    }
+    const double determinant = ss * cc - sc * sc;
+    if (determinant == 0.0) return {};
+    const double a = (ys * cc - yc * sc) / determinant;
+    const double b = (yc * ss - ys * sc) / determinant;
+    SineFit fit;
+    fit.amplitude = std::hypot(a, b);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const double angle = 2.0 * std::numbers::pi * frequency * static_cast<double>(i) / sampleRate;
+        fit.maxResidual = std::max(fit.maxResidual, std::abs(samples[i] - (a * std::sin(angle) + b * std::cos(angle))));
+    }
+    return fit;
 }
 
 // The samples without the first and last `margin` of them.

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "Parloquin/hotkeys/AlertPresenter.h"
 #include "Parloquin/hotkeys/ApplicationActivation.h"
 #include "Parloquin/hotkeys/HotkeyEnvironment.h"
 #include "Parloquin/hotkeys/HotkeySettings.h"
@@ -18,6 +17,7 @@
 #include "Platform/desktop/EventTapFactory.h"
 #include "Platform/desktop/EventTarget.h"
 #include "Platform/desktop/PermissionProbe.h"
+#include "tests/Parloquin/services/DesktopFakes.h"
 
 namespace parloquin_test {
 
@@ -142,32 +142,6 @@ public:
     bool fails = false;
     int created = 0;
     std::vector<Tap*> live;
-};
-
-class FakePermissions : public platform::PermissionProbe {
-public:
-    bool isAccessibilityTrusted(bool prompt) override {
-        (prompt ? prompts : checks)++;
-        return accessibility;
-    }
-    bool canMonitorInput() override { return inputMonitoring; }
-
-    bool accessibility = true;
-    bool inputMonitoring = true;
-    int checks = 0;
-    int prompts = 0;
-};
-
-class RecordingAlerts : public parloquin::AlertPresenter {
-public:
-    int runModal(const parloquin::Alert& alert) override {
-        shown.push_back(alert);
-        if (duringModal) duringModal();
-        return response;
-    }
-    std::vector<parloquin::Alert> shown;
-    int response = parloquin::alertFirstButtonReturn + 1;
-    std::function<void()> duringModal;
 };
 
 // Timers that fire only when the test says so.

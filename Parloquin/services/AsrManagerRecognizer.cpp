@@ -1,0 +1,18 @@
+#include "Parloquin/services/AsrManagerRecognizer.h"
+
+#include "RarivOredu/asr/ASRConfig.h"
+#include "RarivOredu/asr/AsrModels.h"
+
+namespace parloquin {
+
+std::shared_ptr<SpeechRecognizer> AsrManagerRecognizer::makeAsrManager() {
+    using rarivoredu::AsrModels;
+    using rarivoredu::AsrModelVersion;
+    const std::filesystem::path folder = AsrModels::download(std::nullopt, false, AsrModelVersion::v3);
+    const AsrModels models = AsrModels::load(folder, std::nullopt, AsrModelVersion::v3);
+    auto manager = std::make_shared<rarivoredu::AsrManager>(rarivoredu::ASRConfig::defaultConfig());
+    manager->initialize(models);
+    return std::make_shared<AsrManagerRecognizer>(std::move(manager));
+}
+
+}  // namespace parloquin

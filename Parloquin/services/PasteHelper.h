@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "Platform/desktop/CGEvent.h"
+#include "Platform/desktop/NSPasteboard.h"
+#include "Platform/desktop/PermissionProbe.h"
+#include "Platform/desktop/SyntheticKeyboard.h"
+
+namespace parloquin {
+
+// Delivers text: the spoken formatting commands ("neuer Absatz", "neue Zeile" …) and the
+// white-space clean-up after them, the synthetic paste into the focused application (Ctrl+V, the
+// desktop's paste chord), the clipboard copy, and the Accessibility check that decides whether a
+// synthetic paste can work (on X11: the XTEST extension; never in a Wayland session).
+// Static only; main thread only.
+class PasteHelper {
+public:
+    PasteHelper() = delete;
+
+    // The desktop services the helper works through. The default is the real desktop: QClipboard,
+    // XTEST on the shared X connection, the X11 permission probe.
+    struct Desktop {
+        std::shared_ptr<platform::NSPasteboard> pasteboard;
+        std::shared_ptr<platform::SyntheticKeyboard> keyboard;
+        std::shared_ptr<platform::PermissionProbe> permissions;
+    };
+    static const Desktop& desktop();
+    // Replaces the desktop (tests); returns the one in use before.
+    static Desktop setDesktop(Desktop desktop);
+
+    // Paragraph commands become two line breaks, line commands one, matched as whole words in any
+    // letter case; then cleanWhitespace. With the switch off the text is returned as it is.
+    static std::string applySpokenFormattingCommands(std::string_view text, bool enabled);
+    // No spaces or tabs around line breaks, at most two line breaks in a row, single spaces, and
+    // no white space at either end.
+    static std::string cleanWhitespace(std::string_view text);
+
+    // Puts the text on the clipboard and presses Ctrl+V right away. The clipboard keeps the text.
+    static void pasteAtCursor(const std::string& text);
+    // Puts the text on the clipboard.
+    static void copyToClipboard(const std::string& text);
+    static bool checkAccessibilityPermission();
+    // The same check where the desktop may ask the user (this desktop never asks).
+    static void requestAccessibilityPermission();
+
+    // Key down, 10 ms, key up, with the modifiers held meanwhile. Blocks for those 10 ms.
+    static void pressKey(std::uint16_t virtualKeyCode, platform::CGEventFlags flags);
+
+    static constexpr std::uint16_t kVirtualKeyV = 9;
+    static constexpr std::uint16_t kVirtualKeyReturn = 36;
+    // The modifiers of the paste chord on this desktop: Control.
+    static constexpr platform::CGEventFlags kPasteFlags = platform::kCGEventFlagMaskControl;
+};
+
+}  // namespace parloquin

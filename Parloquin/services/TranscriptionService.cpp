@@ -1,0 +1,439 @@
+#include "Parloquin/services/TranscriptionService.h"
+
+#include <QMetaObject>
+#include <chrono>
+#include <iostream>
+#include <limits>
+
+#include "Parloquin/services/AsrManagerRecognizer.h"
+#include "Parloquin/services/PasteHelper.h"
+#include "Parloquin/services/TranscriptionError.h"
+#include "Platform/audio/AVAudioFile.h"
+#include "Platform/text/NLLanguageRecognizer.h"
+#include "Platform/text/UnicodeText.h"
+#include "RarivOredu/shared/AudioConverter.h"
+#include "RarivOredu/shared/AudioConverterError.h"
+
+namespace parloquin {
+namespace {
+
+constexpr const char* kHasShownGuidanceKey = "hasShownAccessibilityGuidance";
+constexpr const char* kPasteInPlaceKey = "pasteInPlaceMode";
+constexpr const char* kAutoSendKey = "autoSendText";
+constexpr const char* kPrivacyModeKey = "privacyModeEnabled";
+constexpr const char* kFormattingCommandsKey = "spokenFormattingCommandsEnabled";
+constexpr const char* kCancelHotkeyKey = "cancelHotkey";
+
+// How often the main thread takes the converted samples and the level of a running recording.
+constexpr int kSampleIntervalMilliseconds = 25;
+// Return follows the paste after this long when auto-send is on.
+constexpr int kReturnDelayMilliseconds = 100;
+
+std::string describe(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown error";
+    }
+}
+
+}  // namespace
+
+// What a recognition on the worker gives back to the main thread.
+struct TranscriptionService::Recognition {
+    std::optional<rarivoredu::ASRResult> result;
+    std::exception_ptr error;
+    double audioDuration = 0;
+    double inferenceTime = 0;
+
+    // Times the recogniser's call alone.
+    static Recognition run(SpeechRecognizer& recognizer, const std::vector<float>& samples) {
+        Recognition recognition;
+        recognition.audioDuration = static_cast<double>(samples.size()) / kSampleRate;
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            recognition.result = recognizer.transcribe(samples, rarivoredu::AudioSource::microphone);
+        } catch (...) {
+            recognition.error = std::current_exception();
+        }
+        recognition.inferenceTime = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        return recognition;
+    }
+};
+
+TranscriptionService::AsrInitializer TranscriptionService::defaultAsrInitializer() {
+    return [] { return AsrManagerRecognizer::makeAsrManager(); };
+}
+
+TranscriptionService::TranscriptionService(AsrInitializer asrInitializer, TranscriptionEnvironment environment,
+                                           QObject* parent)
+    : QObject(parent),
+      defaults_(environment.defaults != nullptr ? *environment.defaults : platform::UserDefaults::standard()),
+      audioHardware_(environment.audioHardware ? environment.audioHardware : platform::AudioHardware::system()),
+      clock_(environment.clock ? environment.clock : platform::Clock::system()),
+      environment_(std::move(environment)),
+      logger_("com.parloquin", "TranscriptionService"),
+      asrInitializer_(std::move(asrInitializer)) {
+    audioDeviceManager_ = std::make_unique<AudioDeviceManager>(audioHardware_, defaults_);
+    historyManager_ = std::make_unique<HistoryManager>(defaults_, clock_);
+    statisticsManager_ = std::make_unique<StatisticsManager>(defaults_, clock_);
+    sampleTimer_.setInterval(kSampleIntervalMilliseconds);
+    connect(&sampleTimer_, &QTimer::timeout, this, [this] { collectSamples(); });
+    worker_.setMaxThreadCount(1);
+    worker_.setExpiryTimeout(-1);
+}
+
+TranscriptionService::~TranscriptionService() {
+    if (audioEngine_) {
+        audioEngine_->stop();
+        audioEngine_->inputNode().removeTapOnBus(0);
+    }
+    // A recognition still running finishes; what it sends back is dropped with this object.
+    worker_.waitForDone();
+}
+
+bool TranscriptionService::setting(const char* key, bool fallback) const {
+    return defaults_.object(key) ? defaults_.boolForKey(key) : fallback;
+}
+
+bool TranscriptionService::hasShownGuidance() const { return setting(kHasShownGuidanceKey, false); }
+void TranscriptionService::setHasShownGuidance(bool shown) { defaults_.setBool(kHasShownGuidanceKey, shown); }
+bool TranscriptionService::pasteInPlaceMode() const { return setting(kPasteInPlaceKey, true); }
+bool TranscriptionService::autoSendText() const { return setting(kAutoSendKey, false); }
+bool TranscriptionService::privacyModeEnabled() const { return setting(kPrivacyModeKey, false); }
+bool TranscriptionService::spokenFormattingCommandsEnabled() const { return setting(kFormattingCommandsKey, true); }
+std::string TranscriptionService::cancelHotkey() const {
+    return defaults_.stringForKey(kCancelHotkeyKey).value_or("Escape");
+}
+
+void TranscriptionService::setRecording(bool recording) {
+    if (recording == isRecording_) return;
+    isRecording_ = recording;
+    emit isRecordingChanged();
+}
+
+void TranscriptionService::setProcessing(bool processing) {
+    if (processing == isProcessing_) return;
+    isProcessing_ = processing;
+    emit isProcessingChanged();
+}
+
+void TranscriptionService::setInitialized(bool initialized) {
+    if (initialized == isInitialized_) return;
+    isInitialized_ = initialized;
+    emit isInitializedChanged();
+}
+
+void TranscriptionService::setLastTranscription(std::string text) {
+    lastTranscription_ = std::move(text);
+    emit lastTranscriptionChanged();
+}
+
+void TranscriptionService::notify(RecordingState state) {
+    if (onStateChanged) onStateChanged(state);
+}
+
+void TranscriptionService::initialize(InitializeCompletion completion) {
+    worker_.start([this, initializer = asrInitializer_, completion = std::move(completion)] {
+        std::shared_ptr<SpeechRecognizer> recognizer;
+        std::exception_ptr error;
+        try {
+            if (!initializer) throw std::logic_error("The service was given no way to make a recogniser.");
+            recognizer = initializer();
+            if (!recognizer) throw std::logic_error("The recogniser could not be made.");
+        } catch (...) {
+            error = std::current_exception();
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, recognizer, error, completion] {
+                if (error) {
+                    asrManager_.reset();
+                    setInitialized(false);
+                    std::cout << "❌ Failed to initialize Parloquin Engine: " << describe(error) << std::endl;
+                } else {
+                    asrManager_ = recognizer;
+                    setInitialized(true);
+                }
+                if (completion) completion(error);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TranscriptionService::startRecording() {
+    if (isRecording_) return;
+    if (!asrManager_) return;
+    if (isRecording_ || isProcessing_) return;
+
+    setRecording(true);
+    recordedSamples_.clear();
+    notify(RecordingState::recording);
+
+    if (environment_.makeRecordingOverlay) {
+        recordingOverlay_ = environment_.makeRecordingOverlay(*audioDeviceManager_);
+        if (recordingOverlay_) recordingOverlay_->show();
+    }
+
+    audioEngine_ = std::make_unique<platform::AVAudioEngine>(audioHardware_);
+    const std::optional<AudioDevice> bound = audioDeviceManager_->bindSelectedDevice(*audioEngine_);
+    // Without an input format there is no device; starting then fails with the reason.
+    if (const std::optional<platform::AVAudioFormat> inputFormat = audioEngine_->inputNode().outputFormatForBus(0)) {
+        recordingTap_ = RecordingTap::make(*inputFormat, kTapBufferFrames);
+        if (!recordingTap_) {
+            stopRecording();
+            return;
+        }
+        audioEngine_->inputNode().installTapOnBus(
+            0, kTapBufferFrames, *inputFormat,
+            [tap = recordingTap_](const platform::AVAudioPCMBufferPtr& buffer) { tap->process(buffer); });
+    }
+    try {
+        audioEngine_->start();
+    } catch (const std::exception& error) {
+        std::cout << "❌ Failed to start audio engine: " << error.what() << std::endl;
+        stopRecording();
+        return;
+    }
+    audioDeviceManager_->checkBinding(*audioEngine_, bound);
+    sampleTimer_.start();
+}
+
+void TranscriptionService::collectSamples() {
+    if (!recordingTap_) return;
+    recordingTap_->takeSamples(recordedSamples_);
+    audioDeviceManager_->setCurrentAudioLevel(recordingTap_->level());
+}
+
+void TranscriptionService::stopRecording() {
+    if (!isRecording_) return;
+    setRecording(false);
+    sampleTimer_.stop();
+
+    if (audioEngine_) {
+        // Hands over the last, partly filled buffer before it returns.
+        audioEngine_->stop();
+        audioEngine_->inputNode().removeTapOnBus(0);
+        audioEngine_.reset();
+    }
+    if (recordingOverlay_) {
+        recordingOverlay_->hide();
+        recordingOverlay_.reset();
+    }
+    audioDeviceManager_->setCurrentAudioLevel(0);
+
+    // Every buffer has been converted by now; the resampler gives up its tail, then the samples
+    // are taken whole.
+    if (recordingTap_) {
+        recordingTap_->finish();
+        recordingTap_->takeSamples(recordedSamples_);
+        if (const std::uint64_t dropped = recordingTap_->droppedSamples(); dropped > 0) {
+            logger_.log(platform::OSLogType::error,
+                        "The recording lost " + std::to_string(dropped) + " samples that were not taken in time");
+        }
+        recordingTap_.reset();
+    }
+
+    if (recordedSamples_.size() < kMinimumSamples) {
+        notify(RecordingState::idle);
+        return;
+    }
+    std::vector<float> samples = std::move(recordedSamples_);
+    recordedSamples_.clear();
+    setProcessing(true);
+    notify(RecordingState::processing);
+    transcribe(std::move(samples));
+}
+
+void TranscriptionService::transcribe(std::vector<float> samples) {
+    if (!asrManager_ || samples.empty()) {
+        setProcessing(false);
+        notify(RecordingState::idle);
+        return;
+    }
+    worker_.start([this, recognizer = asrManager_, samples = std::move(samples)] {
+        Recognition recognition = Recognition::run(*recognizer, samples);
+        QMetaObject::invokeMethod(
+            this,
+            [this, recognition] {
+                if (recognition.error) {
+                    std::cout << "❌ Transcription failed: " << describe(recognition.error) << std::endl;
+                    setProcessing(false);
+                    notify(RecordingState::idle);
+                    return;
+                }
+                handleTranscriptionResult(*recognition.result, recognition.audioDuration, recognition.inferenceTime,
+                                          recognition.inferenceTime / recognition.audioDuration);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TranscriptionService::handleTranscriptionResult(const rarivoredu::ASRResult& result, double audioDuration,
+                                                     double inferenceTime, double realTimeFactor) {
+    std::string text = PasteHelper::applySpokenFormattingCommands(result.text, spokenFormattingCommandsEnabled());
+    setLastTranscription(text);
+    setProcessing(false);
+    notify(RecordingState::idle);
+    if (text.empty()) return;
+
+    if (!privacyModeEnabled()) {
+        store(makeRecord(text, detectLanguage(text), audioDuration, inferenceTime, realTimeFactor));
+    }
+    deliverText(text);
+}
+
+void TranscriptionService::deliverText(const std::string& text) {
+    if (text.empty()) return;
+    if (pasteInPlaceMode()) {
+        if (PasteHelper::checkAccessibilityPermission()) {
+            PasteHelper::pasteAtCursor(text);
+            if (autoSendText()) QTimer::singleShot(kReturnDelayMilliseconds, this, [this] { sendReturnKey(); });
+            return;
+        }
+        if (!hasShownGuidance()) {
+            setHasShownGuidance(true);
+            PasteHelper::requestAccessibilityPermission();
+            QMetaObject::invokeMethod(this, [this] { showAccessibilityAlert(); }, Qt::QueuedConnection);
+        }
+    }
+    PasteHelper::copyToClipboard(text);
+}
+
+void TranscriptionService::sendReturnKey() { PasteHelper::pressKey(PasteHelper::kVirtualKeyReturn, 0); }
+
+void TranscriptionService::showAccessibilityAlert() {
+    if (!environment_.alerts) return;
+    Alert alert;
+    alert.style = AlertStyle::informational;
+    alert.messageText = "Enable Accessibility to Auto-Paste";
+    alert.informativeText =
+        "Parloquin can automatically paste into other apps if Accessibility is enabled.\n\n"
+        "For now, transcriptions are copied to clipboard - press Ctrl+V to paste.\n\n"
+        "To enable auto-paste:\n"
+        "Log in to an X11 session whose X server offers the XTEST extension (Wayland sessions do not allow it)";
+    alert.buttons = {"Open Settings", "Got It"};
+    if (environment_.alerts->runModal(alert) == alertFirstButtonReturn && environment_.openAccessibilitySettings) {
+        environment_.openAccessibilitySettings();
+    }
+}
+
+void TranscriptionService::transcribeFile(const std::filesystem::path& url, FileCompletion completion) {
+    auto refuse = [this, &completion](TranscriptionError error) {
+        QMetaObject::invokeMethod(
+            this,
+            [completion, error] {
+                if (completion) completion(std::nullopt, std::make_exception_ptr(error));
+            },
+            Qt::QueuedConnection);
+    };
+    if (!asrManager_) return refuse(TranscriptionError::notInitialized());
+    // One recogniser serves both roads: a file never runs beside a dictation or another file.
+    if (isRecording_ || isProcessing_) return refuse(TranscriptionError::busy());
+
+    setProcessing(true);
+    notify(RecordingState::processing);
+    worker_.start([this, recognizer = asrManager_, url, completion = std::move(completion)] {
+        Recognition recognition;
+        std::vector<float> samples;
+        try {
+            samples = loadAudioFile16k(url);
+            if (samples.size() < kMinimumSamples) throw TranscriptionError::audioTooShort();
+            recognition = Recognition::run(*recognizer, samples);
+        } catch (...) {
+            recognition.error = std::current_exception();
+        }
+        QMetaObject::invokeMethod(
+            this, [this, recognition, completion] { finishFile(recognition, completion); }, Qt::QueuedConnection);
+    });
+}
+
+void TranscriptionService::finishFile(const Recognition& recognition, const FileCompletion& completion) {
+    setProcessing(false);
+    notify(RecordingState::idle);
+    if (recognition.error) {
+        if (completion) completion(std::nullopt, recognition.error);
+        return;
+    }
+    const std::string& text = recognition.result->text;
+    if (text.empty()) {
+        if (completion) completion(std::nullopt, nullptr);
+        return;
+    }
+    const TranscriptionRecord record =
+        makeRecord(text, detectLanguage(text), recognition.audioDuration, recognition.inferenceTime,
+                   recognition.inferenceTime / recognition.audioDuration);
+    if (!privacyModeEnabled()) store(record);
+    setLastTranscription(text);
+    if (completion) completion(record, nullptr);
+}
+
+TranscriptionRecord TranscriptionService::makeRecord(const std::string& text, std::optional<std::string> language,
+                                                     double audioDuration, double inferenceTime,
+                                                     double realTimeFactor) const {
+    TranscriptionRecord record;
+    record.text = text;
+    record.timestamp = clock_->now();
+    record.duration = audioDuration;
+    record.charCount = platform::characterCount(text);
+    record.wordCount = countWords(text);
+    record.language = std::move(language);
+    record.rtf = realTimeFactor;
+    record.inferenceTime = inferenceTime;
+    return record;
+}
+
+void TranscriptionService::store(const TranscriptionRecord& record) {
+    historyManager_->addRecord(record);
+    statisticsManager_->recordSession(record.charCount, record.wordCount, record.language, record.rtf,
+                                      record.inferenceTime, record.duration);
+}
+
+std::vector<float> TranscriptionService::loadAudioFile16k(const std::filesystem::path& url) {
+    platform::AVAudioFile file(url);
+    // A buffer counts its frames in 32 bits; a longer file would be cut to a fraction of itself.
+    if (file.length() > static_cast<platform::AVAudioFramePosition>(std::numeric_limits<platform::AVAudioFrameCount>::max())) {
+        throw TranscriptionError::fileReadError("Die Datei ist zu lang (" + std::to_string(file.length()) +
+                                                " Frames, höchstens 4294967295)");
+    }
+    auto buffer = platform::AVAudioPCMBuffer::make(file.processingFormat(),
+                                                   static_cast<platform::AVAudioFrameCount>(file.length()));
+    if (!buffer) throw TranscriptionError::bufferError();
+    file.read(*buffer);
+
+    // One converter for the whole file, its tail flushed at the end of the input.
+    const rarivoredu::AudioConverter converter(RecordingTap::targetFormat());
+    try {
+        return converter.resampleBuffer(*buffer);
+    } catch (const rarivoredu::AudioConverterError& error) {
+        switch (error.kind()) {
+            case rarivoredu::AudioConverterError::Kind::failedToCreateConverter:
+                throw TranscriptionError::converterError();
+            case rarivoredu::AudioConverterError::Kind::failedToCreateBuffer:
+                throw TranscriptionError::bufferError();
+            case rarivoredu::AudioConverterError::Kind::conversionFailed:
+                throw TranscriptionError::conversionError(
+                    error.underlyingError() ? error.underlyingError()->localizedDescription() : "Conversion failed");
+        }
+        throw;
+    }
+}
+
+std::optional<std::string> TranscriptionService::detectLanguage(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    platform::NLLanguageRecognizer recognizer;
+    recognizer.processString(text);
+    return recognizer.dominantLanguage();
+}
+
+std::int64_t TranscriptionService::countWords(std::string_view text) {
+    std::int64_t count = 0;
+    for (std::string_view piece : platform::componentsSeparatedByWhitespaceAndNewlines(text)) {
+        if (!piece.empty()) ++count;
+    }
+    return count;
+}
+
+}  // namespace parloquin

@@ -1,0 +1,168 @@
+#pragma once
+
+#include <QObject>
+#include <QThreadPool>
+#include <QTimer>
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Parloquin/services/AudioDeviceManager.h"
+#include "Parloquin/services/HistoryManager.h"
+#include "Parloquin/services/RecordingOverlayWindow.h"
+#include "Parloquin/services/RecordingState.h"
+#include "Parloquin/services/RecordingTap.h"
+#include "Parloquin/services/SpeechRecognizer.h"
+#include "Parloquin/services/StatisticsManager.h"
+#include "Parloquin/services/TranscriptionEnvironment.h"
+#include "Parloquin/services/TranscriptionRecord.h"
+#include "Platform/audio/AVAudioEngine.h"
+#include "Platform/log/Logger.h"
+
+namespace parloquin {
+
+// The dictation service: records the chosen microphone, converts it to 16 kHz mono, transcribes
+// it, applies the spoken formatting commands, keeps the history and the statistics, and delivers
+// the text by pasting it (Ctrl+V) or copying it. It also transcribes audio files.
+//
+// It lives on the Qt main thread. Recognition, and reading and converting files, run on a worker
+// thread of its own, one job at a time; their results come back queued to the main thread, where
+// every callback and signal is delivered. Settings are read from the user defaults at each use.
+//
+// States: idle → recording (startRecording) → processing (stopRecording with one second or more)
+// → idle. onStateChanged hears every change.
+class TranscriptionService : public QObject {
+    Q_OBJECT
+
+public:
+    using AsrInitializer = std::function<std::shared_ptr<SpeechRecognizer>()>;
+    // The error of a failed start, or none.
+    using InitializeCompletion = std::function<void(std::exception_ptr error)>;
+    // The record of the file (none for an empty text), or the error.
+    using FileCompletion = std::function<void(std::optional<TranscriptionRecord> record, std::exception_ptr error)>;
+
+    // Recordings and files shorter than one second (at 16 kHz) are not transcribed.
+    static constexpr std::size_t kMinimumSamples = 16000;
+    static constexpr double kSampleRate = 16000.0;
+    static constexpr platform::AVAudioFrameCount kTapBufferFrames = 4096;
+
+    // The initializer runs on the worker thread at initialize(); by default it fetches and loads
+    // the speech models. Nothing is started here.
+    explicit TranscriptionService(AsrInitializer asrInitializer = defaultAsrInitializer(),
+                                  TranscriptionEnvironment environment = {}, QObject* parent = nullptr);
+    ~TranscriptionService() override;
+
+    static AsrInitializer defaultAsrInitializer();
+
+    bool isRecording() const { return isRecording_; }
+    bool isProcessing() const { return isProcessing_; }
+    const std::string& lastTranscription() const { return lastTranscription_; }
+    bool isInitialized() const { return isInitialized_; }
+
+    // The settings, read at each use.
+    bool hasShownGuidance() const;
+    void setHasShownGuidance(bool shown);
+    bool pasteInPlaceMode() const;
+    bool autoSendText() const;
+    bool privacyModeEnabled() const;
+    bool spokenFormattingCommandsEnabled() const;
+    std::string cancelHotkey() const;
+
+    // Told every change of state, on the main thread.
+    std::function<void(RecordingState)> onStateChanged;
+
+    const std::shared_ptr<SpeechRecognizer>& asrManager() const { return asrManager_; }
+    AudioDeviceManager& audioDeviceManager() { return *audioDeviceManager_; }
+    HistoryManager& historyManager() { return *historyManager_; }
+    StatisticsManager& statisticsManager() { return *statisticsManager_; }
+    RecordingOverlayWindow* recordingOverlay() const { return recordingOverlay_.get(); }
+    const std::vector<float>& recordedSamples() const { return recordedSamples_; }
+
+    // Brings up the recogniser on the worker thread. On failure the service stays not ready and
+    // prints "❌ Failed to initialize Parloquin Engine: " with the reason; the completion gets the
+    // error either way.
+    virtual void initialize(InitializeCompletion completion = {});
+    // Does nothing before the recogniser is ready or while recording or processing. A start that
+    // fails is printed and ends in stopRecording.
+    virtual void startRecording();
+    // Ends the recording; one second or more is transcribed and delivered.
+    virtual void stopRecording();
+    // Transcribes an audio file (WAV, MP3, M4A, AIFF, CAF) with no formatting commands applied.
+    // Refused with notInitialized before the recogniser is ready, and with busy while recording
+    // or processing. The completion runs on the main thread, also for a refusal.
+    virtual void transcribeFile(const std::filesystem::path& url, FileCompletion completion);
+    // Pastes the text (Ctrl+V, then Return 0.1 s later when auto-send is on) where the desktop
+    // allows synthetic keys and paste-in-place is on; otherwise copies it, showing the
+    // Accessibility guidance once when a paste was wanted.
+    virtual void deliverText(const std::string& text);
+
+    // The file's first channel at 16 kHz mono 32-bit float. Files of 2^32 frames or more are
+    // refused with fileReadError; platform errors of opening and reading pass through.
+    static std::vector<float> loadAudioFile16k(const std::filesystem::path& url);
+    // The dominant language of the text as a code ("de"), or none.
+    static std::optional<std::string> detectLanguage(const std::string& text);
+    // The non-empty pieces between white-space characters.
+    static std::int64_t countWords(std::string_view text);
+
+signals:
+    void isRecordingChanged();
+    void isProcessingChanged();
+    void lastTranscriptionChanged();
+    void isInitializedChanged();
+
+protected:
+    virtual void transcribe(std::vector<float> samples);
+    void handleTranscriptionResult(const rarivoredu::ASRResult& result, double audioDuration, double inferenceTime,
+                                   double realTimeFactor);
+    void sendReturnKey();
+    void showAccessibilityAlert();
+
+private:
+    struct Recognition;
+
+    bool setting(const char* key, bool fallback) const;
+    void setRecording(bool recording);
+    void setProcessing(bool processing);
+    void setInitialized(bool initialized);
+    void setLastTranscription(std::string text);
+    void notify(RecordingState state);
+    void collectSamples();
+    void finishFile(const Recognition& recognition, const FileCompletion& completion);
+    // A record made now, with the character and word counts of the text.
+    TranscriptionRecord makeRecord(const std::string& text, std::optional<std::string> language, double audioDuration,
+                                   double inferenceTime, double realTimeFactor) const;
+    // Into the history and the statistics.
+    void store(const TranscriptionRecord& record);
+
+    platform::UserDefaults& defaults_;
+    std::shared_ptr<platform::AudioHardware> audioHardware_;
+    std::shared_ptr<const platform::Clock> clock_;
+    TranscriptionEnvironment environment_;
+    platform::Logger logger_;
+
+    bool isRecording_ = false;
+    bool isProcessing_ = false;
+    std::string lastTranscription_;
+    bool isInitialized_ = false;
+
+    std::shared_ptr<SpeechRecognizer> asrManager_;
+    AsrInitializer asrInitializer_;
+    std::unique_ptr<platform::AVAudioEngine> audioEngine_;
+    std::unique_ptr<AudioDeviceManager> audioDeviceManager_;
+    std::vector<float> recordedSamples_;
+    std::shared_ptr<RecordingTap> recordingTap_;
+    std::unique_ptr<RecordingOverlayWindow> recordingOverlay_;
+    std::unique_ptr<HistoryManager> historyManager_;
+    std::unique_ptr<StatisticsManager> statisticsManager_;
+
+    QTimer sampleTimer_;  // takes the converted samples and the level while recording
+    QThreadPool worker_;
+};
+
+}  // namespace parloquin

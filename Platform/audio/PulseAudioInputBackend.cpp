@@ -1,0 +1,128 @@
+#include "Platform/audio/PulseAudioInputBackend.h"
+
+#include <pulse/context.h>
+#include <pulse/error.h>
+#include <pulse/stream.h>
+#include <pulse/thread-mainloop.h>
+
+#include <cmath>
+
+#include "Platform/audio/AVAudioError.h"
+#include "Platform/audio/PulseAudioConnection.h"
+#include "Platform/audio/PulseAudioHardware.h"
+
+namespace platform {
+namespace {
+
+// How much the server gathers before it hands audio over: short, so a stop loses nothing much.
+constexpr pa_usec_t fragmentMicroseconds = 20000;
+
+}  // namespace
+
+PulseAudioInputBackend::PulseAudioInputBackend(std::shared_ptr<PulseAudioHardware> hardware)
+    : hardware_(std::move(hardware)) {}
+
+PulseAudioInputBackend::~PulseAudioInputBackend() { stop(); }
+
+bool PulseAudioInputBackend::setDevice(const std::string& uid) {
+    if (!uid.empty()) {
+        bool known = false;
+        for (const AudioInputDevice& device : hardware_->inputDevices()) known = known || device.uid == uid;
+        if (!known) return false;
+    }
+    device_ = uid;
+    return true;
+}
+
+std::optional<AVAudioFormat> PulseAudioInputBackend::format() { return hardware_->inputFormat(device_); }
+
+void PulseAudioInputBackend::start(const AVAudioFormat& format, Receiver receiver) {
+    stop();
+    if (format.commonFormat() != AVAudioCommonFormat::pcmFormatFloat32 || format.channelCount() > PA_CHANNELS_MAX ||
+        format.sampleRate() > PA_RATE_MAX || format.sampleRate() != std::floor(format.sampleRate())) {
+        throw AVAudioError::make(AVAudioError::captureFailed, "The sound server cannot record in this format.");
+    }
+    std::shared_ptr<PulseAudioConnection> connection = hardware_->connection();
+    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<uint32_t>(format.sampleRate()),
+                              static_cast<uint8_t>(format.channelCount())};
+    auto fail = [&](const std::string& what) {
+        return AVAudioError::make(AVAudioError::captureFailed,
+                                  "The audio input could not be started: " + what + ".");
+    };
+
+    PulseAudioConnection::Lock lock(*connection);
+    pa_stream* stream = pa_stream_new(connection->context(), "Recording", &spec, nullptr);
+    if (stream == nullptr) throw fail(connection->lastError());
+    receiver_ = std::move(receiver);
+    frameBytes_ = pa_frame_size(&spec);
+    connection_ = connection;
+    stream_ = stream;
+    pa_stream_set_state_callback(stream, onState, this);
+    pa_stream_set_read_callback(stream, onRead, this);
+
+    pa_buffer_attr attributes{};
+    attributes.maxlength = static_cast<uint32_t>(-1);
+    attributes.tlength = static_cast<uint32_t>(-1);
+    attributes.prebuf = static_cast<uint32_t>(-1);
+    attributes.minreq = static_cast<uint32_t>(-1);
+    attributes.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(fragmentMicroseconds, &spec));
+    const char* device = device_.empty() ? nullptr : device_.c_str();
+    bool started = pa_stream_connect_record(stream, device, &attributes, PA_STREAM_ADJUST_LATENCY) == 0;
+    while (started) {
+        const pa_stream_state_t state = pa_stream_get_state(stream);
+        if (state == PA_STREAM_READY) break;
+        if (!PA_STREAM_IS_GOOD(state) || !connection->isAlive()) started = false;
+        if (started) pa_threaded_mainloop_wait(connection->mainloop());
+    }
+    if (!started) {
+        const std::string reason = connection->lastError();
+        release();
+        receiver_ = nullptr;
+        connection_.reset();
+        throw fail(reason);
+    }
+}
+
+void PulseAudioInputBackend::stop() {
+    if (stream_ == nullptr) return;
+    {
+        PulseAudioConnection::Lock lock(*connection_);
+        release();
+    }
+    receiver_ = nullptr;
+    connection_.reset();
+}
+
+void PulseAudioInputBackend::release() {
+    pa_stream_set_state_callback(stream_, nullptr, nullptr);
+    pa_stream_set_read_callback(stream_, nullptr, nullptr);
+    pa_stream_disconnect(stream_);
+    pa_stream_unref(stream_);
+    stream_ = nullptr;
+}
+
+std::string PulseAudioInputBackend::capturedDevice() {
+    if (stream_ == nullptr) return {};
+    PulseAudioConnection::Lock lock(*connection_);
+    const char* name = pa_stream_get_device_name(stream_);
+    return name != nullptr ? std::string(name) : std::string();
+}
+
+void PulseAudioInputBackend::onState(pa_stream*, void* userdata) {
+    static_cast<PulseAudioInputBackend*>(userdata)->connection_->signal();
+}
+
+void PulseAudioInputBackend::onRead(pa_stream* stream, std::size_t, void* userdata) {
+    auto* self = static_cast<PulseAudioInputBackend*>(userdata);
+    while (pa_stream_readable_size(stream) > 0) {
+        const void* data = nullptr;
+        std::size_t bytes = 0;
+        if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0) return;
+        const auto frames = static_cast<AVAudioFrameCount>(bytes / self->frameBytes_);
+        // No data but a length is a gap in the capture: it stays as silence, so time keeps its pace.
+        if (frames > 0) self->receiver_(static_cast<const float*>(data), frames);
+        pa_stream_drop(stream);
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "Platform/audio/AudioInputBackend.h"
+
+struct pa_stream;
+
+namespace platform {
+
+class PulseAudioConnection;
+class PulseAudioHardware;
+
+// A record stream of a PulseAudio source, in 32-bit float at the source's own rate and channel
+// count, so that the server converts nothing. The receiver runs on the connection's loop thread.
+class PulseAudioInputBackend : public AudioInputBackend {
+public:
+    explicit PulseAudioInputBackend(std::shared_ptr<PulseAudioHardware> hardware);
+    ~PulseAudioInputBackend() override;
+
+    bool setDevice(const std::string& uid) override;
+    const std::string& device() const override { return device_; }
+    std::optional<AVAudioFormat> format() override;
+    void start(const AVAudioFormat& format, Receiver receiver) override;
+    void stop() override;
+    std::string capturedDevice() override;
+
+private:
+    static void onRead(pa_stream* stream, std::size_t bytes, void* userdata);
+    static void onState(pa_stream* stream, void* userdata);
+    // Lock held: ends the stream without a further callback.
+    void release();
+
+    std::shared_ptr<PulseAudioHardware> hardware_;
+    std::string device_;
+    std::shared_ptr<PulseAudioConnection> connection_;  // while capturing
+    pa_stream* stream_ = nullptr;
+    Receiver receiver_;
+    std::size_t frameBytes_ = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "Platform/desktop/SyntheticKeyboard.h"
+
+namespace platform {
+
+class X11Connection;
+
+// Key events through XTEST. Letters are posted as the key that types that letter in the active
+// layout (V pastes on a Dvorak keyboard too); other keys by their position (VirtualKeyMap).
+// Modifier flags press the left Control, Shift, Alt or Super key before the key goes down and
+// release them after it goes up. Without an X server or XTEST nothing is posted.
+class X11SyntheticKeyboard : public SyntheticKeyboard {
+public:
+    explicit X11SyntheticKeyboard(std::shared_ptr<X11Connection> connection);
+    ~X11SyntheticKeyboard() override;
+
+    bool post(const CGEvent& event) override;
+
+private:
+    unsigned keycodeFor(std::uint16_t virtualKeyCode) const;
+
+    std::shared_ptr<X11Connection> connection_;
+    std::vector<unsigned> heldModifiers_;  // pressed by a key-down here, released with its key-up
+};
+
+}  // namespace platform

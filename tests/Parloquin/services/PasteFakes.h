@@ -1,0 +1,69 @@
+#pragma once
+
+// Stand-ins for the clipboard and the keyboard that PasteHelper delivers text through.
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Parloquin/services/PasteHelper.h"
+#include "Platform/desktop/CGEvent.h"
+#include "Platform/desktop/NSPasteboard.h"
+#include "Platform/desktop/SyntheticKeyboard.h"
+#include "tests/Parloquin/services/DesktopFakes.h"
+
+namespace parloquin_test {
+
+// A clipboard that keeps a log of what was done to it.
+class FakePasteboard : public platform::NSPasteboard {
+public:
+    void clearContents() override {
+        contents.reset();
+        log.push_back("clear");
+    }
+    bool setString(const std::string& text) override {
+        contents = text;
+        log.push_back("set " + text);
+        return true;
+    }
+    std::optional<std::string> string() const override { return contents; }
+
+    std::optional<std::string> contents;
+    std::vector<std::string> log;
+};
+
+// A keyboard that notes each event and when it was posted.
+class FakeKeyboard : public platform::SyntheticKeyboard {
+public:
+    bool post(const platform::CGEvent& event) override {
+        events.push_back(event);
+        times.push_back(std::chrono::steady_clock::now());
+        if (onPost) onPost(event);
+        return true;
+    }
+    std::vector<platform::CGEvent> events;
+    std::vector<std::chrono::steady_clock::time_point> times;
+    std::function<void(const platform::CGEvent&)> onPost;
+};
+
+// Puts fakes in place of the desktop that PasteHelper works through, for one test.
+class FakeDesktop {
+public:
+    FakeDesktop()
+        : previous_(parloquin::PasteHelper::setDesktop({pasteboard, keyboard, permissions})) {}
+    ~FakeDesktop() { parloquin::PasteHelper::setDesktop(previous_); }
+    FakeDesktop(const FakeDesktop&) = delete;
+    FakeDesktop& operator=(const FakeDesktop&) = delete;
+
+    std::shared_ptr<FakePasteboard> pasteboard = std::make_shared<FakePasteboard>();
+    std::shared_ptr<FakeKeyboard> keyboard = std::make_shared<FakeKeyboard>();
+    std::shared_ptr<FakePermissions> permissions = std::make_shared<FakePermissions>();
+
+private:
+    parloquin::PasteHelper::Desktop previous_;
+};
+
+}  // namespace parloquin_test

@@ -1,0 +1,269 @@
+// Audio files through the dictation service: formats, refusals, errors and the 16 kHz samples.
+#include "Parloquin/services/TranscriptionService.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Parloquin/services/TranscriptionError.h"
+#include "Platform/audio/AVAudioError.h"
+#include "Platform/system/NSError.h"
+#include "RarivOredu/asr/ASRError.h"
+#include "tests/Parloquin/services/PasteFakes.h"
+#include "tests/Parloquin/services/ServiceFixtures.h"
+#include "tests/support/AudioSignals.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TemporaryDirectory.h"
+
+namespace parloquin {
+namespace {
+
+using parloquin_test::ServiceHarness;
+using parloquin_test::waitUntil;
+using State = RecordingState;
+
+struct Outcome {
+    bool done = false;
+    std::optional<TranscriptionRecord> record;
+    std::exception_ptr error;
+};
+
+Outcome transcribe(TranscriptionService& service, const std::filesystem::path& url) {
+    Outcome outcome;
+    service.transcribeFile(url, [&](std::optional<TranscriptionRecord> record, std::exception_ptr error) {
+        outcome = {true, std::move(record), error};
+    });
+    waitUntil([&] { return outcome.done; });
+    return outcome;
+}
+
+template <typename Error>
+std::optional<Error> errorOf(const Outcome& outcome) {
+    try {
+        if (outcome.error) std::rethrow_exception(outcome.error);
+    } catch (const Error& error) {
+        return error;
+    } catch (...) {
+    }
+    return std::nullopt;
+}
+
+// A WAV file of 32-bit float samples (interleaved), as a recorder might write it.
+std::string floatWav(const std::vector<float>& interleaved, std::uint32_t rate, std::uint16_t channels) {
+    auto put32 = [](std::string& s, std::uint32_t v) { s.append(reinterpret_cast<const char*>(&v), 4); };
+    auto put16 = [](std::string& s, std::uint16_t v) { s.append(reinterpret_cast<const char*>(&v), 2); };
+    const auto dataBytes = static_cast<std::uint32_t>(interleaved.size() * 4);
+    std::string bytes = "RIFF";
+    put32(bytes, 36 + dataBytes);
+    bytes += "WAVEfmt ";
+    put32(bytes, 16);
+    put16(bytes, 3);  // IEEE float
+    put16(bytes, channels);
+    put32(bytes, rate);
+    put32(bytes, rate * channels * 4);
+    put16(bytes, static_cast<std::uint16_t>(channels * 4));
+    put16(bytes, 32);
+    bytes += "data";
+    put32(bytes, dataBytes);
+    bytes.append(reinterpret_cast<const char*>(interleaved.data()), dataBytes);
+    return bytes;
+}
+
+class TranscriptionServiceFileTest : public ::testing::Test {
+protected:
+    parloquin_test::FakeDesktop desktop;
+    ServiceHarness harness;
+    testsupport::TemporaryDirectory folder;
+};
+
+TEST_F(TranscriptionServiceFileTest, TranscribesEveryFormat) {
+    TranscriptionService& service = harness.make();
+    struct Case {
+        std::string file;
+        double seconds;
+        double tolerance;  // compressed formats carry some encoder padding
+    };
+    const Case cases[] = {
+        {"long440.wav", 1.25, 0.002}, {"long440.aiff", 1.25, 0.002}, {"long440.caf", 1.25, 0.002},
+        {"long440.mp3", 1.25, 0.06},  {"long440.m4a", 1.25, 0.06},
+    };
+    std::size_t call = 0;
+    for (const Case& c : cases) {
+        harness.states.clear();
+        const Outcome outcome = transcribe(service, testsupport::audioFixture(c.file));
+        ASSERT_FALSE(outcome.error) << c.file;
+        ASSERT_TRUE(outcome.record) << c.file;
+        EXPECT_EQ(outcome.record->text, harness.recognizer->text()) << c.file;
+        EXPECT_EQ(outcome.record->language, "de") << c.file;
+        EXPECT_EQ(harness.states, (std::vector<State>{State::processing, State::idle})) << c.file;
+
+        const std::vector<float> samples = harness.recognizer->calls().at(call++);
+        EXPECT_NEAR(samples.size() / 16000.0, c.seconds, c.tolerance) << c.file;
+        EXPECT_NEAR(outcome.record->duration, samples.size() / 16000.0, 1e-9) << c.file;
+        // The first channel: 440 Hz, not the 1 kHz of the right channel of the stereo files.
+        EXPECT_NEAR(testsupport::zeroCrossingFrequency(testsupport::middle(samples, 800), 16000), 440.0, 3.0) << c.file;
+    }
+    EXPECT_EQ(service.historyManager().records().size(), 5u);
+    EXPECT_EQ(service.lastTranscription(), harness.recognizer->text());
+}
+
+TEST_F(TranscriptionServiceFileTest, FailuresLeaveTheServiceIdleAndStoreNothing) {
+    TranscriptionService& service = harness.make();
+    const auto missing = folder / "fehlt.wav";
+    const auto damaged = testsupport::writeFile(folder / "kaputt.wav", "RIFF....WAVEfmt nonsense");
+    struct Case {
+        std::string name;
+        std::filesystem::path url;
+        std::exception_ptr recognizerError;
+        std::function<bool(const Outcome&)> expected;
+    };
+    const std::vector<Case> cases = {
+        {"under one second", testsupport::audioFixture("tone440.wav"), nullptr,
+         [](const Outcome& o) {
+             auto e = errorOf<TranscriptionError>(o);
+             return e && e->kind() == TranscriptionError::Kind::audioTooShort;
+         }},
+        {"missing file", missing, nullptr,
+         [](const Outcome& o) {
+             auto e = errorOf<platform::NSError>(o);
+             return e && e->code() == platform::AVAudioError::fileNotFound;
+         }},
+        {"damaged file", damaged, nullptr,
+         [](const Outcome& o) {
+             auto e = errorOf<platform::NSError>(o);
+             return e && e->code() == platform::AVAudioError::unsupportedFile;
+         }},
+        {"recogniser error", testsupport::audioFixture("long440.wav"),
+         std::make_exception_ptr(rarivoredu::ASRError::processingFailed("kaputt")),
+         [](const Outcome& o) { return errorOf<rarivoredu::ASRError>(o).has_value(); }},
+    };
+    for (const Case& c : cases) {
+        harness.states.clear();
+        harness.recognizer->failWith(c.recognizerError);
+        testing::internal::CaptureStdout();
+        const Outcome outcome = transcribe(service, c.url);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << c.name;
+        EXPECT_FALSE(outcome.record) << c.name;
+        EXPECT_TRUE(c.expected(outcome)) << c.name;
+        EXPECT_EQ(harness.states, (std::vector<State>{State::processing, State::idle})) << c.name;
+        EXPECT_FALSE(service.isProcessing()) << c.name;
+    }
+    EXPECT_TRUE(service.historyManager().records().empty());
+    EXPECT_EQ(service.lastTranscription(), "");
+}
+
+TEST_F(TranscriptionServiceFileTest, AFileWaitsForNoDictationAndNoOtherFile) {
+    TranscriptionService& service = harness.make();
+    const auto file = testsupport::audioFixture("long440.wav");
+
+    service.startRecording();
+    harness.states.clear();
+    Outcome whileRecording = transcribe(service, file);
+    EXPECT_EQ(errorOf<TranscriptionError>(whileRecording)->kind(), TranscriptionError::Kind::busy);
+    EXPECT_TRUE(harness.states.empty());
+    EXPECT_TRUE(service.isRecording());
+    service.stopRecording();
+    harness.waitForIdle();
+
+    // A second file while the first is being recognised.
+    std::atomic<bool> release{false};
+    harness.recognizer->during([&] {
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    Outcome first;
+    service.transcribeFile(file, [&](std::optional<TranscriptionRecord> r, std::exception_ptr e) { first = {true, r, e}; });
+    Outcome second = transcribe(service, file);
+    EXPECT_EQ(errorOf<TranscriptionError>(second)->kind(), TranscriptionError::Kind::busy);
+    EXPECT_EQ(std::string(errorOf<TranscriptionError>(second)->what()),
+              "Es läuft bereits eine Aufnahme oder Transkription");
+    release = true;
+    ASSERT_TRUE(waitUntil([&] { return first.done; }));
+    EXPECT_TRUE(first.record);
+    EXPECT_EQ(harness.recognizer->calls().size(), 2u);  // the dictation and the first file
+}
+
+TEST_F(TranscriptionServiceFileTest, PrivacyEmptyTextAndSpokenCommands) {
+    TranscriptionService& service = harness.make();
+    const auto file = testsupport::audioFixture("long440.wav");
+
+    harness.recognizer->setText("Erste Zeile neue Zeile zweite Zeile, alles in einer deutschen Datei.");
+    Outcome spoken = transcribe(service, file);
+    ASSERT_TRUE(spoken.record);
+    EXPECT_EQ(spoken.record->text, "Erste Zeile neue Zeile zweite Zeile, alles in einer deutschen Datei.");
+
+    harness.store.defaults().setBool("privacyModeEnabled", true);
+    harness.recognizer->setText("Ein vertraulicher Text, der nirgends gespeichert werden soll.");
+    Outcome secret = transcribe(service, file);
+    ASSERT_TRUE(secret.record);
+    EXPECT_EQ(secret.record->language, "de");
+    EXPECT_EQ(service.historyManager().records().size(), 1u);
+    EXPECT_EQ(service.statisticsManager().statistics().totalRecordings, 1);
+    EXPECT_EQ(service.lastTranscription(), secret.record->text);
+
+    harness.recognizer->setText("");
+    Outcome empty = transcribe(service, file);
+    EXPECT_TRUE(empty.done);
+    EXPECT_FALSE(empty.record);
+    EXPECT_FALSE(empty.error);
+    EXPECT_EQ(service.lastTranscription(), secret.record->text);
+}
+
+TEST_F(TranscriptionServiceFileTest, SamplesAt16kHzMonoWithTheResamplersTail) {
+    // Already 16 kHz mono float: sample for sample.
+    const std::vector<float> exact = testsupport::sine(440, 16000, 20000, 0.3f);
+    const auto native = testsupport::writeFile(folder / "native.wav", floatWav(exact, 16000, 1));
+    EXPECT_EQ(TranscriptionService::loadAudioFile16k(native), exact);
+
+    // 44.1 kHz stereo, 441,000 frames: 160,000 samples of the left channel, the last ones included.
+    const std::vector<float> left = testsupport::sine(440, 44100, 441000, 0.5f);
+    std::vector<float> interleaved(2 * left.size());
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        interleaved[2 * i] = left[i];
+        interleaved[2 * i + 1] = 0.25f;
+    }
+    const auto stereo = testsupport::writeFile(folder / "stereo.wav", floatWav(interleaved, 44100, 2));
+    const std::vector<float> samples = TranscriptionService::loadAudioFile16k(stereo);
+    EXPECT_NEAR(static_cast<double>(samples.size()), 160000.0, 1.0);
+    const testsupport::SineFit tail = testsupport::fitSine(
+        std::span<const float>(samples).subspan(samples.size() - 400, 300), 16000, 440);
+    EXPECT_NEAR(tail.amplitude, 0.5, 0.01) << "the end of the file is missing";
+}
+
+TEST_F(TranscriptionServiceFileTest, AFileBeyondA32BitFrameCountIsRefused) {
+    // A CAF header announcing 2^32 + 10 frames of 8-bit audio over a sparse file: nothing is
+    // stored on disk, and the reader believes the header.
+    std::string header = "caff";
+    header += std::string("\x00\x01\x00\x00", 4);
+    auto be64 = [](std::uint64_t v) {
+        std::string s(8, '\0');
+        for (int i = 7; i >= 0; --i, v >>= 8) s[i] = static_cast<char>(v & 0xff);
+        return s;
+    };
+    header += "desc" + be64(32);
+    header += std::string("\x40\xbf\x40\x00\x00\x00\x00\x00", 8);  // 8000.0
+    header += "lpcm";
+    header += std::string("\x00\x00\x00\x00" "\x00\x00\x00\x01" "\x00\x00\x00\x01" "\x00\x00\x00\x01" "\x00\x00\x00\x08", 20);
+    const std::uint64_t frames = (std::uint64_t{1} << 32) + 10;
+    header += "data" + be64(frames + 4) + std::string(4, '\0');
+    const auto path = folder / "riesig.caf";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out.write(header.data(), static_cast<std::streamsize>(header.size()));
+    }
+    std::filesystem::resize_file(path, header.size() + frames);
+
+    try {
+        TranscriptionService::loadAudioFile16k(path);
+        FAIL() << "a file of more than 2^32 frames was read";
+    } catch (const TranscriptionError& error) {
+        EXPECT_EQ(error.kind(), TranscriptionError::Kind::fileReadError);
+        EXPECT_EQ(std::string(error.what()), "Datei-Lesefehler: Die Datei ist zu lang (4294967306 Frames, höchstens 4294967295)");
+    }
+}
+
+}  // namespace
+}  // namespace parloquin

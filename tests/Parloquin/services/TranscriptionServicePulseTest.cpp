@@ -1,0 +1,92 @@
+// Dictations recorded from the sound server of scripts/test-session.sh: the default input
+// parloquin_sine (440 Hz at 48 kHz) and parloquin_sine_1k (1 kHz at 44.1 kHz).
+#include "Parloquin/services/TranscriptionService.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "tests/Parloquin/services/PasteFakes.h"
+#include "tests/Parloquin/services/ServiceFixtures.h"
+#include "tests/support/AudioSignals.h"
+
+namespace parloquin {
+namespace {
+
+using parloquin_test::waitUntil;
+
+class TranscriptionServicePulseTest : public ::testing::Test {
+protected:
+    std::unique_ptr<TranscriptionService> make() {
+        TranscriptionEnvironment environment;
+        environment.defaults = &store.defaults();
+        environment.audioHardware = platform::AudioHardware::system();
+        auto service = std::make_unique<TranscriptionService>([r = recognizer] { return r; }, environment);
+        bool done = false;
+        service->initialize([&](std::exception_ptr) { done = true; });
+        waitUntil([&] { return done; });
+        service->onStateChanged = [this](RecordingState state) { idle = state == RecordingState::idle; };
+        return service;
+    }
+
+    // Records for a while of wall time and returns what reached the recogniser.
+    std::vector<float> dictate(TranscriptionService& service, std::chrono::milliseconds length) {
+        const std::size_t before = recognizer->calls().size();
+        idle = false;
+        service.startRecording();
+        EXPECT_TRUE(service.isRecording());
+        waitUntil([] { return false; }, length);  // the event loop runs meanwhile
+        service.stopRecording();
+        EXPECT_TRUE(waitUntil([&] { return idle; }));
+        const auto calls = recognizer->calls();
+        return calls.size() > before ? calls.back() : std::vector<float>();
+    }
+
+    parloquin_test::FakeDesktop desktop;
+    storetest::Store store;
+    std::shared_ptr<parloquin_test::FixtureRecognizer> recognizer = std::make_shared<parloquin_test::FixtureRecognizer>();
+    bool idle = false;
+};
+
+TEST_F(TranscriptionServicePulseTest, TwoSecondsOfTheDefaultInputAt16kHz) {
+    auto service = make();
+    ASSERT_TRUE(service->audioDeviceManager().selectedDevice()) << "needs the test session's sound server";
+    EXPECT_EQ(service->audioDeviceManager().selectedDevice()->uid, "parloquin_sine");
+
+    const std::vector<float> samples = dictate(*service, std::chrono::milliseconds(2000));
+    RecordProperty("samples", static_cast<int>(samples.size()));
+    EXPECT_NEAR(static_cast<double>(samples.size()), 32000.0, 4096.0);
+    const auto tone = testsupport::middle(samples, 200);
+    EXPECT_NEAR(testsupport::zeroCrossingFrequency(tone, 16000), 440.0, 1.0);
+    // One sine all through: a block handed over twice, or lost, breaks its phase.
+    const testsupport::SineFit fit = testsupport::fitSine(tone, 16000, 440);
+    EXPECT_GT(fit.amplitude, 0.05);
+    EXPECT_LT(fit.maxResidual, 0.02 * fit.amplitude);
+}
+
+TEST_F(TranscriptionServicePulseTest, AStoredInputIsRestoredAndRecorded) {
+    store.defaults().setString(AudioDeviceManager::kSelectedDeviceKey, "parloquin_sine_1k");
+    auto service = make();
+    const std::vector<AudioDevice>& devices = service->audioDeviceManager().availableDevices();
+    auto sine = std::find_if(devices.begin(), devices.end(), [](const AudioDevice& d) { return d.uid == "parloquin_sine"; });
+    ASSERT_NE(sine, devices.end());
+    EXPECT_EQ(sine->name, "Sinus-Testquelle");
+    EXPECT_TRUE(sine->isDefault);
+
+    ASSERT_TRUE(service->audioDeviceManager().selectedDevice());
+    const AudioDevice& chosen = *service->audioDeviceManager().selectedDevice();
+    EXPECT_EQ(chosen.uid, "parloquin_sine_1k");
+    EXPECT_EQ(chosen.name, "Sinus 1 kHz");
+    EXPECT_EQ(chosen.manufacturer, "Parloquin Testlabor");
+    EXPECT_FALSE(chosen.isDefault);
+
+    const std::vector<float> samples = dictate(*service, std::chrono::milliseconds(1200));
+    ASSERT_GE(samples.size(), TranscriptionService::kMinimumSamples);
+    EXPECT_NEAR(testsupport::zeroCrossingFrequency(testsupport::middle(samples, 200), 16000), 1000.0, 2.0);
+}
+
+}  // namespace
+}  // namespace parloquin

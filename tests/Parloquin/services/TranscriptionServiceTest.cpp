@@ -1,0 +1,383 @@
+// The dictation service with a fixture recogniser, fake microphones and a fake desktop.
+#include "Parloquin/services/TranscriptionService.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "Parloquin/services/TranscriptionError.h"
+#include "Platform/audio/AVAudioError.h"
+#include "Platform/log/LogCapture.h"
+#include "RarivOredu/asr/ASRError.h"
+#include "tests/Parloquin/services/PasteFakes.h"
+#include "tests/Parloquin/services/ServiceFixtures.h"
+#include "tests/support/AudioSignals.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TemporaryDirectory.h"
+#include "tests/support/asr/AsrFixtureAudio.h"
+#include "tests/support/asr/AsrFixtureModels.h"
+
+namespace parloquin {
+namespace {
+
+using parloquin_test::drainEventLoop;
+using parloquin_test::ServiceHarness;
+using parloquin_test::waitUntil;
+using State = RecordingState;
+
+class TranscriptionServiceTest : public ::testing::Test {
+protected:
+    parloquin_test::FakeDesktop desktop;
+    ServiceHarness harness;
+};
+
+TEST_F(TranscriptionServiceTest, StateSequencesOfADictation) {
+    struct Case {
+        std::string name;
+        testsupport::FakeAudioHardware::Capture capture;
+        std::exception_ptr recognizerError;
+        std::vector<State> states;
+        std::string printed;
+        std::optional<std::string> clipboard;
+        std::vector<std::string> overlay;
+    };
+    const std::string text = "Hallo Welt, heute diktiere ich einen kurzen deutschen Satz.";
+    const std::vector<Case> cases = {
+        {"success", {48000, 480, std::nullopt, {}}, nullptr, {State::recording, State::processing, State::idle}, "",
+         text, {"show", "hide"}},
+        {"too short", {47000, 480, std::nullopt, {}}, nullptr, {State::recording, State::idle}, "", std::nullopt,
+         {"show", "hide"}},
+        {"failed start",
+         {48000, 480, platform::AVAudioError::make(platform::AVAudioError::captureFailed, "Gerät belegt"), {}},
+         nullptr,
+         {State::recording, State::idle},
+         "❌ Failed to start audio engine: Gerät belegt\n",
+         std::nullopt,
+         {"show", "hide"}},
+        {"failed transcription", {48000, 480, std::nullopt, {}},
+         std::make_exception_ptr(rarivoredu::ASRError::processingFailed("Modell defekt")),
+         {State::recording, State::processing, State::idle}, "❌ Transcription failed: ASR processing failed: Modell defekt\n",
+         std::nullopt, {"show", "hide"}},
+    };
+    for (const Case& c : cases) {
+        ServiceHarness h;
+        parloquin_test::FakeDesktop fakes;
+        h.store.defaults().setBool("pasteInPlaceMode", false);
+        h.hardware->setCapture(c.capture);
+        h.recognizer->failWith(c.recognizerError);
+        TranscriptionService& service = h.make();
+        h.states.clear();
+
+        testing::internal::CaptureStdout();
+        service.startRecording();
+        service.stopRecording();
+        h.waitForIdle();
+        drainEventLoop();
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.printed) << c.name;
+
+        EXPECT_EQ(h.states, c.states) << c.name;
+        EXPECT_FALSE(service.isRecording()) << c.name;
+        EXPECT_FALSE(service.isProcessing()) << c.name;
+        EXPECT_EQ(fakes.pasteboard->contents, c.clipboard) << c.name;
+        EXPECT_EQ(h.overlays->events, c.overlay) << c.name;
+        EXPECT_EQ(service.historyManager().records().size(), c.clipboard ? 1u : 0u) << c.name;
+    }
+}
+
+TEST_F(TranscriptionServiceTest, NothingStartsBeforeTheRecogniserIsReady) {
+    TranscriptionService& service = harness.make(false);
+    service.startRecording();
+    EXPECT_FALSE(service.isRecording());
+    EXPECT_TRUE(harness.states.empty());
+    EXPECT_TRUE(harness.hardware->startedCaptures().empty());
+
+    std::exception_ptr error;
+    service.transcribeFile(testsupport::audioFixture("long440.wav"),
+                           [&](std::optional<TranscriptionRecord>, std::exception_ptr e) { error = e; });
+    ASSERT_TRUE(waitUntil([&] { return error != nullptr; }));
+    EXPECT_THROW(std::rethrow_exception(error), TranscriptionError);
+    EXPECT_TRUE(harness.states.empty());
+}
+
+TEST_F(TranscriptionServiceTest, AFailedStartOfTheRecogniserIsPrintedAndLeavesTheServiceNotReady) {
+    TranscriptionEnvironment environment;
+    environment.defaults = &harness.store.defaults();
+    environment.audioHardware = harness.hardware;
+    TranscriptionService service([]() -> std::shared_ptr<SpeechRecognizer> {
+        throw rarivoredu::ASRError::modelLoadFailed();
+    }, environment);
+    std::exception_ptr error;
+    bool done = false;
+    testing::internal::CaptureStdout();
+    service.initialize([&](std::exception_ptr e) {
+        error = e;
+        done = true;
+    });
+    ASSERT_TRUE(waitUntil([&] { return done; }));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "❌ Failed to initialize Parloquin Engine: " +
+                                                          std::string(rarivoredu::ASRError::modelLoadFailed().what()) + "\n");
+    EXPECT_TRUE(error);
+    EXPECT_FALSE(service.isInitialized());
+    EXPECT_FALSE(service.asrManager());
+}
+
+TEST_F(TranscriptionServiceTest, OneSecondIsTheShortestRecordingTranscribed) {
+    // At 16 kHz the capture's frames are the recording's samples, one for one.
+    auto microphone = testsupport::fakeMicrophone();
+    microphone.sampleRate = 16000;
+    harness.hardware->setInputs({microphone}, "fake_microphone");
+    TranscriptionService& service = harness.make();
+    for (platform::AVAudioFrameCount frames : {15999u, 16000u}) {
+        harness.hardware->setCapture({frames, 160, std::nullopt, {}});
+        harness.states.clear();
+        harness.dictate();
+        const bool transcribed = frames >= 16000;
+        EXPECT_EQ(harness.states.size(), transcribed ? 3u : 2u) << frames;
+        if (!transcribed) {
+            EXPECT_EQ(service.recordedSamples().size(), frames);  // kept until the next start
+        }
+    }
+    ASSERT_EQ(harness.recognizer->calls().size(), 1u);
+    EXPECT_EQ(harness.recognizer->calls()[0].size(), 16000u);
+    EXPECT_EQ(harness.recognizer->sources(), std::vector<rarivoredu::AudioSource>{rarivoredu::AudioSource::microphone});
+}
+
+TEST_F(TranscriptionServiceTest, TheRecordingReachesTheRecogniserWholeAt16kHz) {
+    harness.hardware->setCapture({48000 * 2 + 1000, 441, std::nullopt, {}});  // 2 s and a partial buffer
+    TranscriptionService& service = harness.make();
+    harness.dictate();
+    ASSERT_EQ(harness.recognizer->calls().size(), 1u);
+    const std::vector<float> samples = harness.recognizer->calls()[0];
+    // Every captured frame is in, the resampler's tail too.
+    EXPECT_NEAR(static_cast<double>(samples.size()), (48000 * 2 + 1000) / 3.0, 2.0);
+    const auto tone = testsupport::middle(samples, 200);
+    const testsupport::SineFit fit = testsupport::fitSine(tone, 16000, 440);
+    EXPECT_NEAR(fit.amplitude, 0.5, 0.01);
+    EXPECT_LT(fit.maxResidual, 0.01) << "the tone jumps: audio was lost or repeated";
+    EXPECT_TRUE(service.recordedSamples().empty());
+}
+
+TEST_F(TranscriptionServiceTest, StartAndStopAreIgnoredWhereTheyDoNotApply) {
+    TranscriptionService& service = harness.make();
+    service.stopRecording();  // not recording
+    EXPECT_TRUE(harness.states.empty());
+
+    service.startRecording();
+    service.startRecording();  // already recording
+    EXPECT_EQ(harness.hardware->startedCaptures().size(), 1u);
+
+    // While the recording is processed, a start does nothing.
+    std::atomic<bool> release{false};
+    harness.recognizer->during([&] {
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    service.stopRecording();
+    ASSERT_TRUE(service.isProcessing());
+    service.startRecording();
+    EXPECT_FALSE(service.isRecording());
+    EXPECT_EQ(harness.hardware->startedCaptures().size(), 1u);
+    release = true;
+    ASSERT_TRUE(harness.waitForIdle());
+    EXPECT_EQ(harness.states, (std::vector<State>{State::recording, State::processing, State::idle}));
+}
+
+TEST_F(TranscriptionServiceTest, FormattingPrivacyAndEmptyTextDecideWhatIsStoredAndDelivered) {
+    struct Case {
+        std::string name;
+        std::string recognized;
+        bool formatting;
+        bool privacy;
+        std::string last;
+        std::optional<std::string> delivered;
+        std::size_t records;
+    };
+    const std::vector<Case> cases = {
+        {"formatting on", "Hallo neuer Absatz wie geht es dir", true, false, "Hallo\n\nwie geht es dir",
+         "Hallo\n\nwie geht es dir", 1},
+        {"formatting off", "Hallo neuer Absatz wie geht es dir", false, false, "Hallo neuer Absatz wie geht es dir",
+         "Hallo neuer Absatz wie geht es dir", 1},
+        {"privacy mode", "Das ist ein ganz privater deutscher Satz.", true, true,
+         "Das ist ein ganz privater deutscher Satz.", "Das ist ein ganz privater deutscher Satz.", 0},
+        {"only a command", "  Absatz  ", true, false, "", std::nullopt, 0},
+        {"nothing recognised", "", true, false, "", std::nullopt, 0},
+    };
+    for (const Case& c : cases) {
+        ServiceHarness h;
+        parloquin_test::FakeDesktop fakes;
+        h.store.defaults().setBool("pasteInPlaceMode", false);
+        h.store.defaults().setBool("spokenFormattingCommandsEnabled", c.formatting);
+        h.store.defaults().setBool("privacyModeEnabled", c.privacy);
+        h.recognizer->setText(c.recognized);
+        TranscriptionService& service = h.make();
+        h.dictate();
+        EXPECT_EQ(service.lastTranscription(), c.last) << c.name;
+        EXPECT_EQ(fakes.pasteboard->contents, c.delivered) << c.name;
+        EXPECT_EQ(service.historyManager().records().size(), c.records) << c.name;
+        EXPECT_EQ(service.statisticsManager().statistics().totalRecordings, static_cast<std::int64_t>(c.records))
+            << c.name;
+    }
+}
+
+TEST_F(TranscriptionServiceTest, TheRecordHoldsTheFiguresOfTheDictation) {
+    harness.recognizer->setText("Guten Morgen, heute ist ein schöner Tag in der Stadt.");
+    TranscriptionService& service = harness.make();
+    harness.dictate();
+    ASSERT_EQ(service.historyManager().records().size(), 1u);
+    const TranscriptionRecord& record = service.historyManager().records()[0];
+    EXPECT_EQ(record.text, "Guten Morgen, heute ist ein schöner Tag in der Stadt.");
+    EXPECT_EQ(record.charCount, 53);
+    EXPECT_EQ(record.wordCount, 10);
+    EXPECT_EQ(record.language, "de");
+    EXPECT_EQ(record.timestamp, harness.clock->now());
+    EXPECT_NEAR(record.duration, 1.0, 0.01);
+    ASSERT_TRUE(record.inferenceTime && record.rtf);
+    EXPECT_GE(*record.inferenceTime, 0.0);
+    EXPECT_DOUBLE_EQ(*record.rtf, *record.inferenceTime / record.duration);
+}
+
+TEST_F(TranscriptionServiceTest, DeliveryPastesCopiesAndGuidesOnce) {
+    struct Case {
+        std::string name;
+        bool pasteInPlace;
+        bool accessibility;
+        bool autoSend;
+        std::vector<std::uint16_t> keyDowns;
+        std::size_t alerts;
+    };
+    const std::vector<Case> cases = {
+        {"paste, auto-send", true, true, true, {PasteHelper::kVirtualKeyV, PasteHelper::kVirtualKeyReturn}, 0},
+        {"paste", true, true, false, {PasteHelper::kVirtualKeyV}, 0},
+        {"paste wanted, no Accessibility", true, false, true, {}, 1},
+        {"copy only", false, false, true, {}, 0},
+    };
+    for (const Case& c : cases) {
+        ServiceHarness h;
+        parloquin_test::FakeDesktop fakes;
+        fakes.permissions->accessibility = c.accessibility;
+        h.store.defaults().setBool("pasteInPlaceMode", c.pasteInPlace);
+        h.store.defaults().setBool("autoSendText", c.autoSend);
+        TranscriptionService& service = h.make();
+        for (int round = 0; round < 2; ++round) {
+            h.dictate();
+            if (c.autoSend && c.accessibility) waitUntil([&] { return fakes.keyboard->events.size() >= 4u * (round + 1); });
+        }
+        std::vector<std::uint16_t> downs;
+        for (const platform::CGEvent& event : fakes.keyboard->events) {
+            if (event.type == platform::CGEventType::keyDown) downs.push_back(event.keyCode);
+        }
+        std::vector<std::uint16_t> expected = c.keyDowns;
+        expected.insert(expected.end(), c.keyDowns.begin(), c.keyDowns.end());  // two dictations
+        EXPECT_EQ(downs, expected) << c.name;
+        EXPECT_EQ(fakes.pasteboard->contents, h.recognizer->text()) << c.name;
+        EXPECT_EQ(h.alerts->shown.size(), c.alerts) << c.name;
+        EXPECT_EQ(fakes.permissions->prompts, static_cast<int>(c.alerts)) << c.name;
+        EXPECT_EQ(service.hasShownGuidance(), c.alerts > 0) << c.name;
+    }
+}
+
+TEST_F(TranscriptionServiceTest, TheGuidanceNamesTheLinuxWayAndMayOpenTheSettings) {
+    desktop.permissions->accessibility = false;
+    harness.alerts->response = alertFirstButtonReturn;
+    harness.make();
+    harness.dictate();
+    ASSERT_TRUE(waitUntil([&] { return !harness.alerts->shown.empty(); }));
+    const Alert& alert = harness.alerts->shown[0];
+    EXPECT_EQ(alert.style, AlertStyle::informational);
+    EXPECT_EQ(alert.messageText, "Enable Accessibility to Auto-Paste");
+    EXPECT_NE(alert.informativeText.find("press Ctrl+V to paste"), std::string::npos);
+    EXPECT_EQ(alert.informativeText.find("⌘"), std::string::npos);
+    EXPECT_EQ(alert.buttons, (std::vector<std::string>{"Open Settings", "Got It"}));
+    EXPECT_EQ(harness.settingsOpened, 1);
+
+    // Shown once per user: a new service over the same settings does not show it again.
+    harness.alerts->shown.clear();
+    harness.make();
+    harness.dictate();
+    drainEventLoop();
+    EXPECT_TRUE(harness.alerts->shown.empty());
+}
+
+TEST_F(TranscriptionServiceTest, EachRecordingBindsTheChosenInputAsItIsNow) {
+    auto usb = testsupport::fakeMicrophone("usb", 2);
+    usb.device.name = "USB";
+    harness.hardware->setInputs({testsupport::fakeMicrophone(), usb}, "fake_microphone");
+    harness.store.defaults().setString(AudioDeviceManager::kSelectedDeviceKey, "usb");
+    TranscriptionService& service = harness.make();
+    ASSERT_EQ(service.audioDeviceManager().selectedDevice()->uid, "usb");
+    harness.dictate();
+
+    // Unplugged: the next recording falls back to the default input and says so.
+    harness.hardware->setInputs({testsupport::fakeMicrophone()}, "fake_microphone");
+    platform::LogCapture log;
+    harness.dictate();
+    EXPECT_EQ(harness.hardware->startedCaptures(), (std::vector<std::string>{"usb", ""}));
+    EXPECT_TRUE(log.contains("(usb) is not available; recording from the default input", "AudioDeviceManager"));
+}
+
+TEST_F(TranscriptionServiceTest, TheLevelFollowsTheRecordingAndReturnsToZero) {
+    harness.hardware->setCapture({48000 * 3, 480, std::nullopt, {}});
+    TranscriptionService& service = harness.make();
+    std::vector<float> levels;
+    QObject::connect(&service.audioDeviceManager(), &AudioDeviceManager::currentAudioLevelChanged,
+                     [&] { levels.push_back(service.audioDeviceManager().currentAudioLevel()); });
+    service.startRecording();
+    ASSERT_TRUE(waitUntil([&] { return !levels.empty(); }));
+    service.stopRecording();
+    harness.waitForIdle();
+    EXPECT_NEAR(levels.front(), (20 * std::log10(0.5 / std::sqrt(2.0)) + 60) / 60, 0.02);
+    EXPECT_EQ(service.audioDeviceManager().currentAudioLevel(), 0.0f);
+}
+
+}  // namespace
+}  // namespace parloquin
+
+namespace parloquin {
+namespace {
+
+// The real recogniser, on fixture models placed in the models folder beforehand.
+TEST(TranscriptionServiceRecognizerTest, StartsFromTheModelsFolderAndDictatesThroughTheRecogniser) {
+    testsupport::TemporaryDirectory data;
+    testsupport::ScopedEnvironment environment;
+    environment.set("XDG_DATA_HOME", data.path().string());
+    environment.set("RARIVOREDU_HUB_URL", "http://127.0.0.1:9");  // nothing may be fetched
+    testsupport::AsrFixtureModels models(
+        testsupport::AsrFixtureScript::of({{2, 11, "\xE2\x96\x81Hallo"}, {6, 12, "\xE2\x96\x81Welt"}}));
+    models.writeBundles(data.path() / "RarivOredu" / "Models" / "parakeet-tdt-0.6b-v3-coreml");
+
+    parloquin_test::FakeDesktop desktop;
+    ServiceHarness harness;
+    auto microphone = testsupport::fakeMicrophone();
+    microphone.sampleRate = 16000;
+    microphone.samples = testsupport::markedAudio(20000);
+    harness.hardware->setInputs({microphone}, "fake_microphone");
+    harness.hardware->setCapture({20000, 320, std::nullopt, {}});
+    TranscriptionEnvironment services;
+    services.defaults = &harness.store.defaults();
+    services.audioHardware = harness.hardware;
+    TranscriptionService service(TranscriptionService::defaultAsrInitializer(), services);
+    harness.store.defaults().setBool("pasteInPlaceMode", false);
+
+    std::exception_ptr error;
+    bool done = false;
+    service.initialize([&](std::exception_ptr e) {
+        error = e;
+        done = true;
+    });
+    ASSERT_TRUE(waitUntil([&] { return done; }, std::chrono::seconds(60)));
+    ASSERT_FALSE(error);
+    ASSERT_TRUE(service.isInitialized());
+
+    bool idle = false;
+    service.onStateChanged = [&](State state) { idle = state == State::idle; };
+    service.startRecording();
+    service.stopRecording();
+    ASSERT_TRUE(waitUntil([&] { return idle; }));
+    EXPECT_EQ(service.lastTranscription(), "Hallo Welt");
+    EXPECT_EQ(desktop.pasteboard->contents, "Hallo Welt");
+}
+
+}  // namespace
+}  // namespace parloquin
