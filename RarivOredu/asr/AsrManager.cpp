@@ -286,6 +286,44 @@ AsrManager::StreamingChunkResult AsrManager::transcribeStreamingChunk(std::span<
     return result;
 }
 
+AsrManager::StreamingChunkResult AsrManager::transcribeStreamingWindow(std::span<const float> samples,
+                                                                       AudioSource source,
+                                                                       const StreamingWindow& window) {
+    std::lock_guard lock(mutex_);
+    TdtDecoderState state = stateFor(source);
+    const int adjustment = window.resumeFrame ? *window.resumeFrame - window.frameOffset : 0;
+    // A window that begins where the previous one stopped decodes from its first frame.
+    if (state.timeJump == 0 && adjustment == 0) state.timeJump.reset();
+    // A previous window cut short by the token limit left tokens on the frame it resumes at.
+    const bool resumesInsideAFrame = state.timeJump && *state.timeJump < 0;
+    const int startFrame = TdtDecoderV3::startFrame(state.timeJump, adjustment);
+
+    std::vector<float> padded(samples.begin(), samples.end());
+    if (padded.size() < static_cast<std::size_t>(kWindowSamples)) padded.resize(kWindowSamples, 0.0f);
+    auto inference = executeMLInference(padded, static_cast<int>(samples.size()), window.decodeFrames, state,
+                                        adjustment, window.isLastChunk, window.frameOffset);
+    stateFor(source) = state;
+
+    StreamingChunkResult result;
+    result.encoderSequenceLength = inference.encoderLength;
+    const int usableFrames = std::min(inference.encoderLength, window.decodeFrames);
+    result.resumeFrame = inference.encoderLength >= 2 && startFrame < usableFrames
+                             ? std::optional<int>(window.frameOffset + usableFrames)
+                             : window.resumeFrame;
+
+    int keepFrom = std::numeric_limits<int>::min();
+    if (window.lastProcessedFrame) keepFrom = *window.lastProcessedFrame + 1;
+    if (resumesInsideAFrame) keepFrom = std::min(keepFrom, window.frameOffset + startFrame);
+    const auto& h = inference.hypothesis;
+    for (std::size_t i = 0; i < h.ySequence.size(); ++i) {
+        if (h.timestamps[i] < keepFrom) continue;
+        result.tokens.push_back(h.ySequence[i]);
+        result.timestamps.push_back(h.timestamps[i]);
+        result.confidences.push_back(h.tokenConfidences[i]);
+    }
+    return result;
+}
+
 std::pair<std::vector<int>, int> AsrManager::mergeTokenSequences(const std::vector<int>& previous,
                                                                  const std::vector<int>& current,
                                                                  int maxOverlap) const {

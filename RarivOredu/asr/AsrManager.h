@@ -40,12 +40,30 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // What one streaming window gives: token ids, their encoder frames counted from the window's
-    // first sample, their confidences, and the encoder's sequence length.
+    // first sample (from the stream's first sample for a placed window), their confidences, and
+    // the encoder's sequence length.
     struct StreamingChunkResult {
         std::vector<int> tokens;
         std::vector<int> timestamps;
         std::vector<float> confidences;
         int encoderSequenceLength = 0;
+        // Placed windows: the stream frame where this window's decoding ended, from which the
+        // next window resumes; the given one when the decoder had nothing to decode.
+        std::optional<int> resumeFrame;
+    };
+
+    // Where a streaming window lies in its stream and which of its frames to decode.
+    struct StreamingWindow {
+        // The stream frame of the window's first sample; windows start on the frame grid.
+        int frameOffset = 0;
+        // The window's frames to decode, counted from its start.
+        int decodeFrames = 0;
+        // The stream frame where the previous window's decoding ended; none for a stream's first
+        // window.
+        std::optional<int> resumeFrame;
+        // Tokens on this stream frame or before it were recognised already and are dropped.
+        std::optional<int> lastProcessedFrame;
+        bool isLastChunk = false;
     };
 
     // One window through all models.
@@ -91,6 +109,13 @@ public:
     // that repeat the end of previousTokens are removed (with their timestamps and confidences).
     StreamingChunkResult transcribeStreamingChunk(std::span<const float> samples, AudioSource source,
                                                   const std::vector<int>& previousTokens);
+    // One placed streaming window on the source's state: it decodes from the frame where the
+    // previous window stopped (the state's overrun included) to its decodeFrames, so no frame is
+    // decoded twice or skipped, and timestamps are stream frames. Tokens on frames already
+    // processed are dropped; nothing else is, since no frame is decoded twice and a run of tokens
+    // that repeats the previous ones was spoken twice.
+    StreamingChunkResult transcribeStreamingWindow(std::span<const float> samples, AudioSource source,
+                                                   const StreamingWindow& window);
 
     // Zeroes the state and runs the Decoder once on it (token 0). Throws notInitialized without a Decoder.
     void initializeDecoderState(TdtDecoderState& state);

@@ -5,7 +5,10 @@
 
 namespace rarivoredu {
 
-std::string doubleDescription(double value) {
+namespace {
+
+template <class Number>
+std::string shortestDescription(Number value) {
     if (std::isnan(value)) return "nan";
     if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
     char text[32];
@@ -14,5 +17,11 @@ std::string doubleDescription(double value) {
     if (description.find_first_of(".e") == std::string::npos) description += ".0";
     return description;
 }
+
+}  // namespace
+
+std::string doubleDescription(double value) { return shortestDescription(value); }
+
+std::string floatDescription(float value) { return shortestDescription(value); }
 
 }  // namespace rarivoredu

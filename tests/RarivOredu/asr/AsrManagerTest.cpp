@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -230,6 +231,53 @@ TEST(AsrManagerTest, StreamingWindowDropsTokensThatRepeatThePreviousOnes) {
     EXPECT_EQ(result.tokens, (std::vector<int>{13}));
     EXPECT_EQ(result.timestamps, (std::vector<int>{6}));
     EXPECT_EQ(result.confidences.size(), 1u);
+}
+
+// Placed windows over 50 frames, each decoding from where the one before stopped.
+TEST(AsrManagerTest, PlacedStreamingWindowsDecodeEveryFrameOnce) {
+    // The words at frames 20 and 21 repeat those at 2 and 11: said twice, they stay.
+    Recogniser r(script({{2, 11}, {11, 12}, {12, 13}, {20, 11}, {21, 12}, {33, 14}, {45, 15}}));
+    const auto audio = markedAudio(64000);
+    struct Window {
+        const char* name;
+        std::size_t from, to;
+        AsrManager::StreamingWindow placement;
+        std::vector<int> tokens, timestamps;
+        std::optional<int> resumeFrame;
+    };
+    const Window windows[] = {
+        {"the first", 0, 15360, {0, 12, std::nullopt, std::nullopt, false}, {11, 12}, {2, 11}, 12},
+        {"with left context decoded before", 6400, 32000, {5, 20, 12, 11, false}, {13, 11, 12}, {12, 20, 21}, 25},
+        // It begins where the previous one stopped, at its own first frame (not 20 frames in).
+        {"right after the previous", 32000, 47360, {25, 12, 25, 21, false}, {14}, {33}, 37},
+        // Told to resume further back than it should: what was recognised already is dropped.
+        {"going over frames already processed", 6400, 64000, {5, 45, 20, 33, true}, {15}, {45}, 50},
+    };
+    for (const auto& w : windows) {
+        SCOPED_TRACE(w.name);
+        const std::span<const float> samples(audio.data() + w.from, w.to - w.from);
+        const auto result = r.manager.transcribeStreamingWindow(samples, AudioSource::microphone, w.placement);
+        EXPECT_EQ(result.tokens, w.tokens);
+        EXPECT_EQ(result.timestamps, w.timestamps);
+        EXPECT_EQ(result.confidences.size(), w.tokens.size());
+        EXPECT_EQ(result.resumeFrame, w.resumeFrame);
+    }
+}
+
+TEST(AsrManagerTest, APlacedWindowCutShortByTheTokenLimitLeavesTheRestOfItsFrameToTheNext) {
+    ASRConfig config;
+    config.tdtConfig.maxTokensPerChunk = 2;
+    AsrFixtureModels models(script({{3, 11, "", 0}, {3, 12, "", 0}, {3, 13}, {9, 14}}));
+    AsrManager manager(config);
+    manager.initialize(models.asrModels());
+    const auto audio = markedAudio(30720);
+    const auto first = manager.transcribeStreamingWindow(std::span<const float>(audio.data(), 15360),
+                                                         AudioSource::microphone, {0, 12, std::nullopt, std::nullopt});
+    EXPECT_EQ(first.tokens, (std::vector<int>{11, 12}));
+    // The rest of frame 3 follows, although a token on that frame was processed already.
+    const auto second = manager.transcribeStreamingWindow(audio, AudioSource::microphone, {0, 24, first.resumeFrame, 3});
+    EXPECT_EQ(second.tokens, (std::vector<int>{13, 14}));
+    EXPECT_EQ(second.timestamps, (std::vector<int>{3, 9}));
 }
 
 TEST(AsrManagerTest, FailedPrimingAfterATranscriptionKeepsTheResult) {

@@ -24,5 +24,15 @@ TEST(DoubleDescription, ReadsLikeTheShortestDecimalWithWholeNumbersKeepingAPoint
     for (const auto& [value, text] : cases) EXPECT_EQ(doubleDescription(value), text);
 }
 
+TEST(DoubleDescription, FloatsReadAsTheShortestDecimalOfTheFloat) {
+    const std::pair<float, const char*> cases[] = {
+        {0.85f, "0.85"},
+        {0.1f, "0.1"},
+        {1.0f, "1.0"},
+        {std::numeric_limits<float>::quiet_NaN(), "nan"},
+    };
+    for (const auto& [value, text] : cases) EXPECT_EQ(floatDescription(value), text);
+}
+
 }  // namespace
 }  // namespace rarivoredu

@@ -72,6 +72,17 @@ struct AsrFixtureModels::Shared {
     std::atomic<int> jointRuns{0};
     std::atomic<bool> failOnPrimingToken{false};
     std::set<std::string> registeredNames;
+    std::function<void(int)> decoderHook;
+    std::function<void(int)> jointHook;
+
+    void callHook(const std::function<void(int)> Shared::*hook, int value) {
+        std::function<void(int)> call;
+        {
+            std::lock_guard lock(mutex);
+            call = this->*hook;
+        }
+        if (call) call(value);
+    }
 
     MLDictionaryFeatureProvider::Dictionary preprocess(const MLFeatureProvider& inputs) {
         const auto audio = input(inputs, "audio_signal");
@@ -114,6 +125,7 @@ struct AsrFixtureModels::Shared {
 
     MLDictionaryFeatureProvider::Dictionary decode(const MLFeatureProvider& inputs) {
         const int token = static_cast<int>((*input(inputs, "targets"))[0]);
+        callHook(&Shared::decoderHook, token);
         if (token == 0 && failOnPrimingToken) throw platform::NSError("fixture", 2, "Decoder refused the priming token");
         ++decoderRuns;
         {
@@ -140,6 +152,7 @@ struct AsrFixtureModels::Shared {
     MLDictionaryFeatureProvider::Dictionary join(const MLFeatureProvider& inputs) {
         ++jointRuns;
         const int frame = frameOfMarker(static_cast<float>(input(inputs, "encoder_step")->valueAt({0, 0, 0})));
+        callHook(&Shared::jointHook, frame);
         if (script.failingFrame && frame == *script.failingFrame) {
             throw platform::NSError("fixture", 3, "Joint failed at frame " + std::to_string(frame));
         }
@@ -333,5 +346,15 @@ void AsrFixtureModels::clearObservations() {
 }
 
 void AsrFixtureModels::setFailOnPrimingToken(bool fail) { shared_->failOnPrimingToken = fail; }
+
+void AsrFixtureModels::setDecoderHook(std::function<void(int token)> hook) {
+    std::lock_guard lock(shared_->mutex);
+    shared_->decoderHook = std::move(hook);
+}
+
+void AsrFixtureModels::setJointHook(std::function<void(int frame)> hook) {
+    std::lock_guard lock(shared_->mutex);
+    shared_->jointHook = std::move(hook);
+}
 
 }  // namespace testsupport

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -65,6 +66,11 @@ public:
 
     // While set, the Decoder fails on token 0 (the token the recogniser primes a state with).
     void setFailOnPrimingToken(bool fail);
+
+    // Called before every Decoder run with the token fed, and before every JointDecision run with
+    // the recording frame it sees, on the thread that runs the model; empty to remove.
+    void setDecoderHook(std::function<void(int token)> hook);
+    void setJointHook(std::function<void(int frame)> hook);
 
 private:
     struct Shared;
