@@ -11,6 +11,7 @@
 #include "Parloquin/services/HistoryManager.h"
 #include "Parloquin/services/StatisticsManager.h"
 #include "Parloquin/services/TranscriptionService.h"
+#include "Parloquin/settings/SettingsKeys.h"
 #include "Platform/system/RelativeDateTimeFormatter.h"
 #include "Platform/system/TimeZone.h"
 #include "Platform/system/UUID.h"
@@ -20,12 +21,6 @@ namespace {
 
 using Value = platform::UserDefaults::Value;
 
-constexpr const char* kPrimaryHotkey = "primaryHotkey";
-constexpr const char* kDefaultHotkey = "⇧⌘Space";
-constexpr const char* kRecordingMode = "recordingMode";
-constexpr const char* kSingleKey = "primaryHotkeyIsSingleKey";
-constexpr const char* kShowFloatingControl = "showFloatingDictationControl";
-constexpr const char* kFirstLaunchShown = "hasShownFirstLaunchExplanation";
 constexpr const char* kRecentTranscriptionsTitle = "Letzte Transkriptionen";
 
 const char* const kWelcomeText =
@@ -80,25 +75,25 @@ AppDelegate::~AppDelegate() {
 
 std::map<std::string, Value> AppDelegate::registeredDefaults() {
     return {
-        {"autoSendText", Value(false)},
-        {"privacyModeEnabled", Value(false)},
+        {settings::kAutoSendText, Value(false)},
+        {settings::kPrivacyModeEnabled, Value(false)},
         {"automaticUpdates", Value(true)},
         {"showDockIcon", Value(false)},
         {"launchAtLogin", Value(false)},
         {"recordingOverlayStyle", Value(std::string("default"))},
         {"showRecordingTimer", Value(false)},
         {"shareAnalytics", Value(false)},
-        {"spokenFormattingCommandsEnabled", Value(true)},
-        {kShowFloatingControl, Value(true)},
-        {kPrimaryHotkey, Value(std::string(kDefaultHotkey))},
-        {"primaryHotkeyKeyCode", Value(std::int64_t(49))},
-        {"primaryHotkeyModifiers", Value(std::int64_t(768))},
-        {kSingleKey, Value(false)},
-        {kRecordingMode, Value(std::string("auto"))},
-        {"pasteInPlaceMode", Value(true)},
-        {"cancelHotkey", Value(std::string("Escape"))},
+        {settings::kSpokenFormattingCommandsEnabled, Value(true)},
+        {settings::kShowFloatingDictationControl, Value(true)},
+        {settings::kPrimaryHotkey, Value(std::string(settings::kDefaultPrimaryHotkey))},
+        {settings::kPrimaryHotkeyKeyCode, Value(std::int64_t(49))},
+        {settings::kPrimaryHotkeyModifiers, Value(std::int64_t(768))},
+        {settings::kPrimaryHotkeyIsSingleKey, Value(false)},
+        {settings::kRecordingMode, Value(std::string("auto"))},
+        {settings::kPasteInPlaceMode, Value(true)},
+        {settings::kCancelHotkey, Value(std::string("Escape"))},
         {"hotkeyFeedback", Value(true)},
-        {"hasShownAccessibilityGuidance", Value(false)},
+        {settings::kHasShownAccessibilityGuidance, Value(false)},
     };
 }
 
@@ -191,7 +186,7 @@ void AppDelegate::postUserNotification(const std::string& title, const std::stri
 }
 
 void AppDelegate::showFirstLaunchExplanationIfNeeded() {
-    if (defaults().boolForKey(kFirstLaunchShown)) return;
+    if (defaults().boolForKey(settings::kHasShownFirstLaunchExplanation)) return;
     QMetaObject::invokeMethod(
         this,
         [this] {
@@ -204,7 +199,7 @@ void AppDelegate::showFirstLaunchExplanationIfNeeded() {
             QPointer<AppDelegate> alive(this);
             const int response = environment_.alerts->runModal(alert);
             if (!alive) return;
-            defaults().setBool(kFirstLaunchShown, true);
+            defaults().setBool(settings::kHasShownFirstLaunchExplanation, true);
             if (response == alertFirstButtonReturn + 1) openMainWindow(SidebarSection::general);
         },
         Qt::QueuedConnection);
@@ -239,7 +234,7 @@ void AppDelegate::setupStatusItem() {
     // Relative times age: they are worked out afresh each time the menu opens.
     connect(menu_, &QMenu::aboutToShow, this, [this] { updateRecentTranscriptionsMenu(); });
 
-    menuTitleObservation_ = defaults().observe(kPrimaryHotkey, [this](const std::string&) {
+    menuTitleObservation_ = defaults().observe(settings::kPrimaryHotkey, [this](const std::string&) {
         QMetaObject::invokeMethod(this, [this] { updateMenuItemTitles(); }, Qt::QueuedConnection);
     });
 
@@ -257,7 +252,7 @@ void AppDelegate::setupStatusItem() {
 }
 
 std::string AppDelegate::primaryHotkey() const {
-    return defaults().stringForKey(kPrimaryHotkey).value_or(kDefaultHotkey);
+    return defaults().stringForKey(settings::kPrimaryHotkey).value_or(settings::kDefaultPrimaryHotkey);
 }
 
 void AppDelegate::updateMenuItemTitles() {
@@ -386,14 +381,14 @@ void AppDelegate::toggleDictation() {
 
 void AppDelegate::handleHotkeyPressed() {
     if (!transcriptionService_) return;
-    perform(DictationControl::press(defaults().stringForKey(kRecordingMode).value_or("auto"),
-                                    defaults().boolForKey(kSingleKey), transcriptionService_->isRecording()));
+    perform(DictationControl::press(defaults().stringForKey(settings::kRecordingMode).value_or("auto"),
+                                    defaults().boolForKey(settings::kPrimaryHotkeyIsSingleKey), transcriptionService_->isRecording()));
 }
 
 void AppDelegate::handleHotkeyReleased() {
     if (!transcriptionService_) return;
-    perform(DictationControl::release(defaults().stringForKey(kRecordingMode).value_or("auto"),
-                                      defaults().boolForKey(kSingleKey), transcriptionService_->isRecording()));
+    perform(DictationControl::release(defaults().stringForKey(settings::kRecordingMode).value_or("auto"),
+                                      defaults().boolForKey(settings::kPrimaryHotkeyIsSingleKey), transcriptionService_->isRecording()));
 }
 
 void AppDelegate::handleStateChange(RecordingState state) {
@@ -423,7 +418,7 @@ void AppDelegate::setupFloatingControlWindow() {
     updateFloatingControlState();
     updateFloatingControlVisibility();
     // Only this setting moves the button: other settings change with every dictation.
-    showFloatingControlObservation_ = defaults().observe(kShowFloatingControl, [this](const std::string&) {
+    showFloatingControlObservation_ = defaults().observe(settings::kShowFloatingDictationControl, [this](const std::string&) {
         QMetaObject::invokeMethod(this, [this] { updateFloatingControlVisibility(); }, Qt::QueuedConnection);
     });
 }
@@ -436,7 +431,7 @@ void AppDelegate::updateFloatingControlState() {
 
 void AppDelegate::updateFloatingControlVisibility() {
     if (!floatingControlWindow_) return;
-    const auto value = defaults().object(kShowFloatingControl);
+    const auto value = defaults().object(settings::kShowFloatingDictationControl);
     if (value && std::holds_alternative<bool>(*value) && !std::get<bool>(*value)) {
         floatingControlWindow_->orderOut();
         return;

@@ -4,17 +4,14 @@
 #include <QUrl>
 #include <limits>
 
+#include "Parloquin/settings/SettingsKeys.h"
+
 namespace parloquin {
 namespace {
 
 using namespace std::chrono_literals;
 using platform::CGEvent;
 using platform::CGEventType;
-
-constexpr const char* kKeyCodeKey = "primaryHotkeyKeyCode";
-constexpr const char* kModifiersKey = "primaryHotkeyModifiers";
-constexpr const char* kSingleKeyKey = "primaryHotkeyIsSingleKey";
-constexpr const char* kDisplayKey = "primaryHotkey";
 
 constexpr auto kPollInterval = 30s;
 constexpr auto kRestorePolicyDelay = 10s;
@@ -56,9 +53,9 @@ bool requiredModifiersHeld(std::uint32_t modifiers, platform::CGEventFlags flags
 
 HotkeyManager::HotkeyManager(HotkeySettings& settings, HotkeyEnvironment environment)
     : settings_(settings), environment_(std::move(environment)) {
-    std::int64_t keyCode = settings_.integer(kKeyCodeKey);
-    std::int64_t modifiers = settings_.integer(kModifiersKey);
-    isSingleKey_ = settings_.boolean(kSingleKeyKey);
+    std::int64_t keyCode = settings_.integer(settings::kPrimaryHotkeyKeyCode);
+    std::int64_t modifiers = settings_.integer(settings::kPrimaryHotkeyModifiers);
+    isSingleKey_ = settings_.boolean(settings::kPrimaryHotkeyIsSingleKey);
     if (keyCode < 0 || keyCode > std::numeric_limits<std::uint16_t>::max() || modifiers < 0 ||
         modifiers > std::numeric_limits<std::uint32_t>::max()) {
         // Not a hotkey that could ever have been stored: use the fallback shortcut instead.
@@ -88,9 +85,9 @@ void HotkeyManager::updateHotkey(std::uint16_t keyCode, std::uint32_t modifiers,
     currentKeyCode_ = keyCode;
     currentModifiers_ = modifiers;
     isSingleKey_ = isSingleKey;
-    settings_.setInteger(kKeyCodeKey, currentKeyCode_);
-    settings_.setInteger(kModifiersKey, currentModifiers_);
-    settings_.setBool(kSingleKeyKey, isSingleKey_);
+    settings_.setInteger(settings::kPrimaryHotkeyKeyCode, currentKeyCode_);
+    settings_.setInteger(settings::kPrimaryHotkeyModifiers, currentModifiers_);
+    settings_.setBool(settings::kPrimaryHotkeyIsSingleKey, isSingleKey_);
     if (isSingleKey_) {
         registerEventTap();
     } else if (!registerCarbonHotkey(currentKeyCode_, currentModifiers_)) {
@@ -164,7 +161,7 @@ void HotkeyManager::registerEventTap() {
         if (!fallbackActive_) {
             bool registered = registerCarbonHotkey(fallbackKeyCode_, fallbackModifiers_);
             fallbackActive_ = true;
-            std::string hotkey = settings_.string(kDisplayKey).value_or("⇧⌘Space");
+            std::string hotkey = settings_.string(settings::kPrimaryHotkey).value_or(settings::kDefaultPrimaryHotkey);
             post([this, hotkey, registered] { showFallbackHotkeyAlert(hotkey, registered); });
         }
         if (!fallbackTimer_ && environment_.timers) {
@@ -273,7 +270,7 @@ void HotkeyManager::showInputMonitoringAlert(bool fallbackRegistered) {
         name = modifier->name;
         glyph = modifier->glyph;
     } else {
-        glyph = settings_.string(kDisplayKey).value_or("");
+        glyph = settings_.string(settings::kPrimaryHotkey).value_or("");
         name = glyph;
     }
     Alert alert;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Parloquin/services/AudioDevice.h"
+#include "Parloquin/settings/SettingsKeys.h"
 #include "Platform/audio/AVAudioEngine.h"
 #include "Platform/audio/AVAudioPCMBuffer.h"
 #include "Platform/audio/AudioHardware.h"
@@ -30,7 +31,7 @@ class AudioDeviceManager : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr const char* kSelectedDeviceKey = "selectedAudioDeviceUID";
+    static constexpr const char* kSelectedDeviceKey = settings::kSelectedAudioDeviceUID;
 
     // Lists the inputs and restores the saved choice.
     explicit AudioDeviceManager(std::shared_ptr<platform::AudioHardware> hardware = platform::AudioHardware::system(),

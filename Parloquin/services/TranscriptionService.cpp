@@ -8,6 +8,7 @@
 #include "Parloquin/services/AsrManagerRecognizer.h"
 #include "Parloquin/services/PasteHelper.h"
 #include "Parloquin/services/TranscriptionError.h"
+#include "Parloquin/settings/SettingsKeys.h"
 #include "Platform/audio/AVAudioFile.h"
 #include "Platform/text/NLLanguageRecognizer.h"
 #include "Platform/text/UnicodeText.h"
@@ -17,12 +18,6 @@
 namespace parloquin {
 namespace {
 
-constexpr const char* kHasShownGuidanceKey = "hasShownAccessibilityGuidance";
-constexpr const char* kPasteInPlaceKey = "pasteInPlaceMode";
-constexpr const char* kAutoSendKey = "autoSendText";
-constexpr const char* kPrivacyModeKey = "privacyModeEnabled";
-constexpr const char* kFormattingCommandsKey = "spokenFormattingCommandsEnabled";
-constexpr const char* kCancelHotkeyKey = "cancelHotkey";
 
 // How often the main thread takes the converted samples and the level of a running recording.
 constexpr int kSampleIntervalMilliseconds = 25;
@@ -98,14 +93,14 @@ bool TranscriptionService::setting(const char* key, bool fallback) const {
     return defaults_.object(key) ? defaults_.boolForKey(key) : fallback;
 }
 
-bool TranscriptionService::hasShownGuidance() const { return setting(kHasShownGuidanceKey, false); }
-void TranscriptionService::setHasShownGuidance(bool shown) { defaults_.setBool(kHasShownGuidanceKey, shown); }
-bool TranscriptionService::pasteInPlaceMode() const { return setting(kPasteInPlaceKey, true); }
-bool TranscriptionService::autoSendText() const { return setting(kAutoSendKey, false); }
-bool TranscriptionService::privacyModeEnabled() const { return setting(kPrivacyModeKey, false); }
-bool TranscriptionService::spokenFormattingCommandsEnabled() const { return setting(kFormattingCommandsKey, true); }
+bool TranscriptionService::hasShownGuidance() const { return setting(settings::kHasShownAccessibilityGuidance, false); }
+void TranscriptionService::setHasShownGuidance(bool shown) { defaults_.setBool(settings::kHasShownAccessibilityGuidance, shown); }
+bool TranscriptionService::pasteInPlaceMode() const { return setting(settings::kPasteInPlaceMode, true); }
+bool TranscriptionService::autoSendText() const { return setting(settings::kAutoSendText, false); }
+bool TranscriptionService::privacyModeEnabled() const { return setting(settings::kPrivacyModeEnabled, false); }
+bool TranscriptionService::spokenFormattingCommandsEnabled() const { return setting(settings::kSpokenFormattingCommandsEnabled, true); }
 std::string TranscriptionService::cancelHotkey() const {
-    return defaults_.stringForKey(kCancelHotkeyKey).value_or("Escape");
+    return defaults_.stringForKey(settings::kCancelHotkey).value_or("Escape");
 }
 
 void TranscriptionService::setRecording(bool recording) {

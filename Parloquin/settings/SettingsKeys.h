@@ -1,0 +1,28 @@
+#pragma once
+
+// The names under which Parloquin keeps its settings in the user-defaults store. Every part of the
+// application that reads or writes a setting names it through these, so that a key is spelt once.
+namespace parloquin::settings {
+
+// Dictation
+inline constexpr const char* kRecordingMode = "recordingMode";
+inline constexpr const char* kPasteInPlaceMode = "pasteInPlaceMode";
+inline constexpr const char* kAutoSendText = "autoSendText";
+inline constexpr const char* kPrivacyModeEnabled = "privacyModeEnabled";
+inline constexpr const char* kSpokenFormattingCommandsEnabled = "spokenFormattingCommandsEnabled";
+inline constexpr const char* kCancelHotkey = "cancelHotkey";
+inline constexpr const char* kSelectedAudioDeviceUID = "selectedAudioDeviceUID";
+
+// The primary hotkey: its display text, and the key code and modifier mask it is registered with.
+inline constexpr const char* kPrimaryHotkey = "primaryHotkey";
+inline constexpr const char* kPrimaryHotkeyKeyCode = "primaryHotkeyKeyCode";
+inline constexpr const char* kPrimaryHotkeyModifiers = "primaryHotkeyModifiers";
+inline constexpr const char* kPrimaryHotkeyIsSingleKey = "primaryHotkeyIsSingleKey";
+inline constexpr const char* kDefaultPrimaryHotkey = "⇧⌘Space";
+
+// Windows and one-time explanations
+inline constexpr const char* kShowFloatingDictationControl = "showFloatingDictationControl";
+inline constexpr const char* kHasShownFirstLaunchExplanation = "hasShownFirstLaunchExplanation";
+inline constexpr const char* kHasShownAccessibilityGuidance = "hasShownAccessibilityGuidance";
+
+}  // namespace parloquin::settings
