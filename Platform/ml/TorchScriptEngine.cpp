@@ -2,6 +2,7 @@
 
 #include <torch/script.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "Platform/ml/MLModelError.h"
@@ -41,13 +42,22 @@ at::Tensor tensorView(const MLMultiArray& array) {
                             torch::TensorOptions().dtype(scalarType(array.dataType())));
 }
 
+// The caller's input arrays are lent to the module without ownership. A module may return an
+// input, or a view of one, as an output; such an output is copied so that it never outlives or
+// changes with the caller's array.
+using InputMemory = c10::SmallVector<const void*, 8>;
+
 // An output tensor as a multi-array over the tensor's own memory, in the declared element type
 // when the description declares one.
-MLMultiArrayPtr wrapTensor(const at::Tensor& tensor, const MLFeatureDescription* feature) {
+MLMultiArrayPtr wrapTensor(const at::Tensor& tensor, const MLFeatureDescription* feature, const InputMemory& inputs) {
     const MLMultiArrayDataType type = feature && feature->multiArrayConstraint ? feature->multiArrayConstraint->dataType
                                                                                : outputType(tensor.scalar_type());
     at::Tensor converted = tensor.scalar_type() == scalarType(type) ? tensor : tensor.to(scalarType(type));
-    if (!converted.is_contiguous()) converted = converted.contiguous();
+    if (!converted.is_contiguous()) {
+        converted = converted.contiguous();
+    } else if (std::find(inputs.begin(), inputs.end(), converted.storage().data()) != inputs.end()) {
+        converted = converted.clone();
+    }
     auto keeper = std::make_shared<at::Tensor>(std::move(converted));
     const auto& t = *keeper;
     MLMultiArray::Shape shape(t.sizes().begin(), t.sizes().end());
@@ -119,6 +129,7 @@ MLDictionaryFeatureProvider::Dictionary TorchScriptEngine::predict(const MLFeatu
 
     std::vector<c10::IValue> args;
     args.reserve(impl_->arguments.size());
+    InputMemory inputMemory;
     for (const auto& argument : impl_->arguments) {
         const auto value = inputs.featureValueForName(argument.name);
         if (!value || value->type() == MLFeatureType::invalid) {
@@ -131,6 +142,7 @@ MLDictionaryFeatureProvider::Dictionary TorchScriptEngine::predict(const MLFeatu
         switch (value->type()) {
             case MLFeatureType::multiArray:
                 args.emplace_back(impl_->declaredTensor(impl_->description.input(argument.name), *value->multiArrayValue()));
+                inputMemory.push_back(value->multiArrayValue()->dataPointer());
                 break;
             case MLFeatureType::int64:
                 if (argument.kind == c10::TypeKind::FloatType) args.emplace_back(value->doubleValue());
@@ -158,7 +170,7 @@ MLDictionaryFeatureProvider::Dictionary TorchScriptEngine::predict(const MLFeatu
     auto addOutput = [&](const std::string& name, const c10::IValue& value) {
         if (value.isTensor()) {
             outputs.insert_or_assign(name, MLFeatureValue::featureValueWithMultiArray(
-                                          wrapTensor(value.toTensor(), impl_->description.output(name))));
+                                          wrapTensor(value.toTensor(), impl_->description.output(name), inputMemory)));
         } else if (value.isInt()) {
             outputs.insert_or_assign(name, MLFeatureValue::featureValueWithInt64(value.toInt()));
         } else if (value.isDouble()) {

@@ -109,6 +109,29 @@ def forward(self, a: Tensor, b: Tensor) -> Dict[str, Tensor]:
     }
 }
 
+TEST_F(MLModelTest, OutputsThatAreInputsOrViewsOfThemOwnTheirMemory) {
+    const fs::path folder = dir_ / "PassThrough.mlmodelc";
+    MLModelBundle bundle;
+    bundle.description.inputs = {arrayFeature("a", {4})};
+    bundle.description.outputs = {arrayFeature("same", {4}), arrayFeature("tail", {2})};
+    bundle.write(folder);
+    TorchScriptEngine::saveScriptModule(folder / "model.pt", R"(
+def forward(self, a: Tensor) -> Dict[str, Tensor]:
+    return {"same": a, "tail": a[2:]}
+)");
+    auto model = MLModel::modelWithContentsOfURL(folder);
+    auto a = filled({4}, 1.0);
+    auto out = model->predictionFromFeatures(MLDictionaryFeatureProvider({{"a", arrayValue(a)}}));
+    a->fill(7.0);
+    a.reset();  // the caller is done with its input; the outputs must not point into it
+    const auto same = out->featureValueForName("same")->multiArrayValue();
+    const auto tail = out->featureValueForName("tail")->multiArrayValue();
+    ASSERT_EQ(same->count(), 4);
+    ASSERT_EQ(tail->count(), 2);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ((*same)[i], 1.0);
+    for (int i = 0; i < 2; ++i) EXPECT_EQ((*tail)[i], 1.0);
+}
+
 TEST_F(MLModelTest, OutputsAreWrittenIntoPaddedAndDifferentlyTypedBackings) {
     auto model = MLModel::modelWithContentsOfURL(writeAccumulator());
     std::vector<float> padded(16, -5.0f);
