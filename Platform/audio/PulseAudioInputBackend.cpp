@@ -10,12 +10,18 @@
 #include "Platform/audio/AVAudioError.h"
 #include "Platform/audio/PulseAudioConnection.h"
 #include "Platform/audio/PulseAudioHardware.h"
+#include "Platform/log/Logger.h"
 
 namespace platform {
 namespace {
 
 // How much the server gathers before it hands audio over: short, so a stop loses nothing much.
 constexpr pa_usec_t fragmentMicroseconds = 20000;
+
+const Logger& captureLogger() {
+    static const Logger logger("com.parloquin", "AudioCapture");
+    return logger;
+}
 
 }  // namespace
 
@@ -59,6 +65,8 @@ void PulseAudioInputBackend::start(const AVAudioFormat& format, Receiver receive
     stream_ = stream;
     pa_stream_set_state_callback(stream, onState, this);
     pa_stream_set_read_callback(stream, onRead, this);
+    pa_stream_set_moved_callback(stream, onMoved, this);
+    running_ = false;
 
     pa_buffer_attr attributes{};
     attributes.maxlength = static_cast<uint32_t>(-1);
@@ -70,7 +78,10 @@ void PulseAudioInputBackend::start(const AVAudioFormat& format, Receiver receive
     bool started = pa_stream_connect_record(stream, device, &attributes, PA_STREAM_ADJUST_LATENCY) == 0;
     while (started) {
         const pa_stream_state_t state = pa_stream_get_state(stream);
-        if (state == PA_STREAM_READY) break;
+        if (state == PA_STREAM_READY) {
+            running_ = true;
+            break;
+        }
         if (!PA_STREAM_IS_GOOD(state) || !connection->isAlive()) started = false;
         if (started) pa_threaded_mainloop_wait(connection->mainloop());
     }
@@ -96,6 +107,7 @@ void PulseAudioInputBackend::stop() {
 void PulseAudioInputBackend::release() {
     pa_stream_set_state_callback(stream_, nullptr, nullptr);
     pa_stream_set_read_callback(stream_, nullptr, nullptr);
+    pa_stream_set_moved_callback(stream_, nullptr, nullptr);
     pa_stream_disconnect(stream_);
     pa_stream_unref(stream_);
     stream_ = nullptr;
@@ -108,8 +120,22 @@ std::string PulseAudioInputBackend::capturedDevice() {
     return name != nullptr ? std::string(name) : std::string();
 }
 
-void PulseAudioInputBackend::onState(pa_stream*, void* userdata) {
-    static_cast<PulseAudioInputBackend*>(userdata)->connection_->signal();
+void PulseAudioInputBackend::onState(pa_stream* stream, void* userdata) {
+    auto* self = static_cast<PulseAudioInputBackend*>(userdata);
+    // The server ends a running stream when its source goes away and no other takes it over;
+    // the recording stops short, which the log says.
+    if (self->running_ && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) {
+        self->running_ = false;
+        captureLogger().log(OSLogType::error,
+                            "The audio input stopped during the recording: " + self->connection_->lastError());
+    }
+    self->connection_->signal();
+}
+
+void PulseAudioInputBackend::onMoved(pa_stream* stream, void*) {
+    const char* name = pa_stream_get_device_name(stream);
+    captureLogger().log(OSLogType::defaultType, std::string("The audio input moved to another device: ") +
+                                                    (name != nullptr ? name : "unknown"));
 }
 
 void PulseAudioInputBackend::onRead(pa_stream* stream, std::size_t, void* userdata) {

@@ -30,6 +30,7 @@ public:
 private:
     static void onRead(pa_stream* stream, std::size_t bytes, void* userdata);
     static void onState(pa_stream* stream, void* userdata);
+    static void onMoved(pa_stream* stream, void* userdata);
     // Lock held: ends the stream without a further callback.
     void release();
 
@@ -39,6 +40,7 @@ private:
     pa_stream* stream_ = nullptr;
     Receiver receiver_;
     std::size_t frameBytes_ = 0;
+    bool running_ = false;  // ready and not yet failed; read and written on the loop thread or under its lock
 };
 
 }  // namespace platform

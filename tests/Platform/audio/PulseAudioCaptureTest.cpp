@@ -17,6 +17,7 @@
 #include "Platform/audio/AVAudioEngine.h"
 #include "Platform/audio/AVAudioError.h"
 #include "Platform/audio/PulseAudioHardware.h"
+#include "Platform/log/LogCapture.h"
 #include "Platform/system/NSError.h"
 #include "tests/support/AudioSignals.h"
 
@@ -164,6 +165,29 @@ TEST(PulseAudioDevicesTest, TellsListenersWhenAnInputComesAndGoes) {
     EXPECT_TRUE(waitFor([&] { return hasDevice(*hardware, name); }));
     run("pactl unload-module " + again);
     EXPECT_EQ(changes.load(), after);
+}
+
+TEST(PulseAudioCaptureTest, AnInputThatGoesAwayDuringARecordingIsLogged) {
+    LogCapture log;
+    auto hardware = AudioHardware::system();
+    const std::string name = "parloquin_unplugged_" + std::to_string(::getpid());
+    const std::string module = run("pactl load-module module-sine-source source_name=" + name + " frequency=300");
+    ASSERT_FALSE(module.empty()) << "pactl could not load a source";
+    for (int i = 0; i < 500 && !hasDevice(*hardware, name); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+
+    AVAudioEngine engine;
+    ASSERT_TRUE(engine.inputNode().setInputDevice(name));
+    engine.inputNode().installTapOnBus(0, 4096, std::nullopt, [](const AVAudioPCMBufferPtr&) {});
+    engine.start();
+    // The server carries the recording over to the default input; the log says so.
+    run("pactl unload-module " + module);
+    const std::string moved = "The audio input moved to another device: parloquin_sine";
+    for (int i = 0; i < 500 && !log.contains(moved, "AudioCapture"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(log.contains(moved, "AudioCapture"));
+    engine.stop();
+    engine.inputNode().removeTapOnBus(0);
 }
 
 TEST(PulseAudioDevicesTest, WithoutAServerThereAreNoInputsAndNothingStarts) {
