@@ -207,10 +207,17 @@ void AppDelegate::showFirstLaunchExplanationIfNeeded() {
 
 // MARK: status item
 
+// A tray shows no title beside the icon, and the tooltip is the only text assistive technology
+// reads from it: the title, then what the picture shows.
+QString AppDelegate::statusToolTip(StatusImage image) {
+    const QString description = StatusIcons::accessibilityDescription(image);
+    const QString title = QStringLiteral(" Parloquin");
+    return description.isEmpty() ? title : title + QLatin1Char('\n') + description;
+}
+
 void AppDelegate::setupStatusItem() {
     statusItem_ = new QSystemTrayIcon(StatusIcons::icon(StatusImage::menuBarIcon), this);
-    // A tray shows no title beside the icon: the title is the tooltip.
-    statusItem_->setToolTip(QStringLiteral(" Parloquin"));
+    statusItem_->setToolTip(statusToolTip(StatusImage::menuBarIcon));
 
     menu_ = new QMenu;
     QAction* status = menu_->addAction(menuTitle(StatusMenuTexts::statusLine("Bereit")));
@@ -276,7 +283,10 @@ void AppDelegate::updateStatusIcon(RecordingState state) {
         case RecordingState::recording: statusImage_ = StatusImage::recording; break;
         case RecordingState::processing: statusImage_ = StatusImage::processing; break;
     }
-    if (statusItem_) statusItem_->setIcon(StatusIcons::icon(statusImage_));
+    if (statusItem_) {
+        statusItem_->setIcon(StatusIcons::icon(statusImage_));
+        statusItem_->setToolTip(statusToolTip(statusImage_));
+    }
     switch (state) {
         case RecordingState::idle: updateStatus(); break;
         case RecordingState::recording: updateStatusTitle("Aufnahme..."); break;

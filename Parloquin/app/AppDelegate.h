@@ -54,6 +54,7 @@ public:
     void updateMenuItemTitles();
     void updateStatus();
     void updateStatusIcon(RecordingState state);
+    static QString statusToolTip(StatusImage image);
     void updateStatusTitle(const std::string& text);
     QMenu* createRecentTranscriptionsMenu();
     void updateRecentTranscriptionsMenu();

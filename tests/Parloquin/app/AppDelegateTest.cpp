@@ -340,10 +340,12 @@ TEST_F(AppDelegateTest, OneDictationFromTheMenu) {
 
     std::vector<StatusImage> images;
     std::vector<std::string> lines;
+    std::vector<std::string> toolTips;
     auto note = [&] {
         if (images.empty() || images.back() != delegate.statusImage()) {
             images.push_back(delegate.statusImage());
             lines.push_back(delegate.statusMenu()->actions()[0]->text().toStdString());
+            toolTips.push_back(delegate.statusItem()->toolTip().toStdString());
         }
     };
 
@@ -370,6 +372,8 @@ TEST_F(AppDelegateTest, OneDictationFromTheMenu) {
                                                 StatusImage::processing, StatusImage::menuBarIcon}));
     EXPECT_EQ(lines, (std::vector<std::string>{"Parloquin - Bereit", "Parloquin - Aufnahme...",
                                                "Parloquin - Verarbeitung...", "Parloquin - 1 Transkription"}));
+    EXPECT_EQ(toolTips, (std::vector<std::string>{" Parloquin", " Parloquin\nAufnahme", " Parloquin\nVerarbeitung",
+                                                  " Parloquin"}));
     EXPECT_EQ(platform::NSPasteboard::general()->string(), "Das ist ein diktierter Satz aus dem Menü.");
     EXPECT_EQ(AppHarness::titles(harness.recentTranscriptionsMenu()),
               (Titles{"in 0 Sekunden: Das ist ein diktierter Satz au...", "---", "Gesamten Verlauf anzeigen..."}));
