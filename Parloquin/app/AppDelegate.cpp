@@ -108,7 +108,23 @@ void AppDelegate::applicationDidFinishLaunching() {
         environment_.notifications->requestAuthorization(
             platform::UNAuthorizationOptionAlert | platform::UNAuthorizationOptionSound, [](bool) {});
     setupStatusItem();
+    reportUnreadableSettings();
     QMetaObject::invokeMethod(this, [this] { initializeServices(); }, Qt::QueuedConnection);
+}
+
+// The store set an unreadable settings file aside and started empty: the user learns why the
+// settings are back to their defaults, and where the old file is.
+void AppDelegate::reportUnreadableSettings() {
+    const auto problem = defaults().loadProblem();
+    if (!problem) return;
+    std::string body = "Die gespeicherten Einstellungen konnten nicht gelesen werden. Parloquin startet mit den "
+                       "Standardeinstellungen";
+    if (problem->setAsidePath.empty()) {
+        body += " und speichert in dieser Sitzung keine Änderungen.";
+    } else {
+        body += "; die alte Datei liegt unter " + problem->setAsidePath.string() + ".";
+    }
+    postUserNotification("Einstellungen zurückgesetzt", body);
 }
 
 void AppDelegate::initializeServices() {

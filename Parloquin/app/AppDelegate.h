@@ -48,6 +48,7 @@ public:
     void postReadyNotification();
     void postUserNotification(const std::string& title, const std::string& body);
     void showFirstLaunchExplanationIfNeeded();
+    void reportUnreadableSettings();
 
     // The status item.
     void setupStatusItem();

@@ -238,6 +238,20 @@ TEST_F(AppDelegateTest, FailedModelLoadLeavesNoHotkeyAndNoButton) {
     EXPECT_FALSE(delegate.transcriptionService()->isRecording());
 }
 
+TEST_F(AppDelegateTest, AnUnreadableSettingsFileIsReportedAtLaunch) {
+    harness.store.reopenOver("{\"autoSendText\": tru");
+    harness.store.defaults().setBool("pasteInPlaceMode", false);
+    const auto problem = harness.store.defaults().loadProblem();
+    ASSERT_TRUE(problem);
+    harness.launch();
+    ASSERT_FALSE(harness.notifications.received.empty());
+    EXPECT_EQ(harness.notifications.received.front().summary, QString::fromUtf8("Einstellungen zurückgesetzt"));
+    EXPECT_EQ(harness.notifications.received.front().body.toStdString(),
+              "Die gespeicherten Einstellungen konnten nicht gelesen werden. Parloquin startet mit den "
+              "Standardeinstellungen; die alte Datei liegt unter " +
+                  problem->setAsidePath.string() + ".");
+}
+
 TEST_F(AppDelegateTest, StatusLineAndSubmenuByNumberOfRecords) {
     struct Case {
         int records;

@@ -40,6 +40,12 @@ public:
         writer_ = writer.get();
         defaults_ = std::make_unique<platform::UserDefaults>(directory_ / "defaults.json", std::move(writer));
     }
+    // Opens the store again over a file holding these bytes.
+    void reopenOver(const std::string& contents) {
+        defaults_.reset();
+        std::ofstream(directory_ / "defaults.json", std::ios::binary | std::ios::trunc) << contents;
+        open();
+    }
     platform::UserDefaults& defaults() { return *defaults_; }
     testsupport::FaultyFileWriter& writer() { return *writer_; }
 
