@@ -408,13 +408,15 @@ void AppDelegate::toggleDictation() {
 void AppDelegate::handleHotkeyPressed() {
     if (!transcriptionService_) return;
     perform(DictationControl::press(defaults().stringForKey(settings::kRecordingMode).value_or("auto"),
-                                    defaults().boolForKey(settings::kPrimaryHotkeyIsSingleKey), transcriptionService_->isRecording()));
+                                    defaults().boolForKey(settings::kPrimaryHotkeyIsSingleKey),
+                                    transcriptionService_->isRecording()));
 }
 
 void AppDelegate::handleHotkeyReleased() {
     if (!transcriptionService_) return;
     perform(DictationControl::release(defaults().stringForKey(settings::kRecordingMode).value_or("auto"),
-                                      defaults().boolForKey(settings::kPrimaryHotkeyIsSingleKey), transcriptionService_->isRecording()));
+                                      defaults().boolForKey(settings::kPrimaryHotkeyIsSingleKey),
+                                      transcriptionService_->isRecording()));
 }
 
 void AppDelegate::handleStateChange(RecordingState state) {
@@ -444,9 +446,11 @@ void AppDelegate::setupFloatingControlWindow() {
     updateFloatingControlState();
     updateFloatingControlVisibility();
     // Only this setting moves the button: other settings change with every dictation.
-    showFloatingControlObservation_ = defaults().observe(settings::kShowFloatingDictationControl, [this](const std::string&) {
-        QMetaObject::invokeMethod(this, [this] { updateFloatingControlVisibility(); }, Qt::QueuedConnection);
-    });
+    showFloatingControlObservation_ =
+        defaults().observe(settings::kShowFloatingDictationControl, [this](const std::string&) {
+            QMetaObject::invokeMethod(
+                this, [this] { updateFloatingControlVisibility(); }, Qt::QueuedConnection);
+        });
 }
 
 void AppDelegate::updateFloatingControlState() {

@@ -94,11 +94,15 @@ bool TranscriptionService::setting(const char* key, bool fallback) const {
 }
 
 bool TranscriptionService::hasShownGuidance() const { return setting(settings::kHasShownAccessibilityGuidance, false); }
-void TranscriptionService::setHasShownGuidance(bool shown) { defaults_.setBool(settings::kHasShownAccessibilityGuidance, shown); }
+void TranscriptionService::setHasShownGuidance(bool shown) {
+    defaults_.setBool(settings::kHasShownAccessibilityGuidance, shown);
+}
 bool TranscriptionService::pasteInPlaceMode() const { return setting(settings::kPasteInPlaceMode, true); }
 bool TranscriptionService::autoSendText() const { return setting(settings::kAutoSendText, false); }
 bool TranscriptionService::privacyModeEnabled() const { return setting(settings::kPrivacyModeEnabled, false); }
-bool TranscriptionService::spokenFormattingCommandsEnabled() const { return setting(settings::kSpokenFormattingCommandsEnabled, true); }
+bool TranscriptionService::spokenFormattingCommandsEnabled() const {
+    return setting(settings::kSpokenFormattingCommandsEnabled, true);
+}
 std::string TranscriptionService::cancelHotkey() const {
     return defaults_.stringForKey(settings::kCancelHotkey).value_or("Escape");
 }

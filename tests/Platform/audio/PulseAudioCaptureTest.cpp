@@ -173,7 +173,8 @@ TEST(PulseAudioCaptureTest, AnInputThatGoesAwayDuringARecordingIsLogged) {
     const std::string name = "parloquin_unplugged_" + std::to_string(::getpid());
     const std::string module = run("pactl load-module module-sine-source source_name=" + name + " frequency=300");
     ASSERT_FALSE(module.empty()) << "pactl could not load a source";
-    for (int i = 0; i < 500 && !hasDevice(*hardware, name); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 500 && !hasDevice(*hardware, name); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
 
     AVAudioEngine engine;
     ASSERT_TRUE(engine.inputNode().setInputDevice(name));
