@@ -5,6 +5,7 @@
 #include <cmath>
 #include <iostream>
 
+#include "Parloquin/settings/SettingsKeys.h"
 #include "Platform/system/UUID.h"
 
 namespace parloquin {
@@ -67,11 +68,11 @@ void AudioDeviceManager::refreshDevices() {
 
 void AudioDeviceManager::selectDevice(const AudioDevice& device) {
     setSelectedDevice(device);
-    defaults_.setString(kSelectedDeviceKey, device.uid);
+    defaults_.setString(settings::kSelectedAudioDeviceUID, device.uid);
 }
 
 void AudioDeviceManager::loadSavedDevice() {
-    if (const std::optional<std::string> saved = defaults_.stringForKey(kSelectedDeviceKey)) {
+    if (const std::optional<std::string> saved = defaults_.stringForKey(settings::kSelectedAudioDeviceUID)) {
         auto found = std::find_if(availableDevices_.begin(), availableDevices_.end(),
                                   [&](const AudioDevice& device) { return device.uid == *saved; });
         if (found != availableDevices_.end()) {
@@ -94,7 +95,7 @@ void AudioDeviceManager::handleDevicesChanged() {
     refreshDevices();
     // A remembered input that is back (plugged in again) is chosen again; the chosen one, still
     // listed, takes its fresh id and default flag.
-    const std::optional<std::string> saved = defaults_.stringForKey(kSelectedDeviceKey);
+    const std::optional<std::string> saved = defaults_.stringForKey(settings::kSelectedAudioDeviceUID);
     for (const AudioDevice& device : availableDevices_) {
         if (saved && device.uid == *saved && (!selectedDevice_ || selectedDevice_->uid != *saved)) {
             setSelectedDevice(device);

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "Parloquin/services/AudioDevice.h"
-#include "Parloquin/settings/SettingsKeys.h"
 #include "Platform/audio/AVAudioEngine.h"
 #include "Platform/audio/AVAudioPCMBuffer.h"
 #include "Platform/audio/AudioHardware.h"
@@ -31,8 +30,6 @@ class AudioDeviceManager : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr const char* kSelectedDeviceKey = settings::kSelectedAudioDeviceUID;
-
     // Lists the inputs and restores the saved choice.
     explicit AudioDeviceManager(std::shared_ptr<platform::AudioHardware> hardware = platform::AudioHardware::system(),
                                 platform::UserDefaults& defaults = platform::UserDefaults::standard(),

@@ -1,4 +1,5 @@
 #include "Parloquin/services/AudioDeviceManager.h"
+#include "Parloquin/settings/SettingsKeys.h"
 
 #include <gtest/gtest.h>
 
@@ -102,19 +103,19 @@ TEST_F(AudioDeviceManagerTest, RestoresTheSavedChoiceOrFallsBackToTheDefault) {
     };
     for (const Case& c : cases) {
         plug({input("builtin", 1, "Eingebaut"), input("usb", 2, "USB")}, c.defaultUID);
-        c.saved ? (void)store.defaults().setString(AudioDeviceManager::kSelectedDeviceKey, *c.saved)
-                : (void)store.defaults().removeObject(AudioDeviceManager::kSelectedDeviceKey);
+        c.saved ? (void)store.defaults().setString(parloquin::settings::kSelectedAudioDeviceUID, *c.saved)
+                : (void)store.defaults().removeObject(parloquin::settings::kSelectedAudioDeviceUID);
         auto manager = make();
         const auto& selected = manager->selectedDevice();
         EXPECT_EQ(selected ? std::optional<std::string>(selected->uid) : std::nullopt, c.selected) << c.name;
         // Restoring writes nothing: an unplugged choice is kept for when it comes back.
-        EXPECT_EQ(store.defaults().stringForKey(AudioDeviceManager::kSelectedDeviceKey), c.saved) << c.name;
+        EXPECT_EQ(store.defaults().stringForKey(parloquin::settings::kSelectedAudioDeviceUID), c.saved) << c.name;
     }
 }
 
 TEST_F(AudioDeviceManagerTest, ARememberedInputThatComesBackIsChosenAgain) {
     plug({input("builtin", 1, "Eingebaut")}, "builtin");
-    store.defaults().setString(AudioDeviceManager::kSelectedDeviceKey, "usb");
+    store.defaults().setString(parloquin::settings::kSelectedAudioDeviceUID, "usb");
     auto manager = make();
     ASSERT_EQ(manager->selectedDevice()->uid, "builtin");
     int listChanges = 0;
@@ -137,7 +138,7 @@ TEST_F(AudioDeviceManagerTest, SelectingRemembersTheUID) {
     auto manager = make();
     manager->selectDevice(manager->availableDevices()[1]);
     EXPECT_EQ(manager->selectedDevice()->uid, "usb");
-    EXPECT_EQ(store.defaults().stringForKey(AudioDeviceManager::kSelectedDeviceKey), "usb");
+    EXPECT_EQ(store.defaults().stringForKey(parloquin::settings::kSelectedAudioDeviceUID), "usb");
     // The next launch finds it again.
     EXPECT_EQ(make()->selectedDevice()->uid, "usb");
 }

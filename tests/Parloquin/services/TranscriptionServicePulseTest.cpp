@@ -1,6 +1,7 @@
 // Dictations recorded from the sound server of scripts/test-session.sh: the default input
 // parloquin_sine (440 Hz at 48 kHz) and parloquin_sine_1k (1 kHz at 44.1 kHz).
 #include "Parloquin/services/TranscriptionService.h"
+#include "Parloquin/settings/SettingsKeys.h"
 
 #include <gtest/gtest.h>
 
@@ -68,7 +69,7 @@ TEST_F(TranscriptionServicePulseTest, TwoSecondsOfTheDefaultInputAt16kHz) {
 }
 
 TEST_F(TranscriptionServicePulseTest, AStoredInputIsRestoredAndRecorded) {
-    store.defaults().setString(AudioDeviceManager::kSelectedDeviceKey, "parloquin_sine_1k");
+    store.defaults().setString(parloquin::settings::kSelectedAudioDeviceUID, "parloquin_sine_1k");
     auto service = make();
     const std::vector<AudioDevice>& devices = service->audioDeviceManager().availableDevices();
     auto sine = std::find_if(devices.begin(), devices.end(), [](const AudioDevice& d) { return d.uid == "parloquin_sine"; });

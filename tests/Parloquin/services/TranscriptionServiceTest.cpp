@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Parloquin/services/TranscriptionError.h"
+#include "Parloquin/settings/SettingsKeys.h"
 #include "Platform/audio/AVAudioError.h"
 #include "Platform/log/LogCapture.h"
 #include "RarivOredu/asr/ASRError.h"
@@ -304,7 +305,7 @@ TEST_F(TranscriptionServiceTest, EachRecordingBindsTheChosenInputAsItIsNow) {
     auto usb = testsupport::fakeMicrophone("usb", 2);
     usb.device.name = "USB";
     harness.hardware->setInputs({testsupport::fakeMicrophone(), usb}, "fake_microphone");
-    harness.store.defaults().setString(AudioDeviceManager::kSelectedDeviceKey, "usb");
+    harness.store.defaults().setString(parloquin::settings::kSelectedAudioDeviceUID, "usb");
     TranscriptionService& service = harness.make();
     ASSERT_EQ(service.audioDeviceManager().selectedDevice()->uid, "usb");
     harness.dictate();
