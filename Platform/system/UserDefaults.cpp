@@ -191,25 +191,71 @@ UserDefaults::UserDefaults(std::filesystem::path storePath, std::unique_ptr<Atom
 UserDefaults::~UserDefaults() = default;
 
 void UserDefaults::load() {
-    int error = 0;
-    const auto contents = readFile(storePath_, error);
-    if (!contents) {
-        if (error != ENOENT) setAside(std::string("it cannot be read: ") + std::strerror(error));
-        return;
-    }
-    const auto json = nlohmann::json::parse(*contents, nullptr, false);
-    if (json.is_discarded()) return setAside("it is not valid JSON");
-    if (!json.is_object()) return setAside("it does not hold a JSON object");
     std::map<std::string, Value> values;
-    for (const auto& [key, item] : json.items()) {
-        auto value = decodeValue(item);
-        if (!value) return setAside("the value of \"" + key + "\" has no known type");
-        values.emplace(key, std::move(*value));
-    }
+    std::string problem;
+    std::lock_guard lock(stateMutex_);
+    if (!readStoreFile(values, problem)) return setAside(problem, true);
     values_ = std::move(values);
 }
 
-void UserDefaults::setAside(const std::string& reason) {
+bool UserDefaults::readStoreFile(std::map<std::string, Value>& values, std::string& problem) const {
+    int error = 0;
+    const auto contents = readFile(storePath_, error);
+    if (!contents) {
+        if (error == ENOENT) return true;
+        problem = std::string("it cannot be read: ") + std::strerror(error);
+        return false;
+    }
+    const auto json = nlohmann::json::parse(*contents, nullptr, false);
+    if (json.is_discarded()) {
+        problem = "it is not valid JSON";
+        return false;
+    }
+    if (!json.is_object()) {
+        problem = "it does not hold a JSON object";
+        return false;
+    }
+    for (const auto& [key, item] : json.items()) {
+        auto value = decodeValue(item);
+        if (!value) {
+            problem = "the value of \"" + key + "\" has no known type";
+            return false;
+        }
+        values.emplace(key, std::move(*value));
+    }
+    return true;
+}
+
+std::optional<UserDefaults::LoadProblem> UserDefaults::synchronize() {
+    std::vector<std::string> changed;
+    {
+        std::lock_guard writeLock(writeMutex_);
+        std::map<std::string, Value> values;
+        std::string problem;
+        const bool readable = readStoreFile(values, problem);
+        std::lock_guard lock(stateMutex_);
+        if (!readable) {
+            setAside(problem, false);
+            return loadProblem_;
+        }
+        auto noteChange = [&](const std::string& key) {
+            const auto before = effectiveValue(key);
+            const auto it = values.find(key);
+            const auto after = it != values.end() ? std::optional<Value>(it->second)
+                               : registered_.count(key) ? std::optional<Value>(registered_.at(key))
+                                                        : std::nullopt;
+            if (!sameValue(before, after)) changed.push_back(key);
+        };
+        for (const auto& [key, value] : values_) noteChange(key);
+        for (const auto& [key, value] : values)
+            if (!values_.count(key)) noteChange(key);
+        values_ = std::move(values);
+    }
+    for (const auto& key : changed) notify(key);
+    return std::nullopt;
+}
+
+void UserDefaults::setAside(const std::string& reason, bool atLoad) {
     std::filesystem::path target;
     const std::string base = storePath_.string() + ".corrupt-" + timeStampForFileName();
     for (int n = 0; n < 1000; ++n) {
@@ -227,7 +273,8 @@ void UserDefaults::setAside(const std::string& reason) {
         description += " It could not be moved aside either, so no setting will be saved in this session.";
         logger_.log(OSLogType::fault, description);
     } else {
-        description += " It was kept as " + target.string() + "; the settings start empty.";
+        description += " It was kept as " + target.string() +
+                       (atLoad ? "; the settings start empty." : "; the settings in use stay as they were.");
         logger_.log(OSLogType::error, description);
     }
     loadProblem_ = LoadProblem{description, target};

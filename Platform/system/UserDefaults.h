@@ -84,6 +84,12 @@ public:
     bool setData(const std::string& key, Data value) { return set(key, Value(std::move(value))); }
     bool removeObject(const std::string& key);
 
+    // Reads the file again, for changes made to it by someone else while the store is open, and
+    // calls the observers of every key whose value changed. A missing file holds nothing. A file
+    // that cannot be read or understood is set aside as at construction (and kept as the load
+    // problem, which is returned); the values in memory then stay as they were.
+    std::optional<LoadProblem> synchronize();
+
     // Calls the observer after every change of the value read for the key, until the
     // returned observation is cancelled or destroyed. Once cancel() returns, no call is
     // running on another thread and none will start.
@@ -96,7 +102,9 @@ private:
     std::optional<Value> effectiveValue(const std::string& key) const;  // stateMutex_ held
     void notify(const std::string& key);
     void load();
-    void setAside(const std::string& reason);
+    // The file's values; false with the reason when they cannot be used.
+    bool readStoreFile(std::map<std::string, Value>& values, std::string& problem) const;
+    void setAside(const std::string& reason, bool atLoad);  // stateMutex_ held
 
     std::filesystem::path storePath_;
     std::unique_ptr<AtomicFileWriter> writer_;
