@@ -64,8 +64,7 @@ QString menuTitle(const std::string& text) {
 AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
     : QObject(parent),
       environment_(std::move(environment)),
-      hotkeySettings_(*environment_.defaults),
-      logger_("com.parloquin", "AppDelegate") {}
+      hotkeySettings_(*environment_.defaults) {}
 
 AppDelegate::~AppDelegate() {
     menuTitleObservation_.cancel();

@@ -20,7 +20,6 @@
 #include "Parloquin/views/MainWindowView.h"
 #include "Parloquin/views/SidebarSection.h"
 #include "Platform/desktop/UserDefaultsFileWatcher.h"
-#include "Platform/log/Logger.h"
 
 namespace parloquin {
 
@@ -111,7 +110,6 @@ private:
 
     AppEnvironment environment_;
     UserDefaultsHotkeySettings hotkeySettings_;
-    platform::Logger logger_;
 
     QPointer<QSystemTrayIcon> statusItem_;
     QPointer<QMenu> menu_;

@@ -26,8 +26,7 @@ void TaskbarListing::setListed(bool listed) {
 }
 
 bool TaskbarListing::isListable(const QWindow* window) {
-    const Qt::WindowType type = window->type();
-    return type == Qt::Window || type == Qt::Dialog;
+    return window->type() == Qt::Window;
 }
 
 void TaskbarListing::apply(QWindow* window) const {

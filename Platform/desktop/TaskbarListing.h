@@ -7,9 +7,11 @@ class QWindow;
 namespace platform {
 
 // The activation policy of an application on an X11 desktop, where no dock shows the application
-// itself: a regular application has its normal windows and dialogs listed in the task bar and the
-// window switcher; an accessory one has them left out (the skip-taskbar and skip-pager states).
-// Windows shown later follow the current choice. Main thread only; off X11 it only remembers.
+// itself: a regular application has its normal windows listed in the task bar and the window
+// switcher; an accessory one has them left out (the skip-taskbar and skip-pager states). Windows
+// shown later follow the current choice. Alerts and other dialogs stay where the window manager
+// puts them, so that a question is never lost behind other windows. Main thread only; off X11 it
+// only remembers.
 class TaskbarListing : public QObject {
 public:
     // The application's one listing, watching its windows from the first call on.
@@ -23,7 +25,7 @@ protected:
 
 private:
     TaskbarListing();
-    // Normal windows and dialogs: the tray's menus, tooltips and tool windows keep their own hints.
+    // Normal windows: menus, tooltips, tool windows and dialogs keep their own hints.
     static bool isListable(const QWindow* window);
     void apply(QWindow* window) const;
 

@@ -77,11 +77,14 @@ TEST(TaskbarListingTest, AccessoryWindowsAreLeftOutOfTaskBarAndSwitcher) {
     parloquin_test::drainEventLoop();
     EXPECT_FALSE(states.skipped(window));
 
-    // Tool windows keep the hints they were given, whatever the policy.
+    // Tool windows and dialogs keep the hints they were given, whatever the policy.
     QWidget tool(nullptr, Qt::Tool);
+    QWidget dialog(nullptr, Qt::Dialog);
     tool.show();
+    dialog.show();
     listing.setListed(false);
     EXPECT_FALSE(states.skipped(tool));
+    EXPECT_FALSE(states.skipped(dialog));
     listing.setListed(true);
 }
 
