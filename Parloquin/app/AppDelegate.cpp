@@ -14,6 +14,7 @@
 #include "Parloquin/services/StatisticsManager.h"
 #include "Parloquin/services/TranscriptionService.h"
 #include "Parloquin/settings/SettingsKeys.h"
+#include "Parloquin/views/GeneralSettings.h"
 #include "Parloquin/views/MainWindowNotifications.h"
 #include "Platform/system/RelativeDateTimeFormatter.h"
 #include "Platform/system/TimeZone.h"
@@ -78,17 +79,7 @@ AppDelegate::~AppDelegate() {
 }
 
 std::map<std::string, Value> AppDelegate::registeredDefaults() {
-    return {
-        {settings::kAutoSendText, Value(false)},
-        {settings::kPrivacyModeEnabled, Value(false)},
-        {settings::kAutomaticUpdates, Value(true)},
-        {settings::kShowDockIcon, Value(false)},
-        {settings::kLaunchAtLogin, Value(false)},
-        {settings::kRecordingOverlayStyle, Value(std::string("default"))},
-        {settings::kShowRecordingTimer, Value(false)},
-        {settings::kShareAnalytics, Value(false)},
-        {settings::kSpokenFormattingCommandsEnabled, Value(true)},
-        {settings::kShowFloatingDictationControl, Value(true)},
+    std::map<std::string, Value> registered = {
         {settings::kPrimaryHotkey, Value(std::string(settings::kDefaultPrimaryHotkey))},
         {settings::kPrimaryHotkeyKeyCode, Value(std::int64_t(49))},
         {settings::kPrimaryHotkeyModifiers, Value(std::int64_t(768))},
@@ -99,6 +90,11 @@ std::map<std::string, Value> AppDelegate::registeredDefaults() {
         {"hotkeyFeedback", Value(true)},
         {settings::kHasShownAccessibilityGuidance, Value(false)},
     };
+    // The general page's settings with the page's defaults, but for the two only the page reads.
+    for (const auto& field : GeneralSettings::fields())
+        if (field.key != settings::kPostProcessingEnabled && field.key != settings::kPostProcessingMode)
+            registered.emplace(field.key, field.defaultValue);
+    return registered;
 }
 
 void AppDelegate::registerDefaultSettings() { defaults().registerDefaults(registeredDefaults()); }

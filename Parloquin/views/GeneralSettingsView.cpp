@@ -51,10 +51,15 @@ QVBoxLayout* column(QWidget* widget, int spacing) {
     return layout;
 }
 
-QLabel* sectionTitle(const char* title, QWidget* parent) {
-    auto* label = new QLabel(text(title), parent);
-    label->setFont(TextStyle::headline());
-    return label;
+// A section below the switch rows: its title and explanation over its control, 12 apart.
+QWidget* section(const Entry& entry, QWidget* parent) {
+    auto* section = new QWidget(parent);
+    auto* layout = column(section, 12);
+    auto* title = new QLabel(text(entry.title), section);
+    title->setFont(TextStyle::headline());
+    layout->addWidget(title);
+    layout->addWidget(SecondaryText::label(text(entry.description), TextStyle::caption(), section));
+    return section;
 }
 
 }  // namespace
@@ -174,24 +179,19 @@ QWidget* GeneralSettingsView::picker(const Entry& entry, const std::vector<Gener
 }
 
 QWidget* GeneralSettingsView::overlaySection(const Entry& entry, QWidget* parent) {
-    auto* section = new QWidget(parent);
-    auto* layout = column(section, 12);
-    layout->addWidget(sectionTitle(entry.title, section));
-    layout->addWidget(SecondaryText::label(text(entry.description), TextStyle::caption(), section));
-    layout->addWidget(picker(entry, GeneralSettings::overlayStyles(), GeneralSettings::overlayPickerWidth, section));
-    return section;
+    QWidget* overlay = section(entry, parent);
+    overlay->layout()->addWidget(
+        picker(entry, GeneralSettings::overlayStyles(), GeneralSettings::overlayPickerWidth, overlay));
+    return overlay;
 }
 
 QWidget* GeneralSettingsView::resetSection(const Entry& entry, QWidget* parent) {
-    auto* section = new QWidget(parent);
-    auto* layout = column(section, 12);
-    layout->addWidget(sectionTitle(entry.title, section));
-    layout->addWidget(SecondaryText::label(text(entry.description), TextStyle::caption(), section));
+    QWidget* reset = section(entry, parent);
     resetButton_ = new StyledButton(text(GeneralSettings::resetButton), std::make_shared<DestructiveButtonStyle>(),
-                                    section);
+                                    reset);
     connect(resetButton_, &QPushButton::clicked, this, [this] { resetToDefaults(); });
-    layout->addWidget(resetButton_, 0, Qt::AlignLeft);
-    return section;
+    static_cast<QVBoxLayout*>(reset->layout())->addWidget(resetButton_, 0, Qt::AlignLeft);
+    return reset;
 }
 
 void GeneralSettingsView::updateDockIcon(bool show) {

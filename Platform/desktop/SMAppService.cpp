@@ -3,11 +3,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <system_error>
 
 #include "Platform/system/AtomicFileWriter.h"
+#include "Platform/system/FileManager.h"
 #include "Platform/system/NSError.h"
 
 namespace platform {
@@ -47,19 +47,16 @@ std::filesystem::path runningExecutable() {
 }  // namespace
 
 std::filesystem::path SMAppService::defaultEntryPath() {
-    std::filesystem::path base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && std::filesystem::path(xdg).is_absolute()) {
-        base = xdg;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        base = std::filesystem::path(home) / ".config";
-    } else {
-        base = std::filesystem::path(".config");
-    }
-    return base / "autostart" / "parloquin.desktop";
+    return FileManager::configurationDirectory() / "autostart" / "parloquin.desktop";
 }
 
 std::shared_ptr<SMAppService> SMAppService::mainApp() {
-    return std::make_shared<SMAppService>(defaultEntryPath(), runningExecutable());
+    std::filesystem::path entry;
+    try {
+        entry = defaultEntryPath();
+    } catch (const NSError&) {
+    }
+    return std::make_shared<SMAppService>(entry, runningExecutable());
 }
 
 SMAppService::SMAppService(std::filesystem::path entryPath, std::filesystem::path executable)
@@ -77,12 +74,15 @@ std::string SMAppService::desktopEntry(const std::filesystem::path& executable) 
 }
 
 void SMAppService::registerLoginItem() {
+    if (entryPath_.empty())
+        throw NSError(kPOSIXDomain, ENOENT, "There is no home folder to keep the autostart entry in");
     if (executable_.empty())
         throw NSError(kPOSIXDomain, ENOENT, "The program's own path is unknown, so nothing can start it at login");
     AtomicFileWriter().replace(entryPath_, desktopEntry(executable_));
 }
 
 void SMAppService::unregisterLoginItem() {
+    if (entryPath_.empty()) return;
     if (::unlink(entryPath_.c_str()) == 0 || errno == ENOENT) return;
     const int code = errno;
     throw NSError(kPOSIXDomain, code, "Could not remove " + entryPath_.string() + ": " + std::strerror(code));

@@ -7,11 +7,13 @@
 namespace platform {
 
 // The application's login item: an XDG autostart entry that starts this very program when the
-// user logs in ($XDG_CONFIG_HOME/autostart/parloquin.desktop, else ~/.config/autostart/…).
+// user logs in (parloquin.desktop in the autostart folder of the user's configuration folder).
 class SMAppService {
 public:
-    // This program, started from where it lies now, with its entry in the user's autostart folder.
+    // This program, started from where it lies now, with its entry in the user's autostart folder
+    // (none when the user has no home folder: registering then fails).
     static std::shared_ptr<SMAppService> mainApp();
+    // Throws platform::NSError when the user has no home folder.
     static std::filesystem::path defaultEntryPath();
 
     SMAppService(std::filesystem::path entryPath, std::filesystem::path executable);

@@ -16,6 +16,7 @@
 
 #include "Platform/system/Base64.h"
 #include "Platform/system/Date.h"
+#include "Platform/system/FileManager.h"
 #include "Platform/system/NSError.h"
 
 namespace platform {
@@ -171,12 +172,10 @@ UserDefaults& UserDefaults::standard() {
 
 std::filesystem::path UserDefaults::defaultStorePath() {
     std::filesystem::path base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && std::filesystem::path(xdg).is_absolute()) {
-        base = xdg;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        base = std::filesystem::path(home) / ".config";
-    } else {
-        base = std::filesystem::path(".config");
+    try {
+        base = FileManager::configurationDirectory();
+    } catch (const NSError&) {
+        base = ".config";  // no home folder at all: the working folder's
     }
     return base / "Parloquin" / "defaults.json";
 }

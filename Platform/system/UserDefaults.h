@@ -47,8 +47,7 @@ public:
 
     // The process's store at the default path, created on first use.
     static UserDefaults& standard();
-    // $XDG_CONFIG_HOME/Parloquin/defaults.json when XDG_CONFIG_HOME is an absolute path,
-    // else $HOME/.config/Parloquin/defaults.json.
+    // Parloquin/defaults.json in the user's configuration folder (FileManager).
     static std::filesystem::path defaultStorePath();
 
     explicit UserDefaults(std::filesystem::path storePath, std::unique_ptr<AtomicFileWriter> writer = nullptr);
