@@ -1,6 +1,7 @@
 #include "Platform/system/UserDefaults.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -116,13 +117,31 @@ std::string timeStampForFileName() {
     return text;
 }
 
-// Reads the whole file; nothing (with errno kept) when it cannot be opened or read.
-std::optional<std::string> readFile(const std::filesystem::path& path, int& error) {
+using FileStamp = std::array<long long, 5>;
+
+FileStamp stampOf(const struct stat& info) {
+    return {static_cast<long long>(info.st_dev), static_cast<long long>(info.st_ino),
+            static_cast<long long>(info.st_size), static_cast<long long>(info.st_mtim.tv_sec),
+            static_cast<long long>(info.st_mtim.tv_nsec)};
+}
+
+std::optional<FileStamp> currentStamp(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return stampOf(info);
+}
+
+// Reads the whole file; nothing (with errno kept) when it cannot be opened or read. The stamp is
+// that of the file read.
+std::optional<std::string> readFile(const std::filesystem::path& path, int& error, std::optional<FileStamp>& stamp) {
+    stamp.reset();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         error = errno;
         return std::nullopt;
     }
+    struct stat info {};
+    if (::fstat(fd, &info) == 0) stamp = stampOf(info);
     std::string contents;
     char buffer[65536];
     for (;;) {
@@ -197,9 +216,9 @@ void UserDefaults::load() {
     values_ = std::move(values);
 }
 
-bool UserDefaults::readStoreFile(std::map<std::string, Value>& values, std::string& problem) const {
+bool UserDefaults::readStoreFile(std::map<std::string, Value>& values, std::string& problem) {
     int error = 0;
-    const auto contents = readFile(storePath_, error);
+    const auto contents = readFile(storePath_, error, fileStamp_);
     if (!contents) {
         if (error == ENOENT) return true;
         problem = std::string("it cannot be read: ") + std::strerror(error);
@@ -229,12 +248,17 @@ std::optional<UserDefaults::LoadProblem> UserDefaults::synchronize() {
     std::vector<std::string> changed;
     {
         std::lock_guard writeLock(writeMutex_);
+        // Our own last write, or nothing new: the values in memory are the file's. A file that
+        // is gone takes nothing with it; the next change writes the values back.
+        const auto stamp = currentStamp(storePath_);
+        if (!stamp || stamp == fileStamp_) return std::nullopt;
         std::map<std::string, Value> values;
         std::string problem;
         const bool readable = readStoreFile(values, problem);
         std::lock_guard lock(stateMutex_);
         if (!readable) {
             setAside(problem, false);
+            if (!loadProblem_->setAsidePath.empty()) fileStamp_.reset();
             return loadProblem_;
         }
         auto noteChange = [&](const std::string& key) {
@@ -384,6 +408,7 @@ bool UserDefaults::write(const std::string& key, std::optional<Value> value) {
     }
     try {
         writer_->replace(storePath_, serialize(next));
+        fileStamp_ = currentStamp(storePath_);
     } catch (const NSError& error) {
         logger_.log(OSLogType::error, "Could not save \"" + key + "\": " + error.localizedDescription());
         return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -84,9 +85,10 @@ public:
     bool removeObject(const std::string& key);
 
     // Reads the file again, for changes made to it by someone else while the store is open, and
-    // calls the observers of every key whose value changed. A missing file holds nothing. A file
-    // that cannot be read or understood is set aside as at construction (and kept as the load
-    // problem, which is returned); the values in memory then stay as they were.
+    // calls the observers of every key whose value changed. A file that is gone changes nothing
+    // (the next change writes the values back). A file that cannot be read or understood is set
+    // aside as at construction (and kept as the load problem, which is returned); the values in
+    // memory then stay as they were.
     std::optional<LoadProblem> synchronize();
 
     // Calls the observer after every change of the value read for the key, until the
@@ -102,7 +104,7 @@ private:
     void notify(const std::string& key);
     void load();
     // The file's values; false with the reason when they cannot be used.
-    bool readStoreFile(std::map<std::string, Value>& values, std::string& problem) const;
+    bool readStoreFile(std::map<std::string, Value>& values, std::string& problem);
     void setAside(const std::string& reason, bool atLoad);  // stateMutex_ held
 
     std::filesystem::path storePath_;
@@ -110,6 +112,9 @@ private:
     Logger logger_;
 
     std::mutex writeMutex_;          // one write at a time, in order
+    // Which file the values were last read from or written to (device, inode, size, change
+    // time): a synchronize that finds the same file has nothing to read. Guarded by writeMutex_.
+    std::optional<std::array<long long, 5>> fileStamp_;
     mutable std::mutex stateMutex_;  // guards the fields below
     std::map<std::string, Value> values_;
     std::map<std::string, Value> registered_;
