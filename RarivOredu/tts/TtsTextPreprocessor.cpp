@@ -1,6 +1,7 @@
 #include "RarivOredu/tts/TtsTextPreprocessor.h"
 
 #include "Platform/text/CharacterIterator.h"
+#include "Platform/text/StringSearch.h"
 #include "Platform/text/UnicodeText.h"
 #include "RarivOredu/tts/MatchRewriter.h"
 #include "RarivOredu/tts/TtsOverrideMarkup.h"
@@ -47,25 +48,28 @@ bool sentenceEndsBefore(std::string_view following) {
     return true;
 }
 
-struct CompiledAbbreviation {
-    const Abbreviation* abbreviation;
-    NSRegularExpression pattern;
-};
-
-const std::vector<CompiledAbbreviation>& compiledAbbreviations() {
-    static const std::vector<CompiledAbbreviation> compiled = [] {
-        std::vector<CompiledAbbreviation> patterns;
+// Every abbreviation in one pattern, longest first. A closing "\b" after a period would need a
+// letter right after it; what matters is that no letter follows. No spoken form holds an
+// abbreviation, so one pass reads as one pass per abbreviation would.
+const NSRegularExpression& abbreviationPattern() {
+    static const NSRegularExpression pattern = [] {
+        std::string alternatives;
         for (const Abbreviation& abbreviation : abbreviations()) {
-            // A closing "\b" after a period would need a letter right after it; what matters is
-            // that no letter follows.
-            const bool endsWithPeriod = abbreviation.written.ends_with('.');
-            const std::string pattern = "\\b" + NSRegularExpression::escapedPattern(abbreviation.written) +
-                                        (endsWithPeriod ? "(?!\\w)" : "\\b");
-            patterns.push_back({&abbreviation, makeRegex(pattern, NSRegularExpression::caseInsensitive)});
+            if (!alternatives.empty()) alternatives += '|';
+            alternatives += NSRegularExpression::escapedPattern(abbreviation.written);
+            alternatives += abbreviation.written.ends_with('.') ? "(?!\\w)" : "\\b";
         }
-        return patterns;
+        return makeRegex("\\b(?:" + alternatives + ")", NSRegularExpression::caseInsensitive);
     }();
-    return compiled;
+    return pattern;
+}
+
+const Abbreviation* abbreviationWritten(std::string_view written) {
+    const std::string wanted = platform::lowercased(written);
+    for (const Abbreviation& abbreviation : abbreviations()) {
+        if (platform::lowercased(abbreviation.written) == wanted) return &abbreviation;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -84,15 +88,14 @@ const std::vector<Abbreviation>& abbreviations() {
 }
 
 std::string expandAbbreviations(std::string_view text) {
-    std::string expanded(text);
-    for (const CompiledAbbreviation& entry : compiledAbbreviations()) {
-        expanded = rewriteMatches(entry.pattern, expanded, [&entry](const NSTextCheckingResult& match, std::string_view in) {
-            std::string spoken = entry.abbreviation->spoken;
-            if (entry.abbreviation->mayEndSentence && sentenceEndsBefore(in.substr(match.range().end()))) spoken += '.';
-            return std::optional<std::string>(std::move(spoken));
-        });
-    }
-    return expanded;
+    return rewriteMatches(abbreviationPattern(), text, [](const NSTextCheckingResult& match, std::string_view in)
+                                                           -> std::optional<std::string> {
+        const Abbreviation* abbreviation = abbreviationWritten(match.range().in(in));
+        if (abbreviation == nullptr) return std::nullopt;
+        std::string spoken = abbreviation->spoken;
+        if (abbreviation->mayEndSentence && sentenceEndsBefore(in.substr(match.range().end()))) spoken += '.';
+        return spoken;
+    });
 }
 
 std::string applyAliasMarkup(std::string_view text) {
@@ -113,9 +116,7 @@ TtsPreprocessingResult preprocess(std::string_view text) {
     normalized = normalizeCurrency(normalized);
     normalized = normalizeClockTimes(normalized);
     normalized = normalizeDecimals(normalized);
-    for (const UnitTable* table : {&weightUnits(), &volumeUnits(), &lengthUnits(), &temperatureUnits(), &timeUnits()}) {
-        normalized = normalizeUnits(normalized, *table);
-    }
+    normalized = normalizeUnits(normalized, unitsOfEveryKind());
     normalized = expandAbbreviations(normalized);
     normalized = applyAliasMarkup(normalized);
     return extractPhoneticOverrides(normalized);

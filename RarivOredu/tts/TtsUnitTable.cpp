@@ -131,4 +131,15 @@ const UnitTable& timeUnits() {
     return table;
 }
 
+const UnitTable& unitsOfEveryKind() {
+    static const UnitTable table([] {
+        std::vector<UnitTable::Unit> units;
+        for (const UnitTable* kind : {&weightUnits(), &volumeUnits(), &lengthUnits(), &temperatureUnits(), &timeUnits()}) {
+            units.insert(units.end(), kind->units().begin(), kind->units().end());
+        }
+        return units;
+    }());
+    return table;
+}
+
 }  // namespace rarivoredu::TtsTextPreprocessor

@@ -41,6 +41,10 @@ const UnitTable& volumeUnits();
 const UnitTable& lengthUnits();
 const UnitTable& temperatureUnits();
 const UnitTable& timeUnits();
+// The five tables above as one. Abbreviations of different kinds never meet at a word boundary
+// ("5 fl oz" is found whole, never as "oz"), and no spoken name holds an abbreviation, so one
+// pass over this table reads a text as one pass per kind, in the order above, would.
+const UnitTable& unitsOfEveryKind();
 
 // The number words the word pattern accepts before a unit: "zero" … "trillion", "point".
 const std::vector<std::string>& numberWords();
