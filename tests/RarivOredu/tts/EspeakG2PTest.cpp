@@ -20,14 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string joined(const std::vector<std::string>& tokens, const char* separator = "") {
-    std::string text;
-    for (const auto& token : tokens) {
-        if (!text.empty()) text += separator;
-        text += token;
-    }
-    return text;
-}
+using ttstest::joined;
 
 std::vector<std::string> phonemes(const std::string& word) {
     const auto tokens = EspeakG2P::shared().phonemize(word, "en-us");

@@ -7,7 +7,6 @@
 #include "RarivOredu/tts/KokoroChunker.h"
 #include "RarivOredu/tts/KokoroChunkerAssembly.h"
 #include "RarivOredu/tts/KokoroChunkerWords.h"
-#include "RarivOredu/tts/LexiconCache.h"
 #include "RarivOredu/tts/TtsTextPreprocessor.h"
 #include "tests/RarivOredu/tts/TtsTestSupport.h"
 #include "tests/support/SpeechSampleText.h"
@@ -17,14 +16,7 @@ namespace {
 
 using namespace KokoroChunker;
 
-std::string joined(const std::vector<std::string>& tokens, const char* separator = "") {
-    std::string text;
-    for (const auto& token : tokens) {
-        if (!text.empty()) text += separator;
-        text += token;
-    }
-    return text;
-}
+using ttstest::joined;
 
 TEST(KokoroChunkerWordsTest, CutsSegmentsIntoWordsAndMarks) {
     using Kind = AtomKind;
@@ -68,13 +60,6 @@ TEST(KokoroChunkerWordsTest, SpellsOutPlainNumbersOnly) {
 
 class WordTokensTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        KokoroSynthesizer::LexiconCache cache;
-        cache.ensureLoaded(ttstest::fixturePath(""), symbols);
-        lower = *cache.wordToPhonemes();
-        caseSensitive = *cache.caseSensitiveWordToPhonemes();
-    }
-
     std::optional<std::string> resolve(const std::string& word, const PhonemeSet& allowed) {
         const auto tokens = resolveWordTokens(word, cleanWord(word), lower, caseSensitive, allowed, missing);
         if (!tokens) return std::nullopt;
@@ -82,8 +67,8 @@ protected:
     }
 
     const PhonemeSet symbols = ttstest::fixtureSymbols();
-    PhonemeLexicon lower;
-    PhonemeLexicon caseSensitive;
+    PhonemeLexicon lower = ttstest::fixtureLexicon(symbols).lower;
+    PhonemeLexicon caseSensitive = ttstest::fixtureLexicon(symbols).caseSensitive;
     std::set<std::string> missing;
 };
 
@@ -187,21 +172,14 @@ TEST_F(ChunkBuildingTest, OverridesReplaceTheirWordsAndStaleOnesAreSkipped) {
 
 class ChunkerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        KokoroSynthesizer::LexiconCache cache;
-        cache.ensureLoaded(ttstest::fixturePath(""), symbols);
-        lower = *cache.wordToPhonemes();
-        caseSensitive = *cache.caseSensitiveWordToPhonemes();
-    }
-
     std::vector<TextChunk> chunk(std::string_view text, int capacity,
                                  const std::vector<TtsPhoneticOverride>& overrides = {}) {
         return KokoroChunker::chunk(text, lower, caseSensitive, capacity, false, symbols, overrides);
     }
 
     const PhonemeSet symbols = ttstest::fixtureSymbols();
-    PhonemeLexicon lower;
-    PhonemeLexicon caseSensitive;
+    PhonemeLexicon lower = ttstest::fixtureLexicon(symbols).lower;
+    PhonemeLexicon caseSensitive = ttstest::fixtureLexicon(symbols).caseSensitive;
 };
 
 TEST_F(ChunkerTest, BudgetsLeaveRoomForTheModelsOwnTokens) {

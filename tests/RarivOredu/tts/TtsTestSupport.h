@@ -4,10 +4,12 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <unicode/locid.h>
 
 #include "RarivOredu/tts/KokoroVocabulary.h"
+#include "RarivOredu/tts/LexiconCache.h"
 #include "RarivOredu/tts/PhonemeLexicon.h"
 
 namespace ttstest {
@@ -23,6 +25,28 @@ inline rarivoredu::PhonemeSet fixtureSymbols() {
     rarivoredu::PhonemeSet symbols;
     for (const auto& [symbol, id] : vocabulary.vocabulary()) symbols.insert(symbol);
     return symbols;
+}
+
+struct FixtureLexicon {
+    rarivoredu::PhonemeLexicon lower;
+    rarivoredu::PhonemeLexicon caseSensitive;
+};
+
+// The fixture lexicon as the cache loads it for these symbols.
+inline FixtureLexicon fixtureLexicon(const rarivoredu::PhonemeSet& symbols) {
+    rarivoredu::KokoroSynthesizer::LexiconCache cache;
+    cache.ensureLoaded(fixturePath(""), symbols);
+    return {*cache.wordToPhonemes(), *cache.caseSensitiveWordToPhonemes()};
+}
+
+// Tokens written one after another, with a separator between them.
+inline std::string joined(const std::vector<std::string>& tokens, const char* separator = "") {
+    std::string text;
+    for (const auto& token : tokens) {
+        if (!text.empty()) text += separator;
+        text += token;
+    }
+    return text;
 }
 
 // Switches the C library's locale and ICU's default locale for a block of a test.
