@@ -61,12 +61,12 @@ std::optional<std::string> spokenDate(std::int64_t year, std::int64_t month, std
 
 // "1990" → "nineteen nineties", "1800" → "eighteen hundreds", "2000" → "two thousands".
 std::optional<std::string> spokenDecade(std::int64_t year) {
-    const auto century = cardinalWords().string(year / 100);
     if (year % 1000 == 0) {
         const auto thousands = cardinalWords().string(year / 1000);
         if (!thousands) return std::nullopt;
         return *thousands + " thousands";
     }
+    const auto century = cardinalWords().string(year / 100);
     if (!century) return std::nullopt;
     if (year % 100 == 0) return *century + " hundreds";
     const auto tens = cardinalWords().string(year % 100);
