@@ -18,6 +18,7 @@ packages=(
   # desktop
   qt6-base-dev qt6-svg-dev libqt6svg6 libx11-dev libxi-dev libxtst-dev
   xvfb xauth x11-utils trayer dbus dbus-x11 xdotool imagemagick
+  xterm  # a terminal that tests paste into
   # speech synthesis
   libespeak-ng-dev espeak-ng-data
   # tests and benchmarks
