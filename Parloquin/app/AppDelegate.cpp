@@ -367,9 +367,14 @@ void AppDelegate::copyTranscription(const QAction* sender) {
     if (!id) return;
     const auto record = historyManager_->findRecord(*id);
     if (!record) return;
+    bool copied = false;
     if (environment_.pasteboard) {
         environment_.pasteboard->clearContents();
-        environment_.pasteboard->setString(record->text);
+        copied = environment_.pasteboard->setString(record->text);
+    }
+    if (!copied) {
+        postUserNotification("Text nicht kopiert", "Die Zwischenablage hat den Text nicht angenommen.");
+        return;
     }
     postUserNotification("In Zwischenablage kopiert", StatusMenuTexts::copiedNotificationBody(record->text));
 }

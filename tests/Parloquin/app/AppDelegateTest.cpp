@@ -394,6 +394,32 @@ TEST_F(AppDelegateTest, CopyingARecordPutsAllOfItOnTheClipboard) {
     EXPECT_EQ(harness.notifications.received.size(), 2u);
 }
 
+// A clipboard that does not take the text (another program keeps it) is no copy.
+TEST_F(AppDelegateTest, ACopyTheClipboardRefusesIsNotReportedAsCopied) {
+    class RefusingClipboard : public platform::NSPasteboard {
+    public:
+        void clearContents() override {}
+        bool setString(const std::string&) override { return false; }
+        std::optional<std::string> string() const override { return contents; }
+        std::string contents = "vorher";
+    };
+    storeRecords(harness, 1);
+    auto clipboard = std::make_shared<RefusingClipboard>();
+    parloquin::AppEnvironment environment = harness.environment();
+    environment.pasteboard = clipboard;
+    harness.delegate = std::make_unique<AppDelegate>(environment);
+    harness.delegate->applicationDidFinishLaunching();
+    ASSERT_TRUE(waitUntil([&] { return harness.notifications.received.size() == 1; }, std::chrono::seconds(20)));
+    drainEventLoop();
+
+    harness.recentTranscriptionsMenu()->actions().front()->trigger();
+    ASSERT_TRUE(waitUntil([&] { return harness.notifications.received.size() == 2; }));
+    EXPECT_EQ(harness.summaries().back(), "Text nicht kopiert");
+    EXPECT_EQ(harness.notifications.received.back().body.toStdString(),
+              "Die Zwischenablage hat den Text nicht angenommen.");
+    EXPECT_EQ(clipboard->contents, "vorher");
+}
+
 TEST_F(AppDelegateTest, StartItemFollowsTheStoredHotkeyAtOnce) {
     AppDelegate& delegate = harness.launch();
     harness.store.defaults().setString("primaryHotkey", "⌃⌥Space");
