@@ -11,7 +11,7 @@ PendingPaste::PendingPaste(std::chrono::milliseconds maximumWait, QObject* paren
 }
 
 void PendingPaste::start(std::string text, Completion completion) {
-    if (isWaiting()) finish(Outcome::keysHeld);
+    if (isWaiting()) finish(Outcome::superseded);
     text_ = std::move(text);
     completion_ = std::move(completion);
     // On the clipboard at once: there it stays whatever happens to the paste.

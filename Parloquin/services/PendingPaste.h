@@ -20,6 +20,7 @@ public:
         pasted,           // the paste chord went out
         keysHeld,         // keys were still down when the wait ended; the text is on the clipboard
         clipboardFailed,  // the clipboard did not take the text; nothing was pasted
+        superseded,       // another paste started while this one waited; its text took the clipboard
     };
     using Completion = std::function<void(Outcome)>;
 
@@ -28,7 +29,7 @@ public:
     explicit PendingPaste(std::chrono::milliseconds maximumWait, QObject* parent = nullptr);
 
     // Puts the text on the clipboard and pastes it (PasteHelper::pasteAtCursor) as soon as no key
-    // is down, at the latest after the maximum wait. A paste still waiting ends first, as keysHeld.
+    // is down, at the latest after the maximum wait. A paste still waiting ends first, superseded.
     // The completion runs once, on the main thread, possibly before this returns.
     void start(std::string text, Completion completion);
     bool isWaiting() const { return timer_.isActive(); }

@@ -342,6 +342,10 @@ void TranscriptionService::pasteFinished(PendingPaste::Outcome outcome, bool aut
                        "Die Zwischenablage hat den Text nicht angenommen, darum hat Parloquin nichts eingefügt." +
                            whereTheTextIs());
             break;
+        case PendingPaste::Outcome::superseded:
+            postNotice("Text nicht eingefügt",
+                       "Ein neuerer Text war fertig, bevor die Tasten losgelassen wurden." + whereTheTextIs());
+            break;
     }
 }
 

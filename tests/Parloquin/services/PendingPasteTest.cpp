@@ -73,7 +73,7 @@ TEST(PendingPasteTest, ANewPasteEndsTheOneStillWaiting) {
     EXPECT_TRUE(paste.isWaiting());
     paste.start("zweiter", [&](Outcome o) { told.emplace_back("zweiter", o); });
     ASSERT_EQ(told.size(), 1u);
-    EXPECT_EQ(told[0], std::make_pair(std::string("erster"), Outcome::keysHeld));
+    EXPECT_EQ(told[0], std::make_pair(std::string("erster"), Outcome::superseded));
 
     desktop.keyboard->keysDown = false;
     ASSERT_TRUE(waitUntil([&] { return told.size() == 2; }));
