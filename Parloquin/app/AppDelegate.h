@@ -122,6 +122,7 @@ private:
     HistoryManager* historyManager_ = nullptr;
     StatisticsManager* statisticsManager_ = nullptr;
     bool isInitialized_ = false;
+    bool launchFailed_ = false;  // the models could not be loaded; nothing will come of waiting
 
     std::unique_ptr<FloatingDictationControlWindow> floatingControlWindow_;
     std::unique_ptr<MainWindowView> mainWindow_;  // made once, then hidden and shown again
