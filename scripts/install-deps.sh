@@ -17,6 +17,8 @@ packages=(
   libcld2-dev libicu-dev
   # desktop
   qt6-base-dev qt6-svg-dev libqt6svg6 libx11-dev libxi-dev libxtst-dev
+  # the feedback sounds: libcanberra through PulseAudio, with the freedesktop sound theme
+  libcanberra-dev libcanberra-pulse sound-theme-freedesktop
   # fonts for the texts: DejaVu holds the key symbols (⇧ ⌘ ⌥), Noto the colour emoji
   fonts-dejavu-core fonts-noto-color-emoji
   xvfb xauth x11-utils trayer dbus dbus-x11 xdotool imagemagick
