@@ -74,7 +74,8 @@ TEST(HotkeyFallback, PollingUntilThePermissionsArrive) {
 
         EXPECT_EQ(manager->hasEventTap(), c.tap);
         if (c.tap) {
-            EXPECT_EQ(f.desktop.taps->current()->mask, platform::CGEventMaskBit(platform::CGEventType::flagsChanged));
+            EXPECT_EQ(f.desktop.taps->current()->mask, platform::CGEventMaskBit(platform::CGEventType::flagsChanged) |
+                                                            platform::CGEventMaskBit(platform::CGEventType::keyDown));
         }
         EXPECT_EQ(manager->fallbackActive(), c.fallbackActive);
         EXPECT_EQ(manager->isPolling(), c.polling);
