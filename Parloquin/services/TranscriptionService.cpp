@@ -229,8 +229,7 @@ void TranscriptionService::collectSamples() {
     audioDeviceManager_->setCurrentAudioLevel(recordingTap_->level());
 }
 
-void TranscriptionService::stopRecording() {
-    if (!isRecording_) return;
+void TranscriptionService::endRecording() {
     setRecording(false);
     sampleTimer_.stop();
 
@@ -257,7 +256,11 @@ void TranscriptionService::stopRecording() {
         }
         recordingTap_.reset();
     }
+}
 
+void TranscriptionService::stopRecording() {
+    if (!isRecording_) return;
+    endRecording();
     if (recordedSamples_.size() < kMinimumSamples) {
         notify(RecordingState::idle);
         return;
@@ -267,6 +270,13 @@ void TranscriptionService::stopRecording() {
     setProcessing(true);
     notify(RecordingState::processing);
     transcribe(std::move(samples));
+}
+
+void TranscriptionService::cancelRecording() {
+    if (!isRecording_) return;
+    endRecording();
+    recordedSamples_.clear();
+    notify(RecordingState::idle);
 }
 
 void TranscriptionService::transcribe(std::vector<float> samples) {
