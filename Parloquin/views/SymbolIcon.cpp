@@ -22,6 +22,10 @@ constexpr ThemeNames kThemeNames[] = {
     {"clock.fill", {"document-open-recent-symbolic", "document-open-recent", nullptr}},
     {"info.circle.fill", {"help-about-symbolic", "help-about", "dialog-information"}},
     {"exclamationmark.triangle.fill", {"dialog-warning-symbolic", "dialog-warning", nullptr}},
+    {"checkmark.circle.fill", {"emblem-ok-symbolic", nullptr, nullptr}},
+    {"arrow.triangle.2.circlepath", {"view-refresh-symbolic", "view-refresh", nullptr}},
+    {"checkmark.shield.fill", {"security-high-symbolic", "security-high", nullptr}},
+    {"accessibility", {"preferences-desktop-accessibility-symbolic", "preferences-desktop-accessibility", nullptr}},
 };
 
 }  // namespace
