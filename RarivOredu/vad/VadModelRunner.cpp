@@ -23,6 +23,8 @@ const std::string cellKey = "vad_cell_state";
 const std::string audioFeature = "audio_input";
 const std::string hiddenFeature = "hidden_state";
 const std::string cellFeature = "cell_state";
+const MLMultiArray::Shape audioShape{1, VadModelRunner::audioInputSize};
+const MLMultiArray::Shape stateShape{1, VadState::stateSize};
 const std::array<std::string, 1> probabilityOutputs{"vad_output"};
 const std::array<std::string, 1> hiddenOutputs{"new_hidden_state"};
 const std::array<std::string, 1> cellOutputs{"new_cell_state"};
@@ -64,9 +66,10 @@ float VadModelRunner::run(std::span<const float> chunk, const VadState& state, c
 float VadModelRunner::predict(std::span<const float> chunk, const VadState& state, const platform::MLModel& model,
                               VadState& next) {
     constexpr auto float32 = MLMultiArrayDataType::float32;
-    const auto audio = memoryOptimizer_.getPooledBuffer(audioKey, {1, audioInputSize}, float32);
-    const auto hidden = memoryOptimizer_.getPooledBuffer(hiddenKey, {1, VadState::stateSize}, float32);
-    const auto cell = memoryOptimizer_.getPooledBuffer(cellKey, {1, VadState::stateSize}, float32);
+    // Keys and shapes are made once: a chunk allocates nothing of its own.
+    const auto audio = memoryOptimizer_.getPooledBuffer(audioKey, audioShape, float32);
+    const auto hidden = memoryOptimizer_.getPooledBuffer(hiddenKey, stateShape, float32);
+    const auto cell = memoryOptimizer_.getPooledBuffer(cellKey, stateShape, float32);
 
     // Every input value is written, so the reused buffers need no clearing.
     const std::size_t used = std::min<std::size_t>(chunk.size(), chunkSize);
