@@ -4,6 +4,7 @@
 #include <fstream>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Platform/audio/AVAudioFormat.h"
@@ -190,7 +191,28 @@ TEST(VadManagerTest, OutputsThatAreMissingOrTooSmallGiveAClearError) {
     }
 }
 
-// Mono float WAV bytes of interleaved frames.
+TEST(VadManagerTest, ChunksOfSeveralThreadsRunOneAtATime) {
+    // The probability is the level of the chunk: a step that another thread's audio overwrote
+    // in the shared input buffers would answer that thread's level.
+    VadFixtureModel fixture(VadFixtureModel::Script{{}, true});
+    VadManager manager(VadConfig::defaultConfig(), fixture.model());
+    constexpr int threads = 4;
+    std::vector<std::vector<float>> probabilities(threads);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            const std::vector<float> audio(20 * 4096, 0.1f * static_cast<float>(t + 1));
+            for (const auto& result : manager.process(audio)) probabilities[t].push_back(result.probability);
+        });
+    }
+    for (auto& worker : workers) worker.join();
+    for (int t = 0; t < threads; ++t) {
+        ASSERT_EQ(probabilities[t].size(), 20u);
+        for (const float p : probabilities[t]) EXPECT_FLOAT_EQ(p, 0.1f * static_cast<float>(t + 1)) << t;
+    }
+}
+
+// Float WAV bytes of interleaved frames.
 std::string floatWav(const std::vector<float>& interleaved, std::uint16_t channels, std::uint32_t rate) {
     std::string data;
     const auto put32 = [&](std::uint32_t v) { data.append(reinterpret_cast<const char*>(&v), 4); };
