@@ -92,7 +92,7 @@ TEST(VadManagerTest, OneChunkTakesAtMost4096SamplesAndKeepsTheLast64AsContext) {
 
     // Empty: the model hears 4096 zeros after the context, which stays.
     const auto empty = d.manager.processChunk({}, longer.outputState);
-    const auto& run = d.fixture.runs().back();
+    const auto run = d.fixture.runs().back();
     EXPECT_EQ(slice(run.audio, 0, 64), slice(samples, 4032, 4096));
     EXPECT_EQ(slice(run.audio, 64, 4160), std::vector<float>(4096, 0.0f));
     EXPECT_EQ(empty.outputState.context, longer.outputState.context);
