@@ -26,7 +26,7 @@ SendableSpeaker::SendableSpeaker(std::int64_t id, std::string name, float durati
       updatedAt(updatedAt) {}
 
 SendableSpeaker::SendableSpeaker(const Speaker& speaker)
-    : SendableSpeaker(snapshotId(speaker.id), speaker.name, speaker.duration, speaker.currentEmbedding,
+    : SendableSpeaker(snapshotId(speaker.id), speaker.name, speaker.duration, speaker.currentEmbedding(),
                       speaker.createdAt, speaker.updatedAt) {}
 
 std::string SendableSpeaker::displayName() const { return name.empty() ? "Speaker #" + std::to_string(id) : name; }

@@ -24,12 +24,20 @@ Speaker::Speaker(std::optional<std::string> givenId, std::optional<std::string> 
                  std::optional<Date> givenUpdatedAt)
     : id(resolvedId(givenId)),
       name(givenName ? std::move(*givenName) : id),
-      currentEmbedding(std::move(embedding)),
-      duration(givenDuration) {
+      duration(givenDuration),
+      currentEmbedding_(std::move(embedding)) {
+    currentEmbeddingChanged();
     const Date now = Date::now();
     createdAt = givenCreatedAt.value_or(now);
     updatedAt = givenUpdatedAt.value_or(now);
 }
+
+void Speaker::setCurrentEmbedding(std::vector<float> embedding) {
+    currentEmbedding_ = std::move(embedding);
+    currentEmbeddingChanged();
+}
+
+void Speaker::currentEmbeddingChanged() noexcept { currentSumOfSquares_ = VectorMath::sumOfSquares(currentEmbedding_); }
 
 void Speaker::addRawEmbedding(RawEmbedding raw) {
     if (!(VectorMath::l2Norm(raw.embedding) > minEmbeddingNorm)) return;
@@ -40,7 +48,8 @@ void Speaker::addRawEmbedding(RawEmbedding raw) {
 
 void Speaker::recalculateMainEmbedding() {
     if (VectorMath::mean(rawEmbeddings, [](const RawEmbedding& raw) -> const std::vector<float>& { return raw.embedding; },
-                         currentEmbedding)) {
+                         currentEmbedding_)) {
+        currentEmbeddingChanged();
         updatedAt = Date::now();
     }
 }
@@ -51,16 +60,17 @@ void Speaker::updateMainEmbedding(std::span<const float> embedding, float addedD
     // With no history the mean would be the new embedding alone: average against the known one.
     const bool hadHistory = !rawEmbeddings.empty();
     std::vector<float> previous;
-    if (!hadHistory) previous = currentEmbedding;
+    if (!hadHistory) previous = currentEmbedding_;
 
     addRawEmbedding(RawEmbedding(segmentId, std::vector<float>(embedding.begin(), embedding.end()), Date::now()));
 
-    const std::vector<float>& base = hadHistory ? currentEmbedding : previous;
+    const std::vector<float>& base = hadHistory ? currentEmbedding_ : previous;
     if (!embedding.empty() && base.size() == embedding.size()) {
-        currentEmbedding.resize(embedding.size());
+        currentEmbedding_.resize(embedding.size());
         for (std::size_t i = 0; i < embedding.size(); ++i) {
-            currentEmbedding[i] = alpha * base[i] + (1 - alpha) * embedding[i];
+            currentEmbedding_[i] = alpha * base[i] + (1 - alpha) * embedding[i];
         }
+        currentEmbeddingChanged();
     }
     duration += addedDuration;
     updatedAt = Date::now();
@@ -117,7 +127,7 @@ nlohmann::ordered_json Speaker::toJSON() const {
     nlohmann::ordered_json json = nlohmann::ordered_json::object();
     json["id"] = id;
     json["name"] = name;
-    json["currentEmbedding"] = JSONFields::floatArray(currentEmbedding);
+    json["currentEmbedding"] = JSONFields::floatArray(currentEmbedding_);
     json["duration"] = JSONFields::storedFloat(duration);
     json["createdAt"] = createdAt.timeIntervalSinceReferenceDate();
     json["updatedAt"] = updatedAt.timeIntervalSinceReferenceDate();

@@ -35,12 +35,17 @@ public:
 
     const std::string id;
     std::string name;
-    std::vector<float> currentEmbedding;
     float duration = 0;  // seconds
     platform::Date createdAt;
     platform::Date updatedAt;
     std::int64_t updateCount = 1;
     std::vector<RawEmbedding> rawEmbeddings;
+
+    // The main embedding, used for matching, with its sum of squares kept beside it so that a
+    // scan over many speakers does not sum them again.
+    const std::vector<float>& currentEmbedding() const noexcept { return currentEmbedding_; }
+    float currentEmbeddingSumOfSquares() const noexcept { return currentSumOfSquares_; }
+    void setCurrentEmbedding(std::vector<float> embedding);
 
     // Admits an entry whose embedding's norm is above 0.1, evicting the oldest entry when the
     // history already holds 50, then recomputes the main embedding. Others are ignored.
@@ -74,6 +79,12 @@ public:
     // an infinity.
     nlohmann::ordered_json toJSON() const;
     static Speaker fromJSON(const nlohmann::ordered_json& json);
+
+private:
+    void currentEmbeddingChanged() noexcept;
+
+    std::vector<float> currentEmbedding_;
+    float currentSumOfSquares_ = 0;
 };
 
 using SpeakerPtr = std::shared_ptr<Speaker>;

@@ -54,9 +54,9 @@ void SpeakerManager::initializeKnownSpeakers(const std::vector<SpeakerPtr>& spea
     std::int64_t largestSeeded = 0;
     for (const auto& speaker : speakers) {
         if (!speaker) continue;
-        if (speaker->currentEmbedding.size() != expectedEmbeddingSize) {
+        if (speaker->currentEmbedding().size() != expectedEmbeddingSize) {
             logger_.warning("Skipping speaker " + speaker->id + " - invalid embedding size: " +
-                            std::to_string(speaker->currentEmbedding.size()));
+                            std::to_string(speaker->currentEmbedding().size()));
             continue;
         }
         speakerDatabase_[speaker->id] = speaker;
@@ -78,8 +78,10 @@ SpeakerPtr SpeakerManager::assignSpeaker(std::span<const float> embedding, float
     const auto access = writeAccess();
     Speaker* best = nullptr;
     float bestDistance = std::numeric_limits<float>::infinity();
+    const float sumSquares = VectorMath::sumOfSquares(embedding);
     for (const auto& [id, speaker] : speakerDatabase_) {
-        const float distance = SpeakerUtilities::cosineDistance(embedding, speaker->currentEmbedding);
+        const float distance = SpeakerUtilities::cosineDistance(embedding, sumSquares, speaker->currentEmbedding(),
+                                                                speaker->currentEmbeddingSumOfSquares());
         if (distance < bestDistance) {
             bestDistance = distance;
             best = speaker.get();
@@ -165,14 +167,14 @@ SpeakerPtr SpeakerManager::getSpeaker(const std::string& id) const {
 std::map<std::string, std::vector<float>> SpeakerManager::currentEmbeddings() const {
     const auto access = readAccess();
     std::map<std::string, std::vector<float>> embeddings;
-    for (const auto& [id, speaker] : speakerDatabase_) embeddings.emplace(id, speaker->currentEmbedding);
+    for (const auto& [id, speaker] : speakerDatabase_) embeddings.emplace(id, speaker->currentEmbedding());
     return embeddings;
 }
 
 void SpeakerManager::upsertSpeaker(const Speaker& speaker) {
     const auto access = writeAccess();
     // Read under the lock: the record may be one of the database's own.
-    upsertLocked(speaker.id, speaker.currentEmbedding, speaker.duration, speaker.rawEmbeddings, speaker.updateCount,
+    upsertLocked(speaker.id, speaker.currentEmbedding(), speaker.duration, speaker.rawEmbeddings, speaker.updateCount,
                  speaker.createdAt, speaker.updatedAt);
 }
 
@@ -189,7 +191,7 @@ void SpeakerManager::upsertLocked(const std::string& id, std::vector<float> curr
     const Date now = Date::now();
     if (const auto it = speakerDatabase_.find(id); it != speakerDatabase_.end()) {
         Speaker& speaker = *it->second;
-        speaker.currentEmbedding = std::move(currentEmbedding);
+        speaker.setCurrentEmbedding(std::move(currentEmbedding));
         speaker.duration = duration;
         speaker.rawEmbeddings = std::move(rawEmbeddings);
         speaker.updateCount = updateCount;

@@ -36,6 +36,11 @@ const AppLogger& SpeakerUtilities::logger() {
 }
 
 float SpeakerUtilities::cosineDistance(std::span<const float> a, std::span<const float> b) {
+    return cosineDistance(a, VectorMath::sumOfSquares(a), b, VectorMath::sumOfSquares(b));
+}
+
+float SpeakerUtilities::cosineDistance(std::span<const float> a, float sumSquaresOfA, std::span<const float> b,
+                                       float sumSquaresOfB) {
     if (a.empty() || a.size() != b.size()) {
         if (AppLogger::isEnabled(AppLogger::Level::error)) {
             logger().error("Invalid embeddings: a.count=" + std::to_string(a.size()) +
@@ -43,9 +48,8 @@ float SpeakerUtilities::cosineDistance(std::span<const float> a, std::span<const
         }
         return infinity;
     }
-    const auto sums = VectorMath::cosineSums(a, b);
-    if (sums.sumSquaresA > 0 && sums.sumSquaresB > 0) {
-        return 1 - sums.dot / (std::sqrt(sums.sumSquaresA) * std::sqrt(sums.sumSquaresB));
+    if (sumSquaresOfA > 0 && sumSquaresOfB > 0) {
+        return 1 - VectorMath::dot(a, b) / (std::sqrt(sumSquaresOfA) * std::sqrt(sumSquaresOfB));
     }
     logger().warning("Zero magnitude embedding detected");
     return infinity;
@@ -101,8 +105,10 @@ std::pair<SpeakerPtr, float> SpeakerUtilities::findClosestSpeaker(std::span<cons
                                                                   const std::vector<SpeakerPtr>& speakers) {
     SpeakerPtr best;
     float bestDistance = infinity;
+    const float sumSquares = VectorMath::sumOfSquares(embedding);
     for (const auto& speaker : speakers) {
-        const float distance = cosineDistance(embedding, speaker->currentEmbedding);
+        const float distance = cosineDistance(embedding, sumSquares, speaker->currentEmbedding(),
+                                              speaker->currentEmbeddingSumOfSquares());
         if (distance < bestDistance) {
             bestDistance = distance;
             best = speaker;

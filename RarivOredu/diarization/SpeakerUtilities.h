@@ -93,6 +93,10 @@ public:
     // 1 − cos(a, b): 0 for one direction, 2 for opposite ones. +infinity, logged, when a is empty,
     // the lengths differ or either vector has no magnitude.
     static float cosineDistance(std::span<const float> a, std::span<const float> b);
+    // The same with both sums of squares (VectorMath::sumOfSquares) given, for one embedding
+    // compared with many speakers.
+    static float cosineDistance(std::span<const float> a, float sumSquaresOfA, std::span<const float> b,
+                                float sumSquaresOfB);
     // Not empty, L2 norm above `minimumMagnitude`, every value finite.
     static bool validateEmbedding(std::span<const float> embedding, float minimumMagnitude);
     // alpha × current + (1 − alpha) × new; nothing when current is empty, the lengths differ or

@@ -8,7 +8,7 @@
 namespace rarivoredu {
 
 // Single-precision sums over float vectors, shared by the embedding checks and the speaker
-// records. Every sum runs in index order so that the same vector always gives the same value.
+// records. Every sum runs in one fixed order, so the same vectors always give the same value.
 struct VectorMath {
     VectorMath() = delete;
 
@@ -17,14 +17,10 @@ struct VectorMath {
     // False when any value is an infinity or NaN.
     static bool allFinite(std::span<const float> values) noexcept;
 
-    // The dot product of a and b and both sums of squares, accumulated in one pass over the first
-    // n = min(|a|, |b|) values.
-    struct CosineSums {
-        float dot = 0;
-        float sumSquaresA = 0;
-        float sumSquaresB = 0;
-    };
-    static CosineSums cosineSums(std::span<const float> a, std::span<const float> b) noexcept;
+    // Over the first min(|a|, |b|) values.
+    static float dot(std::span<const float> a, std::span<const float> b) noexcept;
+    // sum[i] += values[i] for i < n.
+    static void accumulate(float* sum, const float* values, std::size_t n) noexcept;
 
     // Writes into `out` the element-wise mean of the items whose embedding has the length of the
     // first item's; items of another length are skipped. Leaves `out` alone and answers false
@@ -39,7 +35,7 @@ struct VectorMath {
         for (const auto& item : items) {
             const auto& embedding = embeddingOf(item);
             if (embedding.size() != dimension) continue;
-            for (std::size_t i = 0; i < dimension; ++i) out[i] += embedding[i];
+            accumulate(out.data(), embedding.data(), dimension);
             ++counted;
         }
         const float count = static_cast<float>(counted);

@@ -81,8 +81,8 @@ TEST_F(SpeakerManagerTest, AssignCreatesMatchesAndUpdates) {
     }
     // The update averaged the history and leaned towards the new embedding.
     const auto first = manager.getSpeaker("1");
-    EXPECT_LT(SpeakerUtilities::cosineDistance(first->currentEmbedding, voice(0)), 0.3f);
-    EXPECT_GT(first->currentEmbedding[1], 0.0f);
+    EXPECT_LT(SpeakerUtilities::cosineDistance(first->currentEmbedding(), voice(0)), 0.3f);
+    EXPECT_GT(first->currentEmbedding()[1], 0.0f);
 }
 
 TEST_F(SpeakerManagerTest, SeedingNeverLetsANewSpeakerReplaceAKnownOne) {
@@ -130,7 +130,7 @@ TEST_F(SpeakerManagerTest, SeededSpeakerIsMatchedAndKeepsWhatItKnew) {
     ASSERT_NE(matched, nullptr);
     EXPECT_EQ(matched->id, "7");
     // 0.9 × the seeded embedding + 0.1 × the new one, not the new one alone.
-    EXPECT_NEAR(SpeakerUtilities::cosineDistance(matched->currentEmbedding, voice(0)), 0.0f, 0.01f);
+    EXPECT_NEAR(SpeakerUtilities::cosineDistance(matched->currentEmbedding(), voice(0)), 0.0f, 0.01f);
 }
 
 TEST_F(SpeakerManagerTest, UpsertResetAndIds) {
@@ -208,7 +208,7 @@ TEST_F(SpeakerManagerTest, StatisticsAndReassignment) {
     const auto target = manager.getSpeaker("1");
     ASSERT_EQ(target->rawEmbeddings.size(), 1u);
     EXPECT_EQ(target->rawEmbeddings.back().segmentId, moved);
-    EXPECT_EQ(target->currentEmbedding, voice(0));  // not recomputed
+    EXPECT_EQ(target->currentEmbedding(), voice(0));  // not recomputed
     EXPECT_EQ(manager.getSpeaker("2")->rawEmbeddings.size(), 1u);
 }
 

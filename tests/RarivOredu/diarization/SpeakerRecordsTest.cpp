@@ -41,17 +41,17 @@ TEST(SpeakerTest, HistoryAdmissionAndMean) {
     Speaker speaker("1", std::nullopt, {9, 9});
     speaker.addRawEmbedding(entry({0.05f, 0.05f}, 1));  // norm 0.07: ignored
     EXPECT_TRUE(speaker.rawEmbeddings.empty());
-    expectEmbedding(speaker.currentEmbedding, {9, 9});
+    expectEmbedding(speaker.currentEmbedding(), {9, 9});
 
     for (int i = 0; i < 51; ++i) speaker.addRawEmbedding(entry({static_cast<float>(i + 1), 1}, i));
     ASSERT_EQ(speaker.rawEmbeddings.size(), Speaker::maxRawEmbeddings);
     EXPECT_EQ(speaker.rawEmbeddings.front().embedding[0], 2);  // the first one went
-    expectEmbedding(speaker.currentEmbedding, {26.5f, 1});     // mean of 2 … 51
+    expectEmbedding(speaker.currentEmbedding(), {26.5f, 1});     // mean of 2 … 51
 
     Speaker mixed("2", std::nullopt, {});
     mixed.rawEmbeddings = {entry({1, 1, 1, 1}, 0), entry({5, 5, 5}, 1), entry({3, 3, 3, 3}, 2)};
     mixed.recalculateMainEmbedding();
-    expectEmbedding(mixed.currentEmbedding, {2, 2, 2, 2});
+    expectEmbedding(mixed.currentEmbedding(), {2, 2, 2, 2});
 }
 
 TEST(SpeakerTest, UpdateBlendsTheNewEmbeddingIntoTheMean) {
@@ -59,7 +59,7 @@ TEST(SpeakerTest, UpdateBlendsTheNewEmbeddingIntoTheMean) {
     speaker.addRawEmbedding(entry({1, 0}, 0));
     speaker.updateMainEmbedding(std::vector<float>{0, 1}, 2.0f, 0.9f, UUID());
     // 0.9 × mean((1, 0), (0, 1)) + 0.1 × (0, 1)
-    expectEmbedding(speaker.currentEmbedding, {0.45f, 0.55f});
+    expectEmbedding(speaker.currentEmbedding(), {0.45f, 0.55f});
     EXPECT_EQ(speaker.rawEmbeddings.size(), 2u);
     EXPECT_EQ(speaker.updateCount, 2);
     EXPECT_FLOAT_EQ(speaker.duration, 2.0f);
@@ -76,14 +76,14 @@ TEST(SpeakerTest, FirstUpdateOfASpeakerWithoutHistoryKeepsItsKnownEmbedding) {
     // A seeded speaker carries its embedding but no history.
     Speaker speaker("3", std::nullopt, {1, 0}, 5.0f);
     speaker.updateMainEmbedding(std::vector<float>{0, 1}, 1.0f, 0.9f, UUID());
-    expectEmbedding(speaker.currentEmbedding, {0.9f, 0.1f});
+    expectEmbedding(speaker.currentEmbedding(), {0.9f, 0.1f});
     ASSERT_EQ(speaker.rawEmbeddings.size(), 1u);
     EXPECT_FLOAT_EQ(speaker.duration, 6.0f);
 
     // Without a known embedding of that length the new one is all there is.
     Speaker blank("4", std::nullopt, {});
     blank.updateMainEmbedding(std::vector<float>{0, 1}, 1.0f, 0.9f, UUID());
-    expectEmbedding(blank.currentEmbedding, {0, 1});
+    expectEmbedding(blank.currentEmbedding(), {0, 1});
 }
 
 TEST(SpeakerTest, RemovingEntries) {
@@ -98,9 +98,9 @@ TEST(SpeakerTest, RemovingEntries) {
     const auto removed = speaker.removeRawEmbedding(second);
     ASSERT_TRUE(removed.has_value());
     EXPECT_EQ(removed->segmentId, second);
-    expectEmbedding(speaker.currentEmbedding, {1, 0});
+    expectEmbedding(speaker.currentEmbedding(), {1, 0});
     speaker.removeRawEmbedding(speaker.rawEmbeddings[0].segmentId);
-    expectEmbedding(speaker.currentEmbedding, {1, 0});  // an empty history leaves it
+    expectEmbedding(speaker.currentEmbedding(), {1, 0});  // an empty history leaves it
 }
 
 TEST(SpeakerTest, MergeKeepsTheFiftyNewestAndLaterAdmissionsEvictTheOldest) {
@@ -122,7 +122,7 @@ TEST(SpeakerTest, MergeKeepsTheFiftyNewestAndLaterAdmissionsEvictTheOldest) {
     EXPECT_EQ(a.name, "Both");
     EXPECT_FLOAT_EQ(a.duration, 3.0f);
     EXPECT_EQ(a.updateCount, aCount + 5);
-    expectEmbedding(a.currentEmbedding, {0.5f, 0.5f});
+    expectEmbedding(a.currentEmbedding(), {0.5f, 0.5f});
     EXPECT_EQ(b.rawEmbeddings.size(), 30u);
 
     // The newest is listed first: a new entry must push out the oldest, not it.
