@@ -8,49 +8,33 @@
 #include "Platform/ml/InProcessEngine.h"
 #include "Platform/ml/MLDictionaryFeatureProvider.h"
 #include "Platform/system/NSError.h"
+#include "tests/support/FixtureFeatures.h"
 
 namespace testsupport {
 
 using platform::InProcessEngine;
 using platform::MLDictionaryFeatureProvider;
-using platform::MLFeatureDescription;
 using platform::MLFeatureProvider;
-using platform::MLFeatureType;
 using platform::MLFeatureValue;
 using platform::MLModel;
 using platform::MLModelDescription;
 using platform::MLMultiArray;
-using platform::MLMultiArrayConstraint;
 using platform::MLMultiArrayDataType;
 using platform::MLMultiArrayPtr;
 
 namespace {
 
-MLFeatureDescription floatArray(const std::string& name, MLMultiArray::Shape shape) {
-    MLFeatureDescription d;
-    d.name = name;
-    d.type = MLFeatureType::multiArray;
-    d.multiArrayConstraint = MLMultiArrayConstraint{MLMultiArrayDataType::float32, std::move(shape), {}};
-    return d;
-}
-
-MLMultiArrayPtr input(const MLFeatureProvider& inputs, const std::string& name) {
-    const auto value = inputs.featureValueForName(name);
-    if (!value || !value->multiArrayValue()) throw platform::NSError("fixture", 1, "missing input " + name);
-    return value->multiArrayValue();
-}
-
 MLModelDescription segmentationDescription() {
     MLModelDescription d;
-    d.inputs = {floatArray("audio", {1, 1, 160000})};
-    d.outputs = {floatArray("segments", {1, DiarizationFixtureModels::frames, 7})};
+    d.inputs = {arrayFeature("audio", {1, 1, 160000})};
+    d.outputs = {arrayFeature("segments", {1, DiarizationFixtureModels::frames, 7})};
     return d;
 }
 
 MLModelDescription embeddingDescription() {
     MLModelDescription d;
-    d.inputs = {floatArray("waveform", {3, 160000}), floatArray("mask", {3, DiarizationFixtureModels::frames})};
-    d.outputs = {floatArray("embedding", {3, 256})};
+    d.inputs = {arrayFeature("waveform", {3, 160000}), arrayFeature("mask", {3, DiarizationFixtureModels::frames})};
+    d.outputs = {arrayFeature("embedding", {3, 256})};
     return d;
 }
 
@@ -90,7 +74,7 @@ struct DiarizationFixtureModels::Shared {
             ++segmentationRuns;
         }
         if (f.failSegmentation) throw platform::NSError("fixture", 3, "segmentation failed");
-        const auto audio = input(inputs, "audio");
+        const auto audio = fixtureInput(inputs, "audio");
         auto segments = MLMultiArray::create({1, frames, f.segmentClasses}, MLMultiArrayDataType::float32);
         std::array<int, 3> localOfVoice{-1, -1, -1};
         int nextLocal = 0;
@@ -112,8 +96,8 @@ struct DiarizationFixtureModels::Shared {
 
     MLDictionaryFeatureProvider::Dictionary embed(const MLFeatureProvider& inputs) {
         const Faults f = currentFaults();
-        const auto waveform = input(inputs, "waveform");
-        const auto mask = input(inputs, "mask");
+        const auto waveform = fixtureInput(inputs, "waveform");
+        const auto mask = fixtureInput(inputs, "mask");
         EmbeddingRun run;
         run.maskData = mask->dataPointer();
         std::array<int, 3> heard{};
