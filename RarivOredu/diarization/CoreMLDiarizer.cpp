@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <map>
 #include <vector>
 
 #include "Platform/ml/MLModel.h"
