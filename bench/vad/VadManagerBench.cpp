@@ -18,24 +18,18 @@
 #include "RarivOredu/shared/ModelPrediction.h"
 #include "RarivOredu/vad/VadManager.h"
 #include "bench/asr/AllocationCounter.h"
+#include "tests/support/FixtureFeatures.h"
 
 namespace {
 
 using platform::MLDictionaryFeatureProvider;
-using platform::MLFeatureDescription;
 using platform::MLFeatureProvider;
-using platform::MLFeatureType;
 using platform::MLFeatureValue;
 using platform::MLModel;
 using platform::MLModelDescription;
 using platform::MLMultiArray;
-using platform::MLMultiArrayConstraint;
 using platform::MLMultiArrayDataType;
 using Clock = std::chrono::steady_clock;
-
-MLFeatureDescription feature(const std::string& name, std::int64_t width) {
-    return {name, MLFeatureType::multiArray, false, MLMultiArrayConstraint{MLMultiArrayDataType::float32, {1, width}, {}}};
-}
 
 // Answers the same prepared outputs every time.
 platform::MLModelPtr standInModel() {
@@ -51,8 +45,11 @@ platform::MLModelPtr standInModel() {
         {"new_cell_state", MLFeatureValue::featureValueWithMultiArray(cell)},
     };
     MLModelDescription description;
-    description.inputs = {feature("audio_input", 4160), feature("hidden_state", 128), feature("cell_state", 128)};
-    description.outputs = {feature("vad_output", 1), feature("new_hidden_state", 128), feature("new_cell_state", 128)};
+    using testsupport::arrayFeature;
+    description.inputs = {arrayFeature("audio_input", {1, 4160}), arrayFeature("hidden_state", {1, 128}),
+                          arrayFeature("cell_state", {1, 128})};
+    description.outputs = {arrayFeature("vad_output", {1, 1}), arrayFeature("new_hidden_state", {1, 128}),
+                           arrayFeature("new_cell_state", {1, 128})};
     return MLModel::withEngine(
         std::make_shared<platform::InProcessEngine>([outputs](const MLFeatureProvider&) { return outputs; }),
         std::move(description));

@@ -212,28 +212,6 @@ TEST(VadManagerTest, ChunksOfSeveralThreadsRunOneAtATime) {
     }
 }
 
-// Float WAV bytes of interleaved frames.
-std::string floatWav(const std::vector<float>& interleaved, std::uint16_t channels, std::uint32_t rate) {
-    std::string data;
-    const auto put32 = [&](std::uint32_t v) { data.append(reinterpret_cast<const char*>(&v), 4); };
-    const auto put16 = [&](std::uint16_t v) { data.append(reinterpret_cast<const char*>(&v), 2); };
-    const auto bytes = static_cast<std::uint32_t>(interleaved.size() * 4);
-    data += "RIFF";
-    put32(36 + bytes);
-    data += "WAVEfmt ";
-    put32(16);
-    put16(3);  // IEEE float
-    put16(channels);
-    put32(rate);
-    put32(rate * 4u * channels);
-    put16(static_cast<std::uint16_t>(4 * channels));
-    put16(32);
-    data += "data";
-    put32(bytes);
-    data.append(reinterpret_cast<const char*>(interleaved.data()), bytes);
-    return data;
-}
-
 // A 440 Hz tone in the even quarter-second chunks, silence in the odd ones: chunk k of 256 ms.
 std::vector<float> toneBursts(double rate, std::size_t chunks) {
     const auto perChunk = static_cast<std::size_t>(rate * 0.256);
@@ -259,7 +237,7 @@ TEST(VadManagerTest, StereoAt44kHzGivesTheResultsOfItsMonoConversion) {
     for (std::size_t i = 0; i < left.size(); ++i) interleaved.insert(interleaved.end(), {left[i], right[i]});
     testsupport::TemporaryDirectory directory;
     const auto file = directory / "stereo.wav";
-    std::ofstream(file, std::ios::binary) << floatWav(interleaved, 2, 44100);
+    std::ofstream(file, std::ios::binary) << testsupport::floatWav(interleaved, 44100, 2);
 
     const auto format = platform::AVAudioFormat::make(platform::AVAudioCommonFormat::pcmFormatFloat32, 44100, 2, false);
     const auto buffer = platform::AVAudioPCMBuffer::make(*format, static_cast<platform::AVAudioFrameCount>(left.size()));

@@ -7,21 +7,18 @@
 #include "Platform/ml/InProcessEngine.h"
 #include "Platform/ml/MLDictionaryFeatureProvider.h"
 #include "Platform/system/NSError.h"
+#include "tests/support/FixtureFeatures.h"
 
 namespace testsupport {
 
 using platform::InProcessEngine;
 using platform::MLDictionaryFeatureProvider;
-using platform::MLFeatureDescription;
 using platform::MLFeatureProvider;
-using platform::MLFeatureType;
 using platform::MLFeatureValue;
 using platform::MLModel;
 using platform::MLModelDescription;
 using platform::MLMultiArray;
-using platform::MLMultiArrayConstraint;
 using platform::MLMultiArrayDataType;
-using platform::MLMultiArrayPtr;
 
 namespace {
 
@@ -29,18 +26,8 @@ constexpr std::int64_t contextSize = 64;
 constexpr std::int64_t chunkSize = 4096;
 constexpr std::int64_t stateSize = 128;
 
-MLFeatureDescription arrayFeature(const std::string& name, MLMultiArray::Shape shape) {
-    MLFeatureDescription d;
-    d.name = name;
-    d.type = MLFeatureType::multiArray;
-    d.multiArrayConstraint = MLMultiArrayConstraint{MLMultiArrayDataType::float32, std::move(shape), {}};
-    return d;
-}
-
 std::vector<float> values(const MLFeatureProvider& inputs, const std::string& name) {
-    const auto value = inputs.featureValueForName(name);
-    if (!value || !value->multiArrayValue()) throw platform::NSError("fixture", 1, "missing input " + name);
-    const auto& array = *value->multiArrayValue();
+    const auto& array = *fixtureInput(inputs, name);
     std::vector<float> result(static_cast<std::size_t>(array.count()));
     for (std::int64_t i = 0; i < array.count(); ++i) result[static_cast<std::size_t>(i)] = static_cast<float>(array[i]);
     return result;
