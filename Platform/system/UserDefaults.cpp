@@ -15,7 +15,7 @@
 #include <system_error>
 
 #include "Platform/system/Base64.h"
-#include "Platform/system/Date.h"
+#include "Platform/system/FileManager.h"
 #include "Platform/system/NSError.h"
 
 namespace platform {
@@ -104,15 +104,6 @@ void requireUTF8(const std::string& text, const char* what) {
     } catch (const nlohmann::json::type_error&) {
         throw std::invalid_argument(std::string("User defaults ") + what + " is not UTF-8 text");
     }
-}
-
-std::string timeStampForFileName() {
-    const auto c = Date::now().utcComponents();
-    if (!c) return "unknown";
-    char text[32];
-    std::snprintf(text, sizeof text, "%04lld%02d%02dT%02d%02d%02dZ", static_cast<long long>(c->year), c->month,
-                  c->day, c->hour, c->minute, c->second);
-    return text;
 }
 
 // Reads the whole file; nothing (with errno kept) when it cannot be opened or read.
@@ -211,15 +202,10 @@ void UserDefaults::load() {
 
 void UserDefaults::setAside(const std::string& reason) {
     std::filesystem::path target;
-    const std::string base = storePath_.string() + ".corrupt-" + timeStampForFileName();
-    for (int n = 0; n < 1000; ++n) {
-        std::filesystem::path candidate = n == 0 ? base : base + "-" + std::to_string(n);
-        std::error_code exists;
-        if (std::filesystem::symlink_status(candidate, exists).type() != std::filesystem::file_type::not_found) {
-            continue;
-        }
-        if (::rename(storePath_.c_str(), candidate.c_str()) == 0) target = candidate;
-        break;
+    try {
+        target = FileManager::moveAside(storePath_);
+    } catch (const NSError& error) {
+        logger_.log(OSLogType::error, error.localizedDescription());
     }
     std::string description = "The settings file " + storePath_.string() + " was not used because " + reason + ".";
     if (target.empty()) {
