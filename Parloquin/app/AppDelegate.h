@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <exception>
 #include <map>
 #include <memory>
 #include <string>
@@ -96,7 +97,7 @@ public:
 private:
     void perform(DictationAction action);
     void modelsLoaded();
-    void modelsFailed();
+    void modelsFailed(const std::exception_ptr& error);
     void updateFloatingControlState();
     platform::UserDefaults& defaults() const { return *environment_.defaults; }
     std::string primaryHotkey() const;
