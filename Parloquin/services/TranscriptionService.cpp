@@ -85,7 +85,8 @@ TranscriptionService::~TranscriptionService() {
         audioEngine_->stop();
         audioEngine_->inputNode().removeTapOnBus(0);
     }
-    // A recognition still running finishes; what it sends back is dropped with this object.
+    // Work still running stops at its next check; what it sends back is dropped with this object.
+    stop_.cancel();
     worker_.waitForDone();
 }
 
@@ -136,6 +137,7 @@ void TranscriptionService::notify(RecordingState state) {
 
 void TranscriptionService::initialize(InitializeCompletion completion) {
     worker_.start([this, initializer = asrInitializer_, completion = std::move(completion)] {
+        const platform::CancellationToken::Scope scope(stop_);
         std::shared_ptr<SpeechRecognizer> recognizer;
         std::exception_ptr error;
         try {
@@ -253,6 +255,7 @@ void TranscriptionService::transcribe(std::vector<float> samples) {
         return;
     }
     worker_.start([this, recognizer = asrManager_, samples = std::move(samples)] {
+        const platform::CancellationToken::Scope scope(stop_);
         Recognition recognition = Recognition::run(*recognizer, samples);
         QMetaObject::invokeMethod(
             this,
@@ -335,6 +338,7 @@ void TranscriptionService::transcribeFile(const std::filesystem::path& url, File
     setProcessing(true);
     notify(RecordingState::processing);
     worker_.start([this, recognizer = asrManager_, url, completion = std::move(completion)] {
+        const platform::CancellationToken::Scope scope(stop_);
         Recognition recognition;
         std::vector<float> samples;
         try {

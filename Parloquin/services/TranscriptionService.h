@@ -24,6 +24,7 @@
 #include "Parloquin/services/TranscriptionRecord.h"
 #include "Platform/audio/AVAudioEngine.h"
 #include "Platform/log/Logger.h"
+#include "Platform/system/CancellationToken.h"
 
 namespace parloquin {
 
@@ -37,6 +38,10 @@ namespace parloquin {
 //
 // States: idle → recording (startRecording) → processing (stopRecording with one second or more)
 // → idle. onStateChanged hears every change.
+//
+// Destroying the service cancels the work on its worker (a model download stops within a tenth
+// of a second, a long recognition before its next window) and waits for it to end; what that
+// work would have reported is dropped.
 class TranscriptionService : public QObject {
     Q_OBJECT
 
@@ -162,6 +167,7 @@ private:
     std::unique_ptr<StatisticsManager> statisticsManager_;
 
     QTimer sampleTimer_;  // takes the converted samples and the level while recording
+    platform::CancellationToken stop_;  // current on the worker while it runs our jobs
     QThreadPool worker_;
 };
 
