@@ -91,8 +91,11 @@ bool sameValue(const std::optional<UserDefaults::Value>& a, const std::optional<
     return *a == *b;
 }
 
-std::string serialize(const std::map<std::string, UserDefaults::Value>& values) {
+// The values, and those of no known type as they were read.
+std::string serialize(const std::map<std::string, UserDefaults::Value>& values,
+                      const std::map<std::string, std::string>& unknown) {
     nlohmann::json object = nlohmann::json::object();
+    for (const auto& [key, text] : unknown) object[key] = nlohmann::json::parse(text);
     for (const auto& [key, value] : values) object[key] = encodeValue(value);
     return object.dump(2) + "\n";
 }
@@ -192,12 +195,19 @@ void UserDefaults::load() {
     if (json.is_discarded()) return setAside("it is not valid JSON");
     if (!json.is_object()) return setAside("it does not hold a JSON object");
     std::map<std::string, Value> values;
+    std::map<std::string, std::string> unknown;
     for (const auto& [key, item] : json.items()) {
-        auto value = decodeValue(item);
-        if (!value) return setAside("the value of \"" + key + "\" has no known type");
-        values.emplace(key, std::move(*value));
+        if (auto value = decodeValue(item)) {
+            values.emplace(key, std::move(*value));
+            continue;
+        }
+        // One odd value does not cost the others: it is left where it is, unread.
+        logger_.log(OSLogType::error, "The value of \"" + key + "\" in " + storePath_.string() +
+                                          " has no known type; it stays in the file but is not used");
+        unknown.emplace(key, item.dump());
     }
     values_ = std::move(values);
+    unknown_ = std::move(unknown);
 }
 
 void UserDefaults::setAside(const std::string& reason) {
@@ -304,26 +314,29 @@ bool UserDefaults::write(const std::string& key, std::optional<Value> value) {
     requireUTF8(key, "key");
     std::unique_lock writeLock(writeMutex_);
     std::map<std::string, Value> next;
+    std::map<std::string, std::string> nextUnknown;
     std::optional<Value> before;
     {
         std::lock_guard lock(stateMutex_);
         const auto it = values_.find(key);
         const auto stored = it == values_.end() ? std::nullopt : std::optional<Value>(it->second);
-        if (sameValue(stored, value)) return true;
+        if (sameValue(stored, value) && unknown_.count(key) == 0) return true;
         if (!writable_) {
             logger_.log(OSLogType::error, "Not saving \"" + key + "\": the settings file could not be set aside");
             return false;
         }
         next = values_;
+        nextUnknown = unknown_;
         before = effectiveValue(key);
     }
+    nextUnknown.erase(key);  // a value set or removed replaces one of no known type
     if (value) {
         next.insert_or_assign(key, std::move(*value));
     } else {
         next.erase(key);
     }
     try {
-        writer_->replace(storePath_, serialize(next));
+        writer_->replace(storePath_, serialize(next, nextUnknown));
     } catch (const NSError& error) {
         logger_.log(OSLogType::error, "Could not save \"" + key + "\": " + error.localizedDescription());
         return false;
@@ -332,6 +345,7 @@ bool UserDefaults::write(const std::string& key, std::optional<Value> value) {
     {
         std::lock_guard lock(stateMutex_);
         values_ = std::move(next);
+        unknown_ = std::move(nextUnknown);
         changed = !sameValue(before, effectiveValue(key));
     }
     writeLock.unlock();

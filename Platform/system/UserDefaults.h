@@ -27,7 +27,9 @@ namespace platform {
 //   failure is logged), so what a reader sees is always what the file holds.
 // - A file that cannot be read or understood is set aside under a name with a time stamp
 //   (never deleted), the problem is logged and kept for the application to show, and the
-//   store starts empty.
+//   store starts empty. A single value of a type the store does not know (an array, null) is
+//   only logged: it reads as nothing and stays in the file as it was until its key is set or
+//   removed.
 // - Observers of a key are called after each change of the value read for it, on the thread
 //   that made the change, with no lock held. All functions may be called from any thread.
 class UserDefaults {
@@ -105,6 +107,7 @@ private:
     std::mutex writeMutex_;          // one write at a time, in order
     mutable std::mutex stateMutex_;  // guards the fields below
     std::map<std::string, Value> values_;
+    std::map<std::string, std::string> unknown_;  // values of no known type, as the file held them
     std::map<std::string, Value> registered_;
     std::optional<LoadProblem> loadProblem_;
     bool writable_ = true;
