@@ -401,15 +401,10 @@ std::vector<float> TranscriptionService::loadAudioFile16k(const std::filesystem:
         throw TranscriptionError::fileReadError("Die Datei ist zu lang (" + std::to_string(file.length()) +
                                                 " Frames, höchstens 4294967295)");
     }
-    auto buffer = platform::AVAudioPCMBuffer::make(file.processingFormat(),
-                                                   static_cast<platform::AVAudioFrameCount>(file.length()));
-    if (!buffer) throw TranscriptionError::bufferError();
-    file.read(*buffer);
-
-    // One converter for the whole file, its tail flushed at the end of the input.
+    // Read and converted a block at a time: only the 16 kHz result grows with the file.
     const rarivoredu::AudioConverter converter(RecordingTap::targetFormat());
     try {
-        return converter.resampleBuffer(*buffer);
+        return converter.resampleAudioFile(file);
     } catch (const rarivoredu::AudioConverterError& error) {
         switch (error.kind()) {
             case rarivoredu::AudioConverterError::Kind::failedToCreateConverter:

@@ -107,8 +107,9 @@ public:
     // Accessibility guidance once when a paste was wanted.
     virtual void deliverText(const std::string& text);
 
-    // The file's first channel at 16 kHz mono 32-bit float. Files of 2^32 frames or more are
-    // refused with fileReadError; platform errors of opening and reading pass through.
+    // The file at 16 kHz mono 32-bit float, as AudioConverter brings a whole buffer of it there,
+    // read and converted a block at a time. Files of 2^32 frames or more are refused with
+    // fileReadError; platform errors of opening and reading pass through.
     static std::vector<float> loadAudioFile16k(const std::filesystem::path& url);
     // The dominant language of the text as a code ("de"), or none.
     static std::optional<std::string> detectLanguage(const std::string& text);
