@@ -17,7 +17,10 @@ packages=(
   libcld2-dev libicu-dev
   # desktop
   qt6-base-dev qt6-svg-dev libqt6svg6 libx11-dev libxi-dev libxtst-dev
+  # fonts for the texts: DejaVu holds the key symbols (⇧ ⌘ ⌥), Noto the colour emoji
+  fonts-dejavu-core fonts-noto-color-emoji
   xvfb xauth x11-utils trayer dbus dbus-x11 xdotool imagemagick
+  xterm  # a terminal that tests paste into
   # speech synthesis
   libespeak-ng-dev espeak-ng-data
   # tests and benchmarks
