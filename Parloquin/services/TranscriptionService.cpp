@@ -11,6 +11,7 @@
 #include "Parloquin/settings/SettingsKeys.h"
 #include "Platform/audio/AVAudioError.h"
 #include "Platform/audio/AVAudioFile.h"
+#include "Platform/system/ErrorDescription.h"
 #include "Platform/text/NLLanguageRecognizer.h"
 #include "Platform/text/UnicodeText.h"
 #include "RarivOredu/shared/AudioConverter.h"
@@ -33,16 +34,6 @@ std::string failedStartReason(const std::exception& error) {
         return "Kein Mikrofon erreichbar. Prüfe, ob ein Mikrofon angeschlossen ist und der Audiodienst läuft.";
     }
     return "Der Audiodienst hat die Aufnahme abgelehnt.";
-}
-
-std::string describe(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "unknown error";
-    }
 }
 
 }  // namespace
@@ -174,7 +165,7 @@ void TranscriptionService::initialize(InitializeCompletion completion) {
                 if (error) {
                     asrManager_.reset();
                     setInitialized(false);
-                    std::cout << "❌ Failed to initialize Parloquin Engine: " << describe(error) << std::endl;
+                    std::cout << "❌ Failed to initialize Parloquin Engine: " << platform::errorDescription(error) << std::endl;
                 } else {
                     asrManager_ = recognizer;
                     setInitialized(true);
@@ -284,7 +275,7 @@ void TranscriptionService::transcribe(std::vector<float> samples) {
             this,
             [this, recognition] {
                 if (recognition.error) {
-                    std::cout << "❌ Transcription failed: " << describe(recognition.error) << std::endl;
+                    std::cout << "❌ Transcription failed: " << platform::errorDescription(recognition.error) << std::endl;
                     setProcessing(false);
                     notify(RecordingState::idle);
                     return;

@@ -16,6 +16,7 @@
 #include "Platform/net/URLError.h"
 #include "Platform/system/CancellationToken.h"
 #include "Platform/system/CocoaError.h"
+#include "Platform/system/ErrorDescription.h"
 #include "Platform/system/FileManager.h"
 #include "Platform/system/HostFacts.h"
 #include "Platform/system/SHA256.h"
@@ -96,17 +97,6 @@ std::string arrayText(const std::vector<std::string>& names) {
 bool isCancellation(const platform::NSError& error) {
     return (error.domain() == URLError::domain && error.code() == URLError::cancelled) ||
            (error.domain() == CocoaError::domain && error.code() == CocoaError::userCancelled);
-}
-
-std::string describe(const std::exception_ptr& error) {
-    if (!error) return "unknown error";
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "unknown error";
-    }
 }
 
 // Whether `destination` already holds a file of the expected size.
@@ -552,7 +542,7 @@ void DownloadUtils::refetchRepo(Repo repo, const fs::path& directory, const std:
                                 const std::function<void()>& use) {
     const fs::path repoFolder = directory / std::string(repo.folderName());
     RepoLock lock(repoFolder);
-    const std::string causeText = describe(cause);
+    const std::string causeText = platform::errorDescription(cause);
 
     std::optional<fs::path> setAside;
     if (FileManager::fileExists(repoFolder)) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "RarivOredu/shared/AudioConverter.h"
+#include "tests/support/WavHeader.h"
 
 namespace {
 
@@ -31,30 +32,12 @@ double statusKilobytes(const std::string& field) {
     return 0;
 }
 
-void put(std::vector<char>& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>(value >> (8 * i)));
-}
-
 // `minutes` of 48 kHz 16-bit stereo: a tone on each channel.
 fs::path writeLongFile(int minutes) {
     const fs::path path = fs::temp_directory_path() / ("bench-audio-long-" + std::to_string(::getpid()) + ".wav");
     const std::uint64_t frames = static_cast<std::uint64_t>(minutes) * 60 * 48000;
-    std::vector<char> bytes;
-    bytes.reserve(44);
-    bytes.insert(bytes.end(), {'R', 'I', 'F', 'F'});
-    put(bytes, static_cast<std::uint32_t>(frames * 4 + 36), 4);
-    bytes.insert(bytes.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    put(bytes, 16, 4);
-    put(bytes, 1, 2);
-    put(bytes, 2, 2);
-    put(bytes, 48000, 4);
-    put(bytes, 48000 * 4, 4);
-    put(bytes, 4, 2);
-    put(bytes, 16, 2);
-    bytes.insert(bytes.end(), {'d', 'a', 't', 'a'});
-    put(bytes, static_cast<std::uint32_t>(frames * 4), 4);
     std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out << testsupport::wavHeader(2, 48000, static_cast<std::uint32_t>(frames));
     std::vector<std::int16_t> block;
     for (std::uint64_t start = 0; start < frames; start += 48000) {
         block.clear();

@@ -16,6 +16,7 @@
 #include "tests/support/AudioSignals.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TemporaryDirectory.h"
+#include "tests/support/WavHeader.h"
 
 namespace rarivoredu {
 namespace {
@@ -294,27 +295,15 @@ TEST(AudioConverter, AFileLongerThanABufferCanHoldIsRefusedNotCutShort) {
 // A 16-bit PCM WAV file of the channels' samples (each in -1…1).
 std::string wavOf(const std::vector<std::vector<float>>& channels, std::uint32_t rate) {
     const auto frames = static_cast<std::uint32_t>(channels.front().size());
-    const auto count = static_cast<std::uint32_t>(channels.size());
-    std::string h;
-    const auto le = [&h](std::uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) h.push_back(static_cast<char>(value >> (8 * i)));
-    };
-    h += "RIFF";
-    le(36 + frames * count * 2, 4);
-    h += "WAVEfmt ";
-    le(16, 4);
-    le(1, 2);
-    le(count, 2);
-    le(rate, 4);
-    le(rate * count * 2, 4);
-    le(count * 2, 2);
-    le(16, 2);
-    h += "data";
-    le(frames * count * 2, 4);
+    std::string file = testsupport::wavHeader(static_cast<std::uint16_t>(channels.size()), rate, frames);
     for (std::uint32_t i = 0; i < frames; ++i) {
-        for (const auto& channel : channels) le(static_cast<std::uint16_t>(std::lrint(channel[i] * 30000.0f)), 2);
+        for (const auto& channel : channels) {
+            const auto sample = static_cast<std::uint16_t>(std::lrint(channel[i] * 30000.0f));
+            file.push_back(static_cast<char>(sample & 0xff));
+            file.push_back(static_cast<char>(sample >> 8));
+        }
     }
-    return h;
+    return file;
 }
 
 // A file is read and converted a block at a time, with the samples the whole file in one buffer
