@@ -165,7 +165,8 @@ void TranscriptionService::initialize(InitializeCompletion completion) {
                 if (error) {
                     asrManager_.reset();
                     setInitialized(false);
-                    std::cout << "❌ Failed to initialize Parloquin Engine: " << platform::errorDescription(error) << std::endl;
+                    std::cout << "❌ Failed to initialize Parloquin Engine: " << platform::errorDescription(error)
+                              << std::endl;
                 } else {
                     asrManager_ = recognizer;
                     setInitialized(true);
@@ -275,7 +276,8 @@ void TranscriptionService::transcribe(std::vector<float> samples) {
             this,
             [this, recognition] {
                 if (recognition.error) {
-                    std::cout << "❌ Transcription failed: " << platform::errorDescription(recognition.error) << std::endl;
+                    std::cout << "❌ Transcription failed: " << platform::errorDescription(recognition.error)
+                              << std::endl;
                     setProcessing(false);
                     notify(RecordingState::idle);
                     return;

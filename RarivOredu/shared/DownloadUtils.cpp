@@ -113,7 +113,9 @@ std::set<fs::path>& foldersBeingRefetched() {
 
 class RefetchMark {
 public:
-    explicit RefetchMark(fs::path folder) : folder_(std::move(folder)) { foldersBeingRefetched().insert(folder_); }
+    explicit RefetchMark(const fs::path& folder) : folder_(folder.lexically_normal()) {
+        foldersBeingRefetched().insert(folder_);
+    }
     ~RefetchMark() { foldersBeingRefetched().erase(folder_); }
     RefetchMark(const RefetchMark&) = delete;
     RefetchMark& operator=(const RefetchMark&) = delete;
@@ -382,12 +384,13 @@ void DownloadUtils::downloadFile(Repo repo, const std::string& path, const fs::p
         fs::remove(temporary, ec);
         throw CocoaError::make(CocoaError::fileReadCorruptFile, "Downloaded file " + what + " mismatch for " + details);
     };
-    if (const auto actual = FileManager::fileSize(temporary); actual && static_cast<std::int64_t>(*actual) != expectedSize) {
+    const auto actual = FileManager::fileSize(temporary);
+    if (actual && static_cast<std::int64_t>(*actual) != expectedSize) {
         refuse("size", path + ": got " + std::to_string(*actual) + ", expected " + std::to_string(expectedSize));
     }
     if (hash) {
-        if (const std::string actual = hash->finalizeHex(); actual != *expectedSHA256) {
-            refuse("SHA-256", path + ": got " + actual + ", expected " + *expectedSHA256);
+        if (const std::string digest = hash->finalizeHex(); digest != *expectedSHA256) {
+            refuse("SHA-256", path + ": got " + digest + ", expected " + *expectedSHA256);
         }
     }
 
@@ -508,7 +511,9 @@ std::map<std::string, platform::MLModelPtr> DownloadUtils::loadModels(Repo repo,
     SystemInfoReporter::shared().logIfNeeded(logger());
     const fs::path repoFolder = directory / std::string(repo.folderName());
     RepoLock lock(repoFolder);
-    if (foldersBeingRefetched().count(repoFolder) != 0) return loadModelsOnce(repo, modelNames, directory, computeUnits);
+    if (foldersBeingRefetched().count(repoFolder.lexically_normal()) != 0) {
+        return loadModelsOnce(repo, modelNames, directory, computeUnits);
+    }
 
     // A folder that is there was placed by the user or by an earlier download: it is only ever set
     // aside. One this call downloads is its own until the models load from it.
@@ -551,7 +556,8 @@ void DownloadUtils::refetchRepo(Repo repo, const fs::path& directory, const std:
         } catch (const platform::NSError& error) {
             // Without a place to keep the folder, nothing is downloaded over it.
             logger().error(std::string("Cannot replace ") + repoFolder.string() + ": " + error.what());
-            std::rethrow_exception(cause);
+            if (cause) std::rethrow_exception(cause);
+            throw;
         }
         logger().info("Set " + repoFolder.string() + " aside as " + setAside->filename().string() +
                       " and downloading it again…");

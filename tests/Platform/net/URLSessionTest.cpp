@@ -58,7 +58,7 @@ public:
               });
               // A piece, then nothing until released (or the server stops).
               s.Get("/hang", [this](const httplib::Request&, httplib::Response& r) {
-                  r.set_chunked_content_provider("application/octet-stream", [this](std::size_t offset, httplib::DataSink& sink) {
+                  const auto piece = [this](std::size_t offset, httplib::DataSink& sink) {
                       if (offset == 0) {
                           sink.write("first", 5);
                           return true;
@@ -66,7 +66,8 @@ public:
                       hanging_ = true;
                       while (!released_) std::this_thread::sleep_for(std::chrono::milliseconds(10));
                       return false;
-                  });
+                  };
+                  r.set_chunked_content_provider("application/octet-stream", piece);
               });
               // Eight pieces, 150 ms apart: slow, but never idle for long.
               s.Get("/trickle", [](const httplib::Request&, httplib::Response& r) {
@@ -173,8 +174,8 @@ TEST(URLSessionTest, DownloadShowsTheBodyToAnObserverAsItIsWritten) {
     Origin origin;
     TemporaryDirectory folder;
     std::string seen;
-    auto [file, response] = URLSession().download(URLRequest{origin.url("/big"), 5}, folder.path(),
-                                                  [&seen](const char* bytes, std::size_t length) { seen.append(bytes, length); });
+    const auto observe = [&seen](const char* bytes, std::size_t length) { seen.append(bytes, length); };
+    auto [file, response] = URLSession().download(URLRequest{origin.url("/big"), 5}, folder.path(), observe);
     EXPECT_EQ(seen, testsupport::readBytes(file));
     EXPECT_EQ(seen.size(), std::size_t{1} << 20);
 }

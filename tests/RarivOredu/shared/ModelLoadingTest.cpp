@@ -238,7 +238,8 @@ TEST(ModelLoadingTest, LogLinesNameTheHubUsedAndOnlyWhatWasDownloaded) {
     addVad(other);
     for (const auto& file : ModelBundleFiles::tiny()) other.hub.removeFile(vadId, vadModel + "/" + file.first);
     log.clear();
-    EXPECT_THROW(DownloadUtils::loadModels(Repo::vad, {vadModel}, other.modelsDirectory(), MLComputeUnits::all), NSError);
+    EXPECT_THROW(DownloadUtils::loadModels(Repo::vad, {vadModel}, other.modelsDirectory(), MLComputeUnits::all),
+                 NSError);
     EXPECT_TRUE(log.contains("The hub at " + other.hub.baseURL() + " lists no " + vadModel));
     EXPECT_FALSE(log.contains("Downloaded all required models"));
 }
