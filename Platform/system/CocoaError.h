@@ -21,6 +21,7 @@ struct CocoaError {
         fileWriteOutOfSpace = 640,
         userCancelled = 3072,
         coderReadCorrupt = 4864,
+        coderInvalidValue = 4866,
     };
 
     static NSError make(Code code, const std::string& description) { return NSError(domain, code, description); }
