@@ -13,7 +13,7 @@ packages=(
   libsoxr-dev libpulse-dev pulseaudio pulseaudio-utils sox
   ffmpeg  # writes the audio test fixtures (tests/fixtures/audio/make-fixtures.sh)
   # network, log, text
-  libcurl4-openssl-dev libcpp-httplib-dev libsystemd-dev nlohmann-json3-dev
+  libcurl4-openssl-dev libssl-dev libcpp-httplib-dev libsystemd-dev nlohmann-json3-dev
   libcld2-dev libicu-dev
   # desktop
   qt6-base-dev qt6-svg-dev libqt6svg6 libx11-dev libxi-dev libxtst-dev

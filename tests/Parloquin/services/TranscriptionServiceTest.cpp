@@ -3,19 +3,29 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "Parloquin/services/AsrManagerRecognizer.h"
 #include "Parloquin/services/TranscriptionError.h"
 #include "Parloquin/settings/SettingsKeys.h"
 #include "Platform/audio/AVAudioError.h"
 #include "Platform/log/LogCapture.h"
+#include "RarivOredu/asr/ASRConfig.h"
 #include "RarivOredu/asr/ASRError.h"
+#include "RarivOredu/shared/AudioWAV.h"
 #include "tests/Parloquin/services/PasteFakes.h"
 #include "tests/Parloquin/services/ServiceFixtures.h"
 #include "tests/support/AudioSignals.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/HubSandbox.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TemporaryDirectory.h"
 #include "tests/support/asr/AsrFixtureAudio.h"
@@ -411,6 +421,72 @@ TEST(TranscriptionServiceRecognizerTest, StartsFromTheModelsFolderAndDictatesThr
     ASSERT_TRUE(waitUntil([&] { return idle; }));
     EXPECT_EQ(service.lastTranscription(), "Hallo Welt");
     EXPECT_EQ(desktop.pasteboard->contents, "Hallo Welt");
+}
+
+// Quitting while the models download: the service goes at once, taking the download with it, and
+// leaves no unfinished model folder behind. (The transfer's idle time-out is half an hour.)
+TEST(TranscriptionServiceQuitTest, DestroyingTheServiceStopsAStalledModelDownload) {
+    testsupport::HubSandbox sandbox;
+    testsupport::ScopedEnvironment environment;
+    environment.set("XDG_DATA_HOME", sandbox.root().string());
+    const std::string repoId = "ViridErevidaro/parakeet-tdt-0.6b-v3-coreml";
+    testsupport::AsrFixtureModels models(testsupport::AsrFixtureScript::of({{2, 11, "\xE2\x96\x81Hallo"}}));
+    for (const auto& [name, files] : models.bundles()) sandbox.hub.addFiles(repoId, name, files);
+    sandbox.hub.addFile(repoId, "parakeet_vocab.json", models.vocabularyJson());
+    sandbox.hub.setFileFault(repoId, "Encoder.mlmodelc/coremldata.bin", testsupport::TestHub::Fault::stall());
+
+    ServiceHarness harness;
+    TranscriptionEnvironment services;
+    services.defaults = &harness.store.defaults();
+    services.audioHardware = harness.hardware;
+    auto service = std::make_unique<TranscriptionService>(TranscriptionService::defaultAsrInitializer(), services);
+    bool completed = false;
+    service->initialize([&](std::exception_ptr) { completed = true; });
+    sandbox.hub.waitForStalls(1);
+
+    platform::LogCapture log;
+    service.reset();
+    EXPECT_TRUE(log.contains("Download cancelled: Encoder.mlmodelc/coremldata.bin", "DownloadUtils"));
+    EXPECT_FALSE(log.contains("First load failed"));
+    drainEventLoop();
+    EXPECT_FALSE(completed);
+    EXPECT_FALSE(std::filesystem::exists(sandbox.root() / "RarivOredu" / "Models" / "parakeet-tdt-0.6b-v3-coreml"));
+}
+
+// Quitting while a long file is transcribed: the recogniser stops before its next window.
+TEST(TranscriptionServiceQuitTest, DestroyingTheServiceStopsALongTranscriptionBetweenWindows) {
+    testsupport::TemporaryDirectory folder;
+    std::vector<testsupport::ScriptedToken> tokens;
+    for (int frame = 10; frame < 500; frame += 40) tokens.push_back({frame, 11, "\xE2\x96\x81Wort"});
+    testsupport::AsrFixtureModels models(testsupport::AsrFixtureScript::of(tokens));
+    std::atomic<bool> decoding{false};
+    models.setJointHook([&decoding](int) {
+        decoding = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));  // a window takes a while
+    });
+    auto manager = std::make_shared<rarivoredu::AsrManager>(rarivoredu::ASRConfig::defaultConfig());
+    manager->initialize(models.asrModels());
+    const auto wav = rarivoredu::AudioWAV::data(testsupport::markedAudio(640000), 16000);  // 40 s: four windows
+    const auto file = testsupport::writeFile(folder.path() / "lang.wav",
+                                             std::string_view(reinterpret_cast<const char*>(wav.data()), wav.size()));
+
+    ServiceHarness harness;
+    TranscriptionEnvironment services;
+    services.defaults = &harness.store.defaults();
+    services.audioHardware = harness.hardware;
+    auto service = std::make_unique<TranscriptionService>(
+        [manager] { return std::make_shared<AsrManagerRecognizer>(manager); }, services);
+    bool ready = false;
+    service->initialize([&](std::exception_ptr) { ready = true; });
+    ASSERT_TRUE(waitUntil([&] { return ready; }));
+    bool finished = false;
+    service->transcribeFile(file, [&](auto, auto) { finished = true; });
+    while (!decoding) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+    service.reset();
+    EXPECT_EQ(models.preprocessorRuns(), 1);  // the first window of four
+    drainEventLoop();
+    EXPECT_FALSE(finished);
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include "Platform/audio/AVAudioPCMBuffer.h"
 #include "Platform/log/LogCapture.h"
 #include "Platform/ml/InProcessEngine.h"
+#include "Platform/system/CancellationToken.h"
+#include "Platform/system/CocoaError.h"
 #include "Platform/system/NSError.h"
 #include "RarivOredu/asr/ASRError.h"
 #include "RarivOredu/asr/AsrManager.h"
@@ -307,6 +309,26 @@ TEST(AsrManagerTest, FailedTranscriptionLeavesNothingForTheNextRecording) {
     EXPECT_FALSE(left.predictorOutput);
     EXPECT_FALSE(left.timeJump);
     EXPECT_EQ(r.manager.transcribe(markedAudio(16000)).text, "t11 t12");
+}
+
+TEST(AsrManagerTest, ALongTranscriptionStopsBetweenWindowsOnceCancelled) {
+    const auto tokens = fortySecondScript();
+    Recogniser r(script(tokens));
+    platform::CancellationToken token;
+    platform::CancellationToken::Scope scope(token);
+    r.models.setJointHook([&token](int) { token.cancel(); });  // while the first window decodes
+    try {
+        r.manager.transcribe(markedAudio(640000));
+        ADD_FAILURE() << "no error";
+    } catch (const platform::NSError& error) {
+        EXPECT_EQ(error.domain(), platform::CocoaError::domain);
+        EXPECT_EQ(error.code(), platform::CocoaError::userCancelled);
+    }
+    EXPECT_EQ(r.models.audioLengths(), (std::vector<int>{204800}));  // the first of four windows
+    // Nothing of it reaches the next recording.
+    r.models.setJointHook({});
+    platform::CancellationToken::Scope fresh{platform::CancellationToken()};
+    expectTranscript(r.manager.transcribe(markedAudio(640000)), tokens, 640000);
 }
 
 TEST(AsrManagerTest, ResetStateLeavesBothStatesUnprimed) {
