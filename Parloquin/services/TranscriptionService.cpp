@@ -2,7 +2,6 @@
 
 #include <QMetaObject>
 #include <chrono>
-#include <iostream>
 #include <limits>
 
 #include "Parloquin/services/AsrManagerRecognizer.h"
@@ -151,7 +150,7 @@ void TranscriptionService::initialize(InitializeCompletion completion) {
                 if (error) {
                     asrManager_.reset();
                     setInitialized(false);
-                    std::cout << "❌ Failed to initialize Parloquin Engine: " << describe(error) << std::endl;
+                    logger_.log(platform::OSLogType::error, "❌ Failed to initialize Parloquin Engine: " + describe(error));
                 } else {
                     asrManager_ = recognizer;
                     setInitialized(true);
@@ -192,7 +191,7 @@ void TranscriptionService::startRecording() {
     try {
         audioEngine_->start();
     } catch (const std::exception& error) {
-        std::cout << "❌ Failed to start audio engine: " << error.what() << std::endl;
+        logger_.log(platform::OSLogType::error, std::string("❌ Failed to start audio engine: ") + error.what());
         stopRecording();
         return;
     }
@@ -258,7 +257,7 @@ void TranscriptionService::transcribe(std::vector<float> samples) {
             this,
             [this, recognition] {
                 if (recognition.error) {
-                    std::cout << "❌ Transcription failed: " << describe(recognition.error) << std::endl;
+                    logger_.log(platform::OSLogType::error, "❌ Transcription failed: " + describe(recognition.error));
                     setProcessing(false);
                     notify(RecordingState::idle);
                     return;
