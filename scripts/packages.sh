@@ -16,6 +16,8 @@ application_packages=(
   libcurl4-openssl-dev libsystemd-dev nlohmann-json3-dev libcld2-dev libicu-dev
   # desktop
   qt6-base-dev qt6-svg-dev libqt6svg6 libx11-dev libxi-dev libxtst-dev
+  # fonts for the texts: DejaVu holds the key symbols (⇧ ⌘ ⌥), Noto the colour emoji
+  fonts-dejavu-core fonts-noto-color-emoji
   # speech synthesis
   libespeak-ng-dev espeak-ng-data
 )
@@ -27,6 +29,7 @@ test_packages=(
   libcpp-httplib-dev  # the loopback model hub
   # the private desktop session: X server, system tray, session bus
   xvfb xauth x11-utils trayer dbus dbus-x11 xdotool imagemagick
+  xterm  # a terminal that tests paste into
   # sound tools and the tones of the PipeWire test session
   pulseaudio-utils sox
   ffmpeg  # writes the audio test fixtures (tests/fixtures/audio/make-fixtures.sh)

@@ -133,6 +133,10 @@ void AppDelegate::initializeServices() {
     historyManager_ = &transcriptionService_->historyManager();
     statisticsManager_ = &transcriptionService_->statisticsManager();
     QPointer<AppDelegate> weak(this);
+    // A dictation that cannot start, or a text that could not be pasted, is never silent.
+    transcriptionService_->onNotice = [weak](const std::string& title, const std::string& body) {
+        if (weak) weak->postUserNotification(title, body);
+    };
     transcriptionService_->initialize([weak](std::exception_ptr error) {
         if (!weak) return;
         if (error)
@@ -156,7 +160,12 @@ void AppDelegate::modelsLoaded() {
 
 void AppDelegate::modelsFailed() {
     isInitialized_ = false;
+    launchFailed_ = true;
     updateStatusTitle("Initialisierung fehlgeschlagen");
+    // Without models a start does nothing: the item says so by being disabled, and the submenu
+    // stops waiting for them.
+    if (dictationMenuItem_) dictationMenuItem_->setEnabled(false);
+    updateRecentTranscriptionsMenu();
     postUserNotification("Parloquin konnte nicht gestartet werden",
                          "Die Sprachmodelle konnten nicht geladen werden. Bitte prüfe die Verbindung und starte "
                          "Parloquin erneut.");
@@ -313,7 +322,7 @@ void AppDelegate::updateStatusIcon(RecordingState state) {
 QMenu* AppDelegate::createRecentTranscriptionsMenu() {
     // Owned by the status menu (an action does not own its submenu); still a popup of its own.
     auto* menu = new QMenu(QString::fromUtf8(kRecentTranscriptionsTitle), menu_);
-    if (!isInitialized_) {
+    if (!isInitialized_ && !launchFailed_) {
         menu->addAction(QStringLiteral("Wird geladen..."))->setEnabled(false);
         return menu;
     }
@@ -358,9 +367,14 @@ void AppDelegate::copyTranscription(const QAction* sender) {
     if (!id) return;
     const auto record = historyManager_->findRecord(*id);
     if (!record) return;
+    bool copied = false;
     if (environment_.pasteboard) {
         environment_.pasteboard->clearContents();
-        environment_.pasteboard->setString(record->text);
+        copied = environment_.pasteboard->setString(record->text);
+    }
+    if (!copied) {
+        postUserNotification("Text nicht kopiert", "Die Zwischenablage hat den Text nicht angenommen.");
+        return;
     }
     postUserNotification("In Zwischenablage kopiert", StatusMenuTexts::copiedNotificationBody(record->text));
 }

@@ -116,6 +116,7 @@ private:
     HistoryManager* historyManager_ = nullptr;
     StatisticsManager* statisticsManager_ = nullptr;
     bool isInitialized_ = false;
+    bool launchFailed_ = false;  // the models could not be loaded; nothing will come of waiting
 
     std::unique_ptr<FloatingDictationControlWindow> floatingControlWindow_;
     platform::UserDefaults::Observation showFloatingControlObservation_;

@@ -8,6 +8,7 @@
 #include "Parloquin/services/PasteHelper.h"
 #include "Parloquin/services/TranscriptionError.h"
 #include "Parloquin/settings/SettingsKeys.h"
+#include "Platform/audio/AVAudioError.h"
 #include "Platform/audio/AVAudioFile.h"
 #include "Platform/text/NLLanguageRecognizer.h"
 #include "Platform/text/UnicodeText.h"
@@ -22,6 +23,16 @@ namespace {
 constexpr int kSampleIntervalMilliseconds = 25;
 // Return follows the paste after this long when auto-send is on.
 constexpr int kReturnDelayMilliseconds = 100;
+
+// What the user is told when the microphone does not start, by the audio layer's error code.
+std::string failedStartReason(const std::exception& error) {
+    const auto* platformError = dynamic_cast<const platform::NSError*>(&error);
+    if (platformError != nullptr && platformError->domain() == platform::AVAudioError::domain &&
+        platformError->code() == platform::AVAudioError::deviceUnavailable) {
+        return "Kein Mikrofon erreichbar. Prüfe, ob ein Mikrofon angeschlossen ist und der Audiodienst läuft.";
+    }
+    return "Der Audiodienst hat die Aufnahme abgelehnt.";
+}
 
 std::string describe(const std::exception_ptr& error) {
     try {
@@ -133,6 +144,16 @@ void TranscriptionService::notify(RecordingState state) {
     if (onStateChanged) onStateChanged(state);
 }
 
+void TranscriptionService::postNotice(const std::string& title, const std::string& body) {
+    logger_.log(platform::OSLogType::error, title + ": " + body);
+    if (onNotice) onNotice(title, body);
+}
+
+void TranscriptionService::reportFailedStart(const std::string& reason, const std::string& detail) {
+    logger_.log(platform::OSLogType::error, "❌ Failed to start audio engine: " + detail);
+    postNotice("Aufnahme nicht möglich", reason);
+}
+
 void TranscriptionService::initialize(InitializeCompletion completion) {
     worker_.start([this, initializer = asrInitializer_, completion = std::move(completion)] {
         std::shared_ptr<SpeechRecognizer> recognizer;
@@ -181,6 +202,8 @@ void TranscriptionService::startRecording() {
     if (const std::optional<platform::AVAudioFormat> inputFormat = audioEngine_->inputNode().outputFormatForBus(0)) {
         recordingTap_ = RecordingTap::make(*inputFormat, kTapBufferFrames);
         if (!recordingTap_) {
+            reportFailedStart("Das Mikrofon liefert ein Format, das Parloquin nicht umwandeln kann.",
+                              "no converter for the input format");
             stopRecording();
             return;
         }
@@ -191,7 +214,7 @@ void TranscriptionService::startRecording() {
     try {
         audioEngine_->start();
     } catch (const std::exception& error) {
-        logger_.log(platform::OSLogType::error, std::string("❌ Failed to start audio engine: ") + error.what());
+        reportFailedStart(failedStartReason(error), error.what());
         stopRecording();
         return;
     }
@@ -287,8 +310,9 @@ void TranscriptionService::deliverText(const std::string& text) {
     if (text.empty()) return;
     if (pasteInPlaceMode()) {
         if (PasteHelper::checkAccessibilityPermission()) {
-            PasteHelper::pasteAtCursor(text);
-            if (autoSendText()) QTimer::singleShot(kReturnDelayMilliseconds, this, [this] { sendReturnKey(); });
+            pendingPaste_.start(text, [this, autoSend = autoSendText()](PendingPaste::Outcome outcome) {
+                pasteFinished(outcome, autoSend);
+            });
             return;
         }
         if (!hasShownGuidance()) {
@@ -297,7 +321,35 @@ void TranscriptionService::deliverText(const std::string& text) {
             QMetaObject::invokeMethod(this, [this] { showAccessibilityAlert(); }, Qt::QueuedConnection);
         }
     }
-    PasteHelper::copyToClipboard(text);
+    if (!PasteHelper::copyToClipboard(text)) {
+        postNotice("Text nicht kopiert", "Die Zwischenablage hat den Text nicht angenommen." + whereTheTextIs());
+    }
+}
+
+void TranscriptionService::pasteFinished(PendingPaste::Outcome outcome, bool autoSend) {
+    switch (outcome) {
+        case PendingPaste::Outcome::pasted:
+            if (autoSend) QTimer::singleShot(kReturnDelayMilliseconds, this, [this] { sendReturnKey(); });
+            break;
+        case PendingPaste::Outcome::keysHeld:
+            postNotice("Text in der Zwischenablage",
+                       "Es waren noch Tasten gedrückt, darum hat Parloquin nicht eingefügt. Drücke Strg+V, um den "
+                       "Text einzufügen.");
+            break;
+        case PendingPaste::Outcome::clipboardFailed:
+            postNotice("Text nicht eingefügt",
+                       "Die Zwischenablage hat den Text nicht angenommen, darum hat Parloquin nichts eingefügt." +
+                           whereTheTextIs());
+            break;
+        case PendingPaste::Outcome::superseded:
+            postNotice("Text nicht eingefügt",
+                       "Ein neuerer Text war fertig, bevor die Tasten losgelassen wurden." + whereTheTextIs());
+            break;
+    }
+}
+
+std::string TranscriptionService::whereTheTextIs() const {
+    return privacyModeEnabled() ? std::string() : std::string(" Du findest ihn im Verlauf.");
 }
 
 void TranscriptionService::sendReturnKey() { PasteHelper::pressKey(PasteHelper::kVirtualKeyReturn, 0); }

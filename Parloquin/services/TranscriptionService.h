@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QThreadPool>
 #include <QTimer>
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
@@ -15,6 +16,7 @@
 
 #include "Parloquin/services/AudioDeviceManager.h"
 #include "Parloquin/services/HistoryManager.h"
+#include "Parloquin/services/PendingPaste.h"
 #include "Parloquin/services/RecordingOverlayWindow.h"
 #include "Parloquin/services/RecordingState.h"
 #include "Parloquin/services/RecordingTap.h"
@@ -51,6 +53,8 @@ public:
     static constexpr std::size_t kMinimumSamples = 16000;
     static constexpr double kSampleRate = 16000.0;
     static constexpr platform::AVAudioFrameCount kTapBufferFrames = 4096;
+    // How long a paste waits for the user to let go of every key.
+    static constexpr std::chrono::milliseconds kPasteKeyWait{2000};
 
     // The initializer runs on the worker thread at initialize(); by default it fetches and loads
     // the speech models. Nothing is started here.
@@ -76,6 +80,9 @@ public:
 
     // Told every change of state, on the main thread.
     std::function<void(RecordingState)> onStateChanged;
+    // Told, on the main thread, of a failure the user must learn about: a notification's title and
+    // text.
+    std::function<void(const std::string& title, const std::string& body)> onNotice;
 
     const std::shared_ptr<SpeechRecognizer>& asrManager() const { return asrManager_; }
     AudioDeviceManager& audioDeviceManager() { return *audioDeviceManager_; }
@@ -89,7 +96,7 @@ public:
     // error either way.
     virtual void initialize(InitializeCompletion completion = {});
     // Does nothing before the recogniser is ready or while recording or processing. A start that
-    // fails is printed and ends in stopRecording.
+    // fails is printed, told to onNotice with its reason, and ends in stopRecording.
     virtual void startRecording();
     // Ends the recording; one second or more is transcribed and delivered.
     virtual void stopRecording();
@@ -97,9 +104,11 @@ public:
     // Refused with notInitialized before the recogniser is ready, and with busy while recording
     // or processing. The completion runs on the main thread, also for a refusal.
     virtual void transcribeFile(const std::filesystem::path& url, FileCompletion completion);
-    // Pastes the text (Ctrl+V, then Return 0.1 s later when auto-send is on) where the desktop
+    // Pastes the text (the focused window's paste chord once the user has let go of every key, at
+    // most kPasteKeyWait later; then Return 0.1 s later when auto-send is on) where the desktop
     // allows synthetic keys and paste-in-place is on; otherwise copies it, showing the
-    // Accessibility guidance once when a paste was wanted.
+    // Accessibility guidance once when a paste was wanted. A clipboard that does not take the
+    // text, and keys held past the wait, are told to onNotice; nothing is pasted then.
     virtual void deliverText(const std::string& text);
 
     // The file's first channel at 16 kHz mono 32-bit float. Files of 2^32 frames or more are
@@ -132,6 +141,12 @@ private:
     void setInitialized(bool initialized);
     void setLastTranscription(std::string text);
     void notify(RecordingState state);
+    void postNotice(const std::string& title, const std::string& body);
+    // A start of the microphone that failed: printed, logged and told.
+    void reportFailedStart(const std::string& reason, const std::string& detail);
+    void pasteFinished(PendingPaste::Outcome outcome, bool autoSend);
+    // The sentence that says where a text that was not delivered can still be found.
+    std::string whereTheTextIs() const;
     void collectSamples();
     void finishFile(const Recognition& recognition, const FileCompletion& completion);
     // A record made now, with the character and word counts of the text.
@@ -162,6 +177,7 @@ private:
     std::unique_ptr<StatisticsManager> statisticsManager_;
 
     QTimer sampleTimer_;  // takes the converted samples and the level while recording
+    PendingPaste pendingPaste_{kPasteKeyWait};
     QThreadPool worker_;
 };
 

@@ -10,7 +10,7 @@
 #include "Platform/ml/MLDictionaryFeatureProvider.h"
 #include "Platform/ml/MLModelBundle.h"
 #include "Platform/ml/MLMultiArray.h"
-#include "Platform/ml/TorchScriptEngine.h"
+#include "Platform/ml/TorchScriptRuntime.h"
 
 namespace testsupport {
 namespace fs = std::filesystem;
@@ -42,7 +42,7 @@ FileTree ModelBundleFiles::torchScript(const platform::MLModelDescription& descr
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a scratch folder");
     const fs::path scratch = pattern;
     const fs::path module = scratch / platform::MLModelBundle::torchScriptFileName;
-    platform::TorchScriptEngine::saveScriptModule(module, source);
+    platform::TorchScriptRuntime::shared().saveScriptModule(module, source);
     FileTree files;
     files[platform::MLModelBundle::torchScriptFileName] = readFile(module);
     fs::remove_all(scratch);

@@ -5,11 +5,13 @@
 #include <QKeySequence>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "Parloquin/app/AppDelegate.h"
+#include "Platform/audio/AVAudioError.h"
 #include "Platform/log/LogCapture.h"
 #include "tests/Parloquin/app/AppHarness.h"
 
@@ -217,25 +219,80 @@ TEST_F(AppDelegateTest, ReadyNotificationSaysWhichShortcutReallyWorks) {
 }
 
 TEST_F(AppDelegateTest, FailedModelLoadLeavesNoHotkeyAndNoButton) {
-    harness.initializer = []() -> std::shared_ptr<parloquin::SpeechRecognizer> {
-        throw std::runtime_error("Could not connect to the server.");
+    struct Case {
+        std::string name;
+        int storedRecords;
+        Titles recent;  // what the submenu lists after the failure
     };
-    AppDelegate& delegate = harness.launch();
-    EXPECT_FALSE(delegate.isInitialized());
-    EXPECT_EQ(delegate.statusMenu()->actions()[0]->text(), "Parloquin - Initialisierung fehlgeschlagen");
-    ASSERT_EQ(harness.summaries(), (std::vector<std::string>{"Parloquin konnte nicht gestartet werden"}));
-    EXPECT_EQ(harness.notifications.received.front().body,
-              QString::fromUtf8("Die Sprachmodelle konnten nicht geladen werden. Bitte prüfe die Verbindung und "
-                                "starte Parloquin erneut."));
-    EXPECT_EQ(delegate.hotkeyManager(), nullptr);
-    EXPECT_TRUE(harness.desktop.target->registered.empty());
-    EXPECT_EQ(delegate.floatingControlWindow(), nullptr);
-    EXPECT_EQ(AppHarness::visibleWindow("FloatingDictationControlWindow"), nullptr);
-    // The stores are there all the same, and the menu still works.
-    EXPECT_TRUE(delegate.historyManager());
-    EXPECT_TRUE(delegate.statisticsManager());
-    delegate.dictationMenuItem()->trigger();
-    EXPECT_FALSE(delegate.transcriptionService()->isRecording());
+    const std::vector<Case> cases = {
+        {"no history", 0, {"Keine aktuellen Transkriptionen"}},
+        {"with history", 2,
+         {"vor 5 Minuten: Eintrag 1...", "vor 6 Minuten: Eintrag 2...", "---", "Gesamten Verlauf anzeigen..."}},
+    };
+    for (const Case& c : cases) {
+        AppHarness harness;
+        storeRecords(harness, c.storedRecords);
+        harness.initializer = []() -> std::shared_ptr<parloquin::SpeechRecognizer> {
+            throw std::runtime_error("Could not connect to the server.");
+        };
+        AppDelegate& delegate = harness.launch();
+        EXPECT_FALSE(delegate.isInitialized()) << c.name;
+        EXPECT_EQ(delegate.statusMenu()->actions()[0]->text(), "Parloquin - Initialisierung fehlgeschlagen") << c.name;
+        ASSERT_EQ(harness.summaries(), (std::vector<std::string>{"Parloquin konnte nicht gestartet werden"})) << c.name;
+        EXPECT_EQ(harness.notifications.received.front().body,
+                  QString::fromUtf8("Die Sprachmodelle konnten nicht geladen werden. Bitte prüfe die Verbindung und "
+                                    "starte Parloquin erneut."));
+        EXPECT_EQ(delegate.hotkeyManager(), nullptr) << c.name;
+        EXPECT_TRUE(harness.desktop.target->registered.empty()) << c.name;
+        EXPECT_EQ(delegate.floatingControlWindow(), nullptr) << c.name;
+        EXPECT_EQ(AppHarness::visibleWindow("FloatingDictationControlWindow"), nullptr) << c.name;
+        // A start would do nothing: the item is off. The list no longer waits for the models.
+        EXPECT_FALSE(delegate.dictationMenuItem()->isEnabled()) << c.name;
+        EXPECT_EQ(AppHarness::titles(harness.recentTranscriptionsMenu()), c.recent) << c.name;
+        // The stores are there all the same.
+        EXPECT_TRUE(delegate.historyManager()) << c.name;
+        EXPECT_TRUE(delegate.statisticsManager()) << c.name;
+        delegate.toggleDictation();
+        EXPECT_FALSE(delegate.transcriptionService()->isRecording()) << c.name;
+    }
+}
+
+// The microphone does not start after "Parloquin bereit!": the user hears why, and the shell is
+// back at rest with a status line that tells the truth.
+TEST_F(AppDelegateTest, ADictationThatCannotStartIsReported) {
+    struct Case {
+        std::string name;
+        bool hasInput;
+        std::optional<platform::NSError> startError;
+        std::string body;
+    };
+    const std::vector<Case> cases = {
+        {"no input device", false, std::nullopt,
+         "Kein Mikrofon erreichbar. Prüfe, ob ein Mikrofon angeschlossen ist und der Audiodienst läuft."},
+        {"capture refused", true,
+         platform::AVAudioError::make(platform::AVAudioError::captureFailed, "Access denied"),
+         "Der Audiodienst hat die Aufnahme abgelehnt."},
+    };
+    for (const Case& c : cases) {
+        AppHarness harness;
+        storeRecords(harness, 1);
+        if (!c.hasInput) harness.hardware->setInputs({}, std::nullopt);
+        harness.hardware->setCapture({48000, 480, c.startError, {}});
+        AppDelegate& delegate = harness.launch();
+        ASSERT_EQ(harness.summaries(), (std::vector<std::string>{"Parloquin bereit!"})) << c.name;
+
+        delegate.toggleDictation();
+        ASSERT_TRUE(waitUntil([&] { return harness.notifications.received.size() == 2; })) << c.name;
+        EXPECT_EQ(harness.summaries().back(), "Aufnahme nicht möglich") << c.name;
+        EXPECT_EQ(harness.notifications.received.back().body.toStdString(), c.body) << c.name;
+        ASSERT_TRUE(harness.waitForIdle()) << c.name;
+        parloquin_test::drainEventLoop();
+        EXPECT_EQ(delegate.statusImage(), parloquin::StatusImage::menuBarIcon) << c.name;
+        EXPECT_EQ(delegate.statusMenu()->actions()[0]->text(), "Parloquin - 1 Transkription") << c.name;
+        EXPECT_TRUE(waitUntil([] { return AppHarness::visibleWindow("RecordingOverlayWindow") == nullptr; }))
+            << c.name;
+        EXPECT_TRUE(delegate.dictationMenuItem()->isEnabled()) << c.name;
+    }
 }
 
 TEST_F(AppDelegateTest, AnUnreadableSettingsFileIsReportedAtLaunch) {
@@ -333,6 +390,32 @@ TEST_F(AppDelegateTest, CopyingARecordPutsAllOfItOnTheClipboard) {
     drainEventLoop();
     EXPECT_EQ(platform::NSPasteboard::general()->string(), "unberührt");
     EXPECT_EQ(harness.notifications.received.size(), 2u);
+}
+
+// A clipboard that does not take the text (another program keeps it) is no copy.
+TEST_F(AppDelegateTest, ACopyTheClipboardRefusesIsNotReportedAsCopied) {
+    class RefusingClipboard : public platform::NSPasteboard {
+    public:
+        void clearContents() override {}
+        bool setString(const std::string&) override { return false; }
+        std::optional<std::string> string() const override { return contents; }
+        std::string contents = "vorher";
+    };
+    storeRecords(harness, 1);
+    auto clipboard = std::make_shared<RefusingClipboard>();
+    parloquin::AppEnvironment environment = harness.environment();
+    environment.pasteboard = clipboard;
+    harness.delegate = std::make_unique<AppDelegate>(environment);
+    harness.delegate->applicationDidFinishLaunching();
+    ASSERT_TRUE(waitUntil([&] { return harness.notifications.received.size() == 1; }, std::chrono::seconds(20)));
+    drainEventLoop();
+
+    harness.recentTranscriptionsMenu()->actions().front()->trigger();
+    ASSERT_TRUE(waitUntil([&] { return harness.notifications.received.size() == 2; }));
+    EXPECT_EQ(harness.summaries().back(), "Text nicht kopiert");
+    EXPECT_EQ(harness.notifications.received.back().body.toStdString(),
+              "Die Zwischenablage hat den Text nicht angenommen.");
+    EXPECT_EQ(clipboard->contents, "vorher");
 }
 
 TEST_F(AppDelegateTest, StartItemFollowsTheStoredHotkeyAtOnce) {

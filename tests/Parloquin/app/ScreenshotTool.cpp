@@ -1,8 +1,8 @@
 // Renders pictures of the shell for a person to look at (scripts/screenshots.sh):
 //   parloquin_screenshots <folder>
 // The overlay and the floating button are drawn at twice their size over a plain backdrop; the
-// open status menu is taken from the X server with the tray it hangs from, so it needs a display
-// with a system tray.
+// welcome alert as it comes up at the first launch; the open status menu is taken from the X
+// server with the tray it hangs from, so it needs a display with a system tray.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -21,6 +21,7 @@
 #include "Parloquin/app/AppDelegate.h"
 #include "Parloquin/app/FloatingDictationControlWindow.h"
 #include "Parloquin/app/QtRecordingOverlayWindow.h"
+#include "Parloquin/hotkeys/MessageBoxAlertPresenter.h"
 #include "Parloquin/services/HistoryManager.h"
 #include "Parloquin/services/SpeechRecognizer.h"
 #include "Parloquin/services/TranscriptionService.h"
@@ -113,6 +114,47 @@ bool floatingButtonPictures(const QDir& folder) {
     }
     button.orderOut();
     return ok;
+}
+
+// Draws the alerts it is asked to show instead of waiting for an answer.
+class AlertPictures : public parloquin::AlertPresenter {
+public:
+    AlertPictures(QDir folder, QString name) : folder_(std::move(folder)), name_(std::move(name)) {}
+    int runModal(const parloquin::Alert& alert) override {
+        const std::unique_ptr<QMessageBox> box = parloquin::MessageBoxAlertPresenter::messageBox(alert);
+        box->show();
+        wait(300);
+        ++count_;
+        const QString name = count_ == 1 ? name_ + QStringLiteral(".png") : QStringLiteral("%1-%2.png").arg(name_).arg(count_);
+        ok_ = save(box->grab(), folder_, name) && ok_;
+        box->hide();
+        return parloquin::alertFirstButtonReturn;
+    }
+    int count() const { return count_; }
+    bool ok() const { return ok_; }
+
+private:
+    QDir folder_;
+    QString name_;
+    int count_ = 0;
+    bool ok_ = true;
+};
+
+// The alert of the first launch, with its emoji and key symbols.
+bool welcomeAlertPicture(const QDir& folder, const std::filesystem::path& storeFolder) {
+    platform::UserDefaults defaults(storeFolder / "welcome.json");
+    defaults.setBool("hasShownFirstLaunchExplanation", false);
+    auto pictures = std::make_shared<AlertPictures>(folder, QStringLiteral("welcome-alert"));
+    parloquin::AppEnvironment environment;
+    environment.defaults = &defaults;
+    environment.alerts = pictures;
+    parloquin::AppDelegate delegate(std::move(environment));
+    delegate.applicationDidFinishLaunching();
+    if (!waitFor([&] { return pictures->count() > 0; })) {
+        std::fprintf(stderr, "the welcome alert did not come up\n");
+        return false;
+    }
+    return pictures->ok();
 }
 
 // The shell with a few transcriptions, its menu opened under the tray icon with the recent
@@ -214,6 +256,7 @@ int main(int argc, char** argv) {
 
     bool ok = overlayPicture(folder);
     ok &= floatingButtonPictures(folder);
+    ok &= welcomeAlertPicture(folder, store);
     ok &= trayMenuPicture(folder, store);
     std::filesystem::remove_all(store);
     return ok ? 0 : 1;

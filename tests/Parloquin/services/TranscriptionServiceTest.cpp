@@ -55,33 +55,48 @@ TEST_F(TranscriptionServiceTest, StateSequencesOfADictation) {
         std::string logged;  // the failure line, if any
         std::optional<std::string> clipboard;
         std::vector<std::string> overlay;
+        std::vector<std::string> notices;  // title: text
+        bool hasInput = true;
     };
     const std::string text = "Hallo Welt, heute diktiere ich einen kurzen deutschen Satz.";
+    const std::string refused = "Aufnahme nicht möglich: Der Audiodienst hat die Aufnahme abgelehnt.";
+    const std::string noInput =
+        "Aufnahme nicht möglich: Kein Mikrofon erreichbar. Prüfe, ob ein Mikrofon angeschlossen ist und der "
+        "Audiodienst läuft.";
     const std::vector<Case> cases = {
         {"success", {48000, 480, std::nullopt, {}}, nullptr, {State::recording, State::processing, State::idle}, "",
-         text, {"show", "hide"}},
+         text, {"show", "hide"}, {}},
         {"too short", {47000, 480, std::nullopt, {}}, nullptr, {State::recording, State::idle}, "", std::nullopt,
-         {"show", "hide"}},
+         {"show", "hide"}, {}},
         {"failed start",
          {48000, 480, platform::AVAudioError::make(platform::AVAudioError::captureFailed, "Gerät belegt"), {}},
          nullptr,
          {State::recording, State::idle},
          "❌ Failed to start audio engine: Gerät belegt",
          std::nullopt,
-         {"show", "hide"}},
+         {"show", "hide"},
+         {refused}},
+        {"no input device", {48000, 480, std::nullopt, {}}, nullptr, {State::recording, State::idle},
+         "❌ Failed to start audio engine: No audio input device is available.", std::nullopt, {"show", "hide"},
+         {noInput}, false},
         {"failed transcription", {48000, 480, std::nullopt, {}},
          std::make_exception_ptr(rarivoredu::ASRError::processingFailed("Modell defekt")),
          {State::recording, State::processing, State::idle}, "❌ Transcription failed: ASR processing failed: Modell defekt",
-         std::nullopt, {"show", "hide"}},
+         std::nullopt, {"show", "hide"}, {}},
     };
     for (const Case& c : cases) {
         ServiceHarness h;
         parloquin_test::FakeDesktop fakes;
         h.store.defaults().setBool("pasteInPlaceMode", false);
+        if (!c.hasInput) h.hardware->setInputs({}, std::nullopt);
         h.hardware->setCapture(c.capture);
         h.recognizer->failWith(c.recognizerError);
         TranscriptionService& service = h.make();
         h.states.clear();
+        std::vector<std::string> notices;
+        service.onNotice = [&](const std::string& title, const std::string& body) {
+            notices.push_back(title + ": " + body);
+        };
 
         platform::LogCapture log;
         service.startRecording();
@@ -96,6 +111,7 @@ TEST_F(TranscriptionServiceTest, StateSequencesOfADictation) {
         EXPECT_EQ(fakes.pasteboard->contents, c.clipboard) << c.name;
         EXPECT_EQ(h.overlays->events, c.overlay) << c.name;
         EXPECT_EQ(service.historyManager().records().size(), c.clipboard ? 1u : 0u) << c.name;
+        EXPECT_EQ(notices, c.notices) << c.name;
     }
 }
 
@@ -258,23 +274,35 @@ TEST_F(TranscriptionServiceTest, DeliveryPastesCopiesAndGuidesOnce) {
         bool autoSend;
         std::vector<std::uint16_t> keyDowns;
         std::size_t alerts;
+        bool clipboardRefuses = false;
+        std::string notice;  // told twice, once per dictation
     };
     const std::vector<Case> cases = {
-        {"paste, auto-send", true, true, true, {PasteHelper::kVirtualKeyV, PasteHelper::kVirtualKeyReturn}, 0},
-        {"paste", true, true, false, {PasteHelper::kVirtualKeyV}, 0},
-        {"paste wanted, no Accessibility", true, false, true, {}, 1},
-        {"copy only", false, false, true, {}, 0},
+        {"paste, auto-send", true, true, true, {PasteHelper::kVirtualKeyV, PasteHelper::kVirtualKeyReturn}, 0, false, ""},
+        {"paste", true, true, false, {PasteHelper::kVirtualKeyV}, 0, false, ""},
+        {"paste wanted, no Accessibility", true, false, true, {}, 1, false, ""},
+        {"copy only", false, false, true, {}, 0, false, ""},
+        {"paste, clipboard refuses", true, true, true, {}, 0, true,
+         "Text nicht eingefügt: Die Zwischenablage hat den Text nicht angenommen, darum hat Parloquin nichts "
+         "eingefügt. Du findest ihn im Verlauf."},
+        {"copy only, clipboard refuses", false, false, false, {}, 0, true,
+         "Text nicht kopiert: Die Zwischenablage hat den Text nicht angenommen. Du findest ihn im Verlauf."},
     };
     for (const Case& c : cases) {
         ServiceHarness h;
         parloquin_test::FakeDesktop fakes;
         fakes.permissions->accessibility = c.accessibility;
+        fakes.pasteboard->refuses = c.clipboardRefuses;
         h.store.defaults().setBool("pasteInPlaceMode", c.pasteInPlace);
         h.store.defaults().setBool("autoSendText", c.autoSend);
         TranscriptionService& service = h.make();
+        std::vector<std::string> notices;
+        service.onNotice = [&](const std::string& title, const std::string& body) {
+            notices.push_back(title + ": " + body);
+        };
         for (int round = 0; round < 2; ++round) {
             h.dictate();
-            if (c.autoSend && c.accessibility) waitUntil([&] { return fakes.keyboard->events.size() >= 4u * (round + 1); });
+            if (!c.keyDowns.empty() && c.autoSend) waitUntil([&] { return fakes.keyboard->events.size() >= 4u * (round + 1); });
         }
         std::vector<std::uint16_t> downs;
         for (const platform::CGEvent& event : fakes.keyboard->events) {
@@ -283,7 +311,12 @@ TEST_F(TranscriptionServiceTest, DeliveryPastesCopiesAndGuidesOnce) {
         std::vector<std::uint16_t> expected = c.keyDowns;
         expected.insert(expected.end(), c.keyDowns.begin(), c.keyDowns.end());  // two dictations
         EXPECT_EQ(downs, expected) << c.name;
-        EXPECT_EQ(fakes.pasteboard->contents, h.recognizer->text()) << c.name;
+        EXPECT_EQ(fakes.pasteboard->contents,
+                  c.clipboardRefuses ? std::nullopt : std::optional<std::string>(h.recognizer->text()))
+            << c.name;
+        const std::vector<std::string> told =
+            c.notice.empty() ? std::vector<std::string>() : std::vector<std::string>{c.notice, c.notice};
+        EXPECT_EQ(notices, told) << c.name;
         EXPECT_EQ(h.alerts->shown.size(), c.alerts) << c.name;
         EXPECT_EQ(fakes.permissions->prompts, static_cast<int>(c.alerts)) << c.name;
         EXPECT_EQ(service.hasShownGuidance(), c.alerts > 0) << c.name;

@@ -1,4 +1,4 @@
-#include "Platform/ml/ThreadPools.h"
+#include "Platform/ml/torch/ThreadPools.h"
 
 #include <dlfcn.h>
 
@@ -15,6 +15,8 @@ using SetThreads = void (*)(int);
 using GetThreads = int (*)();
 using GetConfig = char* (*)();
 
+// RTLD_DEFAULT searches the scope of the calling object: for this plugin that includes the BLAS
+// library libtorch links, even when the program itself links none.
 template <typename F>
 F blasSymbol(const char* name) {
     return reinterpret_cast<F>(dlsym(RTLD_DEFAULT, name));
@@ -75,12 +77,5 @@ int ThreadPools::blasThreads() {
 }
 
 int ThreadPools::torchThreads() { return at::get_num_threads(); }
-
-bool parseThreadingPreference(const std::string& text, ThreadingPreference& preference) {
-    if (text == "blas") preference = ThreadingPreference::blasWide;
-    else if (text == "torch") preference = ThreadingPreference::torchWide;
-    else return false;
-    return true;
-}
 
 }  // namespace platform

@@ -12,20 +12,6 @@ namespace platform {
 // RARIVOREDU_TORCH_THREADS and RARIVOREDU_BLAS_THREADS override the widths.
 enum class ThreadingPreference { blasWide, torchWide };
 
-class ThreadPools {
-public:
-    // Sizes both pools for a prediction that runs on the calling thread (libtorch's width is a
-    // per-thread setting under OpenMP). Cheap when nothing changes.
-    static void applyForCurrentThread(ThreadingPreference preference);
-
-    static int wideWidth();
-    // "OpenBLAS <config>" when OpenBLAS serves BLAS calls, otherwise a short description.
-    static std::string blasDescription();
-    static bool blasIsOpenBLAS();
-    static int blasThreads();
-    static int torchThreads();
-};
-
 bool parseThreadingPreference(const std::string& text, ThreadingPreference& preference);
 
 }  // namespace platform

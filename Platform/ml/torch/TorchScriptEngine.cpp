@@ -1,4 +1,4 @@
-#include "Platform/ml/TorchScriptEngine.h"
+#include "Platform/ml/torch/TorchScriptEngine.h"
 
 #include <torch/script.h>
 
@@ -7,6 +7,7 @@
 
 #include "Platform/ml/MLModelError.h"
 #include "Platform/ml/MultiArrayCopy.h"
+#include "Platform/ml/torch/ThreadPools.h"
 
 namespace platform {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "Platform/ml/MLModelDescription.h"
 #include "Platform/ml/MLModelEngine.h"
-#include "Platform/ml/ThreadPools.h"
+#include "Platform/ml/ThreadingPreference.h"
 
 namespace platform {
 
