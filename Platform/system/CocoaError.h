@@ -20,6 +20,7 @@ struct CocoaError {
         fileWriteFileExists = 516,
         fileWriteOutOfSpace = 640,
         coderReadCorrupt = 4864,
+        coderInvalidValue = 4866,
     };
 
     static NSError make(Code code, const std::string& description) { return NSError(domain, code, description); }

@@ -45,6 +45,11 @@ fs::path FileManager::cachesDirectory() {
     return homeDirectoryForCurrentUser() / ".cache";
 }
 
+fs::path FileManager::configurationDirectory() {
+    if (auto configHome = absoluteFromEnvironment("XDG_CONFIG_HOME")) return *configHome;
+    return homeDirectoryForCurrentUser() / ".config";
+}
+
 bool FileManager::fileExists(const fs::path& path, bool* isDirectory) {
     std::error_code ec;
     const auto status = fs::status(path, ec);

@@ -1,6 +1,7 @@
 #include "Platform/system/UserDefaults.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -16,6 +17,7 @@
 
 #include "Platform/system/Base64.h"
 #include "Platform/system/Date.h"
+#include "Platform/system/FileManager.h"
 #include "Platform/system/NSError.h"
 
 namespace platform {
@@ -115,13 +117,31 @@ std::string timeStampForFileName() {
     return text;
 }
 
-// Reads the whole file; nothing (with errno kept) when it cannot be opened or read.
-std::optional<std::string> readFile(const std::filesystem::path& path, int& error) {
+using FileStamp = std::array<long long, 5>;
+
+FileStamp stampOf(const struct stat& info) {
+    return {static_cast<long long>(info.st_dev), static_cast<long long>(info.st_ino),
+            static_cast<long long>(info.st_size), static_cast<long long>(info.st_mtim.tv_sec),
+            static_cast<long long>(info.st_mtim.tv_nsec)};
+}
+
+std::optional<FileStamp> currentStamp(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return stampOf(info);
+}
+
+// Reads the whole file; nothing (with errno kept) when it cannot be opened or read. The stamp is
+// that of the file read.
+std::optional<std::string> readFile(const std::filesystem::path& path, int& error, std::optional<FileStamp>& stamp) {
+    stamp.reset();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         error = errno;
         return std::nullopt;
     }
+    struct stat info {};
+    if (::fstat(fd, &info) == 0) stamp = stampOf(info);
     std::string contents;
     char buffer[65536];
     for (;;) {
@@ -171,12 +191,10 @@ UserDefaults& UserDefaults::standard() {
 
 std::filesystem::path UserDefaults::defaultStorePath() {
     std::filesystem::path base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && std::filesystem::path(xdg).is_absolute()) {
-        base = xdg;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        base = std::filesystem::path(home) / ".config";
-    } else {
-        base = std::filesystem::path(".config");
+    try {
+        base = FileManager::configurationDirectory();
+    } catch (const NSError&) {
+        base = ".config";  // no home folder at all: the working folder's
     }
     return base / "Parloquin" / "defaults.json";
 }
@@ -191,25 +209,76 @@ UserDefaults::UserDefaults(std::filesystem::path storePath, std::unique_ptr<Atom
 UserDefaults::~UserDefaults() = default;
 
 void UserDefaults::load() {
-    int error = 0;
-    const auto contents = readFile(storePath_, error);
-    if (!contents) {
-        if (error != ENOENT) setAside(std::string("it cannot be read: ") + std::strerror(error));
-        return;
-    }
-    const auto json = nlohmann::json::parse(*contents, nullptr, false);
-    if (json.is_discarded()) return setAside("it is not valid JSON");
-    if (!json.is_object()) return setAside("it does not hold a JSON object");
     std::map<std::string, Value> values;
-    for (const auto& [key, item] : json.items()) {
-        auto value = decodeValue(item);
-        if (!value) return setAside("the value of \"" + key + "\" has no known type");
-        values.emplace(key, std::move(*value));
-    }
+    std::string problem;
+    std::lock_guard lock(stateMutex_);
+    if (!readStoreFile(values, problem)) return setAside(problem, true);
     values_ = std::move(values);
 }
 
-void UserDefaults::setAside(const std::string& reason) {
+bool UserDefaults::readStoreFile(std::map<std::string, Value>& values, std::string& problem) {
+    int error = 0;
+    const auto contents = readFile(storePath_, error, fileStamp_);
+    if (!contents) {
+        if (error == ENOENT) return true;
+        problem = std::string("it cannot be read: ") + std::strerror(error);
+        return false;
+    }
+    const auto json = nlohmann::json::parse(*contents, nullptr, false);
+    if (json.is_discarded()) {
+        problem = "it is not valid JSON";
+        return false;
+    }
+    if (!json.is_object()) {
+        problem = "it does not hold a JSON object";
+        return false;
+    }
+    for (const auto& [key, item] : json.items()) {
+        auto value = decodeValue(item);
+        if (!value) {
+            problem = "the value of \"" + key + "\" has no known type";
+            return false;
+        }
+        values.emplace(key, std::move(*value));
+    }
+    return true;
+}
+
+std::optional<UserDefaults::LoadProblem> UserDefaults::synchronize() {
+    std::vector<std::string> changed;
+    {
+        std::lock_guard writeLock(writeMutex_);
+        // Our own last write, or nothing new: the values in memory are the file's. A file that
+        // is gone takes nothing with it; the next change writes the values back.
+        const auto stamp = currentStamp(storePath_);
+        if (!stamp || stamp == fileStamp_) return std::nullopt;
+        std::map<std::string, Value> values;
+        std::string problem;
+        const bool readable = readStoreFile(values, problem);
+        std::lock_guard lock(stateMutex_);
+        if (!readable) {
+            setAside(problem, false);
+            if (!loadProblem_->setAsidePath.empty()) fileStamp_.reset();
+            return loadProblem_;
+        }
+        auto noteChange = [&](const std::string& key) {
+            const auto before = effectiveValue(key);
+            const auto it = values.find(key);
+            const auto after = it != values.end() ? std::optional<Value>(it->second)
+                               : registered_.count(key) ? std::optional<Value>(registered_.at(key))
+                                                        : std::nullopt;
+            if (!sameValue(before, after)) changed.push_back(key);
+        };
+        for (const auto& [key, value] : values_) noteChange(key);
+        for (const auto& [key, value] : values)
+            if (!values_.count(key)) noteChange(key);
+        values_ = std::move(values);
+    }
+    for (const auto& key : changed) notify(key);
+    return std::nullopt;
+}
+
+void UserDefaults::setAside(const std::string& reason, bool atLoad) {
     std::filesystem::path target;
     const std::string base = storePath_.string() + ".corrupt-" + timeStampForFileName();
     for (int n = 0; n < 1000; ++n) {
@@ -227,7 +296,8 @@ void UserDefaults::setAside(const std::string& reason) {
         description += " It could not be moved aside either, so no setting will be saved in this session.";
         logger_.log(OSLogType::fault, description);
     } else {
-        description += " It was kept as " + target.string() + "; the settings start empty.";
+        description += " It was kept as " + target.string() +
+                       (atLoad ? "; the settings start empty." : "; the settings in use stay as they were.");
         logger_.log(OSLogType::error, description);
     }
     loadProblem_ = LoadProblem{description, target};
@@ -338,6 +408,7 @@ bool UserDefaults::write(const std::string& key, std::optional<Value> value) {
     }
     try {
         writer_->replace(storePath_, serialize(next));
+        fileStamp_ = currentStamp(storePath_);
     } catch (const NSError& error) {
         logger_.log(OSLogType::error, "Could not save \"" + key + "\": " + error.localizedDescription());
         return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -47,8 +48,7 @@ public:
 
     // The process's store at the default path, created on first use.
     static UserDefaults& standard();
-    // $XDG_CONFIG_HOME/Parloquin/defaults.json when XDG_CONFIG_HOME is an absolute path,
-    // else $HOME/.config/Parloquin/defaults.json.
+    // Parloquin/defaults.json in the user's configuration folder (FileManager).
     static std::filesystem::path defaultStorePath();
 
     explicit UserDefaults(std::filesystem::path storePath, std::unique_ptr<AtomicFileWriter> writer = nullptr);
@@ -84,6 +84,13 @@ public:
     bool setData(const std::string& key, Data value) { return set(key, Value(std::move(value))); }
     bool removeObject(const std::string& key);
 
+    // Reads the file again, for changes made to it by someone else while the store is open, and
+    // calls the observers of every key whose value changed. A file that is gone changes nothing
+    // (the next change writes the values back). A file that cannot be read or understood is set
+    // aside as at construction (and kept as the load problem, which is returned); the values in
+    // memory then stay as they were.
+    std::optional<LoadProblem> synchronize();
+
     // Calls the observer after every change of the value read for the key, until the
     // returned observation is cancelled or destroyed. Once cancel() returns, no call is
     // running on another thread and none will start.
@@ -96,13 +103,18 @@ private:
     std::optional<Value> effectiveValue(const std::string& key) const;  // stateMutex_ held
     void notify(const std::string& key);
     void load();
-    void setAside(const std::string& reason);
+    // The file's values; false with the reason when they cannot be used.
+    bool readStoreFile(std::map<std::string, Value>& values, std::string& problem);
+    void setAside(const std::string& reason, bool atLoad);  // stateMutex_ held
 
     std::filesystem::path storePath_;
     std::unique_ptr<AtomicFileWriter> writer_;
     Logger logger_;
 
     std::mutex writeMutex_;          // one write at a time, in order
+    // Which file the values were last read from or written to (device, inode, size, change
+    // time): a synchronize that finds the same file has nothing to read. Guarded by writeMutex_.
+    std::optional<std::array<long long, 5>> fileStamp_;
     mutable std::mutex stateMutex_;  // guards the fields below
     std::map<std::string, Value> values_;
     std::map<std::string, Value> registered_;

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cmath>
@@ -286,6 +287,64 @@ TEST_F(UserDefaultsTest, ObserversHearEachChangeOfTheirKeyOnly) {
     observation.cancel();
     ASSERT_TRUE(defaults.setBool("showDockIcon", true));
     EXPECT_EQ(heard.size(), 3u);
+}
+
+// Another program (or the user with an editor) changes the file while the store is open.
+TEST_F(UserDefaultsTest, SynchronizeTakesInChangesMadeToTheFile) {
+    UserDefaults defaults(storePath());
+    defaults.registerDefaults({{"showDockIcon", Value(false)}});
+    ASSERT_TRUE(defaults.setBool("autoSendText", true));
+    ASSERT_TRUE(defaults.setString("recordingOverlayStyle", "compact"));
+    ASSERT_TRUE(defaults.setBool("showDockIcon", true));
+    std::vector<std::string> heard;
+    std::vector<UserDefaults::Observation> observations;
+    for (const char* key : {"autoSendText", "recordingOverlayStyle", "showDockIcon", "shareAnalytics"})
+        observations.push_back(defaults.observe(key, [&](const std::string& k) { heard.push_back(k); }));
+
+    // One value changed, one unchanged, one added, one removed (its registered value returns).
+    writeFile(storePath(), R"({"autoSendText": false, "recordingOverlayStyle": "compact", "shareAnalytics": true})");
+    EXPECT_FALSE(defaults.synchronize());
+    std::sort(heard.begin(), heard.end());
+    EXPECT_EQ(heard, (std::vector<std::string>{"autoSendText", "shareAnalytics", "showDockIcon"}));
+    EXPECT_FALSE(defaults.boolForKey("showDockIcon"));
+    EXPECT_TRUE(defaults.boolForKey("shareAnalytics"));
+
+    // Nothing new: nobody hears anything.
+    heard.clear();
+    EXPECT_FALSE(defaults.synchronize());
+    EXPECT_TRUE(heard.empty());
+
+    // The file removed (by mistake, or by a program cleaning up): the values stay, and the next
+    // change writes them back.
+    std::filesystem::remove(storePath());
+    EXPECT_FALSE(defaults.synchronize());
+    EXPECT_TRUE(heard.empty());
+    EXPECT_EQ(defaults.stringForKey("recordingOverlayStyle"), "compact");
+    ASSERT_TRUE(defaults.setBool("autoSendText", true));
+    EXPECT_EQ(UserDefaults(storePath()).stringForKey("recordingOverlayStyle"), "compact");
+}
+
+// A broken edit loses nothing: the edited file is kept aside and the settings in use stay.
+TEST_F(UserDefaultsTest, SynchronizeSetsABrokenFileAsideAndKeepsTheValuesInUse) {
+    UserDefaults defaults(storePath());
+    ASSERT_TRUE(defaults.setBool("autoSendText", true));
+    std::vector<std::string> heard;
+    auto observation = defaults.observe("autoSendText", [&](const std::string& k) { heard.push_back(k); });
+    writeFile(storePath(), R"({"autoSendText": fals)");
+    platform::LogCapture log;
+    const auto problem = defaults.synchronize();
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(readFile(problem->setAsidePath), R"({"autoSendText": fals)");
+    EXPECT_NE(problem->description.find("the settings in use stay as they were"), std::string::npos)
+        << problem->description;
+    EXPECT_TRUE(defaults.boolForKey("autoSendText"));
+    EXPECT_TRUE(heard.empty());
+    // Looking again (the set-aside itself changed the folder) finds nothing to take in.
+    EXPECT_FALSE(defaults.synchronize());
+    EXPECT_TRUE(defaults.boolForKey("autoSendText"));
+    // The next change writes a whole file again.
+    ASSERT_TRUE(defaults.setBool("shareAnalytics", true));
+    EXPECT_TRUE(UserDefaults(storePath()).boolForKey("autoSendText"));
 }
 
 TEST_F(UserDefaultsTest, WritesFromManyThreadsAllLand) {

@@ -15,20 +15,18 @@
 #include "Platform/ml/MultiArrayCopy.h"
 #include "Platform/system/NSError.h"
 #include "RarivOredu/shared/ANEOptimizer.h"
+#include "tests/support/FixtureFeatures.h"
 #include "tests/support/asr/AsrFixtureAudio.h"
 
 namespace testsupport {
 
 using platform::InProcessEngine;
 using platform::MLDictionaryFeatureProvider;
-using platform::MLFeatureDescription;
 using platform::MLFeatureProvider;
-using platform::MLFeatureType;
 using platform::MLFeatureValue;
 using platform::MLModel;
 using platform::MLModelDescription;
 using platform::MLMultiArray;
-using platform::MLMultiArrayConstraint;
 using platform::MLMultiArrayDataType;
 using platform::MLMultiArrayPtr;
 
@@ -38,21 +36,6 @@ constexpr int kFrameSamples = 1280;
 constexpr int kHidden = 1024;
 constexpr int kStateWidth = 640;
 const std::string kWordMark = "\xE2\x96\x81";
-
-MLFeatureDescription arrayFeature(const std::string& name, MLMultiArray::Shape shape, MLMultiArrayDataType type,
-                                  std::vector<std::pair<std::int64_t, std::int64_t>> ranges = {}) {
-    MLFeatureDescription d;
-    d.name = name;
-    d.type = MLFeatureType::multiArray;
-    d.multiArrayConstraint = MLMultiArrayConstraint{type, std::move(shape), std::move(ranges)};
-    return d;
-}
-
-MLMultiArrayPtr input(const MLFeatureProvider& inputs, const std::string& name) {
-    const auto value = inputs.featureValueForName(name);
-    if (!value || !value->multiArrayValue()) throw platform::NSError("fixture", 1, "missing input " + name);
-    return value->multiArrayValue();
-}
 
 MLFeatureValue arrayValue(MLMultiArrayPtr array) { return MLFeatureValue::featureValueWithMultiArray(std::move(array)); }
 
@@ -85,8 +68,8 @@ struct AsrFixtureModels::Shared {
     }
 
     MLDictionaryFeatureProvider::Dictionary preprocess(const MLFeatureProvider& inputs) {
-        const auto audio = input(inputs, "audio_signal");
-        const auto length = input(inputs, "audio_length");
+        const auto audio = fixtureInput(inputs, "audio_signal");
+        const auto length = fixtureInput(inputs, "audio_length");
         const std::int64_t samples = audio->shape()[1];
         const int frames = frameCount(samples);
         auto mel = MLMultiArray::create({1, frames}, MLMultiArrayDataType::float32);
@@ -108,8 +91,8 @@ struct AsrFixtureModels::Shared {
     }
 
     MLDictionaryFeatureProvider::Dictionary encode(const MLFeatureProvider& inputs) const {
-        const auto mel = input(inputs, "mel");
-        const auto melLength = input(inputs, "mel_length");
+        const auto mel = fixtureInput(inputs, "mel");
+        const auto melLength = fixtureInput(inputs, "mel_length");
         const std::int64_t frames = mel->shape()[1];
         const MLMultiArray::Shape shape = script.timeMajorEncoder ? MLMultiArray::Shape{1, frames, kHidden}
                                                             : MLMultiArray::Shape{1, kHidden, frames};
@@ -124,7 +107,7 @@ struct AsrFixtureModels::Shared {
     }
 
     MLDictionaryFeatureProvider::Dictionary decode(const MLFeatureProvider& inputs) {
-        const int token = static_cast<int>((*input(inputs, "targets"))[0]);
+        const int token = static_cast<int>((*fixtureInput(inputs, "targets"))[0]);
         callHook(&Shared::decoderHook, token);
         if (token == 0 && failOnPrimingToken) throw platform::NSError("fixture", 2, "Decoder refused the priming token");
         ++decoderRuns;
@@ -133,8 +116,8 @@ struct AsrFixtureModels::Shared {
             fedTokens.push_back(token);
         }
         const bool counts = token != script.blankId && token != 0;
-        auto hidden = platform::cloneMultiArray(*input(inputs, "h_in"));
-        auto cell = platform::cloneMultiArray(*input(inputs, "c_in"));
+        auto hidden = platform::cloneMultiArray(*fixtureInput(inputs, "h_in"));
+        auto cell = platform::cloneMultiArray(*fixtureInput(inputs, "c_in"));
         hidden->setValue(0, hidden->operator[](0) + (counts ? 1 : 0));
         hidden->setValue(1, token);
         cell->setValue(0, cell->operator[](0) + 1);
@@ -151,12 +134,12 @@ struct AsrFixtureModels::Shared {
 
     MLDictionaryFeatureProvider::Dictionary join(const MLFeatureProvider& inputs) {
         ++jointRuns;
-        const int frame = frameOfMarker(static_cast<float>(input(inputs, "encoder_step")->valueAt({0, 0, 0})));
+        const int frame = frameOfMarker(static_cast<float>(fixtureInput(inputs, "encoder_step")->valueAt({0, 0, 0})));
         callHook(&Shared::jointHook, frame);
         if (script.failingFrame && frame == *script.failingFrame) {
             throw platform::NSError("fixture", 3, "Joint failed at frame " + std::to_string(frame));
         }
-        const int lastFed = static_cast<int>(input(inputs, "decoder_step")->valueAt({0, 0, 0}));
+        const int lastFed = static_cast<int>(fixtureInput(inputs, "decoder_step")->valueAt({0, 0, 0}));
         int token = script.blankId;
         int bin = script.blankDurationBin;
         float probability = 0.0f;
