@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
         case platform::SingleInstance::Claim::owned:
             break;
         case platform::SingleInstance::Claim::handedOver:
-            platform::StandardErrorLogSink::writeLine("Parloquin is already running; it was asked to show itself.");
+            platform::StandardErrorLogSink::writeLine("Parloquin is already running; it was asked to open its window.");
             return 0;
         case platform::SingleInstance::Claim::ownerSilent:
             platform::StandardErrorLogSink::writeLine(

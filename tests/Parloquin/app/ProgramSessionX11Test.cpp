@@ -19,6 +19,10 @@
 #include "tests/support/TemporaryDirectory.h"
 #include "tests/support/asr/AsrFixtureModels.h"
 
+// Xlib after Qt: its macros clash with Qt headers.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -47,6 +51,29 @@ std::vector<std::string> storedHistory(const fs::path& home) {
     if (!data) return texts;
     for (const auto& record : nlohmann::json::parse(data->begin(), data->end())) texts.push_back(record.at("text"));
     return texts;
+}
+
+// A window titled "Parloquin" (the main window) is on the screen.
+bool mainWindowShown() {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return false;
+    bool shown = false;
+    Window root, parent, *children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count && !shown; ++i) {
+            XWindowAttributes attributes;
+            char* name = nullptr;
+            if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable &&
+                XFetchName(display, children[i], &name) && name) {
+                shown = std::string(name) == "Parloquin";
+            }
+            if (name) XFree(name);
+        }
+        if (children) XFree(children);
+    }
+    XCloseDisplay(display);
+    return shown;
 }
 
 class ProgramSessionX11Test : public ::testing::Test {
@@ -82,13 +109,15 @@ TEST_F(ProgramSessionX11Test, ASecondStartHandsOverAndTheFirstKeepsItsWholeHisto
     };
     ASSERT_TRUE(dictate(1)) << first.standardError();
 
-    // The second start asks the first to show itself and ends, touching nothing.
+    // The second start asks the first to open its main window and ends, touching nothing.
+    ASSERT_FALSE(mainWindowShown());
     ParloquinProcess second(home.path());
     second.environment.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
     ASSERT_TRUE(second.start());
     ASSERT_TRUE(second.waitForExit());
     EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_EQ(second.standardError(), "Parloquin is already running; it was asked to show itself.\n");
+    EXPECT_EQ(second.standardError(), "Parloquin is already running; it was asked to open its window.\n");
+    EXPECT_TRUE(waitUntil(mainWindowShown));
     EXPECT_TRUE(first.isRunning());
 
     ASSERT_TRUE(dictate(2)) << first.standardError();
