@@ -2,7 +2,6 @@
 
 #include <QMetaObject>
 #include <chrono>
-#include <iostream>
 #include <limits>
 
 #include "Parloquin/services/AsrManagerRecognizer.h"
@@ -143,7 +142,7 @@ void TranscriptionService::postNotice(const std::string& title, const std::strin
 }
 
 void TranscriptionService::reportFailedStart(const std::string& reason, const std::string& detail) {
-    std::cout << "❌ Failed to start audio engine: " << detail << std::endl;
+    logger_.log(platform::OSLogType::error, "❌ Failed to start audio engine: " + detail);
     postNotice("Aufnahme nicht möglich", reason);
 }
 
@@ -165,8 +164,7 @@ void TranscriptionService::initialize(InitializeCompletion completion) {
                 if (error) {
                     asrManager_.reset();
                     setInitialized(false);
-                    std::cout << "❌ Failed to initialize Parloquin Engine: " << platform::errorDescription(error)
-                              << std::endl;
+                    logger_.log(platform::OSLogType::error, "❌ Failed to initialize Parloquin Engine: " + platform::errorDescription(error));
                 } else {
                     asrManager_ = recognizer;
                     setInitialized(true);
@@ -276,8 +274,7 @@ void TranscriptionService::transcribe(std::vector<float> samples) {
             this,
             [this, recognition] {
                 if (recognition.error) {
-                    std::cout << "❌ Transcription failed: " << platform::errorDescription(recognition.error)
-                              << std::endl;
+                    logger_.log(platform::OSLogType::error, "❌ Transcription failed: " + platform::errorDescription(recognition.error));
                     setProcessing(false);
                     notify(RecordingState::idle);
                     return;

@@ -11,6 +11,7 @@
 
 #include "Parloquin/services/TranscriptionError.h"
 #include "Platform/audio/AVAudioError.h"
+#include "Platform/log/LogCapture.h"
 #include "Platform/system/NSError.h"
 #include "RarivOredu/asr/ASRError.h"
 #include "tests/Parloquin/services/PasteFakes.h"
@@ -123,9 +124,9 @@ TEST_F(TranscriptionServiceFileTest, FailuresLeaveTheServiceIdleAndStoreNothing)
     for (const Case& c : cases) {
         harness.states.clear();
         harness.recognizer->failWith(c.recognizerError);
-        testing::internal::CaptureStdout();
+        platform::LogCapture log;
         const Outcome outcome = transcribe(service, c.url);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << c.name;
+        EXPECT_FALSE(log.contains("❌")) << c.name;
         EXPECT_FALSE(outcome.record) << c.name;
         EXPECT_TRUE(c.expected(outcome)) << c.name;
         EXPECT_EQ(harness.states, (std::vector<State>{State::processing, State::idle})) << c.name;

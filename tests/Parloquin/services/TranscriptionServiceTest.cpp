@@ -39,6 +39,17 @@ using parloquin_test::ServiceHarness;
 using parloquin_test::waitUntil;
 using State = RecordingState;
 
+// The service's failure lines (error entries that begin with "❌"), one per line.
+std::string failureLines(const platform::LogCapture& log) {
+    std::string lines;
+    for (const auto& entry : log.matching("❌", "TranscriptionService")) {
+        if (entry.type != platform::OSLogType::error) continue;
+        if (!lines.empty()) lines += '\n';
+        lines += entry.message;
+    }
+    return lines;
+}
+
 class TranscriptionServiceTest : public ::testing::Test {
 protected:
     parloquin_test::FakeDesktop desktop;
@@ -51,7 +62,7 @@ TEST_F(TranscriptionServiceTest, StateSequencesOfADictation) {
         testsupport::FakeAudioHardware::Capture capture;
         std::exception_ptr recognizerError;
         std::vector<State> states;
-        std::string printed;
+        std::string logged;  // the failure line, if any
         std::optional<std::string> clipboard;
         std::vector<std::string> overlay;
         std::vector<std::string> notices;  // title: text
@@ -71,16 +82,16 @@ TEST_F(TranscriptionServiceTest, StateSequencesOfADictation) {
          {48000, 480, platform::AVAudioError::make(platform::AVAudioError::captureFailed, "Gerät belegt"), {}},
          nullptr,
          {State::recording, State::idle},
-         "❌ Failed to start audio engine: Gerät belegt\n",
+         "❌ Failed to start audio engine: Gerät belegt",
          std::nullopt,
          {"show", "hide"},
          {refused}},
         {"no input device", {48000, 480, std::nullopt, {}}, nullptr, {State::recording, State::idle},
-         "❌ Failed to start audio engine: No audio input device is available.\n", std::nullopt, {"show", "hide"},
+         "❌ Failed to start audio engine: No audio input device is available.", std::nullopt, {"show", "hide"},
          {noInput}, false},
         {"failed transcription", {48000, 480, std::nullopt, {}},
          std::make_exception_ptr(rarivoredu::ASRError::processingFailed("Modell defekt")),
-         {State::recording, State::processing, State::idle}, "❌ Transcription failed: ASR processing failed: Modell defekt\n",
+         {State::recording, State::processing, State::idle}, "❌ Transcription failed: ASR processing failed: Modell defekt",
          std::nullopt, {"show", "hide"}, {}},
     };
     for (const Case& c : cases) {
@@ -97,12 +108,12 @@ TEST_F(TranscriptionServiceTest, StateSequencesOfADictation) {
             notices.push_back(title + ": " + body);
         };
 
-        testing::internal::CaptureStdout();
+        platform::LogCapture log;
         service.startRecording();
         service.stopRecording();
         h.waitForIdle();
         drainEventLoop();
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.printed) << c.name;
+        EXPECT_EQ(failureLines(log), c.logged) << c.name;
 
         EXPECT_EQ(h.states, c.states) << c.name;
         EXPECT_FALSE(service.isRecording()) << c.name;
@@ -129,7 +140,7 @@ TEST_F(TranscriptionServiceTest, NothingStartsBeforeTheRecogniserIsReady) {
     EXPECT_TRUE(harness.states.empty());
 }
 
-TEST_F(TranscriptionServiceTest, AFailedStartOfTheRecogniserIsPrintedAndLeavesTheServiceNotReady) {
+TEST_F(TranscriptionServiceTest, AFailedStartOfTheRecogniserIsLoggedAndLeavesTheServiceNotReady) {
     TranscriptionEnvironment environment;
     environment.defaults = &harness.store.defaults();
     environment.audioHardware = harness.hardware;
@@ -138,14 +149,14 @@ TEST_F(TranscriptionServiceTest, AFailedStartOfTheRecogniserIsPrintedAndLeavesTh
     }, environment);
     std::exception_ptr error;
     bool done = false;
-    testing::internal::CaptureStdout();
+    platform::LogCapture log;
     service.initialize([&](std::exception_ptr e) {
         error = e;
         done = true;
     });
     ASSERT_TRUE(waitUntil([&] { return done; }));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "❌ Failed to initialize Parloquin Engine: " +
-                                                          std::string(rarivoredu::ASRError::modelLoadFailed().what()) + "\n");
+    EXPECT_EQ(failureLines(log), "❌ Failed to initialize Parloquin Engine: " +
+                                     std::string(rarivoredu::ASRError::modelLoadFailed().what()));
     EXPECT_TRUE(error);
     EXPECT_FALSE(service.isInitialized());
     EXPECT_FALSE(service.asrManager());
