@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <exception>
 #include <map>
 #include <memory>
 #include <string>
@@ -106,7 +107,7 @@ private:
     // The start or stop sound, when the hotkey feedback is on.
     void playFeedback(DictationAction action);
     void modelsLoaded();
-    void modelsFailed();
+    void modelsFailed(const std::exception_ptr& error);
     void updateFloatingControlState();
     void reportSettingsFileProblem(const platform::UserDefaults::LoadProblem& problem);
     ActivationPolicy policyWithoutWindow() const;
