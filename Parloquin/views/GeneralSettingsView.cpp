@@ -9,7 +9,6 @@
 #include "Parloquin/settings/SettingsKeys.h"
 #include "Parloquin/views/DestructiveButtonStyle.h"
 #include "Parloquin/views/Divider.h"
-#include "Parloquin/views/PageHeaderView.h"
 #include "Parloquin/views/SecondaryText.h"
 #include "Parloquin/views/SegmentedPicker.h"
 #include "Parloquin/views/SettingBinding.h"
@@ -27,17 +26,9 @@ namespace {
 using Entry = GeneralSettings::Entry;
 using Value = platform::UserDefaults::Value;
 
-constexpr int kPadding = 32;
-constexpr int kSpacing = 32;
-
 QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 
-QVBoxLayout* column(QWidget* widget, int spacing) {
-    auto* layout = new QVBoxLayout(widget);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(spacing);
-    return layout;
-}
+QVBoxLayout* column(QWidget* widget, int spacing) { return SettingsPageView::column(widget, spacing); }
 
 // A section below the switch rows: its title and explanation over its control, 12 apart.
 QWidget* section(const Entry& entry, QWidget* parent) {
@@ -53,28 +44,17 @@ QWidget* section(const Entry& entry, QWidget* parent) {
 }  // namespace
 
 GeneralSettingsView::GeneralSettingsView(const PageContext& context, QWidget* parent)
-    : QScrollArea(parent),
+    : SettingsPageView(text(GeneralSettings::title), text(GeneralSettings::subtitle), parent),
       context_(context),
       defaults_(context.defaults ? *context.defaults : platform::UserDefaults::standard()) {
-    setWidgetResizable(true);
-    setFrameShape(QFrame::NoFrame);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-
-    auto* content = new QWidget(this);
-    content->setObjectName(QStringLiteral("GeneralSettingsContent"));
-    auto* page = column(content, kSpacing);
-    page->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
-    page->addWidget(new PageHeaderView(text(GeneralSettings::title), text(GeneralSettings::subtitle), content));
-
-    auto* settings = new QWidget(content);
+    auto* settings = new QWidget(content());
     auto* list = column(settings, 0);
     bool first = true;
     for (const Entry& entry : GeneralSettings::entries()) {
         if (!first) {
-            list->addSpacing(kSpacing / 2);
+            list->addSpacing(spacing / 2);
             list->addWidget(new Divider(settings));
-            list->addSpacing(kSpacing / 2);
+            list->addSpacing(spacing / 2);
         }
         first = false;
         switch (entry.kind) {
@@ -83,12 +63,7 @@ GeneralSettingsView::GeneralSettingsView(const PageContext& context, QWidget* pa
             case GeneralSettings::EntryKind::resetSection: list->addWidget(resetSection(entry, settings)); break;
         }
     }
-    page->addWidget(settings);
-    page->addStretch(1);
-    setWidget(content);
-    // The scroll area's own background would hide the page's.
-    content->setAutoFillBackground(false);
-    viewport()->setAutoFillBackground(false);
+    addSection(settings);
 
     loginItemApplied_ = binding(settings::kLaunchAtLogin)->boolValue();
     connect(binding(settings::kShowDockIcon), &SettingBinding::changed, this,
@@ -156,9 +131,7 @@ QWidget* GeneralSettingsView::banner(QWidget* parent) {
 
 QWidget* GeneralSettingsView::picker(const Entry& entry, const std::vector<GeneralSettings::Option>& options,
                                      int maximumWidth, QWidget* parent) {
-    std::vector<SegmentedPicker::Option> segments;
-    for (const auto& option : options) segments.push_back({text(option.label), text(option.value)});
-    auto* picker = new SegmentedPicker(std::move(segments), parent);
+    auto* picker = new SegmentedPicker(SegmentedPicker::segments(options), parent);
     picker->setMaximumWidth(maximumWidth);
     picker->setAccessibleName(text(entry.title));
     binding(entry.key)->bindPicker(picker);

@@ -31,11 +31,7 @@ const std::vector<HotkeysSettings::Field>& HotkeysSettings::fields() {
     return fields;
 }
 
-Value HotkeysSettings::defaultValue(const std::string& key) {
-    for (const Field& field : fields())
-        if (field.key == key) return field.defaultValue;
-    return Value(false);
-}
+Value HotkeysSettings::defaultValue(const std::string& key) { return SettingField::defaultFor(fields(), key); }
 
 const std::vector<HotkeysSettings::Option>& HotkeysSettings::recordingModes() {
     static const std::vector<Option> options = {{"Automatisch", "auto"}, {"Umschalten", "toggle"}, {"Halten", "hold"}};
@@ -131,9 +127,7 @@ HotkeysSettings::PermissionHelp HotkeysSettings::permissionHelp(bool accessibili
 }
 
 bool HotkeysSettings::resetToDefaults(platform::UserDefaults& defaults) {
-    bool written = true;
-    for (const Field& field : fields()) written &= defaults.set(field.key, field.defaultValue);
-    return written;
+    return SettingField::writeDefaults(defaults, fields());
 }
 
 }  // namespace parloquin

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Parloquin/views/SettingField.h"
+#include "Parloquin/views/SettingOption.h"
 #include "Platform/system/UserDefaults.h"
 
 namespace parloquin {
@@ -15,14 +17,8 @@ namespace parloquin {
 struct HotkeysSettings {
     using Value = platform::UserDefaults::Value;
 
-    struct Field {
-        std::string key;
-        Value defaultValue;
-    };
-    struct Option {
-        const char* label;
-        const char* value;
-    };
+    using Field = SettingField;
+    using Option = SettingOption;
     struct Preset {
         const char* title;  // also the display text it applies
         const char* description;

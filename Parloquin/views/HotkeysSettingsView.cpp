@@ -14,7 +14,6 @@
 #include "Parloquin/views/HotkeyDisplay.h"
 #include "Parloquin/views/HotkeyPresetRow.h"
 #include "Parloquin/views/HotkeysSettings.h"
-#include "Parloquin/views/PageHeaderView.h"
 #include "Parloquin/views/RoundedPanel.h"
 #include "Parloquin/views/SecondaryButtonStyle.h"
 #include "Parloquin/views/SecondaryText.h"
@@ -34,18 +33,11 @@ namespace {
 using Settings = HotkeysSettings;
 using Tone = HotkeysSettings::Tone;
 
-constexpr int kPadding = 32;
-constexpr int kSpacing = 32;
 constexpr int kLineIconSize = 14;
 
 QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 
-QVBoxLayout* column(QWidget* widget, int spacing) {
-    auto* layout = new QVBoxLayout(widget);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(spacing);
-    return layout;
-}
+QVBoxLayout* column(QWidget* widget, int spacing) { return SettingsPageView::column(widget, spacing); }
 
 QLabel* coloured(QLabel* label, const QColor& color) {
     QPalette palette = label->palette();
@@ -104,24 +96,13 @@ void addDivided(QVBoxLayout* list, QWidget* widget, bool divider) {
 }  // namespace
 
 HotkeysSettingsView::HotkeysSettingsView(const PageContext& context, QWidget* parent)
-    : QScrollArea(parent),
+    : SettingsPageView(text(Settings::title), text(Settings::subtitle), parent),
       context_(context),
       defaults_(context.defaults ? *context.defaults : platform::UserDefaults::standard()),
       hotkeyManager_(context.hotkeyManager),
       hotkeyRecorder_(new HotkeyRecorder(this)) {
-    setWidgetResizable(true);
-    setFrameShape(QFrame::NoFrame);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-
-    auto* content = new QWidget(this);
-    content->setObjectName(QStringLiteral("HotkeysSettingsContent"));
-    auto* page = column(content, kSpacing);
-    page->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
-    page->addWidget(new PageHeaderView(text(Settings::title), text(Settings::subtitle), content));
-
-    auto* sections = new QWidget(content);
-    auto* list = column(sections, kSpacing);
+    auto* sections = new QWidget(content());
+    auto* list = column(sections, spacing);
     addDivided(list, primarySection(sections), true);
     addDivided(list, recordingModeSection(sections), true);
     addDivided(list, presetsSection(sections), true);
@@ -131,11 +112,7 @@ HotkeysSettingsView::HotkeysSettingsView(const PageContext& context, QWidget* pa
     addDivided(list, banner(sections), false);
     addDivided(list, tipsSection(sections), true);
     addDivided(list, resetSection(sections), false);
-    page->addWidget(sections);
-    page->addStretch(1);
-    setWidget(content);
-    content->setAutoFillBackground(false);
-    viewport()->setAutoFillBackground(false);
+    addSection(sections);
 
     for (const auto& [key, bound] : bindings_)
         connect(bound, &SettingBinding::changed, this, [this] { refresh(); });
@@ -169,6 +146,15 @@ SettingBinding* HotkeysSettingsView::binding(const std::string& key) {
 
 // MARK: sections
 
+SegmentedPicker* HotkeysSettingsView::picker(const std::string& key, const char* title,
+                                             const std::vector<SettingOption>& options, QWidget* parent) {
+    auto* picker = new SegmentedPicker(SegmentedPicker::segments(options), parent);
+    picker->setMaximumWidth(Settings::pickerWidth);
+    picker->setAccessibleName(text(title));
+    binding(key)->bindPicker(picker);
+    return picker;
+}
+
 QWidget* HotkeysSettingsView::primarySection(QWidget* parent) {
     QWidget* primary = section(Settings::primaryTitle, Settings::primaryCaption, 12, parent);
     auto* layout = static_cast<QVBoxLayout*>(primary->layout());
@@ -197,12 +183,7 @@ QWidget* HotkeysSettingsView::primarySection(QWidget* parent) {
 QWidget* HotkeysSettingsView::recordingModeSection(QWidget* parent) {
     QWidget* modes = section(Settings::modeTitle, Settings::modeCaption, 12, parent);
     auto* layout = static_cast<QVBoxLayout*>(modes->layout());
-    std::vector<SegmentedPicker::Option> options;
-    for (const auto& option : Settings::recordingModes()) options.push_back({text(option.label), text(option.value)});
-    recordingModePicker_ = new SegmentedPicker(std::move(options), modes);
-    recordingModePicker_->setMaximumWidth(Settings::pickerWidth);
-    recordingModePicker_->setAccessibleName(text(Settings::modeTitle));
-    binding(settings::kRecordingMode)->bindPicker(recordingModePicker_);
+    recordingModePicker_ = picker(settings::kRecordingMode, Settings::modeTitle, Settings::recordingModes(), modes);
     layout->addWidget(recordingModePicker_, 0, Qt::AlignLeft);
 
     auto* help = new QWidget(modes);
@@ -266,12 +247,7 @@ QWidget* HotkeysSettingsView::pasteSection(QWidget* parent) {
 
 QWidget* HotkeysSettingsView::cancelSection(QWidget* parent) {
     QWidget* cancel = section(Settings::cancelTitle, Settings::cancelCaption, 12, parent);
-    std::vector<SegmentedPicker::Option> options;
-    for (const auto& option : Settings::cancelKeys()) options.push_back({text(option.label), text(option.value)});
-    cancelKeyPicker_ = new SegmentedPicker(std::move(options), cancel);
-    cancelKeyPicker_->setMaximumWidth(Settings::pickerWidth);
-    cancelKeyPicker_->setAccessibleName(text(Settings::cancelTitle));
-    binding(settings::kCancelHotkey)->bindPicker(cancelKeyPicker_);
+    cancelKeyPicker_ = picker(settings::kCancelHotkey, Settings::cancelTitle, Settings::cancelKeys(), cancel);
     static_cast<QVBoxLayout*>(cancel->layout())->addWidget(cancelKeyPicker_, 0, Qt::AlignLeft);
     return cancel;
 }

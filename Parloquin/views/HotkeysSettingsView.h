@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QScrollArea>
 #include <QTimer>
 #include <cstdint>
 #include <string>
@@ -8,6 +7,8 @@
 
 #include "Parloquin/hotkeys/HotkeyTriple.h"
 #include "Parloquin/views/PageContext.h"
+#include "Parloquin/views/SettingOption.h"
+#include "Parloquin/views/SettingsPageView.h"
 
 class QLabel;
 class QVBoxLayout;
@@ -32,7 +33,7 @@ class ToggleSwitch;
 // rather than starting a dictation; it comes back when the recording ends, however it ends. The
 // two grants are looked at when the page shows, every 2 s while it shows and paste in place is on,
 // and when paste in place is switched.
-class HotkeysSettingsView : public QScrollArea {
+class HotkeysSettingsView : public SettingsPageView {
 public:
     explicit HotkeysSettingsView(const PageContext& context, QWidget* parent = nullptr);
     ~HotkeysSettingsView() override;
@@ -78,6 +79,9 @@ protected:
 
 private:
     SettingBinding* binding(const std::string& key);
+    // A picker of the setting's choices, bound to it.
+    SegmentedPicker* picker(const std::string& key, const char* title, const std::vector<SettingOption>& options,
+                            QWidget* parent);
     void applyHotkey(const std::string& display, const HotkeyTriple& hotkey);
     void recordingChanged(bool recording);
     // Everything that follows from the settings and the two grants.

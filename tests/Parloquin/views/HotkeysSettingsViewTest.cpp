@@ -78,8 +78,7 @@ protected:
         drainEventLoop();
     }
     void click(QWidget* control) {
-        page->ensureWidgetVisible(control);
-        QTest::mouseClick(control, Qt::LeftButton, {}, control->rect().center());
+        parloquin_test::clickOnPage(*page, control);
         drainEventLoop();
     }
     HotkeyPresetRow* preset(const std::string& title) {
