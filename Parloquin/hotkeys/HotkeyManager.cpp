@@ -26,8 +26,6 @@ constexpr const char* kInputMonitoringAddresses[] = {
 };
 constexpr const char* kSecurityPaneAddress = "x-apple.systempreferences:com.apple.preference.security";
 
-const HotkeyModifier* singleModifier(std::uint32_t modifiers) { return HotkeyModifier::forCarbonMask(modifiers); }
-
 // The keys that may end a recording, by the stored choice; "none" and anything else is no key.
 std::optional<HotkeyTriple> cancelKey(const std::string& choice) {
     if (choice == "Escape") return HotkeyTriple{53, 0, false};
@@ -186,7 +184,7 @@ void HotkeyManager::createEventTap() {
 bool HotkeyManager::handleTapEvent(CGEventType type, const CGEvent& event) {
     if (isSingleKey_) {
         if (type == CGEventType::flagsChanged) return handleFlagsChanged(event);
-        const HotkeyModifier* modifier = singleModifier(currentModifiers_);
+        const HotkeyModifier* modifier = HotkeyModifier::forCarbonMask(currentModifiers_);
         if (type == CGEventType::keyDown && !event.autorepeat && modifier && (event.flags & modifier->flag))
             post([this] { reportCombined(); });
         return true;
@@ -208,7 +206,7 @@ bool HotkeyManager::handleTapEvent(CGEventType type, const CGEvent& event) {
 }
 
 bool HotkeyManager::handleFlagsChanged(const CGEvent& event) {
-    const HotkeyModifier* modifier = singleModifier(currentModifiers_);
+    const HotkeyModifier* modifier = HotkeyModifier::forCarbonMask(currentModifiers_);
     if (!modifier) return true;
     if (event.flags & modifier->flag)
         post([this] { reportPressed(); });
@@ -267,7 +265,7 @@ void HotkeyManager::showFallbackHotkeyAlert(const std::string& hotkey, bool fall
 void HotkeyManager::showInputMonitoringAlert(bool fallbackRegistered) {
     if (!environment_.alerts) return;
     std::string name, glyph;
-    if (const HotkeyModifier* modifier = singleModifier(currentModifiers_)) {
+    if (const HotkeyModifier* modifier = HotkeyModifier::forCarbonMask(currentModifiers_)) {
         name = modifier->name;
         glyph = modifier->glyph;
     } else {
