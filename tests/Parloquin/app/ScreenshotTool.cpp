@@ -261,6 +261,9 @@ bool audioAndOtherPictures(parloquin::MainWindowView& window, const QDir& folder
         wait(800);
         ok &= save(window.grab(), folder, QStringLiteral("main-window-audio-test.png"));
         audio->stopTest();
+        audio->verticalScrollBar()->setValue(audio->verticalScrollBar()->maximum());
+        wait(150);
+        ok &= save(window.grab(), folder, QStringLiteral("main-window-audio-end.png"));
     }
     window.setSelectedSection(parloquin::SidebarSection::other);
     wait(150);
