@@ -19,6 +19,7 @@ struct CocoaError {
         fileWriteNoPermission = 513,
         fileWriteFileExists = 516,
         fileWriteOutOfSpace = 640,
+        userCancelled = 3072,
         coderReadCorrupt = 4864,
         coderInvalidValue = 4866,
     };

@@ -295,6 +295,44 @@ void AsrFixtureModels::writeBundles(const std::filesystem::path& folder) const {
     std::ofstream(folder / "parakeet_vocab.json") << vocabularyJson();
 }
 
+void AsrFixtureModels::writeTorchScriptBundles(const std::filesystem::path& folder, std::int64_t tokenId,
+                                               const std::string& text) const {
+    const std::string token = std::to_string(tokenId);
+    const std::string blank = std::to_string(shared_->script.blankId);
+    const std::pair<std::string, std::string> sources[] = {
+        {"Preprocessor",
+         "def forward(self, audio_signal: Tensor, audio_length: Tensor) -> Dict[str, Tensor]:\n"
+         "    frames = (audio_signal.size(1) + 1279) // 1280\n"
+         "    return {'mel': torch.zeros([1, frames]), 'mel_length': audio_length}\n"},
+        {"Encoder",
+         "def forward(self, mel: Tensor, mel_length: Tensor) -> Dict[str, Tensor]:\n"
+         "    frames = torch.div(mel_length + 1279, 1280, rounding_mode='floor').int()\n"
+         "    return {'encoder': torch.zeros([1, 1024, mel.size(1)]), 'encoder_length': frames}\n"},
+        // The projection carries the token fed last.
+        {"Decoder",
+         "def forward(self, targets: Tensor, target_length: Tensor, h_in: Tensor, c_in: Tensor) -> Dict[str, Tensor]:\n"
+         "    projection = torch.zeros([1, 640, 1])\n"
+         "    projection[0, 0, 0] = targets[0, 0].float()\n"
+         "    return {'decoder': projection, 'h_out': h_in, 'c_out': c_in}\n"},
+        // The word until it has been fed, then blanks that skip four frames.
+        {"JointDecision",
+         "def forward(self, encoder_step: Tensor, decoder_step: Tensor) -> Dict[str, Tensor]:\n"
+         "    said = bool(decoder_step[0, 0, 0] == " + token + ".0)\n"
+         "    token = torch.full([1, 1, 1], " + blank + " if said else " + token + ").int()\n"
+         "    duration = torch.full([1, 1, 1], 4 if said else 0).int()\n"
+         "    return {'token_id': token, 'token_prob': torch.full([1, 1, 1], 0.9), 'duration': duration}\n"},
+    };
+    const std::map<std::string, const platform::MLModelPtr*> models = {
+        {"Preprocessor", &preprocessor_}, {"Encoder", &encoder_}, {"Decoder", &decoder_}, {"JointDecision", &joint_}};
+    for (const auto& [name, source] : sources) {
+        ModelBundleFiles::write(ModelBundleFiles::torchScript((*models.at(name))->modelDescription(), source),
+                                (folder / (name + ".mlmodelc")).string());
+    }
+    nlohmann::json vocabulary = nlohmann::json::object();
+    vocabulary[token] = text;
+    std::ofstream(folder / "parakeet_vocab.json") << vocabulary.dump();
+}
+
 int AsrFixtureModels::preprocessorRuns() const {
     std::lock_guard lock(shared_->mutex);
     return static_cast<int>(shared_->audioLengths.size());
