@@ -2,8 +2,8 @@
 
 namespace parloquin {
 
-// Kept together with the package list of scripts/install-deps.sh: a test checks that every
-// library package there has its notice here, and that every package named here is installed there.
+// Kept together with the application's package list in scripts/packages.sh: a test checks that
+// every library package there has its notice here, and that every package named here is listed there.
 const std::vector<License::Component>& License::components() {
     static const std::vector<Component> components = {
         {"Qt", "LGPL 3.0", "https://doc.qt.io/qt-6/lgpl.html", {"qt6-base-dev", "qt6-svg-dev", "libqt6svg6"}},
@@ -19,6 +19,7 @@ const std::vector<License::Component>& License::components() {
         {"PulseAudio (libpulse)", "LGPL 2.1", "https://gitlab.freedesktop.org/pulseaudio/pulseaudio/-/blob/master/LICENSE",
          {"libpulse-dev"}},
         {"libcurl", "curl License", "https://curl.se/docs/copyright.html", {"libcurl4-openssl-dev"}},
+        {"OpenSSL (libcrypto)", "Apache 2.0", "https://www.openssl.org/source/license.html", {"libssl-dev"}},
         {"ICU", "Unicode License", "https://github.com/unicode-org/icu/blob/main/LICENSE", {"libicu-dev"}},
         {"CLD2", "Apache 2.0", "https://github.com/CLD2Owners/cld2/blob/master/LICENSE", {"libcld2-dev"}},
         {"JSON for Modern C++ (nlohmann-json)", "MIT", "https://github.com/nlohmann/json/blob/develop/LICENSE.MIT",

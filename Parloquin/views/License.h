@@ -16,8 +16,9 @@ struct License {
     std::string license;
     std::string url;
 
-    // A row of the table of components. `packages` are the Debian packages of the install script's
-    // list that bring the component (none for the speech models, which are downloaded).
+    // A row of the table of components. `packages` are the Debian packages of the application's
+    // list (scripts/packages.sh) that bring the component (none for the speech models, which are
+    // downloaded).
     struct Component {
         const char* name;
         const char* license;

@@ -1,6 +1,6 @@
 // What the page "Sonstiges" shows, apart from its widgets: the about card on a fixed machine, the
 // languages, the links, the model folder as a person reads it, and the notices, kept together
-// with the install script's package list.
+// with the application's package list.
 #include "Parloquin/views/OtherSettings.h"
 
 #include <gtest/gtest.h>
@@ -90,24 +90,17 @@ std::vector<std::string> packageArray(const std::string& script, const std::stri
     return packages;
 }
 
-TEST(OtherSettingsTest, EveryLibraryOfTheInstallListHasItsNoticeAndNoNoticeNamesAnotherPackage) {
-    // The package lists: one file per purpose, or the install script's single list.
-    std::string script = fileText("scripts/packages.sh");
-    std::vector<std::string> application = packageArray(script, "application_packages");
-    if (application.empty()) {
-        script = fileText("scripts/install-deps.sh");
-        application = packageArray(script, "packages");
-    }
+TEST(OtherSettingsTest, EveryLibraryOfTheApplicationsPackagesHasItsNoticeAndNoNoticeNamesAnotherPackage) {
+    const std::vector<std::string> application =
+        packageArray(fileText("scripts/packages.sh"), "application_packages");
     ASSERT_FALSE(application.empty());
-    // Installed for the tests only, in a single list.
-    const std::set<std::string> testsOnly = {"libgtest-dev", "libgmock-dev", "libbenchmark-dev", "libcpp-httplib-dev"};
 
     std::set<std::string> noticed;
     for (const License::Component& component : License::components())
         for (std::string_view package : component.packages) noticed.emplace(package);
     for (const std::string& package : application) {
         const bool library = package.starts_with("lib") || package.starts_with("qt6-") || package.ends_with("-dev");
-        if (library && !testsOnly.contains(package)) {
+        if (library) {
             EXPECT_TRUE(noticed.contains(package)) << package;
         }
     }
