@@ -1,6 +1,5 @@
 #include "Parloquin/views/AudioSettingsView.h"
 
-#include <QFrame>
 #include <QHideEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,6 +12,7 @@
 #include "Parloquin/views/CardView.h"
 #include "Parloquin/views/PageDivider.h"
 #include "Parloquin/views/PageHeaderView.h"
+#include "Parloquin/views/PageLayout.h"
 #include "Parloquin/views/PrimaryButtonStyle.h"
 #include "Parloquin/views/SecondaryButtonStyle.h"
 #include "Parloquin/views/SecondaryText.h"
@@ -27,22 +27,14 @@
 namespace parloquin {
 namespace {
 
-constexpr int kPadding = 32;
 constexpr int kSpacing = 24;
 
 QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 
-QVBoxLayout* column(QWidget* widget, int spacing) {
-    auto* layout = new QVBoxLayout(widget);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(spacing);
-    return layout;
-}
-
 // A section's title and explanation.
 QWidget* sectionHeader(const char* title, const char* explanation, QWidget* parent) {
     auto* header = new QWidget(parent);
-    auto* layout = column(header, 4);
+    auto* layout = PageLayout::column(header, 4);
     auto* heading = new QLabel(text(title), header);
     heading->setFont(TextStyle::headline());
     layout->addWidget(heading);
@@ -73,14 +65,8 @@ AudioSettingsView::AudioSettingsView(const PageContext& context, QWidget* parent
       workspace_(context.workspace ? context.workspace : platform::NSWorkspace::shared()),
       audioDeviceManager_(std::make_unique<AudioDeviceManager>(
           hardwareOf(context), context.defaults ? *context.defaults : platform::UserDefaults::standard())) {
-    setWidgetResizable(true);
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-
-    auto* content = new QWidget(this);
-    content->setObjectName(QStringLiteral("AudioSettingsContent"));
-    auto* page = column(content, kSpacing);
-    page->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+    QVBoxLayout* page = PageLayout::scrollingPage(this, QStringLiteral("AudioSettingsContent"), kSpacing);
+    QWidget* content = page->parentWidget();
     page->addWidget(new PageHeaderView(text("AUDIO"), text("Mikrofon-Eingang konfigurieren und Audiopegel testen"),
                                        content));
     page->addWidget(deviceSection(content));
@@ -90,9 +76,6 @@ AudioSettingsView::AudioSettingsView(const PageContext& context, QWidget* parent
     page->addWidget(tipsSection(content));
     page->addWidget(permissionCard(content));
     page->addStretch(1);
-    setWidget(content);
-    content->setAutoFillBackground(false);
-    viewport()->setAutoFillBackground(false);
 
     AudioDeviceManager* manager = audioDeviceManager_.get();
     connect(manager, &AudioDeviceManager::availableDevicesChanged, this, [this] { showDevices(); });
@@ -107,11 +90,11 @@ AudioSettingsView::~AudioSettingsView() { stopMonitoring(); }
 
 QWidget* AudioSettingsView::deviceSection(QWidget* parent) {
     auto* section = new QWidget(parent);
-    auto* layout = column(section, 12);
+    auto* layout = PageLayout::column(section, 12);
     layout->addWidget(sectionHeader("EINGABEGERÄT", "Wähle welches Mikrofon Parloquin für Aufnahmen verwenden soll",
                                     section));
     auto* rows = new QWidget(section);
-    rowsLayout_ = column(rows, 6);
+    rowsLayout_ = PageLayout::column(rows, 6);
     layout->addWidget(rows);
 
     emptyList_ = new QWidget(section);
@@ -138,7 +121,7 @@ QWidget* AudioSettingsView::deviceSection(QWidget* parent) {
 QWidget* AudioSettingsView::levelTestSection(QWidget* parent) {
     const ThemeColors& colors = ThemeColors::shared();
     auto* section = new QWidget(parent);
-    auto* layout = column(section, 12);
+    auto* layout = PageLayout::column(section, 12);
     layout->addWidget(sectionHeader("MIKROFON-TEST", "Teste dein Mikrofon um sicherzustellen dass es funktioniert",
                                     section));
     auto* status = new QHBoxLayout;
@@ -178,7 +161,7 @@ QWidget* AudioSettingsView::tipsSection(QWidget* parent) {
     };
     const ThemeColors& colors = ThemeColors::shared();
     auto* section = new QWidget(parent);
-    auto* layout = column(section, 10);
+    auto* layout = PageLayout::column(section, 10);
     layout->addWidget(sectionHeader("TIPPS", nullptr, section));
     for (const Tip& tip : tips)
         layout->addWidget(new SymbolRow(tip.symbol, colors.accentColor, text(tip.text), TextStyle::caption(),

@@ -15,6 +15,7 @@
 #include "Parloquin/views/OtherSettings.h"
 #include "Parloquin/views/PageDivider.h"
 #include "Parloquin/views/PageHeaderView.h"
+#include "Parloquin/views/PageLayout.h"
 #include "Parloquin/views/SecondaryButtonStyle.h"
 #include "Parloquin/views/SecondaryText.h"
 #include "Parloquin/views/StyledButton.h"
@@ -30,7 +31,6 @@
 namespace parloquin {
 namespace {
 
-constexpr int kPadding = 32;
 constexpr int kSpacing = 32;
 
 QString text(const char* utf8) { return QString::fromUtf8(utf8); }
@@ -39,9 +39,7 @@ QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
 // A section: its title, then its content 16 apart.
 QWidget* section(const char* title, QWidget* parent) {
     auto* section = new QWidget(parent);
-    auto* layout = new QVBoxLayout(section);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(16);
+    QVBoxLayout* layout = PageLayout::column(section, 16);
     auto* heading = new QLabel(text(title), section);
     heading->setFont(TextStyle::headline());
     layout->addWidget(heading);
@@ -63,9 +61,7 @@ StyledButton* secondaryButton(const char* title, QWidget* parent) {
 
 QWidget* stack(QWidget* parent, int spacing) {
     auto* widget = new QWidget(parent);
-    auto* layout = new QVBoxLayout(widget);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(spacing);
+    PageLayout::column(widget, spacing);
     return widget;
 }
 
@@ -75,16 +71,8 @@ OtherSettingsView::OtherSettingsView(const PageContext& context, QWidget* parent
     : QScrollArea(parent),
       context_(context),
       workspace_(context.workspace ? context.workspace : platform::NSWorkspace::shared()) {
-    setWidgetResizable(true);
-    setFrameShape(QFrame::NoFrame);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-
-    auto* content = new QWidget(this);
-    content->setObjectName(QStringLiteral("OtherSettingsContent"));
-    auto* page = new QVBoxLayout(content);
-    page->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
-    page->setSpacing(kSpacing);
+    QVBoxLayout* page = PageLayout::scrollingPage(this, QStringLiteral("OtherSettingsContent"), kSpacing);
+    QWidget* content = page->parentWidget();
     page->addWidget(new PageHeaderView(text(OtherSettings::title), text(OtherSettings::subtitle), content));
     QWidget* sections[] = {privacySection(content), aboutSection(content),   languagesSection(content),
                            legalSection(content),   supportSection(content), advancedSection(content)};
@@ -95,9 +83,6 @@ OtherSettingsView::OtherSettingsView(const PageContext& context, QWidget* parent
         page->addWidget(part);
     }
     page->addStretch(1);
-    setWidget(content);
-    content->setAutoFillBackground(false);
-    viewport()->setAutoFillBackground(false);
 }
 
 QWidget* OtherSettingsView::privacySection(QWidget* parent) {
@@ -180,15 +165,13 @@ QWidget* OtherSettingsView::legalSection(QWidget* parent) {
     QWidget* legal = section("RECHTLICHES", parent);
     QWidget* rows = stack(legal, 12);
     for (const OtherSettings::LegalLinkRow& link : OtherSettings::legalLinks()) {
-        auto* row = new LinkRowButton(link.icon, text(link.title), QString(), rows);
         const char* address = link.address;
-        connect(row, &QAbstractButton::clicked, this, [this, address] {
+        addLinkRow(rows, link.icon, link.title, nullptr, [this, address] {
             if (address)
                 openURL(address);
             else
                 showOpenSourceLicenses();
         });
-        layoutOf(rows)->addWidget(row);
     }
     layoutOf(legal)->addWidget(rows);
     return legal;
@@ -197,14 +180,19 @@ QWidget* OtherSettingsView::legalSection(QWidget* parent) {
 QWidget* OtherSettingsView::supportSection(QWidget* parent) {
     QWidget* support = section("HILFE & SUPPORT", parent);
     QWidget* rows = stack(support, 12);
-    for (const OtherSettings::SupportLinkRow& link : OtherSettings::supportLinks()) {
-        auto* row = new LinkRowButton(link.icon, text(link.title), text(link.description), rows);
-        const std::string address = link.address;
-        connect(row, &QAbstractButton::clicked, this, [this, address] { openURL(address); });
-        layoutOf(rows)->addWidget(row);
-    }
+    for (const OtherSettings::SupportLinkRow& link : OtherSettings::supportLinks())
+        addLinkRow(rows, link.icon, link.title, link.description, [this, address = std::string(link.address)] {
+            openURL(address);
+        });
     layoutOf(support)->addWidget(rows);
     return support;
+}
+
+void OtherSettingsView::addLinkRow(QWidget* rows, const char* icon, const char* title, const char* description,
+                                   std::function<void()> action) {
+    auto* row = new LinkRowButton(icon, text(title), description ? text(description) : QString(), rows);
+    connect(row, &QAbstractButton::clicked, this, std::move(action));
+    layoutOf(rows)->addWidget(row);
 }
 
 QWidget* OtherSettingsView::advancedSection(QWidget* parent) {

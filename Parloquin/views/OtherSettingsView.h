@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <QScrollArea>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -47,6 +48,9 @@ private:
     QWidget* legalSection(QWidget* parent);
     QWidget* supportSection(QWidget* parent);
     QWidget* advancedSection(QWidget* parent);
+    // A link row at the end of the rows; the action runs when it is clicked.
+    void addLinkRow(QWidget* rows, const char* icon, const char* title, const char* description,
+                    std::function<void()> action);
 
     PageContext context_;
     std::shared_ptr<platform::NSWorkspace> workspace_;

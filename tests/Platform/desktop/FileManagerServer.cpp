@@ -2,7 +2,6 @@
 
 #include <QDesktopServices>
 #include <QUrl>
-#include <atomic>
 
 namespace parloquin_test {
 namespace {
@@ -12,31 +11,11 @@ const QString kPath = QStringLiteral("/org/freedesktop/FileManager1");
 
 }  // namespace
 
-FileManagerServer::FileManagerServer() {
-    static std::atomic<int> serial{0};
-    connectionName_ = QStringLiteral("parloquin-test-file-manager-%1").arg(++serial);
-}
+FileManagerServer::FileManagerServer() : name_(QStringLiteral("parloquin-test-file-manager")) {}
 
-FileManagerServer::~FileManagerServer() {
-    if (started_) {
-        QDBusConnection connection(connectionName_);
-        connection.unregisterObject(kPath);
-        connection.unregisterService(kService);
-    }
-    QDBusConnection::disconnectFromBus(connectionName_);
-}
+FileManagerServer::~FileManagerServer() = default;
 
-bool FileManagerServer::start(const QString& busAddress) {
-    QDBusConnection connection = QDBusConnection::connectToBus(busAddress, connectionName_);
-    if (!connection.isConnected()) return false;
-    if (!connection.registerObject(kPath, this, QDBusConnection::ExportAllSlots)) return false;
-    if (!connection.registerService(kService)) {
-        connection.unregisterObject(kPath);
-        return false;
-    }
-    started_ = true;
-    return true;
-}
+bool FileManagerServer::start(const QString& busAddress) { return name_.own(busAddress, kService, kPath, this); }
 
 void FileManagerServer::ShowFolders(const QStringList& URIs, const QString&) {
     received.push_back({QStringLiteral("ShowFolders"), URIs});

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <vector>
 
+#include "tests/Platform/desktop/BusName.h"
+
 namespace parloquin_test {
 
 // A file manager owned by the test: org.freedesktop.FileManager1 on its own connection to a
@@ -34,8 +36,7 @@ public slots:
     void ShowItemProperties(const QStringList& URIs, const QString& StartupId);
 
 private:
-    QString connectionName_;
-    bool started_ = false;
+    BusName name_;
 };
 
 // Takes the addresses the desktop would open for the schemes given, for as long as it lives.
