@@ -100,7 +100,7 @@ bool NSWorkspace::selectFile(const std::optional<std::filesystem::path>& file,
                                                        file ? QStringLiteral("ShowItems") : QStringLiteral("ShowFolders"));
     call << QStringList{fileURL(file ? *file : rootFolder)} << QString();
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [watcher, folder] {
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, folder] {
         if (watcher->isError()) QDesktopServices::openUrl(folder);
         watcher->deleteLater();
     });

@@ -1,7 +1,8 @@
 // Renders pictures of the shell for a person to look at (scripts/screenshots.sh):
 //   parloquin_screenshots <folder>
 // The overlay and the floating button are drawn at twice their size over a plain backdrop; the
-// welcome alert as it comes up at the first launch; the main window as it is, on each page; the
+// welcome alert as it comes up at the first launch; the main window as it is, on each page, and
+// the sheets of the page "Sonstiges"; the
 // open status menu is taken from the X server with the tray it hangs from, so it needs a display
 // with a system tray.
 #include <QApplication>
