@@ -22,7 +22,7 @@ packages=(
   xvfb xauth x11-utils trayer dbus dbus-x11 xdotool imagemagick
   xterm  # a terminal that tests paste into
   # speech synthesis
-  libespeak-ng-dev espeak-ng-data
+  libespeak-ng-dev espeak-ng-data libsoundtouch-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # a German locale, so that tests can check that files and reports ignore the user's locale
