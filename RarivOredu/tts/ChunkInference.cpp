@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "Platform/ml/MLPredictionOptions.h"
 #include "RarivOredu/shared/DoubleDescription.h"
 #include "RarivOredu/shared/ModelPrediction.h"
 #include "RarivOredu/shared/NumberText.h"
+#include "RarivOredu/tts/ChunkAudioAssembly.h"
 #include "RarivOredu/tts/ChunkInputFeatures.h"
 #include "RarivOredu/tts/KokoroSynthesizerLogger.h"
 #include "RarivOredu/tts/MultiArrayPool.h"
@@ -48,6 +48,31 @@ std::optional<std::int64_t> validLengthOf(const platform::MLFeatureValue& value)
             return static_cast<std::int64_t>(number);
         }
         default: return 0;
+    }
+}
+
+// Copies the samples and finds their smallest and largest value, in one pass over blocks that
+// each stage handles as whole vectors.
+void copyWithRange(const float* __restrict source, float* __restrict target, std::size_t count, float& lo,
+                   float& hi) noexcept {
+    float lows[sampleLanes];
+    float highs[sampleLanes];
+    std::fill_n(lows, sampleLanes, source[0]);
+    std::fill_n(highs, sampleLanes, source[0]);
+    std::size_t i = 0;
+    for (; i + sampleLanes <= count; i += sampleLanes) {
+        float block[sampleLanes];
+        for (std::size_t l = 0; l < sampleLanes; ++l) block[l] = source[i + l];
+        for (std::size_t l = 0; l < sampleLanes; ++l) lows[l] = lows[l] < block[l] ? lows[l] : block[l];
+        for (std::size_t l = 0; l < sampleLanes; ++l) highs[l] = highs[l] > block[l] ? highs[l] : block[l];
+        for (std::size_t l = 0; l < sampleLanes; ++l) target[i + l] = block[l];
+    }
+    lo = *std::min_element(lows, lows + sampleLanes);
+    hi = *std::max_element(highs, highs + sampleLanes);
+    for (; i < count; ++i) {
+        target[i] = source[i];
+        lo = std::min(lo, source[i]);
+        hi = std::max(hi, source[i]);
     }
 }
 
@@ -203,19 +228,18 @@ std::vector<float> extractAudio(const platform::MLFeatureProvider& output, Varia
         valid -= shortVariantTailTrim;
     }
 
+    // One pass copies the samples and finds their range.
     std::vector<float> samples(static_cast<std::size_t>(valid));
-    if (audio->dataType() == MLMultiArrayDataType::float32 && audio->isContiguous()) {
-        std::memcpy(samples.data(), audio->dataPointer(), samples.size() * sizeof(float));
-    } else {
-        for (std::int64_t i = 0; i < valid; ++i) samples[static_cast<std::size_t>(i)] = static_cast<float>((*audio)[i]);
-    }
-
     float lo = 0.0f;
     float hi = 0.0f;
-    if (!samples.empty()) {
-        const auto [minimum, maximum] = std::minmax_element(samples.begin(), samples.end());
-        lo = *minimum;
-        hi = *maximum;
+    if (valid > 0) {
+        if (audio->dataType() == MLMultiArrayDataType::float32 && audio->isContiguous()) {
+            copyWithRange(audio->data<float>(), samples.data(), samples.size(), lo, hi);
+        } else {
+            for (std::int64_t i = 0; i < valid; ++i) samples[static_cast<std::size_t>(i)] = static_cast<float>((*audio)[i]);
+            lo = *std::min_element(samples.begin(), samples.end());
+            hi = *std::max_element(samples.begin(), samples.end());
+        }
     }
     if (hi - lo != 0.0f) {
         if (AppLogger::isEnabled(Level::info)) {

@@ -178,10 +178,7 @@ SynthesisResult synthesizeDetailed(const SynthesizerContext& context, const std:
     std::vector<ChunkSynthesisResult> results = synthesizeChunks(context, entries, embeddings, workers);
 
     // Join the chunks in order.
-    std::size_t totalSamples = 0;
-    for (const auto& result : results) totalSamples += result.samples.size();
-    std::vector<float> output;
-    output.reserve(totalSamples);
+    JoinedAudio joined;
     std::int64_t frames = 0;
     double predictionTime = 0;
     for (const auto& result : results) {
@@ -196,18 +193,19 @@ SynthesisResult synthesizeDetailed(const SynthesizerContext& context, const std:
                           std::to_string(count / TtsConstants::samplesPerFrame) + " frames)");
         }
         const int previousPause = index == 0 ? 0 : entries[index - 1].chunkTemplate.pauseAfterMs;
-        appendChunkAudio(output, result.samples, index == 0, previousPause);
+        joined.append(result.samples, index == 0, previousPause);
         predictionTime += result.predictionTime;
     }
-    if (output.empty()) throw TTSError::processingFailed("Synthesis produced no samples");
+    if (joined.sampleCount() == 0) throw TTSError::processingFailed("Synthesis produced no samples");
 
-    const float peak = peakMagnitude(output);
-    if (peak > 0.0f) {
-        divideSamples(output, peak);
+    // The WAV writer scales the joined signal by its peak itself; the chunks' own samples are
+    // divided by the same peak once the WAV is written.
+    SynthesisResult synthesis;
+    synthesis.audio = AudioWAV::data(joined.pieces(), TtsConstants::audioSampleRate);
+    const std::int64_t joinedBytes = static_cast<std::int64_t>(joined.sampleCount() * sizeof(float));
+    if (const float peak = joined.peakMagnitude(); peak > 0.0f) {
         for (auto& result : results) divideSamples(result.samples, peak);
     }
-    SynthesisResult synthesis;
-    synthesis.audio = AudioWAV::data(output, TtsConstants::audioSampleRate);
 
     synthesis.chunks.reserve(entries.size());
     for (std::size_t i = 0; i < entries.size() && i < results.size(); ++i) {
@@ -226,20 +224,21 @@ SynthesisResult synthesizeDetailed(const SynthesizerContext& context, const std:
     diagnostics.variantFootprints = variantFootprints(entries);
     diagnostics.lexiconEntryCount = lexiconFootprint.entries;
     diagnostics.lexiconEstimatedBytes = 2 * lexiconFootprint.utf16Units;
-    diagnostics.audioSampleBytes = static_cast<std::int64_t>(output.size() * sizeof(float));
+    diagnostics.audioSampleBytes = joinedBytes;
     diagnostics.outputWavBytes = static_cast<std::int64_t>(synthesis.audio.size());
 
     if (changesAudio(requestSpeed)) {
+        // The chunks one after another, without seams or pauses.
+        std::vector<std::span<const float>> pieces;
+        pieces.reserve(synthesis.chunks.size());
         std::size_t changedSamples = 0;
         for (auto& chunk : synthesis.chunks) {
             chunk.samples = applySpeed(chunk.samples, requestSpeed);
+            pieces.emplace_back(chunk.samples);
             changedSamples += chunk.samples.size();
         }
-        output.clear();
-        output.reserve(changedSamples);
-        for (const auto& chunk : synthesis.chunks) output.insert(output.end(), chunk.samples.begin(), chunk.samples.end());
-        synthesis.audio = AudioWAV::data(output, TtsConstants::audioSampleRate);
-        diagnostics = diagnostics.updatingAudioSizes(static_cast<std::int64_t>(output.size() * sizeof(float)),
+        synthesis.audio = AudioWAV::data(pieces, TtsConstants::audioSampleRate);
+        diagnostics = diagnostics.updatingAudioSizes(static_cast<std::int64_t>(changedSamples * sizeof(float)),
                                                      static_cast<std::int64_t>(synthesis.audio.size()));
     }
     synthesis.diagnostics = std::move(diagnostics);

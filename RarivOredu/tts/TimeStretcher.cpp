@@ -24,7 +24,9 @@ TimeStretcher::TimeStretcher() : engine_(std::make_unique<soundtouch::SoundTouch
     engine_->setSetting(SETTING_SEQUENCE_MS, kSequenceMs);
     engine_->setSetting(SETTING_SEEKWINDOW_MS, kSeekWindowMs);
     engine_->setSetting(SETTING_OVERLAP_MS, kOverlapMs);
-    engine_->setSetting(SETTING_USE_QUICKSEEK, 0);
+    engine_->setSetting(SETTING_USE_QUICKSEEK, 0);  // the full search joins segments best
+    // Only the tempo changes, never the rate: there is nothing for an anti-alias filter to do.
+    engine_->setSetting(SETTING_USE_AA_FILTER, 0);
 }
 
 TimeStretcher::~TimeStretcher() = default;

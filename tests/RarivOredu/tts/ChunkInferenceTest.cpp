@@ -211,24 +211,41 @@ TEST(ChunkInferenceTest, ChunksJoinWithACrossFadeOrAfterAPause) {
     for (const Case c : {Case{"cross-fade", 5000, 3000, 0, 5000 + 3000 - 192}, Case{"pause", 5000, 3000, 250, 5000 + 6000 + 3000},
                          Case{"empty chunk", 5000, 0, 0, 5000}, Case{"short chunk", 5000, 10, 0, 5000},
                          Case{"one-sample fade", 1, 1, 0, 1}}) {
-        std::vector<float> output;
         const std::vector<float> a(c.first, 1.0f);
         const std::vector<float> b(c.second, -1.0f);
-        appendChunkAudio(output, a, true, 0);
-        appendChunkAudio(output, b, false, c.pause);
-        EXPECT_EQ(output.size(), c.expected) << c.name;
+        JoinedAudio joined;
+        joined.append(a, true, 0);
+        joined.append(b, false, c.pause);
+        EXPECT_EQ(joined.sampleCount(), c.expected) << c.name;
+        EXPECT_EQ(joined.samples().size(), c.expected) << c.name;
     }
     // Over the seam the first chunk fades out while the second fades in, evenly.
-    std::vector<float> output(500, 1.0f);
-    appendChunkAudio(output, std::vector<float>(500, 0.0f), false, 0);
+    const std::vector<float> ones(500, 1.0f);
+    const std::vector<float> zeros(500, 0.0f);
+    JoinedAudio faded;
+    faded.append(ones, true, 0);
+    faded.append(zeros, false, 0);
+    const std::vector<float> output = faded.samples();
     ASSERT_EQ(output.size(), 808u);
     EXPECT_FLOAT_EQ(output[308], 1.0f);
     EXPECT_NEAR(output[308 + 96], 1.0f - 96.0f / 191.0f, 1e-6);
     EXPECT_FLOAT_EQ(output[499], 0.0f);
+    EXPECT_FLOAT_EQ(faded.peakMagnitude(), 1.0f);
+    // Chunks shorter than a seam fade into what came before them, seams included.
+    const std::vector<float> tiny{0.5f, 0.5f};
+    JoinedAudio shortOnes;
+    shortOnes.append(ones, true, 0);
+    shortOnes.append(tiny, false, 0);
+    shortOnes.append(tiny, false, 0);
+    std::vector<float> expected(499, 1.0f);
+    expected.push_back(0.5f);
+    EXPECT_EQ(shortOnes.samples(), expected);
     // The pause comes after the chunk that asks for it, as silence.
-    std::vector<float> paused{1.0f};
-    appendChunkAudio(paused, std::vector<float>{1.0f}, false, 1);
-    EXPECT_EQ(paused, (std::vector<float>{1.0f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1.0f}));
+    const std::vector<float> one{1.0f};
+    JoinedAudio paused;
+    paused.append(one, true, 0);
+    paused.append(one, false, 1);
+    EXPECT_EQ(paused.samples(), (std::vector<float>{1.0f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1.0f}));
 }
 
 }  // namespace

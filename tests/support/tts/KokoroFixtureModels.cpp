@@ -9,6 +9,8 @@
 #include <numbers>
 #include <set>
 
+#include <time.h>
+
 #include <nlohmann/json.hpp>
 
 #include "Platform/ml/InProcessEngine.h"
@@ -41,6 +43,7 @@ struct KokoroFixtureModels::Shared {
     std::map<Variant, int> predictions;
     std::atomic<int> running{0};
     std::atomic<int> mostAtOnce{0};
+    std::atomic<std::int64_t> cpuNanoseconds{0};
     std::vector<std::vector<std::int32_t>> idsSeen;
     std::vector<float> styleStarts;
     std::set<std::string> registeredNames;
@@ -58,7 +61,19 @@ struct KokoroFixtureModels::Shared {
         return samples;
     }
 
+    static std::int64_t threadCpuNanoseconds() {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+    }
+
     MLDictionaryFeatureProvider::Dictionary predict(Variant variant, const MLFeatureProvider& inputs) {
+        const std::int64_t started = threadCpuNanoseconds();
+        struct Clock {
+            std::atomic<std::int64_t>& total;
+            std::int64_t started;
+            ~Clock() { total += threadCpuNanoseconds() - started; }
+        } clock{cpuNanoseconds, started};
         const auto ids = fixtureInput(inputs, "input_ids");
         const auto mask = fixtureInput(inputs, "attention_mask");
         const auto style = fixtureInput(inputs, "ref_s");
@@ -177,6 +192,8 @@ int KokoroFixtureModels::predictions(Variant variant) const {
     return found == shared_->predictions.end() ? 0 : found->second;
 }
 
+double KokoroFixtureModels::modelCpuSeconds() const { return static_cast<double>(shared_->cpuNanoseconds.load()) / 1e9; }
+
 int KokoroFixtureModels::mostPredictionsAtOnce() const { return shared_->mostAtOnce.load(); }
 
 std::vector<std::vector<std::int32_t>> KokoroFixtureModels::idsSeen() const {
@@ -195,6 +212,7 @@ void KokoroFixtureModels::clearObservations() {
     shared_->idsSeen.clear();
     shared_->styleStarts.clear();
     shared_->mostAtOnce = 0;
+    shared_->cpuNanoseconds = 0;
 }
 
 void KokoroFixtureModels::setPredictionHook(std::function<void(Variant, const std::vector<std::int32_t>&)> hook) {

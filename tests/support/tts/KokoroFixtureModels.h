@@ -63,6 +63,8 @@ public:
     // What the models saw.
     int predictions(Variant variant) const;
     int mostPredictionsAtOnce() const;
+    // Processor time the predictions took, summed over the threads that ran them.
+    double modelCpuSeconds() const;
     // "input_ids" (the attended part) of every prediction, in the order they ran.
     std::vector<std::vector<std::int32_t>> idsSeen() const;
     // The first "ref_s" value of every prediction.
