@@ -1,8 +1,9 @@
 // Renders pictures of the shell for a person to look at (scripts/screenshots.sh):
 //   parloquin_screenshots <folder>
 // The overlay and the floating button are drawn at twice their size over a plain backdrop; the
-// welcome alert as it comes up at the first launch; the open status menu is taken from the X
-// server with the tray it hangs from, so it needs a display with a system tray.
+// welcome alert as it comes up at the first launch; the main window as it is, on each page; the
+// open status menu is taken from the X server with the tray it hangs from, so it needs a display
+// with a system tray.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,6 +14,7 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSystemTrayIcon>
 #include <cstdio>
 #include <filesystem>
@@ -25,6 +27,10 @@
 #include "Parloquin/services/HistoryManager.h"
 #include "Parloquin/services/SpeechRecognizer.h"
 #include "Parloquin/services/TranscriptionService.h"
+#include "Parloquin/views/ContentAreaView.h"
+#include "Parloquin/views/GeneralSettingsView.h"
+#include "Parloquin/views/MainWindowView.h"
+#include "Platform/desktop/SMAppService.h"
 
 namespace {
 
@@ -241,6 +247,48 @@ bool trayMenuPicture(const QDir& folder, const std::filesystem::path& storeFolde
     return save(picture, folder, "tray-menu.png");
 }
 
+// The main window on each of its pages, as the shell opens it; the general page also scrolled to
+// its end and with the privacy banner showing.
+bool mainWindowPictures(const QDir& folder, const std::filesystem::path& storeFolder) {
+    platform::UserDefaults defaults(storeFolder / "window-defaults.json");
+    defaults.registerDefaults(parloquin::AppDelegate::registeredDefaults());
+    parloquin::PageContext context;
+    context.defaults = &defaults;
+    context.loginItem = std::make_shared<platform::SMAppService>(storeFolder / "autostart/parloquin.desktop",
+                                                                 "/usr/bin/parloquin");
+    parloquin::MainWindowView window(context, parloquin::SidebarSection::general);
+    window.setWindowTitle(QStringLiteral("Parloquin"));
+    window.resize(900, 600);
+    window.show();
+    wait(300);
+
+    const std::pair<parloquin::SidebarSection, const char*> pages[] = {
+        {parloquin::SidebarSection::general, "general"},     {parloquin::SidebarSection::file, "file"},
+        {parloquin::SidebarSection::hotkeys, "hotkeys"},     {parloquin::SidebarSection::audio, "audio"},
+        {parloquin::SidebarSection::statistics, "statistics"}, {parloquin::SidebarSection::history, "history"},
+        {parloquin::SidebarSection::other, "other"},
+    };
+    bool ok = true;
+    for (const auto& [section, name] : pages) {
+        window.setSelectedSection(section);
+        wait(150);
+        ok &= save(window.grab(), folder, QStringLiteral("main-window-%1.png").arg(QLatin1String(name)));
+    }
+
+    window.setSelectedSection(parloquin::SidebarSection::general);
+    defaults.setBool("privacyModeEnabled", true);
+    defaults.setBool("postProcessingEnabled", false);
+    wait(150);
+    ok &= save(window.grab(), folder, QStringLiteral("main-window-general-privacy.png"));
+    if (auto* page = dynamic_cast<parloquin::GeneralSettingsView*>(window.contentArea()->page())) {
+        page->verticalScrollBar()->setValue(page->verticalScrollBar()->maximum());
+        wait(150);
+        ok &= save(window.grab(), folder, QStringLiteral("main-window-general-end.png"));
+    }
+    window.hide();
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -257,6 +305,7 @@ int main(int argc, char** argv) {
     bool ok = overlayPicture(folder);
     ok &= floatingButtonPictures(folder);
     ok &= welcomeAlertPicture(folder, store);
+    ok &= mainWindowPictures(folder, store);
     ok &= trayMenuPicture(folder, store);
     std::filesystem::remove_all(store);
     return ok ? 0 : 1;
