@@ -12,6 +12,7 @@
 #include "RarivOredu/tts/KokoroModelCache.h"
 #include "RarivOredu/tts/MultiArrayPool.h"
 #include "RarivOredu/tts/TTSError.h"
+#include "tests/RarivOredu/tts/TtsEngineTestSupport.h"
 #include "tests/support/FixtureFeatures.h"
 #include "tests/support/tts/KokoroFixtureModels.h"
 
@@ -23,15 +24,6 @@ using platform::MLFeatureValue;
 using platform::MLMultiArray;
 using platform::MLMultiArrayDataType;
 using Variant = ModelNames::TTS::Variant;
-
-std::string failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& error) {
-        return error.what();
-    }
-    return "no failure";
-}
 
 TEST(ChunkInferenceTest, PhonemesBecomeIdsBetweenTwoZerosAndUnknownOnesAreSkipped) {
     platform::LogCapture log;
@@ -63,7 +55,7 @@ TEST(ChunkInferenceTest, TheVariantFollowsThePreferenceAndTheCapacities) {
         if (const auto* variant = std::get_if<Variant>(&c.expected)) {
             EXPECT_EQ(selectVariant(c.ids, c.preference, capacities), *variant);
         } else {
-            EXPECT_EQ(failureOf([&] { selectVariant(c.ids, c.preference, capacities); }), std::get<std::string>(c.expected));
+            EXPECT_EQ(ttstest::failureOf([&] { selectVariant(c.ids, c.preference, capacities); }), std::get<std::string>(c.expected));
         }
     }
     platform::LogCapture log;
@@ -155,10 +147,10 @@ TEST(ChunkInferenceTest, AudioIsTheValidPartLessTheShortModelsTail) {
 
 TEST(ChunkInferenceTest, OutputWithoutAudioFailsAndNamesWhatThereIs) {
     const MLDictionaryFeatureProvider noAudio({{"other", MLFeatureValue::featureValueWithInt64(1)}});
-    EXPECT_EQ(failureOf([&] { extractAudio(noAudio, Variant::fiveSecond); }),
+    EXPECT_EQ(ttstest::failureOf([&] { extractAudio(noAudio, Variant::fiveSecond); }),
               "Processing failed: Failed to extract 'audio' output. Features: [\"other\"]");
     const MLDictionaryFeatureProvider emptyAudio({{"audio", floats(0)}});
-    EXPECT_EQ(failureOf([&] { extractAudio(emptyAudio, Variant::fiveSecond); }),
+    EXPECT_EQ(ttstest::failureOf([&] { extractAudio(emptyAudio, Variant::fiveSecond); }),
               "Processing failed: Failed to extract 'audio' output. Features: [\"audio\"]");
     platform::LogCapture log;
     auto constant = MLMultiArray::create({4}, MLMultiArrayDataType::float32);
@@ -194,9 +186,9 @@ TEST(ChunkInferenceTest, APredictionSeesTheFittedInputsAndGivesItsArraysBack) {
     fixture.setPredictionHook([](auto, const auto&) { throw std::runtime_error("model failed"); });
     EXPECT_THROW(predictChunk(context, chunk, ids, Variant::fiveSecond, 124, embedding), std::exception);
     EXPECT_EQ(pool.availableCount({1, 124}, MLMultiArrayDataType::int32), before);
-    EXPECT_EQ(failureOf([&] { predictChunk(context, chunk, {}, Variant::fiveSecond, 124, embedding); }),
+    EXPECT_EQ(ttstest::failureOf([&] { predictChunk(context, chunk, {}, Variant::fiveSecond, 124, embedding); }),
               "Processing failed: No input IDs generated for chunk: a");
-    EXPECT_EQ(failureOf([&] { predictChunk(SynthesizerContext{}, chunk, ids, Variant::fiveSecond, 124, embedding); }),
+    EXPECT_EQ(ttstest::failureOf([&] { predictChunk(SynthesizerContext{}, chunk, ids, Variant::fiveSecond, 124, embedding); }),
               "Processing failed: KokoroSynthesizer requires a model cache context. Use TtSManager or "
               "withModelCache(_:operation:).");
 }

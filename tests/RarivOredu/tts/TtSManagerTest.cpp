@@ -24,15 +24,6 @@ using Variant = ModelNames::TTS::Variant;
 using KokoroSynthesizer::SynthesisResult;
 using platform::MLMultiArrayDataType;
 
-std::string failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& error) {
-        return error.what();
-    }
-    return "no failure";
-}
-
 // The samples the synthesizer keeps of a chunk the fixture voiced from these ids.
 std::size_t chunkLength(const std::vector<std::int32_t>& ids, Variant variant, int samplesPerToken) {
     const std::size_t valid = ids.size() * static_cast<std::size_t>(samplesPerToken);
@@ -188,7 +179,7 @@ TEST_F(TtSManagerTest, SpeedChangesTheLengthByItsFactor) {
         EXPECT_NEAR(samples, voiced / speed, voiced / speed * 0.02);
         EXPECT_EQ(changed.diagnostics->outputWavBytes, static_cast<std::int64_t>(changed.audio.size()));
     }
-    EXPECT_EQ(failureOf([&] { manager.synthesize(text, std::nullopt, 0, std::nanf("")); }),
+    EXPECT_EQ(ttstest::failureOf([&] { manager.synthesize(text, std::nullopt, 0, std::nanf("")); }),
               "Processing failed: Speed must be a finite number");
 }
 
@@ -198,14 +189,14 @@ TEST_F(TtSManagerTest, SynthesisToAFileReplacesItOnlyWhenItSucceeds) {
     testsupport::writeFile(file, "the old recording");
 
     TtSManager uninitialised;
-    EXPECT_EQ(failureOf([&] { uninitialised.synthesizeToFile("Hello world.", file); }),
+    EXPECT_EQ(ttstest::failureOf([&] { uninitialised.synthesizeToFile("Hello world.", file); }),
               "Model Kokoro model not initialized not found");
     EXPECT_EQ(testsupport::readBytes(file), "the old recording");
 
     TtSManager manager;
     initialize(manager);
     synthesis.models.setPredictionHook([](auto, const auto&) { throw std::runtime_error("the model broke"); });
-    EXPECT_NE(failureOf([&] { manager.synthesizeToFile("Hello world.", file); }).find("the model broke"), std::string::npos);
+    EXPECT_NE(ttstest::failureOf([&] { manager.synthesizeToFile("Hello world.", file); }).find("the model broke"), std::string::npos);
     EXPECT_EQ(testsupport::readBytes(file), "the old recording");
     EXPECT_EQ(testsupport::folderContents(file.parent_path()), std::set<std::string>{"speech.wav"});
 
@@ -223,9 +214,9 @@ TEST_F(TtSManagerTest, BadVoiceIdsAreRefusedBeforeAnyNetworkOrFileAccess) {
     synthesis.hub().clearRequests();
     const auto before = testsupport::folderContents(synthesis.sandbox.root());
     for (const std::string voice : {"../x", "a/b", "..", "af_heart.json"}) {
-        EXPECT_EQ(failureOf([&] { manager.synthesize("Hello world.", voice); }),
+        EXPECT_EQ(ttstest::failureOf([&] { manager.synthesize("Hello world.", voice); }),
                   "Processing failed: Invalid voice id '" + voice + "': use only letters, digits, \"_\" and \"-\"");
-        EXPECT_EQ(failureOf([&] { manager.setDefaultVoice(voice); }),
+        EXPECT_EQ(ttstest::failureOf([&] { manager.setDefaultVoice(voice); }),
                   "Processing failed: Invalid voice id '" + voice + "': use only letters, digits, \"_\" and \"-\"");
     }
     EXPECT_EQ(manager.defaultVoice(), "af_heart");
@@ -261,15 +252,15 @@ TEST_F(TtSManagerTest, TheVoiceComesFromTheCallTheDefaultsOrTheSpeakerNumber) {
 
 TEST_F(TtSManagerTest, SynthesisNeedsAnInitialisedManager) {
     TtSManager manager;
-    EXPECT_EQ(failureOf([&] { manager.synthesize("Hello world."); }), "Model Kokoro model not initialized not found");
+    EXPECT_EQ(ttstest::failureOf([&] { manager.synthesize("Hello world."); }), "Model Kokoro model not initialized not found");
     initialize(manager);
     EXPECT_TRUE(manager.isInitialized());
     EXPECT_TRUE(log.contains("TtSManager initialized with provided models", "TtSManager"));
-    EXPECT_EQ(failureOf([&] { manager.synthesize("  ( ) "); }),
+    EXPECT_EQ(ttstest::failureOf([&] { manager.synthesize("  ( ) "); }),
               "Processing failed: Input text is empty after stripping parentheses");
     manager.cleanup();
     EXPECT_FALSE(manager.isInitialized());
-    EXPECT_EQ(failureOf([&] { manager.synthesize("Hello world."); }), "Model Kokoro model not initialized not found");
+    EXPECT_EQ(ttstest::failureOf([&] { manager.synthesize("Hello world."); }), "Model Kokoro model not initialized not found");
     EXPECT_EQ(manager.defaultVoice(), "af_heart");
 }
 
@@ -309,7 +300,7 @@ TEST_F(TtSManagerTest, AFailedChunkFailsTheRequestStopsTheRestAndLeavesTheEngine
         const std::lock_guard<std::mutex> guard(lock);
         if (++calls == 2) throw std::runtime_error("chunk two broke");
     });
-    EXPECT_NE(failureOf([&] { manager.synthesize(text); }).find("chunk two broke"), std::string::npos);
+    EXPECT_NE(ttstest::failureOf([&] { manager.synthesize(text); }).find("chunk two broke"), std::string::npos);
     const std::size_t tried = synthesis.models.idsSeen().size();
     synthesis.models.setPredictionHook({});
     synthesis.models.clearObservations();

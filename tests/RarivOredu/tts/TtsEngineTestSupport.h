@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,16 @@
 #include "tests/support/tts/KokoroFixtureModels.h"
 
 namespace ttstest {
+
+// The description of what the action throws, or "no failure".
+inline std::string failureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+    return "no failure";
+}
 
 // A loopback hub serving the fixture synthesis repository, and a synthesis cache of its own
 // ($XDG_CACHE_HOME in the sandbox) for the length of a test.

@@ -17,15 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 using testsupport::TestHub;
 
-std::string failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& error) {
-        return error.what();
-    }
-    return "no failure";
-}
-
 class TtsResourceDownloaderTest : public ::testing::Test {
 protected:
     ttstest::SynthesisSandbox synthesis{{}, {"af_heart", "bf_emma"}};
@@ -77,7 +68,7 @@ TEST_F(TtsResourceDownloaderTest, AVoiceTheHubDoesNotGiveIsNeitherStoredNorHidde
     };
     for (const Case& c : cases) {
         synthesis.hub().setFileFault(testsupport::KokoroFixtureModels::repoId, voicePath, c.fault);
-        EXPECT_EQ(failureOf([] { TtsResourceDownloader::ensureVoiceEmbedding("bf_emma"); }), c.expected) << c.name;
+        EXPECT_EQ(ttstest::failureOf([] { TtsResourceDownloader::ensureVoiceEmbedding("bf_emma"); }), c.expected) << c.name;
         EXPECT_FALSE(fs::exists(synthesis.kokoroFolder() / voicePath)) << c.name;
         synthesis.hub().clearFaults();
     }
@@ -87,8 +78,8 @@ TEST_F(TtsResourceDownloaderTest, BadVoiceIdsAreRefusedBeforeAnyNetworkOrFileAcc
     for (const std::string voice : {"../x", "", "a/b", "a b", "é", "x.json"}) {
         const std::string expected =
             "Processing failed: Invalid voice id '" + voice + "': use only letters, digits, \"_\" and \"-\"";
-        EXPECT_EQ(failureOf([&] { TtsResourceDownloader::ensureVoiceEmbedding(voice); }), expected);
-        EXPECT_EQ(failureOf([&] { TtsResourceDownloader::fetchVoiceEmbeddingData(voice); }), expected);
+        EXPECT_EQ(ttstest::failureOf([&] { TtsResourceDownloader::ensureVoiceEmbedding(voice); }), expected);
+        EXPECT_EQ(ttstest::failureOf([&] { TtsResourceDownloader::fetchVoiceEmbeddingData(voice); }), expected);
     }
     EXPECT_TRUE(synthesis.hub().requests().empty());
     EXPECT_FALSE(fs::exists(synthesis.cacheRoot()));
@@ -104,13 +95,13 @@ TEST_F(TtsResourceDownloaderTest, TheLexiconIsFetchedWhenMissingAndItsFailureOnl
     EXPECT_FALSE(fs::exists(synthesis.kokoroFolder() / "us_lexicon_cache.json"));
     assets.ensureLexiconCache();
     EXPECT_TRUE(fs::exists(synthesis.kokoroFolder() / "us_lexicon_cache.json"));
-    EXPECT_EQ(failureOf([] { TtsResourceDownloader::downloadFile("../x.json"); }), "Model Invalid URL for ../x.json not found");
+    EXPECT_EQ(ttstest::failureOf([] { TtsResourceDownloader::downloadFile("../x.json"); }), "Model Invalid URL for ../x.json not found");
 }
 
 TEST_F(TtsResourceDownloaderTest, TheVocabularyIsFetchedWhenMissingAndABrokenAnswerIsNotKept) {
     KokoroVocabulary vocabulary;
     synthesis.hub().setFileFault(testsupport::KokoroFixtureModels::repoId, "vocab_index.json", TestHub::Fault::withBody("{\"vocab\": {"), 1);
-    EXPECT_EQ(failureOf([&] { vocabulary.getVocabulary(); }),
+    EXPECT_EQ(ttstest::failureOf([&] { vocabulary.getVocabulary(); }),
               "Download failed: Failed to obtain Kokoro vocabulary: The downloaded vocab_index.json is not valid JSON");
     EXPECT_TRUE(log.contains("Failed to download vocabulary: ", "KokoroVocabulary"));
     EXPECT_FALSE(fs::exists(synthesis.kokoroFolder() / "vocab_index.json"));
