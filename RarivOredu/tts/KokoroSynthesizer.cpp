@@ -93,6 +93,21 @@ std::map<Variant, std::int64_t> variantFootprints(const std::vector<ChunkEntry>&
     return footprints;
 }
 
+// Every chunk played at the speed, and the WAV of the changed chunks one after another, without
+// seams or pauses. Returns the number of samples.
+std::size_t changeSpeed(SynthesisResult& synthesis, float speed) {
+    std::vector<std::span<const float>> pieces;
+    pieces.reserve(synthesis.chunks.size());
+    std::size_t samples = 0;
+    for (auto& chunk : synthesis.chunks) {
+        chunk.samples = applySpeed(chunk.samples, speed);
+        pieces.emplace_back(chunk.samples);
+        samples += chunk.samples.size();
+    }
+    synthesis.audio = AudioWAV::data(pieces, TtsConstants::audioSampleRate);
+    return samples;
+}
+
 }  // namespace
 
 TokenCapacities tokenCapacities(const SynthesizerContext& context, std::optional<Variant> variantPreference) {
@@ -199,10 +214,9 @@ SynthesisResult synthesizeDetailed(const SynthesizerContext& context, const std:
     if (joined.sampleCount() == 0) throw TTSError::processingFailed("Synthesis produced no samples");
 
     // The WAV writer scales the joined signal by its peak itself; the chunks' own samples are
-    // divided by the same peak once the WAV is written.
+    // divided by the same peak. At another speed the WAV is made from the changed chunks instead.
     SynthesisResult synthesis;
-    synthesis.audio = AudioWAV::data(joined.pieces(), TtsConstants::audioSampleRate);
-    const std::int64_t joinedBytes = static_cast<std::int64_t>(joined.sampleCount() * sizeof(float));
+    if (!changesAudio(requestSpeed)) synthesis.audio = AudioWAV::data(joined.pieces(), TtsConstants::audioSampleRate);
     if (const float peak = joined.peakMagnitude(); peak > 0.0f) {
         for (auto& result : results) divideSamples(result.samples, peak);
     }
@@ -224,20 +238,10 @@ SynthesisResult synthesizeDetailed(const SynthesizerContext& context, const std:
     diagnostics.variantFootprints = variantFootprints(entries);
     diagnostics.lexiconEntryCount = lexiconFootprint.entries;
     diagnostics.lexiconEstimatedBytes = 2 * lexiconFootprint.utf16Units;
-    diagnostics.audioSampleBytes = joinedBytes;
+    diagnostics.audioSampleBytes = static_cast<std::int64_t>(joined.sampleCount() * sizeof(float));
     diagnostics.outputWavBytes = static_cast<std::int64_t>(synthesis.audio.size());
-
     if (changesAudio(requestSpeed)) {
-        // The chunks one after another, without seams or pauses.
-        std::vector<std::span<const float>> pieces;
-        pieces.reserve(synthesis.chunks.size());
-        std::size_t changedSamples = 0;
-        for (auto& chunk : synthesis.chunks) {
-            chunk.samples = applySpeed(chunk.samples, requestSpeed);
-            pieces.emplace_back(chunk.samples);
-            changedSamples += chunk.samples.size();
-        }
-        synthesis.audio = AudioWAV::data(pieces, TtsConstants::audioSampleRate);
+        const std::size_t changedSamples = changeSpeed(synthesis, requestSpeed);
         diagnostics = diagnostics.updatingAudioSizes(static_cast<std::int64_t>(changedSamples * sizeof(float)),
                                                      static_cast<std::int64_t>(synthesis.audio.size()));
     }

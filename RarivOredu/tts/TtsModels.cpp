@@ -12,6 +12,7 @@
 #include "RarivOredu/shared/ModelPrediction.h"
 #include "RarivOredu/shared/NumberText.h"
 #include "RarivOredu/shared/Repo.h"
+#include "RarivOredu/shared/RepoLock.h"
 #include "RarivOredu/tts/KokoroModelProbes.h"
 #include "RarivOredu/tts/TTSError.h"
 #include "RarivOredu/tts/TtsConstants.h"
@@ -69,6 +70,18 @@ TtsModels TtsModels::download(const std::optional<std::set<Variant>>& variants) 
     std::vector<std::string> names;
     for (const Variant variant : order) names.emplace_back(ModelNames::TTS::fileName(variant));
 
+    // The repository's folder also holds the vocabulary, the lexicon and the voices, which may
+    // come before the models. A folder that lacks a model it was never given is not a broken one:
+    // the model is fetched into it, rather than the folder being replaced and the voices with it.
+    const fs::path repoFolder = modelsDirectory / std::string(Repo(Repo::kokoro).folderName());
+    const RepoLock lock(repoFolder);
+    if (platform::FileManager::fileExists(repoFolder)) {
+        for (const auto& name : names) {
+            if (!platform::FileManager::fileExists(repoFolder / name)) {
+                DownloadUtils::downloadDirectory(Repo::kokoro, name, repoFolder);
+            }
+        }
+    }
     const auto loaded = DownloadUtils::loadModels(Repo::kokoro, names, modelsDirectory,
                                                   platform::MLComputeUnits::cpuAndGPU);
     TtsModels models;

@@ -53,9 +53,9 @@ AssetDownloader::TransferMode TtsResourceDownloader::jsonTransferMode(const std:
 }
 
 fs::path TtsResourceDownloader::downloadFile(const std::string& name) {
+    if (!isPlainFileName(name)) throw TTSError::modelNotFound("Invalid URL for " + name);
     const fs::path directory = TtsModels::kokoroDirectory();
     FileManager::createDirectory(directory, true);
-    if (!isPlainFileName(name)) throw TTSError::modelNotFound("Invalid URL for " + name);
     const fs::path local = directory / name;
     if (FileManager::fileExists(local)) return local;
 

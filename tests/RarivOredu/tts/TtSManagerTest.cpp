@@ -276,6 +276,17 @@ TEST_F(TtSManagerTest, ModelsAtHandAreUsedAsTheyAre) {
     EXPECT_EQ(result.chunks.at(0).variant, Variant::fiveSecond);
     EXPECT_EQ(synthesis.hub().requestCount(".mlmodelc"), 0);
     EXPECT_EQ(synthesis.models.styleStartsSeen().back(), synthesis.models.voiceVector("bf_emma")[0]);
+
+    // The long model is fetched into the folder beside the voices, which stay.
+    const std::string repo = testsupport::KokoroFixtureModels::repoId;
+    const auto longRequest = manager.synthesizeDetailed(lexiconText(40), "bf_emma");
+    EXPECT_EQ(longRequest.chunks.at(0).variant, Variant::fifteenSecond);
+    EXPECT_EQ(synthesis.hub().requestCount(testsupport::TestHub::listingPath(repo, "kokoro_21_15s.mlmodelc")), 1);
+    const auto requests = synthesis.hub().requests();
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), testsupport::TestHub::listingPath(repo)), 0);
+    EXPECT_EQ(synthesis.hub().requestCount("kokoro_21_5s.mlmodelc"), 0);
+    EXPECT_TRUE(fs::exists(synthesis.kokoroFolder() / "voices" / "bf_emma.json"));
+    EXPECT_TRUE(fs::exists(synthesis.kokoroFolder() / "kokoro_21_15s.mlmodelc" / "coremldata.bin"));
 }
 
 TEST_F(TtSManagerTest, BracketsThatJoinWordsKeepPronunciationsOnTheirWords) {
