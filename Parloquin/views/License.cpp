@@ -26,6 +26,8 @@ const std::vector<License::Component>& License::components() {
          {"nlohmann-json3-dev"}},
         {"eSpeak NG", "GPL 3.0", "https://github.com/espeak-ng/espeak-ng/blob/master/COPYING",
          {"libespeak-ng-dev", "espeak-ng-data"}},
+        {"SoundTouch", "LGPL 2.1", "https://codeberg.org/soundtouch/soundtouch/src/branch/master/COPYING.TXT",
+         {"libsoundtouch-dev"}},
         {"libsystemd", "LGPL 2.1", "https://github.com/systemd/systemd/blob/main/LICENSE.LGPL2.1", {"libsystemd-dev"}},
         {"X11-Bibliotheken (libX11, libXi, libXtst)", "MIT", "https://gitlab.freedesktop.org/xorg/lib/libx11/-/blob/master/COPYING",
          {"libx11-dev", "libxi-dev", "libxtst-dev"}},
