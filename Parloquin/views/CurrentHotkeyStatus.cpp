@@ -33,10 +33,10 @@ QColor CurrentHotkeyStatus::color(HotkeysSettings::Tone tone) {
     return colors.secondary;
 }
 
-CurrentHotkeyStatus::CurrentHotkeyStatus(QWidget* parent) : RoundedPanel(parent) {
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(12, 12, 12, 12);
+CurrentHotkeyStatus::CurrentHotkeyStatus(QWidget* parent) : CardView(Qt::transparent, 0, 12, parent) {
+    auto* row = new QHBoxLayout;
     row->setSpacing(12);
+    static_cast<QVBoxLayout*>(layout())->addLayout(row);
     icon_ = new QLabel(this);
     row->addWidget(icon_, 0, Qt::AlignVCenter);
 
@@ -57,11 +57,10 @@ CurrentHotkeyStatus::CurrentHotkeyStatus(QWidget* parent) : RoundedPanel(parent)
 
 void CurrentHotkeyStatus::setStatus(const HotkeysSettings::Status& status) {
     const QColor tint = color(status.tone);
-    QColor fill = tint;
-    fill.setAlphaF(0.1f);
+    setFill(tint, 0.1);
     QColor border = tint;
     border.setAlphaF(0.3f);
-    setColors(fill, border, 1);
+    setBorder(border, 1);
     icon_->setPixmap(SymbolIcon::pixmap(status.icon, 16, tint, devicePixelRatioF()));
     text_->setText(QString::fromStdString(status.text));
     QPalette palette = text_->palette();

@@ -1,6 +1,5 @@
 #include "Parloquin/views/GeneralSettingsView.h"
 
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
@@ -8,7 +7,9 @@
 
 #include "Parloquin/settings/SettingsKeys.h"
 #include "Parloquin/views/DestructiveButtonStyle.h"
-#include "Parloquin/views/Divider.h"
+#include "Parloquin/views/PageDivider.h"
+#include "Parloquin/views/PageHeaderView.h"
+#include "Parloquin/views/PageLayout.h"
 #include "Parloquin/views/SecondaryText.h"
 #include "Parloquin/views/SegmentedPicker.h"
 #include "Parloquin/views/SettingBinding.h"
@@ -26,14 +27,14 @@ namespace {
 using Entry = GeneralSettings::Entry;
 using Value = platform::UserDefaults::Value;
 
-QString text(const char* utf8) { return QString::fromUtf8(utf8); }
+constexpr int kSpacing = 32;
 
-QVBoxLayout* column(QWidget* widget, int spacing) { return SettingsPageView::column(widget, spacing); }
+QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // A section below the switch rows: its title and explanation over its control, 12 apart.
 QWidget* section(const Entry& entry, QWidget* parent) {
     auto* section = new QWidget(parent);
-    auto* layout = column(section, 12);
+    auto* layout = PageLayout::column(section, 12);
     auto* title = new QLabel(text(entry.title), section);
     title->setFont(TextStyle::headline());
     layout->addWidget(title);
@@ -44,17 +45,21 @@ QWidget* section(const Entry& entry, QWidget* parent) {
 }  // namespace
 
 GeneralSettingsView::GeneralSettingsView(const PageContext& context, QWidget* parent)
-    : SettingsPageView(text(GeneralSettings::title), text(GeneralSettings::subtitle), parent),
+    : QScrollArea(parent),
       context_(context),
       defaults_(context.defaults ? *context.defaults : platform::UserDefaults::standard()) {
-    auto* settings = new QWidget(content());
-    auto* list = column(settings, 0);
+    QVBoxLayout* page = PageLayout::scrollingPage(this, QStringLiteral("GeneralSettingsContent"), kSpacing);
+    QWidget* content = page->parentWidget();
+    page->addWidget(new PageHeaderView(text(GeneralSettings::title), text(GeneralSettings::subtitle), content));
+
+    auto* settings = new QWidget(content);
+    auto* list = PageLayout::column(settings, 0);
     bool first = true;
     for (const Entry& entry : GeneralSettings::entries()) {
         if (!first) {
-            list->addSpacing(spacing / 2);
-            list->addWidget(new Divider(settings));
-            list->addSpacing(spacing / 2);
+            list->addSpacing(kSpacing / 2);
+            list->addWidget(PageDivider::make(settings));
+            list->addSpacing(kSpacing / 2);
         }
         first = false;
         switch (entry.kind) {
@@ -63,7 +68,8 @@ GeneralSettingsView::GeneralSettingsView(const PageContext& context, QWidget* pa
             case GeneralSettings::EntryKind::resetSection: list->addWidget(resetSection(entry, settings)); break;
         }
     }
-    addSection(settings);
+    page->addWidget(settings);
+    page->addStretch(1);
 
     loginItemApplied_ = binding(settings::kLaunchAtLogin)->boolValue();
     connect(binding(settings::kShowDockIcon), &SettingBinding::changed, this,
@@ -91,7 +97,7 @@ QWidget* GeneralSettingsView::switchRow(const Entry& entry, QWidget* parent) {
     if (entry.below == GeneralSettings::Below::nothing) return row;
 
     auto* block = new QWidget(parent);
-    auto* layout = column(block, 12);
+    auto* layout = PageLayout::column(block, 12);
     row->setParent(block);
     layout->addWidget(row);
     if (entry.below == GeneralSettings::Below::privacyBanner) {

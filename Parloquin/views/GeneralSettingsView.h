@@ -1,11 +1,11 @@
 #pragma once
 
+#include <QScrollArea>
 #include <map>
 #include <string>
 
 #include "Parloquin/views/GeneralSettings.h"
 #include "Parloquin/views/PageContext.h"
-#include "Parloquin/views/SettingsPageView.h"
 
 namespace parloquin {
 
@@ -15,7 +15,7 @@ class StyledButton;
 // The page "Allgemein": the twelve general settings as switches and two pickers, each bound live
 // to its key; the task bar entry and the start at login applied to the desktop as they change;
 // and the reset of all twelve after a question.
-class GeneralSettingsView : public SettingsPageView {
+class GeneralSettingsView : public QScrollArea {
 public:
     explicit GeneralSettingsView(const PageContext& context, QWidget* parent = nullptr);
 

@@ -10,11 +10,13 @@
 #include "Parloquin/services/PasteHelper.h"
 #include "Parloquin/settings/SettingsKeys.h"
 #include "Parloquin/views/CurrentHotkeyStatus.h"
-#include "Parloquin/views/Divider.h"
 #include "Parloquin/views/HotkeyDisplay.h"
 #include "Parloquin/views/HotkeyPresetRow.h"
 #include "Parloquin/views/HotkeysSettings.h"
-#include "Parloquin/views/RoundedPanel.h"
+#include "Parloquin/views/PageDivider.h"
+#include "Parloquin/views/PageHeaderView.h"
+#include "Parloquin/views/PageLayout.h"
+#include "Parloquin/views/CardView.h"
 #include "Parloquin/views/SecondaryButtonStyle.h"
 #include "Parloquin/views/SecondaryText.h"
 #include "Parloquin/views/SegmentedPicker.h"
@@ -24,7 +26,7 @@
 #include "Parloquin/views/SymbolIcon.h"
 #include "Parloquin/views/TextStyle.h"
 #include "Parloquin/views/ThemeColors.h"
-#include "Parloquin/views/TipRow.h"
+#include "Parloquin/views/SymbolRow.h"
 #include "Parloquin/views/ToggleSwitch.h"
 
 namespace parloquin {
@@ -33,18 +35,10 @@ namespace {
 using Settings = HotkeysSettings;
 using Tone = HotkeysSettings::Tone;
 
+constexpr int kSpacing = 32;
 constexpr int kLineIconSize = 14;
 
 QString text(const char* utf8) { return QString::fromUtf8(utf8); }
-
-QVBoxLayout* column(QWidget* widget, int spacing) { return SettingsPageView::column(widget, spacing); }
-
-QLabel* coloured(QLabel* label, const QColor& color) {
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
-}
 
 QFont weighted(QFont font, QFont::Weight weight) {
     font.setWeight(weight);
@@ -54,55 +48,38 @@ QFont weighted(QFont font, QFont::Weight weight) {
 // A section: its title and the line that explains it, then what follows, the given spacing apart.
 QWidget* section(const char* title, const char* caption, int spacing, QWidget* parent) {
     auto* section = new QWidget(parent);
-    auto* layout = column(section, spacing);
-    auto* heading = new QWidget(section);
-    auto* headingLayout = column(heading, 4);
-    auto* titleLabel = new QLabel(text(title), heading);
-    titleLabel->setFont(TextStyle::headline());
-    headingLayout->addWidget(titleLabel);
-    if (caption) headingLayout->addWidget(SecondaryText::label(text(caption), TextStyle::caption(), heading));
-    layout->addWidget(heading);
+    PageLayout::column(section, spacing)->addWidget(PageLayout::sectionHeader(title, caption, section));
     return section;
 }
 
 // A line of small text after a symbol, indented from the left.
-QWidget* symbolLine(const char* symbol, Tone symbolTone, QLabel* label, int indent, QWidget* parent) {
-    auto* line = new QWidget(parent);
-    auto* layout = new QHBoxLayout(line);
-    layout->setContentsMargins(indent, 0, 0, 0);
-    layout->setSpacing(8);
-    auto* icon = new QLabel(line);
-    icon->setPixmap(SymbolIcon::pixmap(symbol, kLineIconSize, CurrentHotkeyStatus::color(symbolTone),
-                                       line->devicePixelRatioF()));
-    icon->setObjectName(QStringLiteral("symbol"));
-    label->setParent(line);
-    label->setWordWrap(true);
-    layout->addWidget(icon, 0, Qt::AlignVCenter);
-    layout->addWidget(label, 1, Qt::AlignVCenter);
-    return line;
-}
-
-QLabel* toneLabel(const QString& value, Tone tone, QFont::Weight weight) {
-    auto* label = new QLabel(value);
-    label->setFont(weighted(TextStyle::caption(), weight));
-    return coloured(label, CurrentHotkeyStatus::color(tone));
+SymbolRow* symbolLine(const char* symbol, Tone symbolTone, const QString& line, Tone textTone, QFont::Weight weight,
+                      int indent, QWidget* parent) {
+    auto* row = new SymbolRow(symbol, CurrentHotkeyStatus::color(symbolTone), line,
+                              weighted(TextStyle::caption(), weight), CurrentHotkeyStatus::color(textTone), parent);
+    row->layout()->setContentsMargins(indent, 0, 0, 0);
+    return row;
 }
 
 void addDivided(QVBoxLayout* list, QWidget* widget, bool divider) {
     list->addWidget(widget);
-    if (divider) list->addWidget(new Divider(widget->parentWidget()));
+    if (divider) list->addWidget(PageDivider::make(widget->parentWidget()));
 }
 
 }  // namespace
 
 HotkeysSettingsView::HotkeysSettingsView(const PageContext& context, QWidget* parent)
-    : SettingsPageView(text(Settings::title), text(Settings::subtitle), parent),
+    : QScrollArea(parent),
       context_(context),
       defaults_(context.defaults ? *context.defaults : platform::UserDefaults::standard()),
       hotkeyManager_(context.hotkeyManager),
       hotkeyRecorder_(new HotkeyRecorder(this)) {
-    auto* sections = new QWidget(content());
-    auto* list = column(sections, spacing);
+    QVBoxLayout* page = PageLayout::scrollingPage(this, QStringLiteral("HotkeysSettingsContent"), kSpacing);
+    QWidget* content = page->parentWidget();
+    page->addWidget(new PageHeaderView(text(Settings::title), text(Settings::subtitle), content));
+
+    auto* sections = new QWidget(content);
+    auto* list = PageLayout::column(sections, kSpacing);
     addDivided(list, primarySection(sections), true);
     addDivided(list, recordingModeSection(sections), true);
     addDivided(list, presetsSection(sections), true);
@@ -112,7 +89,8 @@ HotkeysSettingsView::HotkeysSettingsView(const PageContext& context, QWidget* pa
     addDivided(list, banner(sections), false);
     addDivided(list, tipsSection(sections), true);
     addDivided(list, resetSection(sections), false);
-    addSection(sections);
+    page->addWidget(sections);
+    page->addStretch(1);
 
     for (const auto& [key, bound] : bindings_)
         connect(bound, &SettingBinding::changed, this, [this] { refresh(); });
@@ -162,15 +140,13 @@ QWidget* HotkeysSettingsView::primarySection(QWidget* parent) {
     connect(hotkeyDisplay_, &QAbstractButton::clicked, this, [this] { toggleRecording(); });
     layout->addWidget(hotkeyDisplay_, 0, Qt::AlignLeft);
 
-    auto* hint = new QLabel(text(Settings::recordingHint));
-    hint->setFont(TextStyle::caption());
-    coloured(hint, ThemeColors::shared().secondary);
-    recordingHint_ = symbolLine("info.circle.fill", Tone::blue, hint, 16, primary);
+    recordingHint_ = symbolLine("info.circle.fill", Tone::blue, text(Settings::recordingHint), Tone::secondary,
+                                QFont::Normal, 16, primary);
     recordingHint_->hide();
     layout->addWidget(recordingHint_);
 
     auto* card = new QWidget(primary);
-    auto* cardLayout = column(card, 0);
+    auto* cardLayout = PageLayout::column(card, 0);
     cardLayout->setContentsMargins(0, 8, 0, 0);
     statusCard_ = new CurrentHotkeyStatus(card);
     cardLayout->addWidget(statusCard_);
@@ -203,7 +179,7 @@ QWidget* HotkeysSettingsView::presetsSection(QWidget* parent) {
     auto* layout = static_cast<QVBoxLayout*>(presets->layout());
     auto group = [&](const char* label, int topPadding, const std::vector<Settings::Preset>& rows) {
         auto* block = new QWidget(presets);
-        auto* blockLayout = column(block, 12);
+        auto* blockLayout = PageLayout::column(block, 12);
         blockLayout->setContentsMargins(0, topPadding, 0, 0);
         blockLayout->addWidget(
             SecondaryText::label(text(label), weighted(TextStyle::caption(), QFont::DemiBold), block));
@@ -222,24 +198,22 @@ QWidget* HotkeysSettingsView::presetsSection(QWidget* parent) {
 
 QWidget* HotkeysSettingsView::pasteSection(QWidget* parent) {
     auto* paste = new QWidget(parent);
-    auto* layout = column(paste, 12);
+    auto* layout = PageLayout::column(paste, 12);
     pasteSwitch_ = new ToggleSwitch;
     binding(settings::kPasteInPlaceMode)->bindToggle(pasteSwitch_);
     layout->addWidget(new SettingRow(text(Settings::pasteTitle), text(Settings::pasteDescription), pasteSwitch_, paste));
 
-    auto* clipboard = new QLabel(text(Settings::clipboardOnly));
-    clipboard->setFont(TextStyle::caption());
-    coloured(clipboard, ThemeColors::shared().secondary);
-    clipboardOnlyLine_ = symbolLine("info.circle.fill", Tone::blue, clipboard, 16, paste);
+    clipboardOnlyLine_ = symbolLine("info.circle.fill", Tone::blue, text(Settings::clipboardOnly), Tone::secondary,
+                                    QFont::Normal, 16, paste);
     layout->addWidget(clipboardOnlyLine_);
 
     permissionBlock_ = new QWidget(paste);
-    permissionLines_ = column(permissionBlock_, 8);
+    permissionLines_ = PageLayout::column(permissionBlock_, 8);
     permissionLines_->setContentsMargins(16, 0, 0, 0);
     layout->addWidget(permissionBlock_);
 
-    readyLine_ = symbolLine("checkmark.circle.fill", Tone::green, toneLabel(text(Settings::ready), Tone::green, QFont::Medium),
-                            16, paste);
+    readyLine_ = symbolLine("checkmark.circle.fill", Tone::green, text(Settings::ready), Tone::green, QFont::Medium, 16,
+                            paste);
     layout->addWidget(readyLine_);
     binding(settings::kPrimaryHotkeyIsSingleKey);
     return paste;
@@ -259,25 +233,22 @@ QWidget* HotkeysSettingsView::feedbackRow(QWidget* parent) {
 }
 
 QWidget* HotkeysSettingsView::banner(QWidget* parent) {
-    auto* banner = new RoundedPanel(parent);
-    QColor fill = ThemeColors::shared().orange;
-    fill.setAlphaF(0.1f);
-    banner->setColors(fill);
-    auto* layout = new QHBoxLayout(banner);
-    layout->setContentsMargins(16, 16, 16, 16);
-    layout->setSpacing(12);
+    const ThemeColors& colors = ThemeColors::shared();
+    auto* banner = new CardView(colors.orange, 0.1, 16, parent);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(12);
+    static_cast<QVBoxLayout*>(banner->layout())->addLayout(row);
     auto* icon = new QLabel(banner);
-    icon->setPixmap(SymbolIcon::pixmap("exclamationmark.triangle.fill", 24, ThemeColors::shared().orange,
-                                       devicePixelRatioF()));
+    icon->setPixmap(SymbolIcon::pixmap("exclamationmark.triangle.fill", 24, colors.orange, devicePixelRatioF()));
     icon->setAccessibleName(QStringLiteral("Warnung"));
-    layout->addWidget(icon, 0, Qt::AlignVCenter);
+    row->addWidget(icon, 0, Qt::AlignVCenter);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(4);
     auto* title = new QLabel(text(Settings::conflictTitle), banner);
     title->setFont(TextStyle::headline());
     texts->addWidget(title);
     texts->addWidget(SecondaryText::label(text(Settings::conflictText), TextStyle::caption(), banner));
-    layout->addLayout(texts, 1);
+    row->addLayout(texts, 1);
     conflictBanner_ = banner;
     return banner;
 }
@@ -285,8 +256,11 @@ QWidget* HotkeysSettingsView::banner(QWidget* parent) {
 QWidget* HotkeysSettingsView::tipsSection(QWidget* parent) {
     QWidget* tips = section(Settings::tipsTitle, nullptr, 12, parent);
     auto* rows = new QWidget(tips);
-    auto* rowsLayout = column(rows, 8);
-    for (const auto& tip : Settings::tips()) rowsLayout->addWidget(new TipRow(tip.icon, text(tip.text), rows));
+    auto* rowsLayout = PageLayout::column(rows, 8);
+    const ThemeColors& colors = ThemeColors::shared();
+    for (const auto& tip : Settings::tips())
+        rowsLayout->addWidget(
+            new SymbolRow(tip.icon, colors.accentColor, text(tip.text), TextStyle::caption(), colors.secondary, rows));
     tips->layout()->addWidget(rows);
     return tips;
 }
@@ -333,8 +307,8 @@ void HotkeysSettingsView::showPermissionHelp(bool storedSingleKey, const std::st
         Settings::permissionHelp(accessibilityGranted_, inputMonitoringGranted_, storedSingleKey, hotkey);
     for (const std::string& warning : help.warnings)
         permissionLines_->addWidget(symbolLine("exclamationmark.triangle.fill", Tone::orange,
-                                               toneLabel(QString::fromStdString(warning), Tone::orange, QFont::Medium),
-                                               0, permissionBlock_));
+                                               QString::fromStdString(warning), Tone::orange, QFont::Medium, 0,
+                                               permissionBlock_));
     for (const std::string& note : help.notes)
         permissionLines_->addWidget(
             SecondaryText::label(QString::fromStdString(note), TextStyle::caption(), permissionBlock_));

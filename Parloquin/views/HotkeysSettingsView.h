@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QScrollArea>
 #include <QTimer>
 #include <cstdint>
 #include <string>
@@ -8,7 +9,6 @@
 #include "Parloquin/hotkeys/HotkeyTriple.h"
 #include "Parloquin/views/PageContext.h"
 #include "Parloquin/views/SettingOption.h"
-#include "Parloquin/views/SettingsPageView.h"
 
 class QLabel;
 class QVBoxLayout;
@@ -19,7 +19,6 @@ class CurrentHotkeyStatus;
 class HotkeyDisplay;
 class HotkeyPresetRow;
 class HotkeyRecorder;
-class RoundedPanel;
 class SegmentedPicker;
 class SettingBinding;
 class StyledButton;
@@ -33,7 +32,7 @@ class ToggleSwitch;
 // rather than starting a dictation; it comes back when the recording ends, however it ends. The
 // two grants are looked at when the page shows, every 2 s while it shows and paste in place is on,
 // and when paste in place is switched.
-class HotkeysSettingsView : public SettingsPageView {
+class HotkeysSettingsView : public QScrollArea {
 public:
     explicit HotkeysSettingsView(const PageContext& context, QWidget* parent = nullptr);
     ~HotkeysSettingsView() override;
