@@ -8,6 +8,7 @@
 
 #include "Parloquin/settings/SettingsKeys.h"
 #include "Parloquin/views/DestructiveButtonStyle.h"
+#include "Parloquin/views/PageDivider.h"
 #include "Parloquin/views/PageHeaderView.h"
 #include "Parloquin/views/SecondaryText.h"
 #include "Parloquin/views/SegmentedPicker.h"
@@ -30,19 +31,6 @@ constexpr int kPadding = 32;
 constexpr int kSpacing = 32;
 
 QString text(const char* utf8) { return QString::fromUtf8(utf8); }
-
-QFrame* divider(QWidget* parent) {
-    auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    line->setFixedHeight(1);
-    QPalette palette = line->palette();
-    QColor color = ThemeColors::shared().primary;
-    color.setAlphaF(0.12f);
-    palette.setColor(QPalette::WindowText, color);
-    line->setPalette(palette);
-    return line;
-}
 
 QVBoxLayout* column(QWidget* widget, int spacing) {
     auto* layout = new QVBoxLayout(widget);
@@ -85,7 +73,7 @@ GeneralSettingsView::GeneralSettingsView(const PageContext& context, QWidget* pa
     for (const Entry& entry : GeneralSettings::entries()) {
         if (!first) {
             list->addSpacing(kSpacing / 2);
-            list->addWidget(divider(settings));
+            list->addWidget(PageDivider::make(settings));
             list->addSpacing(kSpacing / 2);
         }
         first = false;

@@ -4,6 +4,8 @@
 
 #include "Parloquin/hotkeys/ApplicationActivation.h"
 #include "Parloquin/services/AlertPresenter.h"
+#include "Parloquin/views/FileChooser.h"
+#include "Platform/desktop/ApplicationFocus.h"
 #include "Platform/desktop/SMAppService.h"
 #include "Platform/system/UserDefaults.h"
 
@@ -26,6 +28,9 @@ struct PageContext {
     std::shared_ptr<AlertPresenter> alerts;
     std::shared_ptr<ApplicationActivation> application;
     std::shared_ptr<platform::SMAppService> loginItem;
+    // File dialogs, and the other applications' windows; the desktop's own when left empty.
+    std::shared_ptr<FileChooser> files;
+    std::shared_ptr<platform::ApplicationFocus> applicationFocus;
 };
 
 }  // namespace parloquin

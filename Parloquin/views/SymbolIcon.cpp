@@ -22,6 +22,13 @@ constexpr ThemeNames kThemeNames[] = {
     {"clock.fill", {"document-open-recent-symbolic", "document-open-recent", nullptr}},
     {"info.circle.fill", {"help-about-symbolic", "help-about", "dialog-information"}},
     {"exclamationmark.triangle.fill", {"dialog-warning-symbolic", "dialog-warning", nullptr}},
+    {"magnifyingglass", {"edit-find-symbolic", "edit-find", nullptr}},
+    {"xmark.circle.fill", {"edit-clear-symbolic", "window-close-symbolic", "edit-clear"}},
+    {"doc.on.doc", {"edit-copy-symbolic", "edit-copy", nullptr}},
+    {"trash", {"user-trash-symbolic", "user-trash", nullptr}},
+    {"lock.fill", {"changes-prevent-symbolic", "system-lock-screen", nullptr}},
+    {"square.and.arrow.up", {"document-send-symbolic", "document-send", nullptr}},
+    {"calendar", {"x-office-calendar-symbolic", "x-office-calendar", nullptr}},
 };
 
 }  // namespace
