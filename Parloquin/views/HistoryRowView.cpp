@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPropertyAnimation>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "Parloquin/views/HistoryListing.h"
 #include "Parloquin/views/HistoryRowFigures.h"
@@ -49,6 +50,31 @@ QStringList labelTexts(const QWidget* line) {
 
 }  // namespace
 
+// The start of the text in two lines at most. Its height for a width is worked out once: the
+// list asks again whenever search or filter show or hide rows.
+class HistoryRowView::Preview : public QLabel {
+public:
+    Preview(const QString& text, QWidget* parent) : QLabel(text, parent) {
+        setTextFormat(Qt::PlainText);
+        setFont(TextStyle::body());
+        setWordWrap(true);
+        setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        setMaximumHeight(2 * fontMetrics().lineSpacing());
+    }
+
+    int heightForWidth(int width) const override {
+        if (width != width_) {
+            width_ = width;
+            height_ = std::min(QLabel::heightForWidth(width), maximumHeight());
+        }
+        return height_;
+    }
+
+private:
+    mutable int width_ = -1;
+    mutable int height_ = 0;
+};
+
 HistoryRowView::HistoryRowView(TranscriptionRecord record, Actions actions, platform::Date now,
                                const std::string& localeIdentifier, QWidget* parent)
     : RoundedPanel(QColor(), 8, parent), record_(std::move(record)), actions_(std::move(actions)) {
@@ -60,16 +86,9 @@ HistoryRowView::HistoryRowView(TranscriptionRecord record, Actions actions, plat
     column->setSpacing(8);
     column->addWidget(makeTopLine(now, localeIdentifier));
 
-    preview_ = new QLabel(QString::fromStdString(HistoryRowFigures::preview(record_.text)), this);
-    preview_->setTextFormat(Qt::PlainText);
-    preview_->setFont(TextStyle::body());
-    preview_->setWordWrap(true);
-    preview_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    // Two lines at most; the rest is cut off.
-    preview_->setMaximumHeight(2 * preview_->fontMetrics().lineSpacing());
+    preview_ = new Preview(QString::fromStdString(HistoryRowFigures::preview(record_.text)), this);
     column->addWidget(preview_);
     column->addWidget(makeFigures());
-    column->addWidget(makeActions());
     setAccessibleName(QString::fromStdString(HistoryRowFigures::preview(record_.text)));
     setHovered(false);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { focusMoved(now); });
@@ -117,6 +136,7 @@ QWidget* HistoryRowView::makeFigures() {
     return figures_;
 }
 
+// Made the first time the row is hovered: most rows never are.
 QWidget* HistoryRowView::makeActions() {
     const ThemeColors& colors = ThemeColors::shared();
     actionLine_ = new QWidget(this);
@@ -148,13 +168,17 @@ QWidget* HistoryRowView::makeActions() {
     connect(fading_, &QPropertyAnimation::finished, this, [this] {
         if (!hovered_) actionLine_->hide();
     });
+    static_cast<QVBoxLayout*>(layout())->addWidget(actionLine_);
+    actionLine_->hide();
     return actionLine_;
 }
 
 void HistoryRowView::setHovered(bool hovered) {
     const bool changed = hovered != hovered_;
     hovered_ = hovered;
-    setFill(ThemeColors::withAlpha(ThemeColors::shared().secondary, hovered ? 0.1f : 0.05));
+    setFill(ThemeColors::withAlpha(ThemeColors::shared().secondary, hovered ? 0.1 : 0.05));
+    if (hovered && !actionLine_) makeActions();
+    if (!actionLine_) return;
     if (!changed) {
         actionLine_->setVisible(hovered);
         return;

@@ -41,6 +41,7 @@ public:
     void setHovered(bool hovered);
 
     QLabel* previewLabel() const { return preview_; }
+    // The action line and its buttons exist once the row was first hovered.
     QWidget* actionLine() const { return actionLine_; }
     PlainButton* copyButton() const { return copy_; }
     TranscriptExportMenu* exportButton() const { return export_; }
@@ -57,6 +58,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    class Preview;
+
     QWidget* makeTopLine(platform::Date now, const std::string& localeIdentifier);
     QWidget* makeFigures();
     QWidget* makeActions();

@@ -1,5 +1,6 @@
 #include "Parloquin/views/SymbolIcon.h"
 
+#include <QHash>
 #include <QPainter>
 #include <array>
 #include <utility>
@@ -55,11 +56,20 @@ QIcon SymbolIcon::icon(std::string_view symbol) {
 }
 
 QPixmap SymbolIcon::pixmap(std::string_view symbol, int size, const QColor& color, qreal devicePixelRatio) {
+    // Pages draw the same few symbols again and again (one set per history row): each is drawn
+    // once per size and colour. Main thread only, as pixmaps are.
+    static QHash<QString, QPixmap> drawn;
+    const QString key = QString::fromUtf8(symbol.data(), qsizetype(symbol.size())) + QLatin1Char('/') +
+                        QString::number(size) + QLatin1Char('/') + QString::number(color.rgba(), 16) +
+                        QLatin1Char('/') + QString::number(devicePixelRatio);
+    if (const auto found = drawn.constFind(key); found != drawn.cend()) return *found;
     QPixmap shape = icon(symbol).pixmap(QSize(size, size), devicePixelRatio);
     if (shape.isNull()) return shape;
     QPainter painter(&shape);
     painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
     painter.fillRect(QRect(QPoint(), shape.size() / shape.devicePixelRatio()), color);
+    painter.end();
+    drawn.insert(key, shape);
     return shape;
 }
 
