@@ -22,6 +22,7 @@
 #include "Parloquin/views/ThemeColors.h"
 #include "Parloquin/views/TranscriptExportMenu.h"
 #include "Parloquin/views/TranscriptSaver.h"
+#include "Parloquin/views/TranscriptTextBox.h"
 
 namespace parloquin {
 namespace {
@@ -135,26 +136,9 @@ QWidget* FileTranscriptionView::makeResultCard(QWidget* parent) {
     header->addWidget(chipRow_);
     column->addLayout(header);
 
-    auto* textBox = new RoundedPanel(ThemeColors::withAlpha(colors.secondary, 0.05), 8, resultCard_);
-    auto* textLayout = new QVBoxLayout(textBox);
-    textLayout->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new QScrollArea(textBox);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setMaximumHeight(300);
-    resultText_ = new QLabel(scroll);
+    auto* textBox = new TranscriptTextBox(resultCard_);
+    resultText_ = textBox->label();
     resultText_->setObjectName(QStringLiteral("ResultText"));
-    resultText_->setWordWrap(true);
-    resultText_->setTextFormat(Qt::PlainText);
-    resultText_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    resultText_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    resultText_->setContentsMargins(16, 16, 16, 16);
-    resultText_->setFont(TextStyle::body());
-    scroll->setWidget(resultText_);
-    scroll->viewport()->setAutoFillBackground(false);
-    resultText_->setAutoFillBackground(false);
-    textLayout->addWidget(scroll);
     column->addWidget(textBox);
 
     auto* buttons = new QHBoxLayout;

@@ -2,7 +2,6 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "Parloquin/views/MetadataRow.h"
@@ -15,6 +14,7 @@
 #include "Parloquin/views/TextStyle.h"
 #include "Parloquin/views/ThemeColors.h"
 #include "Parloquin/views/TranscriptMetadata.h"
+#include "Parloquin/views/TranscriptTextBox.h"
 #include "Platform/system/TimeZone.h"
 
 namespace parloquin {
@@ -57,26 +57,9 @@ HistoryDetailView::HistoryDetailView(TranscriptionRecord record, std::function<v
     auto* transcript = new QVBoxLayout;
     transcript->setSpacing(8);
     transcript->addWidget(SecondaryText::label(QStringLiteral("TRANSKRIPTION"), TextStyle::caption(), this));
-    auto* box = new RoundedPanel(ThemeColors::withAlpha(colors.secondary, 0.05), 8, this);
-    auto* boxLayout = new QVBoxLayout(box);
-    boxLayout->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new QScrollArea(box);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    scroll->setMaximumHeight(300);
-    text_ = new QLabel(QString::fromStdString(record_.text), scroll);
-    text_->setTextFormat(Qt::PlainText);
-    text_->setWordWrap(true);
-    text_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    text_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    text_->setContentsMargins(16, 16, 16, 16);
-    text_->setFont(TextStyle::body());
-    scroll->setWidget(text_);
-    scroll->viewport()->setAutoFillBackground(false);
-    text_->setAutoFillBackground(false);
-    boxLayout->addWidget(scroll);
+    auto* box = new TranscriptTextBox(this);
+    text_ = box->label();
+    text_->setText(QString::fromStdString(record_.text));
     transcript->addWidget(box);
     column->addLayout(transcript);
     column->addStretch(1);

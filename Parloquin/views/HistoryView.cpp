@@ -28,6 +28,7 @@
 #include "Parloquin/views/RoundedPanel.h"
 #include "Parloquin/views/SecondaryText.h"
 #include "Parloquin/views/SettingBinding.h"
+#include "Parloquin/views/SheetPresentation.h"
 #include "Parloquin/views/SymbolIcon.h"
 #include "Parloquin/views/SymbolView.h"
 #include "Parloquin/views/TextStyle.h"
@@ -314,9 +315,7 @@ void HistoryView::showDetail(const TranscriptionRecord& record) {
     if (detailSheet_) detailSheet_->close();
     detailSheet_ = new HistoryDetailView(
         record, [text = record.text] { PasteHelper::copyToClipboard(text); }, localeIdentifier_, this);
-    detailSheet_->setAttribute(Qt::WA_DeleteOnClose);
-    detailSheet_->setWindowModality(Qt::WindowModal);
-    detailSheet_->open();
+    SheetPresentation::open(detailSheet_);
 }
 
 void HistoryView::deleteRecord(const TranscriptionRecord& record) { history_.deleteRecord(record.id); }
@@ -324,9 +323,7 @@ void HistoryView::deleteRecord(const TranscriptionRecord& record) { history_.del
 void HistoryView::showExportOptions() {
     if (exportSheet_) exportSheet_->close();
     exportSheet_ = new HistoryExportView(history_, context_.files, this);
-    exportSheet_->setAttribute(Qt::WA_DeleteOnClose);
-    exportSheet_->setWindowModality(Qt::WindowModal);
-    exportSheet_->open();
+    SheetPresentation::open(exportSheet_);
 }
 
 void HistoryView::confirmClearAll() {

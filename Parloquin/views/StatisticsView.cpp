@@ -22,6 +22,7 @@
 #include "Parloquin/views/RoundedPanel.h"
 #include "Parloquin/views/SecondaryText.h"
 #include "Parloquin/views/SettingBinding.h"
+#include "Parloquin/views/SheetPresentation.h"
 #include "Parloquin/views/StyledButton.h"
 #include "Parloquin/views/SymbolView.h"
 #include "Parloquin/views/TextStyle.h"
@@ -194,9 +195,7 @@ void StatisticsView::finishLoading() {
 void StatisticsView::showExportOptions() {
     if (exportSheet_) exportSheet_->close();
     exportSheet_ = new ExportOptionsView(statistics_, context_.files, this);
-    exportSheet_->setAttribute(Qt::WA_DeleteOnClose);
-    exportSheet_->setWindowModality(Qt::WindowModal);
-    exportSheet_->open();
+    SheetPresentation::open(exportSheet_);
 }
 
 void StatisticsView::confirmReset() {

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDragEnterEvent>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QScrollBar>
@@ -27,6 +26,7 @@
 #include "Parloquin/views/StatisticsView.h"
 #include "tests/Parloquin/views/TranscriptFixtures.h"
 #include "tests/Parloquin/views/TranscriptPageFakes.h"
+#include "tests/Platform/desktop/EventLoopWait.h"
 #include "tests/support/FakeAudioHardware.h"
 
 namespace parloquin_test {
@@ -34,21 +34,10 @@ namespace {
 
 using parloquin::SidebarSection;
 
-void wait(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
+// Lets the event loop run for a while of wall time.
+void wait(int milliseconds) { waitUntil([] { return false; }, std::chrono::milliseconds(milliseconds)); }
 
-bool waitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > milliseconds) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
+bool waitFor(const std::function<bool()>& condition) { return waitUntil(condition, std::chrono::seconds(10)); }
 
 // Returns a fixed text; holds the worker while told to, so that the page shows its progress.
 class HeldRecognizer : public parloquin::SpeechRecognizer {
