@@ -11,7 +11,7 @@ folder="${1:-build/screenshots}"
 mkdir -p "$folder"
 folder="$(cd "$folder" && pwd)"
 
-scripts/install-deps.sh
+scripts/install-deps.sh tests
 scripts/build.sh release
 
 scripts/test-session.sh bash -c '

@@ -16,9 +16,11 @@
 #include "Parloquin/settings/SettingsKeys.h"
 #include "Parloquin/views/GeneralSettings.h"
 #include "Parloquin/views/MainWindowNotifications.h"
+#include "Platform/net/URLError.h"
 #include "Platform/system/RelativeDateTimeFormatter.h"
 #include "Platform/system/TimeZone.h"
 #include "Platform/system/UUID.h"
+#include "RarivOredu/shared/ModelFolderError.h"
 
 namespace parloquin {
 namespace {
@@ -58,6 +60,28 @@ QString menuTitle(const std::string& text) {
     for (QChar breaking : {QChar('\n'), QChar('\r'), QChar('\t'), QChar(0x2028), QChar(0x2029)})
         title.replace(breaking, QLatin1Char(' '));
     return title;
+}
+
+// What the user reads when the speech models did not load: the real cause (which file, what
+// went wrong), and the hint about the connection only where a download is what failed.
+std::string launchFailureBody(const std::exception_ptr& error) {
+    std::string cause = "Unbekannter Fehler";
+    bool download = false;
+    try {
+        if (error) std::rethrow_exception(error);
+    } catch (const rarivoredu::ModelFolderError& e) {
+        cause = e.what();
+        download = true;
+    } catch (const platform::NSError& e) {
+        cause = e.what();
+        download = e.domain() == platform::URLError::domain;
+    } catch (const std::exception& e) {
+        cause = e.what();
+    } catch (...) {
+    }
+    std::string body = "Die Sprachmodelle konnten nicht geladen werden: " + cause;
+    if (download) body += "\nBitte prüfe die Verbindung und starte Parloquin erneut.";
+    return body;
 }
 
 }  // namespace
@@ -156,7 +180,7 @@ void AppDelegate::initializeServices() {
     transcriptionService_->initialize([weak](std::exception_ptr error) {
         if (!weak) return;
         if (error)
-            weak->modelsFailed();
+            weak->modelsFailed(error);
         else
             weak->modelsLoaded();
     });
@@ -174,7 +198,7 @@ void AppDelegate::modelsLoaded() {
     updateRecentTranscriptionsMenu();
 }
 
-void AppDelegate::modelsFailed() {
+void AppDelegate::modelsFailed(const std::exception_ptr& error) {
     isInitialized_ = false;
     launchFailed_ = true;
     updateStatusTitle("Initialisierung fehlgeschlagen");
@@ -182,9 +206,7 @@ void AppDelegate::modelsFailed() {
     // stops waiting for them.
     if (dictationMenuItem_) dictationMenuItem_->setEnabled(false);
     updateRecentTranscriptionsMenu();
-    postUserNotification("Parloquin konnte nicht gestartet werden",
-                         "Die Sprachmodelle konnten nicht geladen werden. Bitte prüfe die Verbindung und starte "
-                         "Parloquin erneut.");
+    postUserNotification("Parloquin konnte nicht gestartet werden", launchFailureBody(error));
 }
 
 void AppDelegate::setupHotkeyManager() {

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <exception>
 #include <map>
 #include <memory>
 #include <string>
@@ -101,7 +102,7 @@ public:
 private:
     void perform(DictationAction action);
     void modelsLoaded();
-    void modelsFailed();
+    void modelsFailed(const std::exception_ptr& error);
     void updateFloatingControlState();
     void reportSettingsFileProblem(const platform::UserDefaults::LoadProblem& problem);
     ActivationPolicy policyWithoutWindow() const;

@@ -2,7 +2,6 @@
 
 #include <QMetaObject>
 #include <chrono>
-#include <iostream>
 #include <limits>
 
 #include "Parloquin/services/AsrManagerRecognizer.h"
@@ -11,6 +10,7 @@
 #include "Parloquin/settings/SettingsKeys.h"
 #include "Platform/audio/AVAudioError.h"
 #include "Platform/audio/AVAudioFile.h"
+#include "Platform/system/ErrorDescription.h"
 #include "Platform/text/NLLanguageRecognizer.h"
 #include "Platform/text/UnicodeText.h"
 #include "RarivOredu/shared/AudioConverter.h"
@@ -33,16 +33,6 @@ std::string failedStartReason(const std::exception& error) {
         return "Kein Mikrofon erreichbar. Prüfe, ob ein Mikrofon angeschlossen ist und der Audiodienst läuft.";
     }
     return "Der Audiodienst hat die Aufnahme abgelehnt.";
-}
-
-std::string describe(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "unknown error";
-    }
 }
 
 }  // namespace
@@ -96,7 +86,8 @@ TranscriptionService::~TranscriptionService() {
         audioEngine_->stop();
         audioEngine_->inputNode().removeTapOnBus(0);
     }
-    // A recognition still running finishes; what it sends back is dropped with this object.
+    // Work still running stops at its next check; what it sends back is dropped with this object.
+    stop_.cancel();
     worker_.waitForDone();
 }
 
@@ -151,12 +142,13 @@ void TranscriptionService::postNotice(const std::string& title, const std::strin
 }
 
 void TranscriptionService::reportFailedStart(const std::string& reason, const std::string& detail) {
-    std::cout << "❌ Failed to start audio engine: " << detail << std::endl;
+    logger_.log(platform::OSLogType::error, "❌ Failed to start audio engine: " + detail);
     postNotice("Aufnahme nicht möglich", reason);
 }
 
 void TranscriptionService::initialize(InitializeCompletion completion) {
     worker_.start([this, initializer = asrInitializer_, completion = std::move(completion)] {
+        const platform::CancellationToken::Scope scope(stop_);
         std::shared_ptr<SpeechRecognizer> recognizer;
         std::exception_ptr error;
         try {
@@ -172,7 +164,7 @@ void TranscriptionService::initialize(InitializeCompletion completion) {
                 if (error) {
                     asrManager_.reset();
                     setInitialized(false);
-                    std::cout << "❌ Failed to initialize Parloquin Engine: " << describe(error) << std::endl;
+                    logger_.log(platform::OSLogType::error, "❌ Failed to initialize Parloquin Engine: " + platform::errorDescription(error));
                 } else {
                     asrManager_ = recognizer;
                     setInitialized(true);
@@ -276,12 +268,13 @@ void TranscriptionService::transcribe(std::vector<float> samples) {
         return;
     }
     worker_.start([this, recognizer = asrManager_, samples = std::move(samples)] {
+        const platform::CancellationToken::Scope scope(stop_);
         Recognition recognition = Recognition::run(*recognizer, samples);
         QMetaObject::invokeMethod(
             this,
             [this, recognition] {
                 if (recognition.error) {
-                    std::cout << "❌ Transcription failed: " << describe(recognition.error) << std::endl;
+                    logger_.log(platform::OSLogType::error, "❌ Transcription failed: " + platform::errorDescription(recognition.error));
                     setProcessing(false);
                     notify(RecordingState::idle);
                     return;
@@ -387,6 +380,7 @@ void TranscriptionService::transcribeFile(const std::filesystem::path& url, File
     setProcessing(true);
     notify(RecordingState::processing);
     worker_.start([this, recognizer = asrManager_, url, completion = std::move(completion)] {
+        const platform::CancellationToken::Scope scope(stop_);
         Recognition recognition;
         std::vector<float> samples;
         try {
@@ -449,15 +443,10 @@ std::vector<float> TranscriptionService::loadAudioFile16k(const std::filesystem:
         throw TranscriptionError::fileReadError("Die Datei ist zu lang (" + std::to_string(file.length()) +
                                                 " Frames, höchstens 4294967295)");
     }
-    auto buffer = platform::AVAudioPCMBuffer::make(file.processingFormat(),
-                                                   static_cast<platform::AVAudioFrameCount>(file.length()));
-    if (!buffer) throw TranscriptionError::bufferError();
-    file.read(*buffer);
-
-    // One converter for the whole file, its tail flushed at the end of the input.
+    // Read and converted a block at a time: only the 16 kHz result grows with the file.
     const rarivoredu::AudioConverter converter(RecordingTap::targetFormat());
     try {
-        return converter.resampleBuffer(*buffer);
+        return converter.resampleAudioFile(file);
     } catch (const rarivoredu::AudioConverterError& error) {
         switch (error.kind()) {
             case rarivoredu::AudioConverterError::Kind::failedToCreateConverter:

@@ -26,6 +26,7 @@
 #include "Parloquin/services/TranscriptionRecord.h"
 #include "Platform/audio/AVAudioEngine.h"
 #include "Platform/log/Logger.h"
+#include "Platform/system/CancellationToken.h"
 
 namespace parloquin {
 
@@ -39,6 +40,10 @@ namespace parloquin {
 //
 // States: idle → recording (startRecording) → processing (stopRecording with one second or more)
 // → idle. onStateChanged hears every change.
+//
+// Destroying the service cancels the work on its worker (a model download stops within a tenth
+// of a second, a long recognition before its next window) and waits for it to end; what that
+// work would have reported is dropped.
 class TranscriptionService : public QObject {
     Q_OBJECT
 
@@ -111,8 +116,9 @@ public:
     // text, and keys held past the wait, are told to onNotice; nothing is pasted then.
     virtual void deliverText(const std::string& text);
 
-    // The file's first channel at 16 kHz mono 32-bit float. Files of 2^32 frames or more are
-    // refused with fileReadError; platform errors of opening and reading pass through.
+    // The file at 16 kHz mono 32-bit float, as AudioConverter brings a whole buffer of it there,
+    // read and converted a block at a time. Files of 2^32 frames or more are refused with
+    // fileReadError; platform errors of opening and reading pass through.
     static std::vector<float> loadAudioFile16k(const std::filesystem::path& url);
     // The dominant language of the text as a code ("de"), or none.
     static std::optional<std::string> detectLanguage(const std::string& text);
@@ -178,6 +184,7 @@ private:
 
     QTimer sampleTimer_;  // takes the converted samples and the level while recording
     PendingPaste pendingPaste_{kPasteKeyWait};
+    platform::CancellationToken stop_;  // current on the worker while it runs our jobs
     QThreadPool worker_;
 };
 

@@ -38,6 +38,10 @@ public:
     // Renames within one file system, replacing a file at the destination. Fails across file
     // systems; callers then copy.
     static void moveItem(const std::filesystem::path& from, const std::filesystem::path& to);
+    // Renames a file or folder beside itself to "<name>.corrupt-<UTC time>" (20260105T093012Z),
+    // with "-1", "-2" … appended while that name is taken, and returns the new path. Nothing is
+    // ever replaced.
+    static std::filesystem::path moveAside(const std::filesystem::path& path);
     // Copies a file or a folder; the destination must not exist.
     static void copyItem(const std::filesystem::path& from, const std::filesystem::path& to);
     // The names of a folder's entries, one level, sorted.

@@ -16,7 +16,6 @@
 #include <system_error>
 
 #include "Platform/system/Base64.h"
-#include "Platform/system/Date.h"
 #include "Platform/system/FileManager.h"
 #include "Platform/system/NSError.h"
 
@@ -93,8 +92,11 @@ bool sameValue(const std::optional<UserDefaults::Value>& a, const std::optional<
     return *a == *b;
 }
 
-std::string serialize(const std::map<std::string, UserDefaults::Value>& values) {
+// The values, and those of no known type as they were read.
+std::string serialize(const std::map<std::string, UserDefaults::Value>& values,
+                      const std::map<std::string, std::string>& unknown) {
     nlohmann::json object = nlohmann::json::object();
+    for (const auto& [key, text] : unknown) object[key] = nlohmann::json::parse(text);
     for (const auto& [key, value] : values) object[key] = encodeValue(value);
     return object.dump(2) + "\n";
 }
@@ -106,15 +108,6 @@ void requireUTF8(const std::string& text, const char* what) {
     } catch (const nlohmann::json::type_error&) {
         throw std::invalid_argument(std::string("User defaults ") + what + " is not UTF-8 text");
     }
-}
-
-std::string timeStampForFileName() {
-    const auto c = Date::now().utcComponents();
-    if (!c) return "unknown";
-    char text[32];
-    std::snprintf(text, sizeof text, "%04lld%02d%02dT%02d%02d%02dZ", static_cast<long long>(c->year), c->month,
-                  c->day, c->hour, c->minute, c->second);
-    return text;
 }
 
 using FileStamp = std::array<long long, 5>;
@@ -210,13 +203,16 @@ UserDefaults::~UserDefaults() = default;
 
 void UserDefaults::load() {
     std::map<std::string, Value> values;
+    std::map<std::string, std::string> unknown;
     std::string problem;
     std::lock_guard lock(stateMutex_);
-    if (!readStoreFile(values, problem)) return setAside(problem, true);
+    if (!readStoreFile(values, unknown, problem)) return setAside(problem, true);
     values_ = std::move(values);
+    unknown_ = std::move(unknown);
 }
 
-bool UserDefaults::readStoreFile(std::map<std::string, Value>& values, std::string& problem) {
+bool UserDefaults::readStoreFile(std::map<std::string, Value>& values, std::map<std::string, std::string>& unknown,
+                                 std::string& problem) {
     int error = 0;
     const auto contents = readFile(storePath_, error, fileStamp_);
     if (!contents) {
@@ -234,12 +230,14 @@ bool UserDefaults::readStoreFile(std::map<std::string, Value>& values, std::stri
         return false;
     }
     for (const auto& [key, item] : json.items()) {
-        auto value = decodeValue(item);
-        if (!value) {
-            problem = "the value of \"" + key + "\" has no known type";
-            return false;
+        if (auto value = decodeValue(item)) {
+            values.emplace(key, std::move(*value));
+            continue;
         }
-        values.emplace(key, std::move(*value));
+        // One odd value does not cost the others: it is left where it is, unread.
+        logger_.log(OSLogType::error, "The value of \"" + key + "\" in " + storePath_.string() +
+                                          " has no known type; it stays in the file but is not used");
+        unknown.emplace(key, item.dump());
     }
     return true;
 }
@@ -253,8 +251,9 @@ std::optional<UserDefaults::LoadProblem> UserDefaults::synchronize() {
         const auto stamp = currentStamp(storePath_);
         if (!stamp || stamp == fileStamp_) return std::nullopt;
         std::map<std::string, Value> values;
+        std::map<std::string, std::string> unknown;
         std::string problem;
-        const bool readable = readStoreFile(values, problem);
+        const bool readable = readStoreFile(values, unknown, problem);
         std::lock_guard lock(stateMutex_);
         if (!readable) {
             setAside(problem, false);
@@ -273,6 +272,7 @@ std::optional<UserDefaults::LoadProblem> UserDefaults::synchronize() {
         for (const auto& [key, value] : values)
             if (!values_.count(key)) noteChange(key);
         values_ = std::move(values);
+        unknown_ = std::move(unknown);
     }
     for (const auto& key : changed) notify(key);
     return std::nullopt;
@@ -280,15 +280,10 @@ std::optional<UserDefaults::LoadProblem> UserDefaults::synchronize() {
 
 void UserDefaults::setAside(const std::string& reason, bool atLoad) {
     std::filesystem::path target;
-    const std::string base = storePath_.string() + ".corrupt-" + timeStampForFileName();
-    for (int n = 0; n < 1000; ++n) {
-        std::filesystem::path candidate = n == 0 ? base : base + "-" + std::to_string(n);
-        std::error_code exists;
-        if (std::filesystem::symlink_status(candidate, exists).type() != std::filesystem::file_type::not_found) {
-            continue;
-        }
-        if (::rename(storePath_.c_str(), candidate.c_str()) == 0) target = candidate;
-        break;
+    try {
+        target = FileManager::moveAside(storePath_);
+    } catch (const NSError& error) {
+        logger_.log(OSLogType::error, error.localizedDescription());
     }
     std::string description = "The settings file " + storePath_.string() + " was not used because " + reason + ".";
     if (target.empty()) {
@@ -388,26 +383,29 @@ bool UserDefaults::write(const std::string& key, std::optional<Value> value) {
     requireUTF8(key, "key");
     std::unique_lock writeLock(writeMutex_);
     std::map<std::string, Value> next;
+    std::map<std::string, std::string> nextUnknown;
     std::optional<Value> before;
     {
         std::lock_guard lock(stateMutex_);
         const auto it = values_.find(key);
         const auto stored = it == values_.end() ? std::nullopt : std::optional<Value>(it->second);
-        if (sameValue(stored, value)) return true;
+        if (sameValue(stored, value) && unknown_.count(key) == 0) return true;
         if (!writable_) {
             logger_.log(OSLogType::error, "Not saving \"" + key + "\": the settings file could not be set aside");
             return false;
         }
         next = values_;
+        nextUnknown = unknown_;
         before = effectiveValue(key);
     }
+    nextUnknown.erase(key);  // a value set or removed replaces one of no known type
     if (value) {
         next.insert_or_assign(key, std::move(*value));
     } else {
         next.erase(key);
     }
     try {
-        writer_->replace(storePath_, serialize(next));
+        writer_->replace(storePath_, serialize(next, nextUnknown));
         fileStamp_ = currentStamp(storePath_);
     } catch (const NSError& error) {
         logger_.log(OSLogType::error, "Could not save \"" + key + "\": " + error.localizedDescription());
@@ -417,6 +415,7 @@ bool UserDefaults::write(const std::string& key, std::optional<Value> value) {
     {
         std::lock_guard lock(stateMutex_);
         values_ = std::move(next);
+        unknown_ = std::move(nextUnknown);
         changed = !sameValue(before, effectiveValue(key));
     }
     writeLock.unlock();

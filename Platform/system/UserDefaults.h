@@ -28,7 +28,9 @@ namespace platform {
 //   failure is logged), so what a reader sees is always what the file holds.
 // - A file that cannot be read or understood is set aside under a name with a time stamp
 //   (never deleted), the problem is logged and kept for the application to show, and the
-//   store starts empty.
+//   store starts empty. A single value of a type the store does not know (an array, null) is
+//   only logged: it reads as nothing and stays in the file as it was until its key is set or
+//   removed.
 // - Observers of a key are called after each change of the value read for it, on the thread
 //   that made the change, with no lock held. All functions may be called from any thread.
 class UserDefaults {
@@ -104,7 +106,9 @@ private:
     void notify(const std::string& key);
     void load();
     // The file's values; false with the reason when they cannot be used.
-    bool readStoreFile(std::map<std::string, Value>& values, std::string& problem);
+    // Values of no known type go to `unknown` as JSON text; only an unreadable file is a problem.
+    bool readStoreFile(std::map<std::string, Value>& values, std::map<std::string, std::string>& unknown,
+                       std::string& problem);
     void setAside(const std::string& reason, bool atLoad);  // stateMutex_ held
 
     std::filesystem::path storePath_;
@@ -117,6 +121,7 @@ private:
     std::optional<std::array<long long, 5>> fileStamp_;
     mutable std::mutex stateMutex_;  // guards the fields below
     std::map<std::string, Value> values_;
+    std::map<std::string, std::string> unknown_;  // values of no known type, as the file held them
     std::map<std::string, Value> registered_;
     std::optional<LoadProblem> loadProblem_;
     bool writable_ = true;

@@ -11,6 +11,7 @@
 #include "Platform/ml/MLModelBundle.h"
 #include "Platform/ml/MLMultiArray.h"
 #include "Platform/ml/TorchScriptRuntime.h"
+#include "tests/support/FixtureFeatures.h"
 
 namespace testsupport {
 namespace fs = std::filesystem;
@@ -22,17 +23,6 @@ std::string readFile(const fs::path& path) {
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
-}
-
-platform::MLFeatureDescription floatArray(const std::string& name, std::vector<std::int64_t> shape) {
-    platform::MLFeatureDescription feature;
-    feature.name = name;
-    feature.type = platform::MLFeatureType::multiArray;
-    platform::MLMultiArrayConstraint constraint;
-    constraint.dataType = platform::MLMultiArrayDataType::float32;
-    constraint.shape = std::move(shape);
-    feature.multiArrayConstraint = constraint;
-    return feature;
 }
 
 }  // namespace
@@ -64,8 +54,8 @@ FileTree ModelBundleFiles::inProcess(const platform::MLModelDescription& descrip
 const platform::MLModelDescription& ModelBundleFiles::tinyDescription() {
     static const platform::MLModelDescription description = [] {
         platform::MLModelDescription d;
-        d.inputs.push_back(floatArray("x", {1, 4}));
-        d.outputs.push_back(floatArray("y", {1, 4}));
+        d.inputs.push_back(arrayFeature("x", {1, 4}));
+        d.outputs.push_back(arrayFeature("y", {1, 4}));
         return d;
     }();
     return description;

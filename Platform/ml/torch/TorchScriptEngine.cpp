@@ -97,6 +97,10 @@ TorchScriptEngine::TorchScriptEngine(const std::filesystem::path& modulePath, co
     torch::jit::Module module;
     try {
         module = torch::jit::load(modulePath.string());
+    } catch (const c10::Error& e) {
+        // What went wrong, without the library's stack trace: the text reaches the user.
+        throw MLModelError::ioError("Failed to load the TorchScript module " + modulePath.string() + ": " +
+                                    e.what_without_backtrace());
     } catch (const std::exception& e) {
         throw MLModelError::ioError("Failed to load the TorchScript module " + modulePath.string() + ": " + e.what());
     }

@@ -5,6 +5,7 @@
 #include <QKeySequence>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -13,6 +14,10 @@
 #include "Parloquin/app/AppDelegate.h"
 #include "Platform/audio/AVAudioError.h"
 #include "Platform/log/LogCapture.h"
+#include "Platform/ml/MLModelError.h"
+#include "Platform/net/URLError.h"
+#include "RarivOredu/asr/AsrModelsError.h"
+#include "RarivOredu/shared/ModelFolderError.h"
 #include "tests/Parloquin/app/AppHarness.h"
 
 namespace {
@@ -221,6 +226,50 @@ TEST_F(AppDelegateTest, ReadyNotificationSaysWhichShortcutReallyWorks) {
     }
 }
 
+// The notification names what really went wrong, and blames the connection only where a
+// download failed.
+TEST(AppDelegateLaunchFailureTest, TheNotificationNamesTheRealCause) {
+    struct Case {
+        const char* name;
+        std::function<void()> fail;
+        std::string cause;
+        bool connectionHint;
+    };
+    const std::vector<Case> cases{
+        {"a damaged model, no fresh copy",
+         [] {
+             throw rarivoredu::ModelFolderError::refetchFailed(
+                 "/m/parakeet", "Missing coremldata.bin in model: Encoder.mlmodelc",
+                 platform::URLError::make(platform::URLError::cannotConnectToHost).what());
+         },
+         "Missing coremldata.bin in model: Encoder.mlmodelc — downloading a fresh copy failed: Could not connect "
+         "to the server. The folder /m/parakeet was left as it was.",
+         true},
+        {"a model that does not load",
+         [] {
+             throw platform::MLModelError::ioError("Failed to load the TorchScript module /m/Encoder.mlmodelc/model.pt");
+         },
+         "Failed to load the TorchScript module /m/Encoder.mlmodelc/model.pt", false},
+        {"a vocabulary that does not parse",
+         [] { throw rarivoredu::AsrModelsError::loadingFailed("Vocabulary parsing failed"); },
+         "Failed to load ASR models: Vocabulary parsing failed", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AppHarness harness;
+        ASSERT_TRUE(harness.notificationsStarted) << "no private session bus";
+        harness.initializer = [&c]() -> std::shared_ptr<parloquin::SpeechRecognizer> {
+            c.fail();
+            return nullptr;
+        };
+        harness.launch();
+        ASSERT_EQ(harness.summaries(), (std::vector<std::string>{"Parloquin konnte nicht gestartet werden"}));
+        const std::string body = harness.notifications.received.front().body.toStdString();
+        EXPECT_EQ(body.substr(0, body.find('\n')), "Die Sprachmodelle konnten nicht geladen werden: " + c.cause);
+        EXPECT_EQ(body.find("Verbindung") != std::string::npos, c.connectionHint) << body;
+    }
+}
+
 TEST_F(AppDelegateTest, FailedModelLoadLeavesNoHotkeyAndNoButton) {
     struct Case {
         std::string name;
@@ -236,15 +285,15 @@ TEST_F(AppDelegateTest, FailedModelLoadLeavesNoHotkeyAndNoButton) {
         AppHarness harness;
         storeRecords(harness, c.storedRecords);
         harness.initializer = []() -> std::shared_ptr<parloquin::SpeechRecognizer> {
-            throw std::runtime_error("Could not connect to the server.");
+            throw platform::URLError::make(platform::URLError::cannotConnectToHost);
         };
         AppDelegate& delegate = harness.launch();
         EXPECT_FALSE(delegate.isInitialized()) << c.name;
         EXPECT_EQ(delegate.statusMenu()->actions()[0]->text(), "Parloquin - Initialisierung fehlgeschlagen") << c.name;
         ASSERT_EQ(harness.summaries(), (std::vector<std::string>{"Parloquin konnte nicht gestartet werden"})) << c.name;
         EXPECT_EQ(harness.notifications.received.front().body,
-                  QString::fromUtf8("Die Sprachmodelle konnten nicht geladen werden. Bitte prüfe die Verbindung und "
-                                    "starte Parloquin erneut."));
+                  QString::fromUtf8("Die Sprachmodelle konnten nicht geladen werden: Could not connect to the "
+                                    "server.\nBitte prüfe die Verbindung und starte Parloquin erneut."));
         EXPECT_EQ(delegate.hotkeyManager(), nullptr) << c.name;
         EXPECT_TRUE(harness.desktop.target->registered.empty()) << c.name;
         EXPECT_EQ(delegate.floatingControlWindow(), nullptr) << c.name;
@@ -284,9 +333,7 @@ TEST_F(AppDelegateTest, ADictationThatCannotStartIsReported) {
         AppDelegate& delegate = harness.launch();
         ASSERT_EQ(harness.summaries(), (std::vector<std::string>{"Parloquin bereit!"})) << c.name;
 
-        testing::internal::CaptureStdout();
         delegate.toggleDictation();
-        testing::internal::GetCapturedStdout();
         ASSERT_TRUE(waitUntil([&] { return harness.notifications.received.size() == 2; })) << c.name;
         EXPECT_EQ(harness.summaries().back(), "Aufnahme nicht möglich") << c.name;
         EXPECT_EQ(harness.notifications.received.back().body.toStdString(), c.body) << c.name;

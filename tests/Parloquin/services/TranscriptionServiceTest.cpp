@@ -3,19 +3,29 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "Parloquin/services/AsrManagerRecognizer.h"
 #include "Parloquin/services/TranscriptionError.h"
 #include "Parloquin/settings/SettingsKeys.h"
 #include "Platform/audio/AVAudioError.h"
 #include "Platform/log/LogCapture.h"
+#include "RarivOredu/asr/ASRConfig.h"
 #include "RarivOredu/asr/ASRError.h"
+#include "RarivOredu/shared/AudioWAV.h"
 #include "tests/Parloquin/services/PasteFakes.h"
 #include "tests/Parloquin/services/ServiceFixtures.h"
 #include "tests/support/AudioSignals.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/HubSandbox.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TemporaryDirectory.h"
 #include "tests/support/asr/AsrFixtureAudio.h"
@@ -29,6 +39,17 @@ using parloquin_test::ServiceHarness;
 using parloquin_test::waitUntil;
 using State = RecordingState;
 
+// The service's failure lines (error entries that begin with "❌"), one per line.
+std::string failureLines(const platform::LogCapture& log) {
+    std::string lines;
+    for (const auto& entry : log.matching("❌", "TranscriptionService")) {
+        if (entry.type != platform::OSLogType::error) continue;
+        if (!lines.empty()) lines += '\n';
+        lines += entry.message;
+    }
+    return lines;
+}
+
 class TranscriptionServiceTest : public ::testing::Test {
 protected:
     parloquin_test::FakeDesktop desktop;
@@ -41,7 +62,7 @@ TEST_F(TranscriptionServiceTest, StateSequencesOfADictation) {
         testsupport::FakeAudioHardware::Capture capture;
         std::exception_ptr recognizerError;
         std::vector<State> states;
-        std::string printed;
+        std::string logged;  // the failure line, if any
         std::optional<std::string> clipboard;
         std::vector<std::string> overlay;
         std::vector<std::string> notices;  // title: text
@@ -61,16 +82,16 @@ TEST_F(TranscriptionServiceTest, StateSequencesOfADictation) {
          {48000, 480, platform::AVAudioError::make(platform::AVAudioError::captureFailed, "Gerät belegt"), {}},
          nullptr,
          {State::recording, State::idle},
-         "❌ Failed to start audio engine: Gerät belegt\n",
+         "❌ Failed to start audio engine: Gerät belegt",
          std::nullopt,
          {"show", "hide"},
          {refused}},
         {"no input device", {48000, 480, std::nullopt, {}}, nullptr, {State::recording, State::idle},
-         "❌ Failed to start audio engine: No audio input device is available.\n", std::nullopt, {"show", "hide"},
+         "❌ Failed to start audio engine: No audio input device is available.", std::nullopt, {"show", "hide"},
          {noInput}, false},
         {"failed transcription", {48000, 480, std::nullopt, {}},
          std::make_exception_ptr(rarivoredu::ASRError::processingFailed("Modell defekt")),
-         {State::recording, State::processing, State::idle}, "❌ Transcription failed: ASR processing failed: Modell defekt\n",
+         {State::recording, State::processing, State::idle}, "❌ Transcription failed: ASR processing failed: Modell defekt",
          std::nullopt, {"show", "hide"}, {}},
     };
     for (const Case& c : cases) {
@@ -87,12 +108,12 @@ TEST_F(TranscriptionServiceTest, StateSequencesOfADictation) {
             notices.push_back(title + ": " + body);
         };
 
-        testing::internal::CaptureStdout();
+        platform::LogCapture log;
         service.startRecording();
         service.stopRecording();
         h.waitForIdle();
         drainEventLoop();
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.printed) << c.name;
+        EXPECT_EQ(failureLines(log), c.logged) << c.name;
 
         EXPECT_EQ(h.states, c.states) << c.name;
         EXPECT_FALSE(service.isRecording()) << c.name;
@@ -119,7 +140,7 @@ TEST_F(TranscriptionServiceTest, NothingStartsBeforeTheRecogniserIsReady) {
     EXPECT_TRUE(harness.states.empty());
 }
 
-TEST_F(TranscriptionServiceTest, AFailedStartOfTheRecogniserIsPrintedAndLeavesTheServiceNotReady) {
+TEST_F(TranscriptionServiceTest, AFailedStartOfTheRecogniserIsLoggedAndLeavesTheServiceNotReady) {
     TranscriptionEnvironment environment;
     environment.defaults = &harness.store.defaults();
     environment.audioHardware = harness.hardware;
@@ -128,14 +149,14 @@ TEST_F(TranscriptionServiceTest, AFailedStartOfTheRecogniserIsPrintedAndLeavesTh
     }, environment);
     std::exception_ptr error;
     bool done = false;
-    testing::internal::CaptureStdout();
+    platform::LogCapture log;
     service.initialize([&](std::exception_ptr e) {
         error = e;
         done = true;
     });
     ASSERT_TRUE(waitUntil([&] { return done; }));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "❌ Failed to initialize Parloquin Engine: " +
-                                                          std::string(rarivoredu::ASRError::modelLoadFailed().what()) + "\n");
+    EXPECT_EQ(failureLines(log), "❌ Failed to initialize Parloquin Engine: " +
+                                     std::string(rarivoredu::ASRError::modelLoadFailed().what()));
     EXPECT_TRUE(error);
     EXPECT_FALSE(service.isInitialized());
     EXPECT_FALSE(service.asrManager());
@@ -411,6 +432,72 @@ TEST(TranscriptionServiceRecognizerTest, StartsFromTheModelsFolderAndDictatesThr
     ASSERT_TRUE(waitUntil([&] { return idle; }));
     EXPECT_EQ(service.lastTranscription(), "Hallo Welt");
     EXPECT_EQ(desktop.pasteboard->contents, "Hallo Welt");
+}
+
+// Quitting while the models download: the service goes at once, taking the download with it, and
+// leaves no unfinished model folder behind. (The transfer's idle time-out is half an hour.)
+TEST(TranscriptionServiceQuitTest, DestroyingTheServiceStopsAStalledModelDownload) {
+    testsupport::HubSandbox sandbox;
+    testsupport::ScopedEnvironment environment;
+    environment.set("XDG_DATA_HOME", sandbox.root().string());
+    const std::string repoId = "ViridErevidaro/parakeet-tdt-0.6b-v3-coreml";
+    testsupport::AsrFixtureModels models(testsupport::AsrFixtureScript::of({{2, 11, "\xE2\x96\x81Hallo"}}));
+    for (const auto& [name, files] : models.bundles()) sandbox.hub.addFiles(repoId, name, files);
+    sandbox.hub.addFile(repoId, "parakeet_vocab.json", models.vocabularyJson());
+    sandbox.hub.setFileFault(repoId, "Encoder.mlmodelc/coremldata.bin", testsupport::TestHub::Fault::stall());
+
+    ServiceHarness harness;
+    TranscriptionEnvironment services;
+    services.defaults = &harness.store.defaults();
+    services.audioHardware = harness.hardware;
+    auto service = std::make_unique<TranscriptionService>(TranscriptionService::defaultAsrInitializer(), services);
+    bool completed = false;
+    service->initialize([&](std::exception_ptr) { completed = true; });
+    sandbox.hub.waitForStalls(1);
+
+    platform::LogCapture log;
+    service.reset();
+    EXPECT_TRUE(log.contains("Download cancelled: Encoder.mlmodelc/coremldata.bin", "DownloadUtils"));
+    EXPECT_FALSE(log.contains("First load failed"));
+    drainEventLoop();
+    EXPECT_FALSE(completed);
+    EXPECT_FALSE(std::filesystem::exists(sandbox.root() / "RarivOredu" / "Models" / "parakeet-tdt-0.6b-v3-coreml"));
+}
+
+// Quitting while a long file is transcribed: the recogniser stops before its next window.
+TEST(TranscriptionServiceQuitTest, DestroyingTheServiceStopsALongTranscriptionBetweenWindows) {
+    testsupport::TemporaryDirectory folder;
+    std::vector<testsupport::ScriptedToken> tokens;
+    for (int frame = 10; frame < 500; frame += 40) tokens.push_back({frame, 11, "\xE2\x96\x81Wort"});
+    testsupport::AsrFixtureModels models(testsupport::AsrFixtureScript::of(tokens));
+    std::atomic<bool> decoding{false};
+    models.setJointHook([&decoding](int) {
+        decoding = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));  // a window takes a while
+    });
+    auto manager = std::make_shared<rarivoredu::AsrManager>(rarivoredu::ASRConfig::defaultConfig());
+    manager->initialize(models.asrModels());
+    const auto wav = rarivoredu::AudioWAV::data(testsupport::markedAudio(640000), 16000);  // 40 s: four windows
+    const auto file = testsupport::writeFile(folder.path() / "lang.wav",
+                                             std::string_view(reinterpret_cast<const char*>(wav.data()), wav.size()));
+
+    ServiceHarness harness;
+    TranscriptionEnvironment services;
+    services.defaults = &harness.store.defaults();
+    services.audioHardware = harness.hardware;
+    auto service = std::make_unique<TranscriptionService>(
+        [manager] { return std::make_shared<AsrManagerRecognizer>(manager); }, services);
+    bool ready = false;
+    service->initialize([&](std::exception_ptr) { ready = true; });
+    ASSERT_TRUE(waitUntil([&] { return ready; }));
+    bool finished = false;
+    service->transcribeFile(file, [&](auto, auto) { finished = true; });
+    while (!decoding) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+    service.reset();
+    EXPECT_EQ(models.preprocessorRuns(), 1);  // the first window of four
+    drainEventLoop();
+    EXPECT_FALSE(finished);
 }
 
 }  // namespace

@@ -89,4 +89,21 @@ TEST(FileManagerTest, RemovesFoldersWholeAndListsOneLevelSorted) {
     EXPECT_EQ(FileManager::fileSize(folder.path()), std::nullopt);
 }
 
+TEST(FileManagerTest, MovingAsideNeverReplacesWhatIsThere) {
+    TemporaryDirectory folder;
+    const auto models = folder.path() / "models";
+    std::vector<std::filesystem::path> asides;
+    for (int i = 0; i < 3; ++i) {
+        testsupport::writeFileMakingFolders(models / "w.bin", std::to_string(i));
+        asides.push_back(FileManager::moveAside(models));
+        EXPECT_FALSE(FileManager::fileExists(models));
+    }
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(asides[i].parent_path(), folder.path());
+        EXPECT_EQ(asides[i].filename().string().rfind("models.corrupt-", 0), 0u) << asides[i];
+        EXPECT_EQ(testsupport::readBytes(asides[i] / "w.bin"), std::to_string(i));
+    }
+    EXPECT_THROW(FileManager::moveAside(models), platform::NSError);
+}
+
 }  // namespace

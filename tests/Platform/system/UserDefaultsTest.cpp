@@ -1,6 +1,8 @@
 #include "Platform/system/UserDefaults.h"
 
 #include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -170,11 +172,6 @@ TEST_F(UserDefaultsTest, AnUnreadableStoreIsSetAsideAndTheStoreStartsEmpty) {
         {"empty file", "", false},
         {"cut-off JSON", "{\"pasteInPlaceMode\": tr", false},
         {"an array", "[true]", false},
-        {"null value", "{\"a\": null}", false},
-        {"nested list", "{\"a\": [1]}", false},
-        {"unknown tagged value", "{\"a\": {\"blob\": \"AA==\"}}", false},
-        {"broken base64", "{\"a\": {\"data\": \"AAA\"}}", false},
-        {"integer beyond 64 bits", "{\"a\": 18446744073709551615}", false},
         {"not UTF-8", "{\"a\": \"\xFF\"}", false},
         {"a folder in its place", "", true},
     };
@@ -206,6 +203,44 @@ TEST_F(UserDefaultsTest, AnUnreadableStoreIsSetAsideAndTheStoreStartsEmpty) {
         ASSERT_TRUE(defaults.setBool("a", true));
         EXPECT_TRUE(UserDefaults(path).boolForKey("a"));
         EXPECT_TRUE(std::filesystem::exists(problem->setAsidePath));
+    }
+}
+
+// One value the store cannot read costs nothing else: it reads as nothing, is logged, and stays
+// in the file as it was until its key is set or removed.
+TEST_F(UserDefaultsTest, AValueOfNoKnownTypeIsSkippedAndKeptInTheFile) {
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"null", "null"},
+        {"a list", "[1, \"zwei\"]"},
+        {"an unknown tagged value", "{\"blob\": \"AA==\"}"},
+        {"broken base64", "{\"data\": \"AAA\"}"},
+        {"an integer beyond 64 bits", "18446744073709551615"},
+    };
+    for (const auto& [name, odd] : cases) {
+        SCOPED_TRACE(name);
+        testsupport::TemporaryDirectory directory;
+        const auto path = directory / "defaults.json";
+        writeFile(path, "{\"odd\": " + odd +
+                            ", \"pasteInPlaceMode\": false, \"TranscriptionHistory\": {\"data\": \"AQI=\"}}");
+        platform::LogCapture log;
+        {
+            UserDefaults defaults(path);
+            EXPECT_FALSE(defaults.loadProblem());
+            EXPECT_EQ(fileNames(directory.path()), std::vector<std::string>{"defaults.json"});
+            EXPECT_FALSE(defaults.object("odd"));
+            EXPECT_EQ(defaults.object("pasteInPlaceMode"), Value(false));
+            EXPECT_EQ(defaults.dataForKey("TranscriptionHistory"), (Data{1, 2}));
+            EXPECT_TRUE(log.contains("The value of \"odd\" in " + path.string() + " has no known type", "UserDefaults"));
+            ASSERT_TRUE(defaults.setBool("autoSendText", true));
+        }
+        EXPECT_EQ(nlohmann::json::parse(readFile(path))["odd"], nlohmann::json::parse(odd));
+        {
+            UserDefaults defaults(path);
+            EXPECT_TRUE(defaults.boolForKey("autoSendText"));
+            ASSERT_TRUE(defaults.removeObject("odd"));
+        }
+        EXPECT_FALSE(nlohmann::json::parse(readFile(path)).contains("odd"));
+        EXPECT_EQ(UserDefaults(path).dataForKey("TranscriptionHistory"), (Data{1, 2}));
     }
 }
 

@@ -1,4 +1,4 @@
-#include "RarivOredu/asr/ShapeText.h"
+#include "RarivOredu/shared/ShapeText.h"
 
 namespace rarivoredu {
 
