@@ -12,7 +12,7 @@ namespace parloquin {
 TranscriptTextBox::TranscriptTextBox(QWidget* parent)
     : RoundedPanel(ThemeColors::withAlpha(ThemeColors::shared().secondary, 0.05), 8, parent) {
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(16, 16, 16, 16);
     auto* scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
@@ -23,7 +23,6 @@ TranscriptTextBox::TranscriptTextBox(QWidget* parent)
     label_->setTextFormat(Qt::PlainText);
     label_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     label_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label_->setContentsMargins(16, 16, 16, 16);
     label_->setFont(TextStyle::body());
     scroll->setWidget(label_);
     scroll->viewport()->setAutoFillBackground(false);

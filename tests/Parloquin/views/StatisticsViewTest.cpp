@@ -137,6 +137,7 @@ TEST_F(StatisticsViewTest, ResetOnlyAfterYesAndTheExportSheet) {
     QTest::mouseClick(page->resetButton(), Qt::LeftButton);
     drainEventLoop();
     EXPECT_EQ(statistics->statistics(), SessionStatistics{});
+    statistics->flush();
     EXPECT_EQ(StatisticsManager(fixture.store.defaults()).statistics(), SessionStatistics{}) << "and stored so";
     EXPECT_EQ(page->content(), Content::empty) << "no loading after a reset";
 }
