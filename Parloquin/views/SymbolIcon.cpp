@@ -1,5 +1,6 @@
 #include "Parloquin/views/SymbolIcon.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QPainter>
 #include <array>
@@ -59,6 +60,9 @@ QPixmap SymbolIcon::pixmap(std::string_view symbol, int size, const QColor& colo
     // Pages draw the same few symbols again and again (one set per history row): each is drawn
     // once per size and colour. Main thread only, as pixmaps are.
     static QHash<QString, QPixmap> drawn;
+    // Pixmaps go with the application, not after it.
+    static const bool clearedAtExit = (qAddPostRoutine([] { drawn.clear(); }), true);
+    (void)clearedAtExit;
     const QString key = QString::fromUtf8(symbol.data(), qsizetype(symbol.size())) + QLatin1Char('/') +
                         QString::number(size) + QLatin1Char('/') + QString::number(color.rgba(), 16) +
                         QLatin1Char('/') + QString::number(devicePixelRatio);
