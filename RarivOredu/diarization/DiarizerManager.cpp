@@ -6,6 +6,7 @@
 
 #include "RarivOredu/diarization/VectorMath.h"
 #include "RarivOredu/shared/DiarizerError.h"
+#include "RarivOredu/shared/SecondsSince.h"
 
 namespace rarivoredu {
 
@@ -15,8 +16,6 @@ namespace {
 
 // Speech time handed to the speaker database per active frame.
 constexpr float activityToSeconds = 0.016875f;
-
-double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 }  // namespace
 

@@ -1,8 +1,10 @@
 #include "RarivOredu/tts/TtsSpokenNumbers.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 
+#include "Platform/system/IntegerText.h"
 #include "Platform/text/CharacterIterator.h"
 #include "Platform/text/NumberFormatter.h"
 #include "Platform/text/StringSearch.h"
@@ -76,17 +78,7 @@ std::optional<std::string> spokenDecade(std::int64_t year) {
 
 }  // namespace
 
-std::optional<std::int64_t> parseInteger(std::string_view text) {
-    const bool signed_ = !text.empty() && (text.front() == '+' || text.front() == '-');
-    const std::string_view digits = signed_ ? text.substr(1) : text;
-    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
-    // from_chars takes a minus sign but no plus sign.
-    const std::string_view parsed = (signed_ && text.front() == '-') ? text : digits;
-    std::int64_t value = 0;
-    const auto [end, error] = std::from_chars(parsed.data(), parsed.data() + parsed.size(), value);
-    if (error != std::errc() || end != parsed.data() + parsed.size()) return std::nullopt;
-    return value;
-}
+std::optional<std::string> spelledOut(std::int64_t value) { return cardinalWords().string(value); }
 
 std::string pluralize(std::string_view name) {
     const auto endsWith = [name](std::string_view tail) { return name.ends_with(tail); };
@@ -114,15 +106,15 @@ std::string normalizeDates(std::string_view text) {
     static const NSRegularExpression decade("\\b([12]\\d\\d0)(?:'|’)?s\\b");
     const std::string dated = rewriteMatches(isoDate, text, [](const NSTextCheckingResult& match, std::string_view in)
                                                                 -> std::optional<std::string> {
-        const auto year = parseInteger(match.range(1).in(in));
-        const auto month = parseInteger(match.range(2).in(in));
-        const auto day = parseInteger(match.range(3).in(in));
+        const auto year = platform::int64FromText(match.range(1).in(in));
+        const auto month = platform::int64FromText(match.range(2).in(in));
+        const auto day = platform::int64FromText(match.range(3).in(in));
         if (!year || !month || !day) return std::nullopt;
         return spokenDate(*year, *month, *day);
     });
     return rewriteMatches(decade, dated, [](const NSTextCheckingResult& match, std::string_view in)
                                              -> std::optional<std::string> {
-        const auto year = parseInteger(match.range(1).in(in));
+        const auto year = platform::int64FromText(match.range(1).in(in));
         if (!year) return std::nullopt;
         return spokenDecade(*year);
     });
@@ -144,7 +136,7 @@ std::string normalizeCurrency(std::string_view text) {
         const std::string_view number = figures.substr(0, numberEnd);
         const std::size_t point = number.find('.');
         const std::string_view wholeDigits = number.substr(0, point);
-        const auto whole = parseInteger(wholeDigits);
+        const auto whole = platform::int64FromText(wholeDigits);
         if (!whole) return std::nullopt;
         // With scale words the amount is read as a number of units: "1.5 million dollars".
         if (numberEnd != std::string_view::npos) {
@@ -155,7 +147,7 @@ std::string normalizeCurrency(std::string_view text) {
         if (fraction.empty() || isAllZeros(fraction)) return decimal(*whole) + " " + unitWord;
         // More than two places is no amount of cents: the decimal pass reads it.
         if (fraction.size() > 2) return decimal(*whole) + "." + std::string(fraction) + " " + std::string(currency->units);
-        const auto fractionValue = parseInteger(fraction);
+        const auto fractionValue = platform::int64FromText(fraction);
         if (!fractionValue) return std::nullopt;
         const std::int64_t cents = *fractionValue * (fraction.size() == 1 ? 10 : 1);
         const std::string subunits = decimal(cents) + " " + std::string(cents == 1 ? currency->subunit : currency->subunits);
@@ -170,8 +162,8 @@ std::string normalizeClockTimes(std::string_view text) {
                                           -> std::optional<std::string> {
         const std::string_view written = match.range().in(in);
         const std::size_t colon = written.find(':');
-        const auto hours = parseInteger(written.substr(0, colon));
-        const auto minutes = parseInteger(written.substr(colon + 1));
+        const auto hours = platform::int64FromText(written.substr(0, colon));
+        const auto minutes = platform::int64FromText(written.substr(colon + 1));
         if (!hours || !minutes) return std::nullopt;
         if (*minutes == 0) return decimal(*hours) + " o'clock";
         if (*minutes < 10) return decimal(*hours) + " oh " + decimal(*minutes);
@@ -188,7 +180,7 @@ std::string normalizeDecimals(std::string_view text) {
         const std::string_view integerPart = written.substr(0, point);
         std::string spoken(integerPart);
         if (!integerPart.empty()) {
-            if (const auto value = parseInteger(integerPart)) {
+            if (const auto value = platform::int64FromText(integerPart)) {
                 if (const auto words = cardinalWords().string(*value)) spoken = *words;
             }
         }

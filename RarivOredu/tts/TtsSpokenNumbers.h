@@ -25,10 +25,11 @@ std::string normalizeDecimals(std::string_view text);
 // Celsius"; "in" after a number is a preposition when a word follows ("1990 in Paris").
 std::string normalizeUnits(std::string_view text, const UnitTable& table);
 
+// A whole number in English words ("forty-two"), whatever the user's locale; nothing from 10^18
+// in magnitude on, which has no words.
+std::optional<std::string> spelledOut(std::int64_t value);
+
 // The regular English plural of a name: "inches", "centuries", "days", "halves", "dollars".
 std::string pluralize(std::string_view name);
-
-// An optional "+" or "-" and decimal digits whose value fits 64 signed bits; nothing otherwise.
-std::optional<std::int64_t> parseInteger(std::string_view text);
 
 }  // namespace rarivoredu::TtsTextPreprocessor

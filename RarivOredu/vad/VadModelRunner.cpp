@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstring>
+#include <stdexcept>
+
+#include "Platform/text/StringSearch.h"
 
 #include "RarivOredu/shared/ModelPrediction.h"
 #include "RarivOredu/vad/VadError.h"
@@ -28,11 +30,6 @@ const MLMultiArray::Shape stateShape{1, VadState::stateSize};
 const std::array<std::string, 1> probabilityOutputs{"vad_output"};
 const std::array<std::string, 1> hiddenOutputs{"new_hidden_state"};
 const std::array<std::string, 1> cellOutputs{"new_cell_state"};
-
-std::string lowercased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
-}
 
 // The first `count` values of an output as 32-bit floats.
 void readFirst(const MLMultiArray& output, float* to, std::int64_t count, const char* what) {
@@ -124,9 +121,9 @@ MLMultiArrayPtr VadModelRunner::lookupOutput(const platform::MLFeatureProvider& 
     }
     const auto names = provider.featureNames();
     for (const auto& candidate : candidates) {
-        const std::string wanted = lowercased(candidate);
+        const std::string wanted = platform::lowercased(candidate);
         const auto match = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
-            return lowercased(name).find(wanted) != std::string::npos;
+            return platform::lowercased(name).find(wanted) != std::string::npos;
         });
         if (match == names.end()) continue;
         const auto value = provider.featureValueForName(*match);

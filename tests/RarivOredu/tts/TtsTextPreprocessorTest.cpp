@@ -128,17 +128,6 @@ TEST(TtsTextPreprocessorTest, PluralizesRegularNames) {
     for (const auto& [name, plural] : cases) EXPECT_EQ(TtsTextPreprocessor::pluralize(name), plural) << name;
 }
 
-TEST(TtsTextPreprocessorTest, ParsesIntegersStrictly) {
-    using TtsTextPreprocessor::parseInteger;
-    EXPECT_EQ(parseInteger("42"), 42);
-    EXPECT_EQ(parseInteger("+7"), 7);
-    EXPECT_EQ(parseInteger("-0012"), -12);
-    EXPECT_EQ(parseInteger("9223372036854775807"), INT64_MAX);
-    for (const char* bad : {"", "+", "-", "+-5", "1.5", " 1", "9223372036854775808", "٣"}) {
-        EXPECT_EQ(parseInteger(bad), std::nullopt) << bad;
-    }
-}
-
 struct Marked {
     std::string written;
     std::string text;
