@@ -34,8 +34,8 @@ const std::array<std::string, 1> cellOutputs{"new_cell_state"};
 // The first `count` values of an output as 32-bit floats.
 void readFirst(const MLMultiArray& output, float* to, std::int64_t count, const char* what) {
     if (output.count() < count) {
-        throw VadError::modelProcessingFailed(std::string(what) + " has " + std::to_string(output.count()) +
-                                              " values, fewer than " + std::to_string(count));
+        throw std::runtime_error(std::string(what) + " has " + std::to_string(output.count()) + " values, fewer than " +
+                                 std::to_string(count));
     }
     if (output.dataType() == MLMultiArrayDataType::float32 && output.isContiguous()) {
         std::memcpy(to, output.data<float>(), static_cast<std::size_t>(count) * sizeof(float));
@@ -48,11 +48,10 @@ void readFirst(const MLMultiArray& output, float* to, std::int64_t count, const 
 
 float VadModelRunner::run(std::span<const float> chunk, const VadState& state, const platform::MLModel& model,
                           VadState& next) {
+    // Every failure of the step, a missing output's own VadError included, is reported as a
+    // processing failure carrying its description.
     try {
         return predict(chunk, state, model, next);
-    } catch (const VadError& error) {
-        logger_.error(error.what());
-        throw;
     } catch (const std::exception& error) {
         const std::string description = error.what();
         logger_.error("Model processing failed: " + description);
