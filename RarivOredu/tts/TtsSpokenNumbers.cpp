@@ -61,8 +61,10 @@ std::optional<std::string> spokenDate(std::int64_t year, std::int64_t month, std
     return std::string(kMonths[static_cast<std::size_t>(month - 1)]) + " " + *ordinal + ", " + decimal(year);
 }
 
-// "1990" → "nineteen nineties", "1800" → "eighteen hundreds", "2000" → "two thousands".
+// "1990" → "nineteen nineties", "1800" → "eighteen hundreds", "2000" → "two thousands"; "1000s"
+// are a count, as in "1000s of people": "thousands".
 std::optional<std::string> spokenDecade(std::int64_t year) {
+    if (year == 1000) return "thousands";
     if (year % 1000 == 0) {
         const auto thousands = cardinalWords().string(year / 1000);
         if (!thousands) return std::nullopt;
@@ -198,15 +200,46 @@ std::string normalizeDecimals(std::string_view text) {
 
 namespace {
 
-// "in" after a number is the preposition, not inches, when a word follows it.
-bool isPrepositionIn(std::string_view abbreviation, std::string_view following) {
+// Words after which "in" is the preposition: "5 in the morning", "3 in a row", "1 in every 10".
+constexpr std::array<std::string_view, 23> kDeterminers{
+    "a",   "an",    "the",  "this",  "that", "these", "those", "my",      "your",  "his",   "her", "its",
+    "our", "their", "each", "every", "some", "any",   "all",   "another", "both", "which", "whose",
+};
+
+// A four-digit number from 1000 to 2999 reads as a year: "born in 1990 in poverty".
+bool isYearLike(std::string_view number) {
+    return number.size() == 4 && (number[0] == '1' || number[0] == '2') &&
+           number.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The word after the white space that starts `text`: its letters and digits up to the first
+// other character; empty when something else comes first.
+std::string_view nextWord(std::string_view text) {
+    const auto isWordCharacter = [](std::string_view c) { return platform::isLetter(c) || platform::isNumber(c); };
+    platform::CharacterIterator characters(text);
+    std::size_t start = 0;
+    std::optional<std::string_view> character;
+    while ((character = characters.next()) && platform::isWhitespace(*character)) start = characters.position();
+    if (!character || !isWordCharacter(*character)) return {};
+    std::size_t end = characters.position();
+    while ((character = characters.next()) && isWordCharacter(*character)) end = characters.position();
+    return text.substr(start, end - start);
+}
+
+// "in" after a number reads as inches ("12 in long", "a 6 in ruler") unless what follows makes
+// it the preposition: a number ("one in three", "1 in 5"), a capitalised word ("1990 in Paris"),
+// a determiner ("5 in the morning"), or any word after a year ("born in 1990 in poverty").
+bool isPrepositionIn(std::string_view number, std::string_view abbreviation, std::string_view following) {
     if (platform::lowercased(abbreviation) != "in") return false;
-    platform::CharacterIterator characters(following);
-    while (const auto character = characters.next()) {
-        if (platform::isWhitespace(*character)) continue;
-        return platform::isLetter(*character) || platform::isNumber(*character);
-    }
-    return false;
+    const std::string_view word = nextWord(following);
+    if (word.empty()) return false;
+    platform::CharacterIterator characters(word);
+    const auto first = characters.next();
+    if (platform::isNumber(*first) || platform::isUppercase(*first) || isYearLike(number)) return true;
+    const std::string lower = platform::lowercased(word);
+    if (std::find(kDeterminers.begin(), kDeterminers.end(), lower) != kDeterminers.end()) return true;
+    const auto& numbers = numberWords();
+    return lower != "point" && std::find(numbers.begin(), numbers.end(), lower) != numbers.end();
 }
 
 bool isOne(double value) { return value == 1.0; }
@@ -220,7 +253,9 @@ std::string normalizeUnits(std::string_view text, const UnitTable& table) {
             const std::string_view number = match.range(1).in(in);
             const std::string_view abbreviation = match.range(2).in(in);
             const UnitTable::Unit* unit = table.unit(abbreviation, false);
-            if (unit == nullptr || isPrepositionIn(abbreviation, in.substr(match.range().end()))) return std::nullopt;
+            if (unit == nullptr || isPrepositionIn(number, abbreviation, in.substr(match.range().end()))) {
+                return std::nullopt;
+            }
             double value = 0;
             const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
             const bool singular = error != std::errc() || end != number.data() + number.size() || isOne(value);
@@ -231,7 +266,7 @@ std::string normalizeUnits(std::string_view text, const UnitTable& table) {
         const std::string_view words = match.range(1).in(in);
         const std::string_view abbreviation = match.range(2).in(in);
         const UnitTable::Unit* unit = table.unit(abbreviation, true);
-        if (unit == nullptr || isPrepositionIn(abbreviation, in.substr(match.range().end()))) return std::nullopt;
+        if (unit == nullptr || isPrepositionIn(words, abbreviation, in.substr(match.range().end()))) return std::nullopt;
         const bool singular = platform::lowercased(words) == "one";
         return std::string(words) + " " + (singular ? unit->singular : unit->plural);
     });
