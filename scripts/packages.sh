@@ -19,7 +19,7 @@ application_packages=(
   # fonts for the texts: DejaVu holds the key symbols (⇧ ⌘ ⌥), Noto the colour emoji
   fonts-dejavu-core fonts-noto-color-emoji
   # speech synthesis
-  libespeak-ng-dev espeak-ng-data
+  libespeak-ng-dev espeak-ng-data libsoundtouch-dev  # time-stretching at other speeds
 )
 
 # The tests and benchmarks, besides the application's packages.
