@@ -200,7 +200,7 @@ std::string normalizeDecimals(std::string_view text) {
 
 namespace {
 
-// Words after which "in" is the preposition: "5 in the morning", "3 in a row", "1 in every 10".
+// Determiners that make an "in" before them the preposition: "5 in the morning", "3 in a row".
 constexpr std::array<std::string_view, 23> kDeterminers{
     "a",   "an",    "the",  "this",  "that", "these", "those", "my",      "your",  "his",   "her", "its",
     "our", "their", "each", "every", "some", "any",   "all",   "another", "both", "which", "whose",
