@@ -3,7 +3,8 @@
 //   bench_asr_real_size <folder written by bench_asr_generate_models> <label> [runs]
 // Prints the load time, the real-time factor (RTFx: audio seconds per second of work; the lowest
 // and the median of `runs` runs after two warm-up runs), the time per model in one more set of
-// runs with every model timed, minor page faults per run, and the peak resident memory.
+// runs with every model timed, minor page faults per run and per Encoder window, and the peak
+// resident memory.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -106,6 +107,7 @@ int main(int argc, char** argv) {
                     "RTFx median", "s median", "preproc", "encoder", "decoder", "joint", "rest", "windows", "steps", "tokens",
                     "minflt");
 
+        std::string encoderWindows;
         for (const double seconds : {15.0, 60.0}) {
             const auto audio = speechLike(seconds);
             manager.initialize(models);
@@ -126,6 +128,7 @@ int main(int argc, char** argv) {
             manager.initialize(timedModels);
             double best = 1e300, pre = 0, enc = 0, dec = 0, joi = 0, total = 0;
             long windows = 0, steps = 0;
+            std::string windowText;
             for (int i = 0; i < std::min(runs, 3); ++i) {
                 for (auto* e : {&timed.preprocessor, &timed.encoder, &timed.decoder, &timed.joint}) (*e)->reset();
                 const auto start = Clock::now();
@@ -134,13 +137,22 @@ int main(int argc, char** argv) {
                 if (elapsed < best) {
                     best = elapsed, total = elapsed, pre = timed.preprocessor->seconds(), enc = timed.encoder->seconds();
                     dec = timed.decoder->seconds(), joi = timed.joint->seconds(), windows = timed.encoder->calls(), steps = timed.joint->calls();
+                    windowText.clear();
+                    for (std::size_t w = 0; w < timed.encoder->callSeconds().size(); ++w) {
+                        char text[48];
+                        std::snprintf(text, sizeof text, " %.3f s/%ld", timed.encoder->callSeconds()[w],
+                                      timed.encoder->callFaults()[w]);
+                        windowText += text;
+                    }
                 }
             }
             const double slowest = *std::max_element(times.begin(), times.end());
             std::printf("%4.0f s %5d %9.1f %11.1f %9.3f | %8.3f %8.3f %8.3f %8.3f %8.3f | %7ld %6ld %6zu %9.0f\n", seconds,
                         runs, seconds / slowest, seconds / median(times), median(times), pre, enc, dec, joi,
                         total - pre - enc - dec - joi, windows, steps, tokens, median(faults));
+            encoderWindows += "  " + std::to_string(static_cast<int>(seconds)) + " s:" + windowText + "\n";
         }
+        std::printf("\nencoder windows of the fastest timed run (time/minor faults):\n%s", encoderWindows.c_str());
         std::printf("\npeak RSS: %.2f GB\n", peakResidentGB());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s: %s\n", label.c_str(), e.what());
