@@ -3,10 +3,12 @@
 #include <torch/script.h>
 
 #include <algorithm>
+#include <mutex>
 #include <vector>
 
 #include "Platform/ml/MLModelError.h"
 #include "Platform/ml/MultiArrayCopy.h"
+#include "Platform/ml/TensorMemoryCache.h"
 
 namespace platform {
 namespace {
@@ -65,6 +67,27 @@ MLMultiArrayPtr wrapTensor(const at::Tensor& tensor, const MLFeatureDescription*
     return MLMultiArray::wrap(t.data_ptr(), shape, type, strides, {}, keeper);
 }
 
+// Quantised modules run on the best quantised engine this libtorch has; their weights are packed
+// for it as they load, so it is chosen before the first module loads.
+void selectQuantizedEngine() {
+    const auto& engines = at::globalContext().supportedQEngines();
+    for (const auto engine : {at::QEngine::X86, at::QEngine::FBGEMM, at::QEngine::ONEDNN, at::QEngine::QNNPACK}) {
+        if (std::find(engines.begin(), engines.end(), engine) != engines.end()) {
+            at::globalContext().setQEngine(engine);
+            return;
+        }
+    }
+}
+
+// What every model needs before the first one loads.
+void prepareRuntime() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        TensorMemoryCache::install();
+        selectQuantizedEngine();
+    });
+}
+
 struct Argument {
     std::string name;
     c10::TypeKind kind;
@@ -93,6 +116,7 @@ struct TorchScriptEngine::Impl {
 
 TorchScriptEngine::TorchScriptEngine(const std::filesystem::path& modulePath, const MLModelDescription& description,
                                      ThreadingPreference threading) {
+    prepareRuntime();
     torch::jit::Module module;
     try {
         module = torch::jit::load(modulePath.string());
