@@ -1,5 +1,6 @@
 #include "Platform/ml/TorchScriptEngine.h"
 
+#include <malloc.h>
 #include <torch/script.h>
 
 #include <algorithm>
@@ -79,10 +80,21 @@ void selectQuantizedEngine() {
     }
 }
 
+// glibc maps blocks above its threshold (128 KiB at first, raised as such blocks are freed) on
+// their own and unmaps them when they are freed, and hands the top of the heap back to the kernel
+// beyond 128 KiB; the next model run then faults every page in afresh. The libraries under the
+// models (oneDNN's scratch buffers among them) allocate with malloc, so the heap keeps blocks up
+// to 32 MiB and up to 512 MiB of free memory at its top. Tensors are kept by TensorMemoryCache.
+void keepHeapMemory() {
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
+}
+
 // What every model needs before the first one loads.
 void prepareRuntime() {
     static std::once_flag once;
     std::call_once(once, [] {
+        keepHeapMemory();
         TensorMemoryCache::install();
         selectQuantizedEngine();
     });

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "Platform/ml/InProcessEngine.h"
 #include "Platform/ml/MLDictionaryFeatureProvider.h"
@@ -259,16 +260,21 @@ TEST(MLModelDescriptionTest, BundleDescriptionRoundTripsThroughItsFile) {
 }
 
 TEST(ThreadPoolsTest, OnePoolIsWideAndTheOtherNarrow) {
-    ThreadPools::applyForCurrentThread(ThreadingPreference::blasWide);
-    EXPECT_EQ(ThreadPools::torchThreads(), 1);
-    if (ThreadPools::blasIsOpenBLAS()) {
-        EXPECT_EQ(ThreadPools::blasThreads(), ThreadPools::wideWidth());
-    }
-    ThreadPools::applyForCurrentThread(ThreadingPreference::torchWide);
-    EXPECT_EQ(ThreadPools::torchThreads(), ThreadPools::wideWidth());
-    if (ThreadPools::blasIsOpenBLAS()) {
-        EXPECT_EQ(ThreadPools::blasThreads(), 1);
-    }
+    // On a fresh thread, where libtorch has not yet set up its width.
+    std::thread([] {
+        ThreadPools::applyForCurrentThread(ThreadingPreference::blasWide);
+        EXPECT_EQ(ThreadPools::torchThreads(), 1);
+        if (ThreadPools::blasIsOpenBLAS()) {
+            EXPECT_EQ(ThreadPools::blasThreads(), ThreadPools::wideWidth());
+        }
+        ThreadPools::applyForCurrentThread(ThreadingPreference::torchWide);
+        EXPECT_EQ(ThreadPools::torchThreads(), ThreadPools::wideWidth());
+        if (ThreadPools::blasIsOpenBLAS()) {
+            EXPECT_EQ(ThreadPools::blasThreads(), 1);
+        }
+        ThreadPools::applyForCurrentThread(ThreadingPreference::blasWide);
+        EXPECT_EQ(ThreadPools::torchThreads(), 1);
+    }).join();
 }
 
 }  // namespace
