@@ -83,6 +83,7 @@ int main(int argc, char** argv) {
     const std::string label = argv[2];
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
     constexpr int warmUps = 2;
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each line as it is measured
 
     try {
         const auto loadStart = Clock::now();

@@ -74,13 +74,18 @@ private:
 };
 
 // Registers a module's weights under names and hands out the source expressions that use them.
+// Built over a copy of a finished module, it gives the copy new weights and keeps its type, so
+// that modules of one kind share their compiled code as an exported network's layers do.
 class ModuleBuilder {
 public:
     ModuleBuilder(const std::string& name, WeightSource& weights, bool quantised)
         : module_(name), weights_(weights), quantised_(quantised) {}
+    ModuleBuilder(const torch::jit::Module& sameKind, WeightSource& weights, bool quantised)
+        : module_(sameKind.deepcopy()), weights_(weights), quantised_(quantised), refill_(true) {}
 
     std::string tensor(const std::string& name, const at::Tensor& value) {
-        module_.register_buffer(name, value);
+        if (refill_) module_.setattr(name, value);
+        else module_.register_buffer(name, value);
         return "self." + name;
     }
     std::string random(const std::string& name, at::IntArrayRef shape, std::int64_t fanIn) {
@@ -107,13 +112,14 @@ public:
         static const auto prepack = c10::Dispatcher::singleton().findSchemaOrThrow("quantized::linear_prepack", "");
         std::vector<c10::IValue> stack{c10::IValue(q), bias ? c10::IValue(*bias) : c10::IValue()};
         prepack.callBoxed(&stack);
-        module_.register_attribute(name, stack[0].type(), stack[0]);
+        if (refill_) module_.setattr(name, stack[0]);
+        else module_.register_attribute(name, stack[0].type(), stack[0]);
         return "quantized.linear_dynamic(" + input + ", self." + name + ", False)";
     }
     void submodule(const std::string& name, const torch::jit::Module& child) { module_.register_module(name, child); }
 
     torch::jit::Module finish(const std::string& source) {
-        module_.define(source, std::make_shared<ScriptResolver>());
+        if (!refill_) module_.define(source, std::make_shared<ScriptResolver>());
         module_.eval();
         return module_;
     }
@@ -122,6 +128,7 @@ private:
     torch::jit::Module module_;
     WeightSource& weights_;
     bool quantised_;
+    bool refill_ = false;
 };
 
 std::string layerNorm(ModuleBuilder& m, const std::string& name, const std::string& input) {
@@ -130,8 +137,11 @@ std::string layerNorm(ModuleBuilder& m, const std::string& name, const std::stri
     return "torch.layer_norm(" + input + ", [" + std::to_string(kWidth) + "], " + w + ", " + b + ", 1e-5)";
 }
 
-torch::jit::Module conformerLayer(int index, const AsrNetworkShape& s, WeightSource& weights, bool quantised) {
-    ModuleBuilder m("ConformerLayer" + std::to_string(index), weights, quantised);
+// The first layer, or one more of the first one's kind.
+torch::jit::Module conformerLayer(const torch::jit::Module* first, const AsrNetworkShape& s, WeightSource& weights,
+                                  bool quantised) {
+    ModuleBuilder m = first ? ModuleBuilder(*first, weights, quantised)
+                            : ModuleBuilder("ConformerLayer", weights, quantised);
     const int ff = s.feedForward;
     const int dh = kWidth / s.heads;
     const std::string H = std::to_string(s.heads), Dh = std::to_string(dh), D = std::to_string(kWidth);
@@ -209,9 +219,11 @@ torch::jit::Module encoder(const AsrNetworkShape& s, WeightSource& weights, bool
     line("angles = torch.arange(T - 1, -T, -1).float().unsqueeze(1) * " + m.tensor("inv_freq", inverse.unsqueeze(0)));
     line("pos = torch.stack([torch.sin(angles), torch.cos(angles)], 2).view(1, 2 * T - 1, " +
          std::to_string(kWidth) + ")");
+    std::vector<torch::jit::Module> layers;
     for (int i = 0; i < s.layers; ++i) {
         const std::string n = "layer" + std::to_string(i);
-        m.submodule(n, conformerLayer(i, s, weights, quantised));
+        layers.push_back(conformerLayer(layers.empty() ? nullptr : &layers.front(), s, weights, quantised));
+        m.submodule(n, layers.back());
         line("x = self." + n + ".forward(x, pos, keep, pad)");
     }
     line("return {'encoder': x.transpose(1, 2).contiguous(), 'encoder_length': length.int()}");
