@@ -20,23 +20,22 @@ function(parloquin_test target)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
-  # Fixtures are found through the source folder compiled in. The test discovery flattens lists
-  # in test properties, so a test takes at most one environment variable.
+  # Fixtures are found through the source folder compiled in.
   target_compile_definitions(${target} PRIVATE PARLOQUIN_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-  list(LENGTH ARG_ENVIRONMENT envCount)
-  if(envCount GREATER 1)
-    message(FATAL_ERROR "${target}: give a test at most one ENVIRONMENT variable")
+  # gtest_discover_tests passes its PROPERTIES on as one flat list, so a property with several
+  # values (two labels, two variables) would keep only its first and shift the rest. CTest reads
+  # the properties instead from a file included after the discovered tests, each value whole.
+  set(properties "LABELS [==[${ARG_LABELS}]==] TIMEOUT ${ARG_TIMEOUT}")
+  if(ARG_ENVIRONMENT)
+    string(APPEND properties " ENVIRONMENT [==[${ARG_ENVIRONMENT}]==]")
   endif()
-  set(envProperty)
-  if(envCount EQUAL 1)
-    set(envProperty ENVIRONMENT "${ARG_ENVIRONMENT}")
-  endif()
-  set(extra)
   if("x11" IN_LIST ARG_LABELS)
     # One X server per run: tests that press keys or grab them must not overlap.
-    list(APPEND extra RESOURCE_LOCK x11_display)
+    string(APPEND properties " RESOURCE_LOCK x11_display")
   endif()
-  gtest_discover_tests(${target}
-    DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT} ${envProperty} ${extra})
+  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST)
+  set(propertiesFile "${CMAKE_CURRENT_BINARY_DIR}/${target}_properties.cmake")
+  file(WRITE "${propertiesFile}"
+    "if(${target}_TESTS)\n  set_tests_properties(\${${target}_TESTS} PROPERTIES ${properties})\nendif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${propertiesFile}")
 endfunction()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Configures and builds one flavour of the project.
-#   scripts/build.sh [release|asan]   (default: release)
+#   scripts/build.sh [release|asan|app]   (default: release)
+# app is the application alone, without tests and benchmarks, in a folder of its own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,8 +21,13 @@ case "$flavour" in
           -DPARLOQUIN_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
     cmake --build build/asan -j "$jobs"
     ;;
+  app)
+    cmake -S . -B build/app -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARLOQUIN_BUILD_TESTS=OFF \
+          -DPARLOQUIN_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
+    cmake --build build/app -j "$jobs"
+    ;;
   *)
-    echo "usage: $0 [release|asan]" >&2
+    echo "usage: $0 [release|asan|app]" >&2
     exit 2
     ;;
 esac

@@ -1,47 +1,57 @@
 #!/usr/bin/env bash
-# Installs every Debian package Parloquin needs to build, run and test.
-# Idempotent: packages already present are skipped by apt.
+# Installs the Debian packages one purpose needs (the lists are in scripts/packages.sh):
+#   scripts/install-deps.sh application   building and running Parloquin
+#   scripts/install-deps.sh tests         that, and the tests and benchmarks
+#   scripts/install-deps.sh ci            that, and what continuous integration adds
+# Packages already installed are skipped. As root it runs apt-get, otherwise sudo apt-get; without
+# either it names the packages to install and stops.
 set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
 
-packages=(
-  # toolchain
-  cmake ninja-build g++ pkg-config git
-  # model runtime
-  libtorch-dev libopenblas0-pthread libopenblas-dev
-  # audio
-  libsndfile1-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
-  libsoxr-dev libpulse-dev pulseaudio pulseaudio-utils sox
-  ffmpeg  # writes the audio test fixtures (tests/fixtures/audio/make-fixtures.sh)
-  # network, log, text
-  libcurl4-openssl-dev libcpp-httplib-dev libsystemd-dev nlohmann-json3-dev
-  libcld2-dev libicu-dev
-  # desktop
-  qt6-base-dev qt6-svg-dev libqt6svg6 libx11-dev libxi-dev libxtst-dev
-  xvfb xauth x11-utils trayer dbus dbus-x11 xdotool imagemagick
-  # speech synthesis
-  libespeak-ng-dev espeak-ng-data
-  # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev
-  # a German locale, so that tests can check that files and reports ignore the user's locale
-  locales
-)
+purpose="${1:-}"
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+wanted=("${application_packages[@]}")
+case "$purpose" in
+  application) what="To build and run Parloquin" ;;
+  tests | ci)
+    what="To build and run the tests"
+    wanted+=("${test_packages[@]}")
+    # A machine whose sound runs on PipeWire keeps it: the tests use its pipewire-pulse.
+    if ! installed pipewire-pulse; then wanted+=("${test_sound_server_packages[@]}"); fi
+    if [ "$purpose" = ci ]; then wanted+=("${ci_packages[@]}"); fi
+    ;;
+  *)
+    echo "usage: $0 application|tests|ci" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
+for p in "${wanted[@]}"; do installed "$p" || missing+=("$p"); done
+needs_locale=false
+if [ "$purpose" != application ] && ! locale -a 2>/dev/null | grep -ix 'de_DE.utf8' >/dev/null; then needs_locale=true; fi
+[ ${#missing[@]} -gt 0 ] || [ "$needs_locale" = true ] || exit 0
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null; then
+    as_root=(sudo)
+  else
+    echo "$what, this machine needs more, and installing it takes root (there is no sudo here). As root, run:" >&2
+    [ ${#missing[@]} -eq 0 ] || echo "  apt-get install --no-install-recommends ${missing[*]}" >&2
+    [ "$needs_locale" = false ] || echo "  localedef -i de_DE -c -f UTF-8 de_DE.UTF-8" >&2
+    echo "then run $0 $purpose again." >&2
+    exit 1
   fi
-done
-
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
-
-if [ ${#missing[@]} -gt 0 ]; then
-  $SUDO apt-get update
-  $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-if ! locale -a 2>/dev/null | grep -ix 'de_DE.utf8' >/dev/null; then
-  $SUDO localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
+export DEBIAN_FRONTEND=noninteractive
+if [ ${#missing[@]} -gt 0 ]; then
+  "${as_root[@]}" apt-get update
+  "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+if [ "$needs_locale" = true ]; then
+  "${as_root[@]}" localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
 fi

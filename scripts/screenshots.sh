@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Renders pictures of the shell for a person to look at: the recording overlay, the floating
-# button in its three states and the open status menu with its tray.
+# button in its three states, the welcome alert, the main window on each of its pages and the
+# open status menu with its tray.
 #   scripts/screenshots.sh [folder]   (default: build/screenshots)
 # Runs on a private X server with a stand-alone tray (trayer), so it disturbs no desktop.
 set -euo pipefail
@@ -10,7 +11,7 @@ folder="${1:-build/screenshots}"
 mkdir -p "$folder"
 folder="$(cd "$folder" && pwd)"
 
-scripts/install-deps.sh
+scripts/install-deps.sh tests
 scripts/build.sh release
 
 scripts/test-session.sh bash -c '

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the whole suite on the release build,
-# then the unit tests again under AddressSanitizer and UBSan.
+# Installs what the tests need and is missing, builds, and runs the tests: every test on the
+# release build, then the unit tests (label unit) again under AddressSanitizer and UBSan. Both runs
+# happen in a private session (scripts/test-session.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
+scripts/install-deps.sh tests
 scripts/build.sh release
 scripts/build.sh asan
 

@@ -5,16 +5,22 @@
 #include <QCursor>
 #include <QKeySequence>
 #include <QMenu>
+#include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include "Parloquin/app/DictationControl.h"
 #include "Parloquin/services/HistoryManager.h"
 #include "Parloquin/services/StatisticsManager.h"
 #include "Parloquin/services/TranscriptionService.h"
 #include "Parloquin/settings/SettingsKeys.h"
+#include "Parloquin/views/GeneralSettings.h"
+#include "Parloquin/views/MainWindowNotifications.h"
+#include "Platform/net/URLError.h"
 #include "Platform/system/RelativeDateTimeFormatter.h"
 #include "Platform/system/TimeZone.h"
 #include "Platform/system/UUID.h"
+#include "RarivOredu/shared/ModelFolderError.h"
 
 namespace parloquin {
 namespace {
@@ -56,17 +62,40 @@ QString menuTitle(const std::string& text) {
     return title;
 }
 
+// What the user reads when the speech models did not load: the real cause (which file, what
+// went wrong), and the hint about the connection only where a download is what failed.
+std::string launchFailureBody(const std::exception_ptr& error) {
+    std::string cause = "Unbekannter Fehler";
+    bool download = false;
+    try {
+        if (error) std::rethrow_exception(error);
+    } catch (const rarivoredu::ModelFolderError& e) {
+        cause = e.what();
+        download = true;
+    } catch (const platform::NSError& e) {
+        cause = e.what();
+        download = e.domain() == platform::URLError::domain;
+    } catch (const std::exception& e) {
+        cause = e.what();
+    } catch (...) {
+    }
+    std::string body = "Die Sprachmodelle konnten nicht geladen werden: " + cause;
+    if (download) body += "\nBitte prüfe die Verbindung und starte Parloquin erneut.";
+    return body;
+}
+
 }  // namespace
 
 AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
     : QObject(parent),
       environment_(std::move(environment)),
-      hotkeySettings_(*environment_.defaults),
-      logger_("com.parloquin", "AppDelegate") {}
+      hotkeySettings_(*environment_.defaults) {}
 
 AppDelegate::~AppDelegate() {
     menuTitleObservation_.cancel();
     showFloatingControlObservation_.cancel();
+    settingsFileWatcher_.reset();
+    mainWindow_.reset();
     floatingControlWindow_.reset();
     hotkeyManager_.reset();
     transcriptionService_.reset();
@@ -74,17 +103,7 @@ AppDelegate::~AppDelegate() {
 }
 
 std::map<std::string, Value> AppDelegate::registeredDefaults() {
-    return {
-        {settings::kAutoSendText, Value(false)},
-        {settings::kPrivacyModeEnabled, Value(false)},
-        {"automaticUpdates", Value(true)},
-        {"showDockIcon", Value(false)},
-        {"launchAtLogin", Value(false)},
-        {"recordingOverlayStyle", Value(std::string("default"))},
-        {"showRecordingTimer", Value(false)},
-        {"shareAnalytics", Value(false)},
-        {settings::kSpokenFormattingCommandsEnabled, Value(true)},
-        {settings::kShowFloatingDictationControl, Value(true)},
+    std::map<std::string, Value> registered = {
         {settings::kPrimaryHotkey, Value(std::string(settings::kDefaultPrimaryHotkey))},
         {settings::kPrimaryHotkeyKeyCode, Value(std::int64_t(49))},
         {settings::kPrimaryHotkeyModifiers, Value(std::int64_t(768))},
@@ -95,6 +114,11 @@ std::map<std::string, Value> AppDelegate::registeredDefaults() {
         {"hotkeyFeedback", Value(true)},
         {settings::kHasShownAccessibilityGuidance, Value(false)},
     };
+    // The general page's settings with the page's defaults, but for the two only the page reads.
+    for (const auto& field : GeneralSettings::fields())
+        if (field.key != settings::kPostProcessingEnabled && field.key != settings::kPostProcessingMode)
+            registered.emplace(field.key, field.defaultValue);
+    return registered;
 }
 
 void AppDelegate::registerDefaultSettings() { defaults().registerDefaults(registeredDefaults()); }
@@ -103,7 +127,11 @@ void AppDelegate::registerDefaultSettings() { defaults().registerDefaults(regist
 
 void AppDelegate::applicationDidFinishLaunching() {
     registerDefaultSettings();
-    if (environment_.application) environment_.application->setActivationPolicy(ActivationPolicy::accessory);
+    // The user may have asked for the task bar entry.
+    if (environment_.application) environment_.application->setActivationPolicy(policyWithoutWindow());
+    // Whatever changes the settings file from now on is seen at once.
+    settingsFileWatcher_ = std::make_unique<platform::UserDefaultsFileWatcher>(
+        defaults(), [this](const platform::UserDefaults::LoadProblem& problem) { reportSettingsFileProblem(problem); });
     if (environment_.notifications)
         environment_.notifications->requestAuthorization(
             platform::UNAuthorizationOptionAlert | platform::UNAuthorizationOptionSound, [](bool) {});
@@ -127,16 +155,32 @@ void AppDelegate::reportUnreadableSettings() {
     postUserNotification("Einstellungen zurückgesetzt", body);
 }
 
+// The settings file was edited while Parloquin ran, into something it cannot read.
+void AppDelegate::reportSettingsFileProblem(const platform::UserDefaults::LoadProblem& problem) {
+    std::string body = "Die geänderte Einstellungsdatei konnte nicht gelesen werden. Parloquin behält die bisherigen "
+                       "Einstellungen";
+    if (problem.setAsidePath.empty()) {
+        body += " und speichert in dieser Sitzung keine Änderungen.";
+    } else {
+        body += "; die Datei liegt unter " + problem.setAsidePath.string() + ".";
+    }
+    postUserNotification("Einstellungen nicht übernommen", body);
+}
+
 void AppDelegate::initializeServices() {
     if (!environment_.makeTranscriptionService) return;
     transcriptionService_ = environment_.makeTranscriptionService();
     historyManager_ = &transcriptionService_->historyManager();
     statisticsManager_ = &transcriptionService_->statisticsManager();
     QPointer<AppDelegate> weak(this);
+    // A dictation that cannot start, or a text that could not be pasted, is never silent.
+    transcriptionService_->onNotice = [weak](const std::string& title, const std::string& body) {
+        if (weak) weak->postUserNotification(title, body);
+    };
     transcriptionService_->initialize([weak](std::exception_ptr error) {
         if (!weak) return;
         if (error)
-            weak->modelsFailed();
+            weak->modelsFailed(error);
         else
             weak->modelsLoaded();
     });
@@ -154,12 +198,15 @@ void AppDelegate::modelsLoaded() {
     updateRecentTranscriptionsMenu();
 }
 
-void AppDelegate::modelsFailed() {
+void AppDelegate::modelsFailed(const std::exception_ptr& error) {
     isInitialized_ = false;
+    launchFailed_ = true;
     updateStatusTitle("Initialisierung fehlgeschlagen");
-    postUserNotification("Parloquin konnte nicht gestartet werden",
-                         "Die Sprachmodelle konnten nicht geladen werden. Bitte prüfe die Verbindung und starte "
-                         "Parloquin erneut.");
+    // Without models a start does nothing: the item says so by being disabled, and the submenu
+    // stops waiting for them.
+    if (dictationMenuItem_) dictationMenuItem_->setEnabled(false);
+    updateRecentTranscriptionsMenu();
+    postUserNotification("Parloquin konnte nicht gestartet werden", launchFailureBody(error));
 }
 
 void AppDelegate::setupHotkeyManager() {
@@ -174,6 +221,7 @@ void AppDelegate::setupHotkeyManager() {
     hotkeyManager_->onHotkeyReleased = [weak] {
         if (weak) weak->handleHotkeyReleased();
     };
+    if (mainWindow_) mainWindow_->setHotkeyManager(hotkeyManager_.get());
 }
 
 HotkeyRegistration AppDelegate::hotkeyRegistration() const {
@@ -313,7 +361,7 @@ void AppDelegate::updateStatusIcon(RecordingState state) {
 QMenu* AppDelegate::createRecentTranscriptionsMenu() {
     // Owned by the status menu (an action does not own its submenu); still a popup of its own.
     auto* menu = new QMenu(QString::fromUtf8(kRecentTranscriptionsTitle), menu_);
-    if (!isInitialized_) {
+    if (!isInitialized_ && !launchFailed_) {
         menu->addAction(QStringLiteral("Wird geladen..."))->setEnabled(false);
         return menu;
     }
@@ -358,9 +406,14 @@ void AppDelegate::copyTranscription(const QAction* sender) {
     if (!id) return;
     const auto record = historyManager_->findRecord(*id);
     if (!record) return;
+    bool copied = false;
     if (environment_.pasteboard) {
         environment_.pasteboard->clearContents();
-        environment_.pasteboard->setString(record->text);
+        copied = environment_.pasteboard->setString(record->text);
+    }
+    if (!copied) {
+        postUserNotification("Text nicht kopiert", "Die Zwischenablage hat den Text nicht angenommen.");
+        return;
     }
     postUserNotification("In Zwischenablage kopiert", StatusMenuTexts::copiedNotificationBody(record->text));
 }
@@ -370,8 +423,45 @@ void AppDelegate::openStatistics() { openMainWindow(SidebarSection::statistics);
 void AppDelegate::openHistory() { openMainWindow(SidebarSection::history); }
 
 void AppDelegate::openMainWindow(SidebarSection section) {
-    logger_.log(platform::OSLogType::info,
-                "The main window is not available yet; asked for the section " + std::string(rawValue(section)));
+    if (mainWindow_) {
+        emit MainWindowNotifications::defaultCenter()->showMainWindowSection(section);
+    } else if (!historyManager_ || !statisticsManager_) {
+        // The launch has not made the stores yet.
+        QTimer::singleShot(500, this, [this, section] { openMainWindow(section); });
+        return;
+    } else {
+        PageContext context;
+        context.historyManager = historyManager_;
+        context.statisticsManager = statisticsManager_;
+        context.transcriptionService = transcriptionService_.get();
+        context.hotkeyManager = hotkeyManager_.get();
+        context.defaults = environment_.defaults;
+        context.alerts = environment_.alerts;
+        context.application = environment_.application;
+        context.loginItem = environment_.loginItem;
+        mainWindow_ = std::make_unique<MainWindowView>(std::move(context), section);
+        mainWindow_->setWindowTitle(QStringLiteral("Parloquin"));
+        mainWindow_->resize(900, 600);
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            mainWindow_->move(screen->availableGeometry().center() - mainWindow_->rect().center());
+        connect(mainWindow_.get(), &MainWindowView::windowWillClose, this, [this] { windowWillClose(); });
+    }
+    // Listed before it is shown, so that it never flashes out of the task bar.
+    if (environment_.application) environment_.application->setActivationPolicy(ActivationPolicy::regular);
+    mainWindow_->setWindowState(mainWindow_->windowState() & ~Qt::WindowMinimized);
+    mainWindow_->show();
+    mainWindow_->raise();
+    mainWindow_->activateWindow();
+    if (environment_.application) environment_.application->activateIgnoringOtherApps();
+}
+
+void AppDelegate::windowWillClose() {
+    if (environment_.application) environment_.application->setActivationPolicy(policyWithoutWindow());
+}
+
+// Without a window the application leaves the task bar, unless the user keeps it there.
+ActivationPolicy AppDelegate::policyWithoutWindow() const {
+    return defaults().boolForKey(settings::kShowDockIcon) ? ActivationPolicy::regular : ActivationPolicy::accessory;
 }
 
 void AppDelegate::showAbout() {

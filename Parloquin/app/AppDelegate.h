@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <exception>
 #include <map>
 #include <memory>
 #include <string>
@@ -17,8 +18,9 @@
 #include "Parloquin/hotkeys/HotkeyManager.h"
 #include "Parloquin/hotkeys/UserDefaultsHotkeySettings.h"
 #include "Parloquin/services/RecordingState.h"
+#include "Parloquin/views/MainWindowView.h"
 #include "Parloquin/views/SidebarSection.h"
-#include "Platform/log/Logger.h"
+#include "Platform/desktop/UserDefaultsFileWatcher.h"
 
 namespace parloquin {
 
@@ -68,7 +70,10 @@ public:
     void openHistory();
     void showAbout();
     void quit();
+    // Shows the main window on the section; until the stores exist it tries again every 0.5 s.
     void openMainWindow(SidebarSection section);
+    // The main window was closed: it stays for the next time.
+    void windowWillClose();
 
     // The hotkey and the service's state.
     void handleHotkeyPressed();
@@ -90,20 +95,22 @@ public:
     HistoryManager* historyManager() const { return historyManager_; }
     StatisticsManager* statisticsManager() const { return statisticsManager_; }
     FloatingDictationControlWindow* floatingControlWindow() const { return floatingControlWindow_.get(); }
+    MainWindowView* mainWindow() const { return mainWindow_.get(); }
     bool isInitialized() const { return isInitialized_; }
     HotkeyRegistration hotkeyRegistration() const;
 
 private:
     void perform(DictationAction action);
     void modelsLoaded();
-    void modelsFailed();
+    void modelsFailed(const std::exception_ptr& error);
     void updateFloatingControlState();
+    void reportSettingsFileProblem(const platform::UserDefaults::LoadProblem& problem);
+    ActivationPolicy policyWithoutWindow() const;
     platform::UserDefaults& defaults() const { return *environment_.defaults; }
     std::string primaryHotkey() const;
 
     AppEnvironment environment_;
     UserDefaultsHotkeySettings hotkeySettings_;
-    platform::Logger logger_;
 
     QPointer<QSystemTrayIcon> statusItem_;
     QPointer<QMenu> menu_;
@@ -116,8 +123,11 @@ private:
     HistoryManager* historyManager_ = nullptr;
     StatisticsManager* statisticsManager_ = nullptr;
     bool isInitialized_ = false;
+    bool launchFailed_ = false;  // the models could not be loaded; nothing will come of waiting
 
     std::unique_ptr<FloatingDictationControlWindow> floatingControlWindow_;
+    std::unique_ptr<MainWindowView> mainWindow_;  // made once, then hidden and shown again
+    std::unique_ptr<platform::UserDefaultsFileWatcher> settingsFileWatcher_;
     platform::UserDefaults::Observation showFloatingControlObservation_;
 };
 

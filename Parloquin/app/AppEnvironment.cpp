@@ -15,6 +15,7 @@ AppEnvironment AppEnvironment::system() {
     environment.pasteboard = platform::NSPasteboard::general();
     environment.application = std::make_shared<QtApplicationActivation>();
     environment.clock = platform::Clock::system();
+    environment.loginItem = platform::SMAppService::mainApp();
     environment.hotkeyEnvironment = [] { return HotkeyEnvironment::system(); };
     environment.makeTranscriptionService = [alerts = environment.alerts, defaults = environment.defaults] {
         TranscriptionEnvironment service;

@@ -7,6 +7,7 @@
 #include "Parloquin/hotkeys/HotkeyEnvironment.h"
 #include "Parloquin/services/AlertPresenter.h"
 #include "Platform/desktop/NSPasteboard.h"
+#include "Platform/desktop/SMAppService.h"
 #include "Platform/desktop/UNUserNotificationCenter.h"
 #include "Platform/system/Clock.h"
 #include "Platform/system/UserDefaults.h"
@@ -23,6 +24,8 @@ struct AppEnvironment {
     std::shared_ptr<platform::NSPasteboard> pasteboard;
     std::shared_ptr<ApplicationActivation> application;
     std::shared_ptr<const platform::Clock> clock;
+    // Starts the program at login; switched on the general page.
+    std::shared_ptr<platform::SMAppService> loginItem;
     // Made when the models are ready and the hotkey manager is created.
     std::function<HotkeyEnvironment()> hotkeyEnvironment;
     // Makes the dictation service on the main thread; its models are not yet loaded.

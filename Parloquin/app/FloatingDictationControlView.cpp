@@ -39,7 +39,6 @@ FloatingDictationControlView::FloatingDictationControlView(std::function<void()>
     : QWidget(parent), onToggle_(std::move(onToggle)) {
     setAttribute(Qt::WA_TranslucentBackground);
     setFocusPolicy(Qt::NoFocus);
-    setCursor(Qt::PointingHandCursor);
     setServiceState(false, false);
 }
 
@@ -47,6 +46,16 @@ void FloatingDictationControlView::setServiceState(bool isRecording, bool isProc
     isRecording_ = isRecording;
     isProcessing_ = isProcessing;
     setToolTip(QString::fromUtf8(appearance(isRecording, isProcessing).helpText));
+    // Off while processing: clicks do nothing then, the pointer does not promise otherwise, and
+    // assistive technology reads the button as unavailable.
+    setEnabled(!isProcessing);
+    if (isProcessing) {
+        unsetCursor();
+        pressed_ = false;  // a press under way ends here: its release goes elsewhere now
+        dragging_ = false;
+    } else {
+        setCursor(Qt::PointingHandCursor);
+    }
     update();
 }
 

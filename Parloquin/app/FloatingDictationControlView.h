@@ -8,8 +8,8 @@
 namespace parloquin {
 
 // The floating record button: a capsule whose colour, symbol, label and tooltip follow the
-// dictation service. A click toggles the dictation, except while a transcript is processed;
-// dragging it moves its window.
+// dictation service. A click toggles the dictation; while a transcript is processed the button is
+// disabled. Dragging it moves its window.
 class FloatingDictationControlView : public QWidget {
 public:
     struct Appearance {

@@ -16,6 +16,8 @@ ParloquinApp::ParloquinApp(AppEnvironment environment) {
     appDelegate_ = std::make_unique<AppDelegate>(std::move(environment));
 }
 
+void ParloquinApp::reopen() { appDelegate_->openMainWindow(SidebarSection::general); }
+
 void ParloquinApp::launch() {
     QTimer::singleShot(0, appDelegate_.get(), [delegate = appDelegate_.get()] { delegate->applicationDidFinishLaunching(); });
 }

@@ -14,6 +14,8 @@ public:
 
     // Starts the launch sequence from the event loop, once it runs.
     void launch();
+    // Another start of the program while this one runs: show the main window.
+    void reopen();
 
     AppDelegate& appDelegate() { return *appDelegate_; }
 

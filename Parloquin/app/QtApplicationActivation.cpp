@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QWidget>
 
+#include "Platform/desktop/TaskbarListing.h"
+
 namespace parloquin {
 namespace {
 
@@ -12,6 +14,11 @@ bool isTitledWindow(const QWidget* widget) {
 }
 
 }  // namespace
+
+void QtApplicationActivation::setActivationPolicy(ActivationPolicy policy) {
+    policy_ = policy;
+    platform::TaskbarListing::shared().setListed(policy == ActivationPolicy::regular);
+}
 
 void QtApplicationActivation::activateIgnoringOtherApps() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {

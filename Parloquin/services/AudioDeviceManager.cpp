@@ -3,7 +3,6 @@
 #include <QMetaObject>
 #include <algorithm>
 #include <cmath>
-#include <iostream>
 
 #include "Parloquin/settings/SettingsKeys.h"
 #include "Platform/system/UUID.h"
@@ -160,7 +159,7 @@ void AudioDeviceManager::startLevelMonitoring() {
         levelMonitorEngine_->start();
     } catch (const std::exception& error) {
         // The engine stays until the next stop, as a running one would.
-        std::cout << "❌ Failed to start level monitoring: " << error.what() << std::endl;
+        logger_.log(platform::OSLogType::error, std::string("❌ Failed to start level monitoring: ") + error.what());
         return;
     }
     checkBinding(*levelMonitorEngine_, bound);

@@ -50,7 +50,7 @@ void HistoryManager::addRecord(TranscriptionRecord record) {
         next.push_back(existing);
     }
     setRecords(std::move(next));
-    saveHistory();
+    writer_.save(encodeForStorage());
 }
 
 std::optional<TranscriptionRecord> HistoryManager::findRecord(const platform::UUID& id) const {
@@ -64,7 +64,7 @@ void HistoryManager::deleteRecord(const platform::UUID& id) {
     next.reserve(records_.size());
     std::copy_if(records_.begin(), records_.end(), std::back_inserter(next), [&](const auto& r) { return r.id != id; });
     setRecords(std::move(next));
-    saveHistory();
+    writer_.save(encodeForStorage());
 }
 
 std::vector<TranscriptionRecord> HistoryManager::searchRecords(std::string_view query) const {
@@ -80,30 +80,53 @@ std::vector<TranscriptionRecord> HistoryManager::searchRecords(std::string_view 
 void HistoryManager::loadHistory() {
     const auto data = writer_.defaults().dataForKey(storageKey());
     if (!data) return;
+    std::vector<TranscriptionRecord> records;
+    std::size_t skipped = 0;
     try {
         const auto json = nlohmann::json::parse(data->begin(), data->end());
         if (!json.is_array()) throw json_coding::DecodingError("The stored history is not a JSON array");
-        std::vector<TranscriptionRecord> records;
         records.reserve(json.size());
-        for (const auto& item : json) records.push_back(TranscriptionRecord::decode(item));
-        setRecords(std::move(records));
-    } catch (const std::exception&) {  // not JSON, or not a list of records
+        for (std::size_t i = 0; i < json.size(); ++i) {
+            try {
+                records.push_back(TranscriptionRecord::decode(json[i]));
+            } catch (const std::exception& error) {  // one record that is not a record
+                ++skipped;
+                writer_.logger().log(platform::OSLogType::error, "Stored history record " + std::to_string(i) +
+                                                                     " did not decode and is left out: " + error.what());
+            }
+        }
+    } catch (const std::exception&) {  // not JSON, or not a list
         backupCorruptedData(writer_.defaults(), *data, "history", clock_->now());
         setRecords({});
+        return;
     }
+    // The rest is kept; the stored bytes, with what did not decode, are kept aside.
+    if (skipped > 0) backupCorruptedData(writer_.defaults(), *data, "history", clock_->now());
+    setRecords(std::move(records));
 }
 
-bool HistoryManager::saveHistory() {
-    return writer_.save([this]() -> std::optional<platform::Data> {
+platform::Data HistoryManager::encodeForStorage() {
+    std::string text = "[";
+    for (const auto& record : records_) {
+        if (unencodable_.count(record.id) != 0) continue;
         try {
-            const std::string text =
-                encodeRecords(records_, json_coding::DateEncoding::secondsSinceReferenceDate).dump();
-            return platform::Data(text.begin(), text.end());
-        } catch (const std::exception&) {  // a number JSON cannot hold, or text that is not UTF-8
-            return std::nullopt;
+            const std::string item =
+                record.encode(json_coding::DateEncoding::secondsSinceReferenceDate).dump();
+            if (text.size() > 1) text += ',';
+            text += item;
+        } catch (const std::exception& error) {  // a number JSON cannot hold, or text that is not UTF-8
+            unencodable_.insert(record.id);
+            writer_.logger().log(platform::OSLogType::error, "The record " + record.id.uuidString() +
+                                                                 " cannot be stored and is left out: " + error.what());
         }
-    });
+    }
+    text += ']';
+    return platform::Data(text.begin(), text.end());
 }
+
+bool HistoryManager::saveHistory() { return writer_.saveAndWait(encodeForStorage()); }
+
+void HistoryManager::flush() const { writer_.flush(); }
 
 std::optional<std::string> HistoryManager::exportJSON() const {
     try {

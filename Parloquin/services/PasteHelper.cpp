@@ -1,5 +1,7 @@
 #include "Parloquin/services/PasteHelper.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <optional>
 #include <thread>
@@ -40,6 +42,20 @@ constexpr Rule kWhitespaceRules[] = {
     {"\\n{3,}", "\n\n"},
     {"[ \\t]{2,}", " "},
 };
+
+// Window classes of terminal emulators, in lower case, besides those whose name begins or ends
+// with "term" or holds "terminal" (xterm, uxterm, gnome-terminal, xfce4-terminal, terminator,
+// wezterm …).
+constexpr const char* kTerminalClasses[] = {
+    "urxvt", "rxvt", "konsole", "kitty", "alacritty", "st", "st-256color", "tilix", "guake", "tilda",
+    "yakuake", "sakura", "foot", "kgx", "org.gnome.console", "ptyxis", "org.gnome.ptyxis",
+    "com.raggesilver.blackbox", "io.elementary.terminal", "cool-retro-term",
+};
+
+std::string lowercase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return text;
+}
 
 struct CompiledRule {
     NSRegularExpression expression;
@@ -92,7 +108,8 @@ const PasteHelper::Desktop& PasteHelper::desktop() {
     if (!desktop) {
         auto connection = platform::X11Connection::shared();
         desktop = Desktop{platform::NSPasteboard::general(), platform::SyntheticKeyboard::system(),
-                          std::make_shared<platform::X11PermissionProbe>(connection)};
+                          std::make_shared<platform::X11PermissionProbe>(connection),
+                          platform::NSPasteboard::selection()};
     }
     return *desktop;
 }
@@ -112,16 +129,44 @@ std::string PasteHelper::cleanWhitespace(std::string_view text) {
     return platform::trimmingWhitespaceAndNewlines(applyAll(whitespaceRules(), std::string(text)));
 }
 
-void PasteHelper::pasteAtCursor(const std::string& text) {
-    copyToClipboard(text);
-    pressKey(kVirtualKeyV, kPasteFlags);
+bool PasteHelper::pasteAtCursor(const std::string& text) {
+    const Desktop& services = desktop();
+    const PasteChord chord =
+        pasteChord(services.keyboard ? services.keyboard->focusedWindowClass() : std::vector<std::string>());
+    if (!copyToClipboard(text)) return false;
+    if (chord.pastesSelection) {
+        if (!services.selection || !services.selection->setString(text)) return false;
+    }
+    pressKey(chord.virtualKeyCode, chord.flags);
+    return true;
 }
 
-void PasteHelper::copyToClipboard(const std::string& text) {
+bool PasteHelper::copyToClipboard(const std::string& text) {
     const Desktop& services = desktop();
-    if (!services.pasteboard) return;
+    if (!services.pasteboard) return false;
     services.pasteboard->clearContents();
-    services.pasteboard->setString(text);
+    return services.pasteboard->setString(text);
+}
+
+bool PasteHelper::isAnyKeyDown() {
+    const Desktop& services = desktop();
+    return services.keyboard && services.keyboard->isAnyKeyDown();
+}
+
+bool PasteHelper::isTerminal(const std::vector<std::string>& windowClass) {
+    for (const std::string& name : windowClass) {
+        const std::string lower = lowercase(name);
+        const std::string_view view(lower);
+        if (view.starts_with("term") || view.ends_with("term") || view.find("terminal") != std::string_view::npos)
+            return true;
+        for (const char* terminal : kTerminalClasses)
+            if (lower == terminal) return true;
+    }
+    return false;
+}
+
+PasteHelper::PasteChord PasteHelper::pasteChord(const std::vector<std::string>& windowClass) {
+    return isTerminal(windowClass) ? kShiftInsert : kControlV;
 }
 
 bool PasteHelper::checkAccessibilityPermission() {

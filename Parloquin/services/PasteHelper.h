@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Platform/desktop/CGEvent.h"
 #include "Platform/desktop/NSPasteboard.h"
@@ -14,19 +15,28 @@ namespace parloquin {
 
 // Delivers text: the spoken formatting commands ("neuer Absatz", "neue Zeile" …) and the
 // white-space clean-up after them, the synthetic paste into the focused application (Ctrl+V, the
-// desktop's paste chord), the clipboard copy, and the Accessibility check that decides whether a
-// synthetic paste can work (on X11: the XTEST extension; never in a Wayland session).
-// Static only; main thread only.
+// desktop's paste chord; Shift+Insert in a terminal, where Ctrl+V is a control character), the
+// clipboard copy, and the Accessibility check that decides whether a synthetic paste can work (on
+// X11: the XTEST extension; never in a Wayland session). Static only; main thread only.
 class PasteHelper {
 public:
     PasteHelper() = delete;
 
-    // The desktop services the helper works through. The default is the real desktop: QClipboard,
-    // XTEST on the shared X connection, the X11 permission probe.
+    // The desktop services the helper works through. The default is the real desktop: QClipboard
+    // (the clipboard and the primary selection), XTEST on the shared X connection, the X11
+    // permission probe.
     struct Desktop {
         std::shared_ptr<platform::NSPasteboard> pasteboard;
         std::shared_ptr<platform::SyntheticKeyboard> keyboard;
         std::shared_ptr<platform::PermissionProbe> permissions;
+        std::shared_ptr<platform::NSPasteboard> selection;
+    };
+
+    // The keys that paste, and whether they paste the primary selection rather than the clipboard.
+    struct PasteChord {
+        std::uint16_t virtualKeyCode;
+        platform::CGEventFlags flags;
+        bool pastesSelection;
     };
     static const Desktop& desktop();
     // Replaces the desktop (tests); returns the one in use before.
@@ -39,10 +49,18 @@ public:
     // no white space at either end.
     static std::string cleanWhitespace(std::string_view text);
 
-    // Puts the text on the clipboard and presses Ctrl+V right away. The clipboard keeps the text.
-    static void pasteAtCursor(const std::string& text);
-    // Puts the text on the clipboard.
-    static void copyToClipboard(const std::string& text);
+    // Puts the text on the clipboard (and on the primary selection when the focused window is a
+    // terminal) and presses the focused window's paste chord right away. The clipboard keeps the
+    // text. False, with no key pressed, when the clipboard did not take the text: a paste would
+    // insert what was there before.
+    static bool pasteAtCursor(const std::string& text);
+    // Puts the text on the clipboard; false when the clipboard does not hold it afterwards.
+    static bool copyToClipboard(const std::string& text);
+    // Whether the user holds a key down now (a paste chord would then go out changed).
+    static bool isAnyKeyDown();
+    // The chord that pastes in a window of this class (WM_CLASS instance and class names).
+    static PasteChord pasteChord(const std::vector<std::string>& windowClass);
+    static bool isTerminal(const std::vector<std::string>& windowClass);
     static bool checkAccessibilityPermission();
     // The same check where the desktop may ask the user (this desktop never asks).
     static void requestAccessibilityPermission();
@@ -52,8 +70,9 @@ public:
 
     static constexpr std::uint16_t kVirtualKeyV = 9;
     static constexpr std::uint16_t kVirtualKeyReturn = 36;
-    // The modifiers of the paste chord on this desktop: Control.
-    static constexpr platform::CGEventFlags kPasteFlags = platform::kCGEventFlagMaskControl;
+    static constexpr std::uint16_t kVirtualKeyInsert = 114;  // the Help key's place on a Mac keyboard
+    static constexpr PasteChord kControlV{kVirtualKeyV, platform::kCGEventFlagMaskControl, false};
+    static constexpr PasteChord kShiftInsert{kVirtualKeyInsert, platform::kCGEventFlagMaskShift, true};
 };
 
 }  // namespace parloquin

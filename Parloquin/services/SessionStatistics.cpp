@@ -76,29 +76,56 @@ nlohmann::json SessionStatistics::encode(json_coding::DateEncoding dateEncoding)
     return json;
 }
 
-SessionStatistics SessionStatistics::decode(const nlohmann::json& json) {
+SessionStatistics SessionStatistics::decode(const nlohmann::json& json, std::vector<std::string>* unreadable) {
     using namespace json_coding;
     requireObject(json, "the statistics");
-    const auto int64 = [&](const char* key) { return decodeInt64(requiredMember(json, key), key); };
-    const auto number = [&](const char* key) { return decodeDouble(requiredMember(json, key), key); };
+    // Reads one member; where the caller takes what it can, one that fails is listed and skipped.
+    const auto read = [unreadable](const std::string& key, const auto& decodeMember) {
+        try {
+            decodeMember();
+        } catch (const DecodingError&) {
+            if (!unreadable) throw;
+            unreadable->push_back(key);
+        }
+    };
     SessionStatistics s;
-    s.totalRecordings = int64("totalRecordings");
-    s.totalDuration = number("totalDuration");
-    s.totalCharacters = int64("totalCharacters");
-    s.totalWords = int64("totalWords");
-    s.totalInferenceTime = number("totalInferenceTime");
-    if (auto* value = optionalMember(json, "fastestInference")) s.fastestInference = decodeDouble(*value, "fastestInference");
-    if (auto* value = optionalMember(json, "slowestInference")) s.slowestInference = decodeDouble(*value, "slowestInference");
-    s.totalRTF = number("totalRTF");
-    s.rtfCount = int64("rtfCount");
-    const auto& languages = requiredMember(json, "languageCount");
-    requireObject(languages, "\"languageCount\"");
-    for (const auto& [code, count] : languages.items()) s.languageCount[code] = decodeInt64(count, "languageCount");
-    if (auto* value = optionalMember(json, "firstUse")) s.firstUse = decodeDate(*value, "firstUse");
-    if (auto* value = optionalMember(json, "lastUse")) s.lastUse = decodeDate(*value, "lastUse");
-    s.sessionsCount = int64("sessionsCount");
-    s.currentStreak = int64("currentStreak");
-    s.longestStreak = int64("longestStreak");
+    const auto int64 = [&](const char* key, std::int64_t& field) {
+        read(key, [&] { field = decodeInt64(requiredMember(json, key), key); });
+    };
+    const auto number = [&](const char* key, double& field) {
+        read(key, [&] { field = decodeDouble(requiredMember(json, key), key); });
+    };
+    const auto optionalNumber = [&](const char* key, std::optional<double>& field) {
+        read(key, [&] {
+            if (auto* value = optionalMember(json, key)) field = decodeDouble(*value, key);
+        });
+    };
+    const auto optionalDate = [&](const char* key, std::optional<platform::Date>& field) {
+        read(key, [&] {
+            if (auto* value = optionalMember(json, key)) field = decodeDate(*value, key);
+        });
+    };
+    int64("totalRecordings", s.totalRecordings);
+    number("totalDuration", s.totalDuration);
+    int64("totalCharacters", s.totalCharacters);
+    int64("totalWords", s.totalWords);
+    number("totalInferenceTime", s.totalInferenceTime);
+    optionalNumber("fastestInference", s.fastestInference);
+    optionalNumber("slowestInference", s.slowestInference);
+    number("totalRTF", s.totalRTF);
+    int64("rtfCount", s.rtfCount);
+    read("languageCount", [&] {
+        const auto& languages = requiredMember(json, "languageCount");
+        requireObject(languages, "\"languageCount\"");
+        for (const auto& [code, count] : languages.items()) {
+            read("languageCount." + code, [&] { s.languageCount[code] = decodeInt64(count, "languageCount"); });
+        }
+    });
+    optionalDate("firstUse", s.firstUse);
+    optionalDate("lastUse", s.lastUse);
+    int64("sessionsCount", s.sessionsCount);
+    int64("currentStreak", s.currentStreak);
+    int64("longestStreak", s.longestStreak);
     return s;
 }
 

@@ -58,7 +58,10 @@ struct SessionStatistics {
     // Throws json_coding::EncodingError for a number that JSON cannot hold.
     nlohmann::json encode(json_coding::DateEncoding dateEncoding) const;
     // Every key but the four optional ones is required. Throws json_coding::DecodingError.
-    static SessionStatistics decode(const nlohmann::json& json);
+    // With `unreadable`, only a value that is no JSON object throws: a member that is missing or
+    // does not decode keeps its default and its key is added to the list ("languageCount.<code>"
+    // for one language's count).
+    static SessionStatistics decode(const nlohmann::json& json, std::vector<std::string>* unreadable = nullptr);
 };
 
 }  // namespace parloquin

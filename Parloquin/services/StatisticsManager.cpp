@@ -56,7 +56,7 @@ void StatisticsManager::recordSession(std::int64_t characters, std::int64_t word
     updateStreak(next, now, calendar_);
     next.lastUse = now;
     setStatistics(std::move(next));
-    saveStatistics();
+    if (auto bytes = encodeForStorage()) writer_.save(std::move(*bytes));
 }
 
 void StatisticsManager::updateStreak(SessionStatistics& s, platform::Date now, const platform::Calendar& calendar) {
@@ -78,30 +78,49 @@ void StatisticsManager::updateStreak(SessionStatistics& s, platform::Date now, c
 
 void StatisticsManager::resetStatistics() {
     setStatistics(SessionStatistics{});
-    saveStatistics();
+    if (auto bytes = encodeForStorage()) writer_.save(std::move(*bytes));
 }
 
 void StatisticsManager::loadStatistics() {
     const auto data = writer_.defaults().dataForKey(storageKey());
     if (!data) return;
+    std::vector<std::string> unreadable;
+    SessionStatistics statistics;
     try {
-        setStatistics(SessionStatistics::decode(nlohmann::json::parse(data->begin(), data->end())));
-    } catch (const std::exception&) {  // not JSON, or not the statistics
+        statistics = SessionStatistics::decode(nlohmann::json::parse(data->begin(), data->end()), &unreadable);
+    } catch (const std::exception&) {  // not JSON, or not an object
         backupCorruptedData(writer_.defaults(), *data, "statistics", clock_->now());
         setStatistics(SessionStatistics{});
+        return;
+    }
+    // The rest is kept; the stored bytes, with what did not decode, are kept aside.
+    if (!unreadable.empty()) {
+        std::string keys;
+        for (const auto& key : unreadable) keys += (keys.empty() ? "" : ", ") + key;
+        writer_.logger().log(platform::OSLogType::error,
+                             "Stored statistics members that did not decode start from their defaults: " + keys);
+        backupCorruptedData(writer_.defaults(), *data, "statistics", clock_->now());
+    }
+    setStatistics(std::move(statistics));
+}
+
+std::optional<platform::Data> StatisticsManager::encodeForStorage() const {
+    try {
+        const std::string text = statistics_.encode(json_coding::DateEncoding::secondsSinceReferenceDate).dump();
+        return platform::Data(text.begin(), text.end());
+    } catch (const std::exception& error) {  // a number JSON cannot hold, or a code that is not UTF-8
+        writer_.logger().log(platform::OSLogType::error,
+                             std::string("The statistics cannot be stored: ") + error.what());
+        return std::nullopt;
     }
 }
 
 bool StatisticsManager::saveStatistics() {
-    return writer_.save([this]() -> std::optional<platform::Data> {
-        try {
-            const std::string text = statistics_.encode(json_coding::DateEncoding::secondsSinceReferenceDate).dump();
-            return platform::Data(text.begin(), text.end());
-        } catch (const std::exception&) {  // a number JSON cannot hold, or a code that is not UTF-8
-            return std::nullopt;
-        }
-    });
+    auto bytes = encodeForStorage();
+    return bytes && writer_.saveAndWait(std::move(*bytes));
 }
+
+void StatisticsManager::flush() const { writer_.flush(); }
 
 std::optional<std::string> StatisticsManager::exportJSON() const {
     try {

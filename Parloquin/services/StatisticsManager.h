@@ -16,7 +16,8 @@ namespace parloquin {
 
 // The cumulative usage statistics, kept in memory and in the user defaults under
 // "SessionStatistics" as a compact JSON object. Belongs to the main thread; every change
-// emits statisticsChanged() once.
+// emits statisticsChanged() once. Changes are written by the process's StoreWriteQueue, off the
+// calling thread; the destructor waits until the last one is written.
 class StatisticsManager : public QObject {
     Q_OBJECT
 
@@ -32,16 +33,20 @@ public:
     const std::string& storageKey() const { return writer_.key(); }
     const platform::Calendar& calendar() const { return calendar_; }
 
-    // Adds one finished transcription to the totals, updates the streak, saves.
+    // Adds one finished transcription to the totals, updates the streak, queues the save.
     virtual void recordSession(std::int64_t characters, std::int64_t words, std::optional<std::string> language,
                                std::optional<double> rtf, std::optional<double> inferenceTime, double duration);
-    // Every total back to its default, then saves.
+    // Every total back to its default, then queues the save.
     virtual void resetStatistics();
-    // Reads the stored value. One that does not decode is backed up under
-    // "corrupted_statistics_<seconds since 1970>" and the totals start from the defaults.
+    // Reads the stored value. Members that do not decode keep their defaults (and are logged);
+    // when any do, or when the value is no JSON object at all, the stored bytes are first backed
+    // up under "corrupted_statistics_<seconds since 1970>".
     virtual void loadStatistics();
-    // Writes the value; true when the stored value reads back as written.
+    // Writes the value and waits for it; true when the stored value reads back as written.
+    // Statistics that JSON cannot hold are not stored (logged; nothing is retried).
     virtual bool saveStatistics();
+    // Waits until the queued saves are written.
+    void flush() const;
     // Pretty-printed JSON with sorted keys and ISO 8601 dates; nothing when it cannot be encoded.
     virtual std::optional<std::string> exportJSON() const;
     // The plain-text report of the totals at this moment.
@@ -59,6 +64,8 @@ signals:
 
 private:
     void setStatistics(SessionStatistics statistics);
+    // The stored form, or nothing (logged) when JSON cannot hold the value.
+    std::optional<platform::Data> encodeForStorage() const;
     static void updateStreak(SessionStatistics& statistics, platform::Date now, const platform::Calendar& calendar);
 
     SessionStatistics statistics_;

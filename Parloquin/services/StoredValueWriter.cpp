@@ -1,24 +1,22 @@
 #include "Parloquin/services/StoredValueWriter.h"
 
-#include <chrono>
-#include <thread>
-
 namespace parloquin {
 
-StoredValueWriter::StoredValueWriter(platform::UserDefaults& defaults, std::string key, std::string category)
-    : defaults_(defaults), key_(std::move(key)), logger_("com.parloquin", std::move(category)) {}
+StoredValueWriter::StoredValueWriter(platform::UserDefaults& defaults, std::string key, std::string category,
+                                     std::shared_ptr<StoreWriteQueue> queue)
+    : defaults_(defaults),
+      key_(std::move(key)),
+      logger_("com.parloquin", std::move(category)),
+      queue_(std::move(queue)) {}
 
-bool StoredValueWriter::save(const Encoder& encode) const {
-    for (int attempt = 1; attempt <= maximumAttempts; ++attempt) {
-        if (const auto bytes = encode()) {
-            defaults_.setData(key_, *bytes);
-            if (defaults_.dataForKey(key_) == bytes) return true;
-        }
-        if (attempt < maximumAttempts) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    logger_.log(platform::OSLogType::error,
-                "Could not save \"" + key_ + "\" after " + std::to_string(maximumAttempts) + " attempts");
-    return false;
+StoredValueWriter::~StoredValueWriter() { flush(); }
+
+void StoredValueWriter::save(platform::Data bytes) const { queue_->enqueue(defaults_, key_, std::move(bytes), logger_); }
+
+bool StoredValueWriter::saveAndWait(platform::Data bytes) const {
+    return queue_->waitFor(defaults_, key_, queue_->enqueue(defaults_, key_, std::move(bytes), logger_));
 }
+
+void StoredValueWriter::flush() const { queue_->flush(defaults_, key_); }
 
 }  // namespace parloquin

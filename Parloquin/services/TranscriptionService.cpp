@@ -2,14 +2,15 @@
 
 #include <QMetaObject>
 #include <chrono>
-#include <iostream>
 #include <limits>
 
 #include "Parloquin/services/AsrManagerRecognizer.h"
 #include "Parloquin/services/PasteHelper.h"
 #include "Parloquin/services/TranscriptionError.h"
 #include "Parloquin/settings/SettingsKeys.h"
+#include "Platform/audio/AVAudioError.h"
 #include "Platform/audio/AVAudioFile.h"
+#include "Platform/system/ErrorDescription.h"
 #include "Platform/text/NLLanguageRecognizer.h"
 #include "Platform/text/UnicodeText.h"
 #include "RarivOredu/shared/AudioConverter.h"
@@ -24,14 +25,14 @@ constexpr int kSampleIntervalMilliseconds = 25;
 // Return follows the paste after this long when auto-send is on.
 constexpr int kReturnDelayMilliseconds = 100;
 
-std::string describe(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "unknown error";
+// What the user is told when the microphone does not start, by the audio layer's error code.
+std::string failedStartReason(const std::exception& error) {
+    const auto* platformError = dynamic_cast<const platform::NSError*>(&error);
+    if (platformError != nullptr && platformError->domain() == platform::AVAudioError::domain &&
+        platformError->code() == platform::AVAudioError::deviceUnavailable) {
+        return "Kein Mikrofon erreichbar. Prüfe, ob ein Mikrofon angeschlossen ist und der Audiodienst läuft.";
     }
+    return "Der Audiodienst hat die Aufnahme abgelehnt.";
 }
 
 }  // namespace
@@ -85,7 +86,8 @@ TranscriptionService::~TranscriptionService() {
         audioEngine_->stop();
         audioEngine_->inputNode().removeTapOnBus(0);
     }
-    // A recognition still running finishes; what it sends back is dropped with this object.
+    // Work still running stops at its next check; what it sends back is dropped with this object.
+    stop_.cancel();
     worker_.waitForDone();
 }
 
@@ -134,8 +136,19 @@ void TranscriptionService::notify(RecordingState state) {
     if (onStateChanged) onStateChanged(state);
 }
 
+void TranscriptionService::postNotice(const std::string& title, const std::string& body) {
+    logger_.log(platform::OSLogType::error, title + ": " + body);
+    if (onNotice) onNotice(title, body);
+}
+
+void TranscriptionService::reportFailedStart(const std::string& reason, const std::string& detail) {
+    logger_.log(platform::OSLogType::error, "❌ Failed to start audio engine: " + detail);
+    postNotice("Aufnahme nicht möglich", reason);
+}
+
 void TranscriptionService::initialize(InitializeCompletion completion) {
     worker_.start([this, initializer = asrInitializer_, completion = std::move(completion)] {
+        const platform::CancellationToken::Scope scope(stop_);
         std::shared_ptr<SpeechRecognizer> recognizer;
         std::exception_ptr error;
         try {
@@ -151,7 +164,7 @@ void TranscriptionService::initialize(InitializeCompletion completion) {
                 if (error) {
                     asrManager_.reset();
                     setInitialized(false);
-                    std::cout << "❌ Failed to initialize Parloquin Engine: " << describe(error) << std::endl;
+                    logger_.log(platform::OSLogType::error, "❌ Failed to initialize Parloquin Engine: " + platform::errorDescription(error));
                 } else {
                     asrManager_ = recognizer;
                     setInitialized(true);
@@ -182,6 +195,8 @@ void TranscriptionService::startRecording() {
     if (const std::optional<platform::AVAudioFormat> inputFormat = audioEngine_->inputNode().outputFormatForBus(0)) {
         recordingTap_ = RecordingTap::make(*inputFormat, kTapBufferFrames);
         if (!recordingTap_) {
+            reportFailedStart("Das Mikrofon liefert ein Format, das Parloquin nicht umwandeln kann.",
+                              "no converter for the input format");
             stopRecording();
             return;
         }
@@ -192,7 +207,7 @@ void TranscriptionService::startRecording() {
     try {
         audioEngine_->start();
     } catch (const std::exception& error) {
-        std::cout << "❌ Failed to start audio engine: " << error.what() << std::endl;
+        reportFailedStart(failedStartReason(error), error.what());
         stopRecording();
         return;
     }
@@ -253,12 +268,13 @@ void TranscriptionService::transcribe(std::vector<float> samples) {
         return;
     }
     worker_.start([this, recognizer = asrManager_, samples = std::move(samples)] {
+        const platform::CancellationToken::Scope scope(stop_);
         Recognition recognition = Recognition::run(*recognizer, samples);
         QMetaObject::invokeMethod(
             this,
             [this, recognition] {
                 if (recognition.error) {
-                    std::cout << "❌ Transcription failed: " << describe(recognition.error) << std::endl;
+                    logger_.log(platform::OSLogType::error, "❌ Transcription failed: " + platform::errorDescription(recognition.error));
                     setProcessing(false);
                     notify(RecordingState::idle);
                     return;
@@ -288,8 +304,9 @@ void TranscriptionService::deliverText(const std::string& text) {
     if (text.empty()) return;
     if (pasteInPlaceMode()) {
         if (PasteHelper::checkAccessibilityPermission()) {
-            PasteHelper::pasteAtCursor(text);
-            if (autoSendText()) QTimer::singleShot(kReturnDelayMilliseconds, this, [this] { sendReturnKey(); });
+            pendingPaste_.start(text, [this, autoSend = autoSendText()](PendingPaste::Outcome outcome) {
+                pasteFinished(outcome, autoSend);
+            });
             return;
         }
         if (!hasShownGuidance()) {
@@ -298,7 +315,35 @@ void TranscriptionService::deliverText(const std::string& text) {
             QMetaObject::invokeMethod(this, [this] { showAccessibilityAlert(); }, Qt::QueuedConnection);
         }
     }
-    PasteHelper::copyToClipboard(text);
+    if (!PasteHelper::copyToClipboard(text)) {
+        postNotice("Text nicht kopiert", "Die Zwischenablage hat den Text nicht angenommen." + whereTheTextIs());
+    }
+}
+
+void TranscriptionService::pasteFinished(PendingPaste::Outcome outcome, bool autoSend) {
+    switch (outcome) {
+        case PendingPaste::Outcome::pasted:
+            if (autoSend) QTimer::singleShot(kReturnDelayMilliseconds, this, [this] { sendReturnKey(); });
+            break;
+        case PendingPaste::Outcome::keysHeld:
+            postNotice("Text in der Zwischenablage",
+                       "Es waren noch Tasten gedrückt, darum hat Parloquin nicht eingefügt. Drücke Strg+V, um den "
+                       "Text einzufügen.");
+            break;
+        case PendingPaste::Outcome::clipboardFailed:
+            postNotice("Text nicht eingefügt",
+                       "Die Zwischenablage hat den Text nicht angenommen, darum hat Parloquin nichts eingefügt." +
+                           whereTheTextIs());
+            break;
+        case PendingPaste::Outcome::superseded:
+            postNotice("Text nicht eingefügt",
+                       "Ein neuerer Text war fertig, bevor die Tasten losgelassen wurden." + whereTheTextIs());
+            break;
+    }
+}
+
+std::string TranscriptionService::whereTheTextIs() const {
+    return privacyModeEnabled() ? std::string() : std::string(" Du findest ihn im Verlauf.");
 }
 
 void TranscriptionService::sendReturnKey() { PasteHelper::pressKey(PasteHelper::kVirtualKeyReturn, 0); }
@@ -335,6 +380,7 @@ void TranscriptionService::transcribeFile(const std::filesystem::path& url, File
     setProcessing(true);
     notify(RecordingState::processing);
     worker_.start([this, recognizer = asrManager_, url, completion = std::move(completion)] {
+        const platform::CancellationToken::Scope scope(stop_);
         Recognition recognition;
         std::vector<float> samples;
         try {
@@ -397,15 +443,10 @@ std::vector<float> TranscriptionService::loadAudioFile16k(const std::filesystem:
         throw TranscriptionError::fileReadError("Die Datei ist zu lang (" + std::to_string(file.length()) +
                                                 " Frames, höchstens 4294967295)");
     }
-    auto buffer = platform::AVAudioPCMBuffer::make(file.processingFormat(),
-                                                   static_cast<platform::AVAudioFrameCount>(file.length()));
-    if (!buffer) throw TranscriptionError::bufferError();
-    file.read(*buffer);
-
-    // One converter for the whole file, its tail flushed at the end of the input.
+    // Read and converted a block at a time: only the 16 kHz result grows with the file.
     const rarivoredu::AudioConverter converter(RecordingTap::targetFormat());
     try {
-        return converter.resampleBuffer(*buffer);
+        return converter.resampleAudioFile(file);
     } catch (const rarivoredu::AudioConverterError& error) {
         switch (error.kind()) {
             case rarivoredu::AudioConverterError::Kind::failedToCreateConverter:

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QThreadPool>
 #include <QTimer>
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
@@ -15,6 +16,7 @@
 
 #include "Parloquin/services/AudioDeviceManager.h"
 #include "Parloquin/services/HistoryManager.h"
+#include "Parloquin/services/PendingPaste.h"
 #include "Parloquin/services/RecordingOverlayWindow.h"
 #include "Parloquin/services/RecordingState.h"
 #include "Parloquin/services/RecordingTap.h"
@@ -24,6 +26,7 @@
 #include "Parloquin/services/TranscriptionRecord.h"
 #include "Platform/audio/AVAudioEngine.h"
 #include "Platform/log/Logger.h"
+#include "Platform/system/CancellationToken.h"
 
 namespace parloquin {
 
@@ -37,6 +40,10 @@ namespace parloquin {
 //
 // States: idle → recording (startRecording) → processing (stopRecording with one second or more)
 // → idle. onStateChanged hears every change.
+//
+// Destroying the service cancels the work on its worker (a model download stops within a tenth
+// of a second, a long recognition before its next window) and waits for it to end; what that
+// work would have reported is dropped.
 class TranscriptionService : public QObject {
     Q_OBJECT
 
@@ -51,6 +58,8 @@ public:
     static constexpr std::size_t kMinimumSamples = 16000;
     static constexpr double kSampleRate = 16000.0;
     static constexpr platform::AVAudioFrameCount kTapBufferFrames = 4096;
+    // How long a paste waits for the user to let go of every key.
+    static constexpr std::chrono::milliseconds kPasteKeyWait{2000};
 
     // The initializer runs on the worker thread at initialize(); by default it fetches and loads
     // the speech models. Nothing is started here.
@@ -76,6 +85,9 @@ public:
 
     // Told every change of state, on the main thread.
     std::function<void(RecordingState)> onStateChanged;
+    // Told, on the main thread, of a failure the user must learn about: a notification's title and
+    // text.
+    std::function<void(const std::string& title, const std::string& body)> onNotice;
 
     const std::shared_ptr<SpeechRecognizer>& asrManager() const { return asrManager_; }
     AudioDeviceManager& audioDeviceManager() { return *audioDeviceManager_; }
@@ -89,7 +101,7 @@ public:
     // error either way.
     virtual void initialize(InitializeCompletion completion = {});
     // Does nothing before the recogniser is ready or while recording or processing. A start that
-    // fails is printed and ends in stopRecording.
+    // fails is printed, told to onNotice with its reason, and ends in stopRecording.
     virtual void startRecording();
     // Ends the recording; one second or more is transcribed and delivered.
     virtual void stopRecording();
@@ -97,13 +109,16 @@ public:
     // Refused with notInitialized before the recogniser is ready, and with busy while recording
     // or processing. The completion runs on the main thread, also for a refusal.
     virtual void transcribeFile(const std::filesystem::path& url, FileCompletion completion);
-    // Pastes the text (Ctrl+V, then Return 0.1 s later when auto-send is on) where the desktop
+    // Pastes the text (the focused window's paste chord once the user has let go of every key, at
+    // most kPasteKeyWait later; then Return 0.1 s later when auto-send is on) where the desktop
     // allows synthetic keys and paste-in-place is on; otherwise copies it, showing the
-    // Accessibility guidance once when a paste was wanted.
+    // Accessibility guidance once when a paste was wanted. A clipboard that does not take the
+    // text, and keys held past the wait, are told to onNotice; nothing is pasted then.
     virtual void deliverText(const std::string& text);
 
-    // The file's first channel at 16 kHz mono 32-bit float. Files of 2^32 frames or more are
-    // refused with fileReadError; platform errors of opening and reading pass through.
+    // The file at 16 kHz mono 32-bit float, as AudioConverter brings a whole buffer of it there,
+    // read and converted a block at a time. Files of 2^32 frames or more are refused with
+    // fileReadError; platform errors of opening and reading pass through.
     static std::vector<float> loadAudioFile16k(const std::filesystem::path& url);
     // The dominant language of the text as a code ("de"), or none.
     static std::optional<std::string> detectLanguage(const std::string& text);
@@ -132,6 +147,12 @@ private:
     void setInitialized(bool initialized);
     void setLastTranscription(std::string text);
     void notify(RecordingState state);
+    void postNotice(const std::string& title, const std::string& body);
+    // A start of the microphone that failed: printed, logged and told.
+    void reportFailedStart(const std::string& reason, const std::string& detail);
+    void pasteFinished(PendingPaste::Outcome outcome, bool autoSend);
+    // The sentence that says where a text that was not delivered can still be found.
+    std::string whereTheTextIs() const;
     void collectSamples();
     void finishFile(const Recognition& recognition, const FileCompletion& completion);
     // A record made now, with the character and word counts of the text.
@@ -162,6 +183,8 @@ private:
     std::unique_ptr<StatisticsManager> statisticsManager_;
 
     QTimer sampleTimer_;  // takes the converted samples and the level while recording
+    PendingPaste pendingPaste_{kPasteKeyWait};
+    platform::CancellationToken stop_;  // current on the worker while it runs our jobs
     QThreadPool worker_;
 };
 

@@ -20,6 +20,18 @@ inline constexpr const char* kPrimaryHotkeyModifiers = "primaryHotkeyModifiers";
 inline constexpr const char* kPrimaryHotkeyIsSingleKey = "primaryHotkeyIsSingleKey";
 inline constexpr const char* kDefaultPrimaryHotkey = "⇧⌘Space";
 
+// Stored and shown by the general page; no other part of the application reads them.
+inline constexpr const char* kPostProcessingEnabled = "postProcessingEnabled";
+inline constexpr const char* kPostProcessingMode = "postProcessingMode";
+inline constexpr const char* kAutomaticUpdates = "automaticUpdates";
+inline constexpr const char* kRecordingOverlayStyle = "recordingOverlayStyle";
+inline constexpr const char* kShowRecordingTimer = "showRecordingTimer";
+inline constexpr const char* kShareAnalytics = "shareAnalytics";
+
+// The application on the desktop: its windows in the task bar, and its start at login.
+inline constexpr const char* kShowDockIcon = "showDockIcon";
+inline constexpr const char* kLaunchAtLogin = "launchAtLogin";
+
 // Windows and one-time explanations
 inline constexpr const char* kShowFloatingDictationControl = "showFloatingDictationControl";
 inline constexpr const char* kHasShownFirstLaunchExplanation = "hasShownFirstLaunchExplanation";

@@ -1,6 +1,5 @@
 #include "Platform/desktop/QClipboardPasteboard.h"
 
-#include <QClipboard>
 #include <QCoreApplication>
 #include <QGuiApplication>
 
@@ -20,21 +19,31 @@ std::shared_ptr<NSPasteboard> NSPasteboard::general() {
     return pasteboard;
 }
 
+std::shared_ptr<NSPasteboard> NSPasteboard::selection() {
+    static const std::shared_ptr<NSPasteboard> pasteboard =
+        std::make_shared<QClipboardPasteboard>(QClipboard::Selection);
+    return pasteboard;
+}
+
 void QClipboardPasteboard::clearContents() {
-    if (QClipboard* board = clipboard()) board->clear(QClipboard::Clipboard);
+    if (QClipboard* board = clipboard()) board->clear(mode_);
 }
 
 bool QClipboardPasteboard::setString(const std::string& text) {
     QClipboard* board = clipboard();
     if (board == nullptr) return false;
-    board->setText(QString::fromStdString(text), QClipboard::Clipboard);
-    return true;
+    if (mode_ == QClipboard::Selection && !board->supportsSelection()) return false;
+    const QString written = QString::fromStdString(text);
+    board->setText(written, mode_);
+    // Qt only warns when the desktop refuses the owner change; reading back tells whether another
+    // program still holds the clipboard.
+    return board->text(mode_) == written;
 }
 
 std::optional<std::string> QClipboardPasteboard::string() const {
     QClipboard* board = clipboard();
     if (board == nullptr) return std::nullopt;
-    const QString text = board->text(QClipboard::Clipboard);
+    const QString text = board->text(mode_);
     if (text.isNull()) return std::nullopt;
     return text.toStdString();
 }

@@ -1,15 +1,23 @@
 #pragma once
 
+#include <QClipboard>
+
 #include "Platform/desktop/NSPasteboard.h"
 
 namespace platform {
 
-// NSPasteboard over the application's QClipboard (the CLIPBOARD selection on X11).
+// NSPasteboard over one of the application's QClipboard selections: the clipboard (CLIPBOARD on
+// X11) or the primary selection. A write is read back before it counts as done.
 class QClipboardPasteboard : public NSPasteboard {
 public:
+    explicit QClipboardPasteboard(QClipboard::Mode mode = QClipboard::Clipboard) : mode_(mode) {}
+
     void clearContents() override;
     bool setString(const std::string& text) override;
     std::optional<std::string> string() const override;
+
+private:
+    QClipboard::Mode mode_;
 };
 
 }  // namespace platform

@@ -12,6 +12,7 @@
 // Xlib after Qt: its macros (Bool, Status, None) clash with Qt headers.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/keysym.h>
 
 namespace platform {
@@ -23,6 +24,7 @@ struct X11EventTarget::State {
         unsigned keycode;
         unsigned modifiers;
         bool down = false;
+        bool pressedAgain = false;  // the key went down anew without a release seen here
     };
     struct Handler {
         std::vector<EventTypeSpec> types;
@@ -35,6 +37,7 @@ struct X11EventTarget::State {
     int nextId = 1;
     std::vector<Grab> grabs;
     std::map<int, Handler> handlers;
+    bool watchingRawKeys = false;
 
     std::array<unsigned, 4> lockVariants() const {
         return {0u, unsigned(LockMask), numLockMask, unsigned(LockMask) | numLockMask};
@@ -73,14 +76,68 @@ struct X11EventTarget::State {
         return next.type == KeyPress && next.xkey.keycode == release.keycode && next.xkey.time == release.time;
     }
 
+    // While a hot key is down, the raw key events of the root window tell whether its key really
+    // stays down. The server sends none of them to us while our grab holds the keyboard; one that
+    // arrives means the grab ended without its release reaching us (another client, such as a
+    // screen locker, took the keyboard meanwhile). Raw events carry no auto-repeat.
+    void watchRawKeys() {
+        const bool wanted = std::any_of(grabs.begin(), grabs.end(), [](const Grab& grab) { return grab.down; });
+        if (wanted == watchingRawKeys) return;
+        watchingRawKeys = wanted;
+        if (wanted)
+            connection->retainRawKeyEvents();
+        else
+            connection->releaseRawKeyEvents();
+    }
+
+    Grab* find(int id) {
+        auto it = std::find_if(grabs.begin(), grabs.end(), [&](const Grab& grab) { return grab.id == id; });
+        return it == grabs.end() ? nullptr : &*it;
+    }
+
+    // Ends a press whose release went elsewhere.
+    void releaseMissed(Grab& grab) {
+        grab.down = false;
+        grab.pressedAgain = false;
+        const int id = grab.id;
+        deliver(kEventHotKeyReleased, grab.hotKeyID);
+        if (find(id)) watchRawKeys();
+    }
+
+    void handleRaw(const XIRawEvent& raw, bool press) {
+        for (auto& grab : grabs) {
+            if (!grab.down || grab.keycode != unsigned(raw.detail)) continue;
+            if (press) {
+                grab.pressedAgain = true;
+            } else {
+                releaseMissed(grab);
+            }
+            return;
+        }
+    }
+
     void handle(XEvent& event) {
-        if (event.type == KeyPress) {
+        if (event.type == GenericEvent) {
+            const XGenericEventCookie& cookie = event.xcookie;
+            if (cookie.extension != connection->xinputOpcode() || cookie.data == nullptr) return;
+            if (cookie.evtype != XI_RawKeyPress && cookie.evtype != XI_RawKeyRelease) return;
+            handleRaw(*static_cast<const XIRawEvent*>(cookie.data), cookie.evtype == XI_RawKeyPress);
+        } else if (event.type == KeyPress) {
             unsigned state = event.xkey.state & significantModifiers();
             for (auto& grab : grabs) {
                 if (grab.keycode != event.xkey.keycode || grab.modifiers != state) continue;
-                if (grab.down) return;  // auto-repeat
-                grab.down = true;
-                deliver(kEventHotKeyPressed, grab.hotKeyID);
+                const int id = grab.id;
+                if (grab.down) {
+                    if (!grab.pressedAgain) return;  // auto-repeat
+                    // A new press: the release of the one before was missed.
+                    releaseMissed(grab);
+                }
+                Grab* pressed = find(id);
+                if (!pressed) return;
+                pressed->down = true;
+                pressed->pressedAgain = false;
+                watchRawKeys();
+                deliver(kEventHotKeyPressed, pressed->hotKeyID);
                 return;
             }
         } else if (event.type == KeyRelease) {
@@ -89,6 +146,8 @@ struct X11EventTarget::State {
                 if (grab.keycode != event.xkey.keycode || !grab.down) continue;
                 if (isRepeatRelease(event.xkey)) return;
                 grab.down = false;
+                grab.pressedAgain = false;
+                watchRawKeys();
                 deliver(kEventHotKeyReleased, grab.hotKeyID);
                 return;
             }
@@ -121,6 +180,7 @@ public:
         if (it == state->grabs.end()) return;
         state->ungrab(*it);
         state->grabs.erase(it);
+        state->watchRawKeys();
     }
     EventHotKeyID hotKeyID() const override { return hotKeyID_; }
 
@@ -158,6 +218,7 @@ X11EventTarget::~X11EventTarget() {
     if (!state_->connection) return;
     for (auto& grab : state_->grabs) state_->ungrab(grab);
     state_->grabs.clear();
+    state_->watchRawKeys();
     state_->connection->removeListener(state_->listenerId);
 }
 

@@ -1,13 +1,16 @@
 #include "Platform/desktop/X11SyntheticKeyboard.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "Platform/desktop/VirtualKeyMap.h"
 #include "Platform/desktop/X11Connection.h"
+#include "Platform/desktop/X11ErrorTrap.h"
 
 // Xlib after Qt and our headers: its macros clash with them.
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
@@ -98,6 +101,52 @@ bool X11SyntheticKeyboard::post(const CGEvent& event) {
     }
     XFlush(display);
     return true;
+}
+
+bool X11SyntheticKeyboard::isAnyKeyDown() {
+    if (!connection_) return false;
+    char keys[32] = {};
+    XQueryKeymap(connection_->display(), keys);
+    return std::any_of(std::begin(keys), std::end(keys), [](char bits) { return bits != 0; });
+}
+
+std::vector<std::string> X11SyntheticKeyboard::focusedWindowClass() {
+    if (!connection_) return {};
+    Display* display = connection_->display();
+    const Window root = connection_->rootWindow();
+    // Windows may go away meanwhile: their errors are caught here and end the search.
+    X11ErrorTrap trap(display);
+    Window window = None;
+    int revert = 0;
+    XGetInputFocus(display, &window, &revert);
+    if (window == None) return {};
+    if (window == PointerRoot) window = root;
+
+    // Keys go to the window under the pointer when that lies inside the focus window.
+    for (int depth = 0; depth < 64; ++depth) {
+        Window pointerRoot = None, child = None;
+        int rootX = 0, rootY = 0, x = 0, y = 0;
+        unsigned mask = 0;
+        if (!XQueryPointer(display, window, &pointerRoot, &child, &rootX, &rootY, &x, &y, &mask) || child == None)
+            break;
+        window = child;
+    }
+    for (int depth = 0; depth < 64 && window != None && window != root; ++depth) {
+        XClassHint hint{};
+        if (XGetClassHint(display, window, &hint)) {
+            std::vector<std::string> names{hint.res_name ? hint.res_name : "", hint.res_class ? hint.res_class : ""};
+            if (hint.res_name) XFree(hint.res_name);
+            if (hint.res_class) XFree(hint.res_class);
+            return names;
+        }
+        Window treeRoot = None, parent = None;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(display, window, &treeRoot, &parent, &children, &count)) break;
+        if (children) XFree(children);
+        window = parent;
+    }
+    return {};
 }
 
 }  // namespace platform

@@ -19,6 +19,11 @@ public:
     ~X11SyntheticKeyboard() override;
 
     bool post(const CGEvent& event) override;
+    // The logical key state of the core keyboard (XQueryKeymap).
+    bool isAnyKeyDown() override;
+    // WM_CLASS of the focus window or, when the pointer lies inside it (or the focus follows the
+    // pointer), of the deepest window under the pointer, or of their nearest ancestor that has it.
+    std::vector<std::string> focusedWindowClass() override;
 
 private:
     unsigned keycodeFor(std::uint16_t virtualKeyCode) const;

@@ -5,7 +5,7 @@
 #include "Platform/ml/InProcessEngine.h"
 #include "Platform/ml/MLModelBundle.h"
 #include "Platform/ml/MLModelError.h"
-#include "Platform/ml/TorchScriptEngine.h"
+#include "Platform/ml/TorchScriptRuntime.h"
 
 namespace platform {
 namespace {
@@ -32,7 +32,7 @@ std::shared_ptr<MLModel> MLModel::modelWithContentsOfURL(const std::filesystem::
             throw MLModelError::ioError("The compiled model at " + url.string() + " has no " +
                                         MLModelBundle::torchScriptFileName);
         }
-        engine = std::make_shared<TorchScriptEngine>(module, bundle.description, bundle.threading);
+        engine = TorchScriptRuntime::shared().makeEngine(module, bundle.description, bundle.threading);
     } else {
         engine = InProcessEngine::make(bundle.inProcessName, bundle.description, configuration);
     }

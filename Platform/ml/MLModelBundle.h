@@ -4,7 +4,7 @@
 #include <string>
 
 #include "Platform/ml/MLModelDescription.h"
-#include "Platform/ml/ThreadPools.h"
+#include "Platform/ml/ThreadingPreference.h"
 
 namespace platform {
 

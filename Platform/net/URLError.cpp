@@ -5,6 +5,7 @@ namespace platform {
 std::string URLError::standardText(Code code) {
     switch (code) {
         case unknown: return "An unknown network error occurred.";
+        case cancelled: return "The request was cancelled.";
         case badURL: return "The URL is not valid.";
         case timedOut: return "The request timed out.";
         case unsupportedURL: return "The URL is not supported.";

@@ -12,6 +12,7 @@ struct URLError {
     static constexpr const char* domain = "NSURLErrorDomain";
     enum Code : long {
         unknown = -1,
+        cancelled = -999,
         badURL = -1000,
         timedOut = -1001,
         unsupportedURL = -1002,

@@ -15,6 +15,7 @@
 
 #include "Platform/net/URLComponents.h"
 #include "Platform/net/URLError.h"
+#include "Platform/system/CancellationToken.h"
 
 namespace platform {
 namespace {
@@ -39,6 +40,14 @@ struct Transfer {
     curl_off_t lastDown = 0;
     curl_off_t lastUp = 0;
     bool idleExpired = false;
+    bool cancelled = false;
+};
+
+// How long the transfer loop waits for the sockets before it looks at the cancellation token.
+constexpr int kPollMilliseconds = 100;
+
+struct MultiDeleter {
+    void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
 };
 
 std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* user) {
@@ -51,9 +60,14 @@ std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* use
     return length;
 }
 
-// libcurl calls this often while bytes move and about once a second while they do not.
+// libcurl calls this often while bytes move and at least at every turn of the transfer loop
+// while they do not.
 int watchIdle(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
     auto* transfer = static_cast<Transfer*>(user);
+    if (CancellationToken::currentIsCancelled()) {
+        transfer->cancelled = true;
+        return 1;
+    }
     const auto now = Clock::now();
     if (downloaded != transfer->lastDown || uploaded != transfer->lastUp) {
         transfer->lastDown = downloaded;
@@ -95,6 +109,7 @@ std::string proxyFor(const std::string& scheme, const URLSessionConfiguration& c
 
 NSError errorFor(CURLcode code, const Transfer& transfer, const std::string& url, const char* detail) {
     std::string details = url + ": " + (*detail != '\0' ? detail : curl_easy_strerror(code));
+    if (transfer.cancelled) return URLError::make(URLError::cancelled, url);
     if (transfer.idleExpired) {
         return URLError::make(URLError::timedOut, url + ": no data for " +
                                                       std::to_string(transfer.idleLimit.count()) + " ms");
@@ -180,6 +195,41 @@ private:
     std::filesystem::path path_;
 };
 
+// Drives one transfer to its end on this thread. The loop, unlike a blocking perform, wakes
+// often enough to notice a cancellation while the server sends nothing.
+CURLcode run(CURL* easy, Transfer& transfer) {
+    std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
+    if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK) {
+        throw URLError::make(URLError::unknown, "could not start a transfer");
+    }
+    CURLcode result = CURLE_OK;
+    for (;;) {
+        int running = 0;
+        CURLMcode status = curl_multi_perform(multi.get(), &running);
+        if (status == CURLM_OK && running > 0) {
+            if (CancellationToken::currentIsCancelled()) {
+                transfer.cancelled = true;
+                result = CURLE_ABORTED_BY_CALLBACK;
+                break;
+            }
+            status = curl_multi_poll(multi.get(), nullptr, 0, kPollMilliseconds, nullptr);
+        }
+        if (status != CURLM_OK) {
+            curl_multi_remove_handle(multi.get(), easy);
+            throw URLError::make(URLError::unknown, std::string("the transfer failed: ") + curl_multi_strerror(status));
+        }
+        if (running == 0) {
+            int left = 0;
+            while (CURLMsg* message = curl_multi_info_read(multi.get(), &left)) {
+                if (message->msg == CURLMSG_DONE && message->easy_handle == easy) result = message->data.result;
+            }
+            break;
+        }
+    }
+    curl_multi_remove_handle(multi.get(), easy);
+    return result;
+}
+
 }  // namespace
 
 URLSession::URLSession(URLSessionConfiguration configuration) : configuration_(std::move(configuration)) {
@@ -193,6 +243,7 @@ HTTPURLResponse URLSession::perform(const URLRequest& request,
         throw URLError::make(request.url.find(':') == std::string::npos ? URLError::badURL : URLError::unsupportedURL,
                              request.url);
     }
+    if (CancellationToken::currentIsCancelled()) throw URLError::make(URLError::cancelled, request.url);
     std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
     if (!easy) throw URLError::make(URLError::unknown, "could not start a transfer");
     CURL* h = easy.get();
@@ -225,7 +276,7 @@ HTTPURLResponse URLSession::perform(const URLRequest& request,
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
 
-    const CURLcode result = curl_easy_perform(h);
+    const CURLcode result = run(h, transfer);
     if (result != CURLE_OK) {
         if (transfer.sinkFailed) {
             throw URLError::make(URLError::cannotWriteToFile, request.url + ": the body could not be stored");
@@ -252,12 +303,17 @@ std::pair<URLSession::Data, HTTPURLResponse> URLSession::data(const URLRequest& 
     return {std::move(body), std::move(response)};
 }
 
-std::pair<std::filesystem::path, HTTPURLResponse> URLSession::download(
-    const URLRequest& request, const std::filesystem::path& temporaryDirectory) const {
+std::pair<std::filesystem::path, HTTPURLResponse> URLSession::download(const URLRequest& request,
+                                                                       const std::filesystem::path& temporaryDirectory,
+                                                                       const BodyObserver& observe) const {
     TemporaryFile file(temporaryDirectory.empty() ? std::filesystem::temp_directory_path() : temporaryDirectory);
     HTTPURLResponse response;
     try {
-        response = perform(request, [&file](const char* data, std::size_t length) { return file.write(data, length); });
+        response = perform(request, [&file, &observe](const char* data, std::size_t length) {
+            if (!file.write(data, length)) return false;
+            if (observe) observe(data, length);
+            return true;
+        });
     } catch (const NSError& error) {
         if (file.error() != 0) {
             throw URLError::make(URLError::cannotWriteToFile, file.path().string() + ": " + std::strerror(file.error()));

@@ -15,6 +15,8 @@ namespace platform {
 // only). Every answer is returned with its status, whatever it is: judging the status is the
 // caller's job. Transport failures throw NSError in the URL error domain (URLError).
 // The request's time-out is an idle time-out; nothing limits a transfer's total time.
+// A transfer stops within a tenth of a second once the calling thread's current
+// CancellationToken is cancelled, with URLError cancelled.
 // Safe to use from several threads at once; each call runs its own transfer and blocks.
 class URLSession {
 public:
@@ -27,11 +29,16 @@ public:
     // The body in memory.
     std::pair<Data, HTTPURLResponse> data(const URLRequest& request) const;
 
+    // Sees each piece of a body as it is stored.
+    using BodyObserver = std::function<void(const char* bytes, std::size_t length)>;
+
     // The body streamed into a new file in `temporaryDirectory` (the system's temporary folder
     // when empty), whose path is returned: the caller moves or removes it. When the transfer
-    // fails the file is removed before the error is thrown.
-    std::pair<std::filesystem::path, HTTPURLResponse> download(
-        const URLRequest& request, const std::filesystem::path& temporaryDirectory = {}) const;
+    // fails the file is removed before the error is thrown. `observe`, when given, sees the
+    // bytes in order as they are written.
+    std::pair<std::filesystem::path, HTTPURLResponse> download(const URLRequest& request,
+                                                               const std::filesystem::path& temporaryDirectory = {},
+                                                               const BodyObserver& observe = {}) const;
 
 private:
     // Runs one transfer, handing each piece of the body to `sink`; a sink that returns false

@@ -19,7 +19,9 @@ struct CocoaError {
         fileWriteNoPermission = 513,
         fileWriteFileExists = 516,
         fileWriteOutOfSpace = 640,
+        userCancelled = 3072,
         coderReadCorrupt = 4864,
+        coderInvalidValue = 4866,
     };
 
     static NSError make(Code code, const std::string& description) { return NSError(domain, code, description); }

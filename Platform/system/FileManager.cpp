@@ -1,12 +1,17 @@
 #include "Platform/system/FileManager.h"
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <stdio.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #include "Platform/system/CocoaError.h"
+#include "Platform/system/Date.h"
 
 namespace platform {
 namespace fs = std::filesystem;
@@ -18,6 +23,15 @@ std::optional<fs::path> absoluteFromEnvironment(const char* name) {
     fs::path path(value);
     if (!path.is_absolute()) return std::nullopt;
     return path;
+}
+
+std::string timeStampForFileName() {
+    const auto c = Date::now().utcComponents();
+    if (!c) return "unknown";
+    char text[32];
+    std::snprintf(text, sizeof text, "%04lld%02d%02dT%02d%02d%02dZ", static_cast<long long>(c->year), c->month,
+                  c->day, c->hour, c->minute, c->second);
+    return text;
 }
 
 }  // namespace
@@ -43,6 +57,11 @@ fs::path FileManager::applicationSupportDirectory() {
 fs::path FileManager::cachesDirectory() {
     if (auto cacheHome = absoluteFromEnvironment("XDG_CACHE_HOME")) return *cacheHome;
     return homeDirectoryForCurrentUser() / ".cache";
+}
+
+fs::path FileManager::configurationDirectory() {
+    if (auto configHome = absoluteFromEnvironment("XDG_CONFIG_HOME")) return *configHome;
+    return homeDirectoryForCurrentUser() / ".config";
 }
 
 bool FileManager::fileExists(const fs::path& path, bool* isDirectory) {
@@ -88,6 +107,20 @@ void FileManager::moveItem(const fs::path& from, const fs::path& to) {
     std::error_code ec;
     fs::rename(from, to, ec);
     if (ec) throw CocoaError::fromSystemError(ec, "Could not move " + from.string() + " to " + to.string(), true);
+}
+
+fs::path FileManager::moveAside(const fs::path& path) {
+    const std::string base = path.string() + ".corrupt-" + timeStampForFileName();
+    for (int n = 0; n < 1000; ++n) {
+        const fs::path candidate = n == 0 ? base : base + "-" + std::to_string(n);
+        if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, candidate.c_str(), RENAME_NOREPLACE) == 0) return candidate;
+        if (errno != EEXIST) {
+            throw CocoaError::fromSystemError(std::error_code(errno, std::generic_category()),
+                                              "Could not move " + path.string() + " aside", true);
+        }
+    }
+    throw CocoaError::make(CocoaError::fileWriteFileExists,
+                           "Could not move " + path.string() + " aside: every name for it is taken");
 }
 
 void FileManager::copyItem(const fs::path& from, const fs::path& to) {

@@ -12,8 +12,9 @@ namespace platform {
 // throws NSError in the Cocoa error domain (see CocoaError).
 //
 // Folders follow the XDG base directories: the Application Support folder is $XDG_DATA_HOME
-// (default ~/.local/share), the Caches folder $XDG_CACHE_HOME (default ~/.cache). A variable
-// that is empty or holds a relative path is ignored.
+// (default ~/.local/share), the Caches folder $XDG_CACHE_HOME (default ~/.cache), the user's
+// configuration $XDG_CONFIG_HOME (default ~/.config). A variable that is empty or holds a relative
+// path is ignored.
 class FileManager {
 public:
     FileManager() = delete;
@@ -22,6 +23,7 @@ public:
     static std::filesystem::path homeDirectoryForCurrentUser();
     static std::filesystem::path applicationSupportDirectory();
     static std::filesystem::path cachesDirectory();
+    static std::filesystem::path configurationDirectory();
 
     // Whether something exists at the path (links followed); `isDirectory` tells what it is.
     static bool fileExists(const std::filesystem::path& path, bool* isDirectory = nullptr);
@@ -36,6 +38,10 @@ public:
     // Renames within one file system, replacing a file at the destination. Fails across file
     // systems; callers then copy.
     static void moveItem(const std::filesystem::path& from, const std::filesystem::path& to);
+    // Renames a file or folder beside itself to "<name>.corrupt-<UTC time>" (20260105T093012Z),
+    // with "-1", "-2" … appended while that name is taken, and returns the new path. Nothing is
+    // ever replaced.
+    static std::filesystem::path moveAside(const std::filesystem::path& path);
     // Copies a file or a folder; the destination must not exist.
     static void copyItem(const std::filesystem::path& from, const std::filesystem::path& to);
     // The names of a folder's entries, one level, sorted.

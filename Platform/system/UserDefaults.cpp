@@ -1,6 +1,7 @@
 #include "Platform/system/UserDefaults.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -15,7 +16,7 @@
 #include <system_error>
 
 #include "Platform/system/Base64.h"
-#include "Platform/system/Date.h"
+#include "Platform/system/FileManager.h"
 #include "Platform/system/NSError.h"
 
 namespace platform {
@@ -91,8 +92,11 @@ bool sameValue(const std::optional<UserDefaults::Value>& a, const std::optional<
     return *a == *b;
 }
 
-std::string serialize(const std::map<std::string, UserDefaults::Value>& values) {
+// The values, and those of no known type as they were read.
+std::string serialize(const std::map<std::string, UserDefaults::Value>& values,
+                      const std::map<std::string, std::string>& unknown) {
     nlohmann::json object = nlohmann::json::object();
+    for (const auto& [key, text] : unknown) object[key] = nlohmann::json::parse(text);
     for (const auto& [key, value] : values) object[key] = encodeValue(value);
     return object.dump(2) + "\n";
 }
@@ -106,22 +110,31 @@ void requireUTF8(const std::string& text, const char* what) {
     }
 }
 
-std::string timeStampForFileName() {
-    const auto c = Date::now().utcComponents();
-    if (!c) return "unknown";
-    char text[32];
-    std::snprintf(text, sizeof text, "%04lld%02d%02dT%02d%02d%02dZ", static_cast<long long>(c->year), c->month,
-                  c->day, c->hour, c->minute, c->second);
-    return text;
+using FileStamp = std::array<long long, 5>;
+
+FileStamp stampOf(const struct stat& info) {
+    return {static_cast<long long>(info.st_dev), static_cast<long long>(info.st_ino),
+            static_cast<long long>(info.st_size), static_cast<long long>(info.st_mtim.tv_sec),
+            static_cast<long long>(info.st_mtim.tv_nsec)};
 }
 
-// Reads the whole file; nothing (with errno kept) when it cannot be opened or read.
-std::optional<std::string> readFile(const std::filesystem::path& path, int& error) {
+std::optional<FileStamp> currentStamp(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return stampOf(info);
+}
+
+// Reads the whole file; nothing (with errno kept) when it cannot be opened or read. The stamp is
+// that of the file read.
+std::optional<std::string> readFile(const std::filesystem::path& path, int& error, std::optional<FileStamp>& stamp) {
+    stamp.reset();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         error = errno;
         return std::nullopt;
     }
+    struct stat info {};
+    if (::fstat(fd, &info) == 0) stamp = stampOf(info);
     std::string contents;
     char buffer[65536];
     for (;;) {
@@ -171,12 +184,10 @@ UserDefaults& UserDefaults::standard() {
 
 std::filesystem::path UserDefaults::defaultStorePath() {
     std::filesystem::path base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && std::filesystem::path(xdg).is_absolute()) {
-        base = xdg;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        base = std::filesystem::path(home) / ".config";
-    } else {
-        base = std::filesystem::path(".config");
+    try {
+        base = FileManager::configurationDirectory();
+    } catch (const NSError&) {
+        base = ".config";  // no home folder at all: the working folder's
     }
     return base / "Parloquin" / "defaults.json";
 }
@@ -191,35 +202,88 @@ UserDefaults::UserDefaults(std::filesystem::path storePath, std::unique_ptr<Atom
 UserDefaults::~UserDefaults() = default;
 
 void UserDefaults::load() {
-    int error = 0;
-    const auto contents = readFile(storePath_, error);
-    if (!contents) {
-        if (error != ENOENT) setAside(std::string("it cannot be read: ") + std::strerror(error));
-        return;
-    }
-    const auto json = nlohmann::json::parse(*contents, nullptr, false);
-    if (json.is_discarded()) return setAside("it is not valid JSON");
-    if (!json.is_object()) return setAside("it does not hold a JSON object");
     std::map<std::string, Value> values;
-    for (const auto& [key, item] : json.items()) {
-        auto value = decodeValue(item);
-        if (!value) return setAside("the value of \"" + key + "\" has no known type");
-        values.emplace(key, std::move(*value));
-    }
+    std::map<std::string, std::string> unknown;
+    std::string problem;
+    std::lock_guard lock(stateMutex_);
+    if (!readStoreFile(values, unknown, problem)) return setAside(problem, true);
     values_ = std::move(values);
+    unknown_ = std::move(unknown);
 }
 
-void UserDefaults::setAside(const std::string& reason) {
-    std::filesystem::path target;
-    const std::string base = storePath_.string() + ".corrupt-" + timeStampForFileName();
-    for (int n = 0; n < 1000; ++n) {
-        std::filesystem::path candidate = n == 0 ? base : base + "-" + std::to_string(n);
-        std::error_code exists;
-        if (std::filesystem::symlink_status(candidate, exists).type() != std::filesystem::file_type::not_found) {
+bool UserDefaults::readStoreFile(std::map<std::string, Value>& values, std::map<std::string, std::string>& unknown,
+                                 std::string& problem) {
+    int error = 0;
+    const auto contents = readFile(storePath_, error, fileStamp_);
+    if (!contents) {
+        if (error == ENOENT) return true;
+        problem = std::string("it cannot be read: ") + std::strerror(error);
+        return false;
+    }
+    const auto json = nlohmann::json::parse(*contents, nullptr, false);
+    if (json.is_discarded()) {
+        problem = "it is not valid JSON";
+        return false;
+    }
+    if (!json.is_object()) {
+        problem = "it does not hold a JSON object";
+        return false;
+    }
+    for (const auto& [key, item] : json.items()) {
+        if (auto value = decodeValue(item)) {
+            values.emplace(key, std::move(*value));
             continue;
         }
-        if (::rename(storePath_.c_str(), candidate.c_str()) == 0) target = candidate;
-        break;
+        // One odd value does not cost the others: it is left where it is, unread.
+        logger_.log(OSLogType::error, "The value of \"" + key + "\" in " + storePath_.string() +
+                                          " has no known type; it stays in the file but is not used");
+        unknown.emplace(key, item.dump());
+    }
+    return true;
+}
+
+std::optional<UserDefaults::LoadProblem> UserDefaults::synchronize() {
+    std::vector<std::string> changed;
+    {
+        std::lock_guard writeLock(writeMutex_);
+        // Our own last write, or nothing new: the values in memory are the file's. A file that
+        // is gone takes nothing with it; the next change writes the values back.
+        const auto stamp = currentStamp(storePath_);
+        if (!stamp || stamp == fileStamp_) return std::nullopt;
+        std::map<std::string, Value> values;
+        std::map<std::string, std::string> unknown;
+        std::string problem;
+        const bool readable = readStoreFile(values, unknown, problem);
+        std::lock_guard lock(stateMutex_);
+        if (!readable) {
+            setAside(problem, false);
+            if (!loadProblem_->setAsidePath.empty()) fileStamp_.reset();
+            return loadProblem_;
+        }
+        auto noteChange = [&](const std::string& key) {
+            const auto before = effectiveValue(key);
+            const auto it = values.find(key);
+            const auto after = it != values.end() ? std::optional<Value>(it->second)
+                               : registered_.count(key) ? std::optional<Value>(registered_.at(key))
+                                                        : std::nullopt;
+            if (!sameValue(before, after)) changed.push_back(key);
+        };
+        for (const auto& [key, value] : values_) noteChange(key);
+        for (const auto& [key, value] : values)
+            if (!values_.count(key)) noteChange(key);
+        values_ = std::move(values);
+        unknown_ = std::move(unknown);
+    }
+    for (const auto& key : changed) notify(key);
+    return std::nullopt;
+}
+
+void UserDefaults::setAside(const std::string& reason, bool atLoad) {
+    std::filesystem::path target;
+    try {
+        target = FileManager::moveAside(storePath_);
+    } catch (const NSError& error) {
+        logger_.log(OSLogType::error, error.localizedDescription());
     }
     std::string description = "The settings file " + storePath_.string() + " was not used because " + reason + ".";
     if (target.empty()) {
@@ -227,7 +291,8 @@ void UserDefaults::setAside(const std::string& reason) {
         description += " It could not be moved aside either, so no setting will be saved in this session.";
         logger_.log(OSLogType::fault, description);
     } else {
-        description += " It was kept as " + target.string() + "; the settings start empty.";
+        description += " It was kept as " + target.string() +
+                       (atLoad ? "; the settings start empty." : "; the settings in use stay as they were.");
         logger_.log(OSLogType::error, description);
     }
     loadProblem_ = LoadProblem{description, target};
@@ -318,26 +383,30 @@ bool UserDefaults::write(const std::string& key, std::optional<Value> value) {
     requireUTF8(key, "key");
     std::unique_lock writeLock(writeMutex_);
     std::map<std::string, Value> next;
+    std::map<std::string, std::string> nextUnknown;
     std::optional<Value> before;
     {
         std::lock_guard lock(stateMutex_);
         const auto it = values_.find(key);
         const auto stored = it == values_.end() ? std::nullopt : std::optional<Value>(it->second);
-        if (sameValue(stored, value)) return true;
+        if (sameValue(stored, value) && unknown_.count(key) == 0) return true;
         if (!writable_) {
             logger_.log(OSLogType::error, "Not saving \"" + key + "\": the settings file could not be set aside");
             return false;
         }
         next = values_;
+        nextUnknown = unknown_;
         before = effectiveValue(key);
     }
+    nextUnknown.erase(key);  // a value set or removed replaces one of no known type
     if (value) {
         next.insert_or_assign(key, std::move(*value));
     } else {
         next.erase(key);
     }
     try {
-        writer_->replace(storePath_, serialize(next));
+        writer_->replace(storePath_, serialize(next, nextUnknown));
+        fileStamp_ = currentStamp(storePath_);
     } catch (const NSError& error) {
         logger_.log(OSLogType::error, "Could not save \"" + key + "\": " + error.localizedDescription());
         return false;
@@ -346,6 +415,7 @@ bool UserDefaults::write(const std::string& key, std::optional<Value> value) {
     {
         std::lock_guard lock(stateMutex_);
         values_ = std::move(next);
+        unknown_ = std::move(nextUnknown);
         changed = !sameValue(before, effectiveValue(key));
     }
     writeLock.unlock();

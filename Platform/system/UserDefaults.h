@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -27,7 +28,9 @@ namespace platform {
 //   failure is logged), so what a reader sees is always what the file holds.
 // - A file that cannot be read or understood is set aside under a name with a time stamp
 //   (never deleted), the problem is logged and kept for the application to show, and the
-//   store starts empty.
+//   store starts empty. A single value of a type the store does not know (an array, null) is
+//   only logged: it reads as nothing and stays in the file as it was until its key is set or
+//   removed.
 // - Observers of a key are called after each change of the value read for it, on the thread
 //   that made the change, with no lock held. All functions may be called from any thread.
 class UserDefaults {
@@ -47,8 +50,7 @@ public:
 
     // The process's store at the default path, created on first use.
     static UserDefaults& standard();
-    // $XDG_CONFIG_HOME/Parloquin/defaults.json when XDG_CONFIG_HOME is an absolute path,
-    // else $HOME/.config/Parloquin/defaults.json.
+    // Parloquin/defaults.json in the user's configuration folder (FileManager).
     static std::filesystem::path defaultStorePath();
 
     explicit UserDefaults(std::filesystem::path storePath, std::unique_ptr<AtomicFileWriter> writer = nullptr);
@@ -84,6 +86,13 @@ public:
     bool setData(const std::string& key, Data value) { return set(key, Value(std::move(value))); }
     bool removeObject(const std::string& key);
 
+    // Reads the file again, for changes made to it by someone else while the store is open, and
+    // calls the observers of every key whose value changed. A file that is gone changes nothing
+    // (the next change writes the values back). A file that cannot be read or understood is set
+    // aside as at construction (and kept as the load problem, which is returned); the values in
+    // memory then stay as they were.
+    std::optional<LoadProblem> synchronize();
+
     // Calls the observer after every change of the value read for the key, until the
     // returned observation is cancelled or destroyed. Once cancel() returns, no call is
     // running on another thread and none will start.
@@ -96,15 +105,23 @@ private:
     std::optional<Value> effectiveValue(const std::string& key) const;  // stateMutex_ held
     void notify(const std::string& key);
     void load();
-    void setAside(const std::string& reason);
+    // The file's values; false with the reason when they cannot be used.
+    // Values of no known type go to `unknown` as JSON text; only an unreadable file is a problem.
+    bool readStoreFile(std::map<std::string, Value>& values, std::map<std::string, std::string>& unknown,
+                       std::string& problem);
+    void setAside(const std::string& reason, bool atLoad);  // stateMutex_ held
 
     std::filesystem::path storePath_;
     std::unique_ptr<AtomicFileWriter> writer_;
     Logger logger_;
 
     std::mutex writeMutex_;          // one write at a time, in order
+    // Which file the values were last read from or written to (device, inode, size, change
+    // time): a synchronize that finds the same file has nothing to read. Guarded by writeMutex_.
+    std::optional<std::array<long long, 5>> fileStamp_;
     mutable std::mutex stateMutex_;  // guards the fields below
     std::map<std::string, Value> values_;
+    std::map<std::string, std::string> unknown_;  // values of no known type, as the file held them
     std::map<std::string, Value> registered_;
     std::optional<LoadProblem> loadProblem_;
     bool writable_ = true;

@@ -2,6 +2,7 @@
 
 #include <unicode/regex.h>
 #include <unicode/unistr.h>
+#include <unicode/utext.h>
 
 #include "Platform/system/NSError.h"
 
@@ -43,6 +44,59 @@ std::string NSRegularExpression::stringByReplacingMatches(std::string_view text,
     std::string result;
     output.toUTF8String(result);
     return result;
+}
+
+std::vector<NSTextCheckingResult> NSRegularExpression::matches(std::string_view text) const {
+    std::vector<NSTextCheckingResult> found;
+    UErrorCode status = U_ZERO_ERROR;
+    // Matching over the UTF-8 bytes themselves makes every index a byte offset.
+    UText* utext = utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status);
+    if (U_FAILURE(status)) return found;
+    std::unique_ptr<icu::RegexMatcher> matcher(compiled_->pattern->matcher(status));
+    if (U_SUCCESS(status)) {
+        matcher->reset(utext);
+        const int32_t groups = matcher->groupCount();
+        while (matcher->find(status) && U_SUCCESS(status)) {
+            NSTextCheckingResult result;
+            result.ranges.reserve(static_cast<std::size_t>(groups) + 1);
+            for (int32_t group = 0; group <= groups; ++group) {
+                const int64_t start = matcher->start64(group, status);
+                const int64_t end = matcher->end64(group, status);
+                if (U_FAILURE(status) || start < 0) {
+                    status = U_ZERO_ERROR;
+                    result.ranges.push_back(NSRange{});
+                } else {
+                    result.ranges.push_back(
+                        NSRange{static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)});
+                }
+            }
+            found.push_back(std::move(result));
+        }
+    }
+    matcher.reset();
+    utext_close(utext);
+    return found;
+}
+
+std::string NSRegularExpression::escapedPattern(std::string_view text) {
+    static constexpr std::string_view special = "\\^$.|?*+()[]{}-/#&~\"' \t\n\r";
+    std::string escaped;
+    escaped.reserve(text.size() * 2);
+    for (const char c : text) {
+        if (special.find(c) != std::string_view::npos) escaped.push_back('\\');
+        escaped.push_back(c);
+    }
+    return escaped;
+}
+
+std::string NSRegularExpression::escapedTemplate(std::string_view text) {
+    std::string escaped;
+    escaped.reserve(text.size() * 2);
+    for (const char c : text) {
+        if (c == '\\' || c == '$') escaped.push_back('\\');
+        escaped.push_back(c);
+    }
+    return escaped;
 }
 
 }  // namespace platform

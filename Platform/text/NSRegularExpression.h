@@ -3,6 +3,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "Platform/text/NSTextCheckingResult.h"
 
 namespace platform {
 
@@ -24,6 +27,14 @@ public:
     // group and a backslash takes the next character literally. Text that is not UTF-8 has its
     // ill-formed bytes replaced by U+FFFD.
     std::string stringByReplacingMatches(std::string_view text, std::string_view replacementTemplate) const;
+
+    // Every match in the whole text, first to last, with ranges in bytes of the UTF-8 text.
+    std::vector<NSTextCheckingResult> matches(std::string_view text) const;
+
+    // The text as a pattern that matches it literally.
+    static std::string escapedPattern(std::string_view text);
+    // The text as a replacement template that inserts it literally.
+    static std::string escapedTemplate(std::string_view text);
 
     const std::string& pattern() const noexcept { return pattern_; }
 

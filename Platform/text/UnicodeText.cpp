@@ -2,6 +2,7 @@
 
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
+#include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 #include <unicode/utext.h>
@@ -75,6 +76,18 @@ std::string trimmingWhitespaceAndNewlines(std::string_view text) {
     });
     if (first == text.size()) return {};
     return std::string(text.substr(first, last - first));
+}
+
+std::string precomposedStringWithCanonicalMapping(std::string_view text) {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
+    if (U_FAILURE(status)) return std::string(text);
+    const icu::UnicodeString source = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), text.size()));
+    const icu::UnicodeString composed = nfc->normalize(source, status);
+    if (U_FAILURE(status)) return std::string(text);
+    std::string result;
+    composed.toUTF8String(result);
+    return result;
 }
 
 std::vector<std::string_view> componentsSeparatedByWhitespaceAndNewlines(std::string_view text) {

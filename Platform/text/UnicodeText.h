@@ -21,6 +21,10 @@ std::string_view characterPrefix(std::string_view text, std::int64_t count);
 // The text without white space at either end.
 std::string trimmingWhitespaceAndNewlines(std::string_view text);
 
+// The text in Unicode normalisation form C (canonical composition): "e" followed by a combining
+// acute accent becomes "é". Ill-formed UTF-8 sequences become U+FFFD.
+std::string precomposedStringWithCanonicalMapping(std::string_view text);
+
 // The pieces between white-space characters, empty pieces included ("a  b" gives "a", "", "b").
 std::vector<std::string_view> componentsSeparatedByWhitespaceAndNewlines(std::string_view text);
 

@@ -74,7 +74,6 @@ void AsrManager::initialize(const AsrModels& models) {
     decoderModel_ = models.decoder;
     jointModel_ = models.joint;
     vocabulary_ = models.vocabulary;
-    logger_.info("Token duration optimization model loaded successfully");
     logger_.info("AsrManager initialized successfully with provided models");
 }
 

@@ -66,21 +66,25 @@ std::optional<std::int64_t> tokenId(const std::string& key) {
 }
 
 // Runs `fetchModels`, then reads the vocabulary. A vocabulary that is missing or unusable is
-// recovered like a model that fails to load: the version folder is deleted, the models fetched
-// and loaded again, and the vocabulary read once more.
+// recovered like a model that fails to load: the version folder is replaced by a fresh download,
+// on which the models are fetched and loaded again and the vocabulary read once more; when that
+// fails, the folder is put back as it was.
 AsrModels::Vocabulary withVocabularyRecovery(const fs::path& directory, AsrModelVersion version,
                                              const std::function<void()>& fetchModels) {
     fetchModels();
+    std::exception_ptr cause;
     try {
         return AsrModels::loadVocabulary(directory, version);
     } catch (const AsrModelsError& error) {
-        logger().warning(std::string("Vocabulary unusable after download: ") + error.what());
-        logger().info("Deleting cache and re-downloading…");
-        std::error_code ec;
-        fs::remove_all(versionFolder(directory, version), ec);
+        logger().warning(std::string("Vocabulary unusable: ") + error.what());
+        cause = std::current_exception();
     }
-    fetchModels();
-    return AsrModels::loadVocabulary(directory, version);
+    AsrModels::Vocabulary vocabulary;
+    DownloadUtils::refetchRepo(repo(version), modelsDirectory(directory), cause, [&] {
+        fetchModels();
+        vocabulary = AsrModels::loadVocabulary(directory, version);
+    });
+    return vocabulary;
 }
 
 }  // namespace
@@ -123,28 +127,36 @@ bool AsrModels::modelsExist(const fs::path& directory) {
 
 fs::path AsrModels::download(const std::optional<fs::path>& given, bool force, AsrModelVersion version) {
     const fs::path directory = given.value_or(defaultCacheDirectory(version));
-    logger().info("Downloading ASR models to: " + directory.string());
     const fs::path folder = versionFolder(directory, version);
     RepoLock lock(folder);
 
-    if (force) {
-        // The version folder holds the models; the directory as given may be the caller's own.
-        if (FileManager::fileExists(folder)) FileManager::removeItem(folder);
-    } else if (modelsExist(directory, version)) {
-        logger().info("ASR models already present at: " + directory.string());
+    if (!force && modelsExist(directory, version)) {
+        logger().info("ASR models already present at: " + folder.string());
         return directory;
     }
+    logger().info("Downloading ASR models to: " + folder.string());
 
     const MLComputeUnits units = defaultConfiguration().computeUnits;
     const std::vector<ModelSpec> specs{{ModelNames::ASR::preprocessorFile, MLComputeUnits::cpuOnly},
                                        {ModelNames::ASR::encoderFile, units},
                                        {ModelNames::ASR::decoderFile, units},
                                        {ModelNames::ASR::jointFile, units}};
-    withVocabularyRecovery(directory, version, [&] {
+    auto fetchModels = [&] {
         for (const auto& spec : specs) {
             DownloadUtils::loadModels(repo(version), {spec.fileName}, modelsDirectory(directory), spec.computeUnits);
         }
-    });
+    };
+    if (force && FileManager::fileExists(folder)) {
+        // The version folder holds the models; the directory as given may be the caller's own.
+        DownloadUtils::refetchRepo(repo(version), modelsDirectory(directory),
+                                   std::make_exception_ptr(AsrModelsError::downloadFailed("A fresh copy was asked for")),
+                                   [&] {
+                                       fetchModels();
+                                       loadVocabulary(directory, version);
+                                   });
+    } else {
+        withVocabularyRecovery(directory, version, fetchModels);
+    }
     logger().info("Successfully downloaded ASR models");
     return directory;
 }

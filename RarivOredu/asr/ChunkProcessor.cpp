@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "Platform/system/CancellationToken.h"
 #include "RarivOredu/asr/ASRError.h"
 #include "RarivOredu/asr/AsrManager.h"
 #include "RarivOredu/asr/TdtDecoderV3.h"
@@ -30,6 +31,8 @@ ASRResult ChunkProcessor::process(AsrManager& manager, TdtDecoderState& decoderS
     int windowIndex = 0;
     int resumeAnchor = 0;
     while (total > 0) {
+        // A long recording stops between windows once its work is cancelled.
+        platform::CancellationToken::checkCancellation();
         const bool isLastChunk = nextCenterStart >= total;
         auto chunk = processChunk(centerStart, windowIndex, resumeAnchor, isLastChunk, manager, decoderState,
                                   windowBuffer);

@@ -43,8 +43,9 @@ struct ChunkProcessor {
     };
 
     // Recognises the recording with the manager on the given state, timing from `startTime`.
-    // Throws what the recogniser throws, and ASRError::processingFailed when a window's lists
-    // disagree in length.
+    // Throws what the recogniser throws, ASRError::processingFailed when a window's lists
+    // disagree in length, and NSError (CocoaError userCancelled) before the next window once the
+    // thread's current CancellationToken is cancelled.
     ASRResult process(AsrManager& manager, TdtDecoderState& decoderState, Clock::time_point startTime) const;
 
     // One window with centre start `centerStart`. `resumeAnchor` is the global frame from which

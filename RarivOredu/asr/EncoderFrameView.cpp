@@ -8,8 +8,8 @@
 #include <string>
 
 #include "RarivOredu/asr/ASRError.h"
-#include "RarivOredu/asr/ShapeText.h"
 #include "RarivOredu/shared/ASRConstants.h"
+#include "RarivOredu/shared/ShapeText.h"
 
 namespace rarivoredu {
 

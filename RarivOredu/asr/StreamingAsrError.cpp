@@ -1,5 +1,7 @@
 #include "RarivOredu/asr/StreamingAsrError.h"
 
+#include "Platform/system/ErrorDescription.h"
+
 namespace rarivoredu {
 namespace {
 
@@ -57,14 +59,7 @@ StreamingAsrError StreamingAsrError::bufferOverflow() {
 }
 
 std::string StreamingAsrError::describe(const std::exception_ptr& error) {
-    if (!error) return "Unknown error";
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "Unknown error";
-    }
+    return platform::errorDescription(error, "Unknown error");
 }
 
 }  // namespace rarivoredu

@@ -1,13 +1,13 @@
 #include "RarivOredu/asr/TdtDecoderState.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <string>
 
 #include "RarivOredu/shared/ANEOptimizer.h"
+#include "RarivOredu/shared/AppLogger.h"
 #include "RarivOredu/shared/ASRConstants.h"
 
 namespace rarivoredu {
@@ -31,7 +31,7 @@ TdtDecoderState::TdtDecoderState() {
     try {
         *this = make();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "Failed to allocate decoder state: %s\n", e.what());
+        AppLogger("TdtDecoderState").fault(std::string("Failed to allocate decoder state: ") + e.what());
         std::abort();
     }
 }

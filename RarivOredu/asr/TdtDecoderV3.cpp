@@ -11,10 +11,10 @@
 #include "Platform/ml/MLDictionaryFeatureProvider.h"
 #include "RarivOredu/asr/ASRError.h"
 #include "RarivOredu/asr/EncoderFrameView.h"
-#include "RarivOredu/asr/ShapeText.h"
 #include "RarivOredu/shared/ANEOptimizer.h"
 #include "RarivOredu/shared/ASRConstants.h"
 #include "RarivOredu/shared/ModelPrediction.h"
+#include "RarivOredu/shared/ShapeText.h"
 
 namespace rarivoredu {
 

@@ -46,7 +46,8 @@ public:
                                                         bool zeroClear);
     // An array over the source's memory starting `offset` elements in. The view keeps the source
     // alive. Throws invalidShape when the view, laid out with its strides (the given ones, or
-    // padded strides), would reach past the source's memory or past its logical elements.
+    // padded strides), would reach past the source's memory or past its logical elements, or
+    // into the padding of the source's rows.
     static platform::MLMultiArrayPtr createZeroCopyView(const platform::MLMultiArrayPtr& source, std::int64_t offset,
                                                         const Shape& shape,
                                                         const std::optional<Shape>& strides = std::nullopt);

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "Platform/audio/AVAudioFile.h"
 #include "Platform/audio/AVAudioFormat.h"
 #include "Platform/audio/AVAudioPCMBuffer.h"
 #include "RarivOredu/shared/AppLogger.h"
@@ -30,9 +33,12 @@ public:
     // The buffer's first channel at the target format: copied when the buffer is already in it,
     // converted otherwise. Throws AudioConverterError.
     std::vector<float> resampleBuffer(const platform::AVAudioPCMBuffer& buffer) const;
-    // Reads the whole file and converts it as resampleBuffer does. Errors opening or reading the
-    // file are the platform's NSError; the rest is AudioConverterError.
+    // Reads the file and converts it as resampleBuffer converts one buffer of the whole file, but
+    // a block at a time: besides the result it holds one block of the file's frames. Errors
+    // opening or reading the file are the platform's NSError; the rest is AudioConverterError.
     std::vector<float> resampleAudioFile(const std::filesystem::path& url) const;
+    // The same for a file opened already, from its current position to its end.
+    std::vector<float> resampleAudioFile(platform::AVAudioFile& file) const;
     std::vector<float> resampleAudioFileAtPath(const std::string& path) const;
 
     // True when rate, channel count, sample type and interleaving all equal the target's.
@@ -44,9 +50,15 @@ public:
     std::vector<float> extractFloatArray(const platform::AVAudioPCMBuffer& buffer) const;
 
 private:
-    std::vector<float> convertWithPlatformConverter(const platform::AVAudioPCMBuffer& buffer,
+    // Hands out the input of one conversion a buffer at a time, all in `sourceFormat`; an empty
+    // pointer ends it. `sourceFrames` is how many frames it is expected to hand out.
+    using InputSource = std::function<std::shared_ptr<const platform::AVAudioPCMBuffer>()>;
+
+    std::vector<float> convertWithPlatformConverter(const platform::AVAudioFormat& sourceFormat,
+                                                    platform::AVAudioFrameCount sourceFrames, const InputSource& input,
                                                     const platform::AVAudioFormat& targetFormat) const;
-    std::vector<float> mixDownAndResample(const platform::AVAudioPCMBuffer& buffer,
+    std::vector<float> mixDownAndResample(const platform::AVAudioFormat& sourceFormat,
+                                          platform::AVAudioFrameCount sourceFrames, const InputSource& input,
                                           const platform::AVAudioFormat& targetFormat) const;
 
     AppLogger logger_;

@@ -14,6 +14,7 @@ std::string describe(DiarizerError::Kind kind, const std::string& message) {
         case Kind::memoryAllocationFailed: return "Failed to allocate ANE-aligned memory.";
         case Kind::invalidArrayBounds: return "Array bounds exceeded for zero-copy view.";
         case Kind::processingFailed: return "Processing failed: " + message;
+        case Kind::invalidConfiguration: return "Invalid configuration: " + message;
     }
     return {};
 }

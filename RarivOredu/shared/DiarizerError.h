@@ -17,6 +17,7 @@ public:
         memoryAllocationFailed,
         invalidArrayBounds,
         processingFailed,
+        invalidConfiguration,
     };
 
     static DiarizerError notInitialized() { return DiarizerError(Kind::notInitialized); }
@@ -29,9 +30,13 @@ public:
     static DiarizerError processingFailed(std::string message) {
         return DiarizerError(Kind::processingFailed, std::move(message));
     }
+    // A configuration or call argument the pipeline cannot work with; raised before any work.
+    static DiarizerError invalidConfiguration(std::string message) {
+        return DiarizerError(Kind::invalidConfiguration, std::move(message));
+    }
 
     Kind kind() const noexcept { return kind_; }
-    // The message carried by processingFailed; empty for the other cases.
+    // The message carried by processingFailed and invalidConfiguration; empty for the others.
     const std::string& message() const noexcept { return message_; }
     const char* what() const noexcept override { return description_.c_str(); }
 

@@ -2,18 +2,25 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <cstdlib>
 #include <exception>
 #include <memory>
+#include <set>
 
 #include "Platform/ml/MLModelBundle.h"
 #include "Platform/net/URLComponents.h"
 #include "Platform/net/URLError.h"
+#include "Platform/system/CancellationToken.h"
 #include "Platform/system/CocoaError.h"
+#include "Platform/system/ErrorDescription.h"
 #include "Platform/system/FileManager.h"
 #include "Platform/system/HostFacts.h"
+#include "Platform/system/SHA256.h"
+#include "RarivOredu/shared/ModelFolderError.h"
 #include "RarivOredu/shared/ModelNames.h"
 #include "RarivOredu/shared/RepoLock.h"
 #include "RarivOredu/shared/SystemInfo.h"
@@ -85,6 +92,43 @@ std::string arrayText(const std::vector<std::string>& names) {
     std::string text = "[";
     for (std::size_t i = 0; i < names.size(); ++i) text += (i ? ", \"" : "\"") + names[i] + "\"";
     return text + "]";
+}
+
+bool isCancellation(const platform::NSError& error) {
+    return (error.domain() == URLError::domain && error.code() == URLError::cancelled) ||
+           (error.domain() == CocoaError::domain && error.code() == CocoaError::userCancelled);
+}
+
+// Whether `destination` already holds a file of the expected size.
+bool isComplete(const fs::path& destination, std::int64_t expectedSize) {
+    const auto size = FileManager::fileSize(destination);
+    return size && static_cast<std::int64_t>(*size) == expectedSize;
+}
+
+// Repository folders being replaced by refetchRepo on this thread: loads inside it get one try.
+std::set<fs::path>& foldersBeingRefetched() {
+    thread_local std::set<fs::path> folders;
+    return folders;
+}
+
+class RefetchMark {
+public:
+    explicit RefetchMark(const fs::path& folder) : folder_(folder.lexically_normal()) {
+        foldersBeingRefetched().insert(folder_);
+    }
+    ~RefetchMark() { foldersBeingRefetched().erase(folder_); }
+    RefetchMark(const RefetchMark&) = delete;
+    RefetchMark& operator=(const RefetchMark&) = delete;
+
+private:
+    fs::path folder_;
+};
+
+// Removes a folder; a failure is logged, as what it leaves can only be found, not trusted.
+void removeFolder(const fs::path& folder) {
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+    if (ec) DownloadUtils::logger().error("Could not remove " + folder.string() + ": " + ec.message());
 }
 
 // Removes a file unless it was installed; failures are ignored.
@@ -202,6 +246,19 @@ std::string DownloadUtils::RepoFile::encodeListing(const std::vector<RepoFile>& 
     return array.dump();
 }
 
+std::optional<std::string> DownloadUtils::RepoFile::sha256Digest() const {
+    if (!lfs) return std::nullopt;
+    for (const auto* candidate : {&lfs->sha256, &lfs->oid}) {
+        if (!*candidate || (*candidate)->size() != 64) continue;
+        std::string digest = **candidate;
+        if (!std::all_of(digest.begin(), digest.end(), [](unsigned char c) { return std::isxdigit(c) != 0; })) continue;
+        std::transform(digest.begin(), digest.end(), digest.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return digest;
+    }
+    return std::nullopt;
+}
+
 // MARK: - Session and addresses
 
 const AppLogger& DownloadUtils::logger() {
@@ -262,10 +319,10 @@ std::vector<DownloadUtils::RepoFile> DownloadUtils::listRepoFiles(Repo repo, con
 }
 
 void DownloadUtils::fetchFile(const std::string& url, const fs::path& to, const ProgressHandler& progress,
-                              double timeout) {
+                              double timeout, const platform::URLSession::BodyObserver& observe) {
     // The transfer lands beside the target, so that installing it is a rename.
     FileManager::createDirectory(to.parent_path());
-    auto [temporary, response] = sharedSession().download(platform::URLRequest{url, timeout}, to.parent_path());
+    auto [temporary, response] = sharedSession().download(platform::URLRequest{url, timeout}, to.parent_path(), observe);
     RemoveUnlessKept temporaryFile(temporary);
     requireStatus200(response, url);
 
@@ -285,36 +342,56 @@ void DownloadUtils::fetchFile(const std::string& url, const fs::path& to, const 
 }
 
 void DownloadUtils::downloadFile(Repo repo, const std::string& path, const fs::path& destination,
-                                 std::int64_t expectedSize, const ProgressHandler& progress, double timeout) {
+                                 std::int64_t expectedSize, const ProgressHandler& progress, double timeout,
+                                 const std::optional<std::string>& expectedSHA256) {
     requireSafePath(path);
     FileManager::createDirectory(destination.parent_path());
 
-    if (const auto size = FileManager::fileSize(destination); size && static_cast<std::int64_t>(*size) == expectedSize) {
+    if (isComplete(destination, expectedSize)) {
         logger().info("File already downloaded: " + path);
         if (progress) progress(1.0);
         return;
     }
 
+    // An unfinished earlier transfer is not continued: the file is fetched whole and replaces it.
     fs::path temporary = destination;
     temporary += ".download";
-    if (const auto leftover = FileManager::fileSize(temporary)) {
-        logger().info("⏸️ Resuming download from " + platform::formatByteCount(*leftover, true));
-    }
 
+    std::optional<platform::SHA256> hash;
+    platform::URLSession::BodyObserver observe;
+    if (expectedSHA256) {
+        hash.emplace();
+        observe = [&hash](const char* bytes, std::size_t length) { hash->update(bytes, length); };
+    }
     try {
-        fetchFile(resolveURL(repo, path), temporary, progress, timeout);
+        fetchFile(resolveURL(repo, path), temporary, progress, timeout, observe);
+    } catch (const platform::NSError& error) {
+        if (isCancellation(error)) {
+            logger().info("Download cancelled: " + path);
+        } else {
+            logger().error(std::string("Download failed: ") + error.what());
+        }
+        throw;
     } catch (const std::exception& error) {
         logger().error(std::string("Download failed: ") + error.what());
         throw;
     }
 
-    // A file of another size is not the file the listing promised: it is never installed.
-    if (const auto actual = FileManager::fileSize(temporary); actual && static_cast<std::int64_t>(*actual) != expectedSize) {
-        const std::string details = path + ": got " + std::to_string(*actual) + ", expected " + std::to_string(expectedSize);
-        logger().warning("⚠️ Downloaded file size mismatch for " + details);
+    // A file of another size or digest is not the file the listing promised: it is never installed.
+    auto refuse = [&](const std::string& what, const std::string& details) {
+        logger().warning("⚠️ Downloaded file " + what + " mismatch for " + details);
         std::error_code ec;
         fs::remove(temporary, ec);
-        throw CocoaError::make(CocoaError::fileReadCorruptFile, "Downloaded file size mismatch for " + details);
+        throw CocoaError::make(CocoaError::fileReadCorruptFile, "Downloaded file " + what + " mismatch for " + details);
+    };
+    const auto actual = FileManager::fileSize(temporary);
+    if (actual && static_cast<std::int64_t>(*actual) != expectedSize) {
+        refuse("size", path + ": got " + std::to_string(*actual) + ", expected " + std::to_string(expectedSize));
+    }
+    if (hash) {
+        if (const std::string digest = hash->finalizeHex(); digest != *expectedSHA256) {
+            refuse("SHA-256", path + ": got " + digest + ", expected " + *expectedSHA256);
+        }
     }
 
     try {
@@ -342,26 +419,47 @@ void DownloadUtils::downloadFile(Repo repo, const std::string& path, const fs::p
 
 void DownloadUtils::downloadRepo(Repo repo, const fs::path& directory) {
     const fs::path repoFolder = directory / std::string(repo.folderName());
+    const std::string folderName(repo.folderName());
     RepoLock lock(repoFolder);
-    logger().info("Downloading " + std::string(repo.folderName()) + " from HuggingFace...");
-    FileManager::createDirectory(repoFolder);
     const auto required = ModelNames::requiredModels(repo);
 
-    for (const auto& entry : listRepoFiles(repo, "")) {
+    const auto entries = listRepoFiles(repo, "");
+    std::vector<const RepoFile*> wanted;
+    std::set<std::string> missing(required.begin(), required.end());
+    for (const auto& entry : entries) {
         if (entry.type == "directory" && endsWith(entry.path, ".mlmodelc")) {
             if (required.count(entry.path) != 0) {
-                logger().info("Downloading required model: " + entry.path);
-                downloadDirectory(repo, entry.path, repoFolder);
+                wanted.push_back(&entry);
+                missing.erase(entry.path);
             } else {
                 logger().info("Skipping unrequired model: " + entry.path);
             }
         } else if (entry.type == "file" && (endsWith(entry.path, ".json") || endsWith(entry.path, ".txt"))) {
-            logger().info("Downloading " + entry.path);
-            downloadFile(repo, entry.path, repoFolder / entry.path, entry.size, {},
-                         DownloadConfig::defaultConfig().timeout);
+            wanted.push_back(&entry);
         }
     }
-    logger().info("Downloaded all required models for " + std::string(repo.folderName()));
+    const std::string hub = hubBaseURL();
+    for (const auto& name : missing) {
+        logger().warning("The hub at " + hub + " lists no " + name + " in " + std::string(repo.remotePath()));
+    }
+
+    FileManager::createDirectory(repoFolder);
+    if (!wanted.empty()) logger().info("Downloading " + folderName + " from " + hub + "...");
+    for (const RepoFile* entry : wanted) {
+        if (entry->type == "directory") {
+            logger().info("Downloading required model: " + entry->path);
+            downloadDirectory(repo, entry->path, repoFolder);
+            continue;
+        }
+        if (!isComplete(repoFolder / entry->path, entry->size)) logger().info("Downloading " + entry->path);
+        downloadFile(repo, entry->path, repoFolder / entry->path, entry->size, {},
+                     DownloadConfig::defaultConfig().timeout);
+    }
+    if (missing.empty()) {
+        logger().info("Downloaded all required models for " + folderName);
+    } else {
+        logger().info("Downloaded " + folderName + " without the models the hub does not list");
+    }
 }
 
 void DownloadUtils::downloadDirectory(Repo repo, const std::string& path, const fs::path& repoFolder) {
@@ -373,13 +471,14 @@ void DownloadUtils::downloadDirectory(Repo repo, const std::string& path, const 
         } else if (entry.type == "file") {
             const std::int64_t expectedSize = entry.lfs ? entry.lfs->size : entry.size;
             const auto level = expectedSize > announceAtInfoAbove ? AppLogger::Level::info : AppLogger::Level::debug;
-            if (AppLogger::isEnabled(level)) {
+            if (AppLogger::isEnabled(level) && !isComplete(repoFolder / entry.path, expectedSize)) {
                 logger().log(level, "Downloading " + entry.path + " (" +
                                         platform::formatByteCount(static_cast<std::uint64_t>(std::max<std::int64_t>(expectedSize, 0)), true) +
                                         ")");
             }
             downloadFile(repo, entry.path, repoFolder / entry.path, expectedSize,
-                         progressLogger(entry.path, expectedSize), DownloadConfig::defaultConfig().timeout);
+                         progressLogger(entry.path, expectedSize), DownloadConfig::defaultConfig().timeout,
+                         entry.sha256Digest());
         }
     }
 }
@@ -412,15 +511,93 @@ std::map<std::string, platform::MLModelPtr> DownloadUtils::loadModels(Repo repo,
     SystemInfoReporter::shared().logIfNeeded(logger());
     const fs::path repoFolder = directory / std::string(repo.folderName());
     RepoLock lock(repoFolder);
+    if (foldersBeingRefetched().count(repoFolder.lexically_normal()) != 0) {
+        return loadModelsOnce(repo, modelNames, directory, computeUnits);
+    }
+
+    // A folder that is there was placed by the user or by an earlier download: it is only ever set
+    // aside. One this call downloads is its own until the models load from it.
+    const bool existed = FileManager::fileExists(repoFolder);
+    std::exception_ptr firstError;
     try {
         return loadModelsOnce(repo, modelNames, directory, computeUnits);
-    } catch (const std::exception& firstError) {
-        logger().warning(std::string("First load failed: ") + firstError.what());
-        logger().info("Deleting cache and re-downloading…");
-        std::error_code ec;
-        fs::remove_all(repoFolder, ec);
+    } catch (const std::exception& error) {
+        if (!existed) removeFolder(repoFolder);
+        if (platform::CancellationToken::currentIsCancelled()) throw;
+        logger().warning(std::string("First load failed: ") + error.what());
+        firstError = std::current_exception();
     }
-    return loadModelsOnce(repo, modelNames, directory, computeUnits);
+
+    if (!existed) {
+        logger().info("Downloading " + std::string(repo.folderName()) + " once more…");
+        try {
+            return loadModelsOnce(repo, modelNames, directory, computeUnits);
+        } catch (...) {
+            removeFolder(repoFolder);
+            throw;
+        }
+    }
+    std::map<std::string, platform::MLModelPtr> models;
+    refetchRepo(repo, directory, firstError,
+                [&] { models = loadModelsOnce(repo, modelNames, directory, computeUnits); });
+    return models;
+}
+
+void DownloadUtils::refetchRepo(Repo repo, const fs::path& directory, const std::exception_ptr& cause,
+                                const std::function<void()>& use) {
+    const fs::path repoFolder = directory / std::string(repo.folderName());
+    RepoLock lock(repoFolder);
+    const std::string causeText = platform::errorDescription(cause);
+
+    std::optional<fs::path> setAside;
+    if (FileManager::fileExists(repoFolder)) {
+        try {
+            setAside = FileManager::moveAside(repoFolder);
+        } catch (const platform::NSError& error) {
+            // Without a place to keep the folder, nothing is downloaded over it.
+            logger().error(std::string("Cannot replace ") + repoFolder.string() + ": " + error.what());
+            if (cause) std::rethrow_exception(cause);
+            throw;
+        }
+        logger().info("Set " + repoFolder.string() + " aside as " + setAside->filename().string() +
+                      " and downloading it again…");
+    }
+    // Takes the fresh copy away and puts the folder back as it was.
+    auto putBack = [&] {
+        removeFolder(repoFolder);
+        if (!setAside) return;
+        try {
+            FileManager::moveItem(*setAside, repoFolder);
+            logger().info("Put " + repoFolder.string() + " back as it was");
+        } catch (const platform::NSError& error) {
+            logger().error("Could not put " + repoFolder.string() + " back; it is kept as " + setAside->string() +
+                           ": " + error.what());
+        }
+    };
+
+    RefetchMark mark(repoFolder);
+    try {
+        downloadRepo(repo, directory);
+    } catch (const std::exception& error) {
+        putBack();
+        if (platform::CancellationToken::currentIsCancelled()) throw;
+        const auto failure = ModelFolderError::refetchFailed(repoFolder, causeText, error.what());
+        logger().error(failure.what());
+        throw failure;
+    }
+    try {
+        use();
+    } catch (const std::exception& error) {
+        if (!platform::CancellationToken::currentIsCancelled()) {
+            logger().error("The fresh copy of " + std::string(repo.folderName()) + " failed too: " + error.what());
+        }
+        putBack();
+        throw;
+    }
+    if (setAside) {
+        removeFolder(*setAside);
+        logger().info("Removed " + setAside->filename().string() + ": the fresh download replaced it");
+    }
 }
 
 std::map<std::string, platform::MLModelPtr> DownloadUtils::loadModelsOnce(Repo repo,
@@ -452,6 +629,7 @@ std::map<std::string, platform::MLModelPtr> DownloadUtils::loadModelsOnce(Repo r
 
     std::map<std::string, platform::MLModelPtr> models;
     for (const auto& name : modelNames) {
+        platform::CancellationToken::checkCancellation();
         const fs::path modelPath = repoFolder / name;
         bool isDirectory = false;
         if (!FileManager::fileExists(modelPath, &isDirectory)) {

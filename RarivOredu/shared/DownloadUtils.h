@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -29,6 +30,8 @@ namespace rarivoredu {
 // folder.
 //
 // All functions block. Failures are thrown: NSError of the platform (network, files, models).
+// Every transfer stops early when the calling thread's current platform::CancellationToken is
+// cancelled (URLError cancelled); a cancelled load neither recovers nor retries.
 class DownloadUtils {
 public:
     DownloadUtils() = delete;
@@ -53,6 +56,11 @@ public:
         std::int64_t size = 0;
         std::optional<LFSInfo> lfs;
 
+        // The SHA-256 of the file's content the listing gives, in lower case: the large-file
+        // record's "sha256", else its "oid" when that is one (64 hexadecimal digits, as the
+        // public hub lists it). Nothing for a file without one.
+        std::optional<std::string> sha256Digest() const;
+
         // A JSON array of entries; other keys are ignored. Throws NSError (Cocoa domain,
         // coderReadCorrupt) when the text is not such an array.
         static std::vector<RepoFile> decodeListing(std::string_view json);
@@ -75,21 +83,35 @@ public:
     // The entries of one folder of a repository ("" for its root). Status must be exactly 200.
     static std::vector<RepoFile> listRepoFiles(Repo repo, const std::string& path = {});
     // Transfers one URL into one file, replacing what is there; status must be exactly 200.
+    // `observe`, when given, sees the body's bytes as they arrive.
     static void fetchFile(const std::string& url, const std::filesystem::path& to, const ProgressHandler& progress = {},
-                          double timeout = DownloadConfig::defaultConfig().timeout);
-    // Makes `destination` hold the repository file `path`, of `expectedSize` bytes. A file of that
-    // size already there is kept. A download of another size is removed and fails.
+                          double timeout = DownloadConfig::defaultConfig().timeout,
+                          const platform::URLSession::BodyObserver& observe = {});
+    // Makes `destination` hold the repository file `path`, of `expectedSize` bytes and, when
+    // `expectedSHA256` is given, of that digest (computed while the bytes arrive). A file of that
+    // size already there is kept. A download of another size or digest is removed and fails.
     static void downloadFile(Repo repo, const std::string& path, const std::filesystem::path& destination,
                              std::int64_t expectedSize, const ProgressHandler& progress = {},
-                             double timeout = DownloadConfig::defaultConfig().timeout);
+                             double timeout = DownloadConfig::defaultConfig().timeout,
+                             const std::optional<std::string>& expectedSHA256 = std::nullopt);
 
     // Loads the named compiled models of a repository from <directory>/<Repo::folderName>,
-    // downloading the repository first when that folder is missing. When the attempt fails the
-    // folder is deleted, downloaded again, and the load tried once more. Loads of one repository
-    // run one at a time, also across processes.
+    // downloading the repository first when that folder is missing. When the attempt fails, the
+    // folder is replaced by a fresh download (refetchRepo) and the load tried once more on it; a
+    // folder that this call downloaded itself is simply downloaded once more. Nothing the user
+    // had is lost: when no fresh copy loads, the folder is put back as it was and the error
+    // names the first failure. Loads of one repository run one at a time, also across processes.
     static std::map<std::string, platform::MLModelPtr> loadModels(Repo repo, const std::vector<std::string>& modelNames,
                                                                   const std::filesystem::path& directory,
                                                                   platform::MLComputeUnits computeUnits);
+    // Replaces a repository folder that failed with `cause`: moves it aside (FileManager::moveAside),
+    // downloads the repository into its place and runs `use` on the fresh copy. When the download
+    // or `use` fails, the fresh copy is removed and the folder moved back; a failed download then
+    // throws ModelFolderError naming `cause` and the download's error (a cancellation is thrown as
+    // it is), a failed `use` its own error. Once `use` succeeds, the folder set aside is removed.
+    // Loads of the repository inside `use` get no recovery of their own.
+    static void refetchRepo(Repo repo, const std::filesystem::path& directory, const std::exception_ptr& cause,
+                            const std::function<void()>& use);
     // Downloads the repository's required models and its top-level ".json" and ".txt" files into
     // <directory>/<Repo::folderName>.
     static void downloadRepo(Repo repo, const std::filesystem::path& directory);

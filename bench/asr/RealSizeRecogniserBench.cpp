@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "Platform/ml/ThreadPools.h"
+#include "Platform/ml/TorchScriptRuntime.h"
 #include "RarivOredu/asr/AsrManager.h"
 #include "RarivOredu/asr/AsrModels.h"
 #include "bench/asr/TimedEngine.h"
@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
         timedModels.joint = TimedEngine::wrap(models.joint, timed.joint);
 
         std::printf("\n%s: %s\n", label.c_str(), folder.c_str());
-        std::printf("BLAS: %s\n", platform::ThreadPools::blasDescription().c_str());
+        std::printf("BLAS: %s\n", platform::TorchScriptRuntime::shared().blasDescription().c_str());
         std::printf("load: %.2f s (AsrModels::load), peak RSS after loading %.2f GB\n\n", loadSeconds, loadedGB);
         std::printf("%-6s %5s %9s %11s %9s | %8s %8s %8s %8s %8s | %7s %6s %6s %9s\n", "audio", "runs", "RTFx min",
                     "RTFx median", "s median", "preproc", "encoder", "decoder", "joint", "rest", "windows", "steps", "tokens",

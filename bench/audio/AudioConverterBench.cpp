@@ -22,6 +22,7 @@
 
 #include "Platform/audio/AVAudioPCMBuffer.h"
 #include "RarivOredu/shared/AudioConverter.h"
+#include "tests/support/WavHeader.h"
 
 namespace {
 
@@ -60,19 +61,7 @@ const fs::path& sourceFile() {
     static const fs::path path = [] {
         const fs::path p = fs::temp_directory_path() / ("bench-audio-" + std::to_string(::getpid()) + ".wav");
         std::ofstream out(p, std::ios::binary);
-        const std::uint32_t dataSize = sourceFrames * 4;
-        out.write("RIFF", 4);
-        put(out, dataSize + 36, 4);
-        out.write("WAVEfmt ", 8);
-        put(out, 16, 4);
-        put(out, 1, 2);
-        put(out, 2, 2);
-        put(out, 48000, 4);
-        put(out, 48000 * 4, 4);
-        put(out, 4, 2);
-        put(out, 16, 2);
-        out.write("data", 4);
-        put(out, dataSize, 4);
+        out << testsupport::wavHeader(2, 48000, sourceFrames);
         for (std::size_t i = 0; i < sourceFrames; ++i) {
             for (int c = 0; c < 2; ++c) put(out, static_cast<std::uint16_t>(std::lrint(sample(i, c) * 32767.0f)), 2);
         }

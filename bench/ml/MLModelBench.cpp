@@ -11,8 +11,7 @@
 #include "Platform/ml/MLDictionaryFeatureProvider.h"
 #include "Platform/ml/MLModel.h"
 #include "Platform/ml/MLModelBundle.h"
-#include "Platform/ml/ThreadPools.h"
-#include "Platform/ml/TorchScriptEngine.h"
+#include "Platform/ml/TorchScriptRuntime.h"
 
 namespace {
 
@@ -64,7 +63,7 @@ std::shared_ptr<MLModel> torchScriptStep() {
     MLModelBundle bundle;
     bundle.description = stepDescription();
     bundle.write(folder);
-    TorchScriptEngine::saveScriptModule(folder / "model.pt", kStepSource);
+    TorchScriptRuntime::shared().saveScriptModule(folder / "model.pt", kStepSource);
     auto model = MLModel::modelWithContentsOfURL(folder);
     fs::remove_all(folder);
     return model;
@@ -87,7 +86,7 @@ void BM_TorchScriptPrediction(benchmark::State& state) {
     Step step(torchScriptStep());
     for (int i = 0; i < 50; ++i) step.run();  // past the profiling executor's warm-up
     for (auto _ : state) step.run();
-    state.SetLabel(ThreadPools::blasDescription());
+    state.SetLabel(TorchScriptRuntime::shared().blasDescription());
 }
 BENCHMARK(BM_TorchScriptPrediction)->Unit(benchmark::kMicrosecond);
 
@@ -96,7 +95,7 @@ void BM_TorchScriptForwardOnly(benchmark::State& state) {
     torch::jit::Module module("Step");
     module.define(kStepSource);
     module.eval();
-    ThreadPools::applyForCurrentThread(ThreadingPreference::blasWide);
+    TorchScriptRuntime::shared().applyThreadPools(ThreadingPreference::blasWide);
     auto targets = torch::zeros({1, 1}, torch::kInt);
     auto h = torch::zeros({2, 1, 8});
     auto c = torch::zeros({2, 1, 8});

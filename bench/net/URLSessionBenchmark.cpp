@@ -1,10 +1,15 @@
 // How fast a body comes from a loopback server: a model-sized one streamed into a file, a
-// listing-sized one into memory.
+// listing-sized one into memory; and how soon a transfer ends once cancelled while the server
+// sends nothing.
 #include <benchmark/benchmark.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "Platform/net/URLSession.h"
+#include "Platform/system/CancellationToken.h"
 #include "tests/support/LoopbackServer.h"
 #include "tests/support/TemporaryDirectory.h"
 
@@ -15,10 +20,24 @@ const std::string& body() {
     return bytes;
 }
 
+std::atomic<int> silentRequests{0};
+
 testsupport::LoopbackServer& server() {
     static testsupport::LoopbackServer instance([](httplib::Server& s) {
         s.Get("/small", [](const httplib::Request&, httplib::Response& r) {
             r.set_content(body().substr(0, 1 << 20), "application/octet-stream");
+        });
+        // One piece, then silence until the client goes away.
+        s.Get("/silent", [](const httplib::Request&, httplib::Response& r) {
+            r.set_chunked_content_provider("application/octet-stream", [](std::size_t offset, httplib::DataSink& sink) {
+                if (offset == 0) {
+                    sink.write("x", 1);
+                    return true;
+                }
+                ++silentRequests;
+                while (sink.is_writable()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                return false;
+            });
         });
         s.Get("/blob", [](const httplib::Request&, httplib::Response& r) {
             r.set_content_provider(body().size(), "application/octet-stream",
@@ -52,5 +71,30 @@ void BM_DataIntoMemory(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) << 20);
 }
 BENCHMARK(BM_DataIntoMemory)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// From cancel() to the transfer's return, the server silent throughout.
+void BM_CancelSilentTransfer(benchmark::State& state) {
+    testsupport::TemporaryDirectory folder;
+    const platform::URLSession session;
+    for (auto _ : state) {
+        platform::CancellationToken token;
+        const int before = silentRequests;
+        std::thread transfer([&] {
+            platform::CancellationToken::Scope scope(token);
+            try {
+                session.download(platform::URLRequest{server().baseURL() + "/silent", 600}, folder.path());
+            } catch (const std::exception&) {
+            }
+        });
+        while (silentRequests == before) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // Somewhere inside the transfer loop's wait, as a quit would find it.
+        std::this_thread::sleep_for(std::chrono::milliseconds(37));
+        const auto start = std::chrono::steady_clock::now();
+        token.cancel();
+        transfer.join();
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+}
+BENCHMARK(BM_CancelSilentTransfer)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <numbers>
@@ -95,6 +96,28 @@ inline SineFit fitSine(std::span<const float> samples, double sampleRate, double
 inline std::span<const float> middle(std::span<const float> samples, std::size_t margin) {
     if (samples.size() <= 2 * margin) return {};
     return samples.subspan(margin, samples.size() - 2 * margin);
+}
+
+// The bytes of a WAV file of 32-bit float samples (interleaved when there are several channels), as
+// a recorder might write it.
+inline std::string floatWav(const std::vector<float>& interleaved, std::uint32_t rate, std::uint16_t channels = 1) {
+    const auto put32 = [](std::string& s, std::uint32_t v) { s.append(reinterpret_cast<const char*>(&v), 4); };
+    const auto put16 = [](std::string& s, std::uint16_t v) { s.append(reinterpret_cast<const char*>(&v), 2); };
+    const auto dataBytes = static_cast<std::uint32_t>(interleaved.size() * 4);
+    std::string bytes = "RIFF";
+    put32(bytes, 36 + dataBytes);
+    bytes += "WAVEfmt ";
+    put32(bytes, 16);
+    put16(bytes, 3);  // IEEE float
+    put16(bytes, channels);
+    put32(bytes, rate);
+    put32(bytes, rate * channels * 4);
+    put16(bytes, static_cast<std::uint16_t>(channels * 4));
+    put16(bytes, 32);
+    bytes += "data";
+    put32(bytes, dataBytes);
+    bytes.append(reinterpret_cast<const char*>(interleaved.data()), dataBytes);
+    return bytes;
 }
 
 inline std::filesystem::path audioFixture(const std::string& name) {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <functional>
 #include <string_view>
 
 #include "Platform/system/AtomicFileWriter.h"
@@ -18,9 +19,12 @@ public:
     bool killInstead = false;
     int failures = -1;
     int attempts = 0;  // writes begun
+    // Runs at the start of every write, on the writing thread.
+    std::function<void()> beforeWrite;
 
 protected:
     void writeAll(int fd, std::string_view bytes) override {
+        if (beforeWrite) beforeWrite();
         ++attempts;
         if (!failsNow(Step::halfWritten)) return AtomicFileWriter::writeAll(fd, bytes);
         AtomicFileWriter::writeAll(fd, bytes.substr(0, bytes.size() / 2));

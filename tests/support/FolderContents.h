@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -18,6 +19,16 @@ inline std::set<std::string> folderContents(const std::filesystem::path& folder)
         entries.insert(std::filesystem::relative(it->path(), folder).string());
     }
     return entries;
+}
+
+// The bytes of every file below `folder`, by path relative to it.
+inline std::map<std::string, std::string> folderFiles(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> files;
+    std::error_code ec;
+    for (std::filesystem::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->is_regular_file()) files[std::filesystem::relative(it->path(), folder).string()] = readBytes(it->path());
+    }
+    return files;
 }
 
 // writeFile, creating the folders on the way.

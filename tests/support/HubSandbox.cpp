@@ -5,6 +5,15 @@ namespace testsupport {
 
 HubSandbox::HubSandbox() { environment_.set("RARIVOREDU_HUB_URL", hub.baseURL()); }
 
+void HubSandbox::unplugHub() {
+    std::string closed;
+    {
+        LoopbackServer gone([](httplib::Server&) {});
+        closed = gone.baseURL();
+    }
+    environment_.set("RARIVOREDU_HUB_URL", closed);
+}
+
 std::set<std::string> HubSandbox::outsideModels() const {
     std::set<std::string> outside;
     for (const auto& entry : testsupport::folderContents(root())) {

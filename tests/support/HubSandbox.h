@@ -23,6 +23,9 @@ public:
     // Everything in the sandbox that is not below the models directory.
     std::set<std::string> outsideModels() const;
 
+    // Points RARIVOREDU_HUB_URL at a loopback port where nothing listens, as when offline.
+    void unplugHub();
+
     // Adds a compiled model folder to a repository; files below "weights/" are listed as large
     // files.
     void addBundle(const std::string& repoId, const std::string& name, const FileTree& files = ModelBundleFiles::tiny());

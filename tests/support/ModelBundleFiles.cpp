@@ -10,7 +10,8 @@
 #include "Platform/ml/MLDictionaryFeatureProvider.h"
 #include "Platform/ml/MLModelBundle.h"
 #include "Platform/ml/MLMultiArray.h"
-#include "Platform/ml/TorchScriptEngine.h"
+#include "Platform/ml/TorchScriptRuntime.h"
+#include "tests/support/FixtureFeatures.h"
 
 namespace testsupport {
 namespace fs = std::filesystem;
@@ -24,17 +25,6 @@ std::string readFile(const fs::path& path) {
     return bytes.str();
 }
 
-platform::MLFeatureDescription floatArray(const std::string& name, std::vector<std::int64_t> shape) {
-    platform::MLFeatureDescription feature;
-    feature.name = name;
-    feature.type = platform::MLFeatureType::multiArray;
-    platform::MLMultiArrayConstraint constraint;
-    constraint.dataType = platform::MLMultiArrayDataType::float32;
-    constraint.shape = std::move(shape);
-    feature.multiArrayConstraint = constraint;
-    return feature;
-}
-
 }  // namespace
 
 FileTree ModelBundleFiles::torchScript(const platform::MLModelDescription& description, const std::string& source) {
@@ -42,7 +32,7 @@ FileTree ModelBundleFiles::torchScript(const platform::MLModelDescription& descr
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a scratch folder");
     const fs::path scratch = pattern;
     const fs::path module = scratch / platform::MLModelBundle::torchScriptFileName;
-    platform::TorchScriptEngine::saveScriptModule(module, source);
+    platform::TorchScriptRuntime::shared().saveScriptModule(module, source);
     FileTree files;
     files[platform::MLModelBundle::torchScriptFileName] = readFile(module);
     fs::remove_all(scratch);
@@ -64,8 +54,8 @@ FileTree ModelBundleFiles::inProcess(const platform::MLModelDescription& descrip
 const platform::MLModelDescription& ModelBundleFiles::tinyDescription() {
     static const platform::MLModelDescription description = [] {
         platform::MLModelDescription d;
-        d.inputs.push_back(floatArray("x", {1, 4}));
-        d.outputs.push_back(floatArray("y", {1, 4}));
+        d.inputs.push_back(arrayFeature("x", {1, 4}));
+        d.outputs.push_back(arrayFeature("y", {1, 4}));
         return d;
     }();
     return description;

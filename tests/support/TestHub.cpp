@@ -3,8 +3,12 @@
 #include <nlohmann/json.hpp>
 
 #include <cctype>
+#include <chrono>
 #include <memory>
 #include <set>
+#include <thread>
+
+#include "Platform/system/SHA256.h"
 
 namespace testsupport {
 namespace {
@@ -39,6 +43,12 @@ TestHub::TestHub()
               handle(request, response);
           });
       }) {}
+
+TestHub::~TestHub() { released_ = true; }
+
+void TestHub::waitForStalls(int count) const {
+    while (stalls_ < count) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
 
 std::string TestHub::listingPath(const std::string& repoId, const std::string& folder) {
     return "/api/models/" + repoId + "/tree/main" + (folder.empty() ? "" : "/" + folder);
@@ -134,6 +144,28 @@ void TestHub::applyFault(const Fault& fault, const std::string& bytes, httplib::
             return;
         }
         case FaultKind::body: response.set_content(fault.body, "application/octet-stream"); return;
+        case FaultKind::wrongBytes: {
+            std::string changed = bytes.empty() ? std::string("x") : bytes;
+            changed.back() = static_cast<char>(changed.back() ^ 0x5a);
+            response.set_content(changed, "application/octet-stream");
+            return;
+        }
+        case FaultKind::stall: {
+            auto payload = std::make_shared<std::string>(bytes.size() < 2 ? std::string(64, 's') : bytes);
+            response.set_content_provider(
+                payload->size(), "application/octet-stream",
+                [this, payload](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                    const std::size_t half = payload->size() / 2;
+                    if (offset < half) {
+                        sink.write(payload->data() + offset, half - offset);
+                        return true;
+                    }
+                    ++stalls_;
+                    while (!released_ && sink.is_writable()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                    return false;
+                });
+            return;
+        }
     }
 }
 
@@ -193,7 +225,9 @@ void TestHub::serveListing(const std::string& repoId, const std::string& folder,
             nlohmann::json entry = {{"type", "file"}, {"oid", "1111"}, {"path", path}};
             if (file.large) {
                 entry["size"] = pointerSize;
-                entry["lfs"] = {{"oid", "2222"}, {"size", file.bytes.size()}, {"pointer_size", pointerSize}};
+                entry["lfs"] = {{"oid", platform::SHA256::hexDigest(file.bytes)},
+                                {"size", file.bytes.size()},
+                                {"pointerSize", pointerSize}};
             } else {
                 entry["size"] = file.bytes.size();
             }

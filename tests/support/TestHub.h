@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -15,8 +16,9 @@ namespace testsupport {
 //   GET /api/models/<owner>/<name>/tree/main[/<folder>]   JSON array of the folder's children
 //   GET /<owner>/<name>/resolve/main/<path>               the file's bytes
 // Children are {"type": "file"|"directory", "path", "size"} objects; a file added as large
-// lists the size of a pointer (134) as its "size" and its real size under "lfs". A listing of a
-// folder that does not exist answers 404, and so does an unknown file.
+// lists the size of a pointer (134) as its "size" and, as the public hub does, its real size and
+// SHA-256 under "lfs" ({"oid": <hex digest>, "size", "pointerSize"}). A listing of a folder that
+// does not exist answers 404, and so does an unknown file.
 // Faults are set per listing or per file and can be limited to the next n requests.
 class TestHub {
 public:
@@ -25,6 +27,8 @@ public:
         wrongSize,       // the file's bytes less the last one (or one byte for an empty file)
         dropConnection,  // announce the whole length, send half, close
         body,            // answer 200 with `body` instead
+        wrongBytes,      // the file's length, its last byte changed (one byte for an empty file)
+        stall,           // announce the whole length, send half, then nothing until the client leaves
     };
     struct Fault {
         FaultKind kind = FaultKind::status;
@@ -35,9 +39,12 @@ public:
         static Fault wrongSize() { return {FaultKind::wrongSize, 0, {}}; }
         static Fault dropConnection() { return {FaultKind::dropConnection, 0, {}}; }
         static Fault withBody(std::string body) { return {FaultKind::body, 200, std::move(body)}; }
+        static Fault wrongBytes() { return {FaultKind::wrongBytes, 0, {}}; }
+        static Fault stall() { return {FaultKind::stall, 0, {}}; }
     };
 
     TestHub();
+    ~TestHub();
 
     // "http://127.0.0.1:<port>"
     std::string baseURL() const { return server_.baseURL(); }
@@ -56,6 +63,9 @@ public:
     void setListingFault(const std::string& repoId, const std::string& folder, Fault fault, int times = -1);
     void setFileFault(const std::string& repoId, const std::string& path, Fault fault, int times = -1);
     void clearFaults();
+
+    // Blocks until `count` answers have stalled in all.
+    void waitForStalls(int count) const;
 
     // Request targets as sent (percent-encoding kept), in order.
     std::vector<std::string> requests() const;
@@ -80,7 +90,7 @@ private:
     void serveListing(const std::string& repoId, const std::string& folder, httplib::Response& response);
     void serveFile(const std::string& repoId, const std::string& path, httplib::Response& response);
     std::optional<Fault> takeFault(const std::string& key);
-    static void applyFault(const Fault& fault, const std::string& bytes, httplib::Response& response);
+    void applyFault(const Fault& fault, const std::string& bytes, httplib::Response& response);
 
     mutable std::mutex mutex_;
     std::map<std::string, std::map<std::string, StoredFile>> repos_;
@@ -88,6 +98,8 @@ private:
     std::map<std::string, ArmedFault> faults_;
     std::optional<std::string> unknownFileBytes_;
     std::vector<std::string> requests_;
+    std::atomic<bool> released_{false};  // stalled answers end
+    std::atomic<int> stalls_{0};
     LoopbackServer server_;  // last: it stops before the members it uses go away
 };
 

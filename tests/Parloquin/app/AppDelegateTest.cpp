@@ -5,12 +5,19 @@
 #include <QKeySequence>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "Parloquin/app/AppDelegate.h"
+#include "Platform/audio/AVAudioError.h"
 #include "Platform/log/LogCapture.h"
+#include "Platform/ml/MLModelError.h"
+#include "Platform/net/URLError.h"
+#include "RarivOredu/asr/AsrModelsError.h"
+#include "RarivOredu/shared/ModelFolderError.h"
 #include "tests/Parloquin/app/AppHarness.h"
 
 namespace {
@@ -132,14 +139,17 @@ TEST_F(AppDelegateTest, WelcomeAlertOnlyOnTheFirstLaunch) {
         AppHarness harness;
         if (c.shownBefore) harness.store.defaults().setBool("hasShownFirstLaunchExplanation", true);
         harness.alerts->response = c.response;
-        platform::LogCapture log;
         harness.launch();
         const auto welcomes = std::count_if(harness.alerts->shown.begin(), harness.alerts->shown.end(),
                                             [](const parloquin::Alert& a) { return a.messageText == "Willkommen bei Parloquin!"; });
         EXPECT_EQ(welcomes, c.alertShown ? 1 : 0) << c.name;
         EXPECT_TRUE(harness.store.defaults().boolForKey("hasShownFirstLaunchExplanation")) << c.name;
-        EXPECT_EQ(log.contains("main window is not available yet; asked for the section Allgemein"), c.windowAsked)
-            << c.name;
+        if (c.windowAsked) waitUntil([&] { return harness.delegate->mainWindow() != nullptr; });
+        EXPECT_EQ(harness.delegate->mainWindow() != nullptr, c.windowAsked) << c.name;
+        if (c.windowAsked) {
+            EXPECT_TRUE(harness.delegate->mainWindow()->isVisible()) << c.name;
+            EXPECT_EQ(harness.delegate->mainWindow()->selectedSection(), parloquin::SidebarSection::general);
+        }
         if (c.alertShown) {
             const auto& alert = harness.alerts->shown.front();
             EXPECT_EQ(alert.style, parloquin::AlertStyle::informational);
@@ -216,26 +226,125 @@ TEST_F(AppDelegateTest, ReadyNotificationSaysWhichShortcutReallyWorks) {
     }
 }
 
-TEST_F(AppDelegateTest, FailedModelLoadLeavesNoHotkeyAndNoButton) {
-    harness.initializer = []() -> std::shared_ptr<parloquin::SpeechRecognizer> {
-        throw std::runtime_error("Could not connect to the server.");
+// The notification names what really went wrong, and blames the connection only where a
+// download failed.
+TEST(AppDelegateLaunchFailureTest, TheNotificationNamesTheRealCause) {
+    struct Case {
+        const char* name;
+        std::function<void()> fail;
+        std::string cause;
+        bool connectionHint;
     };
-    AppDelegate& delegate = harness.launch();
-    EXPECT_FALSE(delegate.isInitialized());
-    EXPECT_EQ(delegate.statusMenu()->actions()[0]->text(), "Parloquin - Initialisierung fehlgeschlagen");
-    ASSERT_EQ(harness.summaries(), (std::vector<std::string>{"Parloquin konnte nicht gestartet werden"}));
-    EXPECT_EQ(harness.notifications.received.front().body,
-              QString::fromUtf8("Die Sprachmodelle konnten nicht geladen werden. Bitte prüfe die Verbindung und "
-                                "starte Parloquin erneut."));
-    EXPECT_EQ(delegate.hotkeyManager(), nullptr);
-    EXPECT_TRUE(harness.desktop.target->registered.empty());
-    EXPECT_EQ(delegate.floatingControlWindow(), nullptr);
-    EXPECT_EQ(AppHarness::visibleWindow("FloatingDictationControlWindow"), nullptr);
-    // The stores are there all the same, and the menu still works.
-    EXPECT_TRUE(delegate.historyManager());
-    EXPECT_TRUE(delegate.statisticsManager());
-    delegate.dictationMenuItem()->trigger();
-    EXPECT_FALSE(delegate.transcriptionService()->isRecording());
+    const std::vector<Case> cases{
+        {"a damaged model, no fresh copy",
+         [] {
+             throw rarivoredu::ModelFolderError::refetchFailed(
+                 "/m/parakeet", "Missing coremldata.bin in model: Encoder.mlmodelc",
+                 platform::URLError::make(platform::URLError::cannotConnectToHost).what());
+         },
+         "Missing coremldata.bin in model: Encoder.mlmodelc — downloading a fresh copy failed: Could not connect "
+         "to the server. The folder /m/parakeet was left as it was.",
+         true},
+        {"a model that does not load",
+         [] {
+             throw platform::MLModelError::ioError("Failed to load the TorchScript module /m/Encoder.mlmodelc/model.pt");
+         },
+         "Failed to load the TorchScript module /m/Encoder.mlmodelc/model.pt", false},
+        {"a vocabulary that does not parse",
+         [] { throw rarivoredu::AsrModelsError::loadingFailed("Vocabulary parsing failed"); },
+         "Failed to load ASR models: Vocabulary parsing failed", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AppHarness harness;
+        ASSERT_TRUE(harness.notificationsStarted) << "no private session bus";
+        harness.initializer = [&c]() -> std::shared_ptr<parloquin::SpeechRecognizer> {
+            c.fail();
+            return nullptr;
+        };
+        harness.launch();
+        ASSERT_EQ(harness.summaries(), (std::vector<std::string>{"Parloquin konnte nicht gestartet werden"}));
+        const std::string body = harness.notifications.received.front().body.toStdString();
+        EXPECT_EQ(body.substr(0, body.find('\n')), "Die Sprachmodelle konnten nicht geladen werden: " + c.cause);
+        EXPECT_EQ(body.find("Verbindung") != std::string::npos, c.connectionHint) << body;
+    }
+}
+
+TEST_F(AppDelegateTest, FailedModelLoadLeavesNoHotkeyAndNoButton) {
+    struct Case {
+        std::string name;
+        int storedRecords;
+        Titles recent;  // what the submenu lists after the failure
+    };
+    const std::vector<Case> cases = {
+        {"no history", 0, {"Keine aktuellen Transkriptionen"}},
+        {"with history", 2,
+         {"vor 5 Minuten: Eintrag 1...", "vor 6 Minuten: Eintrag 2...", "---", "Gesamten Verlauf anzeigen..."}},
+    };
+    for (const Case& c : cases) {
+        AppHarness harness;
+        storeRecords(harness, c.storedRecords);
+        harness.initializer = []() -> std::shared_ptr<parloquin::SpeechRecognizer> {
+            throw platform::URLError::make(platform::URLError::cannotConnectToHost);
+        };
+        AppDelegate& delegate = harness.launch();
+        EXPECT_FALSE(delegate.isInitialized()) << c.name;
+        EXPECT_EQ(delegate.statusMenu()->actions()[0]->text(), "Parloquin - Initialisierung fehlgeschlagen") << c.name;
+        ASSERT_EQ(harness.summaries(), (std::vector<std::string>{"Parloquin konnte nicht gestartet werden"})) << c.name;
+        EXPECT_EQ(harness.notifications.received.front().body,
+                  QString::fromUtf8("Die Sprachmodelle konnten nicht geladen werden: Could not connect to the "
+                                    "server.\nBitte prüfe die Verbindung und starte Parloquin erneut."));
+        EXPECT_EQ(delegate.hotkeyManager(), nullptr) << c.name;
+        EXPECT_TRUE(harness.desktop.target->registered.empty()) << c.name;
+        EXPECT_EQ(delegate.floatingControlWindow(), nullptr) << c.name;
+        EXPECT_EQ(AppHarness::visibleWindow("FloatingDictationControlWindow"), nullptr) << c.name;
+        // A start would do nothing: the item is off. The list no longer waits for the models.
+        EXPECT_FALSE(delegate.dictationMenuItem()->isEnabled()) << c.name;
+        EXPECT_EQ(AppHarness::titles(harness.recentTranscriptionsMenu()), c.recent) << c.name;
+        // The stores are there all the same.
+        EXPECT_TRUE(delegate.historyManager()) << c.name;
+        EXPECT_TRUE(delegate.statisticsManager()) << c.name;
+        delegate.toggleDictation();
+        EXPECT_FALSE(delegate.transcriptionService()->isRecording()) << c.name;
+    }
+}
+
+// The microphone does not start after "Parloquin bereit!": the user hears why, and the shell is
+// back at rest with a status line that tells the truth.
+TEST_F(AppDelegateTest, ADictationThatCannotStartIsReported) {
+    struct Case {
+        std::string name;
+        bool hasInput;
+        std::optional<platform::NSError> startError;
+        std::string body;
+    };
+    const std::vector<Case> cases = {
+        {"no input device", false, std::nullopt,
+         "Kein Mikrofon erreichbar. Prüfe, ob ein Mikrofon angeschlossen ist und der Audiodienst läuft."},
+        {"capture refused", true,
+         platform::AVAudioError::make(platform::AVAudioError::captureFailed, "Access denied"),
+         "Der Audiodienst hat die Aufnahme abgelehnt."},
+    };
+    for (const Case& c : cases) {
+        AppHarness harness;
+        storeRecords(harness, 1);
+        if (!c.hasInput) harness.hardware->setInputs({}, std::nullopt);
+        harness.hardware->setCapture({48000, 480, c.startError, {}});
+        AppDelegate& delegate = harness.launch();
+        ASSERT_EQ(harness.summaries(), (std::vector<std::string>{"Parloquin bereit!"})) << c.name;
+
+        delegate.toggleDictation();
+        ASSERT_TRUE(waitUntil([&] { return harness.notifications.received.size() == 2; })) << c.name;
+        EXPECT_EQ(harness.summaries().back(), "Aufnahme nicht möglich") << c.name;
+        EXPECT_EQ(harness.notifications.received.back().body.toStdString(), c.body) << c.name;
+        ASSERT_TRUE(harness.waitForIdle()) << c.name;
+        parloquin_test::drainEventLoop();
+        EXPECT_EQ(delegate.statusImage(), parloquin::StatusImage::menuBarIcon) << c.name;
+        EXPECT_EQ(delegate.statusMenu()->actions()[0]->text(), "Parloquin - 1 Transkription") << c.name;
+        EXPECT_TRUE(waitUntil([] { return AppHarness::visibleWindow("RecordingOverlayWindow") == nullptr; }))
+            << c.name;
+        EXPECT_TRUE(delegate.dictationMenuItem()->isEnabled()) << c.name;
+    }
 }
 
 TEST_F(AppDelegateTest, AnUnreadableSettingsFileIsReportedAtLaunch) {
@@ -333,6 +442,32 @@ TEST_F(AppDelegateTest, CopyingARecordPutsAllOfItOnTheClipboard) {
     drainEventLoop();
     EXPECT_EQ(platform::NSPasteboard::general()->string(), "unberührt");
     EXPECT_EQ(harness.notifications.received.size(), 2u);
+}
+
+// A clipboard that does not take the text (another program keeps it) is no copy.
+TEST_F(AppDelegateTest, ACopyTheClipboardRefusesIsNotReportedAsCopied) {
+    class RefusingClipboard : public platform::NSPasteboard {
+    public:
+        void clearContents() override {}
+        bool setString(const std::string&) override { return false; }
+        std::optional<std::string> string() const override { return contents; }
+        std::string contents = "vorher";
+    };
+    storeRecords(harness, 1);
+    auto clipboard = std::make_shared<RefusingClipboard>();
+    parloquin::AppEnvironment environment = harness.environment();
+    environment.pasteboard = clipboard;
+    harness.delegate = std::make_unique<AppDelegate>(environment);
+    harness.delegate->applicationDidFinishLaunching();
+    ASSERT_TRUE(waitUntil([&] { return harness.notifications.received.size() == 1; }, std::chrono::seconds(20)));
+    drainEventLoop();
+
+    harness.recentTranscriptionsMenu()->actions().front()->trigger();
+    ASSERT_TRUE(waitUntil([&] { return harness.notifications.received.size() == 2; }));
+    EXPECT_EQ(harness.summaries().back(), "Text nicht kopiert");
+    EXPECT_EQ(harness.notifications.received.back().body.toStdString(),
+              "Die Zwischenablage hat den Text nicht angenommen.");
+    EXPECT_EQ(clipboard->contents, "vorher");
 }
 
 TEST_F(AppDelegateTest, StartItemFollowsTheStoredHotkeyAtOnce) {

@@ -2,16 +2,14 @@
 // with every entry, and a dictation started and stopped from the menu pastes where the user types.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QGuiApplication>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <fstream>
 
 #include "Parloquin/app/AppDelegate.h"
 #include "tests/Parloquin/app/AppHarness.h"
+#include "tests/Parloquin/app/ParloquinProcess.h"
 #include "tests/Parloquin/app/StandaloneTray.h"
 #include "tests/Platform/desktop/FocusedLineEdit.h"
 #include "tests/Platform/desktop/XTestMouse.h"
@@ -114,23 +112,12 @@ TEST_F(AppTrayX11Test, ProgramWithoutReachableModelsSaysSoAndStaysInTheTray) {
     parloquin_test::NotificationServer notifications;
     ASSERT_TRUE(notifications.start(bus.address()));
     testsupport::TemporaryDirectory home;
-    for (const char* folder : {"config/Parloquin", "data", "cache"})
-        std::filesystem::create_directories(home.path() / folder);
+    std::filesystem::create_directories(home.path() / "config/Parloquin");
     std::ofstream(home.path() / "config/Parloquin/defaults.json") << R"({"hasShownFirstLaunchExplanation":true})";
 
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
-    environment.insert("XDG_CONFIG_HOME", QString::fromStdString((home.path() / "config").string()));
-    environment.insert("XDG_DATA_HOME", QString::fromStdString((home.path() / "data").string()));
-    environment.insert("XDG_CACHE_HOME", QString::fromStdString((home.path() / "cache").string()));
-    environment.insert("RARIVOREDU_HUB_URL", "http://127.0.0.1:1");
-    environment.remove("QT_QPA_PLATFORM");
-    QProcess program;
-    program.setProcessEnvironment(environment);
-    program.setProgram(QStringLiteral(PARLOQUIN_EXECUTABLE));
-    program.setProcessChannelMode(QProcess::ForwardedChannels);
-    program.start();
-    ASSERT_TRUE(program.waitForStarted(10000));
+    parloquin_test::ParloquinProcess program(home.path());
+    program.environment.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    ASSERT_TRUE(program.start());
 
     EXPECT_TRUE(waitUntil([&] { return tray.dockedClasses().contains("Parloquin"); }, std::chrono::milliseconds(20000)))
         << tray.dockedClasses().join(",").toStdString();
@@ -139,13 +126,7 @@ TEST_F(AppTrayX11Test, ProgramWithoutReachableModelsSaysSoAndStaysInTheTray) {
     EXPECT_EQ(notifications.received.front().summary, "Parloquin konnte nicht gestartet werden");
     // It keeps running in the tray.
     drainEventLoop();
-    EXPECT_EQ(program.state(), QProcess::Running);
-
-    program.terminate();
-    if (!program.waitForFinished(10000)) {
-        program.kill();
-        program.waitForFinished(10000);
-    }
+    EXPECT_TRUE(program.isRunning());
 }
 
 }  // namespace

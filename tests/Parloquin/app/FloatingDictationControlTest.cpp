@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>
@@ -41,20 +42,39 @@ TEST(FloatingDictationControlTest, LookFollowsTheServiceWithProcessingFirst) {
     }
 }
 
+// While a transcript is processed the button is off, and says so: no click, no pointing hand,
+// and assistive technology hears that it is unavailable.
 TEST(FloatingDictationControlTest, ClickTogglesExceptWhileProcessing) {
+    struct Case {
+        std::string name;
+        bool isRecording, isProcessing;
+        bool enabled;
+    };
+    const std::vector<Case> cases = {
+        {"idle", false, false, true},
+        {"recording", true, false, true},
+        {"processing", false, true, false},
+        {"processing again", false, true, false},
+        {"idle after processing", false, false, true},
+    };
     int toggles = 0;
     FloatingDictationControlWindow window([&] { ++toggles; });
     window.orderFront();
     auto* view = window.view();
-
-    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(74, 21));
-    EXPECT_EQ(toggles, 1);
-    view->setServiceState(true, false);
-    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(74, 21));
-    EXPECT_EQ(toggles, 2);
-    view->setServiceState(false, true);
-    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(74, 21));
-    EXPECT_EQ(toggles, 2);
+    for (const Case& c : cases) {
+        view->setServiceState(c.isRecording, c.isProcessing);
+        const int before = toggles;
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(74, 21));
+        EXPECT_EQ(toggles, before + (c.enabled ? 1 : 0)) << c.name;
+        EXPECT_EQ(view->isEnabled(), c.enabled) << c.name;
+        EXPECT_EQ(view->cursor().shape(), c.enabled ? Qt::PointingHandCursor : Qt::ArrowCursor) << c.name;
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(view);
+        ASSERT_TRUE(accessible) << c.name;
+        EXPECT_EQ(bool(accessible->state().disabled), !c.enabled) << c.name;
+        EXPECT_EQ(accessible->text(QAccessible::Description).toStdString(),
+                  FloatingDictationControlView::appearance(c.isRecording, c.isProcessing).helpText)
+            << c.name;
+    }
 }
 
 TEST(FloatingDictationControlTest, DraggingMovesTheWindowWithoutToggling) {

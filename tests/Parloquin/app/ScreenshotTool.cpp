@@ -1,6 +1,7 @@
 // Renders pictures of the shell for a person to look at (scripts/screenshots.sh):
 //   parloquin_screenshots <folder>
 // The overlay and the floating button are drawn at twice their size over a plain backdrop; the
+// welcome alert as it comes up at the first launch; the main window as it is, on each page; the
 // open status menu is taken from the X server with the tray it hangs from, so it needs a display
 // with a system tray.
 #include <QApplication>
@@ -13,6 +14,7 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSystemTrayIcon>
 #include <cstdio>
 #include <filesystem>
@@ -21,9 +23,14 @@
 #include "Parloquin/app/AppDelegate.h"
 #include "Parloquin/app/FloatingDictationControlWindow.h"
 #include "Parloquin/app/QtRecordingOverlayWindow.h"
+#include "Parloquin/hotkeys/MessageBoxAlertPresenter.h"
 #include "Parloquin/services/HistoryManager.h"
 #include "Parloquin/services/SpeechRecognizer.h"
 #include "Parloquin/services/TranscriptionService.h"
+#include "Parloquin/views/ContentAreaView.h"
+#include "Parloquin/views/GeneralSettingsView.h"
+#include "Parloquin/views/MainWindowView.h"
+#include "Platform/desktop/SMAppService.h"
 
 namespace {
 
@@ -115,6 +122,47 @@ bool floatingButtonPictures(const QDir& folder) {
     return ok;
 }
 
+// Draws the alerts it is asked to show instead of waiting for an answer.
+class AlertPictures : public parloquin::AlertPresenter {
+public:
+    AlertPictures(QDir folder, QString name) : folder_(std::move(folder)), name_(std::move(name)) {}
+    int runModal(const parloquin::Alert& alert) override {
+        const std::unique_ptr<QMessageBox> box = parloquin::MessageBoxAlertPresenter::messageBox(alert);
+        box->show();
+        wait(300);
+        ++count_;
+        const QString name = count_ == 1 ? name_ + QStringLiteral(".png") : QStringLiteral("%1-%2.png").arg(name_).arg(count_);
+        ok_ = save(box->grab(), folder_, name) && ok_;
+        box->hide();
+        return parloquin::alertFirstButtonReturn;
+    }
+    int count() const { return count_; }
+    bool ok() const { return ok_; }
+
+private:
+    QDir folder_;
+    QString name_;
+    int count_ = 0;
+    bool ok_ = true;
+};
+
+// The alert of the first launch, with its emoji and key symbols.
+bool welcomeAlertPicture(const QDir& folder, const std::filesystem::path& storeFolder) {
+    platform::UserDefaults defaults(storeFolder / "welcome.json");
+    defaults.setBool("hasShownFirstLaunchExplanation", false);
+    auto pictures = std::make_shared<AlertPictures>(folder, QStringLiteral("welcome-alert"));
+    parloquin::AppEnvironment environment;
+    environment.defaults = &defaults;
+    environment.alerts = pictures;
+    parloquin::AppDelegate delegate(std::move(environment));
+    delegate.applicationDidFinishLaunching();
+    if (!waitFor([&] { return pictures->count() > 0; })) {
+        std::fprintf(stderr, "the welcome alert did not come up\n");
+        return false;
+    }
+    return pictures->ok();
+}
+
 // The shell with a few transcriptions, its menu opened under the tray icon with the recent
 // transcriptions beside it, taken from the screen.
 bool trayMenuPicture(const QDir& folder, const std::filesystem::path& storeFolder) {
@@ -199,6 +247,48 @@ bool trayMenuPicture(const QDir& folder, const std::filesystem::path& storeFolde
     return save(picture, folder, "tray-menu.png");
 }
 
+// The main window on each of its pages, as the shell opens it; the general page also scrolled to
+// its end and with the privacy banner showing.
+bool mainWindowPictures(const QDir& folder, const std::filesystem::path& storeFolder) {
+    platform::UserDefaults defaults(storeFolder / "window-defaults.json");
+    defaults.registerDefaults(parloquin::AppDelegate::registeredDefaults());
+    parloquin::PageContext context;
+    context.defaults = &defaults;
+    context.loginItem = std::make_shared<platform::SMAppService>(storeFolder / "autostart/parloquin.desktop",
+                                                                 "/usr/bin/parloquin");
+    parloquin::MainWindowView window(context, parloquin::SidebarSection::general);
+    window.setWindowTitle(QStringLiteral("Parloquin"));
+    window.resize(900, 600);
+    window.show();
+    wait(300);
+
+    const std::pair<parloquin::SidebarSection, const char*> pages[] = {
+        {parloquin::SidebarSection::general, "general"},     {parloquin::SidebarSection::file, "file"},
+        {parloquin::SidebarSection::hotkeys, "hotkeys"},     {parloquin::SidebarSection::audio, "audio"},
+        {parloquin::SidebarSection::statistics, "statistics"}, {parloquin::SidebarSection::history, "history"},
+        {parloquin::SidebarSection::other, "other"},
+    };
+    bool ok = true;
+    for (const auto& [section, name] : pages) {
+        window.setSelectedSection(section);
+        wait(150);
+        ok &= save(window.grab(), folder, QStringLiteral("main-window-%1.png").arg(QLatin1String(name)));
+    }
+
+    window.setSelectedSection(parloquin::SidebarSection::general);
+    defaults.setBool("privacyModeEnabled", true);
+    defaults.setBool("postProcessingEnabled", false);
+    wait(150);
+    ok &= save(window.grab(), folder, QStringLiteral("main-window-general-privacy.png"));
+    if (auto* page = dynamic_cast<parloquin::GeneralSettingsView*>(window.contentArea()->page())) {
+        page->verticalScrollBar()->setValue(page->verticalScrollBar()->maximum());
+        wait(150);
+        ok &= save(window.grab(), folder, QStringLiteral("main-window-general-end.png"));
+    }
+    window.hide();
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -214,6 +304,8 @@ int main(int argc, char** argv) {
 
     bool ok = overlayPicture(folder);
     ok &= floatingButtonPictures(folder);
+    ok &= welcomeAlertPicture(folder, store);
+    ok &= mainWindowPictures(folder, store);
     ok &= trayMenuPicture(folder, store);
     std::filesystem::remove_all(store);
     return ok ? 0 : 1;

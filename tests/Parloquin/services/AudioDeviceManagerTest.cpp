@@ -216,9 +216,12 @@ TEST_F(AudioDeviceManagerTest, TheLevelMeterNeedsAChoiceAndReportsAFailedStart) 
 
     manager->selectDevice(manager->availableDevices()[0]);
     hardware->setCapture({0, 480, platform::AVAudioError::make(platform::AVAudioError::captureFailed, "Zugriff verweigert"), {}});
-    testing::internal::CaptureStdout();
+    platform::LogCapture log;
     manager->startLevelMonitoring();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "❌ Failed to start level monitoring: Zugriff verweigert\n");
+    const auto failures = log.matching("❌ Failed to start level monitoring: ", "AudioDeviceManager");
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].message, "❌ Failed to start level monitoring: Zugriff verweigert");
+    EXPECT_EQ(failures[0].type, platform::OSLogType::error);
     EXPECT_EQ(manager->currentAudioLevel(), 0.0f);
     manager->stopLevelMonitoring();
 }

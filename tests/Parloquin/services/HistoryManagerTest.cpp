@@ -2,9 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <limits>
+#include <memory>
+#include <future>
+#include <nlohmann/json.hpp>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "Platform/log/LogCapture.h"
 #include "tests/Parloquin/services/StoreFixtures.h"
 
 namespace {
@@ -66,6 +74,7 @@ TEST(HistoryManagerTest, FindAndDeleteByIdentity) {
     history.setRecords(samples);
     history.deleteRecord(platform::UUID());
     EXPECT_EQ(history.records(), samples);
+    history.flush();
     store.open();
     EXPECT_EQ(HistoryManager(store.defaults()).records(), samples);
 }
@@ -131,6 +140,7 @@ TEST(HistoryManagerTest, ACorruptedHistoryIsBackedUpAndTheListStartsEmpty) {
         EXPECT_EQ(store.defaults().dataForKey("TranscriptionHistory"), bytes(stored));  // until the next save
 
         history.addRecord(recordWithText("fresh"));
+        history.flush();
         store.open();
         EXPECT_EQ(texts(HistoryManager(store.defaults()).records()), std::vector<std::string>{"fresh"});
         EXPECT_EQ(store.defaults().dataForKey("corrupted_history_1796694733.5"), bytes(stored));
@@ -156,7 +166,7 @@ TEST(HistoryManagerTest, ASaveSucceedsOnlyWhenTheStoreReadsBackWhatWasWritten) {
         Store store;
         HistoryManager history(store.defaults());
         history.addRecord(recordWithText("already stored"));
-        const auto before = store.defaults().dataForKey("TranscriptionHistory");
+        history.flush();
 
         history.setRecords(storetest::sampleRecords());
         store.writer().failAt = testsupport::FaultyFileWriter::Step::rename;
@@ -181,8 +191,80 @@ TEST(HistoryManagerTest, ARecordJSONCannotHoldIsNeitherExportedNorStored) {
 
     EXPECT_FALSE(history.exportJSON());
     EXPECT_EQ(history.records().size(), 2u);  // kept in memory
+    history.flush();
     store.open();
     EXPECT_EQ(texts(HistoryManager(store.defaults()).records()), std::vector<std::string>{"stored"});
+}
+
+// One record JSON cannot hold used to fail every save until it left the newest 20, each failure
+// holding the main thread 0.2 s: now it alone is left out, once, and the rest is stored.
+TEST(HistoryManagerTest, OneRecordThatCannotBeStoredCostsNothingElse) {
+    Store store;
+    platform::LogCapture log;
+    {
+        HistoryManager history(store.defaults());
+        history.addRecord(recordWithText("before"));
+        TranscriptionRecord broken = recordWithText("broken");
+        broken.rtf = std::numeric_limits<double>::infinity();
+        history.addRecord(broken);
+        history.addRecord(recordWithText("after"));
+        history.deleteRecord(platform::UUID());
+        EXPECT_TRUE(history.saveHistory());
+        EXPECT_EQ(texts(history.records()), (std::vector<std::string>{"after", "broken", "before"}));
+    }
+    store.open();
+    EXPECT_EQ(texts(HistoryManager(store.defaults()).records()), (std::vector<std::string>{"after", "before"}));
+    EXPECT_EQ(log.matching("cannot be stored and is left out", "HistoryManager").size(), 1u);
+    EXPECT_FALSE(log.contains("Could not save"));
+}
+
+TEST(HistoryManagerTest, RecordsThatDoNotDecodeAreLeftOutAndTheRestIsKept) {
+    const auto samples = storetest::sampleRecords();
+    auto stored = nlohmann::json::array();
+    stored.push_back(samples[0].encode(parloquin::json_coding::DateEncoding::secondsSinceReferenceDate));
+    stored.push_back({{"id", "record-1"}, {"text", "no UUID"}});
+    stored.push_back(42);
+    stored.push_back(samples[1].encode(parloquin::json_coding::DateEncoding::secondsSinceReferenceDate));
+    const std::string text = stored.dump();
+
+    Store store;
+    ASSERT_TRUE(store.defaults().setData("TranscriptionHistory", bytes(text)));
+    platform::LogCapture log;
+    const auto clock = std::make_shared<ManualClock>(platform::Date::fromTimeIntervalSince1970(1796694733.5));
+    HistoryManager history(store.defaults(), clock);
+    EXPECT_EQ(history.records(), (std::vector<TranscriptionRecord>{samples[0], samples[1]}));
+    EXPECT_EQ(store.defaults().dataForKey("corrupted_history_1796694733.5"), bytes(text));  // nothing lost
+    EXPECT_TRUE(log.contains("Stored history record 1 did not decode and is left out", "HistoryManager"));
+    EXPECT_TRUE(log.contains("Stored history record 2 did not decode and is left out", "HistoryManager"));
+}
+
+// Saving leaves the calling thread at once, values that come while one is written are written
+// together, and destroying the store (as a quit does) writes what is still queued.
+TEST(HistoryManagerTest, SavesLeaveTheCallingThreadAndNothingQueuedIsLostAtTheEnd) {
+    Store store;
+    std::promise<void> open;
+    std::atomic<bool> waiting{false};
+    store.writer().beforeWrite = [gate = open.get_future().share(), &waiting] {
+        waiting = true;
+        gate.wait();
+    };
+    auto history = std::make_unique<HistoryManager>(store.defaults());
+
+    history->addRecord(recordWithText("record 1"));  // its write waits at the gate
+    while (!waiting) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int i = 2; i <= 5; ++i) history->addRecord(recordWithText("record " + std::to_string(i)));
+    EXPECT_FALSE(store.defaults().dataForKey("TranscriptionHistory"));
+
+    std::thread opener([&open] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        open.set_value();
+    });
+    history.reset();
+    opener.join();
+    EXPECT_EQ(store.writer().attempts, 2);  // the first list, then the newest of the four after it
+    store.writer().beforeWrite = nullptr;
+    store.open();
+    EXPECT_EQ(HistoryManager(store.defaults()).records().size(), 5u);
 }
 
 }  // namespace

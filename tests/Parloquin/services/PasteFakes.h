@@ -17,25 +17,29 @@
 
 namespace parloquin_test {
 
-// A clipboard that keeps a log of what was done to it.
+// A clipboard that keeps a log of what was done to it. One that refuses leaves its contents as
+// they were, as a clipboard another program keeps.
 class FakePasteboard : public platform::NSPasteboard {
 public:
     void clearContents() override {
-        contents.reset();
+        if (!refuses) contents.reset();
         log.push_back("clear");
     }
     bool setString(const std::string& text) override {
-        contents = text;
         log.push_back("set " + text);
+        if (refuses) return false;
+        contents = text;
         return true;
     }
     std::optional<std::string> string() const override { return contents; }
 
     std::optional<std::string> contents;
     std::vector<std::string> log;
+    bool refuses = false;
 };
 
-// A keyboard that notes each event and when it was posted.
+// A keyboard that notes each event and when it was posted, with the keys the user holds and the
+// class of the window that has the focus.
 class FakeKeyboard : public platform::SyntheticKeyboard {
 public:
     bool post(const platform::CGEvent& event) override {
@@ -44,16 +48,25 @@ public:
         if (onPost) onPost(event);
         return true;
     }
+    bool isAnyKeyDown() override {
+        ++keyStateReads;
+        return keysDown;
+    }
+    std::vector<std::string> focusedWindowClass() override { return windowClass; }
+
     std::vector<platform::CGEvent> events;
     std::vector<std::chrono::steady_clock::time_point> times;
     std::function<void(const platform::CGEvent&)> onPost;
+    bool keysDown = false;
+    int keyStateReads = 0;
+    std::vector<std::string> windowClass{"gedit", "Gedit"};
 };
 
 // Puts fakes in place of the desktop that PasteHelper works through, for one test.
 class FakeDesktop {
 public:
     FakeDesktop()
-        : previous_(parloquin::PasteHelper::setDesktop({pasteboard, keyboard, permissions})) {}
+        : previous_(parloquin::PasteHelper::setDesktop({pasteboard, keyboard, permissions, selection})) {}
     ~FakeDesktop() { parloquin::PasteHelper::setDesktop(previous_); }
     FakeDesktop(const FakeDesktop&) = delete;
     FakeDesktop& operator=(const FakeDesktop&) = delete;
@@ -61,6 +74,7 @@ public:
     std::shared_ptr<FakePasteboard> pasteboard = std::make_shared<FakePasteboard>();
     std::shared_ptr<FakeKeyboard> keyboard = std::make_shared<FakeKeyboard>();
     std::shared_ptr<FakePermissions> permissions = std::make_shared<FakePermissions>();
+    std::shared_ptr<FakePasteboard> selection = std::make_shared<FakePasteboard>();
 
 private:
     parloquin::PasteHelper::Desktop previous_;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,22 +59,74 @@ TEST(PasteHelperTest, CleansWhiteSpaceAroundAndBetweenLines) {
     for (const Case& c : cases) EXPECT_EQ(PasteHelper::cleanWhitespace(c.text), c.cleaned) << c.text;
 }
 
-TEST(PasteHelperTest, PasteWritesTheClipboardThenPressesControlV) {
-    parloquin_test::FakeDesktop desktop;
-    PasteHelper::pasteAtCursor("Grüße");
-    EXPECT_EQ(desktop.pasteboard->log, (std::vector<std::string>{"clear", "set Grüße"}));
-    ASSERT_EQ(desktop.keyboard->events.size(), 2u);
-    EXPECT_EQ(desktop.keyboard->events[0].type, CGEventType::keyDown);
-    EXPECT_EQ(desktop.keyboard->events[1].type, CGEventType::keyUp);
-    for (const platform::CGEvent& event : desktop.keyboard->events) {
-        EXPECT_EQ(event.keyCode, PasteHelper::kVirtualKeyV);
-        EXPECT_EQ(event.flags, platform::kCGEventFlagMaskControl);
+TEST(PasteHelperTest, PasteWritesTheClipboardThenPressesTheChordOfTheFocusedWindow) {
+    struct Case {
+        std::string name;
+        std::vector<std::string> windowClass;
+        PasteHelper::PasteChord chord;
+    };
+    const std::vector<Case> cases = {
+        {"editor", {"gedit", "Gedit"}, PasteHelper::kControlV},
+        {"browser", {"Navigator", "firefox-esr"}, PasteHelper::kControlV},
+        {"chat whose name holds term", {"mattermost", "Mattermost"}, PasteHelper::kControlV},
+        {"unknown window", {}, PasteHelper::kControlV},
+        {"xterm", {"xterm", "XTerm"}, PasteHelper::kShiftInsert},
+        {"GNOME terminal", {"gnome-terminal-server", "Gnome-terminal"}, PasteHelper::kShiftInsert},
+        {"Xfce terminal", {"xfce4-terminal", "Xfce4-terminal"}, PasteHelper::kShiftInsert},
+        {"Konsole", {"konsole", "konsole"}, PasteHelper::kShiftInsert},
+        {"kitty", {"kitty", "kitty"}, PasteHelper::kShiftInsert},
+        {"rxvt-unicode", {"urxvt", "URxvt"}, PasteHelper::kShiftInsert},
+    };
+    for (const Case& c : cases) {
+        parloquin_test::FakeDesktop desktop;
+        desktop.keyboard->windowClass = c.windowClass;
+        EXPECT_TRUE(PasteHelper::pasteAtCursor("Grüße")) << c.name;
+        EXPECT_EQ(desktop.pasteboard->log, (std::vector<std::string>{"clear", "set Grüße"})) << c.name;
+        // A terminal pastes the primary selection with Shift+Insert: it gets the text too.
+        EXPECT_EQ(desktop.selection->contents,
+                  c.chord.pastesSelection ? std::optional<std::string>("Grüße") : std::nullopt)
+            << c.name;
+        ASSERT_EQ(desktop.keyboard->events.size(), 2u) << c.name;
+        EXPECT_EQ(desktop.keyboard->events[0].type, CGEventType::keyDown);
+        EXPECT_EQ(desktop.keyboard->events[1].type, CGEventType::keyUp);
+        for (const platform::CGEvent& event : desktop.keyboard->events) {
+            EXPECT_EQ(event.keyCode, c.chord.virtualKeyCode) << c.name;
+            EXPECT_EQ(event.flags, c.chord.flags) << c.name;
+        }
     }
 
-    desktop.keyboard->events.clear();
-    PasteHelper::copyToClipboard("nur kopiert");
+    parloquin_test::FakeDesktop desktop;
+    EXPECT_TRUE(PasteHelper::copyToClipboard("nur kopiert"));
     EXPECT_EQ(desktop.pasteboard->contents, "nur kopiert");
     EXPECT_TRUE(desktop.keyboard->events.empty());
+}
+
+// What was on the clipboard before must not be pasted in place of the text.
+TEST(PasteHelperTest, ATextTheClipboardRefusesIsNotPasted) {
+    struct Case {
+        std::string name;
+        std::vector<std::string> windowClass;
+        bool clipboardRefuses;
+        bool selectionRefuses;
+    };
+    const std::vector<Case> cases = {
+        {"clipboard", {"gedit", "Gedit"}, true, false},
+        {"terminal, clipboard", {"xterm", "XTerm"}, true, false},
+        {"terminal, primary selection", {"xterm", "XTerm"}, false, true},
+    };
+    for (const Case& c : cases) {
+        parloquin_test::FakeDesktop desktop;
+        desktop.pasteboard->contents = "vorher";
+        desktop.pasteboard->refuses = c.clipboardRefuses;
+        desktop.selection->refuses = c.selectionRefuses;
+        desktop.keyboard->windowClass = c.windowClass;
+        EXPECT_FALSE(PasteHelper::pasteAtCursor("neu")) << c.name;
+        EXPECT_TRUE(desktop.keyboard->events.empty()) << c.name;
+        if (c.clipboardRefuses) {
+            EXPECT_FALSE(PasteHelper::copyToClipboard("neu")) << c.name;
+            EXPECT_EQ(desktop.pasteboard->contents, "vorher") << c.name;
+        }
+    }
 }
 
 TEST(PasteHelperTest, AccessibilityIsAskedWithAndWithoutThePrompt) {

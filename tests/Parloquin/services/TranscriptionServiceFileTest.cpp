@@ -11,6 +11,7 @@
 
 #include "Parloquin/services/TranscriptionError.h"
 #include "Platform/audio/AVAudioError.h"
+#include "Platform/log/LogCapture.h"
 #include "Platform/system/NSError.h"
 #include "RarivOredu/asr/ASRError.h"
 #include "tests/Parloquin/services/PasteFakes.h"
@@ -50,27 +51,6 @@ std::optional<Error> errorOf(const Outcome& outcome) {
     } catch (...) {
     }
     return std::nullopt;
-}
-
-// A WAV file of 32-bit float samples (interleaved), as a recorder might write it.
-std::string floatWav(const std::vector<float>& interleaved, std::uint32_t rate, std::uint16_t channels) {
-    auto put32 = [](std::string& s, std::uint32_t v) { s.append(reinterpret_cast<const char*>(&v), 4); };
-    auto put16 = [](std::string& s, std::uint16_t v) { s.append(reinterpret_cast<const char*>(&v), 2); };
-    const auto dataBytes = static_cast<std::uint32_t>(interleaved.size() * 4);
-    std::string bytes = "RIFF";
-    put32(bytes, 36 + dataBytes);
-    bytes += "WAVEfmt ";
-    put32(bytes, 16);
-    put16(bytes, 3);  // IEEE float
-    put16(bytes, channels);
-    put32(bytes, rate);
-    put32(bytes, rate * channels * 4);
-    put16(bytes, static_cast<std::uint16_t>(channels * 4));
-    put16(bytes, 32);
-    bytes += "data";
-    put32(bytes, dataBytes);
-    bytes.append(reinterpret_cast<const char*>(interleaved.data()), dataBytes);
-    return bytes;
 }
 
 class TranscriptionServiceFileTest : public ::testing::Test {
@@ -144,9 +124,9 @@ TEST_F(TranscriptionServiceFileTest, FailuresLeaveTheServiceIdleAndStoreNothing)
     for (const Case& c : cases) {
         harness.states.clear();
         harness.recognizer->failWith(c.recognizerError);
-        testing::internal::CaptureStdout();
+        platform::LogCapture log;
         const Outcome outcome = transcribe(service, c.url);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << c.name;
+        EXPECT_FALSE(log.contains("❌")) << c.name;
         EXPECT_FALSE(outcome.record) << c.name;
         EXPECT_TRUE(c.expected(outcome)) << c.name;
         EXPECT_EQ(harness.states, (std::vector<State>{State::processing, State::idle})) << c.name;
@@ -215,7 +195,7 @@ TEST_F(TranscriptionServiceFileTest, PrivacyEmptyTextAndSpokenCommands) {
 TEST_F(TranscriptionServiceFileTest, SamplesAt16kHzMonoWithTheResamplersTail) {
     // Already 16 kHz mono float: sample for sample.
     const std::vector<float> exact = testsupport::sine(440, 16000, 20000, 0.3f);
-    const auto native = testsupport::writeFile(folder / "native.wav", floatWav(exact, 16000, 1));
+    const auto native = testsupport::writeFile(folder / "native.wav", testsupport::floatWav(exact, 16000, 1));
     EXPECT_EQ(TranscriptionService::loadAudioFile16k(native), exact);
 
     // 44.1 kHz stereo, 441,000 frames: 160,000 samples of the left channel, the last ones included.
@@ -225,7 +205,7 @@ TEST_F(TranscriptionServiceFileTest, SamplesAt16kHzMonoWithTheResamplersTail) {
         interleaved[2 * i] = left[i];
         interleaved[2 * i + 1] = 0.25f;
     }
-    const auto stereo = testsupport::writeFile(folder / "stereo.wav", floatWav(interleaved, 44100, 2));
+    const auto stereo = testsupport::writeFile(folder / "stereo.wav", testsupport::floatWav(interleaved, 44100, 2));
     const std::vector<float> samples = TranscriptionService::loadAudioFile16k(stereo);
     EXPECT_NEAR(static_cast<double>(samples.size()), 160000.0, 1.0);
     const testsupport::SineFit tail = testsupport::fitSine(

@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "Platform/audio/PulseAudioHardware.h"
 #include "tests/Parloquin/services/PasteFakes.h"
 #include "tests/Parloquin/services/ServiceFixtures.h"
 #include "tests/support/AudioSignals.h"
+#include "tests/support/ScopedEnvironment.h"
 
 namespace parloquin {
 namespace {
@@ -87,6 +89,35 @@ TEST_F(TranscriptionServicePulseTest, AStoredInputIsRestoredAndRecorded) {
     const std::vector<float> samples = dictate(*service, std::chrono::milliseconds(1200));
     ASSERT_GE(samples.size(), TranscriptionService::kMinimumSamples);
     EXPECT_NEAR(testsupport::zeroCrossingFrequency(testsupport::middle(samples, 200), 16000), 1000.0, 2.0);
+}
+
+// The sound server is gone (stopped, or never started in this session): a start after "Parloquin
+// bereit!" fails, and the user hears why instead of nothing.
+TEST_F(TranscriptionServicePulseTest, WithoutASoundServerTheFailedStartIsTold) {
+    testsupport::ScopedEnvironment variables;
+    variables.set("PULSE_SERVER", "unix:/nonexistent/parloquin-test/native");
+    TranscriptionEnvironment environment;
+    environment.defaults = &store.defaults();
+    environment.audioHardware = platform::PulseAudioHardware::make();
+    TranscriptionService service([r = recognizer] { return r; }, environment);
+    bool ready = false;
+    service.initialize([&](std::exception_ptr) { ready = true; });
+    ASSERT_TRUE(waitUntil([&] { return ready; }));
+    std::vector<RecordingState> states;
+    service.onStateChanged = [&](RecordingState state) { states.push_back(state); };
+    std::vector<std::string> notices;
+    service.onNotice = [&](const std::string& title, const std::string& body) {
+        notices.push_back(title + ": " + body);
+    };
+    EXPECT_TRUE(service.audioDeviceManager().availableDevices().empty());
+
+    service.startRecording();
+    EXPECT_FALSE(service.isRecording());
+    EXPECT_EQ(states, (std::vector<RecordingState>{RecordingState::recording, RecordingState::idle}));
+    EXPECT_EQ(notices, (std::vector<std::string>{
+                           "Aufnahme nicht möglich: Kein Mikrofon erreichbar. Prüfe, ob ein Mikrofon angeschlossen "
+                           "ist und der Audiodienst läuft."}));
+    EXPECT_TRUE(recognizer->calls().empty());
 }
 
 }  // namespace

@@ -3,19 +3,29 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "Parloquin/services/AsrManagerRecognizer.h"
 #include "Parloquin/services/TranscriptionError.h"
 #include "Parloquin/settings/SettingsKeys.h"
 #include "Platform/audio/AVAudioError.h"
 #include "Platform/log/LogCapture.h"
+#include "RarivOredu/asr/ASRConfig.h"
 #include "RarivOredu/asr/ASRError.h"
+#include "RarivOredu/shared/AudioWAV.h"
 #include "tests/Parloquin/services/PasteFakes.h"
 #include "tests/Parloquin/services/ServiceFixtures.h"
 #include "tests/support/AudioSignals.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/HubSandbox.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TemporaryDirectory.h"
 #include "tests/support/asr/AsrFixtureAudio.h"
@@ -29,6 +39,17 @@ using parloquin_test::ServiceHarness;
 using parloquin_test::waitUntil;
 using State = RecordingState;
 
+// The service's failure lines (error entries that begin with "❌"), one per line.
+std::string failureLines(const platform::LogCapture& log) {
+    std::string lines;
+    for (const auto& entry : log.matching("❌", "TranscriptionService")) {
+        if (entry.type != platform::OSLogType::error) continue;
+        if (!lines.empty()) lines += '\n';
+        lines += entry.message;
+    }
+    return lines;
+}
+
 class TranscriptionServiceTest : public ::testing::Test {
 protected:
     parloquin_test::FakeDesktop desktop;
@@ -41,43 +62,58 @@ TEST_F(TranscriptionServiceTest, StateSequencesOfADictation) {
         testsupport::FakeAudioHardware::Capture capture;
         std::exception_ptr recognizerError;
         std::vector<State> states;
-        std::string printed;
+        std::string logged;  // the failure line, if any
         std::optional<std::string> clipboard;
         std::vector<std::string> overlay;
+        std::vector<std::string> notices;  // title: text
+        bool hasInput = true;
     };
     const std::string text = "Hallo Welt, heute diktiere ich einen kurzen deutschen Satz.";
+    const std::string refused = "Aufnahme nicht möglich: Der Audiodienst hat die Aufnahme abgelehnt.";
+    const std::string noInput =
+        "Aufnahme nicht möglich: Kein Mikrofon erreichbar. Prüfe, ob ein Mikrofon angeschlossen ist und der "
+        "Audiodienst läuft.";
     const std::vector<Case> cases = {
         {"success", {48000, 480, std::nullopt, {}}, nullptr, {State::recording, State::processing, State::idle}, "",
-         text, {"show", "hide"}},
+         text, {"show", "hide"}, {}},
         {"too short", {47000, 480, std::nullopt, {}}, nullptr, {State::recording, State::idle}, "", std::nullopt,
-         {"show", "hide"}},
+         {"show", "hide"}, {}},
         {"failed start",
          {48000, 480, platform::AVAudioError::make(platform::AVAudioError::captureFailed, "Gerät belegt"), {}},
          nullptr,
          {State::recording, State::idle},
-         "❌ Failed to start audio engine: Gerät belegt\n",
+         "❌ Failed to start audio engine: Gerät belegt",
          std::nullopt,
-         {"show", "hide"}},
+         {"show", "hide"},
+         {refused}},
+        {"no input device", {48000, 480, std::nullopt, {}}, nullptr, {State::recording, State::idle},
+         "❌ Failed to start audio engine: No audio input device is available.", std::nullopt, {"show", "hide"},
+         {noInput}, false},
         {"failed transcription", {48000, 480, std::nullopt, {}},
          std::make_exception_ptr(rarivoredu::ASRError::processingFailed("Modell defekt")),
-         {State::recording, State::processing, State::idle}, "❌ Transcription failed: ASR processing failed: Modell defekt\n",
-         std::nullopt, {"show", "hide"}},
+         {State::recording, State::processing, State::idle}, "❌ Transcription failed: ASR processing failed: Modell defekt",
+         std::nullopt, {"show", "hide"}, {}},
     };
     for (const Case& c : cases) {
         ServiceHarness h;
         parloquin_test::FakeDesktop fakes;
         h.store.defaults().setBool("pasteInPlaceMode", false);
+        if (!c.hasInput) h.hardware->setInputs({}, std::nullopt);
         h.hardware->setCapture(c.capture);
         h.recognizer->failWith(c.recognizerError);
         TranscriptionService& service = h.make();
         h.states.clear();
+        std::vector<std::string> notices;
+        service.onNotice = [&](const std::string& title, const std::string& body) {
+            notices.push_back(title + ": " + body);
+        };
 
-        testing::internal::CaptureStdout();
+        platform::LogCapture log;
         service.startRecording();
         service.stopRecording();
         h.waitForIdle();
         drainEventLoop();
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.printed) << c.name;
+        EXPECT_EQ(failureLines(log), c.logged) << c.name;
 
         EXPECT_EQ(h.states, c.states) << c.name;
         EXPECT_FALSE(service.isRecording()) << c.name;
@@ -85,6 +121,7 @@ TEST_F(TranscriptionServiceTest, StateSequencesOfADictation) {
         EXPECT_EQ(fakes.pasteboard->contents, c.clipboard) << c.name;
         EXPECT_EQ(h.overlays->events, c.overlay) << c.name;
         EXPECT_EQ(service.historyManager().records().size(), c.clipboard ? 1u : 0u) << c.name;
+        EXPECT_EQ(notices, c.notices) << c.name;
     }
 }
 
@@ -103,7 +140,7 @@ TEST_F(TranscriptionServiceTest, NothingStartsBeforeTheRecogniserIsReady) {
     EXPECT_TRUE(harness.states.empty());
 }
 
-TEST_F(TranscriptionServiceTest, AFailedStartOfTheRecogniserIsPrintedAndLeavesTheServiceNotReady) {
+TEST_F(TranscriptionServiceTest, AFailedStartOfTheRecogniserIsLoggedAndLeavesTheServiceNotReady) {
     TranscriptionEnvironment environment;
     environment.defaults = &harness.store.defaults();
     environment.audioHardware = harness.hardware;
@@ -112,14 +149,14 @@ TEST_F(TranscriptionServiceTest, AFailedStartOfTheRecogniserIsPrintedAndLeavesTh
     }, environment);
     std::exception_ptr error;
     bool done = false;
-    testing::internal::CaptureStdout();
+    platform::LogCapture log;
     service.initialize([&](std::exception_ptr e) {
         error = e;
         done = true;
     });
     ASSERT_TRUE(waitUntil([&] { return done; }));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "❌ Failed to initialize Parloquin Engine: " +
-                                                          std::string(rarivoredu::ASRError::modelLoadFailed().what()) + "\n");
+    EXPECT_EQ(failureLines(log), "❌ Failed to initialize Parloquin Engine: " +
+                                     std::string(rarivoredu::ASRError::modelLoadFailed().what()));
     EXPECT_TRUE(error);
     EXPECT_FALSE(service.isInitialized());
     EXPECT_FALSE(service.asrManager());
@@ -247,23 +284,35 @@ TEST_F(TranscriptionServiceTest, DeliveryPastesCopiesAndGuidesOnce) {
         bool autoSend;
         std::vector<std::uint16_t> keyDowns;
         std::size_t alerts;
+        bool clipboardRefuses = false;
+        std::string notice;  // told twice, once per dictation
     };
     const std::vector<Case> cases = {
-        {"paste, auto-send", true, true, true, {PasteHelper::kVirtualKeyV, PasteHelper::kVirtualKeyReturn}, 0},
-        {"paste", true, true, false, {PasteHelper::kVirtualKeyV}, 0},
-        {"paste wanted, no Accessibility", true, false, true, {}, 1},
-        {"copy only", false, false, true, {}, 0},
+        {"paste, auto-send", true, true, true, {PasteHelper::kVirtualKeyV, PasteHelper::kVirtualKeyReturn}, 0, false, ""},
+        {"paste", true, true, false, {PasteHelper::kVirtualKeyV}, 0, false, ""},
+        {"paste wanted, no Accessibility", true, false, true, {}, 1, false, ""},
+        {"copy only", false, false, true, {}, 0, false, ""},
+        {"paste, clipboard refuses", true, true, true, {}, 0, true,
+         "Text nicht eingefügt: Die Zwischenablage hat den Text nicht angenommen, darum hat Parloquin nichts "
+         "eingefügt. Du findest ihn im Verlauf."},
+        {"copy only, clipboard refuses", false, false, false, {}, 0, true,
+         "Text nicht kopiert: Die Zwischenablage hat den Text nicht angenommen. Du findest ihn im Verlauf."},
     };
     for (const Case& c : cases) {
         ServiceHarness h;
         parloquin_test::FakeDesktop fakes;
         fakes.permissions->accessibility = c.accessibility;
+        fakes.pasteboard->refuses = c.clipboardRefuses;
         h.store.defaults().setBool("pasteInPlaceMode", c.pasteInPlace);
         h.store.defaults().setBool("autoSendText", c.autoSend);
         TranscriptionService& service = h.make();
+        std::vector<std::string> notices;
+        service.onNotice = [&](const std::string& title, const std::string& body) {
+            notices.push_back(title + ": " + body);
+        };
         for (int round = 0; round < 2; ++round) {
             h.dictate();
-            if (c.autoSend && c.accessibility) waitUntil([&] { return fakes.keyboard->events.size() >= 4u * (round + 1); });
+            if (!c.keyDowns.empty() && c.autoSend) waitUntil([&] { return fakes.keyboard->events.size() >= 4u * (round + 1); });
         }
         std::vector<std::uint16_t> downs;
         for (const platform::CGEvent& event : fakes.keyboard->events) {
@@ -272,7 +321,12 @@ TEST_F(TranscriptionServiceTest, DeliveryPastesCopiesAndGuidesOnce) {
         std::vector<std::uint16_t> expected = c.keyDowns;
         expected.insert(expected.end(), c.keyDowns.begin(), c.keyDowns.end());  // two dictations
         EXPECT_EQ(downs, expected) << c.name;
-        EXPECT_EQ(fakes.pasteboard->contents, h.recognizer->text()) << c.name;
+        EXPECT_EQ(fakes.pasteboard->contents,
+                  c.clipboardRefuses ? std::nullopt : std::optional<std::string>(h.recognizer->text()))
+            << c.name;
+        const std::vector<std::string> told =
+            c.notice.empty() ? std::vector<std::string>() : std::vector<std::string>{c.notice, c.notice};
+        EXPECT_EQ(notices, told) << c.name;
         EXPECT_EQ(h.alerts->shown.size(), c.alerts) << c.name;
         EXPECT_EQ(fakes.permissions->prompts, static_cast<int>(c.alerts)) << c.name;
         EXPECT_EQ(service.hasShownGuidance(), c.alerts > 0) << c.name;
@@ -378,6 +432,72 @@ TEST(TranscriptionServiceRecognizerTest, StartsFromTheModelsFolderAndDictatesThr
     ASSERT_TRUE(waitUntil([&] { return idle; }));
     EXPECT_EQ(service.lastTranscription(), "Hallo Welt");
     EXPECT_EQ(desktop.pasteboard->contents, "Hallo Welt");
+}
+
+// Quitting while the models download: the service goes at once, taking the download with it, and
+// leaves no unfinished model folder behind. (The transfer's idle time-out is half an hour.)
+TEST(TranscriptionServiceQuitTest, DestroyingTheServiceStopsAStalledModelDownload) {
+    testsupport::HubSandbox sandbox;
+    testsupport::ScopedEnvironment environment;
+    environment.set("XDG_DATA_HOME", sandbox.root().string());
+    const std::string repoId = "ViridErevidaro/parakeet-tdt-0.6b-v3-coreml";
+    testsupport::AsrFixtureModels models(testsupport::AsrFixtureScript::of({{2, 11, "\xE2\x96\x81Hallo"}}));
+    for (const auto& [name, files] : models.bundles()) sandbox.hub.addFiles(repoId, name, files);
+    sandbox.hub.addFile(repoId, "parakeet_vocab.json", models.vocabularyJson());
+    sandbox.hub.setFileFault(repoId, "Encoder.mlmodelc/coremldata.bin", testsupport::TestHub::Fault::stall());
+
+    ServiceHarness harness;
+    TranscriptionEnvironment services;
+    services.defaults = &harness.store.defaults();
+    services.audioHardware = harness.hardware;
+    auto service = std::make_unique<TranscriptionService>(TranscriptionService::defaultAsrInitializer(), services);
+    bool completed = false;
+    service->initialize([&](std::exception_ptr) { completed = true; });
+    sandbox.hub.waitForStalls(1);
+
+    platform::LogCapture log;
+    service.reset();
+    EXPECT_TRUE(log.contains("Download cancelled: Encoder.mlmodelc/coremldata.bin", "DownloadUtils"));
+    EXPECT_FALSE(log.contains("First load failed"));
+    drainEventLoop();
+    EXPECT_FALSE(completed);
+    EXPECT_FALSE(std::filesystem::exists(sandbox.root() / "RarivOredu" / "Models" / "parakeet-tdt-0.6b-v3-coreml"));
+}
+
+// Quitting while a long file is transcribed: the recogniser stops before its next window.
+TEST(TranscriptionServiceQuitTest, DestroyingTheServiceStopsALongTranscriptionBetweenWindows) {
+    testsupport::TemporaryDirectory folder;
+    std::vector<testsupport::ScriptedToken> tokens;
+    for (int frame = 10; frame < 500; frame += 40) tokens.push_back({frame, 11, "\xE2\x96\x81Wort"});
+    testsupport::AsrFixtureModels models(testsupport::AsrFixtureScript::of(tokens));
+    std::atomic<bool> decoding{false};
+    models.setJointHook([&decoding](int) {
+        decoding = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));  // a window takes a while
+    });
+    auto manager = std::make_shared<rarivoredu::AsrManager>(rarivoredu::ASRConfig::defaultConfig());
+    manager->initialize(models.asrModels());
+    const auto wav = rarivoredu::AudioWAV::data(testsupport::markedAudio(640000), 16000);  // 40 s: four windows
+    const auto file = testsupport::writeFile(folder.path() / "lang.wav",
+                                             std::string_view(reinterpret_cast<const char*>(wav.data()), wav.size()));
+
+    ServiceHarness harness;
+    TranscriptionEnvironment services;
+    services.defaults = &harness.store.defaults();
+    services.audioHardware = harness.hardware;
+    auto service = std::make_unique<TranscriptionService>(
+        [manager] { return std::make_shared<AsrManagerRecognizer>(manager); }, services);
+    bool ready = false;
+    service->initialize([&](std::exception_ptr) { ready = true; });
+    ASSERT_TRUE(waitUntil([&] { return ready; }));
+    bool finished = false;
+    service->transcribeFile(file, [&](auto, auto) { finished = true; });
+    while (!decoding) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+    service.reset();
+    EXPECT_EQ(models.preprocessorRuns(), 1);  // the first window of four
+    drainEventLoop();
+    EXPECT_FALSE(finished);
 }
 
 }  // namespace

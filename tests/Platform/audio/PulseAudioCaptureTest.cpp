@@ -59,6 +59,13 @@ std::string run(const std::string& command) {
     return output;
 }
 
+// Plugs in an input of the given name (a remap of a tone's sink, which PulseAudio's server and
+// PipeWire's both offer) and returns the module to unload to unplug it; empty when that failed.
+std::string plugInput(const std::string& name) {
+    return run("pactl load-module module-remap-source source_name=" + name +
+               " master=parloquin_tone_440.monitor channels=1 channel_map=mono");
+}
+
 bool hasDevice(AudioHardware& hardware, const std::string& uid) {
     const auto devices = hardware.inputDevices();
     return std::any_of(devices.begin(), devices.end(), [&](const AudioInputDevice& d) { return d.uid == uid; });
@@ -145,7 +152,7 @@ TEST(PulseAudioDevicesTest, TellsListenersWhenAnInputComesAndGoes) {
     AudioHardware::Observation observation = hardware->observeDevices([&] { ++changes; });
 
     const std::string name = "parloquin_plugged_" + std::to_string(::getpid());
-    const std::string module = run("pactl load-module module-sine-source source_name=" + name + " frequency=300");
+    const std::string module = plugInput(name);
     ASSERT_FALSE(module.empty()) << "pactl could not load a source";
     auto waitFor = [&](auto condition) {
         for (int i = 0; i < 500 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -161,7 +168,7 @@ TEST(PulseAudioDevicesTest, TellsListenersWhenAnInputComesAndGoes) {
 
     observation.cancel();
     const int after = changes.load();
-    const std::string again = run("pactl load-module module-sine-source source_name=" + name + " frequency=300");
+    const std::string again = plugInput(name);
     EXPECT_TRUE(waitFor([&] { return hasDevice(*hardware, name); }));
     run("pactl unload-module " + again);
     EXPECT_EQ(changes.load(), after);
@@ -171,7 +178,7 @@ TEST(PulseAudioCaptureTest, AnInputThatGoesAwayDuringARecordingIsLogged) {
     LogCapture log;
     auto hardware = AudioHardware::system();
     const std::string name = "parloquin_unplugged_" + std::to_string(::getpid());
-    const std::string module = run("pactl load-module module-sine-source source_name=" + name + " frequency=300");
+    const std::string module = plugInput(name);
     ASSERT_FALSE(module.empty()) << "pactl could not load a source";
     for (int i = 0; i < 500 && !hasDevice(*hardware, name); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

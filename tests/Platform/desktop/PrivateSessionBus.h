@@ -3,11 +3,13 @@
 #include <QDBusConnection>
 #include <QProcess>
 #include <QString>
+#include <QTemporaryDir>
 
 namespace parloquin_test {
 
 // A D-Bus session bus of the test's own, so that no other test or desktop service shares its names.
-// It ends with this object.
+// It is sealed like the test session's bus (scripts/test-session-bus.conf): no service installed on
+// the machine, such as a notification daemon, is ever started on it. It ends with this object.
 class PrivateSessionBus {
 public:
     PrivateSessionBus();
@@ -21,6 +23,7 @@ public:
     QDBusConnection connect(const QString& connectionName) const;
 
 private:
+    QTemporaryDir folder_;
     QProcess daemon_;
     QString address_;
 };

@@ -7,6 +7,7 @@
 #include "Platform/desktop/X11Connection.h"
 #include "tests/Platform/desktop/EventLoopWait.h"
 #include "tests/Platform/desktop/ForeignGrab.h"
+#include "tests/Platform/desktop/ForeignKeyboardGrab.h"
 #include "tests/Platform/desktop/XTestKeyboard.h"
 
 // Xlib last: its macros clash with Qt and GoogleTest headers.
@@ -16,6 +17,7 @@ namespace platform {
 namespace {
 
 using parloquin_test::ForeignGrab;
+using parloquin_test::ForeignKeyboardGrab;
 using parloquin_test::waitUntil;
 using parloquin_test::XTestKeyboard;
 
@@ -82,6 +84,47 @@ TEST_F(X11EventTargetTest, HeldHotKeyIsOnePressAndOneRelease) {
     ASSERT_TRUE(waitUntil([&] { return releases == 2; }));
     EXPECT_EQ(presses, 2);
     connection->removeListener(listener);
+}
+
+// Our grab ends while the keys are down and another client (a screen locker) takes the keyboard:
+// the release goes to it. The hot key must not stay down for ever, taking every later press for
+// auto-repeat.
+TEST_F(X11EventTargetTest, AReleaseTakenByAnotherClientDoesNotKillTheHotKey) {
+    struct Case {
+        const char* name;
+        bool pressedAgainMeanwhile;  // the key goes down and up once more while the locker holds it
+    };
+    const Case cases[] = {{"released under the locker", false}, {"pressed again under the locker", true}};
+    std::unique_ptr<EventHotKey> hotKey;
+    ASSERT_EQ(target->registerEventHotKey(49, kShiftCmd, kID, &hotKey), noErr);
+    int expected = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        pressShiftSuperSpace();
+        ++expected;
+        ASSERT_TRUE(waitUntil([&] { return presses == expected; }));
+        XUngrabKeyboard(connection->display(), CurrentTime);
+        XSync(connection->display(), False);
+        {
+            ForeignKeyboardGrab locker;
+            ASSERT_TRUE(locker.holds());
+            releaseShiftSuperSpace();
+            if (c.pressedAgainMeanwhile) {
+                pressShiftSuperSpace();
+                releaseShiftSuperSpace();
+            }
+            // Told when the key comes up, though the event itself went to the locker.
+            EXPECT_TRUE(waitUntil([&] { return releases == expected; }));
+        }
+        // Later presses count again, each once.
+        for (int round = 0; round < 2; ++round) {
+            pressShiftSuperSpace();
+            releaseShiftSuperSpace();
+            ++expected;
+            ASSERT_TRUE(waitUntil([&] { return presses == expected && releases == expected; }))
+                << presses << " presses, " << releases << " releases";
+        }
+    }
 }
 
 TEST_F(X11EventTargetTest, LockStatesDoNotDisableTheHotKey) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -10,8 +12,7 @@
 #include "Platform/ml/MLModel.h"
 #include "Platform/ml/MLModelBundle.h"
 #include "Platform/ml/MLModelError.h"
-#include "Platform/ml/ThreadPools.h"
-#include "Platform/ml/TorchScriptEngine.h"
+#include "Platform/ml/TorchScriptRuntime.h"
 
 namespace platform {
 namespace {
@@ -54,7 +55,7 @@ protected:
         bundle.write(folder);
         auto bias = MLMultiArray::create({1, 4}, MLMultiArrayDataType::float32);
         for (int i = 0; i < 4; ++i) bias->setValue(i, i);
-        TorchScriptEngine::saveScriptModule(folder / "model.pt", R"(
+        TorchScriptRuntime::shared().saveScriptModule(folder / "model.pt", R"(
 def forward(self, x: Tensor, h_in: Tensor) -> Dict[str, Tensor]:
     h = h_in + x
     return {"h_out": h, "y": h * 2.0 + self.bias}
@@ -94,7 +95,7 @@ TEST_F(MLModelTest, BackingsThatSwapTwoInputsReadBothBeforeWritingEither) {
     bundle.description.inputs = {arrayFeature("a", {3}), arrayFeature("b", {3})};
     bundle.description.outputs = {arrayFeature("a_out", {3}), arrayFeature("b_out", {3})};
     bundle.write(folder);
-    TorchScriptEngine::saveScriptModule(folder / "model.pt", R"(
+    TorchScriptRuntime::shared().saveScriptModule(folder / "model.pt", R"(
 def forward(self, a: Tensor, b: Tensor) -> Dict[str, Tensor]:
     return {"a_out": b, "b_out": a}
 )");
@@ -116,7 +117,7 @@ TEST_F(MLModelTest, OutputsThatAreInputsOrViewsOfThemOwnTheirMemory) {
     bundle.description.inputs = {arrayFeature("a", {4})};
     bundle.description.outputs = {arrayFeature("same", {4}), arrayFeature("tail", {2})};
     bundle.write(folder);
-    TorchScriptEngine::saveScriptModule(folder / "model.pt", R"(
+    TorchScriptRuntime::shared().saveScriptModule(folder / "model.pt", R"(
 def forward(self, a: Tensor) -> Dict[str, Tensor]:
     return {"same": a, "tail": a[2:]}
 )");
@@ -212,6 +213,41 @@ TEST_F(MLModelTest, BrokenBundlesFailToLoadWithAnIOError) {
     }
 }
 
+// The runtime plugin is opened once per process, so each case runs in a fresh one.
+TEST_F(MLModelTest, ARuntimePluginThatCannotBeOpenedFailsTheLoadNamingItAndTheReason) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const fs::path folder = dir_ / "Model.mlmodelc";
+    MLModelBundle bundle;
+    bundle.description.inputs = {arrayFeature("x", {1, 4})};
+    bundle.description.outputs = {arrayFeature("y", {1, 4})};
+    bundle.write(folder);
+    std::ofstream(folder / "model.pt") << "not a module";
+    const struct {
+        fs::path plugin;
+        const char* message;
+    } cases[] = {
+        {dir_ / "missing.so", "Could not load the TorchScript runtime .*/missing\\.so: .*cannot open shared object file"},
+        {folder / "model.pt", "Could not load the TorchScript runtime .*/model\\.pt: .*(invalid ELF header|file too short)"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EXIT(
+            {
+                ::setenv("RARIVOREDU_TORCH_PLUGIN", c.plugin.c_str(), 1);
+                int status = 2;
+                try {
+                    MLModel::modelWithContentsOfURL(folder);
+                } catch (const NSError& e) {
+                    std::fprintf(stderr, "%s\n", e.what());
+                    status = e.code() == MLModelError::io ? 0 : 1;
+                }
+                fs::remove_all(dir_);
+                std::exit(status);
+            },
+            ::testing::ExitedWithCode(0), c.message)
+            << c.plugin;
+    }
+}
+
 TEST_F(MLModelTest, InProcessEngineServesBundlesRegisteredByName) {
     InProcessEngine::registerFactory("doubler", [](const MLModelDescription&, const MLModelConfiguration&) {
         return std::make_shared<InProcessEngine>([](const MLFeatureProvider& in) {
@@ -262,18 +298,19 @@ TEST(MLModelDescriptionTest, BundleDescriptionRoundTripsThroughItsFile) {
 TEST(ThreadPoolsTest, OnePoolIsWideAndTheOtherNarrow) {
     // On a fresh thread, where libtorch has not yet set up its width.
     std::thread([] {
-        ThreadPools::applyForCurrentThread(ThreadingPreference::blasWide);
-        EXPECT_EQ(ThreadPools::torchThreads(), 1);
-        if (ThreadPools::blasIsOpenBLAS()) {
-            EXPECT_EQ(ThreadPools::blasThreads(), ThreadPools::wideWidth());
+        auto& runtime = TorchScriptRuntime::shared();
+        runtime.applyThreadPools(ThreadingPreference::blasWide);
+        EXPECT_EQ(runtime.torchThreads(), 1);
+        if (runtime.blasIsOpenBLAS()) {
+            EXPECT_EQ(runtime.blasThreads(), runtime.wideWidth());
         }
-        ThreadPools::applyForCurrentThread(ThreadingPreference::torchWide);
-        EXPECT_EQ(ThreadPools::torchThreads(), ThreadPools::wideWidth());
-        if (ThreadPools::blasIsOpenBLAS()) {
-            EXPECT_EQ(ThreadPools::blasThreads(), 1);
+        runtime.applyThreadPools(ThreadingPreference::torchWide);
+        EXPECT_EQ(runtime.torchThreads(), runtime.wideWidth());
+        if (runtime.blasIsOpenBLAS()) {
+            EXPECT_EQ(runtime.blasThreads(), 1);
         }
-        ThreadPools::applyForCurrentThread(ThreadingPreference::blasWide);
-        EXPECT_EQ(ThreadPools::torchThreads(), 1);
+        runtime.applyThreadPools(ThreadingPreference::blasWide);
+        EXPECT_EQ(runtime.torchThreads(), 1);
     }).join();
 }
 

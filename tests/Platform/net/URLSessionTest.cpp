@@ -4,9 +4,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <thread>
 
 #include "Platform/net/URLError.h"
+#include "Platform/system/CancellationToken.h"
 #include "tests/support/FolderContents.h"
 #include "tests/support/LoopbackProxy.h"
 #include "tests/support/LoopbackServer.h"
@@ -54,6 +56,19 @@ public:
                   for (int i = 0; i < 100 && !released_; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
                   r.set_content("late", "text/plain");
               });
+              // A piece, then nothing until released (or the server stops).
+              s.Get("/hang", [this](const httplib::Request&, httplib::Response& r) {
+                  const auto piece = [this](std::size_t offset, httplib::DataSink& sink) {
+                      if (offset == 0) {
+                          sink.write("first", 5);
+                          return true;
+                      }
+                      hanging_ = true;
+                      while (!released_) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                      return false;
+                  };
+                  r.set_chunked_content_provider("application/octet-stream", piece);
+              });
               // Eight pieces, 150 ms apart: slow, but never idle for long.
               s.Get("/trickle", [](const httplib::Request&, httplib::Response& r) {
                   r.set_chunked_content_provider("application/octet-stream", [](std::size_t offset, httplib::DataSink& sink) {
@@ -70,9 +85,14 @@ public:
     ~Origin() { released_ = true; }
 
     std::string url(const std::string& path) const { return server_.baseURL() + path; }
+    // Blocks until a request to "/hang" has had its first piece and waits.
+    void waitUntilHanging() const {
+        while (!hanging_) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 
 private:
     std::atomic<bool> released_{false};
+    std::atomic<bool> hanging_{false};
     LoopbackServer server_;
 };
 
@@ -148,6 +168,54 @@ TEST(URLSessionTest, TransportFailuresAreURLErrors) {
             EXPECT_TRUE(testsupport::folderContents(folder.path()).empty());
         }
     }
+}
+
+TEST(URLSessionTest, DownloadShowsTheBodyToAnObserverAsItIsWritten) {
+    Origin origin;
+    TemporaryDirectory folder;
+    std::string seen;
+    const auto observe = [&seen](const char* bytes, std::size_t length) { seen.append(bytes, length); };
+    auto [file, response] = URLSession().download(URLRequest{origin.url("/big"), 5}, folder.path(), observe);
+    EXPECT_EQ(seen, testsupport::readBytes(file));
+    EXPECT_EQ(seen.size(), std::size_t{1} << 20);
+}
+
+// The server has sent a piece and then goes quiet, far inside the idle time-out: only the
+// cancellation can end the transfer.
+TEST(URLSessionTest, ACancelledTokenStopsATransferThatWaitsForTheServer) {
+    for (const bool toFile : {false, true}) {
+        SCOPED_TRACE(toFile ? "download" : "data");
+        Origin origin;
+        TemporaryDirectory folder;
+        platform::CancellationToken token;
+        std::optional<NSError> error;
+        std::thread transfer([&] {
+            platform::CancellationToken::Scope scope(token);
+            try {
+                const URLRequest request{origin.url("/hang"), 600};
+                if (toFile) {
+                    URLSession().download(request, folder.path());
+                } else {
+                    URLSession().data(request);
+                }
+            } catch (const NSError& e) {
+                error = e;
+            }
+        });
+        origin.waitUntilHanging();
+        token.cancel();
+        transfer.join();
+        ASSERT_TRUE(error.has_value());
+        EXPECT_EQ(error->domain(), URLError::domain);
+        EXPECT_EQ(error->code(), URLError::cancelled) << error->what();
+        EXPECT_TRUE(testsupport::folderContents(folder.path()).empty());
+    }
+    // A token cancelled before the call: nothing is fetched.
+    Origin origin;
+    platform::CancellationToken token;
+    token.cancel();
+    platform::CancellationToken::Scope scope(token);
+    EXPECT_THROW(URLSession().data(URLRequest{origin.url("/ok"), 5}), NSError);
 }
 
 TEST(URLSessionTest, TheTimeOutIsAnIdleTimeOutNotALimitOnTheWholeTransfer) {

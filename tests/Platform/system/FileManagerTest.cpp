@@ -19,20 +19,25 @@ TEST(FileManagerTest, StandardFoldersFollowTheXdgVariables) {
         const char* name;
         const char* dataHome;  // nullptr: unset
         const char* cacheHome;
+        const char* configHome;
         const char* support;
         const char* caches;
+        const char* configuration;
     };
-    for (const Case& c : {Case{"set", "/xdg/data", "/xdg/cache", "/xdg/data", "/xdg/cache"},
-                          Case{"unset", nullptr, nullptr, "/home/u/.local/share", "/home/u/.cache"},
-                          Case{"empty", "", "", "/home/u/.local/share", "/home/u/.cache"},
-                          Case{"relative", "data", "cache", "/home/u/.local/share", "/home/u/.cache"}}) {
+    for (const Case& c :
+         {Case{"set", "/xdg/data", "/xdg/cache", "/xdg/config", "/xdg/data", "/xdg/cache", "/xdg/config"},
+          Case{"unset", nullptr, nullptr, nullptr, "/home/u/.local/share", "/home/u/.cache", "/home/u/.config"},
+          Case{"empty", "", "", "", "/home/u/.local/share", "/home/u/.cache", "/home/u/.config"},
+          Case{"relative", "data", "cache", "config", "/home/u/.local/share", "/home/u/.cache", "/home/u/.config"}}) {
         SCOPED_TRACE(c.name);
         testsupport::ScopedEnvironment environment;
         environment.set("HOME", "/home/u");
         if (c.dataHome) environment.set("XDG_DATA_HOME", c.dataHome); else environment.unset("XDG_DATA_HOME");
         if (c.cacheHome) environment.set("XDG_CACHE_HOME", c.cacheHome); else environment.unset("XDG_CACHE_HOME");
+        if (c.configHome) environment.set("XDG_CONFIG_HOME", c.configHome); else environment.unset("XDG_CONFIG_HOME");
         EXPECT_EQ(FileManager::applicationSupportDirectory(), c.support);
         EXPECT_EQ(FileManager::cachesDirectory(), c.caches);
+        EXPECT_EQ(FileManager::configurationDirectory(), c.configuration);
     }
 }
 
@@ -82,6 +87,23 @@ TEST(FileManagerTest, RemovesFoldersWholeAndListsOneLevelSorted) {
     EXPECT_FALSE(FileManager::fileExists(folder.path() / "a.mlmodelc"));
     EXPECT_EQ(FileManager::fileSize(folder.path() / "b.json"), 2u);
     EXPECT_EQ(FileManager::fileSize(folder.path()), std::nullopt);
+}
+
+TEST(FileManagerTest, MovingAsideNeverReplacesWhatIsThere) {
+    TemporaryDirectory folder;
+    const auto models = folder.path() / "models";
+    std::vector<std::filesystem::path> asides;
+    for (int i = 0; i < 3; ++i) {
+        testsupport::writeFileMakingFolders(models / "w.bin", std::to_string(i));
+        asides.push_back(FileManager::moveAside(models));
+        EXPECT_FALSE(FileManager::fileExists(models));
+    }
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(asides[i].parent_path(), folder.path());
+        EXPECT_EQ(asides[i].filename().string().rfind("models.corrupt-", 0), 0u) << asides[i];
+        EXPECT_EQ(testsupport::readBytes(asides[i] / "w.bin"), std::to_string(i));
+    }
+    EXPECT_THROW(FileManager::moveAside(models), platform::NSError);
 }
 
 }  // namespace

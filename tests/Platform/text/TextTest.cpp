@@ -73,6 +73,31 @@ TEST(NSRegularExpressionTest, APatternThatDoesNotCompileThrows) {
     }
 }
 
+TEST(NSRegularExpressionTest, MatchesGiveByteRangesOfEveryGroup) {
+    const NSRegularExpression expression("(\\d+)(?:\\s*(kg))?");
+    const std::string text = "Grüße 12kg, 7 und 300 kg";
+    const auto matches = expression.matches(text);
+    ASSERT_EQ(matches.size(), 3u);
+    EXPECT_EQ(matches[0].range().in(text), "12kg");
+    EXPECT_EQ(matches[0].range(1).in(text), "12");
+    EXPECT_EQ(matches[1].range().in(text), "7");
+    EXPECT_FALSE(matches[1].range(2).found());  // the group took no part
+    EXPECT_EQ(matches[2].range().in(text), "300 kg");
+    EXPECT_EQ(matches[2].range(2).location, text.size() - 2);
+    EXPECT_TRUE(NSRegularExpression("x").matches("").empty());
+}
+
+TEST(NSRegularExpressionTest, EscapedTextMatchesItselfOnly) {
+    for (const std::string literal : {"e.g.", "fl oz", "°C", "a+b*(c)?", "$1\\2", "[x]{2}|^"}) {
+        const NSRegularExpression expression(NSRegularExpression::escapedPattern(literal));
+        const std::string text = "<" + literal + "> " + literal;
+        EXPECT_EQ(expression.matches(text).size(), 2u) << literal;
+        EXPECT_EQ(expression.stringByReplacingMatches(text, NSRegularExpression::escapedTemplate("$1\\")),
+                  "<$1\\> $1\\")
+            << literal;
+    }
+}
+
 TEST(UnicodeTextTest, CountsWhatAReaderSeesAsCharacters) {
     struct Case {
         std::string text;

@@ -12,11 +12,14 @@
 #include "Platform/audio/AVAudioPCMBuffer.h"
 #include "Platform/log/LogCapture.h"
 #include "Platform/ml/InProcessEngine.h"
+#include "Platform/system/CancellationToken.h"
+#include "Platform/system/CocoaError.h"
 #include "Platform/system/NSError.h"
 #include "RarivOredu/asr/ASRError.h"
 #include "RarivOredu/asr/AsrManager.h"
 #include "RarivOredu/asr/PerformanceMonitor.h"
 #include "tests/RarivOredu/asr/AsrManagerTestSupport.h"
+#include "tests/support/AudioSignals.h"
 #include "tests/support/TemporaryDirectory.h"
 #include "tests/support/asr/AsrFixtureAudio.h"
 #include "tests/support/asr/AsrFixtureModels.h"
@@ -308,6 +311,26 @@ TEST(AsrManagerTest, FailedTranscriptionLeavesNothingForTheNextRecording) {
     EXPECT_EQ(r.manager.transcribe(markedAudio(16000)).text, "t11 t12");
 }
 
+TEST(AsrManagerTest, ALongTranscriptionStopsBetweenWindowsOnceCancelled) {
+    const auto tokens = fortySecondScript();
+    Recogniser r(script(tokens));
+    platform::CancellationToken token;
+    platform::CancellationToken::Scope scope(token);
+    r.models.setJointHook([&token](int) { token.cancel(); });  // while the first window decodes
+    try {
+        r.manager.transcribe(markedAudio(640000));
+        ADD_FAILURE() << "no error";
+    } catch (const platform::NSError& error) {
+        EXPECT_EQ(error.domain(), platform::CocoaError::domain);
+        EXPECT_EQ(error.code(), platform::CocoaError::userCancelled);
+    }
+    EXPECT_EQ(r.models.audioLengths(), (std::vector<int>{204800}));  // the first of four windows
+    // Nothing of it reaches the next recording.
+    r.models.setJointHook({});
+    platform::CancellationToken::Scope fresh{platform::CancellationToken()};
+    expectTranscript(r.manager.transcribe(markedAudio(640000)), tokens, 640000);
+}
+
 TEST(AsrManagerTest, ResetStateLeavesBothStatesUnprimed) {
     Recogniser r(script({{1, 11}}));
     r.manager.transcribe(markedAudio(16000));
@@ -402,28 +425,6 @@ platform::AVAudioPCMBufferPtr monoBuffer(double sampleRate, const std::vector<fl
     return buffer;
 }
 
-// 32-bit float mono WAV data.
-std::string floatWav(const std::vector<float>& samples, std::uint32_t sampleRate) {
-    std::string data;
-    auto put32 = [&](std::uint32_t v) { data.append(reinterpret_cast<const char*>(&v), 4); };
-    auto put16 = [&](std::uint16_t v) { data.append(reinterpret_cast<const char*>(&v), 2); };
-    const auto bytes = static_cast<std::uint32_t>(samples.size() * 4);
-    data += "RIFF";
-    put32(36 + bytes);
-    data += "WAVEfmt ";
-    put32(16);
-    put16(3);  // IEEE float
-    put16(1);
-    put32(sampleRate);
-    put32(sampleRate * 4);
-    put16(4);
-    put16(32);
-    data += "data";
-    put32(bytes);
-    data.append(reinterpret_cast<const char*>(samples.data()), bytes);
-    return data;
-}
-
 TEST(AsrManagerTest, BuffersAndFilesAreBroughtTo16kHzFirst) {
     Recogniser r(script({{1, 11}, {5, 12}, {14, 13}}));
     const auto audio = markedAudio(24000);
@@ -435,7 +436,7 @@ TEST(AsrManagerTest, BuffersAndFilesAreBroughtTo16kHzFirst) {
     EXPECT_EQ(r.manager.transcribeBuffer(*monoBuffer(32000, doubled)).text, "t11 t12 t13");
     testsupport::TemporaryDirectory directory;
     const auto file = directory.path() / "speech.wav";
-    std::ofstream(file, std::ios::binary) << floatWav(doubled, 32000);
+    std::ofstream(file, std::ios::binary) << testsupport::floatWav(doubled, 32000);
     EXPECT_EQ(r.manager.transcribeAudioFile(file).text, "t11 t12 t13");
     EXPECT_THROW(r.manager.transcribeAudioFile(directory.path() / "missing.wav"), std::exception);
 }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
+
 #include "Platform/log/LogCapture.h"
 #include "RarivOredu/asr/AsrModelsError.h"
 #include "tests/support/FolderContents.h"
@@ -46,7 +49,7 @@ TEST_F(AsrModelsDownloadTest, DownloadsIntoAnEmptyFolderThenLoadsTheSet) {
     EXPECT_EQ(AsrModels::download(custom), custom);
     EXPECT_TRUE(AsrModels::modelsExist(versionFolder(), AsrModelVersion::v3));
     EXPECT_FALSE(fs::exists(custom));
-    EXPECT_TRUE(log.contains("Downloading ASR models to: " + custom.string(), "AsrModels"));
+    EXPECT_TRUE(log.contains("Downloading ASR models to: " + versionFolder().string(), "AsrModels"));
     EXPECT_TRUE(log.contains("Successfully downloaded ASR models", "AsrModels"));
 
     platform::MLModelConfiguration configuration;
@@ -69,7 +72,8 @@ TEST_F(AsrModelsDownloadTest, DownloadsIntoAnEmptyFolderThenLoadsTheSet) {
     // Present now: nothing is asked of the hub.
     sandbox.hub.clearRequests();
     AsrModels::download(custom);
-    EXPECT_TRUE(log.contains("ASR models already present at: " + custom.string(), "AsrModels"));
+    EXPECT_TRUE(log.contains("ASR models already present at: " + versionFolder().string(), "AsrModels"));
+    EXPECT_FALSE(log.contains("Downloading ASR models to: " + versionFolder().string() + "\n"));
     EXPECT_TRUE(sandbox.hub.requests().empty());
 }
 
@@ -113,9 +117,75 @@ TEST_F(AsrModelsDownloadTest, AnUnusableVocabularyAfterADownloadIsFetchedOnceMor
             EXPECT_EQ(error.kind(), AsrModelsError::Kind::loadingFailed);
             EXPECT_EQ(std::string(error.what()), *c.error);
         }
-        EXPECT_TRUE(log.contains("Vocabulary unusable after download: ", "AsrModels"));
+        EXPECT_TRUE(log.contains("Vocabulary unusable: ", "AsrModels"));
         EXPECT_EQ(rootListings(), 2);
         sandbox.hub.clearFaults();
+    }
+}
+
+// A model folder as a user may have placed it by hand, damaged in one way, with the hub reachable
+// or not, loaded as the application loads it: what stays on disk, and what the user is told.
+TEST_F(AsrModelsDownloadTest, ADamagedFolderIsRepairedFromTheHubOrKeptWithTheRealCause) {
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path& folder)> damage;
+        std::optional<std::string> cause;  // none: the folder loads as it is
+    };
+    const std::vector<Case> cases{
+        {"one file cut short", [](const fs::path& f) { fs::resize_file(f / "Decoder.mlmodelc" / "model.pt", 10); },
+         "Decoder.mlmodelc/model.pt: PytorchStreamReader failed reading zip archive"},
+        {"vocabulary missing", [](const fs::path& f) { fs::remove(f / "parakeet_vocab.json"); },
+         "ASR model 'parakeet_vocab.json' not found at: "},
+        {"a stray file",
+         [](const fs::path& f) {
+             testsupport::writeFileMakingFolders(f / "notes.bak", "mine");
+             testsupport::writeFileMakingFolders(f / "Encoder.mlmodelc" / "model.pt.download", "left over");
+         },
+         std::nullopt},
+    };
+    for (const auto& c : cases) {
+        for (const bool reachable : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (reachable ? ", hub reachable" : ", hub unreachable"));
+            HubSandbox hand;  // a sandbox of its own, with the files "placed by hand"
+            for (const auto& name : AsrModels::requiredModels()) hand.addBundle(v3Id, name);
+            hand.hub.addFile(v3Id, "parakeet_vocab.json", vocabulary);
+            const fs::path folder = hand.modelsDirectory() / "parakeet-tdt-0.6b-v3-coreml";
+            AsrModels::download(folder);
+            const auto complete = testsupport::folderFiles(folder);
+            c.damage(folder);
+            const auto damaged = testsupport::folderFiles(folder);
+            if (!reachable) hand.unplugHub();
+            hand.hub.clearRequests();
+            log.clear();
+
+            std::optional<std::string> told;
+            try {
+                const AsrModels models = AsrModels::load(AsrModels::download(folder), std::nullopt, AsrModelVersion::v3);
+                EXPECT_EQ(models.vocabulary.size(), 3u);
+                EXPECT_EQ(ModelBundleFiles::runTiny(*models.decoder), (std::vector<double>{2, 4, 6, 8}));
+            } catch (const std::exception& error) {
+                told = error.what();
+            }
+            const auto now = testsupport::folderFiles(folder);
+            if (!c.cause) {
+                EXPECT_FALSE(told.has_value()) << *told;
+                EXPECT_TRUE(now == damaged);  // left alone, stray files and all
+                EXPECT_TRUE(hand.hub.requests().empty());
+            } else if (reachable) {
+                EXPECT_FALSE(told.has_value()) << *told;
+                EXPECT_TRUE(now == complete);  // the hub's copy
+                EXPECT_TRUE(log.contains(": the fresh download replaced it", "DownloadUtils"));
+            } else {
+                ASSERT_TRUE(told.has_value());
+                EXPECT_NE(told->find(*c.cause), std::string::npos) << *told;
+                EXPECT_NE(told->find("downloading a fresh copy failed: Could not connect to the server."),
+                          std::string::npos) << *told;
+                EXPECT_TRUE(now == damaged);  // exactly as it was
+            }
+            for (const auto& entry : testsupport::folderContents(hand.modelsDirectory())) {
+                EXPECT_EQ(entry.find(".corrupt-"), std::string::npos) << entry;
+            }
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "RarivOredu/shared/ANEMemoryOptimizer.h"
@@ -13,6 +14,7 @@ namespace {
 
 using platform::MLMultiArray;
 using platform::MLMultiArrayDataType;
+using platform::MLMultiArrayPtr;
 using platform::NSError;
 using Shape = MLMultiArray::Shape;
 
@@ -103,6 +105,52 @@ TEST(ANEMemoryUtilsTest, PaddedViewsAreCheckedAgainstTheSourcesMemoryNotItsEleme
     EXPECT_THROW(ANEOptimizer::createZeroCopyView(source, {4, 3}, 14), NSError);
     // With explicit contiguous strides the same view fits further in.
     EXPECT_NO_THROW(ANEMemoryUtils::createZeroCopyView(source, 52, {4, 3}, Shape{3, 1}));
+}
+
+TEST(ANEMemoryUtilsTest, ViewBoundsHoldForHugeOffsetsAndKeepOutOfPadding) {
+    // [2, 50] pads each row to 64 elements: 50..63 and 114..127 are padding.
+    auto padded = ANEMemoryUtils::createAlignedArray({2, 50}, MLMultiArrayDataType::float32, true);
+    // 100 contiguous elements in an allocation rounded up to 112.
+    auto contiguous = ANEMemoryUtils::createAlignedArray({100}, MLMultiArrayDataType::float32, true);
+    constexpr std::int64_t max = INT64_MAX;
+    struct Case {
+        const char* name;
+        const MLMultiArrayPtr& source;
+        std::int64_t offset;
+        Shape shape;
+        std::optional<Shape> strides;
+        bool fits;
+    };
+    const std::vector<Case> cases{
+        {"2^62", contiguous, std::int64_t{1} << 62, {10}, std::nullopt, false},
+        {"2^63 - 6", contiguous, max - 5, {10}, std::nullopt, false},
+        {"2^63 - 1", contiguous, max, {1}, std::nullopt, false},
+        {"negative", contiguous, -1, {10}, std::nullopt, false},
+        {"shape product overflows", contiguous, 0, {max, 4}, Shape{4, 1}, false},
+        {"stride reach overflows", contiguous, 0, {3, 1}, Shape{max / 2, 1}, false},
+        {"last ten", contiguous, 90, {10}, std::nullopt, true},
+        {"padded view rows into the allocation's rounding", contiguous, 85, {2, 3}, Shape{16, 1}, false},
+        {"first row", padded, 0, {50}, std::nullopt, true},
+        {"second row", padded, 64, {36}, std::nullopt, true},
+        {"both rows with the source's layout", padded, 0, {2, 50}, std::nullopt, true},
+        {"into the first row's padding", padded, 45, {10}, std::nullopt, false},
+        {"starting in padding", padded, 60, {2}, std::nullopt, false},
+        {"a column over both rows", padded, 49, {2, 1}, Shape{64, 1}, true},
+        {"a column one past the rows", padded, 50, {2, 1}, Shape{64, 1}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.fits) {
+            auto view = ANEMemoryUtils::createZeroCopyView(c.source, c.offset, c.shape, c.strides);
+            EXPECT_EQ(view->dataPointer(), c.source->data<float>() + c.offset);
+        } else {
+            EXPECT_THROW(ANEMemoryUtils::createZeroCopyView(c.source, c.offset, c.shape, c.strides), ANEMemoryError);
+        }
+    }
+    // The other two entry points answer a huge offset with their own errors.
+    EXPECT_THROW(ANEOptimizer::createZeroCopyView(contiguous, {10}, std::int64_t{1} << 62), NSError);
+    ANEMemoryOptimizer pool;
+    EXPECT_THROW(pool.createZeroCopyView(contiguous, {10}, max - 5), DiarizerError);
 }
 
 TEST(ANEMemoryUtilsTest, ViewsKeepTheirSourceAlive) {

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "Platform/audio/AVAudioError.h"
+#include "Platform/audio/AVAudioFile.h"
 #include "Platform/audio/PCMSampleCopy.h"
 #include "Platform/log/LogCapture.h"
 #include "RarivOredu/shared/AudioConverter.h"
@@ -13,6 +16,7 @@
 #include "tests/support/AudioSignals.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TemporaryDirectory.h"
+#include "tests/support/WavHeader.h"
 
 namespace rarivoredu {
 namespace {
@@ -285,6 +289,57 @@ TEST(AudioConverter, AFileLongerThanABufferCanHoldIsRefusedNotCutShort) {
         FAIL() << "converted";
     } catch (const AudioConverterError& error) {
         EXPECT_EQ(error.kind(), AudioConverterError::Kind::failedToCreateBuffer);
+    }
+}
+
+// A 16-bit PCM WAV file of the channels' samples (each in -1…1).
+std::string wavOf(const std::vector<std::vector<float>>& channels, std::uint32_t rate) {
+    const auto frames = static_cast<std::uint32_t>(channels.front().size());
+    std::string file = testsupport::wavHeader(static_cast<std::uint16_t>(channels.size()), rate, frames);
+    for (std::uint32_t i = 0; i < frames; ++i) {
+        for (const auto& channel : channels) {
+            const auto sample = static_cast<std::uint16_t>(std::lrint(channel[i] * 30000.0f));
+            file.push_back(static_cast<char>(sample & 0xff));
+            file.push_back(static_cast<char>(sample >> 8));
+        }
+    }
+    return file;
+}
+
+// A file is read and converted a block at a time, with the samples the whole file in one buffer
+// gives: whichever road it takes, and across the seams of the blocks.
+TEST(AudioConverter, AFileIsConvertedBlockByBlockAsOneBufferOfItWouldBe) {
+    struct Case {
+        const char* name;
+        AVAudioChannelCount channels;
+        std::uint32_t rate;
+        AVAudioFrameCount frames;
+    };
+    const Case cases[] = {
+        {"stereo 48 kHz, the platform converter", 2, 48000, 200000},
+        {"mono 44.1 kHz, the platform converter", 1, 44100, 140001},
+        {"5 channels 44.1 kHz, averaged and interpolated", 5, 44100, 140001},
+        {"3 channels 192 kHz, a step of 12 frames", 3, 192000, 131075},
+        {"4 channels 16 kHz, only averaged", 4, 16000, 70000},
+        {"mono 16 kHz, copied", 1, 16000, 70000},
+    };
+    testsupport::TemporaryDirectory dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto channels = distinctChannels(c.channels, c.frames);
+        for (auto& channel : channels) {
+            for (auto& sample : channel) sample *= 0.5f;
+        }
+        const auto path = testsupport::writeFile(dir / "long.wav", wavOf(channels, c.rate));
+        platform::AVAudioFile file(path);
+        auto whole = AVAudioPCMBuffer::make(file.processingFormat(), c.frames);
+        file.read(*whole);
+        ASSERT_EQ(whole->frameLength(), c.frames);
+
+        const auto expected = AudioConverter().resampleBuffer(*whole);
+        const auto blocks = AudioConverter().resampleAudioFile(path);
+        ASSERT_EQ(blocks.size(), expected.size());
+        EXPECT_TRUE(blocks == expected) << "the samples differ";
     }
 }
 

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
 #include "Platform/log/LogCapture.h"
 #include "Platform/net/URLError.h"
 #include "Platform/system/CocoaError.h"
+#include "Platform/system/SHA256.h"
 #include "tests/support/FolderContents.h"
 #include "tests/support/HubSandbox.h"
 #include "tests/support/LoopbackProxy.h"
@@ -221,7 +223,7 @@ TEST_F(DownloadUtilsHubTest, AFileOfTheExpectedSizeIsKeptAnythingElseIsReplaced)
         {"absent", std::nullopt, std::nullopt, true, "Downloaded config.json"},
         {"same size", std::string(content.size(), 'z'), std::nullopt, false, "File already downloaded: config.json"},
         {"other size", std::string("short"), std::nullopt, true, "Downloaded config.json"},
-        {"leftover", std::nullopt, std::string("abc"), true, "⏸️ Resuming download from 3 bytes"},
+        {"leftover", std::nullopt, std::string("abc"), true, "Downloaded config.json"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -239,6 +241,7 @@ TEST_F(DownloadUtilsHubTest, AFileOfTheExpectedSizeIsKeptAnythingElseIsReplaced)
         EXPECT_EQ(testsupport::readBytes(destination), c.fetched ? content : *c.existing);
         EXPECT_EQ(testsupport::folderContents(destination.parent_path()), std::set<std::string>{"config.json"});
         EXPECT_TRUE(log.contains(c.logLine, "DownloadUtils")) << c.logLine;
+        EXPECT_FALSE(log.contains("Resuming"));  // a leftover is replaced, never continued
     }
 }
 
@@ -261,6 +264,8 @@ TEST_F(DownloadUtilsHubTest, AFailedDownloadInstallsNothingAndKeepsTheOldFile) {
          "Download failed: "},
         {"dropped connection", TestHub::Fault::dropConnection(), URLError::domain,
          URLError::networkConnectionLost, "Download failed: "},
+        {"other bytes of the same size", TestHub::Fault::wrongBytes(), CocoaError::domain,
+         CocoaError::fileReadCorruptFile, "⚠️ Downloaded file SHA-256 mismatch for config.json: got "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -270,13 +275,43 @@ TEST_F(DownloadUtilsHubTest, AFailedDownloadInstallsNothingAndKeepsTheOldFile) {
         sandbox.hub.setFileFault(vadId, "config.json", c.fault, 1);
         log.clear();
         const NSError error = errorOf([&] {
-            DownloadUtils::downloadFile(Repo::vad, "config.json", destination, static_cast<std::int64_t>(content.size()));
+            DownloadUtils::downloadFile(Repo::vad, "config.json", destination, static_cast<std::int64_t>(content.size()),
+                                        {}, 30, platform::SHA256::hexDigest(content));
         });
         EXPECT_EQ(error.domain(), c.domain);
         EXPECT_EQ(error.code(), c.code) << error.what();
         EXPECT_TRUE(log.contains(c.logLine, "DownloadUtils")) << c.logLine;
         EXPECT_EQ(testsupport::folderContents(folder.path()), std::set<std::string>{"config.json"});
         EXPECT_EQ(testsupport::readBytes(destination), "old");
+    }
+    // The right bytes pass the same check.
+    const fs::path destination = sandbox.root() / "fresh" / "config.json";
+    DownloadUtils::downloadFile(Repo::vad, "config.json", destination, static_cast<std::int64_t>(content.size()), {},
+                                30, platform::SHA256::hexDigest(content));
+    EXPECT_EQ(testsupport::readBytes(destination), content);
+}
+
+TEST(DownloadUtilsListingTest, TheDigestComesFromTheLargeFileRecord) {
+    const std::string digest = platform::SHA256::hexDigest("weights");
+    std::string upper = digest;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    struct Case {
+        const char* name;
+        std::string lfs;
+        std::optional<std::string> expected;
+    };
+    const std::vector<Case> cases{
+        {"as the public hub lists it", R"({"oid": ")" + digest + R"(", "size": 7, "pointerSize": 134})", digest},
+        {"under sha256", R"({"sha256": ")" + upper + R"(", "oid": "1234", "size": 7})", digest},
+        {"an oid that is no digest", R"({"oid": "2222", "size": 7})", std::nullopt},
+        {"a digest of the wrong length", R"({"sha256": ")" + digest.substr(1) + R"(", "size": 7})", std::nullopt},
+        {"no large-file record", "null", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto files = DownloadUtils::RepoFile::decodeListing(
+            R"([{"type": "file", "path": "w.bin", "size": 134, "lfs": )" + c.lfs + "}]");
+        EXPECT_EQ(files.at(0).sha256Digest(), c.expected);
     }
 }
 

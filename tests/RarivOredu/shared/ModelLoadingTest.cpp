@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include "Platform/log/LogCapture.h"
+#include "Platform/net/URLError.h"
+#include "Platform/system/CancellationToken.h"
 #include "Platform/system/NSError.h"
+#include "RarivOredu/shared/ModelFolderError.h"
 #include "tests/support/FolderContents.h"
 #include "tests/support/HubSandbox.h"
 
@@ -110,49 +114,163 @@ TEST(ModelLoadingTest, RepositoryPathsArePercentEncodedInRequests) {
               "w2");
 }
 
-TEST(ModelLoadingTest, ABrokenModelFolderIsDeletedFetchedAgainAndLoaded) {
+// A repository folder that fails to load: set aside, fetched anew, loaded; the hub unreachable:
+// left exactly as it was, with an error that names what is wrong with it.
+TEST(ModelLoadingTest, ABrokenModelFolderIsReplacedByAFreshCopyOrKeptAsItWas) {
     const std::string encoder = "Encoder.mlmodelc";
     struct Case {
         const char* name;
         std::function<void(const fs::path& model)> breakIt;
-        std::string firstFailure;
+        std::string cause;
     };
     const std::vector<Case> cases{
-        {"truncated module",
-         [](const fs::path& m) { fs::resize_file(m / "model.pt", 16); }, "First load failed: "},
+        {"truncated module", [](const fs::path& m) { fs::resize_file(m / "model.pt", 16); },
+         "Encoder.mlmodelc/model.pt"},
         {"broken description",
          [](const fs::path& m) { testsupport::writeFileMakingFolders(m / "coremldata.bin", "{\"format\": "); },
          "The model description is malformed"},
         {"no description", [](const fs::path& m) { fs::remove(m / "coremldata.bin"); },
-         "First load failed: Missing coremldata.bin in model: Encoder.mlmodelc"},
+         "Missing coremldata.bin in model: Encoder.mlmodelc"},
         {"a file in its place",
          [](const fs::path& m) {
              fs::remove_all(m);
              testsupport::writeFileMakingFolders(m, "not a folder");
          },
-         "First load failed: Model path is not a directory: Encoder.mlmodelc"},
-        {"missing", [](const fs::path& m) { fs::remove_all(m); }, "First load failed: Model file not found: Encoder.mlmodelc"},
+         "Model path is not a directory: Encoder.mlmodelc"},
+        {"missing", [](const fs::path& m) { fs::remove_all(m); }, "Model file not found: Encoder.mlmodelc"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        HubSandbox sandbox;
-        addParakeet(sandbox);
-        DownloadUtils::loadModels(Repo::parakeet, {encoder}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly);
-        const fs::path repoFolder = sandbox.modelsDirectory() / "parakeet-tdt-0.6b-v3-coreml";
-        c.breakIt(repoFolder / encoder);
-        testsupport::writeFileMakingFolders(repoFolder / "stale.json", "left over");
-        sandbox.hub.clearRequests();
-
-        platform::LogCapture log;
-        const auto models =
+        for (const bool reachable : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (reachable ? ", hub reachable" : ", hub unreachable"));
+            HubSandbox sandbox;
+            addParakeet(sandbox);
             DownloadUtils::loadModels(Repo::parakeet, {encoder}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly);
-        ASSERT_EQ(models.count(encoder), 1u);
-        EXPECT_EQ(ModelBundleFiles::runTiny(*models.at(encoder)), doubled);
-        EXPECT_TRUE(log.contains(c.firstFailure, "DownloadUtils")) << c.firstFailure;
-        EXPECT_TRUE(log.contains("Deleting cache and re-downloading…", "DownloadUtils"));
-        EXPECT_EQ(rootListings(sandbox.hub, parakeetId), 1);
-        EXPECT_FALSE(fs::exists(repoFolder / "stale.json"));  // the whole folder went
+            const fs::path repoFolder = sandbox.modelsDirectory() / "parakeet-tdt-0.6b-v3-coreml";
+            c.breakIt(repoFolder / encoder);
+            testsupport::writeFileMakingFolders(repoFolder / "mine.json", "the user's own");
+            const auto before = testsupport::folderFiles(repoFolder);
+            if (!reachable) sandbox.unplugHub();
+            sandbox.hub.clearRequests();
+
+            platform::LogCapture log;
+            if (reachable) {
+                const auto models = DownloadUtils::loadModels(Repo::parakeet, {encoder}, sandbox.modelsDirectory(),
+                                                              MLComputeUnits::cpuOnly);
+                ASSERT_EQ(models.count(encoder), 1u);
+                EXPECT_EQ(ModelBundleFiles::runTiny(*models.at(encoder)), doubled);
+                EXPECT_EQ(rootListings(sandbox.hub, parakeetId), 1);
+                EXPECT_FALSE(fs::exists(repoFolder / "mine.json"));  // the folder is the hub's copy now
+                EXPECT_TRUE(log.contains(": the fresh download replaced it", "DownloadUtils"));
+            } else {
+                try {
+                    DownloadUtils::loadModels(Repo::parakeet, {encoder}, sandbox.modelsDirectory(),
+                                              MLComputeUnits::cpuOnly);
+                    ADD_FAILURE() << "no error";
+                } catch (const rarivoredu::ModelFolderError& error) {
+                    EXPECT_NE(error.cause().find(c.cause), std::string::npos) << error.cause();
+                    EXPECT_NE(std::string(error.what()).find("Could not connect to the server."), std::string::npos)
+                        << error.what();
+                    EXPECT_EQ(error.folder(), repoFolder);
+                }
+                EXPECT_TRUE(testsupport::folderFiles(repoFolder) == before);  // nothing lost, nothing changed
+                EXPECT_TRUE(log.contains("Put " + repoFolder.string() + " back as it was", "DownloadUtils"));
+                EXPECT_FALSE(log.contains("Downloading parakeet-tdt-0.6b-v3-coreml from"));
+            }
+            EXPECT_TRUE(log.contains("First load failed: ", "DownloadUtils"));
+            EXPECT_NE(log.matching("First load failed: ", "DownloadUtils").at(0).message.find(c.cause),
+                      std::string::npos);
+            EXPECT_TRUE(log.contains("Set " + repoFolder.string() + " aside as parakeet-tdt-0.6b-v3-coreml.corrupt-",
+                                     "DownloadUtils"));
+            // No copy is left lying about either way.
+            for (const auto& entry : testsupport::folderContents(sandbox.modelsDirectory())) {
+                EXPECT_EQ(entry.find(".corrupt-"), std::string::npos) << entry;
+            }
+        }
     }
+}
+
+// The same bytes, another digest: the listing's SHA-256 catches what the size cannot.
+TEST(ModelLoadingTest, AFileWhoseDigestDiffersIsNeverInstalled) {
+    HubSandbox sandbox;
+    addVad(sandbox);
+    const std::string weights = vadModel + "/weights/weight.bin";
+    sandbox.hub.setFileFault(vadId, weights, TestHub::Fault::wrongBytes(), 1);
+    platform::LogCapture log;
+    const auto models = DownloadUtils::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::all);
+    EXPECT_EQ(models.count(vadModel), 1u);
+    EXPECT_TRUE(log.contains("⚠️ Downloaded file SHA-256 mismatch for " + weights, "DownloadUtils"));
+    EXPECT_TRUE(log.contains("First load failed: Downloaded file SHA-256 mismatch for " + weights, "DownloadUtils"));
+    EXPECT_EQ(sandbox.hub.requestCount(TestHub::filePath(vadId, weights)), 2);
+
+    // Always wrong: the load fails with the mismatch and leaves no folder behind.
+    fs::remove_all(sandbox.modelsDirectory() / "silero-vad-coreml");
+    sandbox.hub.setFileFault(vadId, weights, TestHub::Fault::wrongBytes());
+    try {
+        DownloadUtils::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::all);
+        ADD_FAILURE() << "no error";
+    } catch (const NSError& error) {
+        EXPECT_NE(error.localizedDescription().find("SHA-256 mismatch for " + weights), std::string::npos);
+    }
+    EXPECT_FALSE(fs::exists(sandbox.modelsDirectory() / "silero-vad-coreml"));
+}
+
+// What the log says happened, happened: the hub named is the hub used, and nothing is said to be
+// downloaded or resumed when nothing was.
+TEST(ModelLoadingTest, LogLinesNameTheHubUsedAndOnlyWhatWasDownloaded) {
+    HubSandbox sandbox;
+    addParakeet(sandbox);
+    platform::LogCapture log;
+    DownloadUtils::loadModels(Repo::parakeet, {"Encoder.mlmodelc"}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly);
+    EXPECT_TRUE(log.contains("Downloading parakeet-tdt-0.6b-v3-coreml from " + sandbox.hub.baseURL() + "...",
+                             "DownloadUtils"));
+    EXPECT_FALSE(log.contains("HuggingFace"));
+    EXPECT_FALSE(log.contains("Resuming"));
+
+    // Unreachable with the folder in place: found, loaded, and no download announced.
+    sandbox.unplugHub();
+    log.clear();
+    DownloadUtils::loadModels(Repo::parakeet, {"Decoder.mlmodelc"}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly);
+    EXPECT_TRUE(log.contains("Found parakeet-tdt-0.6b-v3-coreml locally, no download needed"));
+    EXPECT_FALSE(log.contains("Downloading"));
+
+    // A required model the hub does not list is named as missing, not as downloaded.
+    HubSandbox other;
+    addVad(other);
+    for (const auto& file : ModelBundleFiles::tiny()) other.hub.removeFile(vadId, vadModel + "/" + file.first);
+    log.clear();
+    EXPECT_THROW(DownloadUtils::loadModels(Repo::vad, {vadModel}, other.modelsDirectory(), MLComputeUnits::all),
+                 NSError);
+    EXPECT_TRUE(log.contains("The hub at " + other.hub.baseURL() + " lists no " + vadModel));
+    EXPECT_FALSE(log.contains("Downloaded all required models"));
+}
+
+// Quitting while a model downloads: the transfer stops, nothing is retried, and the unfinished
+// folder does not stay to pass for a complete one.
+TEST(ModelLoadingTest, ACancelledDownloadStopsWithoutRetryAndLeavesNoFolder) {
+    HubSandbox sandbox;
+    addVad(sandbox);
+    sandbox.hub.setFileFault(vadId, vadModel + "/weights/weight.bin", TestHub::Fault::stall());
+    platform::CancellationToken token;
+    std::optional<NSError> error;
+    std::thread load([&] {
+        platform::CancellationToken::Scope scope(token);
+        try {
+            DownloadUtils::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::all);
+        } catch (const NSError& e) {
+            error = e;
+        }
+    });
+    sandbox.hub.waitForStalls(1);
+    platform::LogCapture log;
+    token.cancel();
+    load.join();
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->code(), platform::URLError::cancelled) << error->what();
+    EXPECT_EQ(rootListings(sandbox.hub, vadId), 1);
+    EXPECT_FALSE(fs::exists(sandbox.modelsDirectory() / "silero-vad-coreml"));
+    EXPECT_TRUE(log.contains("Download cancelled: " + vadModel + "/weights/weight.bin", "DownloadUtils"));
+    EXPECT_FALSE(log.contains("First load failed"));
+    EXPECT_FALSE(log.contains("Download failed"));
 }
 
 TEST(ModelLoadingTest, AFaultOnTheFirstDownloadIsRecoveredByTheRetry) {

@@ -15,20 +15,18 @@
 #include "Platform/ml/MultiArrayCopy.h"
 #include "Platform/system/NSError.h"
 #include "RarivOredu/shared/ANEOptimizer.h"
+#include "tests/support/FixtureFeatures.h"
 #include "tests/support/asr/AsrFixtureAudio.h"
 
 namespace testsupport {
 
 using platform::InProcessEngine;
 using platform::MLDictionaryFeatureProvider;
-using platform::MLFeatureDescription;
 using platform::MLFeatureProvider;
-using platform::MLFeatureType;
 using platform::MLFeatureValue;
 using platform::MLModel;
 using platform::MLModelDescription;
 using platform::MLMultiArray;
-using platform::MLMultiArrayConstraint;
 using platform::MLMultiArrayDataType;
 using platform::MLMultiArrayPtr;
 
@@ -38,21 +36,6 @@ constexpr int kFrameSamples = 1280;
 constexpr int kHidden = 1024;
 constexpr int kStateWidth = 640;
 const std::string kWordMark = "\xE2\x96\x81";
-
-MLFeatureDescription arrayFeature(const std::string& name, MLMultiArray::Shape shape, MLMultiArrayDataType type,
-                                  std::vector<std::pair<std::int64_t, std::int64_t>> ranges = {}) {
-    MLFeatureDescription d;
-    d.name = name;
-    d.type = MLFeatureType::multiArray;
-    d.multiArrayConstraint = MLMultiArrayConstraint{type, std::move(shape), std::move(ranges)};
-    return d;
-}
-
-MLMultiArrayPtr input(const MLFeatureProvider& inputs, const std::string& name) {
-    const auto value = inputs.featureValueForName(name);
-    if (!value || !value->multiArrayValue()) throw platform::NSError("fixture", 1, "missing input " + name);
-    return value->multiArrayValue();
-}
 
 MLFeatureValue arrayValue(MLMultiArrayPtr array) { return MLFeatureValue::featureValueWithMultiArray(std::move(array)); }
 
@@ -85,8 +68,8 @@ struct AsrFixtureModels::Shared {
     }
 
     MLDictionaryFeatureProvider::Dictionary preprocess(const MLFeatureProvider& inputs) {
-        const auto audio = input(inputs, "audio_signal");
-        const auto length = input(inputs, "audio_length");
+        const auto audio = fixtureInput(inputs, "audio_signal");
+        const auto length = fixtureInput(inputs, "audio_length");
         const std::int64_t samples = audio->shape()[1];
         const int frames = frameCount(samples);
         auto mel = MLMultiArray::create({1, frames}, MLMultiArrayDataType::float32);
@@ -108,8 +91,8 @@ struct AsrFixtureModels::Shared {
     }
 
     MLDictionaryFeatureProvider::Dictionary encode(const MLFeatureProvider& inputs) const {
-        const auto mel = input(inputs, "mel");
-        const auto melLength = input(inputs, "mel_length");
+        const auto mel = fixtureInput(inputs, "mel");
+        const auto melLength = fixtureInput(inputs, "mel_length");
         const std::int64_t frames = mel->shape()[1];
         const MLMultiArray::Shape shape = script.timeMajorEncoder ? MLMultiArray::Shape{1, frames, kHidden}
                                                             : MLMultiArray::Shape{1, kHidden, frames};
@@ -124,7 +107,7 @@ struct AsrFixtureModels::Shared {
     }
 
     MLDictionaryFeatureProvider::Dictionary decode(const MLFeatureProvider& inputs) {
-        const int token = static_cast<int>((*input(inputs, "targets"))[0]);
+        const int token = static_cast<int>((*fixtureInput(inputs, "targets"))[0]);
         callHook(&Shared::decoderHook, token);
         if (token == 0 && failOnPrimingToken) throw platform::NSError("fixture", 2, "Decoder refused the priming token");
         ++decoderRuns;
@@ -133,8 +116,8 @@ struct AsrFixtureModels::Shared {
             fedTokens.push_back(token);
         }
         const bool counts = token != script.blankId && token != 0;
-        auto hidden = platform::cloneMultiArray(*input(inputs, "h_in"));
-        auto cell = platform::cloneMultiArray(*input(inputs, "c_in"));
+        auto hidden = platform::cloneMultiArray(*fixtureInput(inputs, "h_in"));
+        auto cell = platform::cloneMultiArray(*fixtureInput(inputs, "c_in"));
         hidden->setValue(0, hidden->operator[](0) + (counts ? 1 : 0));
         hidden->setValue(1, token);
         cell->setValue(0, cell->operator[](0) + 1);
@@ -151,12 +134,12 @@ struct AsrFixtureModels::Shared {
 
     MLDictionaryFeatureProvider::Dictionary join(const MLFeatureProvider& inputs) {
         ++jointRuns;
-        const int frame = frameOfMarker(static_cast<float>(input(inputs, "encoder_step")->valueAt({0, 0, 0})));
+        const int frame = frameOfMarker(static_cast<float>(fixtureInput(inputs, "encoder_step")->valueAt({0, 0, 0})));
         callHook(&Shared::jointHook, frame);
         if (script.failingFrame && frame == *script.failingFrame) {
             throw platform::NSError("fixture", 3, "Joint failed at frame " + std::to_string(frame));
         }
-        const int lastFed = static_cast<int>(input(inputs, "decoder_step")->valueAt({0, 0, 0}));
+        const int lastFed = static_cast<int>(fixtureInput(inputs, "decoder_step")->valueAt({0, 0, 0}));
         int token = script.blankId;
         int bin = script.blankDurationBin;
         float probability = 0.0f;
@@ -310,6 +293,44 @@ std::string AsrFixtureModels::vocabularyJson() const {
 void AsrFixtureModels::writeBundles(const std::filesystem::path& folder) const {
     for (const auto& [name, files] : bundles()) ModelBundleFiles::write(files, (folder / name).string());
     std::ofstream(folder / "parakeet_vocab.json") << vocabularyJson();
+}
+
+void AsrFixtureModels::writeTorchScriptBundles(const std::filesystem::path& folder, std::int64_t tokenId,
+                                               const std::string& text) const {
+    const std::string token = std::to_string(tokenId);
+    const std::string blank = std::to_string(shared_->script.blankId);
+    const std::pair<std::string, std::string> sources[] = {
+        {"Preprocessor",
+         "def forward(self, audio_signal: Tensor, audio_length: Tensor) -> Dict[str, Tensor]:\n"
+         "    frames = (audio_signal.size(1) + 1279) // 1280\n"
+         "    return {'mel': torch.zeros([1, frames]), 'mel_length': audio_length}\n"},
+        {"Encoder",
+         "def forward(self, mel: Tensor, mel_length: Tensor) -> Dict[str, Tensor]:\n"
+         "    frames = torch.div(mel_length + 1279, 1280, rounding_mode='floor').int()\n"
+         "    return {'encoder': torch.zeros([1, 1024, mel.size(1)]), 'encoder_length': frames}\n"},
+        // The projection carries the token fed last.
+        {"Decoder",
+         "def forward(self, targets: Tensor, target_length: Tensor, h_in: Tensor, c_in: Tensor) -> Dict[str, Tensor]:\n"
+         "    projection = torch.zeros([1, 640, 1])\n"
+         "    projection[0, 0, 0] = targets[0, 0].float()\n"
+         "    return {'decoder': projection, 'h_out': h_in, 'c_out': c_in}\n"},
+        // The word until it has been fed, then blanks that skip four frames.
+        {"JointDecision",
+         "def forward(self, encoder_step: Tensor, decoder_step: Tensor) -> Dict[str, Tensor]:\n"
+         "    said = bool(decoder_step[0, 0, 0] == " + token + ".0)\n"
+         "    token = torch.full([1, 1, 1], " + blank + " if said else " + token + ").int()\n"
+         "    duration = torch.full([1, 1, 1], 4 if said else 0).int()\n"
+         "    return {'token_id': token, 'token_prob': torch.full([1, 1, 1], 0.9), 'duration': duration}\n"},
+    };
+    const std::map<std::string, const platform::MLModelPtr*> models = {
+        {"Preprocessor", &preprocessor_}, {"Encoder", &encoder_}, {"Decoder", &decoder_}, {"JointDecision", &joint_}};
+    for (const auto& [name, source] : sources) {
+        ModelBundleFiles::write(ModelBundleFiles::torchScript((*models.at(name))->modelDescription(), source),
+                                (folder / (name + ".mlmodelc")).string());
+    }
+    nlohmann::json vocabulary = nlohmann::json::object();
+    vocabulary[token] = text;
+    std::ofstream(folder / "parakeet_vocab.json") << vocabulary.dump();
 }
 
 int AsrFixtureModels::preprocessorRuns() const {

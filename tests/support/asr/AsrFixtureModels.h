@@ -54,6 +54,10 @@ public:
     std::string vocabularyJson() const;
     // Writes the four folders and "parakeet_vocab.json" into `folder`.
     void writeBundles(const std::filesystem::path& folder) const;
+    // Writes a set of the same feature names and shapes as TorchScript modules, which any process
+    // can load (the script plays no part): in every recording it hears the one word `text` as
+    // token `tokenId` at the first frame, and blanks after it.
+    void writeTorchScriptBundles(const std::filesystem::path& folder, std::int64_t tokenId, const std::string& text) const;
 
     // What the models saw.
     int preprocessorRuns() const;

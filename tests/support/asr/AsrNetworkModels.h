@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "Platform/ml/ThreadPools.h"
+#include "Platform/ml/ThreadingPreference.h"
 
 namespace testsupport {
 

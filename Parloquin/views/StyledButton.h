@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QPushButton>
+#include <memory>
+
+#include "Parloquin/views/ButtonStyle.h"
+
+namespace parloquin {
+
+// A push button drawn in one of the page button styles.
+class StyledButton : public QPushButton {
+public:
+    StyledButton(const QString& text, std::shared_ptr<const ButtonStyle> style, QWidget* parent = nullptr);
+
+    const ButtonStyle& style() const { return *style_; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    std::shared_ptr<const ButtonStyle> style_;
+};
+
+}  // namespace parloquin

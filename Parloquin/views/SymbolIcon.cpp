@@ -1,0 +1,59 @@
+#include "Parloquin/views/SymbolIcon.h"
+
+#include <QPainter>
+#include <array>
+#include <utility>
+
+namespace parloquin {
+namespace {
+
+struct ThemeNames {
+    std::string_view symbol;
+    std::array<const char*, 3> names;
+};
+
+// Symbolic (one-colour) icons first, as the symbols are.
+constexpr ThemeNames kThemeNames[] = {
+    {"gearshape.fill", {"preferences-system-symbolic", "preferences-system", "emblem-system"}},
+    {"doc.badge.plus", {"document-new-symbolic", "document-new", nullptr}},
+    {"keyboard.fill", {"input-keyboard-symbolic", "input-keyboard", nullptr}},
+    {"mic.fill", {"audio-input-microphone-symbolic", "audio-input-microphone", nullptr}},
+    {"chart.bar.fill", {"view-statistics", "utilities-system-monitor-symbolic", "utilities-system-monitor"}},
+    {"clock.fill", {"document-open-recent-symbolic", "document-open-recent", nullptr}},
+    {"info.circle.fill", {"help-about-symbolic", "help-about", "dialog-information"}},
+    {"exclamationmark.triangle.fill", {"dialog-warning-symbolic", "dialog-warning", nullptr}},
+};
+
+}  // namespace
+
+QStringList SymbolIcon::themeNames(std::string_view symbol) {
+    QStringList names;
+    for (const auto& entry : kThemeNames) {
+        if (entry.symbol != symbol) continue;
+        for (const char* name : entry.names)
+            if (name) names << QString::fromLatin1(name);
+    }
+    return names;
+}
+
+QString SymbolIcon::fallbackPath(std::string_view symbol) {
+    return QStringLiteral(":/parloquin/symbols/") + QString::fromUtf8(symbol.data(), qsizetype(symbol.size())) +
+           QStringLiteral(".svg");
+}
+
+QIcon SymbolIcon::icon(std::string_view symbol) {
+    for (const QString& name : themeNames(symbol))
+        if (QIcon::hasThemeIcon(name)) return QIcon::fromTheme(name);
+    return QIcon(fallbackPath(symbol));
+}
+
+QPixmap SymbolIcon::pixmap(std::string_view symbol, int size, const QColor& color, qreal devicePixelRatio) {
+    QPixmap shape = icon(symbol).pixmap(QSize(size, size), devicePixelRatio);
+    if (shape.isNull()) return shape;
+    QPainter painter(&shape);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(QRect(QPoint(), shape.size() / shape.devicePixelRatio()), color);
+    return shape;
+}
+
+}  // namespace parloquin

@@ -1,0 +1,40 @@
+#include "Platform/desktop/UserDefaultsFileWatcher.h"
+
+#include <QFileInfo>
+
+namespace platform {
+namespace {
+
+constexpr int kSettleMilliseconds = 100;
+
+}  // namespace
+
+UserDefaultsFileWatcher::UserDefaultsFileWatcher(UserDefaults& defaults, ProblemHandler onProblem, QObject* parent)
+    : QObject(parent), defaults_(defaults), onProblem_(std::move(onProblem)) {
+    settle_.setSingleShot(true);
+    settle_.setInterval(kSettleMilliseconds);
+    connect(&settle_, &QTimer::timeout, this, [this] { synchronize(); });
+    auto changed = [this](const QString&) {
+        watchExistingPaths();
+        settle_.start();
+    };
+    connect(&watcher_, &QFileSystemWatcher::fileChanged, this, changed);
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, changed);
+    watchExistingPaths();
+}
+
+void UserDefaultsFileWatcher::watchExistingPaths() {
+    const std::filesystem::path& file = defaults_.storePath();
+    for (const auto& path : {file, file.parent_path(), file.parent_path().parent_path()}) {
+        const QString name = QString::fromStdString(path.string());
+        if (name.isEmpty() || !QFileInfo::exists(name)) continue;
+        if (!watcher_.files().contains(name) && !watcher_.directories().contains(name)) watcher_.addPath(name);
+    }
+}
+
+void UserDefaultsFileWatcher::synchronize() {
+    const auto problem = defaults_.synchronize();
+    if (problem && onProblem_) onProblem_(*problem);
+}
+
+}  // namespace platform

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Platform/ml/MLFeatureProvider.h"
+#include "Platform/ml/MLModelDescription.h"
+#include "Platform/ml/MLMultiArray.h"
+#include "Platform/system/NSError.h"
+
+namespace testsupport {
+
+// The description of a multi-array feature of a model built in a test.
+inline platform::MLFeatureDescription arrayFeature(
+    const std::string& name, platform::MLMultiArray::Shape shape,
+    platform::MLMultiArrayDataType type = platform::MLMultiArrayDataType::float32,
+    std::vector<std::pair<std::int64_t, std::int64_t>> ranges = {}) {
+    platform::MLFeatureDescription feature;
+    feature.name = name;
+    feature.type = platform::MLFeatureType::multiArray;
+    feature.multiArrayConstraint = platform::MLMultiArrayConstraint{type, std::move(shape), std::move(ranges)};
+    return feature;
+}
+
+// A multi-array input of a fixture model; throws NSError when it is missing.
+inline platform::MLMultiArrayPtr fixtureInput(const platform::MLFeatureProvider& inputs, const std::string& name) {
+    const auto value = inputs.featureValueForName(name);
+    if (!value || !value->multiArrayValue()) throw platform::NSError("fixture", 1, "missing input " + name);
+    return value->multiArrayValue();
+}
+
+}  // namespace testsupport
