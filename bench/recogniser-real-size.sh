@@ -5,8 +5,9 @@
 #   bench/recogniser-real-size.sh [runs]        (default 5 runs after 2 warm-up runs)
 # The sets take about 3.2 GB in ${PARLOQUIN_BENCH_CACHE:-${XDG_CACHE_HOME:-~/.cache}/parloquin-bench};
 # they are written again when the generator's source changes. The runtime's own settings apply:
-# the variables that change them are cleared for the runs. Not part of the tests: run it on a
-# quiet machine, since the figures are wall-clock times.
+# the variables that change them are cleared for the runs. The recogniser's log goes to
+# <cache>/<set>.log. Not part of the tests: run it on a quiet machine, since the figures are
+# wall-clock times.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,5 +35,5 @@ done
 for precision in fp32 int8; do
   env -u RARIVOREDU_TORCH_THREADS -u RARIVOREDU_BLAS_THREADS -u OMP_NUM_THREADS -u OPENBLAS_NUM_THREADS \
       -u MALLOC_MMAP_MAX_ -u MALLOC_TRIM_THRESHOLD_ -u MALLOC_ARENA_MAX -u MALLOC_TOP_PAD_ -u LD_PRELOAD \
-      "$build/bench/asr/bench_asr_real_size" "$cache/$precision" "$precision" "$runs"
+      "$build/bench/asr/bench_asr_real_size" "$cache/$precision" "$precision" "$runs" 2>"$cache/$precision.log"
 done
