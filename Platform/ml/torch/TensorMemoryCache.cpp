@@ -73,9 +73,4 @@ void TensorMemoryCache::keepOrFree(void* block, std::size_t size) const {
     c10::free_cpu(block);
 }
 
-std::size_t TensorMemoryCache::keptBytes() const {
-    std::lock_guard lock(mutex_);
-    return keptBytes_;
-}
-
 }  // namespace platform

@@ -14,7 +14,7 @@ namespace platform {
 // afresh and faults every page in again, which nearly doubles the time of a large encoder. This
 // allocator keeps freed blocks of 64 KiB and more, by size, and hands them out again for
 // requests of that size (windows have fixed shapes, so a run asks for the sizes the last run
-// freed). At most `capacityBytes` stay kept; smaller blocks go to libtorch's own allocator.
+// freed). At most `capacityBytes` stay kept; smaller blocks are allocated and freed at once.
 class TensorMemoryCache final : public c10::Allocator {
 public:
     static constexpr std::size_t smallestKept = 64 * 1024;
@@ -26,9 +26,6 @@ public:
 
     c10::DataPtr allocate(std::size_t bytes) const override;
     c10::DeleterFnPtr raw_deleter() const override { return &release; }
-
-    // Bytes kept for reuse now.
-    std::size_t keptBytes() const;
 
 private:
     TensorMemoryCache() = default;
