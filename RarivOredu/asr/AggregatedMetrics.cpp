@@ -1,6 +1,6 @@
 #include "RarivOredu/asr/AggregatedMetrics.h"
 
-#include "RarivOredu/asr/NumberText.h"
+#include "RarivOredu/shared/NumberText.h"
 #include "RarivOredu/asr/RealTimeFactor.h"
 
 namespace rarivoredu {

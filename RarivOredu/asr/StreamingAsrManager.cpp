@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "RarivOredu/asr/NumberText.h"
+#include "RarivOredu/shared/NumberText.h"
 #include "RarivOredu/asr/StreamingAsrError.h"
 #include "RarivOredu/asr/TranscriptAssembly.h"
 #include "RarivOredu/shared/ASRConstants.h"

@@ -1,7 +1,9 @@
 #include "RarivOredu/shared/AudioWAV.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 
 namespace rarivoredu::AudioWAV {
 namespace {
@@ -15,7 +17,9 @@ void put16(std::vector<std::uint8_t>& bytes, std::uint16_t value) {
     bytes.push_back(static_cast<std::uint8_t>(value >> 8));
 }
 
-void putText(std::vector<std::uint8_t>& bytes, const char (&text)[5]) { bytes.insert(bytes.end(), text, text + 4); }
+void putText(std::vector<std::uint8_t>& bytes, const char (&text)[5]) {
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(text[i]));
+}
 
 // Truncated toward zero into a header field; values beyond the field's range stop at its ends.
 std::uint32_t headerValue(double value) {
@@ -24,24 +28,52 @@ std::uint32_t headerValue(double value) {
     return static_cast<std::uint32_t>(value);
 }
 
+// Full scale at 1 and beyond, −1 and below at −full scale; NaN counts as full scale.
 std::int16_t quantise(float x) {
-    const float v = x < 1.0f ? std::max(x, -1.0f) * 32767.0f : 32767.0f;
-    return static_cast<std::int16_t>(v);
+    const float clamped = std::max(-1.0f, std::min(1.0f, x));
+    return static_cast<std::int16_t>(static_cast<int>(clamped * 32767.0f));
 }
+
+// A sample as two bytes, little end first.
+void putSample(std::uint8_t* out, std::size_t index, std::int16_t sample) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out + 2 * index, &sample, 2);
+    } else {
+        const auto value = static_cast<std::uint16_t>(sample);
+        out[2 * index] = static_cast<std::uint8_t>(value);
+        out[2 * index + 1] = static_cast<std::uint8_t>(value >> 8);
+    }
+}
+
+// Samples go in blocks of this many, a fixed count the compiler keeps in vector registers.
+constexpr std::size_t lanes = 8;
 
 }  // namespace
 
 std::vector<std::uint8_t> data(std::span<const float> samples, double sampleRate) {
-    float peak = 0.0f;
-    for (float x : samples) {
-        const float magnitude = std::fabs(x);
-        if (magnitude > peak) peak = magnitude;
-    }
-    const bool normalise = !samples.empty() && peak > 0.0f;
+    const std::span<const float> pieces[] = {samples};
+    return data(pieces, sampleRate);
+}
 
-    const auto dataSize = static_cast<std::uint32_t>(samples.size() * 2);
+std::vector<std::uint8_t> data(std::span<const std::span<const float>> pieces, double sampleRate) {
+    std::size_t count = 0;
+    float lanePeaks[lanes] = {};
+    float peak = 0.0f;
+    for (const auto samples : pieces) {
+        count += samples.size();
+        std::size_t i = 0;
+        for (; i + lanes <= samples.size(); i += lanes) {
+            for (std::size_t l = 0; l < lanes; ++l) lanePeaks[l] = std::max(lanePeaks[l], std::fabs(samples[i + l]));
+        }
+        for (; i < samples.size(); ++i) peak = std::max(peak, std::fabs(samples[i]));  // a NaN never wins
+    }
+    peak = std::max(peak, *std::max_element(lanePeaks, lanePeaks + lanes));
+    // Dividing by 1 changes nothing, so one loop serves both cases.
+    const float divisor = peak > 0.0f ? peak : 1.0f;
+
+    const auto dataSize = static_cast<std::uint32_t>(count * 2);
     std::vector<std::uint8_t> bytes;
-    bytes.reserve(44 + std::size_t{dataSize});
+    bytes.reserve(44 + count * 2);
 
     putText(bytes, "RIFF");
     put32(bytes, dataSize + 36);
@@ -57,8 +89,27 @@ std::vector<std::uint8_t> data(std::span<const float> samples, double sampleRate
     putText(bytes, "data");
     put32(bytes, dataSize);
 
-    for (float x : samples) {
-        put16(bytes, static_cast<std::uint16_t>(quantise(normalise ? x / peak : x)));
+    // Samples are converted a block at a time on the stack and appended, one stage at a time over
+    // each group of lanes so that every stage runs on whole vectors.
+    constexpr std::size_t block = 1024;
+    std::uint8_t converted[2 * block];
+    for (const auto samples : pieces) {
+        for (std::size_t start = 0; start < samples.size(); start += block) {
+            const std::size_t n = std::min(block, samples.size() - start);
+            const float* in = samples.data() + start;
+            std::size_t k = 0;
+            for (; k + lanes <= n; k += lanes) {
+                float scaled[lanes];
+                for (std::size_t l = 0; l < lanes; ++l) scaled[l] = in[k + l] / divisor;
+                for (std::size_t l = 0; l < lanes; ++l) scaled[l] = std::min(1.0f, scaled[l]);  // NaN becomes 1
+                for (std::size_t l = 0; l < lanes; ++l) scaled[l] = std::max(-1.0f, scaled[l]);
+                std::int16_t values[lanes];
+                for (std::size_t l = 0; l < lanes; ++l) values[l] = static_cast<std::int16_t>(static_cast<int>(scaled[l] * 32767.0f));
+                for (std::size_t l = 0; l < lanes; ++l) putSample(converted, k + l, values[l]);
+            }
+            for (; k < n; ++k) putSample(converted, k, quantise(in[k] / divisor));
+            bytes.insert(bytes.end(), converted, converted + 2 * n);
+        }
     }
     return bytes;
 }

@@ -3,14 +3,25 @@
 #include <nlohmann/json.hpp>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <optional>
 
+#include "Platform/system/FileManager.h"
 #include "Platform/system/NSError.h"
+#include "RarivOredu/shared/AssetDownloader.h"
+#include "RarivOredu/shared/DownloadUtils.h"
+#include "RarivOredu/shared/Repo.h"
 #include "RarivOredu/tts/ResourceFile.h"
 #include "RarivOredu/tts/TTSError.h"
+#include "RarivOredu/tts/TtsConstants.h"
+#include "RarivOredu/tts/TtsModels.h"
+#include "RarivOredu/tts/TtsResourceDownloader.h"
 
 namespace rarivoredu {
+namespace fs = std::filesystem;
+using platform::FileManager;
+
 namespace {
 
 constexpr std::int64_t kMinId = std::numeric_limits<std::int32_t>::min();
@@ -51,8 +62,59 @@ KokoroVocabulary& KokoroVocabulary::shared() {
 
 KokoroVocabulary::KokoroVocabulary() : logger_("com.rarivoredu.tts", "KokoroVocabulary") {}
 
+KokoroVocabulary::Map KokoroVocabulary::getVocabulary() {
+    const std::lock_guard<std::mutex> guard(lock_);
+    if (!isLoaded_) loadFromCacheLocked();
+    return vocabulary_;
+}
+
+void KokoroVocabulary::loadVocabulary() {
+    const std::lock_guard<std::mutex> guard(lock_);
+    loadFromCacheLocked();
+}
+
+void KokoroVocabulary::loadFromCacheLocked() {
+    const fs::path cacheDirectory = TtsModels::cacheDirectory();
+    const fs::path file = cacheDirectory / TtsConstants::modelsDirectoryName / "kokoro" / fileName;
+    if (!FileManager::fileExists(file)) {
+        logger_.info("Vocabulary file not found in cache, downloading...");
+        downloadLocked(cacheDirectory);
+    }
+    loadLocked(file);
+}
+
+void KokoroVocabulary::downloadVocabulary(const fs::path& cacheDirectory) {
+    const std::lock_guard<std::mutex> guard(lock_);
+    downloadLocked(cacheDirectory);
+}
+
+void KokoroVocabulary::downloadLocked(const fs::path& cacheDirectory) {
+    const fs::path directory = cacheDirectory / TtsConstants::modelsDirectoryName / "kokoro";
+    FileManager::createDirectory(directory, true);
+    std::string remote;
+    try {
+        remote = DownloadUtils::resolveURL(Repo::kokoro, fileName);
+    } catch (const std::exception&) {
+        const char* hub = std::getenv("RARIVOREDU_HUB_URL");
+        throw TTSError::downloadFailed(std::string("Invalid Kokoro vocabulary URL: ") + (hub ? hub : "") + "/" +
+                                       std::string(Repo(Repo::kokoro).remotePath()) + "/resolve/main/" + fileName);
+    }
+    try {
+        AssetDownloader::ensure(AssetDownloader::Descriptor{fileName, remote, directory / fileName, true,
+                                                            TtsResourceDownloader::jsonTransferMode(fileName)},
+                                DownloadUtils::sharedSession(), logger_);
+    } catch (const std::exception& error) {
+        logger_.error(std::string("Failed to download vocabulary: ") + error.what());
+        throw TTSError::downloadFailed(std::string("Failed to obtain Kokoro vocabulary: ") + error.what());
+    }
+}
+
 void KokoroVocabulary::loadVocabulary(const std::filesystem::path& file) {
     const std::lock_guard<std::mutex> guard(lock_);
+    loadLocked(file);
+}
+
+void KokoroVocabulary::loadLocked(const std::filesystem::path& file) {
     std::string content;
     try {
         content = readResourceFile(file);

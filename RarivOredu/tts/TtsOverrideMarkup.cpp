@@ -5,36 +5,12 @@
 #include "Platform/text/CharacterIterator.h"
 #include "Platform/text/UnicodeScalar.h"
 #include "Platform/text/UnicodeText.h"
+#include "RarivOredu/tts/TtsWordCounter.h"
 
 namespace rarivoredu::TtsTextPreprocessor {
 namespace {
 
 using platform::CharacterIterator;
-
-// Counts the words of the text being written, one character at a time.
-class WordCounter {
-public:
-    bool inWord() const noexcept { return inWord_; }
-    std::int64_t count() const noexcept { return count_; }
-
-    void add(std::string_view character) {
-        if (isWordCharacter(character) || (inWord_ && platform::isCombiningMarksOnly(character))) {
-            inWord_ = true;
-            return;
-        }
-        if (inWord_ && !platform::isCombiningMarksOnly(character)) ++count_;
-        inWord_ = false;
-    }
-
-private:
-    static bool isWordCharacter(std::string_view character) {
-        return platform::isLetter(character) || platform::isNumber(character) || isApostrophe(character) ||
-               platform::containsEmoji(character);
-    }
-
-    bool inWord_ = false;
-    std::int64_t count_ = 0;
-};
 
 // Moves the iterator past the next character equal to `wanted`; false when `stop` (if given)
 // comes first or the text ends.
@@ -128,7 +104,7 @@ TtsPreprocessingResult extractPhoneticOverrides(std::string_view text) {
         return result;
     }
     result.text.reserve(text.size());
-    WordCounter words;
+    TtsWordCounter words;
     CharacterIterator characters(text);
     for (;;) {
         const std::size_t at = characters.position();

@@ -56,6 +56,8 @@ TEST(AudioWAV, WritesTheExactBytes) {
         {"not-a-number is written as full scale", {nan, 2.0f, -4.0f}, 16000.0,
          withSamples(header(6, 16000, 32000), {32767, 16383, -32767})},
         {"rate and byte rate each truncated", {1.0f}, 22050.9, withSamples(header(2, 22050, 44101), {32767})},
+        {"blocks of samples and a tail follow the same rules", {0.5f, nan, -2.0f, 1.0f, 0.0f, -1.0f, 0.25f, 2.0f, nan, -0.5f},
+         16000.0, withSamples(header(20, 16000, 32000), {8191, 32767, -32767, 16383, 0, -16383, 4095, 32767, 32767, -8191})},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(AudioWAV::data(c.samples, c.rate), c.expected) << c.name;

@@ -1,4 +1,4 @@
-#include "RarivOredu/asr/NumberText.h"
+#include "RarivOredu/shared/NumberText.h"
 
 #include <charconv>
 
