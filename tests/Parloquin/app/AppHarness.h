@@ -117,7 +117,7 @@ public:
         return std::shared_ptr<parloquin::SpeechRecognizer>(r);
     };
     std::shared_ptr<RecordingAlerts> alerts = std::make_shared<RecordingAlerts>();
-    FakeDesktop desktop;
+    FakeHotkeyDesktop desktop;
     // The hotkeys' desktop when it is not the fake one.
     std::function<parloquin::HotkeyEnvironment()> hotkeys;
     PrivateSessionBus bus;

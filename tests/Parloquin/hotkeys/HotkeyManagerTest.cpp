@@ -9,7 +9,7 @@ namespace parloquin {
 namespace {
 
 using parloquin_test::drainEventLoop;
-using parloquin_test::FakeDesktop;
+using parloquin_test::FakeHotkeyDesktop;
 using parloquin_test::HotKeyRegistration;
 using parloquin_test::MemorySettings;
 using platform::CGEvent;
@@ -24,7 +24,7 @@ const platform::CGEventMask kKeysMask = CGEventMaskBit(CGEventType::keyDown) | C
 
 struct Fixture {
     MemorySettings settings;
-    FakeDesktop desktop;
+    FakeHotkeyDesktop desktop;
     std::string log;  // P for a press, R for a release, in the order reported
 
     std::unique_ptr<HotkeyManager> make() {

@@ -27,7 +27,7 @@ namespace parloquin {
 namespace {
 
 using parloquin_test::drainEventLoop;
-using parloquin_test::FakeDesktop;
+using parloquin_test::FakeHotkeyDesktop;
 using parloquin_test::HotKeyRegistration;
 using Registered = std::set<HotKeyRegistration>;
 using Value = platform::UserDefaults::Value;
@@ -107,7 +107,7 @@ protected:
 
     parloquin_test::PageFixture fixture;
     Grants grants;
-    FakeDesktop desktop;
+    FakeHotkeyDesktop desktop;
     UserDefaultsHotkeySettings hotkeySettings{fixture.store.defaults()};
     std::unique_ptr<HotkeyManager> manager;
     int hotkeyPresses = 0;
