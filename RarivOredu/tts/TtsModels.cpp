@@ -60,8 +60,10 @@ fs::path TtsModels::cacheDirectory() {
     return root;
 }
 
-fs::path TtsModels::kokoroDirectory() {
-    return cacheDirectory() / TtsConstants::modelsDirectoryName / std::string(Repo(Repo::kokoro).folderName());
+fs::path TtsModels::kokoroDirectory() { return kokoroDirectory(cacheDirectory()); }
+
+fs::path TtsModels::kokoroDirectory(const fs::path& cacheDirectory) {
+    return cacheDirectory / TtsConstants::modelsDirectoryName / std::string(Repo(Repo::kokoro).folderName());
 }
 
 TtsModels TtsModels::download(const std::optional<std::set<Variant>>& variants) {
