@@ -7,8 +7,14 @@
 #include "Platform/desktop/SMAppService.h"
 #include "Platform/system/UserDefaults.h"
 
+namespace platform {
+class AudioHardware;
+class NSWorkspace;
+}  // namespace platform
+
 namespace parloquin {
 
+class FilePanelPresenter;
 class HistoryManager;
 class HotkeyManager;
 class StatisticsManager;
@@ -26,6 +32,11 @@ struct PageContext {
     std::shared_ptr<AlertPresenter> alerts;
     std::shared_ptr<ApplicationActivation> application;
     std::shared_ptr<platform::SMAppService> loginItem;
+    // Those a page takes from the desktop when none is given: the sound server (the dictation
+    // service's), the desktop's programs for addresses and folders, its file dialogs.
+    std::shared_ptr<platform::AudioHardware> audioHardware;
+    std::shared_ptr<platform::NSWorkspace> workspace;
+    std::shared_ptr<FilePanelPresenter> filePanels;
 };
 
 }  // namespace parloquin

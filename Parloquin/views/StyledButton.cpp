@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "Parloquin/views/SymbolIcon.h"
 #include "Parloquin/views/ThemeColors.h"
 
 namespace parloquin {
@@ -20,14 +21,22 @@ constexpr int kRingMargin = 2;
 }  // namespace
 
 QSize StyledButton::sizeHint() const {
-    return ButtonStyle::sizeForLabel(fontMetrics(), text()) + QSize(2 * kRingMargin, 2 * kRingMargin);
+    return ButtonStyle::sizeForLabel(fontMetrics(), text(), !symbol_.isEmpty()) +
+           QSize(2 * kRingMargin, 2 * kRingMargin);
+}
+
+void StyledButton::setSymbol(const QString& symbol) {
+    symbol_ = symbol;
+    symbolIcon_ = symbol.isEmpty() ? QIcon() : SymbolIcon::icon(symbol.toStdString());
+    updateGeometry();
+    update();
 }
 
 void StyledButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     // A ring outside the fill shows where the keyboard is.
     const QRect bounds = rect().adjusted(kRingMargin, kRingMargin, -kRingMargin, -kRingMargin);
-    style_->draw(painter, bounds, text(), isDown());
+    style_->draw(painter, bounds, text(), isDown(), symbolIcon_);
     if (hasFocus()) {
         painter.setRenderHint(QPainter::Antialiasing);
         QColor ring = ThemeColors::shared().accentColor;

@@ -22,6 +22,18 @@ constexpr ThemeNames kThemeNames[] = {
     {"clock.fill", {"document-open-recent-symbolic", "document-open-recent", nullptr}},
     {"info.circle.fill", {"help-about-symbolic", "help-about", "dialog-information"}},
     {"exclamationmark.triangle.fill", {"dialog-warning-symbolic", "dialog-warning", nullptr}},
+    {"arrow.clockwise", {"view-refresh-symbolic", "view-refresh", nullptr}},
+    {"play.fill", {"media-playback-start-symbolic", "media-playback-start", nullptr}},
+    {"stop.fill", {"media-playback-stop-symbolic", "media-playback-stop", nullptr}},
+    {"checkmark.circle.fill", {"emblem-ok-symbolic", "emblem-default", nullptr}},
+    {"speaker.wave.2.fill", {"audio-volume-high-symbolic", "audio-volume-high", nullptr}},
+    {"lock.shield.fill", {"security-high-symbolic", "security-high", nullptr}},
+    {"antenna.radiowaves.left.and.right.slash", {"network-offline-symbolic", "network-offline", nullptr}},
+    {"doc.text.fill", {"text-x-generic-symbolic", "text-x-generic", nullptr}},
+    {"book.fill", {"help-contents-symbolic", "help-contents", nullptr}},
+    {"envelope.fill", {"mail-send-symbolic", "mail-send", nullptr}},
+    {"chevron.right", {"go-next-symbolic", "go-next", nullptr}},
+    {"xmark.circle.fill", {"window-close-symbolic", "window-close", nullptr}},
 };
 
 }  // namespace
