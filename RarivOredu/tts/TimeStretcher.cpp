@@ -28,8 +28,8 @@ TimeStretcher::TimeStretcher() : engine_(std::make_unique<soundtouch::SoundTouch
     engine_->setSetting(SETTING_SEQUENCE_MS, kSequenceMs);
     engine_->setSetting(SETTING_SEEKWINDOW_MS, kSeekWindowMs);
     engine_->setSetting(SETTING_OVERLAP_MS, kOverlapMs);
-    // The stepwise search for the best joint costs half the time of the full one; on speech the
-    // joints it picks are as good to the ear.
+    // The stepwise search for the best joint takes half the time of the full one and still finds
+    // joints that keep the pitch of speech.
     engine_->setSetting(SETTING_USE_QUICKSEEK, 1);
     // Only the tempo changes, never the rate: there is nothing for an anti-alias filter to do.
     engine_->setSetting(SETTING_USE_AA_FILTER, 0);
