@@ -12,9 +12,7 @@ QFrame* PageDivider::make(QWidget* parent) {
     line->setFrameShadow(QFrame::Plain);
     line->setFixedHeight(1);
     QPalette palette = line->palette();
-    QColor color = ThemeColors::shared().primary;
-    color.setAlphaF(0.12f);
-    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::WindowText, ThemeColors::withAlpha(ThemeColors::shared().primary, 0.12));
     line->setPalette(palette);
     return line;
 }

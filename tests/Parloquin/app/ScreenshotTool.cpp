@@ -36,6 +36,7 @@
 #include "Parloquin/views/OtherSettingsView.h"
 #include "Parloquin/views/SystemInfoView.h"
 #include "Platform/desktop/SMAppService.h"
+#include "tests/Parloquin/app/TranscriptPagesScreenshots.h"
 
 namespace {
 
@@ -352,6 +353,8 @@ int main(int argc, char** argv) {
     ok &= floatingButtonPictures(folder);
     ok &= welcomeAlertPicture(folder, store);
     ok &= mainWindowPictures(folder, store);
+    ok &= parloquin_test::transcriptPagePictures(
+        store, [&folder](const QPixmap& picture, const QString& name) { return save(picture, folder, name); });
     ok &= trayMenuPicture(folder, store);
     std::filesystem::remove_all(store);
     return ok ? 0 : 1;
