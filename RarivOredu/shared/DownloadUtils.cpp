@@ -280,17 +280,31 @@ platform::URLSession& DownloadUtils::sharedSession() {
     return session;
 }
 
-std::string DownloadUtils::hubBaseURL() {
+namespace {
+
+std::string configuredHub() {
     const char* configured = std::getenv("RARIVOREDU_HUB_URL");
-    std::string base = configured != nullptr && *configured != '\0' ? configured : defaultHub;
+    return configured != nullptr && *configured != '\0' ? configured : defaultHub;
+}
+
+std::string withoutTrailingSlashes(std::string address) {
+    while (!address.empty() && address.back() == '/') address.pop_back();
+    return address;
+}
+
+}  // namespace
+
+std::string DownloadUtils::hubBaseURL() {
+    const std::string base = configuredHub();
     const auto components = platform::URLComponents::parse(base);
     if (!components || (components->scheme != "http" && components->scheme != "https") ||
         base.find_first_of("?#") != std::string::npos) {
         throw URLError::make(URLError::badURL, "RARIVOREDU_HUB_URL must be an http or https address, not '" + base + "'");
     }
-    while (!base.empty() && base.back() == '/') base.pop_back();
-    return base;
+    return withoutTrailingSlashes(base);
 }
+
+std::string DownloadUtils::configuredHubAddress() { return withoutTrailingSlashes(configuredHub()); }
 
 std::string DownloadUtils::resolveURL(Repo repo, const std::string& path) {
     requireSafePath(path);

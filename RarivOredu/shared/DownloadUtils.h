@@ -77,6 +77,9 @@ public:
     // The hub's address without a trailing "/". Throws NSError (badURL) when
     // RARIVOREDU_HUB_URL is not an http or https URL.
     static std::string hubBaseURL();
+    // The hub's address as configured, unchecked, without a trailing "/": for naming an address
+    // that hubBaseURL refuses.
+    static std::string configuredHubAddress();
     // The download URL of a repository file.
     static std::string resolveURL(Repo repo, const std::string& path);
 
