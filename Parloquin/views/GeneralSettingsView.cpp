@@ -102,7 +102,12 @@ GeneralSettingsView::GeneralSettingsView(const PageContext& context, QWidget* pa
     content->setAutoFillBackground(false);
     viewport()->setAutoFillBackground(false);
 
-    loginItemApplied_ = binding(settings::kLaunchAtLogin)->boolValue();
+    // The login switch shows whether the desktop will start Parloquin at login. A stored value that
+    // says otherwise (the entry was removed or switched off elsewhere, or written by hand) follows it.
+    SettingBinding* login = binding(settings::kLaunchAtLogin);
+    loginItemApplied_ =
+        context_.loginItem ? context_.loginItem->status() == platform::SMAppService::Status::enabled : login->boolValue();
+    if (login->boolValue() != loginItemApplied_) login->setValue(Value(loginItemApplied_));
     connect(binding(settings::kShowDockIcon), &SettingBinding::changed, this,
             [this] { updateDockIcon(binding(settings::kShowDockIcon)->boolValue()); });
     connect(binding(settings::kLaunchAtLogin), &SettingBinding::changed, this,

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <fstream>
+#include <optional>
 
 #include "Parloquin/views/SegmentedPicker.h"
 #include "Parloquin/views/StyledButton.h"
@@ -143,6 +144,44 @@ TEST_F(GeneralSettingsViewTest, TheLoginSwitchWritesAndRemovesTheAutostartEntry)
     click(page->control("launchAtLogin"));
     drainEventLoop();
     EXPECT_FALSE(std::filesystem::exists(fixture.autostartEntry()));
+    EXPECT_TRUE(fixture.alerts->shown.empty());
+}
+
+// The switch shows what the desktop will do at login, not what was stored last: the entry may have
+// been removed or switched off in the desktop's settings, or written by hand. The stored value
+// follows the entry, and the entry is left as it is.
+TEST_F(GeneralSettingsViewTest, TheLoginSwitchShowsWhetherTheDesktopStartsParloquin) {
+    const std::string ours = platform::SMAppService::desktopEntry("/opt/parloquin/parloquin");
+    struct Case {
+        const char* name;
+        bool stored;
+        std::optional<std::string> entry;  // nothing: no file
+        bool shown;
+    };
+    const Case cases[] = {
+        {"stored on, no entry", true, std::nullopt, false},
+        {"stored on, entry switched off", true, ours + "Hidden=true\n", false},
+        {"stored off, entry there", false, ours, true},
+        {"stored on, entry there", true, ours, true},
+        {"stored off, no entry", false, std::nullopt, false},
+    };
+    std::filesystem::create_directories(fixture.autostartEntry().parent_path());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        page.reset();
+        ASSERT_TRUE(defaults().setBool("launchAtLogin", c.stored));
+        std::filesystem::remove(fixture.autostartEntry());
+        if (c.entry) std::ofstream(fixture.autostartEntry()) << *c.entry;
+
+        page = std::make_unique<GeneralSettingsView>(fixture.context());
+        drainEventLoop();
+        EXPECT_EQ(isOn("launchAtLogin"), c.shown);
+        EXPECT_EQ(defaults().boolForKey("launchAtLogin"), c.shown);
+        EXPECT_EQ(std::filesystem::exists(fixture.autostartEntry()), c.entry.has_value());
+        if (c.entry) {
+            EXPECT_EQ(contents(fixture.autostartEntry()), *c.entry);
+        }
+    }
     EXPECT_TRUE(fixture.alerts->shown.empty());
 }
 
