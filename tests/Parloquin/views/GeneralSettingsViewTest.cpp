@@ -4,13 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <cstdlib>
 #include <fstream>
 #include <optional>
 
 #include "Parloquin/views/SegmentedPicker.h"
 #include "Parloquin/views/StyledButton.h"
+#include "Parloquin/views/ThemeColors.h"
 #include "Parloquin/views/ToggleSwitch.h"
 #include "tests/Parloquin/views/PageFixture.h"
 #include "tests/Platform/desktop/EventLoopWait.h"
@@ -200,6 +203,28 @@ TEST_F(GeneralSettingsViewTest, ALoginItemThatCannotBeWrittenIsShownAndSwitchedB
     // Putting the switch back is not taken for another request.
     drainEventLoop();
     EXPECT_EQ(fixture.alerts->shown.size(), 1u);
+}
+
+// The reset button's red fill starts in the column where the texts of the page start.
+TEST_F(GeneralSettingsViewTest, TheResetButtonLinesUpWithTheTexts) {
+    QWidget* content = page->widget();
+    QWidget* button = page->resetButton();
+    QLabel* title = nullptr;
+    for (QLabel* label : button->parentWidget()->findChildren<QLabel*>())
+        if (label->text() == QString::fromUtf8("ZURÜCKSETZEN")) title = label;
+    ASSERT_TRUE(title);
+    const int column = title->mapTo(content, QPoint(0, 0)).x();
+    const QImage picture = content->grab().toImage();
+    const int y = button->mapTo(content, button->rect().center()).y();
+    const QColor red = parloquin::ThemeColors::shared().red;
+    auto isFill = [&](int x) {
+        const QColor pixel = picture.pixelColor(x * picture.width() / content->width(), y * picture.height() / content->height());
+        return std::abs(pixel.red() - red.red()) <= 8 && std::abs(pixel.green() - red.green()) <= 8 &&
+               std::abs(pixel.blue() - red.blue()) <= 8;
+    };
+    EXPECT_FALSE(isFill(column - 1));
+    EXPECT_TRUE(isFill(column));
+    EXPECT_TRUE(isFill(column + 1));
 }
 
 TEST_F(GeneralSettingsViewTest, ResetConfirmedBringsBackEveryDefaultAndTheDesktopFollows) {
