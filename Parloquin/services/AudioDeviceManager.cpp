@@ -110,15 +110,24 @@ void AudioDeviceManager::handleDevicesChanged() {
     }
 }
 
+void AudioDeviceManager::followStoredChoice(const std::vector<AudioDevice>& current) {
+    const std::optional<std::string> saved = defaults_.stringForKey(settings::kSelectedAudioDeviceUID);
+    if (!saved || (selectedDevice_ && selectedDevice_->uid == *saved)) return;
+    auto found = std::find_if(current.begin(), current.end(),
+                              [&](const AudioDevice& device) { return device.uid == *saved; });
+    if (found != current.end()) setSelectedDevice(*found);
+}
+
 bool AudioDeviceManager::setInputDevice(platform::AVAudioEngine& engine, const AudioDevice& device) {
     return engine.inputNode().setInputDevice(device.uid);
 }
 
 std::optional<AudioDevice> AudioDeviceManager::bindSelectedDevice(platform::AVAudioEngine& engine) {
-    if (!selectedDevice_) return std::nullopt;
-    const AudioDevice chosen = *selectedDevice_;
     // The list may be old: the device is looked up as the system has it now.
     const std::vector<AudioDevice> current = listDevices();
+    followStoredChoice(current);
+    if (!selectedDevice_) return std::nullopt;
+    const AudioDevice chosen = *selectedDevice_;
     auto found = std::find_if(current.begin(), current.end(),
                               [&](const AudioDevice& device) { return device.uid == chosen.uid; });
     if (found == current.end()) {

@@ -54,9 +54,11 @@ public:
     virtual void stopLevelMonitoring();
     bool isLevelMonitoring() const { return levelMonitorEngine_ != nullptr; }
 
-    // Binds the engine's input to the chosen device as the system lists it now. Returns the
-    // device bound, or nothing when the engine stays on the system's default input: no choice, or
-    // a chosen device that is gone or cannot be bound (logged).
+    // Binds the engine's input to the chosen device as the system lists it now. The choice stored
+    // under "selectedAudioDeviceUID" counts first, so that a choice made through another manager
+    // (the audio page keeps one of its own) holds from the next recording on. Returns the device
+    // bound, or nothing when the engine stays on the system's default input: no choice, or a chosen
+    // device that is gone or cannot be bound (logged).
     std::optional<AudioDevice> bindSelectedDevice(platform::AVAudioEngine& engine);
     // After the engine started: whether it records the device bound; a different one is logged.
     bool checkBinding(platform::AVAudioEngine& engine, const std::optional<AudioDevice>& bound);
@@ -79,6 +81,8 @@ signals:
 private:
     std::vector<AudioDevice> listDevices();
     void handleDevicesChanged();
+    // Chooses the stored device when it is listed and not chosen already.
+    void followStoredChoice(const std::vector<AudioDevice>& current);
     void setSelectedDevice(std::optional<AudioDevice> device);
 
     std::shared_ptr<platform::AudioHardware> hardware_;

@@ -1,11 +1,9 @@
 #include "Parloquin/views/AudioSectionPage.h"
 
-#include "Parloquin/views/PlaceholderPageView.h"
+#include "Parloquin/views/AudioSettingsView.h"
 
 namespace parloquin {
 
-QWidget* AudioSectionPage::make(const PageContext&) {
-    return new PlaceholderPageView(SidebarSection::audio);
-}
+QWidget* AudioSectionPage::make(const PageContext& context) { return new AudioSettingsView(context); }
 
 }  // namespace parloquin

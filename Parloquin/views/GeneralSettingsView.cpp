@@ -1,6 +1,5 @@
 #include "Parloquin/views/GeneralSettingsView.h"
 
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
@@ -8,7 +7,9 @@
 
 #include "Parloquin/settings/SettingsKeys.h"
 #include "Parloquin/views/DestructiveButtonStyle.h"
+#include "Parloquin/views/PageDivider.h"
 #include "Parloquin/views/PageHeaderView.h"
+#include "Parloquin/views/PageLayout.h"
 #include "Parloquin/views/SecondaryText.h"
 #include "Parloquin/views/SegmentedPicker.h"
 #include "Parloquin/views/SettingBinding.h"
@@ -26,35 +27,14 @@ namespace {
 using Entry = GeneralSettings::Entry;
 using Value = platform::UserDefaults::Value;
 
-constexpr int kPadding = 32;
 constexpr int kSpacing = 32;
 
 QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 
-QFrame* divider(QWidget* parent) {
-    auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    line->setFixedHeight(1);
-    QPalette palette = line->palette();
-    QColor color = ThemeColors::shared().primary;
-    color.setAlphaF(0.12f);
-    palette.setColor(QPalette::WindowText, color);
-    line->setPalette(palette);
-    return line;
-}
-
-QVBoxLayout* column(QWidget* widget, int spacing) {
-    auto* layout = new QVBoxLayout(widget);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(spacing);
-    return layout;
-}
-
 // A section below the switch rows: its title and explanation over its control, 12 apart.
 QWidget* section(const Entry& entry, QWidget* parent) {
     auto* section = new QWidget(parent);
-    auto* layout = column(section, 12);
+    auto* layout = PageLayout::column(section, 12);
     auto* title = new QLabel(text(entry.title), section);
     title->setFont(TextStyle::headline());
     layout->addWidget(title);
@@ -68,24 +48,17 @@ GeneralSettingsView::GeneralSettingsView(const PageContext& context, QWidget* pa
     : QScrollArea(parent),
       context_(context),
       defaults_(context.defaults ? *context.defaults : platform::UserDefaults::standard()) {
-    setWidgetResizable(true);
-    setFrameShape(QFrame::NoFrame);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-
-    auto* content = new QWidget(this);
-    content->setObjectName(QStringLiteral("GeneralSettingsContent"));
-    auto* page = column(content, kSpacing);
-    page->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+    QVBoxLayout* page = PageLayout::scrollingPage(this, QStringLiteral("GeneralSettingsContent"), kSpacing);
+    QWidget* content = page->parentWidget();
     page->addWidget(new PageHeaderView(text(GeneralSettings::title), text(GeneralSettings::subtitle), content));
 
     auto* settings = new QWidget(content);
-    auto* list = column(settings, 0);
+    auto* list = PageLayout::column(settings, 0);
     bool first = true;
     for (const Entry& entry : GeneralSettings::entries()) {
         if (!first) {
             list->addSpacing(kSpacing / 2);
-            list->addWidget(divider(settings));
+            list->addWidget(PageDivider::make(settings));
             list->addSpacing(kSpacing / 2);
         }
         first = false;
@@ -97,10 +70,6 @@ GeneralSettingsView::GeneralSettingsView(const PageContext& context, QWidget* pa
     }
     page->addWidget(settings);
     page->addStretch(1);
-    setWidget(content);
-    // The scroll area's own background would hide the page's.
-    content->setAutoFillBackground(false);
-    viewport()->setAutoFillBackground(false);
 
     // The login switch shows whether the desktop will start Parloquin at login. A stored value that
     // says otherwise (the entry was removed or switched off elsewhere, or written by hand) follows it.
@@ -133,7 +102,7 @@ QWidget* GeneralSettingsView::switchRow(const Entry& entry, QWidget* parent) {
     if (entry.below == GeneralSettings::Below::nothing) return row;
 
     auto* block = new QWidget(parent);
-    auto* layout = column(block, 12);
+    auto* layout = PageLayout::column(block, 12);
     row->setParent(block);
     layout->addWidget(row);
     if (entry.below == GeneralSettings::Below::privacyBanner) {

@@ -1,11 +1,9 @@
 #include "Parloquin/views/OtherSectionPage.h"
 
-#include "Parloquin/views/PlaceholderPageView.h"
+#include "Parloquin/views/OtherSettingsView.h"
 
 namespace parloquin {
 
-QWidget* OtherSectionPage::make(const PageContext&) {
-    return new PlaceholderPageView(SidebarSection::other);
-}
+QWidget* OtherSectionPage::make(const PageContext& context) { return new OtherSettingsView(context); }
 
 }  // namespace parloquin

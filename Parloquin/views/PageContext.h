@@ -4,11 +4,19 @@
 
 #include "Parloquin/hotkeys/ApplicationActivation.h"
 #include "Parloquin/services/AlertPresenter.h"
+#include "Parloquin/views/FileChooser.h"
+#include "Platform/desktop/ApplicationFocus.h"
 #include "Platform/desktop/SMAppService.h"
 #include "Platform/system/UserDefaults.h"
 
+namespace platform {
+class AudioHardware;
+class NSWorkspace;
+}  // namespace platform
+
 namespace parloquin {
 
+class FilePanelPresenter;
 class HistoryManager;
 class HotkeyManager;
 class StatisticsManager;
@@ -26,6 +34,14 @@ struct PageContext {
     std::shared_ptr<AlertPresenter> alerts;
     std::shared_ptr<ApplicationActivation> application;
     std::shared_ptr<platform::SMAppService> loginItem;
+    // Those a page takes from the desktop when none is given: the sound server (the dictation
+    // service's), the desktop's programs for addresses and folders, its file dialogs; the other
+    // applications' windows.
+    std::shared_ptr<platform::AudioHardware> audioHardware;
+    std::shared_ptr<platform::NSWorkspace> workspace;
+    std::shared_ptr<FilePanelPresenter> filePanels;
+    std::shared_ptr<FileChooser> files;
+    std::shared_ptr<platform::ApplicationFocus> applicationFocus;
 };
 
 }  // namespace parloquin

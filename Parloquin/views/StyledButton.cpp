@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "Parloquin/views/SymbolIcon.h"
 #include "Parloquin/views/ThemeColors.h"
 
 namespace parloquin {
@@ -13,12 +14,19 @@ StyledButton::StyledButton(const QString& text, std::shared_ptr<const ButtonStyl
 }
 
 // The fill reaches the button's edges, so that it lines up with the text beside and above it.
-QSize StyledButton::sizeHint() const { return ButtonStyle::sizeForLabel(fontMetrics(), text()); }
+QSize StyledButton::sizeHint() const { return ButtonStyle::sizeForLabel(fontMetrics(), text(), !symbol_.isEmpty()); }
+
+void StyledButton::setSymbol(const QString& symbol) {
+    symbol_ = symbol;
+    symbolIcon_ = symbol.isEmpty() ? QIcon() : SymbolIcon::icon(symbol.toStdString());
+    updateGeometry();
+    update();
+}
 
 void StyledButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRect bounds = rect();
-    style_->draw(painter, bounds, text(), isDown());
+    style_->draw(painter, bounds, text(), isDown(), symbolIcon_);
     if (hasFocus()) {
         // Where the keyboard is: a ring on the fill's edge, with a light line inside it so that it
         // shows on a fill of the accent colour too.

@@ -13,6 +13,9 @@ public:
     StyledButton(const QString& text, std::shared_ptr<const ButtonStyle> style, QWidget* parent = nullptr);
 
     const ButtonStyle& style() const { return *style_; }
+    // A symbol before the label ("play.fill"), drawn in the label's colour; empty for none.
+    void setSymbol(const QString& symbol);
+    const QString& symbol() const { return symbol_; }
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -21,6 +24,8 @@ protected:
 
 private:
     std::shared_ptr<const ButtonStyle> style_;
+    QString symbol_;
+    QIcon symbolIcon_;
 };
 
 }  // namespace parloquin

@@ -1,5 +1,7 @@
 #include "Parloquin/views/SymbolIcon.h"
 
+#include <QCoreApplication>
+#include <QHash>
 #include <QPainter>
 #include <array>
 #include <utility>
@@ -22,6 +24,24 @@ constexpr ThemeNames kThemeNames[] = {
     {"clock.fill", {"document-open-recent-symbolic", "document-open-recent", nullptr}},
     {"info.circle.fill", {"help-about-symbolic", "help-about", "dialog-information"}},
     {"exclamationmark.triangle.fill", {"dialog-warning-symbolic", "dialog-warning", nullptr}},
+    {"arrow.clockwise", {"view-refresh-symbolic", "view-refresh", nullptr}},
+    {"play.fill", {"media-playback-start-symbolic", "media-playback-start", nullptr}},
+    {"stop.fill", {"media-playback-stop-symbolic", "media-playback-stop", nullptr}},
+    {"checkmark.circle.fill", {"emblem-ok-symbolic", "emblem-default", nullptr}},
+    {"speaker.wave.2.fill", {"audio-volume-high-symbolic", "audio-volume-high", nullptr}},
+    {"lock.shield.fill", {"security-high-symbolic", "security-high", nullptr}},
+    {"antenna.radiowaves.left.and.right.slash", {"network-offline-symbolic", "network-offline", nullptr}},
+    {"doc.text.fill", {"text-x-generic-symbolic", "text-x-generic", nullptr}},
+    {"book.fill", {"help-contents-symbolic", "help-contents", nullptr}},
+    {"envelope.fill", {"mail-send-symbolic", "mail-send", nullptr}},
+    {"chevron.right", {"go-next-symbolic", "go-next", nullptr}},
+    {"xmark.circle.fill", {"window-close-symbolic", "window-close", nullptr}},
+    {"magnifyingglass", {"edit-find-symbolic", "edit-find", nullptr}},
+    {"doc.on.doc", {"edit-copy-symbolic", "edit-copy", nullptr}},
+    {"trash", {"user-trash-symbolic", "user-trash", nullptr}},
+    {"lock.fill", {"changes-prevent-symbolic", "system-lock-screen", nullptr}},
+    {"square.and.arrow.up", {"document-send-symbolic", "document-send", nullptr}},
+    {"calendar", {"x-office-calendar-symbolic", "x-office-calendar", nullptr}},
 };
 
 }  // namespace
@@ -48,11 +68,23 @@ QIcon SymbolIcon::icon(std::string_view symbol) {
 }
 
 QPixmap SymbolIcon::pixmap(std::string_view symbol, int size, const QColor& color, qreal devicePixelRatio) {
+    // Pages draw the same few symbols again and again (one set per history row): each is drawn
+    // once per size and colour. Main thread only, as pixmaps are.
+    static QHash<QString, QPixmap> drawn;
+    // Pixmaps go with the application, not after it.
+    static const bool clearedAtExit = (qAddPostRoutine([] { drawn.clear(); }), true);
+    (void)clearedAtExit;
+    const QString key = QString::fromUtf8(symbol.data(), qsizetype(symbol.size())) + QLatin1Char('/') +
+                        QString::number(size) + QLatin1Char('/') + QString::number(color.rgba(), 16) +
+                        QLatin1Char('/') + QString::number(devicePixelRatio);
+    if (const auto found = drawn.constFind(key); found != drawn.cend()) return *found;
     QPixmap shape = icon(symbol).pixmap(QSize(size, size), devicePixelRatio);
     if (shape.isNull()) return shape;
     QPainter painter(&shape);
     painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
     painter.fillRect(QRect(QPoint(), shape.size() / shape.devicePixelRatio()), color);
+    painter.end();
+    drawn.insert(key, shape);
     return shape;
 }
 

@@ -16,9 +16,12 @@ QFont scaled(double factor, QFont::Weight weight = QFont::Normal) {
 }  // namespace
 
 QFont TextStyle::title() { return scaled(1.7, QFont::Bold); }
+QFont TextStyle::title2() { return scaled(1.3, QFont::Bold); }
 QFont TextStyle::headline() { return scaled(1.0, QFont::DemiBold); }
 QFont TextStyle::body() { return scaled(1.0); }
 QFont TextStyle::caption() { return scaled(0.9); }
 QFont TextStyle::caption2() { return scaled(0.85); }
+
+QFont TextStyle::sized(double points, QFont::Weight weight) { return scaled(points / 13.0, weight); }
 
 }  // namespace parloquin

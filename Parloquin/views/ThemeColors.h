@@ -15,8 +15,19 @@ struct ThemeColors {
     QColor green;
     QColor orange;
     QColor red;
+    QColor blue;
+    QColor purple;
+    QColor cyan;
+    QColor indigo;
+    QColor gray;
+    QColor yellow;
     QColor controlBackgroundColor;  // behind the pages
     QColor controlColor;            // plain buttons
+
+    // The colour with its alpha set to the value given.
+    static QColor withAlpha(QColor color, qreal alpha);
+    // The colour at the opacity given, on top of its own: a translucent colour stays lighter.
+    static QColor withOpacity(QColor color, qreal opacity);
 
     // Made on first use.
     static const ThemeColors& shared();

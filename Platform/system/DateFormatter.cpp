@@ -1,7 +1,9 @@
 #include "Platform/system/DateFormatter.h"
 
 #include <unicode/datefmt.h>
+#include <unicode/dtptngen.h>
 #include <unicode/locid.h>
+#include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
 #include <unicode/unistr.h>
 
@@ -30,12 +32,31 @@ DateFormatter::DateFormatter(std::string localeIdentifier, Style dateStyle, Styl
       timeStyle_(timeStyle),
       timeZone_(std::move(timeZone)) {}
 
+DateFormatter DateFormatter::fromTemplate(std::string localeIdentifier, std::string dateTemplate, TimeZone timeZone) {
+    DateFormatter formatter(std::move(localeIdentifier), Style::noStyle, Style::noStyle, std::move(timeZone));
+    formatter.template_ = std::move(dateTemplate);
+    return formatter;
+}
+
 std::optional<std::string> DateFormatter::string(Date date) const {
     const double milliseconds = date.timeIntervalSince1970() * 1000.0;
     if (!std::isfinite(milliseconds)) return std::nullopt;
-    if (dateStyle_ == Style::noStyle && timeStyle_ == Style::noStyle) return std::string();
-    std::unique_ptr<icu::DateFormat> format(icu::DateFormat::createDateTimeInstance(
-        icuStyle(dateStyle_), icuStyle(timeStyle_), icu::Locale(localeIdentifier_.c_str())));
+    const icu::Locale locale(localeIdentifier_.c_str());
+    std::unique_ptr<icu::DateFormat> format;
+    if (!template_.empty()) {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<icu::DateTimePatternGenerator> generator(
+            icu::DateTimePatternGenerator::createInstance(locale, status));
+        if (U_FAILURE(status)) return std::nullopt;
+        const icu::UnicodeString pattern =
+            generator->getBestPattern(icu::UnicodeString::fromUTF8(template_), status);
+        if (U_FAILURE(status)) return std::nullopt;
+        format = std::make_unique<icu::SimpleDateFormat>(pattern, locale, status);
+        if (U_FAILURE(status)) return std::nullopt;
+    } else {
+        if (dateStyle_ == Style::noStyle && timeStyle_ == Style::noStyle) return std::string();
+        format.reset(icu::DateFormat::createDateTimeInstance(icuStyle(dateStyle_), icuStyle(timeStyle_), locale));
+    }
     if (!format) return std::nullopt;
     format->adoptTimeZone(icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(timeZone_.identifier())));
     icu::UnicodeString text;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <locale>
 #include <map>
 #include <sstream>
 
@@ -95,14 +96,35 @@ std::optional<std::int32_t> HostFacts::sysctlInt32(const std::string& name) cons
 
 std::string HostFacts::operatingSystemName() const { return "Linux"; }
 
-std::string HostFacts::operatingSystemVersionString() const {
-    std::string kernel;
+std::string HostFacts::kernelField(const char* variable) const {
     utsname uts{};
     if (root_ == "/" && uname(&uts) == 0) {
-        kernel = uts.release;
-    } else if (const auto release = readFile("proc/sys/kernel/osrelease")) {
-        kernel = trim(*release);
+        const std::string name = variable;
+        if (name == "osrelease") return uts.release;
+        if (name == "version") return uts.version;
+        if (name == "hostname") return uts.nodename;
     }
+    const auto value = readFile(std::string("proc/sys/kernel/") + variable);
+    return value ? trim(*value) : std::string();
+}
+
+std::map<std::string, std::string> HostFacts::osRelease() const {
+    std::map<std::string, std::string> os;
+    auto osRelease = readFile("etc/os-release");
+    if (!osRelease) osRelease = readFile("usr/lib/os-release");
+    if (!osRelease) return os;
+    std::istringstream lines(*osRelease);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const auto eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        os[trim(line.substr(0, eq))] = unquote(trim(line.substr(eq + 1)));
+    }
+    return os;
+}
+
+std::string HostFacts::operatingSystemVersionString() const {
+    const std::string kernel = kernelField("osrelease");
     // "6.1.0-28-amd64" reads as "6.1".
     std::string shortKernel;
     int dots = 0;
@@ -113,23 +135,67 @@ std::string HostFacts::operatingSystemVersionString() const {
     }
     if (shortKernel.empty()) shortKernel = kernel.empty() ? "unknown" : kernel;
 
-    std::map<std::string, std::string> os;
-    auto osRelease = readFile("etc/os-release");
-    if (!osRelease) osRelease = readFile("usr/lib/os-release");
-    if (osRelease) {
-        std::istringstream lines(*osRelease);
-        std::string line;
-        while (std::getline(lines, line)) {
-            const auto eq = line.find('=');
-            if (eq == std::string::npos) continue;
-            os[trim(line.substr(0, eq))] = unquote(trim(line.substr(eq + 1)));
-        }
-    }
+    std::map<std::string, std::string> os = osRelease();
     std::string distribution = os["NAME"];
     if (!os["VERSION_ID"].empty()) distribution += (distribution.empty() ? "" : " ") + os["VERSION_ID"];
     if (distribution.empty()) distribution = os["PRETTY_NAME"];
     if (distribution.empty()) return shortKernel;
     return shortKernel + " (" + distribution + ")";
+}
+
+std::string HostFacts::operatingSystemFullVersionString() const {
+    std::string kernel = "Linux";
+    for (const char* field : {"osrelease", "version"}) {
+        const std::string value = kernelField(field);
+        if (!value.empty()) kernel += " " + value;
+    }
+    std::map<std::string, std::string> os = osRelease();
+    std::string distribution = os["PRETTY_NAME"];
+    if (distribution.empty()) distribution = os["NAME"];
+    return distribution.empty() ? kernel : distribution + ", " + kernel;
+}
+
+std::optional<std::string> HostFacts::localizedName() const {
+    if (const auto machineInfo = readFile("etc/machine-info")) {
+        std::istringstream lines(*machineInfo);
+        std::string line;
+        while (std::getline(lines, line)) {
+            const auto eq = line.find('=');
+            if (eq == std::string::npos || trim(line.substr(0, eq)) != "PRETTY_HOSTNAME") continue;
+            const std::string name = unquote(trim(line.substr(eq + 1)));
+            if (!name.empty()) return name;
+        }
+    }
+    const std::string hostName = kernelField("hostname");
+    // The kernel's name for a machine nobody named.
+    if (hostName.empty() || hostName == "(none)") return std::nullopt;
+    return hostName;
+}
+
+std::string HostFacts::processorName() const {
+    return sysctlString("machdep.cpu.brand_string").value_or(architecture());
+}
+
+double HostFacts::systemUptime() const {
+    const auto uptime = readFile("proc/uptime");
+    if (!uptime) return 0;
+    std::istringstream in(*uptime);
+    in.imbue(std::locale::classic());
+    double seconds = 0;
+    if (!(in >> seconds) || !(seconds >= 0)) return 0;
+    return seconds;
+}
+
+HostDescription HostFacts::describe() const {
+    HostDescription host;
+    host.localizedName = localizedName();
+    host.operatingSystemVersion = operatingSystemVersionString();
+    host.operatingSystemVersionString = operatingSystemFullVersionString();
+    host.processorName = processorName();
+    host.processorCount = processorCount();
+    host.physicalMemory = physicalMemory();
+    host.systemUptime = systemUptime();
+    return host;
 }
 
 std::string HostFacts::architecture() const {

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
+
+#include "Platform/system/HostDescription.h"
 
 namespace platform {
 
@@ -28,8 +31,25 @@ public:
     std::uint64_t physicalMemory() const;
     std::optional<std::uint64_t> residentMemoryBytes() const;
 
+    // The name a person gave the machine: the pretty host name of /etc/machine-info, else the
+    // host name. Nothing when neither is set.
+    std::optional<std::string> localizedName() const;
+    // The distribution's name and the kernel's release and build:
+    // "Debian GNU/Linux 12 (bookworm), Linux 6.1.0-28-amd64 #1 SMP PREEMPT_DYNAMIC Debian 6.1.119-1".
+    std::string operatingSystemFullVersionString() const;
+    // The processor's model name (/proc/cpuinfo), else the machine's architecture.
+    std::string processorName() const;
+    // Seconds since the system started (/proc/uptime); 0 when unknown.
+    double systemUptime() const;
+    // All of the above, read now.
+    HostDescription describe() const;
+
 private:
     std::optional<std::string> readFile(const std::string& relativePath) const;
+    // A field of uname(2) for the running system; the matching kernel variable under a moved root.
+    std::string kernelField(const char* variable) const;
+    // The fields of os-release(5), unquoted.
+    std::map<std::string, std::string> osRelease() const;
 
     std::string root_;
 };

@@ -15,6 +15,7 @@
 #include "RarivOredu/shared/ModelNames.h"
 #include "RarivOredu/shared/Repo.h"
 #include "RarivOredu/shared/RepoLock.h"
+#include "RarivOredu/shared/SecondsSince.h"
 
 namespace rarivoredu {
 
@@ -25,8 +26,6 @@ using platform::MLModelConfiguration;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 bool allModelsPresent(const fs::path& repoFolder) {
     for (const auto& name : CoreMLDiarizer::requiredModelNames()) {

@@ -6,6 +6,7 @@
 
 #include "RarivOredu/diarization/VectorMath.h"
 #include "RarivOredu/shared/DiarizerError.h"
+#include "RarivOredu/shared/SecondsSince.h"
 
 namespace rarivoredu {
 
@@ -15,8 +16,6 @@ namespace {
 
 // Speech time handed to the speaker database per active frame.
 constexpr float activityToSeconds = 0.016875f;
-
-double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 }  // namespace
 
@@ -56,7 +55,7 @@ void DiarizerManager::initializeKnownSpeakers(const std::vector<SpeakerPtr>& spe
 
 DiarizationResult DiarizerManager::diarize(std::span<const float> audio, std::int64_t sampleRate) {
     if (!models_) throw DiarizerError::notInitialized();
-    const auto chunking = config_.chunking(sampleRate);
+    const auto chunking = checkedChunking(sampleRate);
     const auto audioCount = static_cast<std::int64_t>(audio.size());
 
     std::vector<TimedSpeakerSegment> collected;
@@ -81,6 +80,15 @@ DiarizationResult DiarizerManager::diarize(std::span<const float> audio, std::in
     result.timings = PipelineTimings(models_->downloadDuration, models_->compilationDuration, 0, sums.segmentation,
                                      sums.embedding, sums.clustering, postProcessing);
     return result;
+}
+
+DiarizerConfig::Chunking DiarizerManager::checkedChunking(std::int64_t sampleRate) const {
+    try {
+        return config_.chunking(sampleRate);
+    } catch (const DiarizerError& error) {
+        logger_.error(error.what());
+        throw;
+    }
 }
 
 DiarizerManager::ChunkTimes DiarizerManager::processChunk(std::span<const float> chunk,

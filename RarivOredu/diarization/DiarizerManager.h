@@ -77,6 +77,8 @@ private:
         double clustering = 0;
     };
 
+    // The configuration's chunking at the sample rate; a rejection is logged, then thrown.
+    DiarizerConfig::Chunking checkedChunking(std::int64_t sampleRate) const;
     // Appends the chunk's segments, sorted by start, to `segments`.
     ChunkTimes processChunk(std::span<const float> chunk, const platform::MLModel& segmentationModel,
                             double chunkOffsetSeconds, std::vector<TimedSpeakerSegment>& segments);

@@ -2,12 +2,14 @@
 
 #include <limits>
 
+#include "Platform/system/IntegerText.h"
+
 namespace rarivoredu {
 
 namespace {
 
 std::int64_t snapshotId(const std::string& id) {
-    if (const auto number = Speaker::numericId(id)) return *number;
+    if (const auto number = platform::int64FromText(id)) return *number;
     const auto hash = static_cast<std::int64_t>(std::hash<std::string>()(id));
     // The most negative value has no absolute value; its neighbour stands in.
     if (hash == std::numeric_limits<std::int64_t>::min()) return std::numeric_limits<std::int64_t>::max();

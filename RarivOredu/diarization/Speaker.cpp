@@ -1,8 +1,6 @@
 #include "RarivOredu/diarization/Speaker.h"
 
 #include <algorithm>
-#include <charconv>
-#include <limits>
 
 #include "RarivOredu/diarization/JSONFields.h"
 #include "RarivOredu/diarization/VectorMath.h"
@@ -97,30 +95,6 @@ void Speaker::merge(const Speaker& other, std::optional<std::string> newName) {
     recalculateMainEmbedding();
     updatedAt = Date::now();
     updateCount += other.updateCount;
-}
-
-std::optional<std::int64_t> Speaker::numericId(std::string_view text) noexcept {
-    bool negative = false;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    if (text.empty()) return std::nullopt;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-    }
-    // Parse the magnitude as unsigned so that the most negative value reads too.
-    std::uint64_t magnitude = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), magnitude);
-    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    constexpr auto maxPositive = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
-    if (negative) {
-        if (magnitude > maxPositive + 1) return std::nullopt;
-        return magnitude == maxPositive + 1 ? std::numeric_limits<std::int64_t>::min()
-                                            : -static_cast<std::int64_t>(magnitude);
-    }
-    if (magnitude > maxPositive) return std::nullopt;
-    return static_cast<std::int64_t>(magnitude);
 }
 
 nlohmann::ordered_json Speaker::toJSON() const {

@@ -6,7 +6,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -65,10 +64,6 @@ public:
     // Absorbs another speaker's history (keeping the 50 newest), duration and update count; the
     // other speaker is not changed.
     void merge(const Speaker& other, std::optional<std::string> newName = std::nullopt);
-
-    // The number a decimal id stands for: an optional sign and one or more ASCII digits, nothing
-    // else, within 64 bits. Nothing for any other id.
-    static std::optional<std::int64_t> numericId(std::string_view id) noexcept;
 
     // Two records are the same speaker when their ids are equal.
     bool operator==(const Speaker& other) const noexcept { return id == other.id; }

@@ -5,6 +5,7 @@
 #include <limits>
 #include <mutex>
 
+#include "Platform/system/IntegerText.h"
 #include "RarivOredu/diarization/SpeakerUtilities.h"
 #include "RarivOredu/diarization/VectorMath.h"
 #include "RarivOredu/shared/DoubleDescription.h"
@@ -60,7 +61,7 @@ void SpeakerManager::initializeKnownSpeakers(const std::vector<SpeakerPtr>& spea
             continue;
         }
         speakerDatabase_[speaker->id] = speaker;
-        if (const auto number = Speaker::numericId(speaker->id)) largestSeeded = std::max(largestSeeded, *number);
+        if (const auto number = platform::int64FromText(speaker->id)) largestSeeded = std::max(largestSeeded, *number);
         logger_.info("Initialized known speaker: " + speaker->id + " with " +
                      std::to_string(speaker->rawEmbeddings.size()) + " raw embeddings");
     }
@@ -204,7 +205,7 @@ void SpeakerManager::upsertLocked(const std::string& id, std::vector<float> curr
     speaker->rawEmbeddings = std::move(rawEmbeddings);
     speaker->updateCount = updateCount;
     speakerDatabase_[id] = std::move(speaker);
-    if (const auto number = Speaker::numericId(id)) noteNumericId(*number);
+    if (const auto number = platform::int64FromText(id)) noteNumericId(*number);
     logger_.info("Inserted new speaker: " + id);
 }
 

@@ -9,6 +9,7 @@
 #include "RarivOredu/shared/DoubleDescription.h"
 #include "RarivOredu/shared/ModelPrediction.h"
 #include "RarivOredu/shared/NumberText.h"
+#include "RarivOredu/shared/SecondsSince.h"
 #include "RarivOredu/tts/ChunkAudioAssembly.h"
 #include "RarivOredu/tts/ChunkInputFeatures.h"
 #include "RarivOredu/tts/KokoroSynthesizerLogger.h"
@@ -208,7 +209,7 @@ ChunkPrediction predictChunk(const SynthesizerContext& context, const TextChunk&
     const ChunkInputFeatures features(inputs.inputIds, inputs.attentionMask, inputs.refS, inputs.randomPhases);
     const auto started = std::chrono::steady_clock::now();
     const auto output = compatPrediction(*model, features, platform::MLPredictionOptions{});
-    const double predictionTime = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const double predictionTime = secondsSince(started);
     return ChunkPrediction{extractAudio(*output, variant), predictionTime};
 }
 

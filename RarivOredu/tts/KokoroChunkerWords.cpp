@@ -1,7 +1,7 @@
 #include "RarivOredu/tts/KokoroChunkerWords.h"
 
+#include "Platform/system/IntegerText.h"
 #include "Platform/text/CharacterIterator.h"
-#include "Platform/text/NumberFormatter.h"
 #include "Platform/text/StringSearch.h"
 #include "Platform/text/UnicodeScalar.h"
 #include "RarivOredu/tts/EspeakG2P.h"
@@ -155,11 +155,9 @@ std::optional<std::vector<std::string>> resolveWordTokens(const std::string& wor
 std::optional<std::vector<std::string>> spelledOutNumber(std::string_view word) {
     const auto value = word.empty() || word.find_first_not_of("0123456789") != std::string_view::npos
                            ? std::nullopt
-                           : TtsTextPreprocessor::parseInteger(word);
+                           : platform::int64FromText(word);
     if (!value) return std::nullopt;
-    static const platform::NumberFormatter* const formatter =
-        new platform::NumberFormatter("en_US_POSIX", platform::NumberFormatter::Style::spellOut);
-    const auto text = formatter->string(*value);
+    const auto text = TtsTextPreprocessor::spelledOut(*value);
     if (!text) return std::nullopt;
     std::vector<std::string> words;
     std::string current;

@@ -10,6 +10,7 @@
 #include "RarivOredu/shared/AudioWAV.h"
 #include "RarivOredu/shared/BoundedTaskGroup.h"
 #include "RarivOredu/shared/NumberText.h"
+#include "RarivOredu/shared/SecondsSince.h"
 #include "RarivOredu/tts/ChunkAudioAssembly.h"
 #include "RarivOredu/tts/ChunkInference.h"
 #include "RarivOredu/tts/KokoroChunker.h"
@@ -255,7 +256,7 @@ std::vector<std::uint8_t> synthesize(const SynthesizerContext& context, const st
     const auto started = std::chrono::steady_clock::now();
     SynthesisResult result = synthesizeDetailed(context, text, voice, variantPreference, phoneticOverrides, speed);
     if (logs(Level::info)) {
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        const double seconds = secondsSince(started);
         logger().info("Total synthesis time: " + fixedText(seconds, 3) + "s for " +
                       std::to_string(platform::characterCount(text)) + " characters");
     }

@@ -13,6 +13,7 @@
 #include "RarivOredu/shared/NumberText.h"
 #include "RarivOredu/shared/Repo.h"
 #include "RarivOredu/shared/RepoLock.h"
+#include "RarivOredu/shared/SecondsSince.h"
 #include "RarivOredu/tts/KokoroModelProbes.h"
 #include "RarivOredu/tts/TTSError.h"
 #include "RarivOredu/tts/TtsConstants.h"
@@ -101,7 +102,7 @@ void TtsModels::warmUpAll(const std::map<Variant, platform::MLModelPtr>& models,
         timings.emplace(variant, std::async(std::launch::async, [variant = variant, model = model] {
                             const auto started = std::chrono::steady_clock::now();
                             warmUp(*model, variant);
-                            return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+                            return secondsSince(started);
                         }));
     }
     std::map<Variant, double> seconds;

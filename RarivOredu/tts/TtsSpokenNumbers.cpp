@@ -1,8 +1,10 @@
 #include "RarivOredu/tts/TtsSpokenNumbers.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 
+#include "Platform/system/IntegerText.h"
 #include "Platform/text/CharacterIterator.h"
 #include "Platform/text/NumberFormatter.h"
 #include "Platform/text/StringSearch.h"
@@ -59,8 +61,10 @@ std::optional<std::string> spokenDate(std::int64_t year, std::int64_t month, std
     return std::string(kMonths[static_cast<std::size_t>(month - 1)]) + " " + *ordinal + ", " + decimal(year);
 }
 
-// "1990" → "nineteen nineties", "1800" → "eighteen hundreds", "2000" → "two thousands".
+// "1990" → "nineteen nineties", "1800" → "eighteen hundreds", "2000" → "two thousands"; "1000s"
+// are a count, as in "1000s of people": "thousands".
 std::optional<std::string> spokenDecade(std::int64_t year) {
+    if (year == 1000) return "thousands";
     if (year % 1000 == 0) {
         const auto thousands = cardinalWords().string(year / 1000);
         if (!thousands) return std::nullopt;
@@ -76,17 +80,7 @@ std::optional<std::string> spokenDecade(std::int64_t year) {
 
 }  // namespace
 
-std::optional<std::int64_t> parseInteger(std::string_view text) {
-    const bool signed_ = !text.empty() && (text.front() == '+' || text.front() == '-');
-    const std::string_view digits = signed_ ? text.substr(1) : text;
-    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
-    // from_chars takes a minus sign but no plus sign.
-    const std::string_view parsed = (signed_ && text.front() == '-') ? text : digits;
-    std::int64_t value = 0;
-    const auto [end, error] = std::from_chars(parsed.data(), parsed.data() + parsed.size(), value);
-    if (error != std::errc() || end != parsed.data() + parsed.size()) return std::nullopt;
-    return value;
-}
+std::optional<std::string> spelledOut(std::int64_t value) { return cardinalWords().string(value); }
 
 std::string pluralize(std::string_view name) {
     const auto endsWith = [name](std::string_view tail) { return name.ends_with(tail); };
@@ -114,15 +108,15 @@ std::string normalizeDates(std::string_view text) {
     static const NSRegularExpression decade("\\b([12]\\d\\d0)(?:'|’)?s\\b");
     const std::string dated = rewriteMatches(isoDate, text, [](const NSTextCheckingResult& match, std::string_view in)
                                                                 -> std::optional<std::string> {
-        const auto year = parseInteger(match.range(1).in(in));
-        const auto month = parseInteger(match.range(2).in(in));
-        const auto day = parseInteger(match.range(3).in(in));
+        const auto year = platform::int64FromText(match.range(1).in(in));
+        const auto month = platform::int64FromText(match.range(2).in(in));
+        const auto day = platform::int64FromText(match.range(3).in(in));
         if (!year || !month || !day) return std::nullopt;
         return spokenDate(*year, *month, *day);
     });
     return rewriteMatches(decade, dated, [](const NSTextCheckingResult& match, std::string_view in)
                                              -> std::optional<std::string> {
-        const auto year = parseInteger(match.range(1).in(in));
+        const auto year = platform::int64FromText(match.range(1).in(in));
         if (!year) return std::nullopt;
         return spokenDecade(*year);
     });
@@ -144,7 +138,7 @@ std::string normalizeCurrency(std::string_view text) {
         const std::string_view number = figures.substr(0, numberEnd);
         const std::size_t point = number.find('.');
         const std::string_view wholeDigits = number.substr(0, point);
-        const auto whole = parseInteger(wholeDigits);
+        const auto whole = platform::int64FromText(wholeDigits);
         if (!whole) return std::nullopt;
         // With scale words the amount is read as a number of units: "1.5 million dollars".
         if (numberEnd != std::string_view::npos) {
@@ -155,7 +149,7 @@ std::string normalizeCurrency(std::string_view text) {
         if (fraction.empty() || isAllZeros(fraction)) return decimal(*whole) + " " + unitWord;
         // More than two places is no amount of cents: the decimal pass reads it.
         if (fraction.size() > 2) return decimal(*whole) + "." + std::string(fraction) + " " + std::string(currency->units);
-        const auto fractionValue = parseInteger(fraction);
+        const auto fractionValue = platform::int64FromText(fraction);
         if (!fractionValue) return std::nullopt;
         const std::int64_t cents = *fractionValue * (fraction.size() == 1 ? 10 : 1);
         const std::string subunits = decimal(cents) + " " + std::string(cents == 1 ? currency->subunit : currency->subunits);
@@ -170,8 +164,8 @@ std::string normalizeClockTimes(std::string_view text) {
                                           -> std::optional<std::string> {
         const std::string_view written = match.range().in(in);
         const std::size_t colon = written.find(':');
-        const auto hours = parseInteger(written.substr(0, colon));
-        const auto minutes = parseInteger(written.substr(colon + 1));
+        const auto hours = platform::int64FromText(written.substr(0, colon));
+        const auto minutes = platform::int64FromText(written.substr(colon + 1));
         if (!hours || !minutes) return std::nullopt;
         if (*minutes == 0) return decimal(*hours) + " o'clock";
         if (*minutes < 10) return decimal(*hours) + " oh " + decimal(*minutes);
@@ -188,7 +182,7 @@ std::string normalizeDecimals(std::string_view text) {
         const std::string_view integerPart = written.substr(0, point);
         std::string spoken(integerPart);
         if (!integerPart.empty()) {
-            if (const auto value = parseInteger(integerPart)) {
+            if (const auto value = platform::int64FromText(integerPart)) {
                 if (const auto words = cardinalWords().string(*value)) spoken = *words;
             }
         }
@@ -206,15 +200,46 @@ std::string normalizeDecimals(std::string_view text) {
 
 namespace {
 
-// "in" after a number is the preposition, not inches, when a word follows it.
-bool isPrepositionIn(std::string_view abbreviation, std::string_view following) {
+// Determiners that make an "in" before them the preposition: "5 in the morning", "3 in a row".
+constexpr std::array<std::string_view, 23> kDeterminers{
+    "a",   "an",    "the",  "this",  "that", "these", "those", "my",      "your",  "his",   "her", "its",
+    "our", "their", "each", "every", "some", "any",   "all",   "another", "both", "which", "whose",
+};
+
+// A four-digit number from 1000 to 2999 reads as a year: "born in 1990 in poverty".
+bool isYearLike(std::string_view number) {
+    return number.size() == 4 && (number[0] == '1' || number[0] == '2') &&
+           number.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The word after the white space that starts `text`: its letters and digits up to the first
+// other character; empty when something else comes first.
+std::string_view nextWord(std::string_view text) {
+    const auto isWordCharacter = [](std::string_view c) { return platform::isLetter(c) || platform::isNumber(c); };
+    platform::CharacterIterator characters(text);
+    std::size_t start = 0;
+    std::optional<std::string_view> character;
+    while ((character = characters.next()) && platform::isWhitespace(*character)) start = characters.position();
+    if (!character || !isWordCharacter(*character)) return {};
+    std::size_t end = characters.position();
+    while ((character = characters.next()) && isWordCharacter(*character)) end = characters.position();
+    return text.substr(start, end - start);
+}
+
+// "in" after a number reads as inches ("12 in long", "a 6 in ruler") unless what follows makes
+// it the preposition: a number ("one in three", "1 in 5"), a capitalised word ("1990 in Paris"),
+// a determiner ("5 in the morning"), or any word after a year ("born in 1990 in poverty").
+bool isPrepositionIn(std::string_view number, std::string_view abbreviation, std::string_view following) {
     if (platform::lowercased(abbreviation) != "in") return false;
-    platform::CharacterIterator characters(following);
-    while (const auto character = characters.next()) {
-        if (platform::isWhitespace(*character)) continue;
-        return platform::isLetter(*character) || platform::isNumber(*character);
-    }
-    return false;
+    const std::string_view word = nextWord(following);
+    if (word.empty()) return false;
+    platform::CharacterIterator characters(word);
+    const auto first = characters.next();
+    if (platform::isNumber(*first) || platform::isUppercase(*first) || isYearLike(number)) return true;
+    const std::string lower = platform::lowercased(word);
+    if (std::find(kDeterminers.begin(), kDeterminers.end(), lower) != kDeterminers.end()) return true;
+    const auto& numbers = numberWords();
+    return lower != "point" && std::find(numbers.begin(), numbers.end(), lower) != numbers.end();
 }
 
 bool isOne(double value) { return value == 1.0; }
@@ -228,7 +253,9 @@ std::string normalizeUnits(std::string_view text, const UnitTable& table) {
             const std::string_view number = match.range(1).in(in);
             const std::string_view abbreviation = match.range(2).in(in);
             const UnitTable::Unit* unit = table.unit(abbreviation, false);
-            if (unit == nullptr || isPrepositionIn(abbreviation, in.substr(match.range().end()))) return std::nullopt;
+            if (unit == nullptr || isPrepositionIn(number, abbreviation, in.substr(match.range().end()))) {
+                return std::nullopt;
+            }
             double value = 0;
             const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
             const bool singular = error != std::errc() || end != number.data() + number.size() || isOne(value);
@@ -239,7 +266,7 @@ std::string normalizeUnits(std::string_view text, const UnitTable& table) {
         const std::string_view words = match.range(1).in(in);
         const std::string_view abbreviation = match.range(2).in(in);
         const UnitTable::Unit* unit = table.unit(abbreviation, true);
-        if (unit == nullptr || isPrepositionIn(abbreviation, in.substr(match.range().end()))) return std::nullopt;
+        if (unit == nullptr || isPrepositionIn(words, abbreviation, in.substr(match.range().end()))) return std::nullopt;
         const bool singular = platform::lowercased(words) == "one";
         return std::string(words) + " " + (singular ? unit->singular : unit->plural);
     });

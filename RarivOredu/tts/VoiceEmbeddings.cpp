@@ -2,12 +2,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include <charconv>
 #include <cmath>
 #include <exception>
 #include <set>
 
 #include "Platform/system/FileManager.h"
+#include "Platform/system/IntegerText.h"
 #include "RarivOredu/shared/NumberText.h"
 #include "RarivOredu/tts/KokoroModelCache.h"
 #include "RarivOredu/tts/KokoroSynthesizerLogger.h"
@@ -33,21 +33,6 @@ std::optional<std::vector<float>> numbers(const nlohmann::json& value) {
         vector.push_back(element.get<float>());
     }
     return vector;
-}
-
-// A member name that is a decimal integer with an optional sign.
-std::optional<std::int64_t> tokenCountOf(const std::string& name) {
-    std::string_view digits = name;
-    if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) digits.remove_prefix(1);
-    if (digits.empty()) return std::nullopt;
-    for (const char c : digits) {
-        if (c < '0' || c > '9') return std::nullopt;
-    }
-    std::int64_t value = 0;
-    const char* begin = name.data() + (name.front() == '+' ? 1 : 0);
-    const auto [end, error] = std::from_chars(begin, name.data() + name.size(), value);
-    if (error != std::errc() || end != name.data() + name.size()) return std::nullopt;
-    return value;
 }
 
 // The voice's file in the cache, read once per process. Throws the read or parse error, or
@@ -84,7 +69,7 @@ std::optional<std::vector<float>> extractVoiceVector(const nlohmann::json& json,
     }
     std::map<std::int64_t, std::vector<float>> byCount;
     for (const auto& [name, value] : json.items()) {
-        const auto count = tokenCountOf(name);
+        const auto count = platform::int64FromText(name);
         if (!count) continue;
         if (auto vector = numbers(value)) byCount.emplace(*count, std::move(*vector));
     }

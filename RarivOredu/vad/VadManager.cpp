@@ -8,6 +8,7 @@
 #include "RarivOredu/shared/DownloadUtils.h"
 #include "RarivOredu/shared/ModelNames.h"
 #include "RarivOredu/shared/Repo.h"
+#include "RarivOredu/shared/SecondsSince.h"
 #include "RarivOredu/vad/SpeechSegmentation.h"
 #include "RarivOredu/vad/StreamingSpeechDetector.h"
 #include "RarivOredu/vad/VadError.h"
@@ -17,10 +18,6 @@ namespace rarivoredu {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 // The context after a chunk: its last 64 samples of audio, behind the end of the old context
 // when it holds fewer.

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstring>
+#include <stdexcept>
+
+#include "Platform/text/StringSearch.h"
 
 #include "RarivOredu/shared/ModelPrediction.h"
 #include "RarivOredu/vad/VadError.h"
@@ -29,16 +31,11 @@ const std::array<std::string, 1> probabilityOutputs{"vad_output"};
 const std::array<std::string, 1> hiddenOutputs{"new_hidden_state"};
 const std::array<std::string, 1> cellOutputs{"new_cell_state"};
 
-std::string lowercased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
-}
-
 // The first `count` values of an output as 32-bit floats.
 void readFirst(const MLMultiArray& output, float* to, std::int64_t count, const char* what) {
     if (output.count() < count) {
-        throw VadError::modelProcessingFailed(std::string(what) + " has " + std::to_string(output.count()) +
-                                              " values, fewer than " + std::to_string(count));
+        throw std::runtime_error(std::string(what) + " has " + std::to_string(output.count()) + " values, fewer than " +
+                                 std::to_string(count));
     }
     if (output.dataType() == MLMultiArrayDataType::float32 && output.isContiguous()) {
         std::memcpy(to, output.data<float>(), static_cast<std::size_t>(count) * sizeof(float));
@@ -51,11 +48,10 @@ void readFirst(const MLMultiArray& output, float* to, std::int64_t count, const 
 
 float VadModelRunner::run(std::span<const float> chunk, const VadState& state, const platform::MLModel& model,
                           VadState& next) {
+    // Every failure of the step, a missing output's own VadError included, is reported as a
+    // processing failure carrying its description.
     try {
         return predict(chunk, state, model, next);
-    } catch (const VadError& error) {
-        logger_.error(error.what());
-        throw;
     } catch (const std::exception& error) {
         const std::string description = error.what();
         logger_.error("Model processing failed: " + description);
@@ -124,9 +120,9 @@ MLMultiArrayPtr VadModelRunner::lookupOutput(const platform::MLFeatureProvider& 
     }
     const auto names = provider.featureNames();
     for (const auto& candidate : candidates) {
-        const std::string wanted = lowercased(candidate);
+        const std::string wanted = platform::lowercased(candidate);
         const auto match = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
-            return lowercased(name).find(wanted) != std::string::npos;
+            return platform::lowercased(name).find(wanted) != std::string::npos;
         });
         if (match == names.end()) continue;
         const auto value = provider.featureValueForName(*match);

@@ -151,6 +151,8 @@ BENCHMARK(BM_ReopenMainWindowToFirstFrame)->UseManualTime()->Unit(benchmark::kMi
 BENCHMARK(BM_SectionSwitchToFirstFrame)
     ->Arg(int(SidebarSection::general))
     ->Arg(int(SidebarSection::history))
+    ->Arg(int(SidebarSection::audio))
+    ->Arg(int(SidebarSection::other))
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(50);

@@ -1,7 +1,8 @@
 // Renders pictures of the shell for a person to look at (scripts/screenshots.sh):
 //   parloquin_screenshots <folder>
 // The overlay and the floating button are drawn at twice their size over a plain backdrop; the
-// welcome alert as it comes up at the first launch; the main window as it is, on each page; the
+// welcome alert as it comes up at the first launch; the main window as it is, on each page, and
+// the sheets of the page "Sonstiges"; the
 // open status menu is taken from the X server with the tray it hangs from, so it needs a display
 // with a system tray.
 #include <QApplication>
@@ -27,10 +28,15 @@
 #include "Parloquin/services/HistoryManager.h"
 #include "Parloquin/services/SpeechRecognizer.h"
 #include "Parloquin/services/TranscriptionService.h"
+#include "Parloquin/views/AudioSettingsView.h"
 #include "Parloquin/views/ContentAreaView.h"
 #include "Parloquin/views/GeneralSettingsView.h"
 #include "Parloquin/views/MainWindowView.h"
+#include "Parloquin/views/OpenSourceLicensesView.h"
+#include "Parloquin/views/OtherSettingsView.h"
+#include "Parloquin/views/SystemInfoView.h"
 #include "Platform/desktop/SMAppService.h"
+#include "tests/Parloquin/app/TranscriptPagesScreenshots.h"
 
 namespace {
 
@@ -247,6 +253,46 @@ bool trayMenuPicture(const QDir& folder, const std::filesystem::path& storeFolde
     return save(picture, folder, "tray-menu.png");
 }
 
+// The audio page while its level test runs; the page "Sonstiges" at its end and its two sheets.
+bool audioAndOtherPictures(parloquin::MainWindowView& window, const QDir& folder) {
+    bool ok = true;
+    window.setSelectedSection(parloquin::SidebarSection::audio);
+    wait(150);
+    if (auto* audio = dynamic_cast<parloquin::AudioSettingsView*>(window.contentArea()->page())) {
+        audio->startTest();
+        wait(800);
+        ok &= save(window.grab(), folder, QStringLiteral("main-window-audio-test.png"));
+        audio->stopTest();
+        audio->verticalScrollBar()->setValue(audio->verticalScrollBar()->maximum());
+        wait(150);
+        ok &= save(window.grab(), folder, QStringLiteral("main-window-audio-end.png"));
+    }
+    window.setSelectedSection(parloquin::SidebarSection::other);
+    wait(150);
+    auto* other = dynamic_cast<parloquin::OtherSettingsView*>(window.contentArea()->page());
+    if (!other) return false;
+    other->verticalScrollBar()->setValue(other->verticalScrollBar()->maximum() / 2);
+    wait(150);
+    ok &= save(window.grab(), folder, QStringLiteral("main-window-other-middle.png"));
+    other->verticalScrollBar()->setValue(other->verticalScrollBar()->maximum());
+    wait(150);
+    ok &= save(window.grab(), folder, QStringLiteral("main-window-other-end.png"));
+    other->showSystemInfo();
+    wait(300);
+    if (QDialog* sheet = other->systemInfoSheet()) {
+        ok &= save(sheet->grab(), folder, QStringLiteral("sheet-system-info.png"));
+        sheet->close();
+    }
+    other->showOpenSourceLicenses();
+    wait(300);
+    if (QDialog* sheet = other->openSourceLicensesSheet()) {
+        ok &= save(sheet->grab(), folder, QStringLiteral("sheet-open-source-licenses.png"));
+        sheet->close();
+    }
+    wait(100);
+    return ok;
+}
+
 // The main window on each of its pages, as the shell opens it; the general page also scrolled to
 // its end and with the privacy banner showing.
 bool mainWindowPictures(const QDir& folder, const std::filesystem::path& storeFolder) {
@@ -285,6 +331,7 @@ bool mainWindowPictures(const QDir& folder, const std::filesystem::path& storeFo
         wait(150);
         ok &= save(window.grab(), folder, QStringLiteral("main-window-general-end.png"));
     }
+    ok &= audioAndOtherPictures(window, folder);
     window.hide();
     return ok;
 }
@@ -306,6 +353,8 @@ int main(int argc, char** argv) {
     ok &= floatingButtonPictures(folder);
     ok &= welcomeAlertPicture(folder, store);
     ok &= mainWindowPictures(folder, store);
+    ok &= parloquin_test::transcriptPagePictures(
+        store, [&folder](const QPixmap& picture, const QString& name) { return save(picture, folder, name); });
     ok &= trayMenuPicture(folder, store);
     std::filesystem::remove_all(store);
     return ok ? 0 : 1;

@@ -164,6 +164,28 @@ TEST_F(AudioDeviceManagerTest, BindsTheChosenInputAsTheSystemHasItNow) {
     EXPECT_TRUE(log.matching("", "AudioDeviceManager").empty());
 }
 
+// The audio page keeps a manager of its own; the dictation service's manager, made long before,
+// records from what the page chose from its next recording on.
+TEST_F(AudioDeviceManagerTest, AChoiceMadeThroughAnotherManagerIsBoundAtTheNextRecording) {
+    plug({input("builtin", 1, "Eingebaut"), input("usb", 2, "USB")}, "builtin");
+    auto service = make();
+    ASSERT_EQ(service->selectedDevice()->uid, "builtin");
+    make()->selectDevice(service->availableDevices()[1]);
+
+    platform::AVAudioEngine engine(hardware);
+    const std::optional<AudioDevice> bound = service->bindSelectedDevice(engine);
+    ASSERT_TRUE(bound);
+    EXPECT_EQ(bound->uid, "usb");
+    EXPECT_EQ(service->selectedDevice()->uid, "usb");
+    EXPECT_EQ(engine.inputNode().inputDevice(), "usb");
+
+    // A stored choice that is not plugged in leaves the service on what it has.
+    store.defaults().setString(parloquin::settings::kSelectedAudioDeviceUID, "gone");
+    platform::LogCapture log;
+    platform::AVAudioEngine next(hardware);
+    EXPECT_EQ(service->bindSelectedDevice(next)->uid, "usb");
+}
+
 TEST_F(AudioDeviceManagerTest, AChosenInputThatIsGoneOrNotRecordedIsLogged) {
     plug({input("builtin", 1, "Eingebaut"), input("usb", 2, "USB")}, "builtin");
     auto manager = make();

@@ -1,7 +1,5 @@
 #include "tests/Platform/desktop/NotificationServer.h"
 
-#include <QDBusConnectionInterface>
-#include <atomic>
 
 namespace parloquin_test {
 namespace {
@@ -11,31 +9,12 @@ const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 
 }  // namespace
 
-NotificationServer::NotificationServer(QStringList capabilities) : capabilities_(std::move(capabilities)) {
-    static std::atomic<int> serial{0};
-    connectionName_ = QStringLiteral("parloquin-test-notifications-%1").arg(++serial);
-}
+NotificationServer::NotificationServer(QStringList capabilities)
+    : capabilities_(std::move(capabilities)), name_(QStringLiteral("parloquin-test-notifications")) {}
 
-NotificationServer::~NotificationServer() {
-    if (started_) {
-        QDBusConnection connection(connectionName_);
-        connection.unregisterObject(kPath);
-        connection.unregisterService(kService);
-    }
-    QDBusConnection::disconnectFromBus(connectionName_);
-}
+NotificationServer::~NotificationServer() = default;
 
-bool NotificationServer::start(const QString& busAddress) {
-    QDBusConnection connection = QDBusConnection::connectToBus(busAddress, connectionName_);
-    if (!connection.isConnected()) return false;
-    if (!connection.registerObject(kPath, this, QDBusConnection::ExportAllSlots)) return false;
-    if (!connection.registerService(kService)) {
-        connection.unregisterObject(kPath);
-        return false;
-    }
-    started_ = true;
-    return true;
-}
+bool NotificationServer::start(const QString& busAddress) { return name_.own(busAddress, kService, kPath, this); }
 
 QStringList NotificationServer::GetCapabilities() { return capabilities_; }
 

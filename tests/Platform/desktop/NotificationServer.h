@@ -7,6 +7,8 @@
 #include <QVariantMap>
 #include <vector>
 
+#include "tests/Platform/desktop/BusName.h"
+
 namespace parloquin_test {
 
 // A notification service owned by the test: org.freedesktop.Notifications on its own connection to
@@ -42,8 +44,7 @@ public slots:
 
 private:
     QStringList capabilities_;
-    QString connectionName_;
-    bool started_ = false;
+    BusName name_;
     uint nextId_ = 1;
 };
 

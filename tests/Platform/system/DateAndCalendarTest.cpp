@@ -9,6 +9,7 @@
 
 #include "Platform/system/Calendar.h"
 #include "Platform/system/Date.h"
+#include "Platform/system/DateFormatter.h"
 #include "Platform/system/ISO8601DateFormatter.h"
 #include "Platform/system/TimeZone.h"
 #include "Platform/system/UUID.h"
@@ -38,6 +39,16 @@ TEST(DateTest, TextsOfAMomentInUTC) {
         EXPECT_EQ(platform::ISO8601DateFormatter::string(date), c.iso) << c.sinceReferenceDate;
         EXPECT_EQ(date.description(), c.description) << c.sinceReferenceDate;
     }
+}
+
+TEST(DateFormatterTest, ATemplateTakesTheLocalesOrderAndSeparators) {
+    const platform::Date date(818387533.0);  // 2026-12-08T01:52:13Z
+    const platform::TimeZone berlin("Europe/Berlin");
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"de_DE", "8. Dez. 2026"}, {"en_US", "Dec 8, 2026"}, {"fr_FR", "8 déc. 2026"}};
+    for (const auto& [locale, text] : cases)
+        EXPECT_EQ(platform::DateFormatter::fromTemplate(locale, "yMMMd", berlin).string(date), text) << locale;
+    EXPECT_EQ(platform::DateFormatter::fromTemplate("de_DE", "yMMMd", berlin).string(platform::Date(NAN)), std::nullopt);
 }
 
 TEST(UUIDTest, CanonicalTextIsUpperCaseAndReadsInEitherCase) {

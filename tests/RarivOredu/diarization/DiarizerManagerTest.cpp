@@ -130,12 +130,19 @@ TEST(DiarizerManagerTest, NothingRunsWithoutModelsOrWithARejectedConfiguration) 
     const auto audio = conversation().audio(12);
     const auto expectError = [&](DiarizerManager& manager, std::int64_t sampleRate, DiarizerError::Kind kind,
                                  const std::string& text) {
+        platform::LogCapture log;
         try {
             manager.diarize(audio, sampleRate);
             ADD_FAILURE() << "diarized: " << text;
         } catch (const DiarizerError& error) {
             EXPECT_EQ(error.kind(), kind);
             EXPECT_EQ(error.what(), text);
+        }
+        // A rejected configuration is logged once on the diarizer's logger.
+        if (kind == DiarizerError::Kind::invalidConfiguration) {
+            const auto logged = log.matching(text, "Diarizer");
+            ASSERT_EQ(logged.size(), 1u) << text;
+            EXPECT_EQ(logged[0].type, platform::OSLogType::error);
         }
         EXPECT_EQ(fixture.segmentationRuns(), 0);
         EXPECT_EQ(manager.speakerManager().speakerCount(), 0u);

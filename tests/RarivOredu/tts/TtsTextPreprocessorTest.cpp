@@ -30,6 +30,8 @@ const std::vector<Spoken>& spokenCases() {
         {"the 1990s", "the nineteen nineties"},
         {"the 1800s and 2000s", "the eighteen hundreds and two thousands"},
         {"the 1960's", "the nineteen sixties"},
+        {"1000s of people", "thousands of people"},
+        {"in the 1000's", "in the thousands"},
         // Ranges.
         {"5-10", "5 to 10"},
         {"$5-$10", "5 dollars to 10 dollars"},
@@ -75,8 +77,20 @@ const std::vector<Spoken>& spokenCases() {
         {"3 in", "3 inches"},
         {"3 in.", "3 inches."},
         {"5 fl oz", "5 fluid ounces"},
+        // "in" after a number: inches, unless a number, a capitalised word or a determiner follows,
+        // or any word after a year.
+        {"a 6 in ruler", "a 6 inches ruler"},
+        {"12 in long", "12 inches long"},
+        {"twelve in long", "twelve inches long"},
+        {"1990 in Paris", "1990 in Paris"},
         {"born in 1990 in Paris", "born in 1990 in Paris"},
+        {"born in 1990 in poverty", "born in 1990 in poverty"},
         {"one in three", "one in three"},
+        {"1 in 5", "1 in 5"},
+        {"5 in the morning", "5 in the morning"},
+        {"3 in a row", "3 in a row"},
+        {"1 in every 10", "1 in every 10"},
+        {"12 in, then 3 in", "12 inches, then 3 inches"},
         {"10 s", "10 seconds"},
         {"2 h and 5 min", "2 hours and 5 minutes"},
         // Abbreviations.
@@ -126,17 +140,6 @@ TEST(TtsTextPreprocessorTest, PluralizesRegularNames) {
         {"day", "days"},    {"y", "ys"},      {"half", "halves"}, {"knife", "knives"},  {"meter", "meters"},
     };
     for (const auto& [name, plural] : cases) EXPECT_EQ(TtsTextPreprocessor::pluralize(name), plural) << name;
-}
-
-TEST(TtsTextPreprocessorTest, ParsesIntegersStrictly) {
-    using TtsTextPreprocessor::parseInteger;
-    EXPECT_EQ(parseInteger("42"), 42);
-    EXPECT_EQ(parseInteger("+7"), 7);
-    EXPECT_EQ(parseInteger("-0012"), -12);
-    EXPECT_EQ(parseInteger("9223372036854775807"), INT64_MAX);
-    for (const char* bad : {"", "+", "-", "+-5", "1.5", " 1", "9223372036854775808", "٣"}) {
-        EXPECT_EQ(parseInteger(bad), std::nullopt) << bad;
-    }
 }
 
 struct Marked {

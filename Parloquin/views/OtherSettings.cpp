@@ -1,0 +1,98 @@
+#include "Parloquin/views/OtherSettings.h"
+
+#include "Platform/system/FileManager.h"
+
+namespace parloquin {
+
+const std::vector<OtherSettings::PrivacyFeature>& OtherSettings::privacyFeatures() {
+    static const std::vector<PrivacyFeature> features = {
+        {"lock.shield.fill", "Alle Transkriptionen erfolgen lokal auf Ihrem Gerät"},
+        {"icloud.slash.fill", "Keine Audio- oder Textdaten werden in die Cloud gesendet"},
+        {"antenna.radiowaves.left.and.right.slash", "Nach der Einrichtung keine Internetverbindung erforderlich"},
+        {"hand.raised.fill", "Ihre Daten verlassen niemals Ihren Computer"},
+    };
+    return features;
+}
+
+std::vector<OtherSettings::AboutRow> OtherSettings::aboutRows(const AppVersion& version,
+                                                              const platform::HostDescription& host) {
+    return {
+        {"Version", version.text()},
+        {"Linux", host.operatingSystemVersion},
+        {"Chip", host.processorName},
+        {"Modell", "Parloquin Sprachmodell v3"},
+        {"Modellgröße", "~470 MB"},
+        {"Sprachen", "25 EU-Sprachen"},
+    };
+}
+
+const std::vector<const char*>& OtherSettings::languages() {
+    static const std::vector<const char*> languages = {
+        "Englisch (EN)",   "Deutsch (DE)",    "Französisch (FR)", "Spanisch (ES)",      "Italienisch (IT)",
+        "Portugiesisch (PT)", "Niederländisch (NL)", "Polnisch (PL)", "Tschechisch (CS)", "Rumänisch (RO)",
+        "Schwedisch (SV)", "Dänisch (DA)",    "Norwegisch (NO)",  "Finnisch (FI)",      "Ungarisch (HU)",
+        "Slowakisch (SK)", "Kroatisch (HR)",  "Bulgarisch (BG)",  "Litauisch (LT)",     "Slowenisch (SL)",
+        "Estnisch (ET)",   "Lettisch (LV)",   "Irisch (GA)",      "Maltesisch (MT)",    "Luxemburgisch (LB)",
+    };
+    return languages;
+}
+
+const std::vector<OtherSettings::LegalLinkRow>& OtherSettings::legalLinks() {
+    static const std::vector<LegalLinkRow> links = {
+        {"doc.text.fill", "Allgemeine Geschäftsbedingungen", termsAddress},
+        {"building.columns.fill", "Open-Source-Lizenzen", nullptr},
+        {"c.circle.fill", "Drittanbieter-Hinweise", nullptr},
+    };
+    return links;
+}
+
+const std::vector<OtherSettings::SupportLinkRow>& OtherSettings::supportLinks() {
+    static const std::string faq = std::string(supportAddress) + "#faq";
+    static const std::string contact = std::string(supportAddress) + "#kontakt";
+    static const std::vector<SupportLinkRow> links = {
+        {"book.fill", "Dokumentation", "Erfahren Sie, wie Sie Parloquin verwenden", faq.c_str()},
+        {"ladybug.fill", "Fehler melden", "Helfen Sie uns durch Fehlermeldungen", contact.c_str()},
+        {"lightbulb.fill", "Funktion vorschlagen", "Schlagen Sie neue Funktionen vor", contact.c_str()},
+        {"envelope.fill", "Support kontaktieren", "Erhalten Sie Hilfe von unserem Team", supportMailAddress},
+    };
+    return links;
+}
+
+std::filesystem::path OtherSettings::modelFolder() {
+    return platform::FileManager::applicationSupportDirectory() / "RarivOredu";
+}
+
+std::string OtherSettings::modelFolderText(const std::filesystem::path& folder, const std::filesystem::path& home) {
+    const std::filesystem::path normalHome = home.lexically_normal();
+    const std::filesystem::path normalFolder = folder.lexically_normal();
+    std::string text = normalFolder.string();
+    if (!normalHome.empty() && normalHome != "/") {
+        const std::filesystem::path relative = normalFolder.lexically_relative(normalHome);
+        if (!relative.empty() && *relative.begin() != "..") text = "~/" + relative.string();
+        if (relative == ".") text = "~";
+    }
+    if (text.empty() || text.back() != '/') text += '/';
+    return text;
+}
+
+Alert OtherSettings::clearCacheConfirmation() {
+    Alert alert;
+    alert.style = AlertStyle::warning;
+    alert.messageText = "Cache leeren";
+    alert.informativeText =
+        "Dies löscht temporäre Dateien und zwischengespeicherte Daten. Modelle werden nicht gelöscht. Die App muss "
+        "möglicherweise einige Ressourcen erneut herunterladen.";
+    alert.buttons = {"Cache leeren", "Abbrechen"};
+    return alert;
+}
+
+Alert OtherSettings::diagnosticsExportFailure(const std::string& reason) {
+    Alert alert;
+    alert.style = AlertStyle::warning;
+    alert.messageText = "Diagnoseprotokolle konnten nicht exportiert werden";
+    alert.informativeText = reason;
+    alert.buttons = {"OK"};
+    return alert;
+}
+
+}  // namespace parloquin

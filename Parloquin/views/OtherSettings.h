@@ -1,0 +1,63 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Parloquin/services/AlertPresenter.h"
+#include "Parloquin/views/AppVersion.h"
+#include "Platform/system/HostDescription.h"
+
+namespace parloquin {
+
+// What the page "Sonstiges" shows and where its links lead, apart from its widgets.
+struct OtherSettings {
+    struct PrivacyFeature {
+        const char* icon;
+        const char* text;
+    };
+    struct AboutRow {
+        std::string label;
+        std::string value;
+    };
+    // A link row: opens the address, or the notices when it has none.
+    struct LegalLinkRow {
+        const char* icon;
+        const char* title;
+        const char* address;  // null: the open-source notices
+    };
+    struct SupportLinkRow {
+        const char* icon;
+        const char* title;
+        const char* description;
+        const char* address;
+    };
+
+    static constexpr const char* title = "SONSTIGES";
+    static constexpr const char* subtitle = "Datenschutz, Lizenzen und Rechtliches";
+
+    static constexpr const char* privacyPolicyAddress = "https://parloquin.example/datenschutz";
+    static constexpr const char* termsAddress = "https://parloquin.example/agb";
+    static constexpr const char* supportAddress = "https://parloquin.example/support";
+    static constexpr const char* supportMailAddress = "mailto:support@parloquin.example";
+
+    static const std::vector<PrivacyFeature>& privacyFeatures();
+    // Version, operating system, processor, model, model size, languages.
+    static std::vector<AboutRow> aboutRows(const AppVersion& version, const platform::HostDescription& host);
+    // The 25 languages of the model, in the order shown.
+    static const std::vector<const char*>& languages();
+    static const std::vector<LegalLinkRow>& legalLinks();
+    static const std::vector<SupportLinkRow>& supportLinks();
+
+    // Where the speech library keeps its models: its folder under the data folder.
+    static std::filesystem::path modelFolder();
+    // The folder as a person reads it, "~/.local/share/RarivOredu/": the home folder as "~".
+    static std::string modelFolderText(const std::filesystem::path& folder, const std::filesystem::path& home);
+
+    // The question before the cache is cleared; only its first button clears.
+    static Alert clearCacheConfirmation();
+    // Why the diagnostics report was not saved.
+    static Alert diagnosticsExportFailure(const std::string& reason);
+};
+
+}  // namespace parloquin

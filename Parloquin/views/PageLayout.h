@@ -1,0 +1,22 @@
+#pragma once
+
+class QScrollArea;
+class QString;
+class QVBoxLayout;
+class QWidget;
+
+namespace parloquin {
+
+// How the pages lay out their content.
+struct PageLayout {
+    static constexpr int padding = 32;
+
+    // A column without margins.
+    static QVBoxLayout* column(QWidget* widget, int spacing);
+    // Makes the scroll area a page that scrolls up and down, without a frame, over the content
+    // area's background. Returns the column of its content widget (named `name`), padded on all
+    // edges.
+    static QVBoxLayout* scrollingPage(QScrollArea* area, const QString& name, int spacing);
+};
+
+}  // namespace parloquin
