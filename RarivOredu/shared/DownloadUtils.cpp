@@ -469,7 +469,7 @@ void DownloadUtils::downloadRepo(Repo repo, const fs::path& directory) {
                      DownloadConfig::defaultConfig().timeout);
     }
     if (!fetched) {
-        logger().info("Every file of " + folderName + " was already complete");
+        logger().info("Nothing to download for " + folderName + ": every file the hub lists is here already");
     } else if (missing.empty()) {
         logger().info("Downloaded all required models for " + folderName);
     } else {
@@ -494,9 +494,9 @@ void DownloadUtils::downloadDirectory(Repo repo, const std::string& path, const 
             if (!isComplete(repoFolder / entry.path, expectedSize)) {
                 beforeFetch();
                 if (AppLogger::isEnabled(level)) {
-                    logger().log(level, "Downloading " + entry.path + " (" +
-                                            platform::formatByteCount(static_cast<std::uint64_t>(std::max<std::int64_t>(expectedSize, 0)), true) +
-                                            ")");
+                    const auto bytes = static_cast<std::uint64_t>(std::max<std::int64_t>(expectedSize, 0));
+                    logger().log(level,
+                                 "Downloading " + entry.path + " (" + platform::formatByteCount(bytes, true) + ")");
                 }
             }
             downloadFile(repo, entry.path, repoFolder / entry.path, expectedSize,

@@ -218,7 +218,8 @@ TEST_F(GeneralSettingsViewTest, TheResetButtonLinesUpWithTheTexts) {
     const int y = button->mapTo(content, button->rect().center()).y();
     const QColor red = parloquin::ThemeColors::shared().red;
     auto isFill = [&](int x) {
-        const QColor pixel = picture.pixelColor(x * picture.width() / content->width(), y * picture.height() / content->height());
+        const QColor pixel =
+            picture.pixelColor(x * picture.width() / content->width(), y * picture.height() / content->height());
         return std::abs(pixel.red() - red.red()) <= 8 && std::abs(pixel.green() - red.green()) <= 8 &&
                std::abs(pixel.blue() - red.blue()) <= 8;
     };

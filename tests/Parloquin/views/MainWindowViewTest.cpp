@@ -132,7 +132,8 @@ TEST_F(MainWindowViewTest, EverySubtitleOfTheSidebarCanBeReadWhole) {
 TEST_F(MainWindowViewTest, ASubtitleTooLongForTwoLinesIsCutOnTheSecond) {
     const QFont font = parloquin::TextStyle::caption2();
     const QString text = QStringLiteral("Nutzungsstatistiken und Produktivitätsmetriken");
-    const QString narrow = parloquin::SidebarItemView::wrapped(text, font, QFontMetrics(font).horizontalAdvance("Nutzungs"));
+    const int width = QFontMetrics(font).horizontalAdvance("Nutzungs");
+    const QString narrow = parloquin::SidebarItemView::wrapped(text, font, width);
     EXPECT_EQ(narrow.count(QLatin1Char('\n')), 1);
     EXPECT_TRUE(narrow.endsWith(QChar(0x2026))) << narrow.toStdString();
     EXPECT_EQ(parloquin::SidebarItemView::wrapped(text, font, 10000), text);
