@@ -12,7 +12,7 @@ namespace platform {
 // Watches the file of a user-defaults store while the application runs: when someone else
 // changes it (another program, the user with an editor), the store reads it again and every
 // observer of a changed key hears of it. Changes that come in quick succession are taken in once,
-// when the file has been quiet for a moment. A file that cannot be used is set aside by the store
+// a moment after the first of them. A file that cannot be used is set aside by the store
 // and reported to `onProblem`. Main thread.
 class UserDefaultsFileWatcher : public QObject {
 public:
@@ -22,8 +22,8 @@ public:
                                      QObject* parent = nullptr);
 
 private:
-    // The file, its folder and the folder above it, as far as they exist: an editor may replace
-    // the file, and the folder may only appear with the first setting saved.
+    // The file and its folder, as far as they exist (an editor may replace the file), and the
+    // folder above while the store's folder is missing: it may only appear with the first save.
     void watchExistingPaths();
     void synchronize();
 

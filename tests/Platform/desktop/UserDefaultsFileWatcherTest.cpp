@@ -6,6 +6,8 @@
 #include <fstream>
 #include <optional>
 
+#include <QTimer>
+
 #include "tests/Platform/desktop/EventLoopWait.h"
 #include "tests/support/TemporaryDirectory.h"
 
@@ -62,6 +64,28 @@ TEST(UserDefaultsFileWatcherTest, ABrokenEditIsSetAsideAndReported) {
     ASSERT_TRUE(waitUntil([&] { return reported.has_value(); }));
     EXPECT_TRUE(std::filesystem::exists(reported->setAsidePath));
     EXPECT_TRUE(defaults.boolForKey("autoSendText"));
+}
+
+}  // namespace
+
+namespace {
+
+// Other programs keep writing beside the settings folder (as they do in ~/.config), more often
+// than the watcher waits for quiet: an edit of the settings file is still taken in.
+TEST(UserDefaultsFileWatcherTest, ABusyFolderAboveDoesNotPutTheReadingOff) {
+    testsupport::TemporaryDirectory home;
+    UserDefaults defaults(home / "Parloquin/defaults.json");
+    ASSERT_TRUE(defaults.setBool("autoSendText", false));
+    platform::UserDefaultsFileWatcher watcher(defaults);
+    std::optional<bool> heard;
+    auto observation = defaults.observe("autoSendText", [&](const std::string& key) { heard = defaults.boolForKey(key); });
+
+    QTimer neighbour;
+    int written = 0;
+    QObject::connect(&neighbour, &QTimer::timeout, [&] { writeInPlace(home / "other-program.conf", std::to_string(++written)); });
+    neighbour.start(20);
+    writeByRename(defaults.storePath(), R"({"autoSendText": true})");
+    EXPECT_TRUE(waitUntil([&] { return heard == true; }, std::chrono::milliseconds(3000)));
 }
 
 }  // namespace

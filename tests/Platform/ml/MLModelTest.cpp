@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "Platform/ml/InProcessEngine.h"
 #include "Platform/ml/MLDictionaryFeatureProvider.h"
@@ -295,17 +296,22 @@ TEST(MLModelDescriptionTest, BundleDescriptionRoundTripsThroughItsFile) {
 }
 
 TEST(ThreadPoolsTest, OnePoolIsWideAndTheOtherNarrow) {
-    auto& runtime = TorchScriptRuntime::shared();
-    runtime.applyThreadPools(ThreadingPreference::blasWide);
-    EXPECT_EQ(runtime.torchThreads(), 1);
-    if (runtime.blasIsOpenBLAS()) {
-        EXPECT_EQ(runtime.blasThreads(), runtime.wideWidth());
-    }
-    runtime.applyThreadPools(ThreadingPreference::torchWide);
-    EXPECT_EQ(runtime.torchThreads(), runtime.wideWidth());
-    if (runtime.blasIsOpenBLAS()) {
-        EXPECT_EQ(runtime.blasThreads(), 1);
-    }
+    // On a fresh thread, where libtorch has not yet set up its width.
+    std::thread([] {
+        auto& runtime = TorchScriptRuntime::shared();
+        runtime.applyThreadPools(ThreadingPreference::blasWide);
+        EXPECT_EQ(runtime.torchThreads(), 1);
+        if (runtime.blasIsOpenBLAS()) {
+            EXPECT_EQ(runtime.blasThreads(), runtime.wideWidth());
+        }
+        runtime.applyThreadPools(ThreadingPreference::torchWide);
+        EXPECT_EQ(runtime.torchThreads(), runtime.wideWidth());
+        if (runtime.blasIsOpenBLAS()) {
+            EXPECT_EQ(runtime.blasThreads(), 1);
+        }
+        runtime.applyThreadPools(ThreadingPreference::blasWide);
+        EXPECT_EQ(runtime.torchThreads(), 1);
+    }).join();
 }
 
 }  // namespace

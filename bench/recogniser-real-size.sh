@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# The recogniser at real size. Writes random-weight model sets of the real size (float32, and int8
+# with a quantised Encoder) into a cache folder once, then loads each with AsrModels::load and
+# transcribes 15 s and 60 s through AsrManager::transcribe, and prints a table per set.
+#   bench/recogniser-real-size.sh [runs]        (default 5 runs after 2 warm-up runs)
+# The sets take about 3.2 GB in ${PARLOQUIN_BENCH_CACHE:-${XDG_CACHE_HOME:-~/.cache}/parloquin-bench};
+# they are written again when the generator's source changes. The runtime's own settings apply:
+# the variables that change them are cleared for the runs. The recogniser's log goes to
+# <cache>/<set>.log. Not part of the tests: run it on a quiet machine, since the figures are
+# wall-clock times.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+runs="${1:-5}"
+cache="${PARLOQUIN_BENCH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/parloquin-bench}"
+build=build/release
+jobs="${PARLOQUIN_JOBS:-$(nproc)}"
+
+launcher=()
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+cmake --build "$build" -j "$jobs" --target bench_asr_generate_models bench_asr_real_size >/dev/null
+
+# A set is current when it was written by the generator of this source.
+stamp="$(cat tests/support/asr/AsrNetworkModels.cpp bench/asr/GenerateRealSizeModels.cpp | sha256sum | cut -c1-16)"
+for precision in fp32 int8; do
+  folder="$cache/$precision"
+  if [[ "$(cat "$folder/generator" 2>/dev/null)" != "$stamp" ]]; then
+    rm -rf "$folder"
+    "$build/bench/asr/bench_asr_generate_models" "$folder" "$precision"
+    echo "$stamp" >"$folder/generator"
+  fi
+done
+
+for precision in fp32 int8; do
+  env -u RARIVOREDU_TORCH_THREADS -u RARIVOREDU_BLAS_THREADS -u OMP_NUM_THREADS -u OPENBLAS_NUM_THREADS \
+      -u MALLOC_MMAP_MAX_ -u MALLOC_TRIM_THRESHOLD_ -u MALLOC_ARENA_MAX -u MALLOC_TOP_PAD_ -u LD_PRELOAD \
+      "$build/bench/asr/bench_asr_real_size" "$cache/$precision" "$precision" "$runs" 2>"$cache/$precision.log"
+done
