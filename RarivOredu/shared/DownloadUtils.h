@@ -124,6 +124,9 @@ public:
     static ProgressHandler progressLogger(const std::string& path, std::int64_t expectedSize);
 
 private:
+    // As above; `beforeFetch` runs before each file that is really fetched (not one already complete).
+    static void downloadDirectory(Repo repo, const std::string& path, const std::filesystem::path& repoFolder,
+                                  const std::function<void()>& beforeFetch);
     static std::map<std::string, platform::MLModelPtr> loadModelsOnce(Repo repo,
                                                                       const std::vector<std::string>& modelNames,
                                                                       const std::filesystem::path& directory,
