@@ -5,10 +5,17 @@
 #   scripts/install-deps.sh ci            that, and what continuous integration adds
 # Packages already installed are skipped. As root it runs apt-get, otherwise sudo apt-get; without
 # either it names the packages to install and stops.
+#   scripts/install-deps.sh --dry-run PURPOSE   prints the packages it would install, one a line,
+#                                               and changes nothing (no root needed)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 
+dry_run=false
+if [ "${1:-}" = --dry-run ]; then
+  dry_run=true
+  shift
+fi
 purpose="${1:-}"
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
@@ -23,7 +30,7 @@ case "$purpose" in
     if [ "$purpose" = ci ]; then wanted+=("${ci_packages[@]}"); fi
     ;;
   *)
-    echo "usage: $0 application|tests|ci" >&2
+    echo "usage: $0 [--dry-run] application|tests|ci" >&2
     exit 2
     ;;
 esac
@@ -32,6 +39,11 @@ missing=()
 for p in "${wanted[@]}"; do installed "$p" || missing+=("$p"); done
 needs_locale=false
 if [ "$purpose" != application ] && ! locale -a 2>/dev/null | grep -ix 'de_DE.utf8' >/dev/null; then needs_locale=true; fi
+if [ "$dry_run" = true ]; then
+  [ ${#missing[@]} -eq 0 ] || printf '%s\n' "${missing[@]}"
+  [ "$needs_locale" = false ] || echo "(and the locale de_DE.UTF-8 would be made)" >&2
+  exit 0
+fi
 [ ${#missing[@]} -gt 0 ] || [ "$needs_locale" = true ] || exit 0
 
 as_root=()

@@ -98,6 +98,7 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
 AppDelegate::~AppDelegate() {
     menuTitleObservation_.cancel();
     showFloatingControlObservation_.cancel();
+    taskbarObservation_.cancel();
     settingsFileWatcher_.reset();
     mainWindow_.reset();
     floatingControlWindow_.reset();
@@ -133,6 +134,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     registerDefaultSettings();
     // The user may have asked for the task bar entry.
     if (environment_.application) environment_.application->setActivationPolicy(policyWithoutWindow());
+    showTaskbarEntry();
+    taskbarObservation_ = defaults().observe(settings::kShowDockIcon, [this](const std::string&) {
+        QMetaObject::invokeMethod(this, [this] { applyTaskbarSetting(); }, Qt::QueuedConnection);
+    });
     // Whatever changes the settings file from now on is seen at once.
     settingsFileWatcher_ = std::make_unique<platform::UserDefaultsFileWatcher>(
         defaults(), [this](const platform::UserDefaults::LoadProblem& problem) { reportSettingsFileProblem(problem); });
@@ -440,21 +445,7 @@ void AppDelegate::openMainWindow(SidebarSection section) {
         QTimer::singleShot(500, this, [this, section] { openMainWindow(section); });
         return;
     } else {
-        PageContext context;
-        context.historyManager = historyManager_;
-        context.statisticsManager = statisticsManager_;
-        context.transcriptionService = transcriptionService_.get();
-        context.hotkeyManager = hotkeyManager_.get();
-        context.defaults = environment_.defaults;
-        context.alerts = environment_.alerts;
-        context.application = environment_.application;
-        context.loginItem = environment_.loginItem;
-        mainWindow_ = std::make_unique<MainWindowView>(std::move(context), section);
-        mainWindow_->setWindowTitle(QStringLiteral("Parloquin"));
-        mainWindow_->resize(900, 600);
-        if (QScreen* screen = QGuiApplication::primaryScreen())
-            mainWindow_->move(screen->availableGeometry().center() - mainWindow_->rect().center());
-        connect(mainWindow_.get(), &MainWindowView::windowWillClose, this, [this] { windowWillClose(); });
+        createMainWindow(section);
     }
     // Listed before it is shown, so that it never flashes out of the task bar.
     if (environment_.application) environment_.application->setActivationPolicy(ActivationPolicy::regular);
@@ -465,8 +456,57 @@ void AppDelegate::openMainWindow(SidebarSection section) {
     if (environment_.application) environment_.application->activateIgnoringOtherApps();
 }
 
+void AppDelegate::createMainWindow(SidebarSection section) {
+    PageContext context;
+    context.historyManager = historyManager_;
+    context.statisticsManager = statisticsManager_;
+    context.transcriptionService = transcriptionService_.get();
+    context.hotkeyManager = hotkeyManager_.get();
+    context.defaults = environment_.defaults;
+    context.alerts = environment_.alerts;
+    context.application = environment_.application;
+    context.loginItem = environment_.loginItem;
+    mainWindow_ = std::make_unique<MainWindowView>(std::move(context), section);
+    mainWindow_->setWindowTitle(QStringLiteral("Parloquin"));
+    mainWindow_->resize(900, 600);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        mainWindow_->move(screen->availableGeometry().center() - mainWindow_->rect().center());
+    connect(mainWindow_.get(), &MainWindowView::windowWillClose, this, [this] { windowWillClose(); });
+    mainWindow_->setMinimizesOnClose(defaults().boolForKey(settings::kShowDockIcon));
+}
+
 void AppDelegate::windowWillClose() {
     if (environment_.application) environment_.application->setActivationPolicy(policyWithoutWindow());
+}
+
+// A task bar lists windows, not applications: the entry the user asked to keep is the main window,
+// minimised while it is not open. It is made once the stores exist (tried again every 0.5 s).
+void AppDelegate::showTaskbarEntry() {
+    if (!defaults().boolForKey(settings::kShowDockIcon)) return;
+    if (!mainWindow_) {
+        if (!historyManager_ || !statisticsManager_) {
+            QTimer::singleShot(500, this, [this] { showTaskbarEntry(); });
+            return;
+        }
+        createMainWindow(SidebarSection::general);
+    }
+    if (environment_.application) environment_.application->setActivationPolicy(ActivationPolicy::regular);
+    if (!mainWindow_->isVisible()) mainWindow_->showMinimized();
+}
+
+// The task bar setting changed (on the general page, by the reset or in the settings file). On,
+// the entry appears, and closing the window minimises it from now on. Off, a window that is not
+// open (closed or minimised) is hidden, taking its entry with it; an open window stays open.
+void AppDelegate::applyTaskbarSetting() {
+    const bool keep = defaults().boolForKey(settings::kShowDockIcon);
+    if (mainWindow_) mainWindow_->setMinimizesOnClose(keep);
+    if (keep) {
+        showTaskbarEntry();
+        return;
+    }
+    if (mainWindow_ && mainWindow_->isVisible() && !mainWindow_->isMinimized()) return;
+    if (mainWindow_) mainWindow_->hide();
+    windowWillClose();
 }
 
 // Without a window the application leaves the task bar, unless the user keeps it there.
@@ -486,6 +526,7 @@ void AppDelegate::showAbout() {
 
 void AppDelegate::quit() {
     showFloatingControlObservation_.cancel();
+    taskbarObservation_.cancel();
     QCoreApplication::quit();
 }
 

@@ -74,6 +74,9 @@ public:
     void openMainWindow(SidebarSection section);
     // The main window was closed: it stays for the next time.
     void windowWillClose();
+    // The task bar entry the user asked to keep ("showDockIcon"): the main window, minimised.
+    void showTaskbarEntry();
+    void applyTaskbarSetting();
 
     // The hotkey and the service's state.
     void handleHotkeyPressed();
@@ -110,6 +113,7 @@ private:
     void modelsFailed(const std::exception_ptr& error);
     void updateFloatingControlState();
     void reportSettingsFileProblem(const platform::UserDefaults::LoadProblem& problem);
+    void createMainWindow(SidebarSection section);
     ActivationPolicy policyWithoutWindow() const;
     platform::UserDefaults& defaults() const { return *environment_.defaults; }
     std::string primaryHotkey() const;
@@ -135,6 +139,7 @@ private:
     std::unique_ptr<MainWindowView> mainWindow_;  // made once, then hidden and shown again
     std::unique_ptr<platform::UserDefaultsFileWatcher> settingsFileWatcher_;
     platform::UserDefaults::Observation showFloatingControlObservation_;
+    platform::UserDefaults::Observation taskbarObservation_;
 };
 
 }  // namespace parloquin

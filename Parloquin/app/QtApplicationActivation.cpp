@@ -22,7 +22,8 @@ void QtApplicationActivation::setActivationPolicy(ActivationPolicy policy) {
 
 void QtApplicationActivation::activateIgnoringOtherApps() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (!isTitledWindow(widget)) continue;
+        // A minimised window stays in the task bar: activating the application does not open it.
+        if (!isTitledWindow(widget) || widget->isMinimized()) continue;
         widget->raise();
         widget->activateWindow();
     }

@@ -71,7 +71,12 @@ GeneralSettingsView::GeneralSettingsView(const PageContext& context, QWidget* pa
     page->addWidget(settings);
     page->addStretch(1);
 
-    loginItemApplied_ = binding(settings::kLaunchAtLogin)->boolValue();
+    // The login switch shows whether the desktop will start Parloquin at login. A stored value that
+    // says otherwise (the entry was removed or switched off elsewhere, or written by hand) follows it.
+    SettingBinding* login = binding(settings::kLaunchAtLogin);
+    using LoginStatus = platform::SMAppService::Status;
+    loginItemApplied_ = context_.loginItem ? context_.loginItem->status() == LoginStatus::enabled : login->boolValue();
+    if (login->boolValue() != loginItemApplied_) login->setValue(Value(loginItemApplied_));
     connect(binding(settings::kShowDockIcon), &SettingBinding::changed, this,
             [this] { updateDockIcon(binding(settings::kShowDockIcon)->boolValue()); });
     connect(binding(settings::kLaunchAtLogin), &SettingBinding::changed, this,

@@ -1,5 +1,6 @@
 #include "Parloquin/views/MainWindowView.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QSplitter>
 
@@ -44,6 +45,12 @@ void MainWindowView::showSection(SidebarSection section) {
 void MainWindowView::setHotkeyManager(HotkeyManager* manager) { contentArea_->setHotkeyManager(manager); }
 
 void MainWindowView::closeEvent(QCloseEvent* event) {
+    // The session ending closes every window; a window that refused would stop the logout.
+    if (minimizesOnClose_ && !(qApp && qApp->isSavingSession())) {
+        event->ignore();
+        setWindowState(windowState() | Qt::WindowMinimized);
+        return;
+    }
     event->accept();
     emit windowWillClose();
 }

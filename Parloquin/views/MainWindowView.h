@@ -12,7 +12,8 @@ class SidebarView;
 
 // The main window: the sections on the left, the selected section's page on the right. It
 // switches to whatever section the shell sends with "showMainWindowSection". Closing it only
-// hides it; the shell keeps it for the next time.
+// hides it, or minimises it where the shell keeps it in the task bar; the shell keeps it for the
+// next time.
 class MainWindowView : public QMainWindow {
     Q_OBJECT
 public:
@@ -29,6 +30,9 @@ public:
     SidebarView* sidebar() const { return sidebar_; }
     ContentAreaView* contentArea() const { return contentArea_; }
     void setHotkeyManager(HotkeyManager* manager);
+    // Closing minimises the window instead (no windowWillClose), so that its task bar entry stays.
+    void setMinimizesOnClose(bool minimizes) { minimizesOnClose_ = minimizes; }
+    bool minimizesOnClose() const { return minimizesOnClose_; }
 
 signals:
     void windowWillClose();
@@ -40,6 +44,7 @@ private:
     SidebarSection selectedSection_;
     SidebarView* sidebar_;
     ContentAreaView* contentArea_;
+    bool minimizesOnClose_ = false;
 };
 
 }  // namespace parloquin

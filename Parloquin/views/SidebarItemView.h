@@ -9,10 +9,17 @@ class QLabel;
 namespace parloquin {
 
 // One entry of the sidebar: the section's symbol, its title in capitals and, below, its subtitle
-// on one line (cut short with an ellipsis where the column is too narrow).
+// on up to two lines, broken between words (cut short with an ellipsis only where even two lines
+// of the column cannot hold it). Every entry is as tall as one with two subtitle lines.
 class SidebarItemView : public QWidget {
 public:
+    static constexpr int subtitleLines = 2;
+
     explicit SidebarItemView(SidebarSection section, QWidget* parent = nullptr);
+
+    QSize sizeHint() const override;
+    // `text` in at most `subtitleLines` lines of `width` pixels, joined by "\n".
+    static QString wrapped(const QString& text, const QFont& font, int width);
 
     SidebarSection section() const { return section_; }
     QLabel* titleLabel() const { return title_; }
@@ -22,7 +29,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void elideSubtitle();
+    void wrapSubtitle();
 
     SidebarSection section_;
     QLabel* icon_;

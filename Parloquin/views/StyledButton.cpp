@@ -13,17 +13,8 @@ StyledButton::StyledButton(const QString& text, std::shared_ptr<const ButtonStyl
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
-namespace {
-
-// Room around the fill for the focus ring.
-constexpr int kRingMargin = 2;
-
-}  // namespace
-
-QSize StyledButton::sizeHint() const {
-    return ButtonStyle::sizeForLabel(fontMetrics(), text(), !symbol_.isEmpty()) +
-           QSize(2 * kRingMargin, 2 * kRingMargin);
-}
+// The fill reaches the button's edges, so that it lines up with the text beside and above it.
+QSize StyledButton::sizeHint() const { return ButtonStyle::sizeForLabel(fontMetrics(), text(), !symbol_.isEmpty()); }
 
 void StyledButton::setSymbol(const QString& symbol) {
     symbol_ = symbol;
@@ -34,16 +25,20 @@ void StyledButton::setSymbol(const QString& symbol) {
 
 void StyledButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    // A ring outside the fill shows where the keyboard is.
-    const QRect bounds = rect().adjusted(kRingMargin, kRingMargin, -kRingMargin, -kRingMargin);
+    const QRect bounds = rect();
     style_->draw(painter, bounds, text(), isDown(), symbolIcon_);
     if (hasFocus()) {
+        // Where the keyboard is: a ring on the fill's edge, with a light line inside it so that it
+        // shows on a fill of the accent colour too.
         painter.setRenderHint(QPainter::Antialiasing);
         QColor ring = ThemeColors::shared().accentColor;
-        ring.setAlpha(140);
+        ring.setAlpha(220);
         painter.setPen(QPen(ring, 2));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), ButtonStyle::cornerRadius + 2,
-                                ButtonStyle::cornerRadius + 2);
+        painter.drawRoundedRect(QRectF(bounds).adjusted(1, 1, -1, -1), ButtonStyle::cornerRadius - 1,
+                                ButtonStyle::cornerRadius - 1);
+        painter.setPen(QPen(QColor(255, 255, 255, 200), 1));
+        painter.drawRoundedRect(QRectF(bounds).adjusted(2.5, 2.5, -2.5, -2.5), ButtonStyle::cornerRadius - 2.5,
+                                ButtonStyle::cornerRadius - 2.5);
     }
 }
 

@@ -4,6 +4,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <map>
+#include <optional>
 #include <system_error>
 
 #include "Platform/system/AtomicFileWriter.h"
@@ -36,6 +39,31 @@ std::string execValue(const std::string& program) {
         }
     }
     return value;
+}
+
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    const auto last = text.find_last_not_of(" \t\r");
+    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
+// The keys of an entry's main group ("[Desktop Entry]") with their values; nothing when the file
+// has no such group.
+std::optional<std::map<std::string, std::string>> mainGroup(std::istream& entry) {
+    std::optional<std::map<std::string, std::string>> keys;
+    bool inMainGroup = false;
+    for (std::string line; std::getline(entry, line);) {
+        line = trimmed(line);
+        if (!line.empty() && line.front() == '[') {
+            inMainGroup = line == "[Desktop Entry]";
+            if (inMainGroup && !keys) keys.emplace();
+            continue;
+        }
+        const auto equals = line.find('=');
+        if (inMainGroup && equals != std::string::npos)
+            keys->emplace(trimmed(line.substr(0, equals)), trimmed(line.substr(equals + 1)));
+    }
+    return keys;
 }
 
 std::filesystem::path runningExecutable() {
@@ -79,6 +107,19 @@ void SMAppService::registerLoginItem() {
     if (executable_.empty())
         throw NSError(kPOSIXDomain, ENOENT, "The program's own path is unknown, so nothing can start it at login");
     AtomicFileWriter().replace(entryPath_, desktopEntry(executable_));
+}
+
+SMAppService::Status SMAppService::status() const {
+    if (entryPath_.empty()) return Status::notRegistered;
+    std::ifstream file(entryPath_);
+    const auto keys = file ? mainGroup(file) : std::nullopt;
+    if (!keys) return Status::notRegistered;
+    auto value = [&](const char* key) {
+        const auto found = keys->find(key);
+        return found == keys->end() ? std::string() : found->second;
+    };
+    if (value("Hidden") == "true" || value("X-GNOME-Autostart-enabled") == "false") return Status::notRegistered;
+    return Status::enabled;
 }
 
 void SMAppService::unregisterLoginItem() {

@@ -10,6 +10,11 @@ namespace platform {
 // user logs in (parloquin.desktop in the autostart folder of the user's configuration folder).
 class SMAppService {
 public:
+    // Whether the desktop starts the program at login: `enabled` when the entry is there, readable
+    // and not switched off (Hidden=true, or X-GNOME-Autostart-enabled=false, as the desktop's own
+    // settings write them).
+    enum class Status { notRegistered, enabled };
+
     // This program, started from where it lies now, with its entry in the user's autostart folder
     // (none when the user has no home folder: registering then fails).
     static std::shared_ptr<SMAppService> mainApp();
@@ -23,6 +28,8 @@ public:
     void registerLoginItem();
     // Removes the entry; nothing to do when there is none. Throws platform::NSError when it stays.
     void unregisterLoginItem();
+
+    Status status() const;
 
     const std::filesystem::path& entryPath() const { return entryPath_; }
     // The desktop entry that starts the program at this path.

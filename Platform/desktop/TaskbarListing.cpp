@@ -1,14 +1,18 @@
 #include "Platform/desktop/TaskbarListing.h"
 
 #include <QGuiApplication>
+#include <QPointer>
 #include <QWindow>
 
 #include "Platform/desktop/X11WindowHints.h"
 
 namespace platform {
 
+// The application owns the listing and deletes it with itself; a later call (a new application
+// object, or code running after it is gone) gets a new one rather than the deleted one.
 TaskbarListing& TaskbarListing::shared() {
-    static TaskbarListing* listing = new TaskbarListing;  // lives as long as the application
+    static QPointer<TaskbarListing> listing;
+    if (!listing) listing = new TaskbarListing;
     return *listing;
 }
 

@@ -14,7 +14,8 @@ namespace platform {
 // only remembers.
 class TaskbarListing : public QObject {
 public:
-    // The application's one listing, watching its windows from the first call on.
+    // The application's one listing, watching its windows from the first call on. It belongs to
+    // the application object; after that is gone, the next call makes a new listing.
     static TaskbarListing& shared();
 
     bool isListed() const { return listed_; }

@@ -2,10 +2,12 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <vector>
 
 #include "Platform/ml/MLModel.h"
+#include "Platform/system/CancellationToken.h"
 #include "Platform/system/FileManager.h"
 #include "RarivOredu/shared/AppLogger.h"
 #include "RarivOredu/shared/DiarizerError.h"
@@ -32,20 +34,33 @@ bool allModelsPresent(const fs::path& repoFolder) {
     return true;
 }
 
-// Fetches the repository when a model is missing; a failed fetch is tried once more from an
-// empty folder. Answers the seconds it took (0 when nothing was fetched).
-double fetchIfMissing(const fs::path& modelsDirectory, const fs::path& repoFolder, const AppLogger& logger) {
-    if (allModelsPresent(repoFolder)) return 0;
+// Fetches what is missing of the repository into its folder, then runs `load`. A fetch that fails
+// is recovered as a folder that fails to load is (DownloadUtils::refetchRepo): the folder is set
+// aside, fetched anew and loaded; when that fails too, it is put back as it was, so models the user
+// placed by hand are never lost to a network error. Answers the seconds the fetching took (0 when
+// nothing was missing).
+double fetchIfMissingThenLoad(const fs::path& modelsDirectory, const fs::path& repoFolder, const AppLogger& logger,
+                              const std::function<void()>& load) {
+    if (allModelsPresent(repoFolder)) {
+        load();
+        return 0;
+    }
     const auto started = Clock::now();
+    double seconds = 0;
     try {
         DownloadUtils::downloadRepo(Repo::diarizer, modelsDirectory);
+        seconds = secondsSince(started);
     } catch (const std::exception& error) {
-        logger.warning(std::string("Download failed, trying once more: ") + error.what());
-        std::error_code ec;
-        fs::remove_all(repoFolder, ec);
-        DownloadUtils::downloadRepo(Repo::diarizer, modelsDirectory);
+        if (platform::CancellationToken::currentIsCancelled()) throw;
+        logger.warning(std::string("Download failed, fetching a fresh copy: ") + error.what());
+        DownloadUtils::refetchRepo(Repo::diarizer, modelsDirectory, std::current_exception(), [&] {
+            seconds = secondsSince(started);
+            load();
+        });
+        return seconds;
     }
-    return secondsSince(started);
+    load();
+    return seconds;
 }
 
 }  // namespace
@@ -84,10 +99,11 @@ DiarizerModels CoreMLDiarizer::downloadModels(const std::optional<fs::path>& dir
         // The loader takes the same hold; holding it across both keeps others from deleting the
         // folder between the fetch and the load.
         RepoLock lock(repoFolder);
-        downloadSeconds = fetchIfMissing(modelsDirectory, repoFolder, logger);
         const auto& names = requiredModelNames();
-        loaded = DownloadUtils::loadModels(Repo::diarizer, std::vector<std::string>(names.begin(), names.end()),
-                                           modelsDirectory, computeUnits);
+        downloadSeconds = fetchIfMissingThenLoad(modelsDirectory, repoFolder, logger, [&] {
+            loaded = DownloadUtils::loadModels(Repo::diarizer, std::vector<std::string>(names.begin(), names.end()),
+                                               modelsDirectory, computeUnits);
+        });
     }
     const auto segmentation = loaded.find(ModelNames::Diarizer::segmentationFile);
     const auto embedding = loaded.find(ModelNames::Diarizer::embeddingFile);

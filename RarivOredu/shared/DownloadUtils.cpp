@@ -280,17 +280,31 @@ platform::URLSession& DownloadUtils::sharedSession() {
     return session;
 }
 
-std::string DownloadUtils::hubBaseURL() {
+namespace {
+
+std::string configuredHub() {
     const char* configured = std::getenv("RARIVOREDU_HUB_URL");
-    std::string base = configured != nullptr && *configured != '\0' ? configured : defaultHub;
+    return configured != nullptr && *configured != '\0' ? configured : defaultHub;
+}
+
+std::string withoutTrailingSlashes(std::string address) {
+    while (!address.empty() && address.back() == '/') address.pop_back();
+    return address;
+}
+
+}  // namespace
+
+std::string DownloadUtils::hubBaseURL() {
+    const std::string base = configuredHub();
     const auto components = platform::URLComponents::parse(base);
     if (!components || (components->scheme != "http" && components->scheme != "https") ||
         base.find_first_of("?#") != std::string::npos) {
         throw URLError::make(URLError::badURL, "RARIVOREDU_HUB_URL must be an http or https address, not '" + base + "'");
     }
-    while (!base.empty() && base.back() == '/') base.pop_back();
-    return base;
+    return withoutTrailingSlashes(base);
 }
+
+std::string DownloadUtils::configuredHubAddress() { return withoutTrailingSlashes(configuredHub()); }
 
 std::string DownloadUtils::resolveURL(Repo repo, const std::string& path) {
     requireSafePath(path);
@@ -444,18 +458,33 @@ void DownloadUtils::downloadRepo(Repo repo, const fs::path& directory) {
     }
 
     FileManager::createDirectory(repoFolder);
-    if (!wanted.empty()) logger().info("Downloading " + folderName + " from " + hub + "...");
+    // Said once, before the first file that is really fetched: files already complete are kept.
+    bool fetched = false;
+    auto announceRepo = [&] {
+        if (!fetched) logger().info("Downloading " + folderName + " from " + hub + "...");
+        fetched = true;
+    };
     for (const RepoFile* entry : wanted) {
         if (entry->type == "directory") {
-            logger().info("Downloading required model: " + entry->path);
-            downloadDirectory(repo, entry->path, repoFolder);
+            bool announced = false;
+            downloadDirectory(repo, entry->path, repoFolder, [&] {
+                if (announced) return;
+                announced = true;
+                announceRepo();
+                logger().info("Downloading required model: " + entry->path);
+            });
             continue;
         }
-        if (!isComplete(repoFolder / entry->path, entry->size)) logger().info("Downloading " + entry->path);
+        if (!isComplete(repoFolder / entry->path, entry->size)) {
+            announceRepo();
+            logger().info("Downloading " + entry->path);
+        }
         downloadFile(repo, entry->path, repoFolder / entry->path, entry->size, {},
                      DownloadConfig::defaultConfig().timeout);
     }
-    if (missing.empty()) {
+    if (!fetched) {
+        logger().info("Nothing to download for " + folderName + ": every file the hub lists is here already");
+    } else if (missing.empty()) {
         logger().info("Downloaded all required models for " + folderName);
     } else {
         logger().info("Downloaded " + folderName + " without the models the hub does not list");
@@ -463,18 +492,26 @@ void DownloadUtils::downloadRepo(Repo repo, const fs::path& directory) {
 }
 
 void DownloadUtils::downloadDirectory(Repo repo, const std::string& path, const fs::path& repoFolder) {
+    downloadDirectory(repo, path, repoFolder, [] {});
+}
+
+void DownloadUtils::downloadDirectory(Repo repo, const std::string& path, const fs::path& repoFolder,
+                                      const std::function<void()>& beforeFetch) {
     requireSafePath(path);
     FileManager::createDirectory(repoFolder / path);
     for (const auto& entry : listRepoFiles(repo, path)) {
         if (entry.type == "directory") {
-            downloadDirectory(repo, entry.path, repoFolder);
+            downloadDirectory(repo, entry.path, repoFolder, beforeFetch);
         } else if (entry.type == "file") {
             const std::int64_t expectedSize = entry.lfs ? entry.lfs->size : entry.size;
             const auto level = expectedSize > announceAtInfoAbove ? AppLogger::Level::info : AppLogger::Level::debug;
-            if (AppLogger::isEnabled(level) && !isComplete(repoFolder / entry.path, expectedSize)) {
-                logger().log(level, "Downloading " + entry.path + " (" +
-                                        platform::formatByteCount(static_cast<std::uint64_t>(std::max<std::int64_t>(expectedSize, 0)), true) +
-                                        ")");
+            if (!isComplete(repoFolder / entry.path, expectedSize)) {
+                beforeFetch();
+                if (AppLogger::isEnabled(level)) {
+                    const auto bytes = static_cast<std::uint64_t>(std::max<std::int64_t>(expectedSize, 0));
+                    logger().log(level,
+                                 "Downloading " + entry.path + " (" + platform::formatByteCount(bytes, true) + ")");
+                }
             }
             downloadFile(repo, entry.path, repoFolder / entry.path, expectedSize,
                          progressLogger(entry.path, expectedSize), DownloadConfig::defaultConfig().timeout,

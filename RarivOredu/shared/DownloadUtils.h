@@ -77,6 +77,9 @@ public:
     // The hub's address without a trailing "/". Throws NSError (badURL) when
     // RARIVOREDU_HUB_URL is not an http or https URL.
     static std::string hubBaseURL();
+    // The hub's address as configured, unchecked, without a trailing "/": for naming an address
+    // that hubBaseURL refuses.
+    static std::string configuredHubAddress();
     // The download URL of a repository file.
     static std::string resolveURL(Repo repo, const std::string& path);
 
@@ -121,6 +124,9 @@ public:
     static ProgressHandler progressLogger(const std::string& path, std::int64_t expectedSize);
 
 private:
+    // As above; `beforeFetch` runs before each file that is really fetched (not one already complete).
+    static void downloadDirectory(Repo repo, const std::string& path, const std::filesystem::path& repoFolder,
+                                  const std::function<void()>& beforeFetch);
     static std::map<std::string, platform::MLModelPtr> loadModelsOnce(Repo repo,
                                                                       const std::vector<std::string>& modelNames,
                                                                       const std::filesystem::path& directory,

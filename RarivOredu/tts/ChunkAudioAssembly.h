@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <list>
 #include <span>
 #include <vector>
 
@@ -13,8 +12,8 @@ constexpr std::size_t maxCrossfadeSamples = 192;
 constexpr std::size_t sampleLanes = 8;
 
 // The chunks of a request joined into one signal without copying them: the signal is a list of
-// pieces, the chunks' own samples and, held here, the cross-faded seams and the silences. The
-// chunks must stay where they are while the pieces are read.
+// pieces, runs of the chunks' own samples and of the cross-faded seams and silences held here
+// (all of them in one buffer). The chunks must stay where they are while the pieces are read.
 //
 // The first chunk goes in whole. After a chunk with a pause of at least 1 ms, that many
 // milliseconds of silence come first. Otherwise the last f = min(signal, chunk, 192) samples fade
@@ -24,19 +23,28 @@ class JoinedAudio {
 public:
     void append(std::span<const float> chunk, bool first, int previousPauseMs);
 
-    std::span<const std::span<const float>> pieces() const noexcept { return pieces_; }
+    // The pieces in order; they stay valid until the next append.
+    std::vector<std::span<const float>> pieces() const;
     std::size_t sampleCount() const noexcept { return count_; }
     float peakMagnitude() const noexcept;
     // The signal as one array.
     std::vector<float> samples() const;
 
 private:
-    void push(std::span<const float> piece);
-    // Takes the last `count` samples off the signal, into `tail`.
-    void takeTail(std::size_t count, std::vector<float>& tail);
+    // Samples of a chunk, or of the held buffer from `start` when `chunk` is null.
+    struct Piece {
+        const float* chunk = nullptr;
+        std::size_t start = 0;
+        std::size_t size = 0;
+    };
 
-    std::vector<std::span<const float>> pieces_;
-    std::list<std::vector<float>> held_;  // a list keeps every element where it is
+    std::span<const float> view(const Piece& piece) const noexcept;
+    void push(const Piece& piece);
+    // Takes the last `count` samples off the signal, into the held buffer from `into` on.
+    void takeTail(std::size_t count, std::size_t into);
+
+    std::vector<Piece> pieces_;
+    std::vector<float> held_;
     std::size_t count_ = 0;
 };
 

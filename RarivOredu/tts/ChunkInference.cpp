@@ -1,6 +1,7 @@
 #include "RarivOredu/tts/ChunkInference.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -192,11 +193,14 @@ ChunkPrediction predictChunk(const SynthesizerContext& context, const TextChunk&
 
     MultiArrayPool& pool = multiArrayPool();
     RentedInputs inputs{pool, {}, {}, {}, {}};
-    inputs.refS = pool.rent({1, styleLength}, MLMultiArrayDataType::float32, false);
+    const std::array<std::int64_t, 2> styleShape{1, styleLength};
+    const std::array<std::int64_t, 2> idsShape{1, tokens};
+    const std::array<std::int64_t, 2> phasesShape{1, 9};
+    inputs.refS = pool.rent(styleShape, MLMultiArrayDataType::float32, false);
     std::copy(embedding.begin(), embedding.end(), inputs.refS->data<float>());
-    inputs.inputIds = pool.rent({1, tokens}, MLMultiArrayDataType::int32, false);
-    inputs.attentionMask = pool.rent({1, tokens}, MLMultiArrayDataType::int32, false);
-    inputs.randomPhases = pool.rent({1, 9}, MLMultiArrayDataType::float32, true);
+    inputs.inputIds = pool.rent(idsShape, MLMultiArrayDataType::int32, false);
+    inputs.attentionMask = pool.rent(idsShape, MLMultiArrayDataType::int32, false);
+    inputs.randomPhases = pool.rent(phasesShape, MLMultiArrayDataType::float32, true);
 
     fitInputIds(inputIds, std::span<std::int32_t>(inputs.inputIds->data<std::int32_t>(), static_cast<std::size_t>(tokens)),
                 chunk.text);

@@ -3,7 +3,6 @@
 #include <nlohmann/json.hpp>
 
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 #include <optional>
 
@@ -14,7 +13,6 @@
 #include "RarivOredu/shared/Repo.h"
 #include "RarivOredu/tts/ResourceFile.h"
 #include "RarivOredu/tts/TTSError.h"
-#include "RarivOredu/tts/TtsConstants.h"
 #include "RarivOredu/tts/TtsModels.h"
 #include "RarivOredu/tts/TtsResourceDownloader.h"
 
@@ -75,7 +73,7 @@ void KokoroVocabulary::loadVocabulary() {
 
 void KokoroVocabulary::loadFromCacheLocked() {
     const fs::path cacheDirectory = TtsModels::cacheDirectory();
-    const fs::path file = cacheDirectory / TtsConstants::modelsDirectoryName / "kokoro" / fileName;
+    const fs::path file = TtsModels::kokoroDirectory(cacheDirectory) / fileName;
     if (!FileManager::fileExists(file)) {
         logger_.info("Vocabulary file not found in cache, downloading...");
         downloadLocked(cacheDirectory);
@@ -89,15 +87,14 @@ void KokoroVocabulary::downloadVocabulary(const fs::path& cacheDirectory) {
 }
 
 void KokoroVocabulary::downloadLocked(const fs::path& cacheDirectory) {
-    const fs::path directory = cacheDirectory / TtsConstants::modelsDirectoryName / "kokoro";
+    const fs::path directory = TtsModels::kokoroDirectory(cacheDirectory);
     FileManager::createDirectory(directory, true);
     std::string remote;
     try {
         remote = DownloadUtils::resolveURL(Repo::kokoro, fileName);
     } catch (const std::exception&) {
-        const char* hub = std::getenv("RARIVOREDU_HUB_URL");
-        throw TTSError::downloadFailed(std::string("Invalid Kokoro vocabulary URL: ") + (hub ? hub : "") + "/" +
-                                       std::string(Repo(Repo::kokoro).remotePath()) + "/resolve/main/" + fileName);
+        throw TTSError::downloadFailed("Invalid Kokoro vocabulary URL: " + TtsResourceDownloader::baseURL() + "/" +
+                                       fileName);
     }
     try {
         AssetDownloader::ensure(AssetDownloader::Descriptor{fileName, remote, directory / fileName, true,

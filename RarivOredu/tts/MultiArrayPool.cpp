@@ -1,21 +1,34 @@
 #include "RarivOredu/tts/MultiArrayPool.h"
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
 namespace rarivoredu::KokoroSynthesizer {
 namespace {
 
-MultiArrayKey keyOf(const platform::MLMultiArray::Shape& shape, platform::MLMultiArrayDataType dataType) {
-    return MultiArrayKey{static_cast<int>(dataType), shape};
+MultiArrayKeyView keyOf(std::span<const std::int64_t> shape, platform::MLMultiArrayDataType dataType) noexcept {
+    return MultiArrayKeyView{static_cast<int>(dataType), shape};
+}
+
+std::size_t hashOf(int dataTypeRawValue, std::span<const std::int64_t> shape) noexcept {
+    std::size_t hash = std::hash<int>()(dataTypeRawValue);
+    for (const auto dimension : shape) hash = hash * 31 + std::hash<std::int64_t>()(dimension);
+    return hash;
 }
 
 }  // namespace
 
 std::size_t MultiArrayKeyHash::operator()(const MultiArrayKey& key) const noexcept {
-    std::size_t hash = std::hash<int>()(key.dataTypeRawValue);
-    for (const auto dimension : key.shape) hash = hash * 31 + std::hash<std::int64_t>()(dimension);
-    return hash;
+    return hashOf(key.dataTypeRawValue, key.shape);
+}
+
+std::size_t MultiArrayKeyHash::operator()(const MultiArrayKeyView& key) const noexcept {
+    return hashOf(key.dataTypeRawValue, key.shape);
+}
+
+bool MultiArrayKeyEqual::operator()(const MultiArrayKeyView& a, const MultiArrayKey& b) const noexcept {
+    return a.dataTypeRawValue == b.dataTypeRawValue && std::ranges::equal(a.shape, b.shape);
 }
 
 void zeroFill(platform::MLMultiArray& array) noexcept {
@@ -24,7 +37,7 @@ void zeroFill(platform::MLMultiArray& array) noexcept {
                 static_cast<std::size_t>(array.physicalExtent()) * platform::elementSize(array.dataType()));
 }
 
-platform::MLMultiArrayPtr MultiArrayPool::rent(const Shape& shape, DataType dataType, bool zeroFill) {
+platform::MLMultiArrayPtr MultiArrayPool::rent(std::span<const std::int64_t> shape, DataType dataType, bool zeroFill) {
     platform::MLMultiArrayPtr array;
     {
         const std::lock_guard<std::mutex> guard(lock_);
@@ -33,7 +46,7 @@ platform::MLMultiArrayPtr MultiArrayPool::rent(const Shape& shape, DataType data
             found->second.pop_back();
         }
     }
-    if (!array) return platform::MLMultiArray::create(shape, dataType);  // new arrays start zeroed
+    if (!array) return platform::MLMultiArray::create(Shape(shape.begin(), shape.end()), dataType);  // starts zeroed
     if (zeroFill) KokoroSynthesizer::zeroFill(*array);
     return array;
 }
@@ -41,14 +54,16 @@ platform::MLMultiArrayPtr MultiArrayPool::rent(const Shape& shape, DataType data
 void MultiArrayPool::recycle(platform::MLMultiArrayPtr array, bool zeroFill) {
     if (!array) return;
     if (zeroFill) KokoroSynthesizer::zeroFill(*array);
-    MultiArrayKey key = keyOf(array->shape(), array->dataType());
+    const MultiArrayKeyView key = keyOf(array->shape(), array->dataType());
     const std::lock_guard<std::mutex> guard(lock_);
-    storage_[std::move(key)].push_back(std::move(array));
+    auto found = storage_.find(key);
+    if (found == storage_.end()) found = storage_.try_emplace(MultiArrayKey{key.dataTypeRawValue, array->shape()}).first;
+    found->second.push_back(std::move(array));
 }
 
 void MultiArrayPool::preallocate(const Shape& shape, DataType dataType, int count, bool /*zeroFill*/) {
     if (count < 1) return;
-    const MultiArrayKey key = keyOf(shape, dataType);
+    const MultiArrayKeyView key = keyOf(shape, dataType);
     std::size_t present = 0;
     {
         const std::lock_guard<std::mutex> guard(lock_);
@@ -61,7 +76,7 @@ void MultiArrayPool::preallocate(const Shape& shape, DataType dataType, int coun
         made.push_back(platform::MLMultiArray::create(shape, dataType));  // zeroed already
     }
     const std::lock_guard<std::mutex> guard(lock_);
-    auto& list = storage_[key];
+    auto& list = storage_[MultiArrayKey{key.dataTypeRawValue, shape}];
     for (auto& array : made) list.push_back(std::move(array));
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -17,8 +19,24 @@ struct MultiArrayKey {
     friend bool operator==(const MultiArrayKey&, const MultiArrayKey&) = default;
 };
 
+// A key looked up without being built (no shape to allocate).
+struct MultiArrayKeyView {
+    int dataTypeRawValue = 0;
+    std::span<const std::int64_t> shape;
+};
+
+// Hash and equality of keys and views alike.
 struct MultiArrayKeyHash {
+    using is_transparent = void;
     std::size_t operator()(const MultiArrayKey& key) const noexcept;
+    std::size_t operator()(const MultiArrayKeyView& key) const noexcept;
+};
+
+struct MultiArrayKeyEqual {
+    using is_transparent = void;
+    bool operator()(const MultiArrayKey& a, const MultiArrayKey& b) const noexcept { return a == b; }
+    bool operator()(const MultiArrayKeyView& a, const MultiArrayKey& b) const noexcept;
+    bool operator()(const MultiArrayKey& a, const MultiArrayKeyView& b) const noexcept { return (*this)(b, a); }
 };
 
 // Model input arrays kept by shape and element type for reuse, last in first out. An array handed
@@ -30,9 +48,10 @@ public:
     using DataType = platform::MLMultiArrayDataType;
 
     // The last array given back for the key, or a new one (zeroed). Throws the NSError of the
-    // allocation.
-    platform::MLMultiArrayPtr rent(const Shape& shape, DataType dataType, bool zeroFill);
-    // Keeps the array for the next rent of its shape and type, zeroed first when asked.
+    // allocation. Renting a pooled array allocates nothing.
+    platform::MLMultiArrayPtr rent(std::span<const std::int64_t> shape, DataType dataType, bool zeroFill);
+    // Keeps the array for the next rent of its shape and type, zeroed first when asked. Allocates
+    // only for a key the pool has not seen.
     void recycle(platform::MLMultiArrayPtr array, bool zeroFill);
     // Makes at least `count` arrays of the key wait in the pool (new arrays start zeroed, whatever
     // `zeroFill` says). When an allocation fails the pool keeps what it had and the error is thrown.
@@ -43,7 +62,8 @@ public:
 
 private:
     mutable std::mutex lock_;
-    std::unordered_map<MultiArrayKey, std::vector<platform::MLMultiArrayPtr>, MultiArrayKeyHash> storage_;
+    std::unordered_map<MultiArrayKey, std::vector<platform::MLMultiArrayPtr>, MultiArrayKeyHash, MultiArrayKeyEqual>
+        storage_;
 };
 
 // Sets every byte of the array's storage (all its elements) to zero.

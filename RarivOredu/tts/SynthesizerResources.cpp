@@ -49,7 +49,9 @@ void loadLexiconAndVocabulary() {
 void validateLexiconCoverage(std::string_view text) {
     const auto lexicon = lexiconCache().wordToPhonemes();
     std::vector<std::string> missing;
-    for (const auto part : platform::componentsSeparatedByWhitespaceAndNewlines(platform::lowercased(text))) {
+    // The parts are views of the lower-cased text, which must outlive the loop.
+    const std::string lowered = platform::lowercased(text);
+    for (const auto part : platform::componentsSeparatedByWhitespaceAndNewlines(lowered)) {
         if (part.empty()) continue;
         const std::string word = wordScalars(platform::lowercased(part));
         if (word.empty() || lexicon->count(word) != 0) continue;

@@ -10,10 +10,14 @@
 namespace rarivoredu {
 namespace {
 
-// Overlap-add windows that suit speech: 40 ms sequences, 15 ms seek window, 8 ms overlap.
+// Overlap-add windows that suit speech: 40 ms sequences, a 15 ms seek window (a pitch period of
+// the lowest voices), 8 ms overlap.
 constexpr int kSequenceMs = 40;
 constexpr int kSeekWindowMs = 15;
 constexpr int kOverlapMs = 8;
+// The input goes in blocks, and what is ready comes out after each, so that the engine's buffers
+// stay small.
+constexpr std::size_t kFeedBlock = 4096;
 constexpr unsigned kReceiveBlock = 4096;
 
 }  // namespace
@@ -24,7 +28,9 @@ TimeStretcher::TimeStretcher() : engine_(std::make_unique<soundtouch::SoundTouch
     engine_->setSetting(SETTING_SEQUENCE_MS, kSequenceMs);
     engine_->setSetting(SETTING_SEEKWINDOW_MS, kSeekWindowMs);
     engine_->setSetting(SETTING_OVERLAP_MS, kOverlapMs);
-    engine_->setSetting(SETTING_USE_QUICKSEEK, 0);  // the full search joins segments best
+    // The stepwise search for the best joint takes half the time of the full one and still finds
+    // joints that keep the pitch of speech.
+    engine_->setSetting(SETTING_USE_QUICKSEEK, 1);
     // Only the tempo changes, never the rate: there is nothing for an anti-alias filter to do.
     engine_->setSetting(SETTING_USE_AA_FILTER, 0);
 }
@@ -32,24 +38,33 @@ TimeStretcher::TimeStretcher() : engine_(std::make_unique<soundtouch::SoundTouch
 TimeStretcher::~TimeStretcher() = default;
 
 void TimeStretcher::stretch(std::span<const float> input, double tempo, std::vector<float>& output) {
+    if (input.empty()) {
+        output.clear();
+        return;
+    }
     const auto target = static_cast<std::size_t>(std::llround(static_cast<double>(input.size()) / tempo));
-    output.clear();
-    output.reserve(target + kReceiveBlock);
-    if (input.empty()) return;
+    // Room for a whole block past the end; the flush pads the end with silence and the length is
+    // cut to the exact one.
+    output.assign(target + kReceiveBlock, 0.0f);
+    std::size_t filled = 0;
+    const auto receive = [&] {
+        while (filled < target) {
+            const unsigned received = engine_->receiveSamples(output.data() + filled, kReceiveBlock);
+            if (received == 0) break;
+            filled += received;
+        }
+    };
     engine_->clear();
     engine_->setTempo(tempo);
-    engine_->putSamples(input.data(), static_cast<unsigned>(input.size()));
-    engine_->flush();
-    for (;;) {
-        const std::size_t at = output.size();
-        output.resize(at + kReceiveBlock);
-        const unsigned received = engine_->receiveSamples(output.data() + at, kReceiveBlock);
-        output.resize(at + received);
-        if (received == 0 || output.size() >= target) break;
+    for (std::size_t at = 0; at < input.size(); at += kFeedBlock) {
+        const std::size_t count = std::min(kFeedBlock, input.size() - at);
+        engine_->putSamples(input.data() + at, static_cast<unsigned>(count));
+        receive();
     }
+    engine_->flush();
+    receive();
     engine_->clear();
-    // The flush pads the end with silence; the length is the exact one.
-    output.resize(target, 0.0f);
+    output.resize(target);
 }
 
 }  // namespace rarivoredu

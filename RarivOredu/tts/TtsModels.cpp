@@ -61,8 +61,10 @@ fs::path TtsModels::cacheDirectory() {
     return root;
 }
 
-fs::path TtsModels::kokoroDirectory() {
-    return cacheDirectory() / TtsConstants::modelsDirectoryName / std::string(Repo(Repo::kokoro).folderName());
+fs::path TtsModels::kokoroDirectory() { return kokoroDirectory(cacheDirectory()); }
+
+fs::path TtsModels::kokoroDirectory(const fs::path& cacheDirectory) {
+    return cacheDirectory / TtsConstants::modelsDirectoryName / std::string(Repo(Repo::kokoro).folderName());
 }
 
 TtsModels TtsModels::download(const std::optional<std::set<Variant>>& variants) {
@@ -74,17 +76,20 @@ TtsModels TtsModels::download(const std::optional<std::set<Variant>>& variants) 
     // The repository's folder also holds the vocabulary, the lexicon and the voices, which may
     // come before the models. A folder that lacks a model it was never given is not a broken one:
     // the model is fetched into it, rather than the folder being replaced and the voices with it.
-    const fs::path repoFolder = modelsDirectory / std::string(Repo(Repo::kokoro).folderName());
-    const RepoLock lock(repoFolder);
-    if (platform::FileManager::fileExists(repoFolder)) {
-        for (const auto& name : names) {
-            if (!platform::FileManager::fileExists(repoFolder / name)) {
-                DownloadUtils::downloadDirectory(Repo::kokoro, name, repoFolder);
+    // The folder is held while models are fetched and loaded, not while they warm up.
+    std::map<std::string, platform::MLModelPtr> loaded;
+    {
+        const fs::path repoFolder = modelsDirectory / std::string(Repo(Repo::kokoro).folderName());
+        const RepoLock lock(repoFolder);
+        if (platform::FileManager::fileExists(repoFolder)) {
+            for (const auto& name : names) {
+                if (!platform::FileManager::fileExists(repoFolder / name)) {
+                    DownloadUtils::downloadDirectory(Repo::kokoro, name, repoFolder);
+                }
             }
         }
+        loaded = DownloadUtils::loadModels(Repo::kokoro, names, modelsDirectory, platform::MLComputeUnits::cpuAndGPU);
     }
-    const auto loaded = DownloadUtils::loadModels(Repo::kokoro, names, modelsDirectory,
-                                                  platform::MLComputeUnits::cpuAndGPU);
     TtsModels models;
     for (const Variant variant : order) {
         const auto found = loaded.find(ModelNames::TTS::fileName(variant));

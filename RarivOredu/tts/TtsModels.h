@@ -24,6 +24,7 @@ struct TtsModels {
     static std::filesystem::path cacheDirectory();
     // The folder of the Kokoro repository below the cache: <cache>/Models/kokoro.
     static std::filesystem::path kokoroDirectory();
+    static std::filesystem::path kokoroDirectory(const std::filesystem::path& cacheDirectory);
 
     // Downloads (when missing) and loads the variants, all of them when none are named, then runs
     // one prediction on each. Throws what the download or the load throws, and

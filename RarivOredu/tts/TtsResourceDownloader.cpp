@@ -33,7 +33,7 @@ const AppLogger& TtsResourceDownloader::logger() {
 }
 
 std::string TtsResourceDownloader::baseURL() {
-    return DownloadUtils::hubBaseURL() + "/" + std::string(Repo(Repo::kokoro).remotePath()) + "/resolve/main";
+    return DownloadUtils::configuredHubAddress() + "/" + std::string(Repo(Repo::kokoro).remotePath()) + "/resolve/main";
 }
 
 fs::path TtsResourceDownloader::voicesDirectory() { return TtsModels::kokoroDirectory() / "voices"; }

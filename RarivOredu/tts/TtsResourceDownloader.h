@@ -20,8 +20,8 @@ public:
     TtsResourceDownloader() = delete;
 
     static const AppLogger& logger();
-    // The repository's download address, without a trailing "/". Throws the NSError of a bad
-    // hub address.
+    // The repository's download address as configured, without a trailing "/". Not checked: the
+    // downloads refuse a hub address that is no http or https URL.
     static std::string baseURL();
     // <cache>/Models/kokoro/voices
     static std::filesystem::path voicesDirectory();

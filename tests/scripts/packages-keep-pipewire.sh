@@ -1,13 +1,35 @@
 #!/usr/bin/env bash
-# The package lists of scripts/packages.sh leave a PipeWire desktop its sound. apt simulates
-# installing each list together with pipewire-audio (nothing is installed): a list that can be
-# installed on such a desktop gives a plan that keeps pipewire-audio and removes no PipeWire
-# package. The same check of a list with pulseaudio in it fails, as it must: on Debian 12
-# pulseaudio conflicts with pipewire-audio.
+# scripts/install-deps.sh leaves a PipeWire desktop its sound. The script's own choice is taken
+# from its dry run (scripts/install-deps.sh --dry-run PURPOSE) on a machine whose state is faked: a
+# dpkg-query stand-in on PATH reports which packages are installed, nothing else. apt then
+# simulates installing that plan together with pipewire-audio (nothing is installed): the plan of
+# a machine with PipeWire's PulseAudio server keeps pipewire-audio and removes no PipeWire package.
+# On a machine without it the tests' plan holds the PulseAudio daemon, which on Debian 12 conflicts
+# with pipewire-audio: the same simulation fails, as it must.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
-source scripts/packages.sh
 command -v apt-get >/dev/null || { echo "no apt-get here: nothing to check"; exit 77; }
+
+fake=$(mktemp -d)
+trap 'rm -rf "$fake"' EXIT
+# Answers `dpkg-query -W -f='${Status}' PACKAGE` from FAKE_INSTALLED (names separated by spaces).
+cat >"$fake/dpkg-query" <<'EOF'
+#!/bin/sh
+package=$(eval echo "\${$#}")
+for p in $FAKE_INSTALLED; do
+  if [ "$p" = "$package" ]; then printf 'install ok installed'; exit 0; fi
+done
+echo "dpkg-query: no packages found matching $package" >&2
+exit 1
+EOF
+chmod +x "$fake/dpkg-query"
+
+# The packages install-deps.sh would install for a purpose on a machine with the given packages.
+plan() {  # purpose, installed packages...
+  local purpose=$1
+  shift
+  PATH="$fake:$PATH" FAKE_INSTALLED="$*" scripts/install-deps.sh --dry-run "$purpose" 2>/dev/null
+}
 
 # Prints what apt's plan does to the sound packages; fails when apt finds no plan or the plan
 # removes a PipeWire package.
@@ -24,22 +46,34 @@ keeps_pipewire() {
 }
 
 failures=0
-check() {  # name, expectation (keeps|loses), packages...
-  local name=$1 expected=$2
-  shift 2
-  echo "$name ($# packages) with pipewire-audio:"
-  if keeps_pipewire "$@"; then actual=keeps; else actual=loses; fi
+fail() {
+  echo "  FAILED: $*"
+  failures=$((failures + 1))
+}
+
+check() {  # purpose, pulseaudio expected in the plan (yes|no), expectation (keeps|loses), installed...
+  local purpose=$1 with_pulseaudio=$2 expected=$3
+  shift 3
+  local packages
+  mapfile -t packages < <(plan "$purpose" "$@")
+  echo "install-deps.sh $purpose on a machine with: ${*:-nothing} (${#packages[@]} packages to install)"
+  [ ${#packages[@]} -gt 0 ] || fail "the dry run names no package"
+  local holds=no
+  for p in "${packages[@]}"; do [ "$p" = pulseaudio ] && holds=yes; done
+  [ "$holds" = "$with_pulseaudio" ] || fail "pulseaudio in the plan: $holds; expected: $with_pulseaudio"
+  local actual
+  if keeps_pipewire "${packages[@]}"; then actual=keeps; else actual=loses; fi
   if [ "$actual" = "$expected" ]; then
-    echo "  ok: the desktop $actual its PipeWire sound"
+    echo "  ok: with pipewire-audio the desktop $actual its PipeWire sound"
   else
-    echo "  FAILED: the desktop $actual its PipeWire sound; expected: it $expected it"
-    failures=$((failures + 1))
+    fail "with pipewire-audio the desktop $actual its PipeWire sound; expected: it $expected it"
   fi
 }
 
-check "scripts/run.sh: application packages" keeps "${application_packages[@]}"
-check "scripts/test.sh on a PipeWire desktop: application and test packages" keeps \
-  "${application_packages[@]}" "${test_packages[@]}"
-check "a list with the test sound server PulseAudio in it" loses \
-  "${application_packages[@]}" "${test_sound_server_packages[@]}"
+pipewire_desktop=(pipewire pipewire-audio pipewire-pulse wireplumber)
+check application no keeps "${pipewire_desktop[@]}"  # scripts/run.sh
+check tests no keeps "${pipewire_desktop[@]}"        # scripts/test.sh
+check ci no keeps "${pipewire_desktop[@]}"           # .ci/run
+check tests yes loses                                # a machine without PipeWire gets PulseAudio
+check application no keeps                           # the application never brings a sound server
 exit $((failures > 0))

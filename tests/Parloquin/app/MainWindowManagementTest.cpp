@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 
 #include "Parloquin/app/AppDelegate.h"
@@ -102,6 +103,55 @@ TEST_F(MainWindowManagementTest, TheTaskBarSettingHoldsAtLaunchAndOnClose) {
         delegate.mainWindow()->close();
         EXPECT_EQ(launched.desktop.application->policy, expected);
     }
+}
+
+// A task bar lists windows: the entry the user keeps is the main window, minimised from the launch
+// on and minimised again by closing it. Turned off, a window that is not open goes with its entry;
+// an open one stays open until it is closed, and is then hidden as usual.
+TEST_F(MainWindowManagementTest, TheKeptTaskBarEntryIsTheMinimisedWindow) {
+    platform::UserDefaults& defaults = harness.store.defaults();
+    defaults.setBool("showDockIcon", true);
+    parloquin::AppDelegate& delegate = harness.launch();
+    ASSERT_TRUE(waitUntil([&] { return delegate.mainWindow() && delegate.mainWindow()->isVisible(); }));
+    MainWindowView* window = delegate.mainWindow();
+    EXPECT_TRUE(window->isMinimized());
+    EXPECT_EQ(window->selectedSection(), SidebarSection::general);
+    EXPECT_EQ(policy(), ActivationPolicy::regular);
+
+    delegate.openHistory();
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_EQ(window->selectedSection(), SidebarSection::history);
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isMinimized());
+    EXPECT_EQ(policy(), ActivationPolicy::regular);
+
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        bool visible, minimized;
+        ActivationPolicy policy;
+    };
+    const Step steps[] = {
+        {"off while minimised", [&] { defaults.setBool("showDockIcon", false); }, false, true,
+         ActivationPolicy::accessory},
+        {"on while closed", [&] { defaults.setBool("showDockIcon", true); }, true, true, ActivationPolicy::regular},
+        {"opened", [&] { delegate.openSettings(); }, true, false, ActivationPolicy::regular},
+        {"off while open", [&] { defaults.setBool("showDockIcon", false); }, true, false,
+         ActivationPolicy::accessory},  // the general page's switch: the open window leaves the task bar
+        {"closed", [&] { window->close(); }, false, false, ActivationPolicy::accessory},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        drainEventLoop();
+        EXPECT_EQ(window->isVisible(), step.visible);
+        if (step.visible) {
+            EXPECT_EQ(window->isMinimized(), step.minimized);
+        }
+        EXPECT_EQ(policy(), step.policy);
+    }
+    EXPECT_EQ(mainWindowCount(), 1);
 }
 
 // Someone edits the settings file while Parloquin runs: the open page and the tray's floating

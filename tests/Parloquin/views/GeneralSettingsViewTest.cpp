@@ -4,12 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 
 #include "Parloquin/views/SegmentedPicker.h"
 #include "Parloquin/views/StyledButton.h"
+#include "Parloquin/views/ThemeColors.h"
 #include "Parloquin/views/ToggleSwitch.h"
 #include "tests/Parloquin/views/PageFixture.h"
 #include "tests/Platform/desktop/EventLoopWait.h"
@@ -142,6 +146,44 @@ TEST_F(GeneralSettingsViewTest, TheLoginSwitchWritesAndRemovesTheAutostartEntry)
     EXPECT_TRUE(fixture.alerts->shown.empty());
 }
 
+// The switch shows what the desktop will do at login, not what was stored last: the entry may have
+// been removed or switched off in the desktop's settings, or written by hand. The stored value
+// follows the entry, and the entry is left as it is.
+TEST_F(GeneralSettingsViewTest, TheLoginSwitchShowsWhetherTheDesktopStartsParloquin) {
+    const std::string ours = platform::SMAppService::desktopEntry("/opt/parloquin/parloquin");
+    struct Case {
+        const char* name;
+        bool stored;
+        std::optional<std::string> entry;  // nothing: no file
+        bool shown;
+    };
+    const Case cases[] = {
+        {"stored on, no entry", true, std::nullopt, false},
+        {"stored on, entry switched off", true, ours + "Hidden=true\n", false},
+        {"stored off, entry there", false, ours, true},
+        {"stored on, entry there", true, ours, true},
+        {"stored off, no entry", false, std::nullopt, false},
+    };
+    std::filesystem::create_directories(fixture.autostartEntry().parent_path());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        page.reset();
+        ASSERT_TRUE(defaults().setBool("launchAtLogin", c.stored));
+        std::filesystem::remove(fixture.autostartEntry());
+        if (c.entry) std::ofstream(fixture.autostartEntry()) << *c.entry;
+
+        page = std::make_unique<GeneralSettingsView>(fixture.context());
+        drainEventLoop();
+        EXPECT_EQ(isOn("launchAtLogin"), c.shown);
+        EXPECT_EQ(defaults().boolForKey("launchAtLogin"), c.shown);
+        EXPECT_EQ(std::filesystem::exists(fixture.autostartEntry()), c.entry.has_value());
+        if (c.entry) {
+            EXPECT_EQ(contents(fixture.autostartEntry()), *c.entry);
+        }
+    }
+    EXPECT_TRUE(fixture.alerts->shown.empty());
+}
+
 // The autostart folder cannot be made (a file stands where it belongs; permissions would not stop
 // root): the user is told why, and the switch and the setting are off again.
 TEST_F(GeneralSettingsViewTest, ALoginItemThatCannotBeWrittenIsShownAndSwitchedBack) {
@@ -157,6 +199,29 @@ TEST_F(GeneralSettingsViewTest, ALoginItemThatCannotBeWrittenIsShownAndSwitchedB
     // Putting the switch back is not taken for another request.
     drainEventLoop();
     EXPECT_EQ(fixture.alerts->shown.size(), 1u);
+}
+
+// The reset button's red fill starts in the column where the texts of the page start.
+TEST_F(GeneralSettingsViewTest, TheResetButtonLinesUpWithTheTexts) {
+    QWidget* content = page->widget();
+    QWidget* button = page->resetButton();
+    QLabel* title = nullptr;
+    for (QLabel* label : button->parentWidget()->findChildren<QLabel*>())
+        if (label->text() == QString::fromUtf8("ZURÜCKSETZEN")) title = label;
+    ASSERT_TRUE(title);
+    const int column = title->mapTo(content, QPoint(0, 0)).x();
+    const QImage picture = content->grab().toImage();
+    const int y = button->mapTo(content, button->rect().center()).y();
+    const QColor red = parloquin::ThemeColors::shared().red;
+    auto isFill = [&](int x) {
+        const QColor pixel =
+            picture.pixelColor(x * picture.width() / content->width(), y * picture.height() / content->height());
+        return std::abs(pixel.red() - red.red()) <= 8 && std::abs(pixel.green() - red.green()) <= 8 &&
+               std::abs(pixel.blue() - red.blue()) <= 8;
+    };
+    EXPECT_FALSE(isFill(column - 1));
+    EXPECT_TRUE(isFill(column));
+    EXPECT_TRUE(isFill(column + 1));
 }
 
 TEST_F(GeneralSettingsViewTest, ResetConfirmedBringsBackEveryDefaultAndTheDesktopFollows) {

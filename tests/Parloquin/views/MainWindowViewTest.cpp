@@ -11,7 +11,9 @@
 #include "Parloquin/views/GeneralSettingsView.h"
 #include "Parloquin/views/MainWindowNotifications.h"
 #include "Parloquin/views/PageHeaderView.h"
+#include "Parloquin/views/SidebarItemView.h"
 #include "Parloquin/views/SidebarView.h"
+#include "Parloquin/views/TextStyle.h"
 #include "tests/Parloquin/views/PageFixture.h"
 #include "tests/Platform/desktop/EventLoopWait.h"
 
@@ -103,6 +105,38 @@ TEST_F(MainWindowViewTest, NeverSmallerThan800By500AndTheSidebarKeepsItsWidth) {
     window->resize(1600, 900);
     drainEventLoop();
     EXPECT_LE(window->sidebar()->width(), 250);
+}
+
+// At the window's first size every subtitle can be read whole: broken over two lines where one
+// is too short, never cut off; and each entry sits within its row.
+TEST_F(MainWindowViewTest, EverySubtitleOfTheSidebarCanBeReadWhole) {
+    QListWidget* list = window->sidebar()->list();
+    for (int row = 0; row < list->count(); ++row) {
+        auto* item = dynamic_cast<parloquin::SidebarItemView*>(list->itemWidget(list->item(row)));
+        ASSERT_TRUE(item);
+        const QString full = QString::fromUtf8(std::string(parloquin::subtitle(item->section())).c_str());
+        SCOPED_TRACE(full.toStdString());
+        QString shown = item->subtitleLabel()->text();
+        EXPECT_LE(shown.count(QLatin1Char('\n')), 1);
+        shown.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        EXPECT_EQ(shown, full);
+        EXPECT_TRUE(item->subtitleLabel()->toolTip().isEmpty());
+        const QFontMetrics metrics(item->subtitleLabel()->font());
+        for (const QString& line : item->subtitleLabel()->text().split(QLatin1Char('\n')))
+            EXPECT_LE(metrics.horizontalAdvance(line), item->subtitleLabel()->width()) << line.toStdString();
+        EXPECT_LE(item->subtitleLabel()->geometry().bottom(), item->height());
+    }
+}
+
+// Where even two lines are too short, the second ends in an ellipsis and the tooltip has it all.
+TEST_F(MainWindowViewTest, ASubtitleTooLongForTwoLinesIsCutOnTheSecond) {
+    const QFont font = parloquin::TextStyle::caption2();
+    const QString text = QStringLiteral("Nutzungsstatistiken und Produktivitätsmetriken");
+    const int width = QFontMetrics(font).horizontalAdvance("Nutzungs");
+    const QString narrow = parloquin::SidebarItemView::wrapped(text, font, width);
+    EXPECT_EQ(narrow.count(QLatin1Char('\n')), 1);
+    EXPECT_TRUE(narrow.endsWith(QChar(0x2026))) << narrow.toStdString();
+    EXPECT_EQ(parloquin::SidebarItemView::wrapped(text, font, 10000), text);
 }
 
 TEST_F(MainWindowViewTest, ClosingSaysSoAndOnlyHidesTheWindow) {

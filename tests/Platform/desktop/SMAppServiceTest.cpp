@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "Platform/system/NSError.h"
@@ -77,6 +78,42 @@ TEST(SMAppServiceTest, RegisteringWritesTheEntryAndUnregisteringRemovesIt) {
     service.unregisterLoginItem();
     EXPECT_FALSE(std::filesystem::exists(entry));
     EXPECT_NO_THROW(service.unregisterLoginItem());  // nothing left to remove
+}
+
+// What the desktop will do at login, read from the entry as it stands: the desktops' own settings
+// switch an entry off by writing one of two keys into it.
+TEST(SMAppServiceTest, TheStatusIsWhatTheDesktopWillStart) {
+    using Status = SMAppService::Status;
+    const std::string ours = SMAppService::desktopEntry("/opt/parloquin/parloquin");
+    struct Case {
+        const char* name;
+        std::optional<std::string> entry;  // nothing: no file
+        Status status;
+    };
+    const Case cases[] = {
+        {"no entry", std::nullopt, Status::notRegistered},
+        {"our entry", ours, Status::enabled},
+        {"switched off", ours + "Hidden=true\n", Status::notRegistered},
+        {"switched off with spaces", ours + "Hidden = true\r\n", Status::notRegistered},
+        {"switched off in GNOME", "[Desktop Entry]\nExec=parloquin\nX-GNOME-Autostart-enabled=false\n",
+         Status::notRegistered},
+        {"another group's key", ours + "[Desktop Action quit]\nHidden=true\n", Status::enabled},
+        {"not a desktop entry", "left by hand\n", Status::notRegistered},
+        {"empty", "", Status::notRegistered},
+    };
+    testsupport::TemporaryDirectory home;
+    const auto path = home / "autostart/parloquin.desktop";
+    std::filesystem::create_directories(path.parent_path());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(path);
+        if (c.entry) std::ofstream(path) << *c.entry;
+        EXPECT_EQ(SMAppService(path, "/opt/parloquin/parloquin").status(), c.status);
+    }
+    EXPECT_EQ(SMAppService("", "/opt/parloquin/parloquin").status(), Status::notRegistered);  // no home folder
+    std::filesystem::remove(path);
+    std::filesystem::create_directory(path);  // a folder where the entry belongs
+    EXPECT_EQ(SMAppService(path, "/opt/parloquin/parloquin").status(), Status::notRegistered);
 }
 
 // CI runs as root, for whom permissions are no obstacle: the folders are blocked by files instead.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -7,6 +9,8 @@
 #include "Platform/system/NSError.h"
 #include "RarivOredu/diarization/CoreMLDiarizer.h"
 #include "RarivOredu/diarization/DiarizerManager.h"
+#include "RarivOredu/shared/ModelFolderError.h"
+#include "tests/support/FolderContents.h"
 #include "tests/support/HubSandbox.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/diarization/DiarizationFixtureModels.h"
@@ -38,6 +42,13 @@ protected:
     }
 
     fs::path repoFolder() const { return sandbox.modelsDirectory() / "speaker-diarization-coreml"; }
+    // The folders in the models directory (a folder set aside would show here).
+    std::set<std::string> modelFolders() const {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(sandbox.modelsDirectory()))
+            if (entry.is_directory()) names.insert(entry.path().filename().string());
+        return names;
+    }
 
     // The models answer as the fixture does.
     static void expectWorking(const DiarizerModels& models) {
@@ -77,16 +88,68 @@ TEST_F(CoreMLDiarizerTest, FetchesOnceAndMeasuresTheFetch) {
     expectWorking(refetched);
 }
 
-TEST_F(CoreMLDiarizerTest, AFailedFetchIsTriedOnceMore) {
+TEST_F(CoreMLDiarizerTest, AFailedFetchIsTriedOnceMoreOnAFreshCopy) {
     sandbox.hub.setFileFault(repoId, "wespeaker_v2.mlmodelc/coremldata.bin", TestHub::Fault::withStatus(503), 1);
     const auto models = CoreMLDiarizer::downloadModels(repoFolder());
     EXPECT_GT(models.downloadDuration, 0);
-    EXPECT_TRUE(log.contains("Download failed, trying once more: ", "DiarizerModels"));
+    EXPECT_TRUE(log.contains("Download failed, fetching a fresh copy: ", "DiarizerModels"));
     expectWorking(models);
+    EXPECT_EQ(modelFolders(), std::set<std::string>{"speaker-diarization-coreml"});  // nothing set aside stays
 
     fs::remove_all(repoFolder());
     sandbox.hub.setFileFault(repoId, "wespeaker_v2.mlmodelc/coremldata.bin", TestHub::Fault::withStatus(503));
-    EXPECT_THROW(CoreMLDiarizer::downloadModels(repoFolder()), platform::NSError);
+    EXPECT_THROW(CoreMLDiarizer::downloadModels(repoFolder()), ModelFolderError);
+}
+
+// Models placed by hand, one of them still missing. When fetching it fails (the hub's file is not
+// the one its listing promises, or the hub cannot be reached), every file the user placed stays as
+// it was and the error names the failure; with the hub there, the folder is completed in place.
+TEST_F(CoreMLDiarizerTest, AFolderPlacedByHandIsNeverLostToAFailedFetch) {
+    const std::string weights = "wespeaker_v2.mlmodelc/weights/weight.bin";
+    sandbox.hub.addFile(repoId, weights, std::string(4096, 'w'), true);
+    struct Case {
+        const char* hub;
+        std::function<void()> prepare;
+        const char* cause;  // named by the error; empty: the folder is completed
+        bool untouched;     // not a byte added either (nothing could be fetched)
+    };
+    const Case cases[] = {
+        {"serves a file unlike its listing",
+         [&] { sandbox.hub.setFileFault(repoId, weights, TestHub::Fault::wrongBytes()); },
+         "SHA-256 mismatch for wespeaker_v2.mlmodelc/weights/weight.bin", false},
+        {"reachable", [&] { sandbox.hub.clearFaults(); }, "", false},
+        {"unreachable", [&] { sandbox.unplugHub(); }, "Could not connect to the server.", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.hub);
+        fs::remove_all(repoFolder());
+        testsupport::ModelBundleFiles::write(fixture.bundles().at("pyannote_segmentation.mlmodelc"),
+                                             (repoFolder() / "pyannote_segmentation.mlmodelc").string());
+        testsupport::writeFileMakingFolders(repoFolder() / "notes.txt", "meine Notizen");
+        const auto placed = testsupport::folderFiles(repoFolder());
+        c.prepare();
+
+        if (std::string(c.cause).empty()) {
+            expectWorking(CoreMLDiarizer::downloadModels(repoFolder()));
+            EXPECT_EQ(testsupport::folderFiles(repoFolder()).count(weights), 1u);
+        } else {
+            try {
+                CoreMLDiarizer::downloadModels(repoFolder());
+                ADD_FAILURE() << "no error";
+            } catch (const ModelFolderError& error) {
+                EXPECT_NE(std::string(error.what()).find(c.cause), std::string::npos) << error.what();
+            }
+        }
+        const auto now = testsupport::folderFiles(repoFolder());
+        for (const auto& [path, bytes] : placed) {
+            ASSERT_EQ(now.count(path), 1u) << path;
+            EXPECT_EQ(now.at(path), bytes) << path;
+        }
+        if (c.untouched) {
+            EXPECT_EQ(now, placed);
+        }
+        EXPECT_EQ(modelFolders(), std::set<std::string>{"speaker-diarization-coreml"});
+    }
 }
 
 TEST_F(CoreMLDiarizerTest, ARepositoryWithoutTheEmbeddingModelFails) {

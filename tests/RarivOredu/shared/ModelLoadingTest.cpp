@@ -226,6 +226,24 @@ TEST(ModelLoadingTest, LogLinesNameTheHubUsedAndOnlyWhatWasDownloaded) {
     EXPECT_FALSE(log.contains("HuggingFace"));
     EXPECT_FALSE(log.contains("Resuming"));
 
+    // The hub listed again over a complete folder: nothing is fetched, so nothing is announced.
+    log.clear();
+    DownloadUtils::downloadRepo(Repo::parakeet, sandbox.modelsDirectory());
+    EXPECT_FALSE(log.contains("Downloading"));
+    EXPECT_FALSE(log.contains("Downloaded all required models"));
+    EXPECT_TRUE(log.contains("Nothing to download for parakeet-tdt-0.6b-v3-coreml: every file the hub lists is here "
+                             "already",
+                             "DownloadUtils"));
+    // One file gone: it alone is fetched, and announced with its model.
+    fs::remove(sandbox.modelsDirectory() / "parakeet-tdt-0.6b-v3-coreml" / "Decoder.mlmodelc" / "coremldata.bin");
+    log.clear();
+    DownloadUtils::downloadRepo(Repo::parakeet, sandbox.modelsDirectory());
+    EXPECT_TRUE(log.contains("Downloading parakeet-tdt-0.6b-v3-coreml from " + sandbox.hub.baseURL() + "...",
+                             "DownloadUtils"));
+    EXPECT_TRUE(log.contains("Downloading required model: Decoder.mlmodelc"));
+    EXPECT_FALSE(log.contains("Downloading required model: Encoder.mlmodelc"));
+    EXPECT_TRUE(log.contains("Downloaded all required models for parakeet-tdt-0.6b-v3-coreml"));
+
     // Unreachable with the folder in place: found, loaded, and no download announced.
     sandbox.unplugHub();
     log.clear();

@@ -6,16 +6,17 @@ namespace rarivoredu::KokoroSynthesizer {
 namespace {
 
 using platform::MLMultiArrayDataType;
+using Shape = MultiArrayPool::Shape;
 
 TEST(MultiArrayPoolTest, HandsBackTheLastRecycledArrayThenMakesNewOnes) {
     MultiArrayPool pool;
-    auto first = pool.rent({1, 4}, MLMultiArrayDataType::int32, false);
+    auto first = pool.rent(Shape{1, 4}, MLMultiArrayDataType::int32, false);
     first->data<std::int32_t>()[2] = 7;
     pool.recycle(first, false);
-    const auto again = pool.rent({1, 4}, MLMultiArrayDataType::int32, false);
+    const auto again = pool.rent(Shape{1, 4}, MLMultiArrayDataType::int32, false);
     EXPECT_EQ(again, first);
     EXPECT_EQ(again->data<std::int32_t>()[2], 7);  // as it was given back
-    const auto fresh = pool.rent({1, 4}, MLMultiArrayDataType::int32, false);
+    const auto fresh = pool.rent(Shape{1, 4}, MLMultiArrayDataType::int32, false);
     EXPECT_NE(fresh, first);
     EXPECT_EQ(fresh->data<std::int32_t>()[2], 0);
 }
@@ -23,10 +24,10 @@ TEST(MultiArrayPoolTest, HandsBackTheLastRecycledArrayThenMakesNewOnes) {
 TEST(MultiArrayPoolTest, ZeroFillClearsOnTheWayInOrOut) {
     for (const bool onRecycle : {true, false}) {
         MultiArrayPool pool;
-        auto array = pool.rent({1, 9}, MLMultiArrayDataType::float32, false);
+        auto array = pool.rent(Shape{1, 9}, MLMultiArrayDataType::float32, false);
         array->fill(3.5);
         pool.recycle(array, onRecycle);
-        const auto rented = pool.rent({1, 9}, MLMultiArrayDataType::float32, !onRecycle);
+        const auto rented = pool.rent(Shape{1, 9}, MLMultiArrayDataType::float32, !onRecycle);
         for (std::int64_t i = 0; i < 9; ++i) EXPECT_EQ((*rented)[i], 0.0) << "element " << i;
     }
 }
@@ -41,7 +42,7 @@ TEST(MultiArrayPoolTest, PreallocateTopsUpToTheCountAndKeysHoldTheirTypeAndShape
     EXPECT_EQ(pool.availableCount({1, 8}, MLMultiArrayDataType::int32), 3u);
     EXPECT_EQ(pool.availableCount({1, 8}, MLMultiArrayDataType::float32), 0u);
     EXPECT_EQ(pool.availableCount({8, 1}, MLMultiArrayDataType::int32), 0u);
-    EXPECT_EQ(pool.rent({1, 8}, MLMultiArrayDataType::float32, false)->dataType(), MLMultiArrayDataType::float32);
+    EXPECT_EQ(pool.rent(Shape{1, 8}, MLMultiArrayDataType::float32, false)->dataType(), MLMultiArrayDataType::float32);
 }
 
 TEST(MultiArrayPoolTest, ZeroFillCoversEveryElementTypeAndLeavesEmptyArraysAlone) {

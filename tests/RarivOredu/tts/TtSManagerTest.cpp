@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <map>
 #include <stdexcept>
 #include <thread>
 
@@ -119,11 +120,16 @@ TEST_F(TtSManagerTest, SpeaksATextAsAWavFileFromModelsFetchedOnceThenFoundInTheC
     ASSERT_EQ(result.diagnostics->variantFootprints.size(), 1u);
     EXPECT_GT(result.diagnostics->variantFootprints.at(Variant::fiveSecond), 0);
 
-    // Everything is on disk now: a new manager with a cache of its own fetches nothing.
+    // Every file came from the hub once and is on disk now.
+    std::map<std::string, int> fetches;
+    for (const auto& target : synthesis.hub().requests()) ++fetches[target];
     for (const char* file : {"vocab_index.json", "us_lexicon_cache.json", "voices/af_heart.json",
                              "kokoro_21_5s.mlmodelc/coremldata.bin", "kokoro_21_15s.mlmodelc/coremldata.bin"}) {
+        EXPECT_EQ(fetches[ttstest::SynthesisSandbox::filePath(file)], 1) << file;
         EXPECT_TRUE(fs::exists(synthesis.kokoroFolder() / file)) << file;
     }
+    for (const auto& [target, count] : fetches) EXPECT_EQ(count, 1) << target;
+    // A new manager with a cache of its own fetches nothing.
     synthesis.hub().clearRequests();
     TtSManager second("af_heart", 0, std::make_shared<KokoroModelCache>());
     second.initialize();
@@ -329,17 +335,24 @@ TEST(TtSManagerLongTextTest, AFiveThousandWordRequestRunsWithinThePoolsBound) {
     synthesis.models.setPredictionHook([](auto, const auto&) { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
     const SynthesisResult result = manager.synthesizeDetailed(lexiconText(5000));
 
-    const std::size_t workers = TtsConstants::chunkPredictionWorkers;
+    // Four predictions at a time, and the pool holds what four of them use: two id arrays of each
+    // length, a style and a phase array each. Far fewer than one set per chunk.
+    constexpr std::size_t mostAtOnce = 4;
     EXPECT_GT(result.chunks.size(), 100u);
     EXPECT_EQ(synthesis.models.idsSeen().size(), result.chunks.size());
-    EXPECT_LE(static_cast<std::size_t>(synthesis.models.mostPredictionsAtOnce()), workers);
-    // Every input array went back to the pool, and the pool made no more than the workers use at once.
+    EXPECT_LE(static_cast<std::size_t>(synthesis.models.mostPredictionsAtOnce()), mostAtOnce);
     auto& pool = KokoroSynthesizer::multiArrayPool();
-    EXPECT_LE(pool.availableCount({1, 124}, MLMultiArrayDataType::int32), 2 * workers);
-    EXPECT_LE(pool.availableCount({1, 249}, MLMultiArrayDataType::int32), 2 * workers);
-    EXPECT_LE(pool.availableCount({1, 256}, MLMultiArrayDataType::float32), workers);
-    EXPECT_LE(pool.availableCount({1, 9}, MLMultiArrayDataType::float32), workers);
-    EXPECT_GE(pool.availableCount({1, 249}, MLMultiArrayDataType::int32), 2u);
+    const std::size_t shortIds = pool.availableCount({1, 124}, MLMultiArrayDataType::int32);
+    const std::size_t longIds = pool.availableCount({1, 249}, MLMultiArrayDataType::int32);
+    const std::size_t styles = pool.availableCount({1, 256}, MLMultiArrayDataType::float32);
+    const std::size_t phases = pool.availableCount({1, 9}, MLMultiArrayDataType::float32);
+    EXPECT_LE(shortIds, 2 * mostAtOnce);
+    EXPECT_LE(longIds, 2 * mostAtOnce);
+    EXPECT_LE(styles, mostAtOnce);
+    EXPECT_LE(phases, mostAtOnce);
+    EXPECT_LT(shortIds + longIds + styles + phases, result.chunks.size() / 4);
+    // Every input array went back to the pool.
+    EXPECT_GE(longIds, 2u);
 }
 
 }  // namespace

@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <mutex>
 #include <stdexcept>
 
 #include "Platform/log/LogCapture.h"
 #include "Platform/ml/InProcessEngine.h"
+#include "RarivOredu/shared/RepoLock.h"
 #include "RarivOredu/tts/KokoroModelCache.h"
 #include "RarivOredu/tts/KokoroModelProbes.h"
 #include "RarivOredu/tts/TTSError.h"
@@ -111,6 +117,22 @@ TEST_F(TtsModelsDownloadTest, DownloadLoadsAndWarmsUpTheRequestedVariantsInTheir
     EXPECT_EQ(TtsModels::download(std::set<Variant>{Variant::fiveSecond}).availableVariants(),
               std::set<Variant>{Variant::fiveSecond});
     EXPECT_EQ(warmUpOrder(), (std::vector<std::string>{"5s"}));
+}
+
+TEST_F(TtsModelsDownloadTest, TheRepositoryIsFreeWhileTheModelsWarmUp) {
+    // Whether another process could take the repository's lock, asked at every warm-up prediction.
+    const std::string lockFile = RepoLock::lockFilePath(synthesis.kokoroFolder()).string();
+    std::mutex lock;
+    std::vector<bool> free;
+    synthesis.models.setPredictionHook([&](auto, const auto&) {
+        const int fd = ::open(lockFile.c_str(), O_RDWR | O_CLOEXEC);
+        const bool taken = fd >= 0 && ::flock(fd, LOCK_SH | LOCK_NB) == 0;
+        if (fd >= 0) ::close(fd);
+        const std::lock_guard<std::mutex> guard(lock);
+        free.push_back(taken);
+    });
+    TtsModels::download();
+    EXPECT_EQ(free, (std::vector<bool>{true, true}));
 }
 
 TEST_F(TtsModelsDownloadTest, TheCacheLoadsWhatIsAskedForOnceAndTakesModelsAtHand) {

@@ -115,5 +115,19 @@ TEST_F(TtsResourceDownloaderTest, TheVocabularyIsFetchedWhenMissingAndABrokenAns
     EXPECT_TRUE(synthesis.hub().requests().empty());
 }
 
+TEST_F(TtsResourceDownloaderTest, AHubAddressThatIsNoWebAddressIsNamedInTheFailure) {
+    testsupport::ScopedEnvironment environment;
+    environment.set("RARIVOREDU_HUB_URL", "ftp://hub.example/");
+    const std::string base = "ftp://hub.example/ViridErevidaro/kokoro-82m-coreml/resolve/main";
+    EXPECT_EQ(TtsResourceDownloader::baseURL(), base);
+    KokoroVocabulary vocabulary;
+    EXPECT_EQ(ttstest::failureOf([&] { vocabulary.getVocabulary(); }),
+              "Download failed: Invalid Kokoro vocabulary URL: " + base + "/vocab_index.json");
+    EXPECT_EQ(ttstest::failureOf([] { TtsResourceDownloader::downloadFile("us_lexicon_cache.json"); }),
+              "Model Invalid URL for us_lexicon_cache.json not found");
+    environment.unset("RARIVOREDU_HUB_URL");
+    EXPECT_EQ(TtsResourceDownloader::baseURL(), "https://huggingface.co/ViridErevidaro/kokoro-82m-coreml/resolve/main");
+}
+
 }  // namespace
 }  // namespace rarivoredu

@@ -1,0 +1,4 @@
+#include <gtest/gtest.h>
+
+TEST(LabelledTest, One) {}
+TEST(LabelledTest, Two) {}
