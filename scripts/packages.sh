@@ -17,6 +17,10 @@ application_packages=(
   libcurl4-openssl-dev libssl-dev libsystemd-dev nlohmann-json3-dev libcld2-dev libicu-dev
   # desktop
   qt6-base-dev qt6-svg-dev libqt6svg6 libx11-dev libxi-dev libxtst-dev
+  # the hotkey's feedback sounds: libcanberra through the desktop's PulseAudio server, with the
+  # freedesktop sound theme (libcanberra-pulse wants pulseaudio or pipewire-pulse: a PipeWire desktop
+  # keeps its own)
+  libcanberra-dev libcanberra-pulse sound-theme-freedesktop
   # fonts for the texts: DejaVu holds the key symbols (⇧ ⌘ ⌥), Noto the colour emoji
   fonts-dejavu-core fonts-noto-color-emoji
   # speech synthesis

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Renders pictures of the shell for a person to look at: the recording overlay, the floating
 # button in its three states, the welcome alert, the main window on each of its pages (and the
-# sheets they open) and the open status menu with its tray.
+# sheets they open; the hotkeys page also while recording, without grants, with paste in place off
+# and scrolled to its end) and the open status menu with its tray.
 #   scripts/screenshots.sh [folder]   (default: build/screenshots)
 # Runs on a private X server with a stand-alone tray (trayer), so it disturbs no desktop.
 set -euo pipefail

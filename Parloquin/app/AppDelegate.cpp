@@ -29,6 +29,10 @@ using Value = platform::UserDefaults::Value;
 
 constexpr const char* kRecentTranscriptionsTitle = "Letzte Transkriptionen";
 
+// The feedback of the hotkey: sounds of the desktop's theme as a dictation starts and stops.
+constexpr const char* kStartSound = "device-added";
+constexpr const char* kStopSound = "device-removed";
+
 const char* const kWelcomeText =
     "Parloquin bietet zwei Aufnahmemodi:\n"
     "\n"
@@ -112,7 +116,7 @@ std::map<std::string, Value> AppDelegate::registeredDefaults() {
         {settings::kRecordingMode, Value(std::string("auto"))},
         {settings::kPasteInPlaceMode, Value(true)},
         {settings::kCancelHotkey, Value(std::string("Escape"))},
-        {"hotkeyFeedback", Value(true)},
+        {settings::kHotkeyFeedback, Value(true)},
         {settings::kHasShownAccessibilityGuidance, Value(false)},
     };
     // The general page's settings with the page's defaults, but for the two only the page reads.
@@ -225,6 +229,12 @@ void AppDelegate::setupHotkeyManager() {
     };
     hotkeyManager_->onHotkeyReleased = [weak] {
         if (weak) weak->handleHotkeyReleased();
+    };
+    hotkeyManager_->onHotkeyCombined = [weak] {
+        if (weak) weak->handleHotkeyCombined();
+    };
+    hotkeyManager_->onCancelPressed = [weak] {
+        if (weak) weak->cancelDictation();
     };
     if (mainWindow_) mainWindow_->setHotkeyManager(hotkeyManager_.get());
 }
@@ -538,22 +548,57 @@ void AppDelegate::toggleDictation() {
 
 void AppDelegate::handleHotkeyPressed() {
     if (!transcriptionService_) return;
-    perform(DictationControl::press(defaults().stringForKey(settings::kRecordingMode).value_or("auto"),
-                                    defaults().boolForKey(settings::kPrimaryHotkeyIsSingleKey),
-                                    transcriptionService_->isRecording()));
+    const DictationAction action =
+        DictationControl::press(defaults().stringForKey(settings::kRecordingMode).value_or("auto"),
+                                defaults().boolForKey(settings::kPrimaryHotkeyIsSingleKey),
+                                transcriptionService_->isRecording());
+    perform(action);
+    pressStartedRecording_ = action == DictationAction::start && transcriptionService_->isRecording();
+    playFeedback(action);
 }
 
 void AppDelegate::handleHotkeyReleased() {
     if (!transcriptionService_) return;
-    perform(DictationControl::release(defaults().stringForKey(settings::kRecordingMode).value_or("auto"),
-                                      defaults().boolForKey(settings::kPrimaryHotkeyIsSingleKey),
-                                      transcriptionService_->isRecording()));
+    pressStartedRecording_ = false;
+    const DictationAction action =
+        DictationControl::release(defaults().stringForKey(settings::kRecordingMode).value_or("auto"),
+                                  defaults().boolForKey(settings::kPrimaryHotkeyIsSingleKey),
+                                  transcriptionService_->isRecording());
+    perform(action);
+    playFeedback(action);
+}
+
+// The lone modifier was the start of a key combination (Alt+Delete, say): the recording its press
+// started is dropped. A recording that ran before the press goes on.
+void AppDelegate::handleHotkeyCombined() {
+    if (!pressStartedRecording_) return;
+    pressStartedRecording_ = false;
+    cancelDictation();
+}
+
+void AppDelegate::cancelDictation() {
+    if (transcriptionService_ && transcriptionService_->isRecording()) transcriptionService_->cancelRecording();
+}
+
+void AppDelegate::playFeedback(DictationAction action) {
+    if (!environment_.playSound || !transcriptionService_ || !defaults().boolForKey(settings::kHotkeyFeedback)) return;
+    if (action == DictationAction::start && transcriptionService_->isRecording())
+        environment_.playSound(kStartSound);
+    else if (action == DictationAction::stop)
+        environment_.playSound(kStopSound);
 }
 
 void AppDelegate::handleStateChange(RecordingState state) {
     QMetaObject::invokeMethod(
         this,
         [this, state] {
+            // The cancel key is taken from the desktop only while there is a recording to cancel.
+            if (hotkeyManager_) {
+                if (state == RecordingState::recording)
+                    hotkeyManager_->activateCancelKey();
+                else
+                    hotkeyManager_->deactivateCancelKey();
+            }
             updateStatusIcon(state);
             if (state != RecordingState::idle) return;
             updateRecentTranscriptionsMenu();

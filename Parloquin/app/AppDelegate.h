@@ -81,6 +81,9 @@ public:
     // The hotkey and the service's state.
     void handleHotkeyPressed();
     void handleHotkeyReleased();
+    void handleHotkeyCombined();
+    // Ends a running recording without transcribing it (the cancel key).
+    void cancelDictation();
     // May be called from any thread.
     void handleStateChange(RecordingState state);
 
@@ -104,6 +107,8 @@ public:
 
 private:
     void perform(DictationAction action);
+    // The start or stop sound, when the hotkey feedback is on.
+    void playFeedback(DictationAction action);
     void modelsLoaded();
     void modelsFailed(const std::exception_ptr& error);
     void updateFloatingControlState();
@@ -128,6 +133,7 @@ private:
     StatisticsManager* statisticsManager_ = nullptr;
     bool isInitialized_ = false;
     bool launchFailed_ = false;  // the models could not be loaded; nothing will come of waiting
+    bool pressStartedRecording_ = false;  // the hotkey's last press started the running recording
 
     std::unique_ptr<FloatingDictationControlWindow> floatingControlWindow_;
     std::unique_ptr<MainWindowView> mainWindow_;  // made once, then hidden and shown again

@@ -4,6 +4,7 @@
 #include "Parloquin/app/QtRecordingOverlayWindow.h"
 #include "Parloquin/hotkeys/MessageBoxAlertPresenter.h"
 #include "Parloquin/services/TranscriptionService.h"
+#include "Platform/desktop/NSSound.h"
 
 namespace parloquin {
 
@@ -17,6 +18,7 @@ AppEnvironment AppEnvironment::system() {
     environment.clock = platform::Clock::system();
     environment.loginItem = platform::SMAppService::mainApp();
     environment.hotkeyEnvironment = [] { return HotkeyEnvironment::system(); };
+    environment.playSound = [](const std::string& soundName) { platform::NSSound(soundName).play(); };
     environment.makeTranscriptionService = [alerts = environment.alerts, defaults = environment.defaults] {
         TranscriptionEnvironment service;
         service.defaults = defaults;

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "Parloquin/hotkeys/ApplicationActivation.h"
 #include "Parloquin/hotkeys/HotkeyEnvironment.h"
@@ -28,11 +29,14 @@ struct AppEnvironment {
     std::shared_ptr<platform::SMAppService> loginItem;
     // Made when the models are ready and the hotkey manager is created.
     std::function<HotkeyEnvironment()> hotkeyEnvironment;
+    // Plays a short sound of the desktop's sound theme, by its name. Optional: without it, silence.
+    std::function<void(const std::string& soundName)> playSound;
     // Makes the dictation service on the main thread; its models are not yet loaded.
     std::function<std::unique_ptr<TranscriptionService>()> makeTranscriptionService;
 
     // The desktop's services: the user's defaults, the session's notification service, message
-    // boxes, the clipboard, X11 hotkeys, and the dictation service with the recording overlay.
+    // boxes, the clipboard, X11 hotkeys, the sound theme, and the dictation service with the
+    // recording overlay.
     static AppEnvironment system();
 };
 

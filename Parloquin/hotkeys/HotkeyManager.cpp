@@ -3,7 +3,10 @@
 #include <QPointer>
 #include <QUrl>
 #include <limits>
+#include <optional>
 
+#include "Parloquin/hotkeys/HotkeyModifier.h"
+#include "Parloquin/hotkeys/HotkeyTriple.h"
 #include "Parloquin/settings/SettingsKeys.h"
 
 namespace parloquin {
@@ -23,30 +26,11 @@ constexpr const char* kInputMonitoringAddresses[] = {
 };
 constexpr const char* kSecurityPaneAddress = "x-apple.systempreferences:com.apple.preference.security";
 
-struct ModifierInfo {
-    std::uint32_t carbonBit;
-    platform::CGEventFlags flag;
-    const char* name;   // as the alert names the key
-    const char* glyph;
-};
-
-constexpr ModifierInfo kModifiers[] = {
-    {platform::cmdKey, platform::kCGEventFlagMaskCommand, "Super (⌘)", "⌘"},
-    {platform::shiftKey, platform::kCGEventFlagMaskShift, "Shift (⇧)", "⇧"},
-    {platform::optionKey, platform::kCGEventFlagMaskAlternate, "Alt (⌥)", "⌥"},
-    {platform::controlKey, platform::kCGEventFlagMaskControl, "Control (⌃)", "⌃"},
-};
-
-const ModifierInfo* singleModifier(std::uint32_t modifiers) {
-    for (const auto& m : kModifiers)
-        if (m.carbonBit == modifiers) return &m;
-    return nullptr;
-}
-
-bool requiredModifiersHeld(std::uint32_t modifiers, platform::CGEventFlags flags) {
-    for (const auto& m : kModifiers)
-        if ((modifiers & m.carbonBit) && !(flags & m.flag)) return false;
-    return true;
+// The keys that may end a recording, by the stored choice; "none" and anything else is no key.
+std::optional<HotkeyTriple> cancelKey(const std::string& choice) {
+    if (choice == "Escape") return HotkeyTriple{53, 0, false};
+    if (choice == "⌘.") return HotkeyTriple{47, platform::cmdKey, false};
+    return std::nullopt;
 }
 
 }  // namespace
@@ -73,6 +57,8 @@ HotkeyManager::HotkeyManager(HotkeySettings& settings, HotkeyEnvironment environ
 }
 
 HotkeyManager::~HotkeyManager() {
+    cancelHotKey_.reset();
+    cancelHandler_.reset();
     hotKeyRef_.reset();
     eventHandler_.reset();
     if (eventTap_) eventTap_->setEnabled(false);
@@ -96,6 +82,7 @@ void HotkeyManager::updateHotkey(std::uint16_t keyCode, std::uint32_t modifiers,
 }
 
 void HotkeyManager::unregisterHotkey() {
+    suspended_ = false;  // nothing is left to come back
     hotKeyRef_.reset();
     if (eventTap_) {
         eventTap_->setEnabled(false);
@@ -178,9 +165,15 @@ void HotkeyManager::registerEventTap() {
         return;
     }
 
+    createEventTap();
+}
+
+void HotkeyManager::createEventTap() {
     if (!environment_.eventTaps) return;
+    // A lone modifier's tap also sees other keys go down: held with one of them, the modifier is
+    // part of a key combination.
     platform::CGEventMask mask = isSingleKey_
-        ? platform::CGEventMaskBit(CGEventType::flagsChanged)
+        ? platform::CGEventMaskBit(CGEventType::flagsChanged) | platform::CGEventMaskBit(CGEventType::keyDown)
         : platform::CGEventMaskBit(CGEventType::keyDown) | platform::CGEventMaskBit(CGEventType::keyUp);
     tapKeyDown_ = false;
     eventTap_ = environment_.eventTaps->createEventTap(
@@ -189,9 +182,15 @@ void HotkeyManager::registerEventTap() {
 }
 
 bool HotkeyManager::handleTapEvent(CGEventType type, const CGEvent& event) {
-    if (isSingleKey_ && type == CGEventType::flagsChanged) return handleFlagsChanged(event);
+    if (isSingleKey_) {
+        if (type == CGEventType::flagsChanged) return handleFlagsChanged(event);
+        const HotkeyModifier* modifier = HotkeyModifier::forCarbonMask(currentModifiers_);
+        if (type == CGEventType::keyDown && !event.autorepeat && modifier && (event.flags & modifier->flag))
+            post([this] { reportCombined(); });
+        return true;
+    }
     if (event.keyCode != currentKeyCode_) return true;
-    if (type == CGEventType::keyDown && requiredModifiersHeld(currentModifiers_, event.flags)) {
+    if (type == CGEventType::keyDown && HotkeyModifier::held(currentModifiers_, event.flags)) {
         // A held key repeats: swallowed like its first press, but reported only once.
         if (!event.autorepeat) {
             tapKeyDown_ = true;
@@ -207,7 +206,7 @@ bool HotkeyManager::handleTapEvent(CGEventType type, const CGEvent& event) {
 }
 
 bool HotkeyManager::handleFlagsChanged(const CGEvent& event) {
-    const ModifierInfo* modifier = singleModifier(currentModifiers_);
+    const HotkeyModifier* modifier = HotkeyModifier::forCarbonMask(currentModifiers_);
     if (!modifier) return true;
     if (event.flags & modifier->flag)
         post([this] { reportPressed(); });
@@ -217,7 +216,7 @@ bool HotkeyManager::handleFlagsChanged(const CGEvent& event) {
 }
 
 void HotkeyManager::pollPermissions() {
-    if (!fallbackActive_) return;
+    if (!fallbackActive_ || suspended_) return;
     ++fallbackPollCount_;
     if (fallbackPollCount_ >= maxPollAttempts_) {
         if (fallbackTimer_) fallbackTimer_->invalidate();
@@ -266,7 +265,7 @@ void HotkeyManager::showFallbackHotkeyAlert(const std::string& hotkey, bool fall
 void HotkeyManager::showInputMonitoringAlert(bool fallbackRegistered) {
     if (!environment_.alerts) return;
     std::string name, glyph;
-    if (const ModifierInfo* modifier = singleModifier(currentModifiers_)) {
+    if (const HotkeyModifier* modifier = HotkeyModifier::forCarbonMask(currentModifiers_)) {
         name = modifier->name;
         glyph = modifier->glyph;
     } else {
@@ -322,6 +321,80 @@ void HotkeyManager::reportPressed() {
 
 void HotkeyManager::reportReleased() {
     if (auto callback = onHotkeyReleased) callback();
+}
+
+void HotkeyManager::reportCombined() {
+    if (auto callback = onHotkeyCombined) callback();
+}
+
+void HotkeyManager::reportCancelPressed() {
+    if (auto callback = onCancelPressed) callback();
+}
+
+void HotkeyManager::suspendRegistration() {
+    if (suspended_) return;
+    suspended_ = true;
+    if (hotKeyRef_)
+        suspendedRegistration_ = Registration::hotKey;
+    else if (eventTap_)
+        suspendedRegistration_ = Registration::eventTap;
+    else
+        suspendedRegistration_ = Registration::none;
+    hotKeyRef_.reset();
+    eventHandler_.reset();
+    if (eventTap_) eventTap_->setEnabled(false);
+    eventTap_.reset();
+    tapKeyDown_ = false;
+    cancelHotKey_.reset();
+    cancelHandler_.reset();
+}
+
+void HotkeyManager::resumeRegistration() {
+    if (!suspended_) return;
+    suspended_ = false;
+    switch (suspendedRegistration_) {
+        case Registration::hotKey:
+            if (fallbackActive_)
+                registerCarbonHotkey(fallbackKeyCode_, fallbackModifiers_);
+            else
+                registerCarbonHotkey(currentKeyCode_, currentModifiers_);
+            break;
+        case Registration::eventTap: createEventTap(); break;
+        case Registration::none: break;
+    }
+    if (cancelKeyWanted_) registerCancelKey();
+}
+
+void HotkeyManager::activateCancelKey() {
+    cancelKeyWanted_ = true;
+    if (!suspended_ && !cancelHotKey_) registerCancelKey();
+}
+
+void HotkeyManager::deactivateCancelKey() {
+    cancelKeyWanted_ = false;
+    cancelHotKey_.reset();
+    cancelHandler_.reset();
+}
+
+void HotkeyManager::registerCancelKey() {
+    cancelHotKey_.reset();
+    cancelHandler_.reset();
+    const auto key = cancelKey(settings_.string(settings::kCancelHotkey).value_or("Escape"));
+    if (!key || !environment_.eventTarget) return;
+    platform::OSStatus status = environment_.eventTarget->installEventHandler(
+        {{platform::kEventClassKeyboard, platform::kEventHotKeyPressed}},
+        [this](const platform::HotKeyEvent& event) {
+            if (event.hotKeyID == cancelHotKeyID && event.eventKind == platform::kEventHotKeyPressed)
+                post([this] { reportCancelPressed(); });
+            return platform::noErr;
+        },
+        &cancelHandler_);
+    if (status != platform::noErr) return;
+    status = environment_.eventTarget->registerEventHotKey(key->keyCode, key->modifiers, cancelHotKeyID, &cancelHotKey_);
+    if (status != platform::noErr) {
+        cancelHotKey_.reset();
+        cancelHandler_.reset();
+    }
 }
 
 }  // namespace parloquin

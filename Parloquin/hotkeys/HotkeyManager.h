@@ -27,6 +27,7 @@ namespace parloquin {
 class HotkeyManager {
 public:
     static constexpr platform::EventHotKeyID hotKeyID{platform::fourCharCode("SSPK"), 1};
+    static constexpr platform::EventHotKeyID cancelHotKeyID{platform::fourCharCode("SSPK"), 2};
 
     // Reads the stored hotkey and registers it. A combination the desktop refuses here stays inactive
     // until it is changed.
@@ -37,6 +38,11 @@ public:
 
     std::function<void()> onHotkeyPressed;
     std::function<void()> onHotkeyReleased;
+    // A lone-modifier hotkey was held while another key went down: the press that came before was
+    // the start of a key combination, not meant as the hotkey.
+    std::function<void()> onHotkeyCombined;
+    // The cancel key went down while it was active.
+    std::function<void()> onCancelPressed;
 
     // Stores and registers a new hotkey; a refused combination falls through to the event tap.
     virtual void updateHotkey(std::uint16_t keyCode, std::uint32_t modifiers, bool isSingleKey);
@@ -50,6 +56,19 @@ public:
     virtual bool handleFlagsChanged(const platform::CGEvent& event);
 
     bool checkInputMonitoringPermission();
+
+    // Lets go of the hotkey (and the cancel key) until resumeRegistration, which brings back the
+    // registration there was, fallback and polling included; the keys meanwhile reach the focused
+    // window. A new hotkey (updateHotkey) or unregisterHotkey ends the suspension too.
+    void suspendRegistration();
+    void resumeRegistration();
+    bool isSuspended() const noexcept { return suspended_; }
+
+    // The key chosen under "cancelHotkey" ("Escape" or "⌘."; "none": no key), read now and taken
+    // from the whole desktop until deactivateCancelKey. A key another client holds stays with it.
+    void activateCancelKey();
+    void deactivateCancelKey();
+    bool hasCancelKey() const noexcept { return cancelHotKey_ != nullptr; }
 
     std::uint32_t currentKeyCode() const noexcept { return currentKeyCode_; }
     std::uint32_t currentModifiers() const noexcept { return currentModifiers_; }
@@ -72,6 +91,12 @@ private:
     void post(std::function<void()> block);
     void reportPressed();
     void reportReleased();
+    void reportCombined();
+    void reportCancelPressed();
+    void createEventTap();
+    void registerCancelKey();
+
+    enum class Registration { none, hotKey, eventTap };
 
     std::unique_ptr<platform::EventHotKey> hotKeyRef_;
     std::unique_ptr<platform::EventHandler> eventHandler_;
@@ -85,6 +110,12 @@ private:
     std::uint32_t currentKeyCode_ = 0;
     std::uint32_t currentModifiers_ = 0;
     bool isSingleKey_ = false;
+
+    std::unique_ptr<platform::EventHotKey> cancelHotKey_;
+    std::unique_ptr<platform::EventHandler> cancelHandler_;
+    bool cancelKeyWanted_ = false;
+    bool suspended_ = false;
+    Registration suspendedRegistration_ = Registration::none;
 
     bool tapKeyDown_ = false;  // a key-down of the hotkey was reported on the tap and its key-up not yet
     HotkeySettings& settings_;

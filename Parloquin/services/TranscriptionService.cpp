@@ -221,8 +221,7 @@ void TranscriptionService::collectSamples() {
     audioDeviceManager_->setCurrentAudioLevel(recordingTap_->level());
 }
 
-void TranscriptionService::stopRecording() {
-    if (!isRecording_) return;
+void TranscriptionService::endRecording() {
     setRecording(false);
     sampleTimer_.stop();
 
@@ -249,7 +248,11 @@ void TranscriptionService::stopRecording() {
         }
         recordingTap_.reset();
     }
+}
 
+void TranscriptionService::stopRecording() {
+    if (!isRecording_) return;
+    endRecording();
     if (recordedSamples_.size() < kMinimumSamples) {
         notify(RecordingState::idle);
         return;
@@ -259,6 +262,13 @@ void TranscriptionService::stopRecording() {
     setProcessing(true);
     notify(RecordingState::processing);
     transcribe(std::move(samples));
+}
+
+void TranscriptionService::cancelRecording() {
+    if (!isRecording_) return;
+    endRecording();
+    recordedSamples_.clear();
+    notify(RecordingState::idle);
 }
 
 void TranscriptionService::transcribe(std::vector<float> samples) {

@@ -105,6 +105,9 @@ public:
     virtual void startRecording();
     // Ends the recording; one second or more is transcribed and delivered.
     virtual void stopRecording();
+    // Ends the recording and drops it: nothing is transcribed, delivered or stored, and the state
+    // is idle again. Does nothing while no recording runs.
+    virtual void cancelRecording();
     // Transcribes an audio file (WAV, MP3, M4A, AIFF, CAF) with no formatting commands applied.
     // Refused with notInitialized before the recogniser is ready, and with busy while recording
     // or processing. The completion runs on the main thread, also for a refusal.
@@ -143,6 +146,8 @@ private:
 
     bool setting(const char* key, bool fallback) const;
     void setRecording(bool recording);
+    // Stops the microphone and the overlay and takes the last samples into recordedSamples_.
+    void endRecording();
     void setProcessing(bool processing);
     void setInitialized(bool initialized);
     void setLastTranscription(std::string text);

@@ -11,6 +11,7 @@ inline constexpr const char* kAutoSendText = "autoSendText";
 inline constexpr const char* kPrivacyModeEnabled = "privacyModeEnabled";
 inline constexpr const char* kSpokenFormattingCommandsEnabled = "spokenFormattingCommandsEnabled";
 inline constexpr const char* kCancelHotkey = "cancelHotkey";
+inline constexpr const char* kHotkeyFeedback = "hotkeyFeedback";
 inline constexpr const char* kSelectedAudioDeviceUID = "selectedAudioDeviceUID";
 
 // The primary hotkey: its display text, and the key code and modifier mask it is registered with.

@@ -31,15 +31,8 @@ constexpr int kSpacing = 24;
 
 QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 
-// A section's title and explanation.
 QWidget* sectionHeader(const char* title, const char* explanation, QWidget* parent) {
-    auto* header = new QWidget(parent);
-    auto* layout = PageLayout::column(header, 4);
-    auto* heading = new QLabel(text(title), header);
-    heading->setFont(TextStyle::headline());
-    layout->addWidget(heading);
-    if (explanation) layout->addWidget(SecondaryText::label(text(explanation), TextStyle::caption(), header));
-    return header;
+    return PageLayout::sectionHeader(title, explanation, parent);
 }
 
 QLabel* coloured(const QString& content, const QFont& font, const QColor& color, QWidget* parent) {

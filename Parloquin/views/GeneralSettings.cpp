@@ -24,11 +24,7 @@ const std::vector<GeneralSettings::Field>& GeneralSettings::fields() {
     return fields;
 }
 
-Value GeneralSettings::defaultValue(const std::string& key) {
-    for (const Field& field : fields())
-        if (field.key == key) return field.defaultValue;
-    return Value(false);
-}
+Value GeneralSettings::defaultValue(const std::string& key) { return SettingField::defaultFor(fields(), key); }
 
 const std::vector<GeneralSettings::Entry>& GeneralSettings::entries() {
     using K = EntryKind;
@@ -96,9 +92,7 @@ Alert GeneralSettings::loginItemFailure(bool enabling, const std::string& reason
 }
 
 bool GeneralSettings::resetToDefaults(platform::UserDefaults& defaults) {
-    bool all = true;
-    for (const Field& field : fields()) all &= defaults.set(field.key, field.defaultValue);
-    return all;
+    return SettingField::writeDefaults(defaults, fields());
 }
 
 }  // namespace parloquin

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "Parloquin/services/AlertPresenter.h"
+#include "Parloquin/views/SettingField.h"
+#include "Parloquin/views/SettingOption.h"
 #include "Platform/system/UserDefaults.h"
 
 namespace parloquin {
@@ -14,14 +16,8 @@ namespace parloquin {
 struct GeneralSettings {
     using Value = platform::UserDefaults::Value;
 
-    struct Field {
-        std::string key;
-        Value defaultValue;
-    };
-    struct Option {
-        const char* label;
-        const char* value;
-    };
+    using Field = SettingField;
+    using Option = SettingOption;
     enum class EntryKind { switchRow, overlaySection, resetSection };
     // Shown below a switch row: the privacy banner while the switch is on, or the mode picker.
     enum class Below { nothing, privacyBanner, postProcessingModePicker };

@@ -142,9 +142,7 @@ QWidget* GeneralSettingsView::banner(QWidget* parent) {
 
 QWidget* GeneralSettingsView::picker(const Entry& entry, const std::vector<GeneralSettings::Option>& options,
                                      int maximumWidth, QWidget* parent) {
-    std::vector<SegmentedPicker::Option> segments;
-    for (const auto& option : options) segments.push_back({text(option.label), text(option.value)});
-    auto* picker = new SegmentedPicker(std::move(segments), parent);
+    auto* picker = new SegmentedPicker(SegmentedPicker::segments(options), parent);
     picker->setMaximumWidth(maximumWidth);
     picker->setAccessibleName(text(entry.title));
     binding(entry.key)->bindPicker(picker);

@@ -1,11 +1,9 @@
 #include "Parloquin/views/HotkeysSectionPage.h"
 
-#include "Parloquin/views/PlaceholderPageView.h"
+#include "Parloquin/views/HotkeysSettingsView.h"
 
 namespace parloquin {
 
-QWidget* HotkeysSectionPage::make(const PageContext&) {
-    return new PlaceholderPageView(SidebarSection::hotkeys);
-}
+QWidget* HotkeysSectionPage::make(const PageContext& context) { return new HotkeysSettingsView(context); }
 
 }  // namespace parloquin

@@ -1,7 +1,11 @@
 #include "Parloquin/views/PageLayout.h"
 
+#include <QLabel>
 #include <QScrollArea>
 #include <QVBoxLayout>
+
+#include "Parloquin/views/SecondaryText.h"
+#include "Parloquin/views/TextStyle.h"
 
 namespace parloquin {
 
@@ -26,6 +30,17 @@ QVBoxLayout* PageLayout::scrollingPage(QScrollArea* area, const QString& name, i
     content->setAutoFillBackground(false);
     area->viewport()->setAutoFillBackground(false);
     return page;
+}
+
+QWidget* PageLayout::sectionHeader(const char* title, const char* explanation, QWidget* parent) {
+    auto* header = new QWidget(parent);
+    auto* layout = column(header, 4);
+    auto* heading = new QLabel(QString::fromUtf8(title), header);
+    heading->setFont(TextStyle::headline());
+    layout->addWidget(heading);
+    if (explanation)
+        layout->addWidget(SecondaryText::label(QString::fromUtf8(explanation), TextStyle::caption(), header));
+    return header;
 }
 
 }  // namespace parloquin

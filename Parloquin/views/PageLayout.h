@@ -17,6 +17,8 @@ struct PageLayout {
     // area's background. Returns the column of its content widget (named `name`), padded on all
     // edges.
     static QVBoxLayout* scrollingPage(QScrollArea* area, const QString& name, int spacing);
+    // A section's title and, when there is one, the line that explains it, 4 apart.
+    static QWidget* sectionHeader(const char* title, const char* explanation, QWidget* parent);
 };
 
 }  // namespace parloquin

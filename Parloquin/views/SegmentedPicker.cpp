@@ -48,6 +48,12 @@ SegmentedPicker::SegmentedPicker(std::vector<Option> options, QWidget* parent)
     connect(&group_, &QButtonGroup::idClicked, this, [this](int id) { emit valueChosen(options_[id].value); });
 }
 
+std::vector<SegmentedPicker::Option> SegmentedPicker::segments(const std::vector<SettingOption>& options) {
+    std::vector<Option> segments;
+    for (const auto& option : options) segments.push_back({QString::fromUtf8(option.label), QString::fromUtf8(option.value)});
+    return segments;
+}
+
 QString SegmentedPicker::value() const {
     const int id = group_.checkedId();
     return id < 0 ? QString() : options_[id].value;

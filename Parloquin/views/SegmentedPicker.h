@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <vector>
 
+#include "Parloquin/views/SettingOption.h"
+
 class QPushButton;
 
 namespace parloquin {
@@ -20,6 +22,8 @@ public:
     };
 
     explicit SegmentedPicker(std::vector<Option> options, QWidget* parent = nullptr);
+    // One segment per choice of a setting, in order.
+    static std::vector<Option> segments(const std::vector<SettingOption>& options);
 
     QString value() const;
     // Shows the value as chosen; says nothing.

@@ -42,6 +42,7 @@ constexpr ThemeNames kThemeNames[] = {
     {"lock.fill", {"changes-prevent-symbolic", "system-lock-screen", nullptr}},
     {"square.and.arrow.up", {"document-send-symbolic", "document-send", nullptr}},
     {"calendar", {"x-office-calendar-symbolic", "x-office-calendar", nullptr}},
+    {"accessibility", {"preferences-desktop-accessibility-symbolic", "preferences-desktop-accessibility", nullptr}},
 };
 
 }  // namespace

@@ -25,6 +25,7 @@ struct X11EventTarget::State {
         unsigned modifiers;
         bool down = false;
         bool pressedAgain = false;  // the key went down anew without a release seen here
+        bool heldBeforeGrab = false;  // down since before the registration: neither press nor release
     };
     struct Handler {
         std::vector<EventTypeSpec> types;
@@ -97,10 +98,12 @@ struct X11EventTarget::State {
 
     // Ends a press whose release went elsewhere.
     void releaseMissed(Grab& grab) {
+        const bool pressed = !grab.heldBeforeGrab;
         grab.down = false;
         grab.pressedAgain = false;
+        grab.heldBeforeGrab = false;
         const int id = grab.id;
-        deliver(kEventHotKeyReleased, grab.hotKeyID);
+        if (pressed) deliver(kEventHotKeyReleased, grab.hotKeyID);
         if (find(id)) watchRawKeys();
     }
 
@@ -145,10 +148,12 @@ struct X11EventTarget::State {
                 // The modifiers may be let go first: the key alone ends the press.
                 if (grab.keycode != event.xkey.keycode || !grab.down) continue;
                 if (isRepeatRelease(event.xkey)) return;
+                const bool pressed = !grab.heldBeforeGrab;
                 grab.down = false;
                 grab.pressedAgain = false;
+                grab.heldBeforeGrab = false;
                 watchRawKeys();
-                deliver(kEventHotKeyReleased, grab.hotKeyID);
+                if (pressed) deliver(kEventHotKeyReleased, grab.hotKeyID);
                 return;
             }
         }
@@ -257,7 +262,15 @@ OSStatus X11EventTarget::registerEventHotKey(std::uint32_t keyCode, std::uint32_
     }
     if (error) return error == BadAccess ? eventHotKeyExistsErr : eventHotKeyInvalidErr;
 
+    // A key held right now (the one just pressed to choose this hot key, say) is not pressed here:
+    // its auto-repeat would otherwise come as a press. The raw key events tell when it comes up.
+    if (state_->connection->xinputOpcode() >= 0) {
+        char keys[32] = {};
+        XQueryKeymap(display, keys);
+        if (keys[grab.keycode / 8] & (1 << (grab.keycode % 8))) grab.down = grab.heldBeforeGrab = true;
+    }
     state_->grabs.push_back(grab);
+    state_->watchRawKeys();
     if (outRef) *outRef = std::make_unique<X11EventHotKey>(state_, grab.id, hotKeyID);
     return noErr;
 }

@@ -15,7 +15,8 @@ class X11Connection;
 // it. A grab the server refuses (another client holds the combination) fails the registration at once,
 // leaving none of the four grabs behind. Presses are reported once per physical press; releases too.
 // A release that another client took (it grabbed the keyboard while the key was down) is reported
-// when the key comes up, or at the latest before the key's next press.
+// when the key comes up, or at the latest before the key's next press. A key held down while its hot
+// key is registered reports nothing until it has come up and goes down again.
 class X11EventTarget : public EventTarget {
 public:
     // With a null connection every registration fails with eventInternalErr.

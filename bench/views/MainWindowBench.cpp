@@ -78,7 +78,7 @@ struct LaunchedShell {
     testsupport::TemporaryDirectory folder;
     platform::UserDefaults defaults{folder / "defaults.json"};
     std::shared_ptr<testsupport::FakeAudioHardware> hardware = testsupport::FakeAudioHardware::make();
-    parloquin_test::FakeDesktop desktop;
+    parloquin_test::FakeHotkeyDesktop desktop;
     std::unique_ptr<parloquin::AppDelegate> delegate;
 };
 

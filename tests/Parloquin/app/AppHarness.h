@@ -51,7 +51,8 @@ public:
         environment.pasteboard = platform::NSPasteboard::general();
         environment.application = desktop.application;
         environment.clock = clock;
-        environment.hotkeyEnvironment = [this] { return desktop.environment(); };
+        environment.hotkeyEnvironment = [this] { return hotkeys ? hotkeys() : desktop.environment(); };
+        environment.playSound = [this](const std::string& soundName) { sounds.push_back(soundName); };
         environment.makeTranscriptionService = [this] {
             parloquin::TranscriptionEnvironment service;
             service.defaults = &store.defaults();
@@ -116,10 +117,13 @@ public:
         return std::shared_ptr<parloquin::SpeechRecognizer>(r);
     };
     std::shared_ptr<RecordingAlerts> alerts = std::make_shared<RecordingAlerts>();
-    FakeDesktop desktop;
+    FakeHotkeyDesktop desktop;
+    // The hotkeys' desktop when it is not the fake one.
+    std::function<parloquin::HotkeyEnvironment()> hotkeys;
     PrivateSessionBus bus;
     NotificationServer notifications;
     bool notificationsStarted = false;
+    std::vector<std::string> sounds;  // the sounds played, by name
     std::unique_ptr<parloquin::AppDelegate> delegate;
 };
 

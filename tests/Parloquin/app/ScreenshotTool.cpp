@@ -31,6 +31,8 @@
 #include "Parloquin/views/AudioSettingsView.h"
 #include "Parloquin/views/ContentAreaView.h"
 #include "Parloquin/views/GeneralSettingsView.h"
+#include "Parloquin/views/HotkeysSettingsView.h"
+#include "Parloquin/services/PasteHelper.h"
 #include "Parloquin/views/MainWindowView.h"
 #include "Parloquin/views/OpenSourceLicensesView.h"
 #include "Parloquin/views/OtherSettingsView.h"
@@ -336,6 +338,55 @@ bool mainWindowPictures(const QDir& folder, const std::filesystem::path& storeFo
     return ok;
 }
 
+// The hotkeys page in its main states: a hotkey being recorded; a single key on a desktop that
+// grants neither synthetic keys nor the session's key events; paste in place off; scrolled to its end.
+bool hotkeysPagePictures(const QDir& folder, const std::filesystem::path& storeFolder) {
+    struct NoGrants : platform::PermissionProbe {
+        bool isAccessibilityTrusted(bool) override { return false; }
+        bool canMonitorInput() override { return false; }
+    };
+    platform::UserDefaults defaults(storeFolder / "hotkeys-defaults.json");
+    defaults.registerDefaults(parloquin::AppDelegate::registeredDefaults());
+    parloquin::PageContext context;
+    context.defaults = &defaults;
+    parloquin::MainWindowView window(context, parloquin::SidebarSection::hotkeys);
+    window.setWindowTitle(QStringLiteral("Parloquin"));
+    window.resize(900, 600);
+    window.show();
+    wait(300);
+    auto* page = dynamic_cast<parloquin::HotkeysSettingsView*>(window.contentArea()->page());
+    if (!page) return false;
+
+    bool ok = true;
+    page->toggleRecording();
+    wait(150);
+    ok &= save(window.grab(), folder, QStringLiteral("main-window-hotkeys-recording.png"));
+    page->toggleRecording();
+
+    auto desktop = parloquin::PasteHelper::desktop();
+    desktop.permissions = std::make_shared<NoGrants>();
+    const auto before = parloquin::PasteHelper::setDesktop(desktop);
+    page->applyPreset("⌥");
+    page->refreshPermissions();
+    wait(150);
+    ok &= save(window.grab(), folder, QStringLiteral("main-window-hotkeys-single-key-no-grants.png"));
+    page->ensureWidgetVisible(page->permissionWarnings(), 0, 200);
+    wait(150);
+    ok &= save(window.grab(), folder, QStringLiteral("main-window-hotkeys-paste-no-grants.png"));
+    parloquin::PasteHelper::setDesktop(before);
+
+    page->resetToDefaults();
+    defaults.setBool("pasteInPlaceMode", false);
+    page->ensureWidgetVisible(page->clipboardOnlyLine(), 0, 200);
+    wait(150);
+    ok &= save(window.grab(), folder, QStringLiteral("main-window-hotkeys-paste-off.png"));
+    page->verticalScrollBar()->setValue(page->verticalScrollBar()->maximum());
+    wait(150);
+    ok &= save(window.grab(), folder, QStringLiteral("main-window-hotkeys-end.png"));
+    window.hide();
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -353,6 +404,7 @@ int main(int argc, char** argv) {
     ok &= floatingButtonPictures(folder);
     ok &= welcomeAlertPicture(folder, store);
     ok &= mainWindowPictures(folder, store);
+    ok &= hotkeysPagePictures(folder, store);
     ok &= parloquin_test::transcriptPagePictures(
         store, [&folder](const QPixmap& picture, const QString& name) { return save(picture, folder, name); });
     ok &= trayMenuPicture(folder, store);

@@ -212,7 +212,7 @@ public:
 };
 
 // One set of fakes, handed to a manager as its environment.
-struct FakeDesktop {
+struct FakeHotkeyDesktop {
     std::shared_ptr<FakeEventTarget> target = std::make_shared<FakeEventTarget>();
     std::shared_ptr<FakeTapFactory> taps = std::make_shared<FakeTapFactory>();
     std::shared_ptr<FakePermissions> permissions = std::make_shared<FakePermissions>();

@@ -9,7 +9,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using parloquin_test::drainEventLoop;
-using parloquin_test::FakeDesktop;
+using parloquin_test::FakeHotkeyDesktop;
 using parloquin_test::HotKeyRegistration;
 using parloquin_test::MemorySettings;
 
@@ -18,7 +18,7 @@ const std::set<HotKeyRegistration> kNothing{};
 
 struct Fixture {
     MemorySettings settings;
-    FakeDesktop desktop;
+    FakeHotkeyDesktop desktop;
 
     std::unique_ptr<HotkeyManager> make() {
         return std::make_unique<HotkeyManager>(settings, desktop.environment());
@@ -74,7 +74,8 @@ TEST(HotkeyFallback, PollingUntilThePermissionsArrive) {
 
         EXPECT_EQ(manager->hasEventTap(), c.tap);
         if (c.tap) {
-            EXPECT_EQ(f.desktop.taps->current()->mask, platform::CGEventMaskBit(platform::CGEventType::flagsChanged));
+            EXPECT_EQ(f.desktop.taps->current()->mask, platform::CGEventMaskBit(platform::CGEventType::flagsChanged) |
+                                                            platform::CGEventMaskBit(platform::CGEventType::keyDown));
         }
         EXPECT_EQ(manager->fallbackActive(), c.fallbackActive);
         EXPECT_EQ(manager->isPolling(), c.polling);

@@ -9,7 +9,7 @@ namespace parloquin {
 namespace {
 
 using parloquin_test::drainEventLoop;
-using parloquin_test::FakeDesktop;
+using parloquin_test::FakeHotkeyDesktop;
 using parloquin_test::HotKeyRegistration;
 using parloquin_test::MemorySettings;
 using platform::CGEvent;
@@ -18,18 +18,21 @@ using platform::CGEventType;
 
 constexpr platform::CGEventFlags kCmd = platform::kCGEventFlagMaskCommand, kShift = platform::kCGEventFlagMaskShift,
                                  kAlt = platform::kCGEventFlagMaskAlternate, kCtrl = platform::kCGEventFlagMaskControl;
-const platform::CGEventMask kFlagsMask = CGEventMaskBit(CGEventType::flagsChanged);
+// A lone modifier's tap sees modifier changes, and keys going down to tell a key combination.
+const platform::CGEventMask kLoneMask = CGEventMaskBit(CGEventType::flagsChanged) | CGEventMaskBit(CGEventType::keyDown);
 const platform::CGEventMask kKeysMask = CGEventMaskBit(CGEventType::keyDown) | CGEventMaskBit(CGEventType::keyUp);
 
 struct Fixture {
     MemorySettings settings;
-    FakeDesktop desktop;
+    FakeHotkeyDesktop desktop;
     std::string log;  // P for a press, R for a release, in the order reported
 
     std::unique_ptr<HotkeyManager> make() {
         auto manager = std::make_unique<HotkeyManager>(settings, desktop.environment());
         manager->onHotkeyPressed = [this] { log += "P"; };
         manager->onHotkeyReleased = [this] { log += "R"; };
+        manager->onHotkeyCombined = [this] { log += "C"; };
+        manager->onCancelPressed = [this] { log += "X"; };
         return manager;
     }
 };
@@ -46,10 +49,10 @@ TEST(HotkeyManager, RegistrationPaths) {
         platform::CGEventMask mask;
     } cases[] = {
         {"stored combination", false, 49, 768, false, false, Path::hotKey, 0},
-        {"stored lone modifier", false, 58, 2048, true, false, Path::tap, kFlagsMask},
+        {"stored lone modifier", false, 58, 2048, true, false, Path::tap, kLoneMask},
         {"stored combination refused stays inactive", false, 49, 768, false, true, Path::none, 0},
         {"combination", true, 40, 256, false, false, Path::hotKey, 0},
-        {"lone modifier never becomes a hot key", true, 58, 2048, true, false, Path::tap, kFlagsMask},
+        {"lone modifier never becomes a hot key", true, 58, 2048, true, false, Path::tap, kLoneMask},
         {"refused combination falls through to the tap", true, 49, 768, false, true, Path::tap, kKeysMask},
     };
     for (const auto& c : cases) {
@@ -227,6 +230,149 @@ TEST(HotkeyManager, TapThatCannotBeCreatedLeavesNothingRegistered) {
     EXPECT_FALSE(manager->hasEventTap());
     EXPECT_FALSE(manager->hasHotKey());
     EXPECT_TRUE(f.desktop.alerts->shown.empty());
+}
+
+TEST(HotkeyManager, AKeyPressedWhileTheLoneModifierIsHeldMakesItACombination) {
+    const struct {
+        const char* name;
+        std::vector<CGEvent> events;
+        std::string reported;
+    } cases[] = {
+        {"option, delete, release",
+         {{CGEventType::flagsChanged, 58, kAlt, false}, {CGEventType::keyDown, 51, kAlt, false},
+          {CGEventType::keyDown, 51, kAlt, true}, {CGEventType::flagsChanged, 58, 0, false}},
+         "PCR"},
+        {"a key while option is up", {{CGEventType::keyDown, 51, 0, false}}, ""},
+        {"a key with another modifier", {{CGEventType::keyDown, 51, kShift, false}}, ""},
+        {"two keys while held", {{CGEventType::flagsChanged, 58, kAlt, false}, {CGEventType::keyDown, 51, kAlt, false},
+                                 {CGEventType::keyDown, 2, kAlt, false}}, "PCC"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        auto manager = f.make();
+        manager->updateHotkey(58, 2048, true);
+        for (const auto& event : c.events) EXPECT_TRUE(f.desktop.taps->send(event)) << "nothing is swallowed";
+        drainEventLoop();
+        EXPECT_EQ(f.log, c.reported);
+    }
+}
+
+// While suspended, nothing is registered and the keys reach the focused window; resuming brings back
+// exactly the registration there was, without another alert or a second polling timer.
+TEST(HotkeyManager, SuspensionLetsGoAndResumingRestoresTheRegistration) {
+    const struct {
+        const char* name;
+        std::uint16_t keyCode;
+        std::uint32_t modifiers;
+        bool single;
+        bool accessibility;
+        std::set<HotKeyRegistration> registered;  // before and after
+        bool tap;
+    } cases[] = {
+        {"combination", 40, 0x900, false, true, {{40, 0x900}}, false},
+        {"lone modifier on the tap", 58, 2048, true, true, {}, true},
+        {"fallback while Accessibility is missing", 58, 2048, true, false, {{49, 768}}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        f.desktop.permissions->accessibility = c.accessibility;
+        auto manager = f.make();
+        manager->updateHotkey(c.keyCode, c.modifiers, c.single);
+        drainEventLoop();
+        const std::size_t alerts = f.desktop.alerts->shown.size();
+        const int timers = f.desktop.timers->running();
+        ASSERT_EQ(f.desktop.target->registered, c.registered);
+        ASSERT_EQ(manager->hasEventTap(), c.tap);
+
+        manager->suspendRegistration();
+        EXPECT_TRUE(manager->isSuspended());
+        EXPECT_TRUE(f.desktop.target->registered.empty());
+        EXPECT_FALSE(manager->hasEventTap());
+        f.desktop.target->fire(platform::kEventHotKeyPressed);
+        f.desktop.timers->tick();  // no switch to the tap while suspended
+        drainEventLoop();
+        EXPECT_EQ(f.log, "");
+
+        manager->resumeRegistration();
+        drainEventLoop();
+        EXPECT_FALSE(manager->isSuspended());
+        EXPECT_EQ(f.desktop.target->registered, c.registered);
+        EXPECT_EQ(manager->hasEventTap(), c.tap);
+        EXPECT_EQ(f.desktop.alerts->shown.size(), alerts);
+        EXPECT_EQ(f.desktop.timers->running(), timers);
+        manager->resumeRegistration();  // a second resume changes nothing
+        EXPECT_EQ(f.desktop.target->registered, c.registered);
+    }
+}
+
+TEST(HotkeyManager, ANewHotkeyEndsTheSuspension) {
+    Fixture f;
+    auto manager = f.make();
+    manager->suspendRegistration();
+    manager->updateHotkey(40, 0x900, false);
+    EXPECT_FALSE(manager->isSuspended());
+    EXPECT_EQ(f.desktop.target->registered, (std::set<HotKeyRegistration>{{40, 0x900}}));
+    manager->resumeRegistration();  // the old ⇧⌘Space does not come back beside it
+    EXPECT_EQ(f.desktop.target->registered, (std::set<HotKeyRegistration>{{40, 0x900}}));
+}
+
+TEST(HotkeyManager, CancelKeyIsTakenOnlyWhileActive) {
+    const platform::EventHotKeyID cancelID{platform::fourCharCode("SSPK"), 2};
+    const struct {
+        const char* choice;  // absent: nothing stored, the registered default
+        std::set<HotKeyRegistration> taken;
+    } cases[] = {
+        {nullptr, {{53, 0}}},
+        {"Escape", {{53, 0}}},
+        {"⌘.", {{47, 256}}},
+        {"none", {}},
+        {"F13", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.choice ? c.choice : "(nothing stored)");
+        Fixture f;
+        if (c.choice) f.settings.strings["cancelHotkey"] = c.choice;
+        auto manager = f.make();
+        const auto hotkey = f.desktop.target->registered;
+        EXPECT_FALSE(manager->hasCancelKey());
+
+        manager->activateCancelKey();
+        auto expected = hotkey;
+        expected.insert(c.taken.begin(), c.taken.end());
+        EXPECT_EQ(f.desktop.target->registered, expected);
+        EXPECT_EQ(manager->hasCancelKey(), !c.taken.empty());
+        if (!c.taken.empty()) {
+            f.desktop.target->fire(platform::kEventHotKeyPressed, cancelID);
+            f.desktop.target->fire(platform::kEventHotKeyReleased, cancelID);
+            drainEventLoop();
+            EXPECT_EQ(f.log, "X") << "the cancel key is no press of the hotkey";
+        }
+
+        // Suspended with the hotkey and back.
+        manager->suspendRegistration();
+        EXPECT_TRUE(f.desktop.target->registered.empty());
+        manager->resumeRegistration();
+        EXPECT_EQ(f.desktop.target->registered, expected);
+
+        manager->deactivateCancelKey();
+        EXPECT_EQ(f.desktop.target->registered, hotkey);
+        f.desktop.target->fire(platform::kEventHotKeyPressed, cancelID);
+        drainEventLoop();
+        EXPECT_EQ(f.log, c.taken.empty() ? "" : "X");
+    }
+}
+
+TEST(HotkeyManager, CancelKeyDeactivatedWhileSuspendedStaysAway) {
+    Fixture f;
+    auto manager = f.make();
+    manager->activateCancelKey();
+    manager->suspendRegistration();
+    manager->deactivateCancelKey();
+    manager->resumeRegistration();
+    EXPECT_FALSE(manager->hasCancelKey());
+    EXPECT_EQ(f.desktop.target->registered, (std::set<HotKeyRegistration>{{49, 768}}));
 }
 
 }  // namespace

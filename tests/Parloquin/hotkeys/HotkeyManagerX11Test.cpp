@@ -160,6 +160,29 @@ TEST_F(HotkeyManagerX11Test, OtherModifiersWhileOptionIsHeldOrNot) {
     }
 }
 
+// Alt held, then Backspace (the Delete key of the stored codes): a key combination, not the hotkey.
+TEST_F(HotkeyManagerX11Test, AKeyWhileOptionIsHeldIsAKeyCombination) {
+    constexpr unsigned kBackSpace = 22;
+    storeLoneOption();
+    auto manager = make();
+    int combined = 0;
+    manager->onHotkeyCombined = [&] { ++combined; };
+    keyboard.press(XTestKeyboard::kLeftAlt);
+    keyboard.press(kBackSpace);
+    keyboard.release(kBackSpace);
+    keyboard.release(XTestKeyboard::kLeftAlt);
+    EXPECT_TRUE(seen(1, 1));
+    EXPECT_EQ(combined, 1);
+
+    // The same key with Alt up is nothing to the hotkey.
+    keyboard.press(kBackSpace);
+    keyboard.release(kBackSpace);
+    keyboard.press(XTestKeyboard::kLeftAlt);
+    keyboard.release(XTestKeyboard::kLeftAlt);
+    EXPECT_TRUE(seen(2, 2));
+    EXPECT_EQ(combined, 1);
+}
+
 TEST_F(HotkeyManagerX11Test, WithoutPermissionsTheFallbackShortcutWorks) {
     storeLoneOption();
     permissions->accessibility = false;

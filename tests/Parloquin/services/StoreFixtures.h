@@ -15,6 +15,7 @@
 #include "Platform/system/Clock.h"
 #include "Platform/system/UserDefaults.h"
 #include "tests/support/FaultyFileWriter.h"
+#include "tests/support/GoldenFile.h"
 #include "tests/support/TemporaryDirectory.h"
 
 namespace storetest {
@@ -69,25 +70,12 @@ private:
     std::string previous_;
 };
 
-inline std::filesystem::path fixturePath(const std::string& name) {
-    return std::filesystem::path(PARLOQUIN_SOURCE_DIR) / "tests" / "fixtures" / "stores" / name;
-}
-
-inline std::string readFixture(const std::string& name) {
-    std::ifstream in(fixturePath(name), std::ios::binary);
-    if (!in) throw std::runtime_error("Missing fixture " + fixturePath(name).string());
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Compares a text with the committed fixture; PARLOQUIN_WRITE_GOLDEN=1 writes the fixture instead.
+// The committed fixtures of the stores; expectGolden compares with one (PARLOQUIN_WRITE_GOLDEN=1
+// writes it instead).
+inline std::filesystem::path fixturePath(const std::string& name) { return testsupport::goldenPath("stores", name); }
+inline std::string readFixture(const std::string& name) { return testsupport::readGolden("stores", name); }
 inline void expectGolden(const std::string& name, const std::string& actual) {
-    if (std::getenv("PARLOQUIN_WRITE_GOLDEN")) {
-        std::ofstream(fixturePath(name), std::ios::binary) << actual;
-        return;
-    }
-    EXPECT_EQ(actual, readFixture(name)) << name;
+    testsupport::expectGolden("stores", name, actual);
 }
 
 inline platform::UUID uuid(const char* text) { return *platform::UUID::fromString(text); }

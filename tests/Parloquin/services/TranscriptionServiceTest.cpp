@@ -222,6 +222,36 @@ TEST_F(TranscriptionServiceTest, StartAndStopAreIgnoredWhereTheyDoNotApply) {
     EXPECT_EQ(harness.states, (std::vector<State>{State::recording, State::processing, State::idle}));
 }
 
+// The cancel key: the recording ends and is thrown away, whatever its length.
+TEST_F(TranscriptionServiceTest, ACancelledRecordingIsNeitherTranscribedNorStoredNorDelivered) {
+    harness.hardware->setCapture({96000, 480, std::nullopt, {}});
+    TranscriptionService& service = harness.make();
+    service.cancelRecording();  // nothing to cancel
+    EXPECT_TRUE(harness.states.empty());
+
+    service.startRecording();
+    ASSERT_TRUE(waitUntil([&] { return service.recordedSamples().size() >= TranscriptionService::kMinimumSamples; }));
+    service.cancelRecording();
+    EXPECT_FALSE(service.isRecording());
+    EXPECT_FALSE(service.isProcessing());
+    EXPECT_TRUE(service.recordedSamples().empty());
+    service.stopRecording();  // nothing left to stop
+    drainEventLoop();
+    EXPECT_EQ(harness.states, (std::vector<State>{State::recording, State::idle}));
+    EXPECT_EQ(harness.overlays->events, (std::vector<std::string>{"show", "hide"}));
+    EXPECT_TRUE(harness.recognizer->calls().empty());
+    EXPECT_TRUE(service.historyManager().records().empty());
+    EXPECT_EQ(service.statisticsManager().statistics().totalRecordings, 0);
+    EXPECT_FALSE(desktop.pasteboard->contents);
+    EXPECT_EQ(service.lastTranscription(), "");
+    EXPECT_EQ(service.audioDeviceManager().currentAudioLevel(), 0.0f);
+
+    // The next dictation is whole again.
+    harness.dictate();
+    EXPECT_EQ(harness.recognizer->calls().size(), 1u);
+    EXPECT_EQ(service.historyManager().records().size(), 1u);
+}
+
 TEST_F(TranscriptionServiceTest, FormattingPrivacyAndEmptyTextDecideWhatIsStoredAndDelivered) {
     struct Case {
         std::string name;

@@ -42,11 +42,7 @@ protected:
         drainEventLoop();
     }
 
-    // A click where the control is, scrolled into view first.
-    void click(QWidget* control) {
-        page->ensureWidgetVisible(control);
-        QTest::mouseClick(control, Qt::LeftButton, {}, control->rect().center());
-    }
+    void click(QWidget* control) { parloquin_test::clickOnPage(*page, control); }
     void choose(const std::string& key, const QString& value) {
         auto* picker = qobject_cast<SegmentedPicker*>(page->control(key));
         ASSERT_TRUE(picker);

@@ -4,6 +4,8 @@
 // (task bar policy, alerts) and a login item in a folder of the test's own.
 
 #include <QAbstractButton>
+#include <QScrollArea>
+#include <QTest>
 #include <QWidget>
 #include <memory>
 
@@ -49,6 +51,12 @@ struct PageFixture {
     std::shared_ptr<platform::SMAppService> loginItem =
         std::make_shared<platform::SMAppService>(home / "autostart/parloquin.desktop", "/opt/parloquin/parloquin");
 };
+
+// A user's click where the control is, the page scrolled to show it first.
+inline void clickOnPage(QScrollArea& page, QWidget* control) {
+    page.ensureWidgetVisible(control);
+    QTest::mouseClick(control, Qt::LeftButton, {}, control->rect().center());
+}
 
 // A user's click on a switch or a segment.
 inline void click(QWidget* control) {

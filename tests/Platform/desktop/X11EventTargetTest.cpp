@@ -89,6 +89,31 @@ TEST_F(X11EventTargetTest, HeldHotKeyIsOnePressAndOneRelease) {
 // Our grab ends while the keys are down and another client (a screen locker) takes the keyboard:
 // the release goes to it. The hot key must not stay down for ever, taking every later press for
 // auto-repeat.
+// The keys just pressed to choose a hot key are still down when it is registered: their repeats
+// are no press, and their release no release.
+TEST_F(X11EventTargetTest, AKeyHeldWhileItIsRegisteredIsNoPress) {
+    int serverPresses = 0;
+    int listener = connection->addListener([&](XEvent& e) {
+        if (e.type == KeyPress && e.xkey.keycode == XTestKeyboard::kSpace) ++serverPresses;
+    });
+    keyboard.setFastAutoRepeat();
+    pressShiftSuperSpace();
+    std::unique_ptr<EventHotKey> hotKey;
+    ASSERT_EQ(target->registerEventHotKey(49, kShiftCmd, kID, &hotKey), noErr);
+    ASSERT_TRUE(waitUntil([&] { return serverPresses >= 3; })) << "the held key never repeated into the grab";
+    EXPECT_EQ(presses, 0);
+    releaseShiftSuperSpace();
+
+    // The next press is one.
+    pressShiftSuperSpace();
+    ASSERT_TRUE(waitUntil([&] { return presses == 1; }));
+    EXPECT_EQ(releases, 0);
+    releaseShiftSuperSpace();
+    ASSERT_TRUE(waitUntil([&] { return releases == 1; }));
+    EXPECT_EQ(presses, 1);
+    connection->removeListener(listener);
+}
+
 TEST_F(X11EventTargetTest, AReleaseTakenByAnotherClientDoesNotKillTheHotKey) {
     struct Case {
         const char* name;

@@ -1,0 +1,17 @@
+#include "Parloquin/views/SettingField.h"
+
+namespace parloquin {
+
+SettingField::Value SettingField::defaultFor(const std::vector<SettingField>& fields, const std::string& key) {
+    for (const SettingField& field : fields)
+        if (field.key == key) return field.defaultValue;
+    return Value(false);
+}
+
+bool SettingField::writeDefaults(platform::UserDefaults& defaults, const std::vector<SettingField>& fields) {
+    bool all = true;
+    for (const SettingField& field : fields) all &= defaults.set(field.key, field.defaultValue);
+    return all;
+}
+
+}  // namespace parloquin

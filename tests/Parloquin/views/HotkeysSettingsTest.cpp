@@ -1,0 +1,121 @@
+// The texts of the hotkeys page for each recording mode, hotkey and grant. The whole table is kept
+// in tests/fixtures/hotkeys/page-texts.tsv for a person to read.
+#include "Parloquin/views/HotkeysSettings.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/Parloquin/services/StoreFixtures.h"
+#include "tests/support/GoldenFile.h"
+
+namespace parloquin {
+namespace {
+
+using Settings = HotkeysSettings;
+using Value = platform::UserDefaults::Value;
+
+const char* toneName(Settings::Tone tone) {
+    switch (tone) {
+        case Settings::Tone::green: return "green";
+        case Settings::Tone::orange: return "orange";
+        case Settings::Tone::blue: return "blue";
+        case Settings::Tone::secondary: return "secondary";
+    }
+    return "?";
+}
+
+const char* grants(bool accessibility, bool inputMonitoring) {
+    if (accessibility && inputMonitoring) return "both";
+    if (accessibility) return "Accessibility only";
+    if (inputMonitoring) return "Input Monitoring only";
+    return "neither";
+}
+
+std::string join(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines) text += (text.empty() ? "" : " | ") + line;
+    return text;
+}
+
+TEST(HotkeysSettings, PageTextsForEveryModeHotkeyAndGrant) {
+    const char* const hotkeys[] = {"⌥", "⌘", "⇧⌘Space", "⌃⇧K"};
+    std::string table = "# recording mode\nmode\thotkey\tmode name\tsymbol\thelp line\n";
+    for (const char* mode : {"auto", "toggle", "hold", "x"})
+        for (const char* hotkey : {"⌥", "⇧⌘Space"})
+            table += std::string(mode) + "\t" + hotkey + "\t" + Settings::modeName(mode, hotkey) + "\t" +
+                     Settings::recordingModeIcon(mode) + "\t" + Settings::recordingModeHelpText(mode, hotkey) + "\n";
+
+    table += "\n# status card (mode auto)\nhotkey\tgrants\tsymbol\tcolour\tstatus\tin place of a button\n";
+    for (const char* hotkey : hotkeys)
+        for (bool accessibility : {true, false})
+            for (bool inputMonitoring : {true, false}) {
+                const auto status = Settings::currentStatus(hotkey, "auto", accessibility, inputMonitoring);
+                table += std::string(hotkey) + "\t" + grants(accessibility, inputMonitoring) + "\t" + status.icon +
+                         "\t" + toneName(status.tone) + "\t" + status.text + "\t" +
+                         (status.permissionNote ? status.permissionNote : "") + "\n";
+            }
+
+    table += "\n# paste in place\nswitch\tstored single key\thotkey\tgrants\tshown\n";
+    for (bool paste : {false, true})
+        for (bool single : {false, true})
+            for (bool accessibility : {true, false})
+                for (bool inputMonitoring : {true, false}) {
+                    const char* hotkey = single ? "⌘" : "⇧⌘Space";
+                    std::string shown;
+                    switch (Settings::pasteStatus(paste, accessibility, inputMonitoring, single)) {
+                        case Settings::PasteStatus::clipboardOnly: shown = Settings::clipboardOnly; break;
+                        case Settings::PasteStatus::ready: shown = Settings::ready; break;
+                        case Settings::PasteStatus::permissionsMissing: {
+                            const auto help = Settings::permissionHelp(accessibility, inputMonitoring, single, hotkey);
+                            shown = join(help.warnings) + " || " + join(help.notes);
+                            break;
+                        }
+                    }
+                    table += std::string(paste ? "on" : "off") + "\t" + (single ? "true" : "false") + "\t" + hotkey +
+                             "\t" + grants(accessibility, inputMonitoring) + "\t" + shown + "\n";
+                }
+    testsupport::expectGolden("hotkeys", "page-texts.tsv", table);
+}
+
+TEST(HotkeysSettings, StatusCardSaysWhatIsTrue) {
+    // A single key in auto mode with both grants holds to record.
+    EXPECT_EQ(Settings::currentStatus("⌥", "auto", true, true).text, "Active: ⌥ - Hold-to-record mode");
+    // A key combination is the desktop's grab: it works without Accessibility, which only paste needs.
+    const auto combination = Settings::currentStatus("⇧⌘Space", "auto", false, false);
+    EXPECT_EQ(combination.tone, Settings::Tone::green);
+    EXPECT_EQ(combination.text, "Active: ⇧⌘Space - Toggle mode");
+    EXPECT_EQ(combination.permissionNote, nullptr);
+    const auto waiting = Settings::currentStatus("⌘", "hold", true, false);
+    EXPECT_EQ(waiting.text, "Using fallback hotkey (⇧⌘Space) - Grant Input Monitoring to enable ⌘");
+    EXPECT_NE(waiting.permissionNote, nullptr);
+}
+
+TEST(HotkeysSettings, PasteSectionFollowsTheStoredFlagNotTheText) {
+    // Out of step: the flag says single key, the text a combination. The flag decides.
+    EXPECT_EQ(Settings::pasteStatus(true, true, false, true), Settings::PasteStatus::permissionsMissing);
+    const auto help = Settings::permissionHelp(true, false, true, "⇧⌘Space");
+    EXPECT_EQ(help.warnings,
+              std::vector<std::string>{"Eingabeüberwachungs-Berechtigung für Einzeltasten-Tastenkürzel (⌥) erforderlich"});
+    // A combination with Accessibility is ready without Input Monitoring.
+    EXPECT_EQ(Settings::pasteStatus(true, true, false, false), Settings::PasteStatus::ready);
+}
+
+TEST(HotkeysSettings, ResetWritesTheFiveDefaultsAndNothingElse) {
+    storetest::Store store;
+    auto& defaults = store.defaults();
+    defaults.setString("primaryHotkey", "⌥");
+    defaults.setString("recordingMode", "hold");
+    defaults.setBool("pasteInPlaceMode", false);
+    defaults.setString("cancelHotkey", "none");
+    defaults.setBool("hotkeyFeedback", false);
+    defaults.setBool("autoSendText", true);
+    EXPECT_TRUE(Settings::resetToDefaults(defaults));
+    EXPECT_EQ(defaults.stringForKey("primaryHotkey"), "⇧⌘Space");
+    EXPECT_EQ(defaults.stringForKey("recordingMode"), "auto");
+    EXPECT_TRUE(defaults.boolForKey("pasteInPlaceMode"));
+    EXPECT_EQ(defaults.stringForKey("cancelHotkey"), "Escape");
+    EXPECT_TRUE(defaults.boolForKey("hotkeyFeedback"));
+    EXPECT_TRUE(defaults.boolForKey("autoSendText")) << "another page's key stays";
+}
+
+}  // namespace
+}  // namespace parloquin
