@@ -17,10 +17,10 @@ application_packages=(
   libcurl4-openssl-dev libssl-dev libsystemd-dev nlohmann-json3-dev libcld2-dev libicu-dev
   # desktop
   qt6-base-dev qt6-svg-dev libqt6svg6 libx11-dev libxi-dev libxtst-dev
-  # the hotkey's feedback sounds: libcanberra through the desktop's PulseAudio server, with the
-  # freedesktop sound theme (libcanberra-pulse wants pulseaudio or pipewire-pulse: a PipeWire desktop
-  # keeps its own)
-  libcanberra-dev libcanberra-pulse sound-theme-freedesktop
+  # the hotkey's feedback sounds: libcanberra with the freedesktop sound theme. Its PulseAudio
+  # output (libcanberra-pulse) is not asked for here: it wants a PulseAudio server package, and a
+  # desktop that has one has it already; without it the sounds go through ALSA.
+  libcanberra-dev sound-theme-freedesktop
   # fonts for the texts: DejaVu holds the key symbols (⇧ ⌘ ⌥), Noto the colour emoji
   fonts-dejavu-core fonts-noto-color-emoji
   # speech synthesis
@@ -37,6 +37,7 @@ test_packages=(
   xterm  # a terminal that tests paste into
   # sound tools and the tones of the PipeWire test session
   pulseaudio-utils sox
+  libcanberra-pulse  # the feedback sounds played into the test sound server
   ffmpeg  # writes the audio test fixtures (tests/fixtures/audio/make-fixtures.sh)
   # a German locale, so that tests can check that files and reports ignore the user's locale
   locales

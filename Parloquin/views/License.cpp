@@ -19,7 +19,7 @@ const std::vector<License::Component>& License::components() {
         {"PulseAudio (libpulse)", "LGPL 2.1", "https://gitlab.freedesktop.org/pulseaudio/pulseaudio/-/blob/master/LICENSE",
          {"libpulse-dev"}},
         {"libcanberra", "LGPL 2.1", "https://0pointer.de/lennart/projects/libcanberra/",
-         {"libcanberra-dev", "libcanberra-pulse"}},
+         {"libcanberra-dev"}},
         {"freedesktop-Klangthema (sound-theme-freedesktop)", "CC BY-SA 3.0 / CC BY 3.0 / GPL 2.0",
          "https://www.freedesktop.org/wiki/Specifications/sound-theme-spec/", {"sound-theme-freedesktop"}},
         {"libcurl", "curl License", "https://curl.se/docs/copyright.html", {"libcurl4-openssl-dev"}},
