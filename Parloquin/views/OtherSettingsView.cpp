@@ -9,7 +9,8 @@
 #include "Parloquin/views/CacheCleaner.h"
 #include "Parloquin/views/CardView.h"
 #include "Parloquin/views/DiagnosticsReport.h"
-#include "Parloquin/views/FilePanelPresenter.h"
+#include "Parloquin/views/ExportFileWriter.h"
+#include "Parloquin/views/FileChooser.h"
 #include "Parloquin/views/LinkRowButton.h"
 #include "Parloquin/views/OpenSourceLicensesView.h"
 #include "Parloquin/views/OtherSettings.h"
@@ -275,15 +276,15 @@ void OtherSettingsView::confirmClearCache() {
 }
 
 void OtherSettingsView::exportDiagnostics() {
-    std::shared_ptr<FilePanelPresenter> panels = context_.filePanels ? context_.filePanels : FilePanelPresenter::dialogs();
+    const std::shared_ptr<FileChooser> files = context_.files ? context_.files : FileChooser::system();
     QPointer<OtherSettingsView> alive(this);
     const std::optional<std::filesystem::path> destination =
-        panels->runSavePanel({DiagnosticsReport::proposedFileName, "Text", {"log", "txt"}});
+        files->chooseSaveLocation({DiagnosticsReport::proposedFileName, FileType::diagnosticsLog()});
     if (!alive || !destination) return;
     const std::string report =
         DiagnosticsReport::text(AppVersion::bundle(), platform::HostFacts().describe(), platform::Date::now());
     try {
-        DiagnosticsReport::write(*destination, report);
+        ExportFileWriter::write(*destination, report);
     } catch (const platform::NSError& error) {
         if (context_.alerts) context_.alerts->runModal(OtherSettings::diagnosticsExportFailure(error.localizedDescription()));
     }

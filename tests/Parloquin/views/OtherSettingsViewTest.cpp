@@ -14,6 +14,7 @@
 #include "Platform/system/HostFacts.h"
 #include "tests/Parloquin/views/DesktopProgramFakes.h"
 #include "tests/Parloquin/views/PageFixture.h"
+#include "tests/Parloquin/views/TranscriptPageFakes.h"
 #include "tests/Platform/desktop/EventLoopWait.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TemporaryDirectory.h"
@@ -43,7 +44,7 @@ protected:
         environment.set("XDG_CACHE_HOME", (home / ".cache").string());
         parloquin::PageContext context = fixture.context();
         context.workspace = workspace;
-        context.filePanels = panels;
+        context.files = chooser;
         window.resize(720, 640);
         page = new OtherSettingsView(context, &window);
         page->resize(720, 640);
@@ -68,7 +69,7 @@ protected:
     parloquin_test::PageFixture fixture;
     std::shared_ptr<parloquin_test::RecordingWorkspace> workspace =
         std::make_shared<parloquin_test::RecordingWorkspace>();
-    std::shared_ptr<parloquin_test::AnsweredFilePanels> panels = std::make_shared<parloquin_test::AnsweredFilePanels>();
+    std::shared_ptr<parloquin_test::FakeChooser> chooser = std::make_shared<parloquin_test::FakeChooser>();
     QWidget window;
     OtherSettingsView* page = nullptr;
 };
@@ -165,14 +166,15 @@ TEST_F(OtherSettingsViewTest, TheCacheIsClearedOnlyWhenConfirmed) {
 TEST_F(OtherSettingsViewTest, TheDiagnosticsReportIsSavedWhereChosenAndAFailureIsShown) {
     const QString button = QString::fromUtf8("Diagnoseprotokolle exportieren");
     click(button);  // cancelled
-    ASSERT_EQ(panels->asked.size(), 1u);
-    EXPECT_EQ(panels->asked[0].nameFieldStringValue, "parloquin-diagnostics.log");
+    ASSERT_EQ(chooser->savePanels.size(), 1u);
+    EXPECT_EQ(chooser->savePanels[0].proposedName, "parloquin-diagnostics.log");
+    EXPECT_EQ(chooser->savePanels[0].allowedType, (parloquin::FileType{"Text", {"log", "txt"}}));
     EXPECT_TRUE(fixture.alerts->shown.empty());
 
-    panels->answer = home / "Berichte/parloquin-diagnostics.log";
+    chooser->save = home / "Berichte/parloquin-diagnostics.log";
     fs::create_directories(home / "Berichte");
     click(button);
-    const std::string report = read(*panels->answer);
+    const std::string report = read(*chooser->save);
     EXPECT_TRUE(report.starts_with("Parloquin Diagnosebericht\nErstellt: ")) << report;
     EXPECT_NE(report.find("\nLinux: " + platform::HostFacts().operatingSystemVersionString() + "\n"),
               std::string::npos);
@@ -180,7 +182,7 @@ TEST_F(OtherSettingsViewTest, TheDiagnosticsReportIsSavedWhereChosenAndAFailureI
 
     // A file where the folder should be: nothing written, and the user is told why.
     file(home / "Ablage");
-    panels->answer = home / "Ablage/parloquin-diagnostics.log";
+    chooser->save = home / "Ablage/parloquin-diagnostics.log";
     click(button);
     ASSERT_EQ(fixture.alerts->shown.size(), 1u);
     EXPECT_EQ(fixture.alerts->shown[0].messageText, "Diagnoseprotokolle konnten nicht exportiert werden");
