@@ -28,7 +28,6 @@
 #include "Parloquin/views/RoundedPanel.h"
 #include "Parloquin/views/SecondaryText.h"
 #include "Parloquin/views/SettingBinding.h"
-#include "Parloquin/views/SheetPresentation.h"
 #include "Parloquin/views/SymbolIcon.h"
 #include "Parloquin/views/SymbolView.h"
 #include "Parloquin/views/TextStyle.h"
@@ -315,7 +314,7 @@ void HistoryView::showDetail(const TranscriptionRecord& record) {
     if (detailSheet_) detailSheet_->close();
     detailSheet_ = new HistoryDetailView(
         record, [text = record.text] { PasteHelper::copyToClipboard(text); }, localeIdentifier_, this);
-    SheetPresentation::open(detailSheet_);
+    detailSheet_->open();
 }
 
 void HistoryView::deleteRecord(const TranscriptionRecord& record) { history_.deleteRecord(record.id); }
@@ -323,7 +322,7 @@ void HistoryView::deleteRecord(const TranscriptionRecord& record) { history_.del
 void HistoryView::showExportOptions() {
     if (exportSheet_) exportSheet_->close();
     exportSheet_ = new HistoryExportView(history_, context_.files, this);
-    SheetPresentation::open(exportSheet_);
+    exportSheet_->open();
 }
 
 void HistoryView::confirmClearAll() {

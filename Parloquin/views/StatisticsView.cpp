@@ -22,7 +22,6 @@
 #include "Parloquin/views/RoundedPanel.h"
 #include "Parloquin/views/SecondaryText.h"
 #include "Parloquin/views/SettingBinding.h"
-#include "Parloquin/views/SheetPresentation.h"
 #include "Parloquin/views/StyledButton.h"
 #include "Parloquin/views/SymbolView.h"
 #include "Parloquin/views/TextStyle.h"
@@ -195,7 +194,7 @@ void StatisticsView::finishLoading() {
 void StatisticsView::showExportOptions() {
     if (exportSheet_) exportSheet_->close();
     exportSheet_ = new ExportOptionsView(statistics_, context_.files, this);
-    SheetPresentation::open(exportSheet_);
+    exportSheet_->open();
 }
 
 void StatisticsView::confirmReset() {

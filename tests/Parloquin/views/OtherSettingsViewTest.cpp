@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "Parloquin/views/OpenSourceLicensesView.h"
+#include "Parloquin/views/StyledButton.h"
 #include "Parloquin/views/SystemInfoView.h"
 #include "Platform/system/HostFacts.h"
 #include "tests/Parloquin/views/DesktopProgramFakes.h"
