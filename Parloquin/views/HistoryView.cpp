@@ -23,6 +23,7 @@
 #include "Parloquin/views/MessagePlaceholderView.h"
 #include "Parloquin/views/PageDivider.h"
 #include "Parloquin/views/PageHeaderView.h"
+#include "Parloquin/views/PageLayout.h"
 #include "Parloquin/views/PlainButton.h"
 #include "Parloquin/views/PrivacyBannerView.h"
 #include "Parloquin/views/RoundedPanel.h"
@@ -70,7 +71,7 @@ HistoryView::HistoryView(HistoryManager& history, const PageContext& context, QW
     page->setSpacing(0);
     auto* header = new QWidget(this);
     auto* headerLayout = new QVBoxLayout(header);
-    headerLayout->setContentsMargins(32, 32, 32, 32);
+    headerLayout->setContentsMargins(PageLayout::padding, PageLayout::padding, PageLayout::padding, PageLayout::padding);
     headerLayout->setSpacing(16);
     headerLayout->addWidget(
         new PageHeaderView(text(HistoryListing::title), text(HistoryListing::subtitle), header));
@@ -161,17 +162,9 @@ QWidget* HistoryView::makeContent(QWidget* parent) {
 
     auto* scroll = listScroll_ = new QScrollArea(stack_);
     scroll->setObjectName(QStringLiteral("HistoryList"));
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    listView_ = new QWidget(scroll);
-    listLayout_ = new QVBoxLayout(listView_);
-    listLayout_->setContentsMargins(32, 32, 32, 32);
-    listLayout_->setSpacing(12);
+    listLayout_ = PageLayout::scrollingPage(scroll, QStringLiteral("HistoryListContent"), 12);
+    listView_ = listLayout_->parentWidget();
     listLayout_->addStretch(1);
-    scroll->setWidget(listView_);
-    listView_->setAutoFillBackground(false);
-    scroll->viewport()->setAutoFillBackground(false);
     stack_->addWidget(scroll);
 
     emptyView_ = MessagePlaceholderView::emptyHistory(hotkey_->stringValue().toStdString(), stack_);

@@ -7,7 +7,6 @@
 #include <QVBoxLayout>
 
 #include "Parloquin/views/CacheCleaner.h"
-#include "Parloquin/views/CardView.h"
 #include "Parloquin/views/DiagnosticsReport.h"
 #include "Parloquin/views/ExportFileWriter.h"
 #include "Parloquin/views/FileChooser.h"
@@ -17,6 +16,7 @@
 #include "Parloquin/views/PageDivider.h"
 #include "Parloquin/views/PageHeaderView.h"
 #include "Parloquin/views/PageLayout.h"
+#include "Parloquin/views/RoundedPanel.h"
 #include "Parloquin/views/SecondaryButtonStyle.h"
 #include "Parloquin/views/SecondaryText.h"
 #include "Parloquin/views/StyledButton.h"
@@ -38,14 +38,7 @@ QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 // A section: its title, then its content 16 apart.
-QWidget* section(const char* title, QWidget* parent) {
-    auto* section = new QWidget(parent);
-    QVBoxLayout* layout = PageLayout::column(section, 16);
-    auto* heading = new QLabel(text(title), section);
-    heading->setFont(TextStyle::headline());
-    layout->addWidget(heading);
-    return section;
-}
+QWidget* section(const char* title, QWidget* parent) { return PageLayout::section(title, nullptr, 16, parent); }
 
 QVBoxLayout* layoutOf(QWidget* widget) { return static_cast<QVBoxLayout*>(widget->layout()); }
 
@@ -105,7 +98,7 @@ QWidget* OtherSettingsView::privacySection(QWidget* parent) {
 QWidget* OtherSettingsView::aboutSection(QWidget* parent) {
     const ThemeColors& colors = ThemeColors::shared();
     QWidget* about = section("ÜBER", parent);
-    auto* card = new CardView(colors.primary, 0.05, 16, about);
+    auto* card = new RoundedPanel(ThemeColors::withAlpha(colors.primary, 0.05), 8, 16, about);
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(16);
     grid->setVerticalSpacing(12);
@@ -201,7 +194,7 @@ QWidget* OtherSettingsView::advancedSection(QWidget* parent) {
     QWidget* advanced = section("ERWEITERT", parent);
     QWidget* tools = stack(advanced, 12);
 
-    auto* card = new CardView(colors.secondary, 0.05, 12, tools);
+    auto* card = new RoundedPanel(ThemeColors::withAlpha(colors.secondary, 0.05), 8, 12, tools);
     layoutOf(card)->setSpacing(8);
     layoutOf(card)->addWidget(SecondaryText::label(text("KI-Modell-Cache"), TextStyle::caption(), card));
     layoutOf(card)->addWidget(
