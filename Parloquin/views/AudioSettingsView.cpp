@@ -141,7 +141,7 @@ QWidget* AudioSettingsView::tipsSection(QWidget* parent) {
         const char* text;
     };
     static const Tip tips[] = {
-        {"mic.fill", "Parloquin benötigt Mikrofon-Berechtigung zum Aufnehmen"},
+        {"mic.fill", "Parloquin braucht unter Linux keine Mikrofon-Berechtigung zum Aufnehmen"},
         {"speaker.wave.2.fill", "Teste dein Mikrofon vor der Aufnahme um sicherzustellen dass es funktioniert"},
         {"waveform", "Grüne Pegel zeigen gute Audioqualität an. Sprich deutlich für beste Ergebnisse."},
         {"arrow.triangle.2.circlepath",
