@@ -153,6 +153,7 @@ TEST_F(OtherSettingsViewTest, TheCacheIsClearedOnlyWhenConfirmed) {
               "Dies löscht temporäre Dateien und zwischengespeicherte Daten. Modelle werden nicht gelöscht. Die App "
               "muss möglicherweise einige Ressourcen erneut herunterladen.");
     EXPECT_EQ(question.buttons, (std::vector<std::string>{"Cache leeren", "Abbrechen"}));
+    EXPECT_TRUE(question.destructive);
     EXPECT_TRUE(fs::exists(temporary));
     EXPECT_TRUE(fs::exists(cached));
 
