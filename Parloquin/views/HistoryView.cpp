@@ -60,7 +60,7 @@ HistoryView::HistoryView(HistoryManager& history, const PageContext& context, QW
       localeIdentifier_(QLocale().name().toStdString()) {
     setObjectName(QStringLiteral("HistoryView"));
     if (!context_.files) context_.files = FileChooser::system();
-    saver_ = std::make_unique<TranscriptSaver>(context_.files, context_.alerts, localeIdentifier_);
+    saver_ = std::make_shared<TranscriptSaver>(context_.files, context_.alerts, localeIdentifier_);
     platform::UserDefaults& defaults = context_.defaults ? *context_.defaults : platform::UserDefaults::standard();
     privacyMode_ = new SettingBinding(defaults, settings::kPrivacyModeEnabled, Value(false), this);
     hotkey_ = new SettingBinding(defaults, settings::kPrimaryHotkey,
@@ -179,7 +179,13 @@ HistoryRowView* HistoryView::makeRow(const TranscriptionRecord& record) {
     actions.onTap = [this, record] { showDetail(record); };
     actions.onCopy = [text = record.text] { PasteHelper::copyToClipboard(text); };
     actions.onDelete = [this, record] { deleteRecord(record); };
-    actions.onExport = [this, record](TranscriptExportFormat format) { saver_->save(record, format); };
+    // The row, and this closure with it, may be destroyed while the save dialog is open (the store
+    // changed under it): the save works on its own copy of the record and keeps the saver alive.
+    actions.onExport = [this, record](TranscriptExportFormat format) {
+        const TranscriptionRecord saved = record;
+        const std::shared_ptr<TranscriptSaver> saver = saver_;
+        saver->save(saved, format);
+    };
     return new HistoryRowView(record, std::move(actions), platform::Date::now(), localeIdentifier_, listView_);
 }
 
