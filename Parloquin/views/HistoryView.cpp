@@ -1,6 +1,5 @@
 #include "Parloquin/views/HistoryView.h"
 
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
