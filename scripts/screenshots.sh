@@ -2,7 +2,7 @@
 # Renders pictures of the shell for a person to look at: the recording overlay, the floating
 # button in its three states, the welcome alert, the main window on each of its pages (and the
 # sheets they open; the hotkeys page also while recording, without grants, with paste in place off
-# and scrolled to its end) and the open status menu with its tray.
+# and scrolled to its end) and the open status menu with its tray, in the German locale.
 #   scripts/screenshots.sh [folder]   (default: build/screenshots)
 # Runs on a private X server with a stand-alone tray (trayer), so it disturbs no desktop.
 set -euo pipefail
@@ -24,5 +24,6 @@ scripts/test-session.sh bash -c '
     xwininfo -root -tree 2>/dev/null | grep -q "\"panel\"" && break
     sleep 0.1
   done
-  build/release/tests/Parloquin/app/parloquin_screenshots "$1"
+  # As a German user sees the window: relative dates, numbers and sizes in their words.
+  LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 build/release/tests/Parloquin/app/parloquin_screenshots "$1"
 ' screenshots "$folder"

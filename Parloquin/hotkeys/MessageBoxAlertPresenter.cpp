@@ -27,7 +27,7 @@ std::unique_ptr<QMessageBox> MessageBoxAlertPresenter::messageBox(const Alert& a
     std::vector<QPushButton*> added;
     for (const auto& title : titles)
         added.push_back(box->addButton(QString::fromStdString(title), QMessageBox::ActionRole));
-    box->setDefaultButton(added.front());
+    box->setDefaultButton(alert.destructive ? added.back() : added.front());
     box->setEscapeButton(added.back());
     if (buttons) *buttons = std::move(added);
     return box;

@@ -9,7 +9,8 @@
 
 namespace parloquin {
 
-// Alerts as QMessageBox dialogs. Escape answers with the last button.
+// Alerts as QMessageBox dialogs. Escape answers with the last button; Return with the first, or
+// with the last for a destructive question.
 class MessageBoxAlertPresenter : public AlertPresenter {
 public:
     int runModal(const Alert& alert) override;

@@ -13,6 +13,9 @@ struct Alert {
     std::string messageText;
     std::string informativeText;
     std::vector<std::string> buttons;
+    // A question whose first button destroys something (deletes, clears, resets): Return and
+    // Escape both answer the last button, the one that keeps everything.
+    bool destructive = false;
 };
 
 // The response for the first button; the n-th button answers alertFirstButtonReturn + n.

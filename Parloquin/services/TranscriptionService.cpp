@@ -446,7 +446,9 @@ void TranscriptionService::store(const TranscriptionRecord& record) {
                                       record.inferenceTime, record.duration);
 }
 
-std::vector<float> TranscriptionService::loadAudioFile16k(const std::filesystem::path& url) {
+namespace {
+
+std::vector<float> readAudioFile16k(const std::filesystem::path& url) {
     platform::AVAudioFile file(url);
     // A buffer counts its frames in 32 bits; a longer file would be cut to a fraction of itself.
     if (file.length() > static_cast<platform::AVAudioFramePosition>(std::numeric_limits<platform::AVAudioFrameCount>::max())) {
@@ -468,6 +470,29 @@ std::vector<float> TranscriptionService::loadAudioFile16k(const std::filesystem:
                     error.underlyingError() ? error.underlyingError()->localizedDescription() : "Conversion failed");
         }
         throw;
+    }
+}
+
+}  // namespace
+
+std::vector<float> TranscriptionService::loadAudioFile16k(const std::filesystem::path& url) {
+    try {
+        return readAudioFile16k(url);
+    } catch (const platform::NSError& error) {
+        // The audio layer says what went wrong in its own words; the user reads ours.
+        if (error.domain() != platform::AVAudioError::domain) throw;
+        const std::string name = "„" + url.filename().string() + "“";
+        switch (error.code()) {
+            case platform::AVAudioError::fileNotFound:
+                throw TranscriptionError::fileReadError(name + " ist nicht vorhanden");
+            case platform::AVAudioError::fileNotReadable:
+                throw TranscriptionError::fileReadError(name + " lässt sich nicht öffnen");
+            case platform::AVAudioError::unsupportedFile:
+                throw TranscriptionError::fileReadError(name + " ist leer, beschädigt oder in keinem lesbaren Audioformat");
+            case platform::AVAudioError::readFailed:
+                throw TranscriptionError::fileReadError(name + " ist beschädigt und lässt sich nicht zu Ende lesen");
+            default: throw;
+        }
     }
 }
 

@@ -120,8 +120,8 @@ public:
     virtual void deliverText(const std::string& text);
 
     // The file at 16 kHz mono 32-bit float, as AudioConverter brings a whole buffer of it there,
-    // read and converted a block at a time. Files of 2^32 frames or more are refused with
-    // fileReadError; platform errors of opening and reading pass through.
+    // read and converted a block at a time. A file that is missing, unreadable, damaged or not
+    // audio, and files of 2^32 frames or more, are refused with fileReadError, its detail in German.
     static std::vector<float> loadAudioFile16k(const std::filesystem::path& url);
     // The dominant language of the text as a code ("de"), or none.
     static std::optional<std::string> detectLanguage(const std::string& text);

@@ -9,16 +9,16 @@
 #include "Parloquin/services/TranscriptionService.h"
 #include "Parloquin/views/AudioDeviceRow.h"
 #include "Parloquin/views/AudioLevelMeter.h"
-#include "Parloquin/views/CardView.h"
 #include "Parloquin/views/PageDivider.h"
 #include "Parloquin/views/PageHeaderView.h"
 #include "Parloquin/views/PageLayout.h"
 #include "Parloquin/views/PrimaryButtonStyle.h"
+#include "Parloquin/views/RoundedPanel.h"
 #include "Parloquin/views/SecondaryButtonStyle.h"
 #include "Parloquin/views/SecondaryText.h"
 #include "Parloquin/views/StyledButton.h"
-#include "Parloquin/views/SymbolIcon.h"
 #include "Parloquin/views/SymbolRow.h"
+#include "Parloquin/views/SymbolView.h"
 #include "Parloquin/views/TextStyle.h"
 #include "Parloquin/views/ThemeColors.h"
 #include "Platform/audio/AudioHardware.h"
@@ -90,18 +90,13 @@ QWidget* AudioSettingsView::deviceSection(QWidget* parent) {
     rowsLayout_ = PageLayout::column(rows, 6);
     layout->addWidget(rows);
 
-    emptyList_ = new QWidget(section);
-    auto* empty = new QHBoxLayout(emptyList_);
-    empty->setContentsMargins(0, 0, 0, 0);
-    empty->setSpacing(8);
-    auto* warning = new QLabel(emptyList_);
-    warning->setPixmap(
-        SymbolIcon::pixmap("exclamationmark.triangle.fill", 14, ThemeColors::shared().orange, devicePixelRatioF()));
-    warning->setAccessibleName(QStringLiteral("Warnung"));
-    empty->addWidget(warning, 0, Qt::AlignTop);
-    emptyWarning_ = SecondaryText::label(text("Keine Eingabegeräte gefunden. Bitte verbinde ein Mikrofon."),
-                                         TextStyle::body(), emptyList_);
-    empty->addWidget(emptyWarning_, 1);
+    const ThemeColors& colors = ThemeColors::shared();
+    auto* empty = new SymbolRow("exclamationmark.triangle.fill", colors.orange,
+                                text("Keine Eingabegeräte gefunden. Bitte verbinde ein Mikrofon."), TextStyle::body(),
+                                colors.secondary, section, {14, 14, 8, true});
+    empty->symbolView()->setAccessibleName(QStringLiteral("Warnung"));
+    emptyList_ = empty;
+    emptyWarning_ = empty->textLabel();
     layout->addWidget(emptyList_);
 
     refreshButton_ = new StyledButton(text("Geräte aktualisieren"), std::make_shared<SecondaryButtonStyle>(), section);
@@ -146,7 +141,7 @@ QWidget* AudioSettingsView::tipsSection(QWidget* parent) {
         const char* text;
     };
     static const Tip tips[] = {
-        {"mic.fill", "Parloquin benötigt Mikrofon-Berechtigung zum Aufnehmen"},
+        {"mic.fill", "Parloquin braucht unter Linux keine Mikrofon-Berechtigung zum Aufnehmen"},
         {"speaker.wave.2.fill", "Teste dein Mikrofon vor der Aufnahme um sicherzustellen dass es funktioniert"},
         {"waveform", "Grüne Pegel zeigen gute Audioqualität an. Sprich deutlich für beste Ergebnisse."},
         {"arrow.triangle.2.circlepath",
@@ -166,7 +161,7 @@ QWidget* AudioSettingsView::tipsSection(QWidget* parent) {
 // where it has some, and otherwise says that no permission is asked for.
 QWidget* AudioSettingsView::permissionCard(QWidget* parent) {
     const ThemeColors& colors = ThemeColors::shared();
-    auto* card = new CardView(colors.secondary, 0.05, 16, parent);
+    auto* card = new RoundedPanel(ThemeColors::withAlpha(colors.secondary, 0.05), 8, 16, parent);
     auto* layout = static_cast<QVBoxLayout*>(card->layout());
     layout->setSpacing(8);
     layout->addWidget(sectionHeader("MIKROFON-BERECHTIGUNG", "Parloquin benötigt Mikrofonzugriff zum Aufnehmen", card));

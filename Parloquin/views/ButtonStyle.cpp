@@ -13,11 +13,11 @@ QSize ButtonStyle::sizeForLabel(const QFontMetrics& metrics, const QString& labe
                  metrics.height() + 2 * verticalPadding);
 }
 
-void ButtonStyle::draw(QPainter& painter, const QRect& bounds, const QString& label, bool pressed,
+void ButtonStyle::draw(QPainter& painter, const QRect& bounds, const QString& label, bool pressed, bool enabled,
                        const QIcon& symbol) const {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setOpacity(opacity(pressed));
+    painter.setOpacity(opacity(pressed, enabled));
     QPainterPath shape;
     shape.addRoundedRect(QRectF(bounds), cornerRadius, cornerRadius);
     painter.fillPath(shape, fillColor());

@@ -33,7 +33,7 @@ QColor CurrentHotkeyStatus::color(HotkeysSettings::Tone tone) {
     return colors.secondary;
 }
 
-CurrentHotkeyStatus::CurrentHotkeyStatus(QWidget* parent) : CardView(Qt::transparent, 0, 12, parent) {
+CurrentHotkeyStatus::CurrentHotkeyStatus(QWidget* parent) : RoundedPanel(QColor(Qt::transparent), 8, 12, parent) {
     auto* row = new QHBoxLayout;
     row->setSpacing(12);
     static_cast<QVBoxLayout*>(layout())->addLayout(row);
@@ -57,10 +57,8 @@ CurrentHotkeyStatus::CurrentHotkeyStatus(QWidget* parent) : CardView(Qt::transpa
 
 void CurrentHotkeyStatus::setStatus(const HotkeysSettings::Status& status) {
     const QColor tint = color(status.tone);
-    setFill(tint, 0.1);
-    QColor border = tint;
-    border.setAlphaF(0.3f);
-    setBorder(border, 1);
+    setFill(ThemeColors::withAlpha(tint, 0.1));
+    setBorder(ThemeColors::withAlpha(tint, 0.3), 1);
     icon_->setPixmap(SymbolIcon::pixmap(status.icon, 16, tint, devicePixelRatioF()));
     text_->setText(QString::fromStdString(status.text));
     QPalette palette = text_->palette();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Parloquin/views/HotkeysSettings.h"
-#include "Parloquin/views/CardView.h"
+#include "Parloquin/views/RoundedPanel.h"
 
 class QLabel;
 
@@ -10,7 +10,7 @@ namespace parloquin {
 // The card under the hotkey that says whether it works: a symbol and "AKTUELLER STATUS" over the
 // status line, tinted in the status colour, and for a single key that waits for a grant, what the
 // grant takes.
-class CurrentHotkeyStatus : public CardView {
+class CurrentHotkeyStatus : public RoundedPanel {
 public:
     explicit CurrentHotkeyStatus(QWidget* parent = nullptr);
 

@@ -1,7 +1,5 @@
 #include "Parloquin/views/DiagnosticsReport.h"
 
-#include "Platform/system/AtomicFileWriter.h"
-
 namespace parloquin {
 
 std::string DiagnosticsReport::memoryText(std::uint64_t bytes) { return std::to_string(bytes >> 30) + " GB"; }
@@ -26,10 +24,6 @@ std::string DiagnosticsReport::text(const AppVersion& version, const platform::H
     report += "Arbeitsspeicher: " + memoryText(host.physicalMemory) + "\n";
     report += "Prozessoren: " + std::to_string(host.processorCount) + "\n\n";
     return report;
-}
-
-void DiagnosticsReport::write(const std::filesystem::path& path, const std::string& report) {
-    platform::AtomicFileWriter().replace(path, report);
 }
 
 }  // namespace parloquin

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <filesystem>
 #include <string>
 
 #include "Parloquin/views/AppVersion.h"
@@ -16,10 +15,6 @@ struct DiagnosticsReport {
 
     // The report, lines ended by a line feed, ending with an empty line.
     static std::string text(const AppVersion& version, const platform::HostDescription& host, platform::Date created);
-
-    // Replaces the file at once, so that a failed write leaves an existing file as it was. Throws
-    // platform::NSError when it cannot be written.
-    static void write(const std::filesystem::path& path, const std::string& report);
 
     // "16 GB": whole gibibytes, rounded down.
     static std::string memoryText(std::uint64_t bytes);

@@ -17,18 +17,14 @@ namespace parloquin {
 
 ExportSheet::ExportSheet(const QString& title, const QString& subtitle, Choice first, Choice second,
                          std::shared_ptr<FileChooser> files, QWidget* parent)
-    : QDialog(parent), choices_{std::move(first), std::move(second)}, files_(std::move(files)) {
-    setWindowTitle(title);
+    : SheetView(title, parent, QStringLiteral("Abbrechen")),
+      choices_{std::move(first), std::move(second)},
+      files_(std::move(files)) {
     setFixedWidth(width);
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(32, 32, 32, 32);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    QVBoxLayout* column = contentLayout();
     column->setSpacing(24);
-    column->setSizeConstraint(QLayout::SetFixedSize);
 
-    auto* heading = new QLabel(title, this);
-    heading->setFont(TextStyle::title2());
-    heading->setAlignment(Qt::AlignCenter);
-    column->addWidget(heading);
     auto* explanation = SecondaryText::label(subtitle, TextStyle::body(), this);
     explanation->setAlignment(Qt::AlignCenter);
     column->addWidget(explanation);
@@ -37,9 +33,10 @@ ExportSheet::ExportSheet(const QString& title, const QString& subtitle, Choice f
     buttons->setSpacing(12);
     first_ = new StyledButton(choices_[0].button, std::make_shared<PrimaryButtonStyle>(), this);
     second_ = new StyledButton(choices_[1].button, std::make_shared<SecondaryButtonStyle>(), this);
+    const int margins = layout()->contentsMargins().left() + layout()->contentsMargins().right();
     for (StyledButton* button : {first_, second_}) {
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        button->setFixedWidth(width - 64);
+        button->setFixedWidth(width - margins);
         buttons->addWidget(button);
     }
     connect(first_, &QPushButton::clicked, this, [this] { runExport(0); });
@@ -54,10 +51,6 @@ ExportSheet::ExportSheet(const QString& title, const QString& subtitle, Choice f
     statusLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusLabel_->hide();
     column->addWidget(statusLabel_);
-
-    cancel_ = new StyledButton(QStringLiteral("Abbrechen"), std::make_shared<SecondaryButtonStyle>(), this);
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
-    column->addWidget(cancel_, 0, Qt::AlignHCenter);
 }
 
 void ExportSheet::runExport(int index) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDialog>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -8,6 +7,7 @@
 #include <string>
 
 #include "Parloquin/views/FileChooser.h"
+#include "Parloquin/views/SheetView.h"
 
 class QLabel;
 
@@ -19,8 +19,8 @@ class StyledButton;
 // status line how it went: "Exported successfully!" in green, or "Export failed: " and the reason
 // in red. The text is made before the save dialog opens, so a text that cannot be made opens
 // none; an empty text is a failure, never an empty file. Files are written whole or not at all.
-// The sheet stays open until "Abbrechen".
-class ExportSheet : public QDialog {
+// The sheet stays open until "Abbrechen" or its close symbol.
+class ExportSheet : public SheetView {
 public:
     static constexpr int width = 400;
     static constexpr const char* success = "Exported successfully!";
@@ -47,7 +47,7 @@ public:
 
     StyledButton* firstButton() const { return first_; }
     StyledButton* secondButton() const { return second_; }
-    StyledButton* cancelButton() const { return cancel_; }
+    StyledButton* cancelButton() const { return closeButton(); }
     QLabel* statusLabel() const { return statusLabel_; }
 
 private:
@@ -59,7 +59,6 @@ private:
     bool failed_ = false;
     StyledButton* first_;
     StyledButton* second_;
-    StyledButton* cancel_;
     QLabel* statusLabel_;
 };
 

@@ -1,6 +1,8 @@
 #include "Parloquin/views/FileDialogChooser.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QStringList>
 
@@ -11,7 +13,7 @@ std::optional<std::filesystem::path> run(QFileDialog& dialog) {
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
-    return std::filesystem::path(files.front().toStdString());
+    return std::filesystem::path(QFile::encodeName(files.front()).toStdString());
 }
 
 }  // namespace
@@ -41,7 +43,9 @@ std::unique_ptr<QFileDialog> FileDialogChooser::saveDialog(const SavePanel& pane
     dialog->setNameFilter(nameFilter(panel.allowedType));
     if (!panel.allowedType.extensions.empty())
         dialog->setDefaultSuffix(QString::fromStdString(panel.allowedType.extensions.front()));
-    dialog->selectFile(QString::fromStdString(panel.proposedName));
+    // The proposed name in the home folder, not in whatever folder the program was started from.
+    dialog->setDirectory(QDir::home());
+    dialog->selectFile(QDir::home().filePath(QString::fromStdString(panel.proposedName)));
     return dialog;
 }
 

@@ -9,8 +9,9 @@ class QFileDialog;
 
 namespace parloquin {
 
-// The file chooser as QFileDialog, over the application's active window. A save dialog asks
-// before it replaces a file and gives a name without an extension the type's first one.
+// The file chooser as QFileDialog, over the application's active window. A save dialog opens in
+// the home folder, asks before it replaces a file and gives a name without an extension the
+// type's first one.
 class FileDialogChooser : public FileChooser {
 public:
     std::optional<std::filesystem::path> chooseFileToOpen(const OpenPanel& panel) override;

@@ -12,11 +12,13 @@
 #include "Parloquin/views/FileTranscription.h"
 #include "Parloquin/views/InsertAtCursor.h"
 #include "Parloquin/views/PageHeaderView.h"
+#include "Parloquin/views/PageLayout.h"
 #include "Parloquin/views/PrimaryButtonStyle.h"
 #include "Parloquin/views/RoundedPanel.h"
 #include "Parloquin/views/SecondaryButtonStyle.h"
 #include "Parloquin/views/SecondaryText.h"
 #include "Parloquin/views/StyledButton.h"
+#include "Parloquin/views/SymbolRow.h"
 #include "Parloquin/views/SymbolView.h"
 #include "Parloquin/views/TextStyle.h"
 #include "Parloquin/views/ThemeColors.h"
@@ -26,8 +28,6 @@
 
 namespace parloquin {
 namespace {
-
-constexpr int kPadding = 32;
 
 QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
 QString text(const char* utf8) { return QString::fromUtf8(utf8); }
@@ -44,14 +44,8 @@ FileTranscriptionView::FileTranscriptionView(TranscriptionService& service, cons
       inserter_(new InsertAtCursor(
           context.applicationFocus ? context.applicationFocus : platform::ApplicationFocus::system(), this)) {
     setObjectName(QStringLiteral("FileTranscriptionView"));
-    setWidgetResizable(true);
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-
-    auto* content = new QWidget(this);
-    auto* page = new QVBoxLayout(content);
-    page->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
-    page->setSpacing(kPadding);
+    QVBoxLayout* page = PageLayout::scrollingPage(this, QStringLiteral("FileTranscriptionContent"), PageLayout::padding);
+    QWidget* content = page->parentWidget();
     page->addWidget(new PageHeaderView(text(FileTranscription::title), text(FileTranscription::subtitle), content));
 
     dropZone_ = new DropZoneView(content);
@@ -62,9 +56,6 @@ FileTranscriptionView::FileTranscriptionView(TranscriptionService& service, cons
     page->addWidget(makeErrorLine(content));
     page->addWidget(makeResultCard(content));
     page->addStretch(1);
-    setWidget(content);
-    content->setAutoFillBackground(false);
-    viewport()->setAutoFillBackground(false);
 
     connect(&service_, &TranscriptionService::isProcessingChanged, this, [this] { serviceChanged(); });
     connect(&service_, &TranscriptionService::isRecordingChanged, this, [this] { serviceChanged(); });
@@ -103,15 +94,14 @@ QWidget* FileTranscriptionView::makeErrorLine(QWidget* parent) {
     const ThemeColors& colors = ThemeColors::shared();
     errorLine_ = new RoundedPanel(ThemeColors::withAlpha(colors.orange, 0.1), 8, parent);
     errorLine_->setObjectName(QStringLiteral("ErrorLine"));
-    auto* row = new QHBoxLayout(errorLine_);
-    row->setContentsMargins(12, 12, 12, 12);
-    row->setSpacing(8);
-    auto* symbol = new SymbolView("exclamationmark.triangle.fill", 14, colors.orange, errorLine_);
-    symbol->setAccessibleName(QStringLiteral("Fehler"));
-    row->addWidget(symbol);
-    errorText_ = SecondaryText::label(QString(), TextStyle::caption(), errorLine_);
+    auto* column = new QVBoxLayout(errorLine_);
+    column->setContentsMargins(12, 12, 12, 12);
+    auto* row = new SymbolRow("exclamationmark.triangle.fill", colors.orange, QString(), TextStyle::caption(),
+                              colors.secondary, errorLine_, {14, 14, 8, true});
+    row->symbolView()->setAccessibleName(QStringLiteral("Fehler"));
+    errorText_ = row->textLabel();
     errorText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    row->addWidget(errorText_, 1);
+    column->addWidget(row);
     return errorLine_;
 }
 
@@ -265,17 +255,9 @@ void FileTranscriptionView::showResult() {
         delete item->widget();
         delete item;
     }
-    for (const auto& chip : FileTranscription::chips(*transcriptionResult_)) {
-        auto* group = new QWidget(chipRow_);
-        auto* row = new QHBoxLayout(group);
-        row->setContentsMargins(0, 0, 0, 0);
-        row->setSpacing(4);
-        row->addWidget(new SymbolView(chip.symbol, 12, colors.secondary, group));
-        auto* label = SecondaryText::label(text(chip.text), TextStyle::caption(), group);
-        label->setWordWrap(false);
-        row->addWidget(label);
-        chips->addWidget(group);
-    }
+    for (const auto& chip : FileTranscription::chips(*transcriptionResult_))
+        chips->addWidget(new SymbolRow(chip.symbol, colors.secondary, text(chip.text), TextStyle::caption(),
+                                       colors.secondary, chipRow_, SymbolRow::figure(12)));
 }
 
 }  // namespace parloquin

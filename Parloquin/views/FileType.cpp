@@ -10,6 +10,7 @@ FileType FileType::subRip() { return {"SubRip-Untertitel", {"srt"}}; }
 FileType FileType::richText() { return {"Rich Text", {"rtf"}}; }
 FileType FileType::json() { return {"JSON", {"json"}}; }
 FileType FileType::commaSeparatedValues() { return {"CSV", {"csv"}}; }
+FileType FileType::diagnosticsLog() { return {"Text", {"log", "txt"}}; }
 FileType FileType::audio() { return {"Audiodateien", {"wav", "wave", "mp3", "m4a", "aiff", "aif", "aifc", "caf"}}; }
 
 bool FileType::hasExtension(std::string extension) const {

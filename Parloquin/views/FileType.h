@@ -18,6 +18,8 @@ struct FileType {
     static FileType richText();
     static FileType json();
     static FileType commaSeparatedValues();
+    // The diagnostics report: "Text", .log or .txt.
+    static FileType diagnosticsLog();
     // The audio files that can be transcribed: WAV, MP3, M4A, AIFF, CAF.
     static FileType audio();
 

@@ -78,6 +78,7 @@ Alert GeneralSettings::resetConfirmation() {
     alert.messageText = "Einstellungen zurücksetzen";
     alert.informativeText = "Bist du sicher, dass du alle Einstellungen auf Standardwerte zurücksetzen möchtest?";
     alert.buttons = {"Zurücksetzen", "Abbrechen"};
+    alert.destructive = true;
     return alert;
 }
 

@@ -1,7 +1,5 @@
 #include "Parloquin/views/GeneralSettingsView.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QPointer>
 #include <QVBoxLayout>
 
@@ -15,7 +13,8 @@
 #include "Parloquin/views/SettingBinding.h"
 #include "Parloquin/views/SettingRow.h"
 #include "Parloquin/views/StyledButton.h"
-#include "Parloquin/views/SymbolIcon.h"
+#include "Parloquin/views/SymbolRow.h"
+#include "Parloquin/views/SymbolView.h"
 #include "Parloquin/views/TextStyle.h"
 #include "Parloquin/views/ThemeColors.h"
 #include "Parloquin/views/ToggleSwitch.h"
@@ -33,12 +32,8 @@ QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // A section below the switch rows: its title and explanation over its control, 12 apart.
 QWidget* section(const Entry& entry, QWidget* parent) {
-    auto* section = new QWidget(parent);
-    auto* layout = PageLayout::column(section, 12);
-    auto* title = new QLabel(text(entry.title), section);
-    title->setFont(TextStyle::headline());
-    layout->addWidget(title);
-    layout->addWidget(SecondaryText::label(text(entry.description), TextStyle::caption(), section));
+    QWidget* section = PageLayout::section(entry.title, nullptr, 12, parent);
+    section->layout()->addWidget(SecondaryText::label(text(entry.description), TextStyle::caption(), section));
     return section;
 }
 
@@ -126,17 +121,11 @@ QWidget* GeneralSettingsView::switchRow(const Entry& entry, QWidget* parent) {
 }
 
 QWidget* GeneralSettingsView::banner(QWidget* parent) {
-    auto* banner = new QWidget(parent);
-    auto* layout = new QHBoxLayout(banner);
-    layout->setContentsMargins(16, 0, 0, 0);
-    layout->setSpacing(8);
-    auto* icon = new QLabel(banner);
-    icon->setPixmap(SymbolIcon::pixmap("exclamationmark.triangle.fill", 14, ThemeColors::shared().orange,
-                                       devicePixelRatioF()));
-    icon->setAccessibleName(QStringLiteral("Warnung"));
-    layout->addWidget(icon, 0, Qt::AlignVCenter);
-    layout->addWidget(SecondaryText::label(text(GeneralSettings::privacyBanner), TextStyle::caption(), banner), 1,
-                      Qt::AlignVCenter);
+    const ThemeColors& colors = ThemeColors::shared();
+    auto* banner = new SymbolRow("exclamationmark.triangle.fill", colors.orange, text(GeneralSettings::privacyBanner),
+                                 TextStyle::caption(), colors.secondary, parent, {14, 14, 8, true});
+    banner->symbolView()->setAccessibleName(QStringLiteral("Warnung"));
+    banner->layout()->setContentsMargins(16, 0, 0, 0);
     return banner;
 }
 

@@ -1,14 +1,11 @@
 #include "Parloquin/views/HistoryDetailView.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
 #include "Parloquin/views/MetadataRow.h"
-#include "Parloquin/views/PlainButton.h"
 #include "Parloquin/views/PrimaryButtonStyle.h"
 #include "Parloquin/views/RoundedPanel.h"
-#include "Parloquin/views/SecondaryButtonStyle.h"
 #include "Parloquin/views/SecondaryText.h"
 #include "Parloquin/views/StyledButton.h"
 #include "Parloquin/views/TextStyle.h"
@@ -18,32 +15,15 @@
 #include "Platform/system/TimeZone.h"
 
 namespace parloquin {
-namespace {
-
-}  // namespace
 
 HistoryDetailView::HistoryDetailView(TranscriptionRecord record, std::function<void()> onCopy,
                                      const std::string& localeIdentifier, QWidget* parent)
-    : QDialog(parent), record_(std::move(record)), onCopy_(std::move(onCopy)) {
+    : SheetView(QStringLiteral("Transkriptionsdetails"), parent), record_(std::move(record)), onCopy_(std::move(onCopy)) {
     setObjectName(QStringLiteral("HistoryDetailView"));
-    setWindowTitle(QStringLiteral("Transkriptionsdetails"));
     setFixedSize(width, height);
     const ThemeColors& colors = ThemeColors::shared();
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(32, 32, 32, 32);
+    QVBoxLayout* column = contentLayout();
     column->setSpacing(24);
-
-    auto* header = new QHBoxLayout;
-    auto* title = new QLabel(QStringLiteral("Transkriptionsdetails"), this);
-    title->setFont(TextStyle::title2());
-    header->addWidget(title);
-    header->addStretch(1);
-    auto* closeSymbol = new PlainButton(QString(), colors.secondary, TextStyle::title2(), "xmark.circle.fill", this);
-    closeSymbol->setAccessibleName(QString::fromUtf8("Schließen"));
-    connect(closeSymbol, &QPushButton::clicked, this, &QDialog::reject);
-    closeSymbol_ = closeSymbol;
-    header->addWidget(closeSymbol);
-    column->addLayout(header);
 
     auto* card = new RoundedPanel(ThemeColors::withAlpha(colors.secondary, 0.1), 8, this);
     card_ = card;
@@ -64,21 +44,13 @@ HistoryDetailView::HistoryDetailView(TranscriptionRecord record, std::function<v
     column->addLayout(transcript);
     column->addStretch(1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->setSpacing(12);
-    buttons->addStretch(1);
     copy_ = new StyledButton(QStringLiteral("In Zwischenablage kopieren"), std::make_shared<PrimaryButtonStyle>(),
                              this);
     connect(copy_, &QPushButton::clicked, this, [this] {
         if (onCopy_) onCopy_();
         accept();
     });
-    buttons->addWidget(copy_);
-    close_ = new StyledButton(QString::fromUtf8("Schließen"), std::make_shared<SecondaryButtonStyle>(), this);
-    connect(close_, &QPushButton::clicked, this, &QDialog::reject);
-    buttons->addWidget(close_);
-    buttons->addStretch(1);
-    column->addLayout(buttons);
+    addButton(copy_);
 }
 
 std::vector<std::pair<QString, QString>> HistoryDetailView::metadataLines() const {

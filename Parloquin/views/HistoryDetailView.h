@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QDialog>
 #include <functional>
 #include <string>
 
 #include "Parloquin/services/TranscriptionRecord.h"
+#include "Parloquin/views/SheetView.h"
 
 class QLabel;
 
@@ -14,7 +14,7 @@ class StyledButton;
 
 // The sheet of one stored transcript: its figures in a card, the whole text, and the buttons to
 // copy it (which closes the sheet) or close. It changes nothing in the history.
-class HistoryDetailView : public QDialog {
+class HistoryDetailView : public SheetView {
 public:
     static constexpr int width = 600;
     static constexpr int height = 700;
@@ -27,8 +27,6 @@ public:
     std::vector<std::pair<QString, QString>> metadataLines() const;
     QLabel* transcriptText() const { return text_; }
     StyledButton* copyButton() const { return copy_; }
-    StyledButton* closeButton() const { return close_; }
-    QWidget* closeSymbol() const { return closeSymbol_; }
 
 private:
     TranscriptionRecord record_;
@@ -36,8 +34,6 @@ private:
     QWidget* card_ = nullptr;
     QLabel* text_ = nullptr;
     StyledButton* copy_ = nullptr;
-    StyledButton* close_ = nullptr;
-    QWidget* closeSymbol_ = nullptr;
 };
 
 }  // namespace parloquin

@@ -67,6 +67,7 @@ Alert HistoryListing::clearConfirmation(std::size_t total) {
     alert.informativeText = "Bist du sicher, dass du alle " + std::to_string(total) +
                             " Transkription(en) löschen möchtest? Dies kann nicht rückgängig gemacht werden.";
     alert.buttons = {"Alles löschen", "Abbrechen"};
+    alert.destructive = true;
     return alert;
 }
 

@@ -14,7 +14,7 @@
 #include "Parloquin/views/HistoryRowFigures.h"
 #include "Parloquin/views/PlainButton.h"
 #include "Parloquin/views/SecondaryText.h"
-#include "Parloquin/views/SymbolView.h"
+#include "Parloquin/views/SymbolRow.h"
 #include "Parloquin/views/TextStyle.h"
 #include "Parloquin/views/ThemeColors.h"
 #include "Parloquin/views/TranscriptExportMenu.h"
@@ -120,13 +120,10 @@ QWidget* HistoryRowView::makeFigures() {
     const ThemeColors& colors = ThemeColors::shared();
     figures_ = new QWidget(this);
     auto* line = row(figures_, 16);
+    const SymbolRow::Metrics figure = SymbolRow::figure(QFontMetrics(TextStyle::caption()).height());
     auto group = [&](const char* symbol, const std::string& text, QColor color) {
-        auto* pair = new QWidget(figures_);
-        auto* layout = row(pair, 4);
-        const int size = QFontMetrics(TextStyle::caption()).height();
-        layout->addWidget(new SymbolView(symbol, size, color, pair));
-        layout->addWidget(captionLabel(text, color, pair));
-        line->addWidget(pair);
+        line->addWidget(
+            new SymbolRow(symbol, color, QString::fromStdString(text), TextStyle::caption(), color, figures_, figure));
     };
     group("speedometer", HistoryRowFigures::wordsPerMinuteText(record_), colors.secondary);
     if (const auto saved = HistoryRowFigures::timeSavedText(record_))

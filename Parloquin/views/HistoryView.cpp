@@ -1,6 +1,5 @@
 #include "Parloquin/views/HistoryView.h"
 
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,12 +22,12 @@
 #include "Parloquin/views/MessagePlaceholderView.h"
 #include "Parloquin/views/PageDivider.h"
 #include "Parloquin/views/PageHeaderView.h"
+#include "Parloquin/views/PageLayout.h"
 #include "Parloquin/views/PlainButton.h"
 #include "Parloquin/views/PrivacyBannerView.h"
 #include "Parloquin/views/RoundedPanel.h"
 #include "Parloquin/views/SecondaryText.h"
 #include "Parloquin/views/SettingBinding.h"
-#include "Parloquin/views/SheetPresentation.h"
 #include "Parloquin/views/SymbolIcon.h"
 #include "Parloquin/views/SymbolView.h"
 #include "Parloquin/views/TextStyle.h"
@@ -60,7 +59,7 @@ HistoryView::HistoryView(HistoryManager& history, const PageContext& context, QW
       localeIdentifier_(QLocale().name().toStdString()) {
     setObjectName(QStringLiteral("HistoryView"));
     if (!context_.files) context_.files = FileChooser::system();
-    saver_ = std::make_unique<TranscriptSaver>(context_.files, context_.alerts, localeIdentifier_);
+    saver_ = std::make_shared<TranscriptSaver>(context_.files, context_.alerts, localeIdentifier_);
     platform::UserDefaults& defaults = context_.defaults ? *context_.defaults : platform::UserDefaults::standard();
     privacyMode_ = new SettingBinding(defaults, settings::kPrivacyModeEnabled, Value(false), this);
     hotkey_ = new SettingBinding(defaults, settings::kPrimaryHotkey,
@@ -71,7 +70,7 @@ HistoryView::HistoryView(HistoryManager& history, const PageContext& context, QW
     page->setSpacing(0);
     auto* header = new QWidget(this);
     auto* headerLayout = new QVBoxLayout(header);
-    headerLayout->setContentsMargins(32, 32, 32, 32);
+    headerLayout->setContentsMargins(PageLayout::padding, PageLayout::padding, PageLayout::padding, PageLayout::padding);
     headerLayout->setSpacing(16);
     headerLayout->addWidget(
         new PageHeaderView(text(HistoryListing::title), text(HistoryListing::subtitle), header));
@@ -162,17 +161,9 @@ QWidget* HistoryView::makeContent(QWidget* parent) {
 
     auto* scroll = listScroll_ = new QScrollArea(stack_);
     scroll->setObjectName(QStringLiteral("HistoryList"));
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    listView_ = new QWidget(scroll);
-    listLayout_ = new QVBoxLayout(listView_);
-    listLayout_->setContentsMargins(32, 32, 32, 32);
-    listLayout_->setSpacing(12);
+    listLayout_ = PageLayout::scrollingPage(scroll, QStringLiteral("HistoryListContent"), 12);
+    listView_ = listLayout_->parentWidget();
     listLayout_->addStretch(1);
-    scroll->setWidget(listView_);
-    listView_->setAutoFillBackground(false);
-    scroll->viewport()->setAutoFillBackground(false);
     stack_->addWidget(scroll);
 
     emptyView_ = MessagePlaceholderView::emptyHistory(hotkey_->stringValue().toStdString(), stack_);
@@ -187,7 +178,13 @@ HistoryRowView* HistoryView::makeRow(const TranscriptionRecord& record) {
     actions.onTap = [this, record] { showDetail(record); };
     actions.onCopy = [text = record.text] { PasteHelper::copyToClipboard(text); };
     actions.onDelete = [this, record] { deleteRecord(record); };
-    actions.onExport = [this, record](TranscriptExportFormat format) { saver_->save(record, format); };
+    // The row, and this closure with it, may be destroyed while the save dialog is open (the store
+    // changed under it): the save works on its own copy of the record and keeps the saver alive.
+    actions.onExport = [this, record](TranscriptExportFormat format) {
+        const TranscriptionRecord saved = record;
+        const std::shared_ptr<TranscriptSaver> saver = saver_;
+        saver->save(saved, format);
+    };
     return new HistoryRowView(record, std::move(actions), platform::Date::now(), localeIdentifier_, listView_);
 }
 
@@ -315,7 +312,7 @@ void HistoryView::showDetail(const TranscriptionRecord& record) {
     if (detailSheet_) detailSheet_->close();
     detailSheet_ = new HistoryDetailView(
         record, [text = record.text] { PasteHelper::copyToClipboard(text); }, localeIdentifier_, this);
-    SheetPresentation::open(detailSheet_);
+    detailSheet_->open();
 }
 
 void HistoryView::deleteRecord(const TranscriptionRecord& record) { history_.deleteRecord(record.id); }
@@ -323,7 +320,7 @@ void HistoryView::deleteRecord(const TranscriptionRecord& record) { history_.del
 void HistoryView::showExportOptions() {
     if (exportSheet_) exportSheet_->close();
     exportSheet_ = new HistoryExportView(history_, context_.files, this);
-    SheetPresentation::open(exportSheet_);
+    exportSheet_->open();
 }
 
 void HistoryView::confirmClearAll() {

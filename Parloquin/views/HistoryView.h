@@ -87,7 +87,7 @@ private:
     HistoryManager& history_;
     PageContext context_;
     std::string localeIdentifier_;
-    std::unique_ptr<TranscriptSaver> saver_;
+    std::shared_ptr<TranscriptSaver> saver_;
     SettingBinding* privacyMode_;
     SettingBinding* hotkey_;
 

@@ -16,7 +16,7 @@
 #include "Parloquin/views/PageDivider.h"
 #include "Parloquin/views/PageHeaderView.h"
 #include "Parloquin/views/PageLayout.h"
-#include "Parloquin/views/CardView.h"
+#include "Parloquin/views/RoundedPanel.h"
 #include "Parloquin/views/SecondaryButtonStyle.h"
 #include "Parloquin/views/SecondaryText.h"
 #include "Parloquin/views/SegmentedPicker.h"
@@ -24,9 +24,9 @@
 #include "Parloquin/views/SettingRow.h"
 #include "Parloquin/views/StyledButton.h"
 #include "Parloquin/views/SymbolIcon.h"
+#include "Parloquin/views/SymbolRow.h"
 #include "Parloquin/views/TextStyle.h"
 #include "Parloquin/views/ThemeColors.h"
-#include "Parloquin/views/SymbolRow.h"
 #include "Parloquin/views/ToggleSwitch.h"
 
 namespace parloquin {
@@ -43,13 +43,6 @@ QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 QFont weighted(QFont font, QFont::Weight weight) {
     font.setWeight(weight);
     return font;
-}
-
-// A section: its title and the line that explains it, then what follows, the given spacing apart.
-QWidget* section(const char* title, const char* caption, int spacing, QWidget* parent) {
-    auto* section = new QWidget(parent);
-    PageLayout::column(section, spacing)->addWidget(PageLayout::sectionHeader(title, caption, section));
-    return section;
 }
 
 // A line of small text after a symbol, indented from the left.
@@ -134,7 +127,7 @@ SegmentedPicker* HotkeysSettingsView::picker(const std::string& key, const char*
 }
 
 QWidget* HotkeysSettingsView::primarySection(QWidget* parent) {
-    QWidget* primary = section(Settings::primaryTitle, Settings::primaryCaption, 12, parent);
+    QWidget* primary = PageLayout::section(Settings::primaryTitle, Settings::primaryCaption, 12, parent);
     auto* layout = static_cast<QVBoxLayout*>(primary->layout());
     hotkeyDisplay_ = new HotkeyDisplay(primary);
     connect(hotkeyDisplay_, &QAbstractButton::clicked, this, [this] { toggleRecording(); });
@@ -157,7 +150,7 @@ QWidget* HotkeysSettingsView::primarySection(QWidget* parent) {
 }
 
 QWidget* HotkeysSettingsView::recordingModeSection(QWidget* parent) {
-    QWidget* modes = section(Settings::modeTitle, Settings::modeCaption, 12, parent);
+    QWidget* modes = PageLayout::section(Settings::modeTitle, Settings::modeCaption, 12, parent);
     auto* layout = static_cast<QVBoxLayout*>(modes->layout());
     recordingModePicker_ = picker(settings::kRecordingMode, Settings::modeTitle, Settings::recordingModes(), modes);
     layout->addWidget(recordingModePicker_, 0, Qt::AlignLeft);
@@ -175,7 +168,7 @@ QWidget* HotkeysSettingsView::recordingModeSection(QWidget* parent) {
 }
 
 QWidget* HotkeysSettingsView::presetsSection(QWidget* parent) {
-    QWidget* presets = section(Settings::presetsTitle, Settings::presetsCaption, 16, parent);
+    QWidget* presets = PageLayout::section(Settings::presetsTitle, Settings::presetsCaption, 16, parent);
     auto* layout = static_cast<QVBoxLayout*>(presets->layout());
     auto group = [&](const char* label, int topPadding, const std::vector<Settings::Preset>& rows) {
         auto* block = new QWidget(presets);
@@ -220,7 +213,7 @@ QWidget* HotkeysSettingsView::pasteSection(QWidget* parent) {
 }
 
 QWidget* HotkeysSettingsView::cancelSection(QWidget* parent) {
-    QWidget* cancel = section(Settings::cancelTitle, Settings::cancelCaption, 12, parent);
+    QWidget* cancel = PageLayout::section(Settings::cancelTitle, Settings::cancelCaption, 12, parent);
     cancelKeyPicker_ = picker(settings::kCancelHotkey, Settings::cancelTitle, Settings::cancelKeys(), cancel);
     static_cast<QVBoxLayout*>(cancel->layout())->addWidget(cancelKeyPicker_, 0, Qt::AlignLeft);
     return cancel;
@@ -234,7 +227,7 @@ QWidget* HotkeysSettingsView::feedbackRow(QWidget* parent) {
 
 QWidget* HotkeysSettingsView::banner(QWidget* parent) {
     const ThemeColors& colors = ThemeColors::shared();
-    auto* banner = new CardView(colors.orange, 0.1, 16, parent);
+    auto* banner = new RoundedPanel(ThemeColors::withAlpha(colors.orange, 0.1), 8, 16, parent);
     auto* row = new QHBoxLayout;
     row->setSpacing(12);
     static_cast<QVBoxLayout*>(banner->layout())->addLayout(row);
@@ -254,7 +247,7 @@ QWidget* HotkeysSettingsView::banner(QWidget* parent) {
 }
 
 QWidget* HotkeysSettingsView::tipsSection(QWidget* parent) {
-    QWidget* tips = section(Settings::tipsTitle, nullptr, 12, parent);
+    QWidget* tips = PageLayout::section(Settings::tipsTitle, nullptr, 12, parent);
     auto* rows = new QWidget(tips);
     auto* rowsLayout = PageLayout::column(rows, 8);
     const ThemeColors& colors = ThemeColors::shared();
@@ -266,7 +259,7 @@ QWidget* HotkeysSettingsView::tipsSection(QWidget* parent) {
 }
 
 QWidget* HotkeysSettingsView::resetSection(QWidget* parent) {
-    QWidget* reset = section(Settings::resetTitle, Settings::resetCaption, 12, parent);
+    QWidget* reset = PageLayout::section(Settings::resetTitle, Settings::resetCaption, 12, parent);
     resetButton_ = new StyledButton(text(Settings::resetButton), std::make_shared<SecondaryButtonStyle>(), reset);
     connect(resetButton_, &QPushButton::clicked, this, [this] { resetToDefaults(); });
     static_cast<QVBoxLayout*>(reset->layout())->addWidget(resetButton_, 0, Qt::AlignLeft);

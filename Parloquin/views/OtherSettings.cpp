@@ -83,6 +83,7 @@ Alert OtherSettings::clearCacheConfirmation() {
         "Dies löscht temporäre Dateien und zwischengespeicherte Daten. Modelle werden nicht gelöscht. Die App muss "
         "möglicherweise einige Ressourcen erneut herunterladen.";
     alert.buttons = {"Cache leeren", "Abbrechen"};
+    alert.destructive = true;
     return alert;
 }
 

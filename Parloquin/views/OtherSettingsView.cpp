@@ -7,15 +7,16 @@
 #include <QVBoxLayout>
 
 #include "Parloquin/views/CacheCleaner.h"
-#include "Parloquin/views/CardView.h"
 #include "Parloquin/views/DiagnosticsReport.h"
-#include "Parloquin/views/FilePanelPresenter.h"
+#include "Parloquin/views/ExportFileWriter.h"
+#include "Parloquin/views/FileChooser.h"
 #include "Parloquin/views/LinkRowButton.h"
 #include "Parloquin/views/OpenSourceLicensesView.h"
 #include "Parloquin/views/OtherSettings.h"
 #include "Parloquin/views/PageDivider.h"
 #include "Parloquin/views/PageHeaderView.h"
 #include "Parloquin/views/PageLayout.h"
+#include "Parloquin/views/RoundedPanel.h"
 #include "Parloquin/views/SecondaryButtonStyle.h"
 #include "Parloquin/views/SecondaryText.h"
 #include "Parloquin/views/StyledButton.h"
@@ -37,14 +38,7 @@ QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 // A section: its title, then its content 16 apart.
-QWidget* section(const char* title, QWidget* parent) {
-    auto* section = new QWidget(parent);
-    QVBoxLayout* layout = PageLayout::column(section, 16);
-    auto* heading = new QLabel(text(title), section);
-    heading->setFont(TextStyle::headline());
-    layout->addWidget(heading);
-    return section;
-}
+QWidget* section(const char* title, QWidget* parent) { return PageLayout::section(title, nullptr, 16, parent); }
 
 QVBoxLayout* layoutOf(QWidget* widget) { return static_cast<QVBoxLayout*>(widget->layout()); }
 
@@ -104,7 +98,7 @@ QWidget* OtherSettingsView::privacySection(QWidget* parent) {
 QWidget* OtherSettingsView::aboutSection(QWidget* parent) {
     const ThemeColors& colors = ThemeColors::shared();
     QWidget* about = section("ÜBER", parent);
-    auto* card = new CardView(colors.primary, 0.05, 16, about);
+    auto* card = new RoundedPanel(ThemeColors::withAlpha(colors.primary, 0.05), 8, 16, about);
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(16);
     grid->setVerticalSpacing(12);
@@ -200,7 +194,7 @@ QWidget* OtherSettingsView::advancedSection(QWidget* parent) {
     QWidget* advanced = section("ERWEITERT", parent);
     QWidget* tools = stack(advanced, 12);
 
-    auto* card = new CardView(colors.secondary, 0.05, 12, tools);
+    auto* card = new RoundedPanel(ThemeColors::withAlpha(colors.secondary, 0.05), 8, 12, tools);
     layoutOf(card)->setSpacing(8);
     layoutOf(card)->addWidget(SecondaryText::label(text("KI-Modell-Cache"), TextStyle::caption(), card));
     layoutOf(card)->addWidget(
@@ -275,15 +269,15 @@ void OtherSettingsView::confirmClearCache() {
 }
 
 void OtherSettingsView::exportDiagnostics() {
-    std::shared_ptr<FilePanelPresenter> panels = context_.filePanels ? context_.filePanels : FilePanelPresenter::dialogs();
+    const std::shared_ptr<FileChooser> files = context_.files ? context_.files : FileChooser::system();
     QPointer<OtherSettingsView> alive(this);
     const std::optional<std::filesystem::path> destination =
-        panels->runSavePanel({DiagnosticsReport::proposedFileName, "Text", {"log", "txt"}});
+        files->chooseSaveLocation({DiagnosticsReport::proposedFileName, FileType::diagnosticsLog()});
     if (!alive || !destination) return;
     const std::string report =
         DiagnosticsReport::text(AppVersion::bundle(), platform::HostFacts().describe(), platform::Date::now());
     try {
-        DiagnosticsReport::write(*destination, report);
+        ExportFileWriter::write(*destination, report);
     } catch (const platform::NSError& error) {
         if (context_.alerts) context_.alerts->runModal(OtherSettings::diagnosticsExportFailure(error.localizedDescription()));
     }

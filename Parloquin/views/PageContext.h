@@ -16,7 +16,6 @@ class NSWorkspace;
 
 namespace parloquin {
 
-class FilePanelPresenter;
 class HistoryManager;
 class HotkeyManager;
 class StatisticsManager;
@@ -39,7 +38,6 @@ struct PageContext {
     // applications' windows.
     std::shared_ptr<platform::AudioHardware> audioHardware;
     std::shared_ptr<platform::NSWorkspace> workspace;
-    std::shared_ptr<FilePanelPresenter> filePanels;
     std::shared_ptr<FileChooser> files;
     std::shared_ptr<platform::ApplicationFocus> applicationFocus;
 };

@@ -43,4 +43,10 @@ QWidget* PageLayout::sectionHeader(const char* title, const char* explanation, Q
     return header;
 }
 
+QWidget* PageLayout::section(const char* title, const char* explanation, int spacing, QWidget* parent) {
+    auto* section = new QWidget(parent);
+    column(section, spacing)->addWidget(sectionHeader(title, explanation, section));
+    return section;
+}
+
 }  // namespace parloquin

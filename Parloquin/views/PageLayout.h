@@ -19,6 +19,8 @@ struct PageLayout {
     static QVBoxLayout* scrollingPage(QScrollArea* area, const QString& name, int spacing);
     // A section's title and, when there is one, the line that explains it, 4 apart.
     static QWidget* sectionHeader(const char* title, const char* explanation, QWidget* parent);
+    // A section: its header, then what the page adds to its column, the given spacing apart.
+    static QWidget* section(const char* title, const char* explanation, int spacing, QWidget* parent);
 };
 
 }  // namespace parloquin

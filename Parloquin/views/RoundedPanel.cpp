@@ -3,11 +3,19 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QVBoxLayout>
 
 namespace parloquin {
 
 RoundedPanel::RoundedPanel(QColor fill, qreal radius, QWidget* parent)
     : QWidget(parent), fill_(fill), radius_(radius) {}
+
+RoundedPanel::RoundedPanel(QColor fill, qreal radius, int padding, QWidget* parent)
+    : RoundedPanel(fill, radius, parent) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(padding, padding, padding, padding);
+    column->setSpacing(12);
+}
 
 void RoundedPanel::setFill(QColor fill) {
     fill_ = fill;

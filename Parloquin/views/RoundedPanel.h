@@ -5,11 +5,13 @@
 
 namespace parloquin {
 
-// A rounded box that the transcript pages put their cards, banners and fields on: a fill, and
-// optionally a border inside its edge, plain or dashed, or a diagonal gradient for a fill.
+// A rounded box that the pages put their cards, banners and fields on: a fill, and optionally a
+// border inside its edge, plain or dashed, or a diagonal gradient for a fill.
 class RoundedPanel : public QWidget {
 public:
     explicit RoundedPanel(QColor fill, qreal radius = 8, QWidget* parent = nullptr);
+    // A card: its content in a column (12 apart) padded on all edges.
+    RoundedPanel(QColor fill, qreal radius, int padding, QWidget* parent);
 
     void setFill(QColor fill);
     QColor fill() const { return fill_; }

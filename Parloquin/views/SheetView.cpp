@@ -18,15 +18,9 @@ namespace {
 constexpr int kPadding = 24;
 constexpr int kSymbolSize = 22;
 
-QFont title2() {
-    QFont font = TextStyle::title();
-    font.setPointSizeF(font.pointSizeF() * 0.8);
-    return font;
-}
-
 }  // namespace
 
-SheetView::SheetView(const QString& title, QWidget* parent) : QDialog(parent) {
+SheetView::SheetView(const QString& title, QWidget* parent, const QString& closeLabel) : QDialog(parent) {
     setWindowTitle(title);
     setWindowModality(Qt::WindowModal);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -40,7 +34,7 @@ SheetView::SheetView(const QString& title, QWidget* parent) : QDialog(parent) {
 
     auto* header = new QHBoxLayout;
     auto* heading = new QLabel(title, this);
-    heading->setFont(title2());
+    heading->setFont(TextStyle::title2());
     header->addWidget(heading, 1);
     auto* closeSymbol = new QToolButton(this);
     closeSymbol->setAutoRaise(true);
@@ -48,8 +42,8 @@ SheetView::SheetView(const QString& title, QWidget* parent) : QDialog(parent) {
                                                   devicePixelRatioF())));
     closeSymbol->setIconSize(QSize(kSymbolSize, kSymbolSize));
     closeSymbol->setCursor(Qt::PointingHandCursor);
-    closeSymbol->setAccessibleName(QStringLiteral("Schließen"));
-    closeSymbol->setToolTip(QStringLiteral("Schließen"));
+    closeSymbol->setAccessibleName(closeLabel);
+    closeSymbol->setToolTip(closeLabel);
     connect(closeSymbol, &QToolButton::clicked, this, &QDialog::reject);
     header->addWidget(closeSymbol, 0, Qt::AlignTop);
     closeSymbol_ = closeSymbol;
@@ -59,10 +53,15 @@ SheetView::SheetView(const QString& title, QWidget* parent) : QDialog(parent) {
     content_->setSpacing(12);
     layout->addLayout(content_, 1);
 
-    auto* close = new StyledButton(QStringLiteral("Schließen"), std::make_shared<SecondaryButtonStyle>(), this);
-    connect(close, &QPushButton::clicked, this, &QDialog::reject);
-    layout->addWidget(close, 0, Qt::AlignRight);
-    close_ = close;
+    buttons_ = new QHBoxLayout;
+    buttons_->setSpacing(12);
+    buttons_->addStretch(1);
+    close_ = new StyledButton(closeLabel, std::make_shared<SecondaryButtonStyle>(), this);
+    connect(close_, &QPushButton::clicked, this, &QDialog::reject);
+    buttons_->addWidget(close_);
+    layout->addLayout(buttons_);
 }
+
+void SheetView::addButton(QAbstractButton* button) { buttons_->insertWidget(buttons_->count() - 1, button); }
 
 }  // namespace parloquin

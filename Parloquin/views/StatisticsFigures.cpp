@@ -102,6 +102,7 @@ Alert StatisticsFigures::resetConfirmation() {
     alert.informativeText =
         "Bist du sicher, dass du alle Statistiken zurücksetzen möchtest? Dies kann nicht rückgängig gemacht werden.";
     alert.buttons = {"Zurücksetzen", "Abbrechen"};
+    alert.destructive = true;
     return alert;
 }
 

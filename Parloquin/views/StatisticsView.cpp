@@ -1,6 +1,5 @@
 #include "Parloquin/views/StatisticsView.h"
 
-#include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,13 +16,14 @@
 #include "Parloquin/views/MetricCardView.h"
 #include "Parloquin/views/PageDivider.h"
 #include "Parloquin/views/PageHeaderView.h"
+#include "Parloquin/views/PageLayout.h"
 #include "Parloquin/views/PrimaryButtonStyle.h"
 #include "Parloquin/views/PrivacyBannerView.h"
 #include "Parloquin/views/RoundedPanel.h"
 #include "Parloquin/views/SecondaryText.h"
 #include "Parloquin/views/SettingBinding.h"
-#include "Parloquin/views/SheetPresentation.h"
 #include "Parloquin/views/StyledButton.h"
+#include "Parloquin/views/SymbolRow.h"
 #include "Parloquin/views/SymbolView.h"
 #include "Parloquin/views/TextStyle.h"
 #include "Parloquin/views/ThemeColors.h"
@@ -35,15 +35,11 @@ using Content = StatisticsFigures::Content;
 
 QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
-// A section: its title, then its parts 16 apart.
+// A section of the page, its parts 16 apart under its title.
 QVBoxLayout* section(const char* title, QWidget* parent, QVBoxLayout* into) {
-    auto* column = new QVBoxLayout;
-    column->setSpacing(16);
-    auto* heading = new QLabel(QString::fromUtf8(title), parent);
-    heading->setFont(TextStyle::headline());
-    column->addWidget(heading);
-    into->addLayout(column);
-    return column;
+    QWidget* section = PageLayout::section(title, nullptr, 16, parent);
+    into->addWidget(section);
+    return static_cast<QVBoxLayout*>(section->layout());
 }
 
 QWidget* grid(const std::vector<MetricCard>& cards, QWidget* parent) {
@@ -76,19 +72,10 @@ QWidget* timeSavedBox(const SessionStatistics& statistics, QWidget* parent) {
     value->setFont(TextStyle::sized(48, QFont::Bold));
     column->addWidget(value);
     if (const auto gain = StatisticsFigures::productivityGainText(statistics)) {
-        auto* row = new QHBoxLayout;
-        row->setSpacing(4);
-        const int size = QFontMetrics(TextStyle::caption()).height();
-        row->addWidget(new SymbolView("arrow.up.right", size, colors.green, box));
-        auto* label = new QLabel(text(*gain), box);
-        label->setObjectName(QStringLiteral("ProductivityGain"));
-        label->setFont(TextStyle::caption());
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, colors.green);
-        label->setPalette(palette);
-        row->addWidget(label);
-        row->addStretch(1);
-        column->addLayout(row);
+        auto* row = new SymbolRow("arrow.up.right", colors.green, text(*gain), TextStyle::caption(), colors.green, box,
+                                  SymbolRow::figure(QFontMetrics(TextStyle::caption()).height()));
+        row->textLabel()->setObjectName(QStringLiteral("ProductivityGain"));
+        column->addWidget(row, 0, Qt::AlignLeft);
     }
     return box;
 }
@@ -99,24 +86,16 @@ StatisticsView::StatisticsView(StatisticsManager& statistics, const PageContext&
     : QScrollArea(parent), statistics_(statistics), context_(context) {
     setObjectName(QStringLiteral("StatisticsView"));
     if (!context_.files) context_.files = FileChooser::system();
-    setWidgetResizable(true);
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     platform::UserDefaults& defaults = context_.defaults ? *context_.defaults : platform::UserDefaults::standard();
     privacyMode_ = new SettingBinding(defaults, settings::kPrivacyModeEnabled, platform::UserDefaults::Value(false), this);
 
-    auto* content = new QWidget(this);
-    page_ = new QVBoxLayout(content);
-    page_->setContentsMargins(32, 32, 32, 32);
-    page_->setSpacing(32);
+    page_ = PageLayout::scrollingPage(this, QStringLiteral("StatisticsContent"), PageLayout::padding);
+    QWidget* content = page_->parentWidget();
     page_->addWidget(
         new PageHeaderView(text(StatisticsFigures::title), text(StatisticsFigures::subtitle), content));
     privacyBanner_ = new PrivacyBannerView(text(StatisticsFigures::privacyNote), privacyMode_, content);
     page_->addWidget(privacyBanner_);
     page_->addStretch(1);
-    setWidget(content);
-    content->setAutoFillBackground(false);
-    viewport()->setAutoFillBackground(false);
 
     connect(&statistics_, &StatisticsManager::statisticsChanged, this, [this] { rebuild(); });
     rebuild();
@@ -195,7 +174,7 @@ void StatisticsView::finishLoading() {
 void StatisticsView::showExportOptions() {
     if (exportSheet_) exportSheet_->close();
     exportSheet_ = new ExportOptionsView(statistics_, context_.files, this);
-    SheetPresentation::open(exportSheet_);
+    exportSheet_->open();
 }
 
 void StatisticsView::confirmReset() {

@@ -26,7 +26,7 @@ void StyledButton::setSymbol(const QString& symbol) {
 void StyledButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRect bounds = rect();
-    style_->draw(painter, bounds, text(), isDown(), symbolIcon_);
+    style_->draw(painter, bounds, text(), isDown(), isEnabled(), symbolIcon_);
     if (hasFocus()) {
         // Where the keyboard is: a ring on the fill's edge, with a light line inside it so that it
         // shows on a fill of the accent colour too.

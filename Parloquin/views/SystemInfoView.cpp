@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <cmath>
 
-#include "Parloquin/views/CardView.h"
 #include "Parloquin/views/DiagnosticsReport.h"
+#include "Parloquin/views/RoundedPanel.h"
 #include "Parloquin/views/TextStyle.h"
 #include "Parloquin/views/ThemeColors.h"
 
@@ -26,7 +26,7 @@ std::vector<SystemInfoRow> SystemInfoView::rows(const platform::HostDescription&
 SystemInfoView::SystemInfoView(const platform::HostDescription& host, QWidget* parent)
     : SheetView(QStringLiteral("Systeminformationen"), parent) {
     const ThemeColors& colors = ThemeColors::shared();
-    auto* card = new CardView(colors.secondary, 0.05, 16, this);
+    auto* card = new RoundedPanel(ThemeColors::withAlpha(colors.secondary, 0.05), 8, 16, this);
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(24);
     grid->setVerticalSpacing(12);

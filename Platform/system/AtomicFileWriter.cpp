@@ -1,10 +1,12 @@
 #include "Platform/system/AtomicFileWriter.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <random>
 #include <string>
 #include <system_error>
 
@@ -19,12 +21,25 @@ constexpr const char* kPOSIXDomain = "NSPOSIXErrorDomain";
     throw NSError(kPOSIXDomain, code, what + " " + path.string() + ": " + std::strerror(code));
 }
 
-// Closes the descriptor and removes the temporary file unless the write went through.
+// A name beside the target that no other file has: ".name.XXXXXX".
+std::string temporaryName(const std::filesystem::path& target) {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    thread_local std::minstd_rand random(std::random_device{}());
+    std::string suffix(6, ' ');
+    for (char& letter : suffix) letter = kLetters[random() % (sizeof kLetters - 1)];
+    return (target.parent_path() / ("." + target.filename().string() + "." + suffix)).string();
+}
+
+// Closes the descriptor and removes the temporary file unless the write went through. Made with
+// the permissions given, which the umask narrows as for any new file.
 class TemporaryFile {
 public:
-    explicit TemporaryFile(const std::filesystem::path& target) {
-        pattern_ = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-        fd_ = ::mkstemp(pattern_.data());
+    TemporaryFile(const std::filesystem::path& target, mode_t mode) {
+        for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+            pattern_ = temporaryName(target);
+            fd_ = ::open(pattern_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            if (fd_ < 0 && errno != EEXIST) break;
+        }
         if (fd_ < 0) throwErrno(errno, "Could not create a temporary file for", target);
     }
     ~TemporaryFile() {
@@ -53,13 +68,21 @@ private:
 
 }  // namespace
 
+AtomicFileWriter::AtomicFileWriter(std::filesystem::perms newFilePermissions)
+    : newFilePermissions_(newFilePermissions) {}
+
 void AtomicFileWriter::replace(const std::filesystem::path& path, std::string_view contents) {
     const std::filesystem::path directory = path.has_parent_path() ? path.parent_path() : ".";
     std::error_code error;
     std::filesystem::create_directories(directory, error);
     if (error) throwErrno(error.value(), "Could not create the folder", directory);
 
-    TemporaryFile temporary(path);
+    TemporaryFile temporary(path, static_cast<mode_t>(newFilePermissions_));
+    // The file it replaces keeps its permissions.
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
+        ::fchmod(temporary.fd(), existing.st_mode & 07777) != 0)
+        throwErrno(errno, "Could not give the permissions of", path);
     writeAll(temporary.fd(), contents);
     syncFile(temporary.fd());
     temporary.closeFile();

@@ -10,9 +10,7 @@
 #include <vector>
 
 #include "Parloquin/services/TranscriptionError.h"
-#include "Platform/audio/AVAudioError.h"
 #include "Platform/log/LogCapture.h"
-#include "Platform/system/NSError.h"
 #include "RarivOredu/asr/ASRError.h"
 #include "tests/Parloquin/services/PasteFakes.h"
 #include "tests/Parloquin/services/ServiceFixtures.h"
@@ -95,6 +93,8 @@ TEST_F(TranscriptionServiceFileTest, FailuresLeaveTheServiceIdleAndStoreNothing)
     TranscriptionService& service = harness.make();
     const auto missing = folder / "fehlt.wav";
     const auto damaged = testsupport::writeFile(folder / "kaputt.wav", "RIFF....WAVEfmt nonsense");
+    const auto directory = folder / "ordner.wav";
+    std::filesystem::create_directory(directory);
     struct Case {
         std::string name;
         std::filesystem::path url;
@@ -109,13 +109,19 @@ TEST_F(TranscriptionServiceFileTest, FailuresLeaveTheServiceIdleAndStoreNothing)
          }},
         {"missing file", missing, nullptr,
          [](const Outcome& o) {
-             auto e = errorOf<platform::NSError>(o);
-             return e && e->code() == platform::AVAudioError::fileNotFound;
+             auto e = errorOf<TranscriptionError>(o);
+             return e && std::string(e->what()) == "Datei-Lesefehler: „fehlt.wav“ ist nicht vorhanden";
          }},
         {"damaged file", damaged, nullptr,
          [](const Outcome& o) {
-             auto e = errorOf<platform::NSError>(o);
-             return e && e->code() == platform::AVAudioError::unsupportedFile;
+             auto e = errorOf<TranscriptionError>(o);
+             return e && std::string(e->what()) ==
+                             "Datei-Lesefehler: „kaputt.wav“ ist leer, beschädigt oder in keinem lesbaren Audioformat";
+         }},
+        {"a folder", directory, nullptr,
+         [](const Outcome& o) {
+             auto e = errorOf<TranscriptionError>(o);
+             return e && std::string(e->what()) == "Datei-Lesefehler: „ordner.wav“ lässt sich nicht öffnen";
          }},
         {"recogniser error", testsupport::audioFixture("long440.wav"),
          std::make_exception_ptr(rarivoredu::ASRError::processingFailed("kaputt")),

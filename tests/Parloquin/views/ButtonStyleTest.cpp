@@ -50,7 +50,7 @@ bool near(const QColor& a, const QColor& b) {
            std::abs(a.blue() - b.blue()) <= 2;
 }
 
-TEST(ButtonStyleTest, EachStyleFillsWithItsColourAndFadesWhilePressed) {
+TEST(ButtonStyleTest, EachStyleFillsWithItsColourAndFadesWhilePressedOrDisabled) {
     for (const Case& c : cases()) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(c.style->fillColor(), c.fill);
@@ -68,9 +68,11 @@ TEST(ButtonStyleTest, EachStyleFillsWithItsColourAndFadesWhilePressed) {
         EXPECT_TRUE(near(fillPixel(button), over(c.fill, 0.8))) << fillPixel(button).name().toStdString();
         button.setDown(false);
         EXPECT_TRUE(near(fillPixel(button), c.fill));
-        // A disabled button keeps the style's colours.
+        // A disabled button is faded, pressed or not.
         button.setEnabled(false);
-        EXPECT_TRUE(near(fillPixel(button), c.fill));
+        EXPECT_TRUE(near(fillPixel(button), over(c.fill, 0.4))) << fillPixel(button).name().toStdString();
+        button.setDown(true);
+        EXPECT_TRUE(near(fillPixel(button), over(c.fill, 0.4))) << fillPixel(button).name().toStdString();
     }
 }
 

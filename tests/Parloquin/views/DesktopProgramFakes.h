@@ -1,7 +1,7 @@
 #pragma once
 
 // The desktop's programs as a page test sees them: addresses, folders and the sound settings
-// noted instead of opened, and save panels answered by the test.
+// noted instead of opened.
 
 #include <QDBusConnection>
 #include <filesystem>
@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "Parloquin/views/FilePanelPresenter.h"
 #include "Platform/desktop/NSWorkspace.h"
 
 namespace parloquin_test {
@@ -36,17 +35,6 @@ public:
     std::vector<std::filesystem::path> shownFolders;
     bool soundSettingsInstalled = true;
     int soundSettingsOpened = 0;
-};
-
-class AnsweredFilePanels : public parloquin::FilePanelPresenter {
-public:
-    std::optional<std::filesystem::path> runSavePanel(const parloquin::SavePanel& panel) override {
-        asked.push_back(panel);
-        return answer;
-    }
-
-    std::optional<std::filesystem::path> answer;  // nothing: cancelled
-    std::vector<parloquin::SavePanel> asked;
 };
 
 }  // namespace parloquin_test

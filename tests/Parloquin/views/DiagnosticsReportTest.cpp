@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -12,8 +13,6 @@
 
 #include "Parloquin/views/SystemInfoView.h"
 #include "Platform/system/HostFacts.h"
-#include "Platform/system/NSError.h"
-#include "tests/support/TemporaryDirectory.h"
 
 namespace {
 
@@ -80,25 +79,6 @@ TEST(DiagnosticsReportTest, MemoryInWholeGibibytes) {
     const std::vector<std::pair<std::uint64_t, std::string>> cases = {
         {8ull << 30, "8 GB"}, {(25ull << 30) / 2, "12 GB"}, {16ull << 30, "16 GB"}, {(1ull << 30) - 1, "0 GB"}};
     for (const auto& [bytes, text] : cases) EXPECT_EQ(DiagnosticsReport::memoryText(bytes), text) << bytes;
-}
-
-TEST(DiagnosticsReportTest, AFailedWriteLeavesTheOldFileAndSaysWhy) {
-    testsupport::TemporaryDirectory folder;
-    const fs::path path = folder / "parloquin-diagnostics.log";
-    DiagnosticsReport::write(path, "alt\n");
-    EXPECT_EQ(read(path), "alt\n");
-    DiagnosticsReport::write(path, "neu\n");
-    EXPECT_EQ(read(path), "neu\n");
-
-    // A file where the folder should be.
-    std::ofstream(folder / "Berichte") << "x";
-    try {
-        DiagnosticsReport::write(folder / "Berichte/parloquin-diagnostics.log", "neu\n");
-        ADD_FAILURE() << "the write did not fail";
-    } catch (const platform::NSError& error) {
-        EXPECT_NE(error.localizedDescription().find("Berichte"), std::string::npos) << error.localizedDescription();
-    }
-    EXPECT_EQ(read(folder / "Berichte"), "x");
 }
 
 TEST(SystemInfoViewTest, TheFiveFactsOfAFixedMachine) {

@@ -1,20 +1,27 @@
-// The export sheets of the history and the statistics: the bytes of each export, the proposed
-// names, and a status line that never calls a failed or empty export a success.
+// The sheets of the transcript pages, and the export sheets of the history and the statistics: the
+// bytes of each export, the proposed names, and a status line that never calls a failed or empty
+// export a success.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QImage>
 #include <QLabel>
+#include <QPointer>
 #include <QTest>
+#include <functional>
 
 #include "Parloquin/services/HistoryManager.h"
 #include "Parloquin/services/StatisticsManager.h"
 #include "Parloquin/views/HistoryExportView.h"
 #include "Parloquin/views/ExportOptionsView.h"
+#include "Parloquin/views/HistoryDetailView.h"
 #include "Parloquin/views/StyledButton.h"
 #include "Parloquin/views/ThemeColors.h"
 #include "tests/Parloquin/services/StoreFixtures.h"
 #include "tests/Parloquin/views/TranscriptFixtures.h"
 #include "tests/Parloquin/views/TranscriptPageFakes.h"
 #include "tests/Parloquin/views/WriteFailures.h"
+#include "tests/Platform/desktop/EventLoopWait.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TemporaryDirectory.h"
 
@@ -173,6 +180,50 @@ TEST_F(ExportSheetTest, AnEmptyHistoryExportsAnEmptyListAndTheHeaderLine) {
     EXPECT_EQ(testsupport::readBytes(folder / "h.csv"),
               "Timestamp,Text,Duration,Characters,Words,Language,RTF,Inference Time\n");
     EXPECT_EQ(sheet.exportStatus(), "Exported successfully!");
+}
+
+// Each sheet lies over its window on the light background of the controls, so that its grey
+// buttons show as buttons; its close symbol is named, and it is gone once closed.
+TEST_F(ExportSheetTest, EveryTranscriptSheetIsASheetOverItsWindow) {
+    struct Case {
+        const char* name;
+        std::function<SheetView*(QWidget*)> make;
+        QString closeLabel;
+    };
+    const std::vector<Case> cases = {
+        {"history detail",
+         [&](QWidget* window) {
+             return new HistoryDetailView(storetest::sampleRecords()[0], {}, "de_DE", window);
+         },
+         QString::fromUtf8("Schließen")},
+        {"history export", [&](QWidget* window) { return new HistoryExportView(history, chooser, window); },
+         "Abbrechen"},
+        {"statistics export", [&](QWidget* window) { return new ExportOptionsView(*statistics, chooser, window); },
+         "Abbrechen"},
+    };
+    const ThemeColors& colors = ThemeColors::shared();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QWidget window;
+        window.resize(800, 600);
+        window.show();
+        QPointer<SheetView> sheet = c.make(&window);
+        sheet->open();
+        parloquin_test::drainEventLoop();
+        EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+        EXPECT_EQ(sheet->closeButton()->text(), c.closeLabel);
+        EXPECT_EQ(sheet->closeSymbolButton()->accessibleName(), c.closeLabel);
+
+        const QImage image = sheet->grab().toImage();
+        EXPECT_EQ(image.pixelColor(4, 4), colors.controlBackgroundColor) << "the sheet's background";
+        const QRect button = sheet->closeButton()->geometry();
+        const QColor fill = image.pixelColor(button.left() + 6, button.center().y());
+        EXPECT_EQ(fill, colors.controlColor) << "the close button's fill";
+        EXPECT_NE(fill, colors.controlBackgroundColor);
+
+        QTest::mouseClick(sheet->closeSymbolButton(), Qt::LeftButton);
+        EXPECT_TRUE(parloquin_test::waitUntil([&] { return sheet.isNull(); })) << "closed and deleted";
+    }
 }
 
 }  // namespace

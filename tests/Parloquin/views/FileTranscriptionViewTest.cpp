@@ -184,13 +184,6 @@ TEST_F(FileTranscriptionViewTest, TheButtonWaitsForADictationAndARunningFile) {
 
 TEST_F(FileTranscriptionViewTest, FailuresAndSilenceAreShownInTheServicesWords) {
     const auto broken = testsupport::writeFile(folder / "kaputt.wav", "RIFF, but nothing of a wave file");
-    std::string brokenError;
-    try {
-        TranscriptionService::loadAudioFile16k(broken);
-    } catch (const std::exception& error) {
-        brokenError = error.what();
-    }
-    ASSERT_FALSE(brokenError.empty());
     struct Case {
         const char* name;
         std::filesystem::path file;
@@ -200,7 +193,8 @@ TEST_F(FileTranscriptionViewTest, FailuresAndSilenceAreShownInTheServicesWords) 
     const std::vector<Case> cases = {
         {"a silent file", audioFixture("long440.wav"), "", QString::fromUtf8(FileTranscription::noSpeech)},
         {"a file under a second", audioFixture("tone440.mp3"), "x", "Audio zu kurz (min. 1 Sekunde)"},
-        {"a broken file", broken, "x", QString::fromStdString(brokenError)},
+        {"a broken file", broken, "x",
+         QString::fromUtf8("Datei-Lesefehler: „kaputt.wav“ ist leer, beschädigt oder in keinem lesbaren Audioformat")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -81,6 +81,7 @@ TEST(GeneralSettingsTest, QuestionsAndFailuresAsTheUserReadsThem) {
     EXPECT_EQ(question.informativeText,
               "Bist du sicher, dass du alle Einstellungen auf Standardwerte zurücksetzen möchtest?");
     EXPECT_EQ(question.buttons, (std::vector<std::string>{"Zurücksetzen", "Abbrechen"}));
+    EXPECT_TRUE(question.destructive);
 
     const auto on = GeneralSettings::loginItemFailure(true, "Could not create the folder /x: Not a directory");
     EXPECT_EQ(on.messageText, "Start bei der Anmeldung konnte nicht eingerichtet werden");

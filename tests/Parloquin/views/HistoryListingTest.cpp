@@ -89,6 +89,7 @@ TEST(HistoryListingTest, TextsNameTheHotkeyTheSearchAndEveryRecord) {
               "Bist du sicher, dass du alle 20 Transkription(en) löschen möchtest? Dies kann nicht rückgängig gemacht "
               "werden.");
     EXPECT_EQ(alert.buttons, (std::vector<std::string>{"Alles löschen", "Abbrechen"}));
+    EXPECT_TRUE(alert.destructive);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
+#include <QPointer>
 #include <QTest>
 #include <QToolButton>
 
@@ -170,6 +171,27 @@ TEST_F(HistoryViewTest, ARowsActionsCopySaveAndDelete) {
     EXPECT_EQ(shownTexts(), (std::vector<std::string>{records[0].text, records[2].text}));
     EXPECT_EQ(history.records().size(), 2u);
     EXPECT_TRUE(alerts->shown.empty()) << "deleting a row asks nothing";
+}
+
+TEST_F(HistoryViewTest, ARowThatGoesWhileItsSaveDialogIsOpenStillGetsSaved) {
+    const auto records = parloquin_test::twentyRecords(now);
+    open({records[0], records[1]});
+    HistoryRowView* row = page->visibleRows()[1];
+    row->setHovered(true);
+    testsupport::TemporaryDirectory folder;
+    chooser->save = folder / "zeile.txt";
+    // The dialog's own event loop runs while it is open: the record is deleted elsewhere and its
+    // row is destroyed under the dialog.
+    QPointer<HistoryRowView> alive(row);
+    chooser->whileOpen = [&] {
+        history.deleteRecord(records[1].id);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(alive) << "the row is gone while the dialog is open";
+    };
+    row->exportButton()->items()->actions()[0]->trigger();
+    drainEventLoop();
+    EXPECT_EQ(testsupport::readBytes(folder / "zeile.txt"), records[1].text);
+    EXPECT_EQ(shownTexts(), (std::vector<std::string>{records[0].text}));
 }
 
 TEST_F(HistoryViewTest, TappingARowOpensItsDetailSheet) {

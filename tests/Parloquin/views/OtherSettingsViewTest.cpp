@@ -10,10 +10,12 @@
 #include <fstream>
 
 #include "Parloquin/views/OpenSourceLicensesView.h"
+#include "Parloquin/views/StyledButton.h"
 #include "Parloquin/views/SystemInfoView.h"
 #include "Platform/system/HostFacts.h"
 #include "tests/Parloquin/views/DesktopProgramFakes.h"
 #include "tests/Parloquin/views/PageFixture.h"
+#include "tests/Parloquin/views/TranscriptPageFakes.h"
 #include "tests/Platform/desktop/EventLoopWait.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TemporaryDirectory.h"
@@ -43,7 +45,7 @@ protected:
         environment.set("XDG_CACHE_HOME", (home / ".cache").string());
         parloquin::PageContext context = fixture.context();
         context.workspace = workspace;
-        context.filePanels = panels;
+        context.files = chooser;
         window.resize(720, 640);
         page = new OtherSettingsView(context, &window);
         page->resize(720, 640);
@@ -68,7 +70,7 @@ protected:
     parloquin_test::PageFixture fixture;
     std::shared_ptr<parloquin_test::RecordingWorkspace> workspace =
         std::make_shared<parloquin_test::RecordingWorkspace>();
-    std::shared_ptr<parloquin_test::AnsweredFilePanels> panels = std::make_shared<parloquin_test::AnsweredFilePanels>();
+    std::shared_ptr<parloquin_test::FakeChooser> chooser = std::make_shared<parloquin_test::FakeChooser>();
     QWidget window;
     OtherSettingsView* page = nullptr;
 };
@@ -151,6 +153,7 @@ TEST_F(OtherSettingsViewTest, TheCacheIsClearedOnlyWhenConfirmed) {
               "Dies löscht temporäre Dateien und zwischengespeicherte Daten. Modelle werden nicht gelöscht. Die App "
               "muss möglicherweise einige Ressourcen erneut herunterladen.");
     EXPECT_EQ(question.buttons, (std::vector<std::string>{"Cache leeren", "Abbrechen"}));
+    EXPECT_TRUE(question.destructive);
     EXPECT_TRUE(fs::exists(temporary));
     EXPECT_TRUE(fs::exists(cached));
 
@@ -165,14 +168,15 @@ TEST_F(OtherSettingsViewTest, TheCacheIsClearedOnlyWhenConfirmed) {
 TEST_F(OtherSettingsViewTest, TheDiagnosticsReportIsSavedWhereChosenAndAFailureIsShown) {
     const QString button = QString::fromUtf8("Diagnoseprotokolle exportieren");
     click(button);  // cancelled
-    ASSERT_EQ(panels->asked.size(), 1u);
-    EXPECT_EQ(panels->asked[0].nameFieldStringValue, "parloquin-diagnostics.log");
+    ASSERT_EQ(chooser->savePanels.size(), 1u);
+    EXPECT_EQ(chooser->savePanels[0].proposedName, "parloquin-diagnostics.log");
+    EXPECT_EQ(chooser->savePanels[0].allowedType, (parloquin::FileType{"Text", {"log", "txt"}}));
     EXPECT_TRUE(fixture.alerts->shown.empty());
 
-    panels->answer = home / "Berichte/parloquin-diagnostics.log";
+    chooser->save = home / "Berichte/parloquin-diagnostics.log";
     fs::create_directories(home / "Berichte");
     click(button);
-    const std::string report = read(*panels->answer);
+    const std::string report = read(*chooser->save);
     EXPECT_TRUE(report.starts_with("Parloquin Diagnosebericht\nErstellt: ")) << report;
     EXPECT_NE(report.find("\nLinux: " + platform::HostFacts().operatingSystemVersionString() + "\n"),
               std::string::npos);
@@ -180,7 +184,7 @@ TEST_F(OtherSettingsViewTest, TheDiagnosticsReportIsSavedWhereChosenAndAFailureI
 
     // A file where the folder should be: nothing written, and the user is told why.
     file(home / "Ablage");
-    panels->answer = home / "Ablage/parloquin-diagnostics.log";
+    chooser->save = home / "Ablage/parloquin-diagnostics.log";
     click(button);
     ASSERT_EQ(fixture.alerts->shown.size(), 1u);
     EXPECT_EQ(fixture.alerts->shown[0].messageText, "Diagnoseprotokolle konnten nicht exportiert werden");

@@ -126,6 +126,7 @@ TEST(StatisticsFiguresTest, WhichContentShowsAndTheResetQuestion) {
               "Bist du sicher, dass du alle Statistiken zurücksetzen möchtest? Dies kann nicht rückgängig gemacht "
               "werden.");
     EXPECT_EQ(alert.buttons, (std::vector<std::string>{"Zurücksetzen", "Abbrechen"}));
+    EXPECT_TRUE(alert.destructive);
 }
 
 }  // namespace

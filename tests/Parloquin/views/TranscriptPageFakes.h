@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -21,6 +22,7 @@ public:
     }
     std::optional<std::filesystem::path> chooseSaveLocation(const SavePanel& panel) override {
         savePanels.push_back(panel);
+        if (whileOpen) whileOpen();
         if (!saves.empty()) {
             auto next = saves.front();
             saves.pop_front();
@@ -32,6 +34,7 @@ public:
     std::optional<std::filesystem::path> open;  // the answer to every open dialog
     std::optional<std::filesystem::path> save;  // to save dialogs, once `saves` is used up
     std::deque<std::optional<std::filesystem::path>> saves;
+    std::function<void()> whileOpen;  // what happens in the window while a save dialog is up
     std::vector<OpenPanel> openPanels;
     std::vector<SavePanel> savePanels;
 };
