@@ -42,6 +42,8 @@ constexpr ModifierKey kModifiers[] = {
     {kCGEventFlagMaskCommand, XK_Super_L, 133},
 };
 
+constexpr unsigned long kReleaseDelayMilliseconds = 10;
+
 }  // namespace
 
 std::shared_ptr<SyntheticKeyboard> SyntheticKeyboard::system() {
@@ -92,13 +94,16 @@ bool X11SyntheticKeyboard::post(const CGEvent& event) {
             heldModifiers_.push_back(code);
         }
         XTestFakeKeyEvent(display, keycode, True, CurrentTime);
-    } else {
-        XTestFakeKeyEvent(display, keycode, False, CurrentTime);
-        for (auto it = heldModifiers_.rbegin(); it != heldModifiers_.rend(); ++it) {
-            XTestFakeKeyEvent(display, *it, False, CurrentTime);
-        }
-        heldModifiers_.clear();
+        // Not flushed: the press goes out together with its release, so a stall of this thread
+        // between the two can never hold the key down long enough for the server to repeat it.
+        return true;
     }
+    // The server keeps the key down for a moment itself, as a person's press would be.
+    XTestFakeKeyEvent(display, keycode, False, kReleaseDelayMilliseconds);
+    for (auto it = heldModifiers_.rbegin(); it != heldModifiers_.rend(); ++it) {
+        XTestFakeKeyEvent(display, *it, False, CurrentTime);
+    }
+    heldModifiers_.clear();
     XFlush(display);
     return true;
 }

@@ -12,7 +12,8 @@ class X11Connection;
 // Key events through XTEST. Letters are posted as the key that types that letter in the active
 // layout (V pastes on a Dvorak keyboard too); other keys by their position (VirtualKeyMap).
 // Modifier flags press the left Control, Shift, Alt or Super key before the key goes down and
-// release them after it goes up. Without an X server or XTEST nothing is posted.
+// release them after it goes up. A key-down reaches the server with its key-up, so the server
+// never sees a key held longer than a press. Without an X server or XTEST nothing is posted.
 class X11SyntheticKeyboard : public SyntheticKeyboard {
 public:
     explicit X11SyntheticKeyboard(std::shared_ptr<X11Connection> connection);

@@ -20,9 +20,10 @@ using parloquin_test::waitUntil;
 constexpr std::uint16_t kV = 9;
 constexpr std::uint16_t kReturn = 36;
 
-void press(SyntheticKeyboard& keyboard, std::uint16_t key, CGEventFlags flags) {
+void press(SyntheticKeyboard& keyboard, std::uint16_t key, CGEventFlags flags,
+           std::chrono::milliseconds between = std::chrono::milliseconds(10)) {
     ASSERT_TRUE(keyboard.post(CGEvent{CGEventType::keyDown, key, flags, false}));
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(between);
     ASSERT_TRUE(keyboard.post(CGEvent{CGEventType::keyUp, key, flags, false}));
 }
 
@@ -52,6 +53,23 @@ TEST(SyntheticKeyboardTest, ControlVPastesTheClipboardIntoTheFocusedLineEdit) {
     // The modifier went up with the key: a plain V now types a letter.
     press(keyboard, kV, 0);
     EXPECT_TRUE(waitUntil([&] { return target.text() == "eingefügtv"; })) << target.text();
+}
+
+// A busy machine can stall the poster between the two halves for longer than the server's
+// auto-repeat delay: the key must still arrive once, not once per repeat.
+TEST(SyntheticKeyboardTest, AStallBetweenPressAndReleaseDoesNotRepeatTheKey) {
+    auto connection = X11Connection::open();
+    ASSERT_TRUE(connection) << "needs an X server (DISPLAY)";
+    FocusedLineEdit target;
+    ASSERT_TRUE(target.isFocused());
+
+    ASSERT_TRUE(NSPasteboard::general()->setString("einmal"));
+    X11SyntheticKeyboard keyboard(connection);
+    press(keyboard, kV, kCGEventFlagMaskControl, std::chrono::milliseconds(1200));
+    EXPECT_TRUE(waitUntil([&] { return target.text() == "einmal"; })) << target.text();
+    press(keyboard, kReturn, 0);
+    EXPECT_TRUE(waitUntil([&] { return target.returnPresses() == 1; }));
+    EXPECT_EQ(target.text(), "einmal");
 }
 
 TEST(SyntheticKeyboardTest, AKeyWithoutAKnownPositionIsNotPosted) {
