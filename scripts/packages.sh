@@ -10,7 +10,7 @@ application_packages=(
   # toolchain
   cmake ninja-build g++ pkg-config
   # model runtime
-  libtorch-dev libopenblas0-pthread libopenblas-dev
+  libtorch-dev libdnnl-dev libopenblas0-pthread libopenblas-dev
   # audio
   libsndfile1-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libsoxr-dev libpulse-dev
   # network, log, text

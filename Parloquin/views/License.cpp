@@ -9,6 +9,7 @@ const std::vector<License::Component>& License::components() {
         {"Qt", "LGPL 3.0", "https://doc.qt.io/qt-6/lgpl.html", {"qt6-base-dev", "qt6-svg-dev", "libqt6svg6"}},
         {"libtorch (PyTorch)", "BSD 3-Clause", "https://github.com/pytorch/pytorch/blob/main/LICENSE",
          {"libtorch-dev"}},
+        {"oneDNN", "Apache 2.0", "https://github.com/oneapi-src/oneDNN/blob/master/LICENSE", {"libdnnl-dev"}},
         {"OpenBLAS", "BSD 3-Clause", "https://github.com/OpenMathLib/OpenBLAS/blob/develop/LICENSE",
          {"libopenblas0-pthread", "libopenblas-dev"}},
         {"libsndfile", "LGPL 2.1", "https://github.com/libsndfile/libsndfile/blob/master/COPYING",

@@ -9,6 +9,7 @@
 
 #include "Platform/ml/MLModelError.h"
 #include "Platform/ml/MultiArrayCopy.h"
+#include "Platform/ml/torch/DynamicLinearWeights.h"
 #include "Platform/ml/torch/TensorMemoryCache.h"
 #include "Platform/ml/torch/ThreadPools.h"
 
@@ -137,6 +138,7 @@ TorchScriptEngine::TorchScriptEngine(const std::filesystem::path& modulePath, co
     torch::jit::Module module;
     try {
         module = torch::jit::load(modulePath.string());
+        DynamicLinearWeights::adoptIn(module);
     } catch (const c10::Error& e) {
         // What went wrong, without the library's stack trace: the text reaches the user.
         throw MLModelError::ioError("Failed to load the TorchScript module " + modulePath.string() + ": " +
