@@ -83,20 +83,6 @@ TEST(DiarizerConfigTest, ChunkingRoundsToWholeSecondsAndRejectsWhatTheModelsCann
     }
 }
 
-TEST(DiarizerErrorTest, Descriptions) {
-    const std::vector<std::pair<DiarizerError, std::string>> cases = {
-        {DiarizerError::processingFailed("x"), "Processing failed: x"},
-        {DiarizerError::notInitialized(), "Diarization system not initialized. Call initialize() first."},
-        {DiarizerError::modelDownloadFailed(), "Failed to download required models."},
-        {DiarizerError::embeddingExtractionFailed(), "Failed to extract speaker embedding from audio."},
-        {DiarizerError::invalidAudioData(), "Invalid audio data provided."},
-        {DiarizerError::memoryAllocationFailed(), "Failed to allocate ANE-aligned memory."},
-        {DiarizerError::invalidArrayBounds(), "Array bounds exceeded for zero-copy view."},
-        {DiarizerError::invalidConfiguration("y"), "Invalid configuration: y"},
-    };
-    for (const auto& [error, text] : cases) EXPECT_EQ(error.what(), text);
-}
-
 TEST(PipelineTimingsTest, TotalsShareAndBottleneck) {
     const PipelineTimings timings(1, 2, 0, 3, 4, 5, 6);
     EXPECT_DOUBLE_EQ(timings.totalInferenceSeconds, 12);

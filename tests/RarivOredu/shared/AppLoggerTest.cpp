@@ -70,6 +70,7 @@ TEST(DiarizerErrorTest, DescriptionsAreFixedPerCase) {
         {DiarizerError::memoryAllocationFailed(), "Failed to allocate ANE-aligned memory."},
         {DiarizerError::invalidArrayBounds(), "Array bounds exceeded for zero-copy view."},
         {DiarizerError::processingFailed("no speech"), "Processing failed: no speech"},
+        {DiarizerError::invalidConfiguration("y"), "Invalid configuration: y"},
     };
     for (const auto& [error, text] : cases) EXPECT_EQ(std::string(error.what()), text);
     EXPECT_EQ(DiarizerError::processingFailed("x").message(), "x");
