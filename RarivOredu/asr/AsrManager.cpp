@@ -13,6 +13,7 @@
 #include "RarivOredu/shared/ASRConstants.h"
 #include "RarivOredu/shared/MLArrayCache.h"
 #include "RarivOredu/shared/ModelPrediction.h"
+#include "RarivOredu/shared/SecondsSince.h"
 
 namespace rarivoredu {
 
@@ -348,7 +349,7 @@ ASRResult AsrManager::assembleResult(const std::vector<int>& tokenIds, const std
                                      const std::vector<float>& confidences, const std::vector<int>& durations,
                                      std::int64_t sampleCount, Clock::time_point startTime) const {
     ASRResult result;
-    result.processingTime = std::chrono::duration<double>(Clock::now() - startTime).count();
+    result.processingTime = secondsSince(startTime);
     result.text = convertTokensToText(tokenIds, {}).first;
     result.tokenTimings = createTokenTimings(tokenIds, timestamps, confidences, durations);
     result.confidence = transcriptConfidence(result.text, confidences, tokenIds.size(), logger_);

@@ -13,6 +13,7 @@
 #include "RarivOredu/asr/AggregatedMetrics.h"
 #include "RarivOredu/asr/RealTimeFactor.h"
 #include "RarivOredu/shared/AppLogger.h"
+#include "RarivOredu/shared/SecondsSince.h"
 
 namespace rarivoredu {
 
@@ -45,9 +46,6 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    static double secondsSince(Clock::time_point start) {
-        return std::chrono::duration<double>(Clock::now() - start).count();
-    }
     void record(const std::string& operationName, const ASRPerformanceMetrics& metrics);
 
     AppLogger logger_;

@@ -8,6 +8,7 @@
 #include "RarivOredu/asr/TranscriptAssembly.h"
 #include "RarivOredu/shared/ASRConstants.h"
 #include "RarivOredu/shared/DoubleDescription.h"
+#include "RarivOredu/shared/SecondsSince.h"
 
 namespace rarivoredu {
 namespace {
@@ -251,7 +252,7 @@ void StreamingAsrManager::processWindow(const Window& window) {
         }
         return;
     }
-    const double processingTime = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    const double processingTime = secondsSince(began);
 
     // The recogniser is never called with the state locked.
     auto timings = asr->createTokenTimings(chunk.tokens, chunk.timestamps, chunk.confidences, {});
