@@ -37,7 +37,7 @@ struct OpenedCheckpoint {
 const TarArchive::Member& requireMember(const TarArchive& archive, const std::string& name) {
     const TarArchive::Member* member = archive.find(name);
     if (member == nullptr || member->type != TarArchive::Member::Type::file) {
-        throw CheckpointError::malformed(archive.path().string() + " (it holds no " + name + ")");
+        throw AsrModelsError::loadingFailed(archive.path().string() + " is not a model checkpoint: it holds no " + name);
     }
     return *member;
 }
@@ -46,7 +46,7 @@ OpenedCheckpoint openCheckpoint(const fs::path& nemoFile) {
     TarArchive archive = TarArchive::open(nemoFile);
     const auto& configMember = requireMember(archive, "model_config.yaml");
     if (configMember.size > kLargestConfig) {
-        throw CheckpointError::malformed(nemoFile.string() + " (its model_config.yaml is too large)");
+        throw AsrModelsError::loadingFailed(nemoFile.string() + " is not a model checkpoint: its model_config.yaml is too large");
     }
     const std::string yaml = archive.region(configMember).readBytes(0, static_cast<std::size_t>(configMember.size));
     ParakeetConfig config = ParakeetConfig::fromYaml(yaml);
