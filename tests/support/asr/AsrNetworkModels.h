@@ -2,9 +2,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
+#include <string>
 
+#include "Platform/ml/MLMultiArray.h"
 #include "Platform/ml/ThreadingPreference.h"
+#include "RarivOredu/asr/parakeet/ParakeetConfig.h"
 
 namespace testsupport {
 
@@ -22,19 +26,13 @@ struct AsrNetworkShape {
     static AsrNetworkShape tiny() { return {1, 8, 256, 16, 9}; }
 };
 
-// A recognition model set with the real network and seeded random weights, written as TorchScript
-// bundles the runtime loads:
-//  - Preprocessor: pre-emphasis, 512-point STFT (400-sample Hann window, hop 160), 128 mel bins,
-//    log, per-bin normalisation over the valid frames → "mel" [1, 128, T], "mel_length";
-//  - Encoder: 8x depthwise-separable convolution subsampling, then conformer layers (half-step
-//    feed-forward, relative-position multi-head attention, convolution module, feed-forward) of
-//    width 1024 → "encoder" [1, 1024, T/8], "encoder_length";
-//  - Decoder: an embedding of 8193 tokens (the blank last, embedded as zeros) and a 2-layer LSTM
-//    of 640 → "decoder" [1, 640, 1], "h_out", "c_out" [2, 1, 640];
-//  - JointDecision: encoder and decoder projections to 640, ReLU, 640 → 8193 token and 5 duration
-//    logits → "token_id", "token_prob", "duration" [1, 1, 1].
-// Weights are drawn from a seeded generator of our own, so a seed gives the same set everywhere.
-// The blank's bias is set so that about one frame in four of speech-like audio emits a token.
+// A recognition model set with the real network and seeded random weights: a state dict with
+// the key names and shapes of the public checkpoints, filled from a seeded generator of our own
+// (the same numbers on every machine), turned into bundles by the library's network builder
+// (rarivoredu::ParakeetNetwork), as an imported checkpoint is. The filterbank and window are the
+// checkpoints' (Slaney mel scale and area normalisation, symmetric Hann); batch norm has unit
+// statistics; the pieces are made-up syllables. The blank's bias is set so that about one frame in
+// four of speech-like audio emits a token.
 struct AsrNetworkModels {
     enum class Precision {
         float32,  // every model in float32; matrix products on OpenBLAS ("threads": "blas")
@@ -48,6 +46,11 @@ struct AsrNetworkModels {
     // Every model's thread preference instead of the precision's (Encoder "blas" for float32 and
     // "torch" for int8, the others "blas").
     std::optional<platform::ThreadingPreference> threading;
+
+    // The configuration of the shape: the recogniser's widths, 8192 pieces.
+    rarivoredu::ParakeetConfig config() const;
+    // The random state dict, before the blank's calibration.
+    std::map<std::string, platform::MLMultiArrayPtr> stateDict() const;
 
     // Writes the four "*.mlmodelc" folders and "parakeet_vocab.json" into `folder`.
     void write(const std::filesystem::path& folder) const;
