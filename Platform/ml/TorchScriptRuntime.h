@@ -35,10 +35,11 @@ public:
     // the source can use `self.<name>`; the buffers are read, not copied, while the module is
     // written. The buffers named in `int8LinearWeights` (float32 [out, in] linear weights) are
     // stored instead as int8 weights per output channel for `quantized.linear_dynamic(x,
-    // self.<name>, False)`, which quantises its input on the fly. Throws NSError when the source
-    // does not compile.
+    // self.<name>, False)`, which quantises its input on the fly; each is let go once packed, so
+    // a caller that hands over its only reference frees the float copies as the int8 ones are
+    // made. Throws NSError when the source does not compile.
     virtual void saveScriptModule(const std::filesystem::path& path, const std::string& source,
-                                  const std::map<std::string, MLMultiArrayPtr>& buffers = {},
+                                  std::map<std::string, MLMultiArrayPtr> buffers = {},
                                   const std::set<std::string>& int8LinearWeights = {}) = 0;
 
     // The thread pools the models run on (see ThreadingPreference).

@@ -283,17 +283,21 @@ c10::IValue packInt8Linear(const std::string& name, const at::Tensor& weight) {
 }  // namespace
 
 void TorchScriptEngine::saveScriptModule(const std::filesystem::path& path, const std::string& source,
-                                         const std::map<std::string, MLMultiArrayPtr>& buffers,
+                                         std::map<std::string, MLMultiArrayPtr> buffers,
                                          const std::set<std::string>& int8LinearWeights) {
     try {
         prepareRuntime();
+        // Quantising and packing are memory-bound loops; a wide libtorch pool spends most of its
+        // time waiting (a real-size int8 encoder: 90 s wide on a busy machine).
+        ThreadPools::applyForCurrentThread(ThreadingPreference::blasWide);
         torch::jit::Module module("RarivOreduModel");
-        for (const auto& [name, array] : buffers) {
-            // The caller's arrays outlive the module, which is gone when this returns.
+        for (auto& [name, array] : buffers) {
+            // The arrays outlive the module, which is gone when this returns.
             const at::Tensor tensor = tensorView(*array);
             if (int8LinearWeights.count(name) != 0) {
                 const c10::IValue packed = packInt8Linear(name, tensor);
                 module.register_attribute(name, packed.type(), packed);
+                array.reset();
             } else {
                 module.register_buffer(name, tensor);
             }

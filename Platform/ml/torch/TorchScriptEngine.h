@@ -32,7 +32,7 @@ public:
     // dynamic linear weights instead (see TorchScriptRuntime). Throws NSError when the source
     // does not compile.
     static void saveScriptModule(const std::filesystem::path& path, const std::string& source,
-                                 const std::map<std::string, MLMultiArrayPtr>& buffers = {},
+                                 std::map<std::string, MLMultiArrayPtr> buffers = {},
                                  const std::set<std::string>& int8LinearWeights = {});
 
 private:

@@ -259,7 +259,7 @@ void ParakeetNetwork::writePreprocessor(const fs::path& file, const TensorSource
     m.line("mean = (mel * keep).sum(2, keepdim=True) / count.clamp_min(1.0)");
     m.line("spread = ((((mel - mean) * keep) ** 2).sum(2, keepdim=True) / (count - 1.0).clamp_min(1.0)).sqrt()");
     m.line("return {'mel': (mel - mean) / (spread + 1e-05) * keep, 'mel_length': mel_length.int()}");
-    m.save(file);
+    std::move(m).save(file);
 }
 
 void ParakeetNetwork::writeEncoder(const fs::path& file, const TensorSource& weights, bool int8) const {
@@ -383,7 +383,7 @@ void ParakeetNetwork::writeEncoder(const fs::path& file, const TensorSource& wei
         m.line("x = " + norm("norm_out", "x"));
     }
     m.line("return {'encoder': x.transpose(1, 2).contiguous(), 'encoder_length': length.int()}");
-    m.save(file);
+    std::move(m).save(file);
 }
 
 void ParakeetNetwork::writeDecoder(const fs::path& file, const TensorSource& weights) const {
@@ -399,7 +399,7 @@ void ParakeetNetwork::writeDecoder(const fs::path& file, const TensorSource& wei
     m.line("y, h, c = torch.lstm(x, [h_in, c_in], [" + params + "], True, " + str(ParakeetConfig::predictionLayers) +
            ", 0.0, False, False, True)");
     m.line("return {'decoder': y.transpose(1, 2), 'h_out': h, 'c_out': c}");
-    m.save(file);
+    std::move(m).save(file);
 }
 
 void ParakeetNetwork::writeJoint(const fs::path& file, const TensorSource& weights, bool logits) const {
@@ -417,7 +417,7 @@ void ParakeetNetwork::writeJoint(const fs::path& file, const TensorSource& weigh
     m.line("duration = torch.argmax(logits.narrow(1, " + tokens + ", " + str(config_.durations.size()) + "), -1)");
     m.line(std::string("return {'token_id': token.view(1, 1, 1).int(), 'token_prob': prob.view(1, 1, 1), ") +
            "'duration': duration.view(1, 1, 1).int()" + (logits ? ", 'logits': logits" : "") + "}");
-    m.save(file);
+    std::move(m).save(file);
 }
 
 std::string ParakeetNetwork::vocabularyJson() const {

@@ -32,8 +32,8 @@ std::string ScriptModuleSource::linear(const std::string& name, const std::strin
     return "torch.linear(" + input + ", " + w + (bias ? ", " + tensor(name + "_b", std::move(bias)) : "") + ")";
 }
 
-void ScriptModuleSource::save(const std::filesystem::path& path) const {
-    platform::TorchScriptRuntime::shared().saveScriptModule(path, source_, buffers_, int8_);
+void ScriptModuleSource::save(const std::filesystem::path& path) && {
+    platform::TorchScriptRuntime::shared().saveScriptModule(path, source_, std::move(buffers_), int8_);
 }
 
 }  // namespace rarivoredu

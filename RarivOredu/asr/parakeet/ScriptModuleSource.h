@@ -29,8 +29,9 @@ public:
     const std::map<std::string, platform::MLMultiArrayPtr>& buffers() const noexcept { return buffers_; }
     const std::set<std::string>& int8LinearWeights() const noexcept { return int8_; }
 
-    // Compiles and saves the module to `path` through the TorchScript runtime.
-    void save(const std::filesystem::path& path) const;
+    // Compiles and saves the module to `path` through the TorchScript runtime, handing over the
+    // tensors (the runtime frees float weights it stores as int8 once packed).
+    void save(const std::filesystem::path& path) &&;
 
 private:
     std::string source_;
