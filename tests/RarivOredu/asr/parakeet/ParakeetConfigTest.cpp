@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "RarivOredu/asr/AsrModelsError.h"
+#include "RarivOredu/asr/parakeet/ParakeetConfig.h"
+#include "RarivOredu/checkpoint/TarArchive.h"
+#include "tests/RarivOredu/asr/parakeet/TinyCheckpoint.h"
+
+namespace {
+
+using rarivoredu::AsrModelVersion;
+using rarivoredu::ParakeetConfig;
+
+std::string tinyYaml() {
+    const auto archive = rarivoredu::TarArchive::open(testsupport::TinyCheckpoint::nemoFile());
+    const auto* member = archive.find("model_config.yaml");
+    return archive.region(*member).readBytes(0, member->size);
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    const auto at = text.find(from);
+    if (at == std::string::npos) throw std::runtime_error("no '" + from + "'");
+    return text.replace(at, from.size(), to);
+}
+
+// The pieces of both vocabulary lists replaced by `count` made-up ones.
+std::string withPieces(std::string yaml, int count) {
+    for (const std::string key : {"labels:\n", "  vocabulary:\n"}) {
+        const std::string indent = key[0] == ' ' ? "  " : "";
+        const auto start = yaml.find(key) + key.size();
+        auto end = start;
+        while (yaml.compare(end, indent.size() + 2, indent + "- ") == 0) end = yaml.find('\n', end) + 1;
+        std::string indented;
+        for (int i = 0; i < count; ++i) indented += indent + "- p" + std::to_string(i) + "\n";
+        yaml.replace(start, end - start, indented);
+    }
+    for (const std::string key : {"vocab_size: 40", "num_classes: 40"}) {
+        yaml = replaced(yaml, key, key.substr(0, key.size() - 2) + std::to_string(count));
+    }
+    return yaml;
+}
+
+TEST(ParakeetConfigTest, ReadsTheShapeAndTheVersionFromTheVocabulary) {
+    const ParakeetConfig tiny = ParakeetConfig::fromYaml(tinyYaml());
+    EXPECT_EQ(tiny.layers, 2);
+    EXPECT_EQ(tiny.modelWidth, 64);
+    EXPECT_EQ(tiny.heads, 8);
+    EXPECT_EQ(tiny.feedForwardWidth, 256);
+    EXPECT_EQ(tiny.subsamplingChannels, 16);
+    EXPECT_EQ(tiny.predictionWidth, 32);
+    EXPECT_EQ(tiny.jointWidth, 32);
+    EXPECT_EQ(tiny.blankId(), 40);
+    EXPECT_EQ(tiny.jointOutputs(), 46);
+
+    const ParakeetConfig v2 = ParakeetConfig::fromYaml(withPieces(tinyYaml(), 1024));
+    EXPECT_EQ(v2.version(), AsrModelVersion::v2);
+    EXPECT_EQ(v2.blankId(), 1024);
+    const ParakeetConfig v3 = ParakeetConfig::fromYaml(withPieces(tinyYaml(), 8192));
+    EXPECT_EQ(v3.version(), AsrModelVersion::v3);
+    EXPECT_EQ(v3.blankId(), 8192);
+}
+
+// Keys the file may leave out take the family's value; written out, they must have it.
+TEST(ParakeetConfigTest, OptionalKeysMustHoldTheFamilysValue) {
+    struct Case {
+        std::string from, to, message;
+    };
+    const Case cases[] = {
+        {"  pad_to: 0\n", "  pad_to: 0\n  preemph: 0.97\n  mel_norm: slaney\n", ""},
+        {"  pad_to: 0\n", "  pad_to: 0\n  preemph: 0.9\n", "preprocessor.preemph: expected 0.97, found 0.9"},
+        {"  pad_to: 0\n", "  pad_to: 0\n  mel_norm: null\n", "preprocessor.mel_norm: expected slaney, found null"},
+        {"  pad_to: 0\n", "  pad_to: 0\n  highfreq: 7600\n", "preprocessor.highfreq: expected null or 8000, found 7600"},
+        {"  normalize: per_feature\n", "  normalize: all_features\n",
+         "preprocessor.normalize: expected per_feature, found all_features"},
+        {"  n_heads: 8\n", "  n_heads: 6\n", "encoder.n_heads: expected a divisor of encoder.d_model (64), found 6"},
+        {"  d_model: 64\n", "  d_model: wide\n", "encoder.d_model: expected a positive whole number, found wide"},
+        {"model_type: tdt", "model_type: rnnt", "decoding.model_type: expected tdt, found rnnt"},
+        {"  - -1\n  - -1\n", "  - 70\n  - 13\n", "encoder.att_context_size: expected [-1, -1], found [70, 13]"},
+        {"sample_rate: 16000\n", "sample_rate: [", "model_config.yaml is not readable YAML"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.to);
+        const std::string yaml = replaced(tinyYaml(), c.from, c.to);
+        if (c.message.empty()) {
+            EXPECT_NO_THROW(ParakeetConfig::fromYaml(yaml));
+            continue;
+        }
+        try {
+            ParakeetConfig::fromYaml(yaml);
+            ADD_FAILURE() << "accepted";
+        } catch (const rarivoredu::AsrModelsError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+        }
+    }
+}
+
+}  // namespace
