@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     // The blank's id is the number of pieces.
     std::ifstream vocabularyFile(fp32 / "parakeet_vocab.json");
     const int blank = static_cast<int>(nlohmann::json::parse(vocabularyFile).size());
-    int steps = 0, sameToken = 0, sameDuration = 0, sameBoth = 0;
+    int steps = 0, sameToken = 0, sameDuration = 0, sameBoth = 0, tokenSteps = 0, sameNonBlank = 0;
     // The Decoder's output after the blank (the start) and after four tokens.
     for (const int token : {blank, 7, 130, 1999, 5021}) {
         const auto step = run(*decoder,
@@ -115,8 +115,12 @@ int main(int argc, char** argv) {
             std::shared_ptr<platform::MLFeatureProvider> ra, rb;
             run(*joint, {{"encoder_step", frameA}, {"decoder_step", step}}, "token_id", &ra);
             run(*joint, {{"encoder_step", frameB}, {"decoder_step", step}}, "token_id", &rb);
-            const bool token = (*ra->featureValueForName("token_id")->multiArrayValue())[0] ==
-                               (*rb->featureValueForName("token_id")->multiArrayValue())[0];
+            const double floatToken = (*ra->featureValueForName("token_id")->multiArrayValue())[0];
+            const bool token = floatToken == (*rb->featureValueForName("token_id")->multiArrayValue())[0];
+            if (floatToken != blank) {
+                ++tokenSteps;
+                sameNonBlank += token;
+            }
             const bool duration = (*ra->featureValueForName("duration")->multiArrayValue())[0] ==
                                   (*rb->featureValueForName("duration")->multiArrayValue())[0];
             ++steps;
@@ -132,5 +136,7 @@ int main(int argc, char** argv) {
     std::printf("joint decisions over %d frame and decoder-state pairs: token agrees %.1f %%, duration %.1f %%, "
                 "both %.1f %%\n",
                 steps, 100.0 * sameToken / steps, 100.0 * sameDuration / steps, 100.0 * sameBoth / steps);
+    std::printf("of these, %d where float32 picks a token rather than the blank: int8 picks the same token in %.1f %%\n",
+                tokenSteps, tokenSteps ? 100.0 * sameNonBlank / tokenSteps : 0.0);
     return 0;
 }
