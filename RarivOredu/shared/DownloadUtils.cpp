@@ -25,6 +25,7 @@
 #include "RarivOredu/shared/RepoLock.h"
 #include "RarivOredu/shared/SystemInfo.h"
 #include "RarivOredu/shared/SystemInfoReporter.h"
+#include "RarivOredu/shared/UpstreamImport.h"
 
 namespace rarivoredu {
 namespace fs = std::filesystem;
@@ -306,17 +307,22 @@ std::string DownloadUtils::hubBaseURL() {
 
 std::string DownloadUtils::configuredHubAddress() { return withoutTrailingSlashes(configuredHub()); }
 
-std::string DownloadUtils::resolveURL(Repo repo, const std::string& path) {
+std::string DownloadUtils::resolveURL(Repo repo, const std::string& path) { return resolveURL(repo.remotePath(), path); }
+
+std::string DownloadUtils::resolveURL(std::string_view repoId, const std::string& path) {
     requireSafePath(path);
-    return hubBaseURL() + "/" + std::string(repo.remotePath()) + "/resolve/main/" +
-           platform::URLComponents::percentEncodePath(path);
+    return hubBaseURL() + "/" + std::string(repoId) + "/resolve/main/" + platform::URLComponents::percentEncodePath(path);
 }
 
 // MARK: - Hub operations
 
 std::vector<DownloadUtils::RepoFile> DownloadUtils::listRepoFiles(Repo repo, const std::string& path) {
+    return listRepoFiles(repo.remotePath(), path);
+}
+
+std::vector<DownloadUtils::RepoFile> DownloadUtils::listRepoFiles(std::string_view repoId, const std::string& path) {
     if (!path.empty()) requireSafePath(path);
-    const std::string url = hubBaseURL() + "/api/models/" + std::string(repo.remotePath()) + "/tree/main" +
+    const std::string url = hubBaseURL() + "/api/models/" + std::string(repoId) + "/tree/main" +
                             (path.empty() ? "" : "/" + platform::URLComponents::percentEncodePath(path));
     auto [body, response] = sharedSession().data(platform::URLRequest{url, listingTimeout});
     requireStatus200(response, url);
@@ -325,7 +331,7 @@ std::vector<DownloadUtils::RepoFile> DownloadUtils::listRepoFiles(Repo repo, con
     for (const auto& file : files) {
         if (!belongsTo(file.path, path)) {
             throw URLError::make(URLError::badServerResponse,
-                                 "the listing of " + std::string(repo.remotePath()) + (path.empty() ? "" : "/" + path) +
+                                 "the listing of " + std::string(repoId) + (path.empty() ? "" : "/" + path) +
                                      " holds the path '" + file.path + "', which is not inside it");
         }
     }
@@ -358,6 +364,12 @@ void DownloadUtils::fetchFile(const std::string& url, const fs::path& to, const 
 void DownloadUtils::downloadFile(Repo repo, const std::string& path, const fs::path& destination,
                                  std::int64_t expectedSize, const ProgressHandler& progress, double timeout,
                                  const std::optional<std::string>& expectedSHA256) {
+    downloadFile(repo.remotePath(), path, destination, expectedSize, progress, timeout, expectedSHA256);
+}
+
+void DownloadUtils::downloadFile(std::string_view repoId, const std::string& path, const fs::path& destination,
+                                 std::int64_t expectedSize, const ProgressHandler& progress, double timeout,
+                                 const std::optional<std::string>& expectedSHA256) {
     requireSafePath(path);
     FileManager::createDirectory(destination.parent_path());
 
@@ -378,7 +390,7 @@ void DownloadUtils::downloadFile(Repo repo, const std::string& path, const fs::p
         observe = [&hash](const char* bytes, std::size_t length) { hash->update(bytes, length); };
     }
     try {
-        fetchFile(resolveURL(repo, path), temporary, progress, timeout, observe);
+        fetchFile(resolveURL(repoId, path), temporary, progress, timeout, observe);
     } catch (const platform::NSError& error) {
         if (isCancellation(error)) {
             logger().info("Download cancelled: " + path);
@@ -435,6 +447,12 @@ void DownloadUtils::downloadRepo(Repo repo, const fs::path& directory) {
     const fs::path repoFolder = directory / std::string(repo.folderName());
     const std::string folderName(repo.folderName());
     RepoLock lock(repoFolder);
+    // An engine that imports its models from the upstream checkpoint goes first; the hub's
+    // listing of bundles of ours serves where the hub holds no upstream source.
+    if (const auto importer = UpstreamImport::importer(repo)) {
+        if ((*importer)(repoFolder)) return;
+        logger().info("The hub holds no upstream source for " + folderName + ": fetching its bundles");
+    }
     const auto required = ModelNames::requiredModels(repo);
 
     const auto entries = listRepoFiles(repo, "");
