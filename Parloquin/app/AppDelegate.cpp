@@ -43,14 +43,14 @@ const char* const kWelcomeText =
     "\n"
     "🎙️ Halten-zum-Aufnehmen (Alt-Taste ⌥)\n"
     "• Halte die Alt-Taste beim Sprechen\n"
-    "• Erfordert Eingabeüberwachungs-Berechtigung\n"
+    "• Erfordert eine X11-Sitzung mit XInput 2\n"
     "• Ideal für kurze Sprachbefehle\n"
     "\n"
     "Weitere Funktionen:\n"
-    "• Direktes Einfügen erfordert Bedienungshilfen-Berechtigung\n"
-    "• Ohne Berechtigungen wird Text in die Zwischenablage kopiert\n"
+    "• Direktes Einfügen erfordert eine X11-Sitzung mit XTEST\n"
+    "• Ohne X11 (etwa unter Wayland) wird Text in die Zwischenablage kopiert\n"
     "\n"
-    "Du kannst Berechtigungen jederzeit in den Einstellungen vergeben.";
+    "Unter Linux musst du dafür keine Berechtigungen vergeben.";
 
 const char* const kAboutText =
     "Version 1.0\n\nUnterstützt von:\n• Parloquin-Engine\n• 25 Sprachen\n• LibTorch auf der CPU\n\n"

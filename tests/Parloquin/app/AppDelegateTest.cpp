@@ -20,6 +20,8 @@
 #include "RarivOredu/shared/ModelFolderError.h"
 #include "tests/Parloquin/app/AppHarness.h"
 
+#include "tests/support/MacOSTerms.h"
+
 namespace {
 
 using parloquin::AppDelegate;
@@ -155,6 +157,9 @@ TEST_F(AppDelegateTest, WelcomeAlertOnlyOnTheFirstLaunch) {
             EXPECT_EQ(alert.style, parloquin::AlertStyle::informational);
             EXPECT_EQ(alert.buttons, (std::vector<std::string>{"Loslegen", "Einstellungen öffnen"}));
             EXPECT_EQ(alert.informativeText.rfind("Parloquin bietet zwei Aufnahmemodi:\n\n🎯 Umschaltmodus", 0), 0u);
+            // What the modes need is said as it is on Linux: an X11 session, no permission to grant.
+            EXPECT_EQ(testsupport::macOSTermsIn(alert.informativeText), std::vector<std::string>{}) << c.name;
+            EXPECT_NE(alert.informativeText.find("X11-Sitzung mit XInput 2"), std::string::npos);
         }
     }
 }
