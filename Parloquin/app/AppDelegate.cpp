@@ -14,8 +14,11 @@
 #include "Parloquin/services/StatisticsManager.h"
 #include "Parloquin/services/TranscriptionService.h"
 #include "Parloquin/settings/SettingsKeys.h"
+#include "Parloquin/views/AppVersion.h"
 #include "Parloquin/views/GeneralSettings.h"
 #include "Parloquin/views/MainWindowNotifications.h"
+#include "Parloquin/views/ModelStorageSize.h"
+#include "Parloquin/views/OtherSettings.h"
 #include "Platform/net/URLError.h"
 #include "Platform/system/RelativeDateTimeFormatter.h"
 #include "Platform/system/TimeZone.h"
@@ -52,8 +55,9 @@ const char* const kWelcomeText =
     "\n"
     "Unter Linux musst du dafür keine Berechtigungen vergeben.";
 
-const char* const kAboutText =
-    "Version 1.0\n\nUnterstützt von:\n• Parloquin-Engine\n• 25 Sprachen\n• LibTorch auf der CPU\n\n"
+// The version line comes from the build, as on the page "Sonstiges".
+const char* const kAboutCredits =
+    "\n\nUnterstützt von:\n• Parloquin-Engine\n• 25 Sprachen\n• LibTorch auf der CPU\n\n"
     "Deine Sprache verlässt diesen Rechner nie.";
 
 // A menu title shows the text as it is: "&" would mark a mnemonic, a tab would start the shortcut
@@ -253,7 +257,9 @@ void AppDelegate::postReadyNotification() {
     const std::string hotkey = primaryHotkey();
     setupFloatingControlWindow();
     updateStatusTitle("Bereit");
-    postUserNotification("Parloquin bereit!", StatusMenuTexts::readyNotificationBody(hotkey, hotkeyRegistration()));
+    postUserNotification("Parloquin bereit!",
+                         StatusMenuTexts::readyNotificationBody(hotkey, hotkeyRegistration(),
+                                                                ModelStorageSize::measure(OtherSettings::modelFolder())));
 }
 
 void AppDelegate::postUserNotification(const std::string& title, const std::string& body) {
@@ -519,7 +525,7 @@ void AppDelegate::showAbout() {
     Alert alert;
     alert.style = AlertStyle::informational;
     alert.messageText = "Parloquin";
-    alert.informativeText = kAboutText;
+    alert.informativeText = "Version " + AppVersion::bundle().text() + kAboutCredits;
     alert.buttons = {"OK"};
     environment_.alerts->runModal(alert);
 }

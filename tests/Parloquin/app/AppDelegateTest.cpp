@@ -5,6 +5,8 @@
 #include <QKeySequence>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -12,6 +14,8 @@
 #include <vector>
 
 #include "Parloquin/app/AppDelegate.h"
+#include "Parloquin/views/AppVersion.h"
+#include "Parloquin/views/OtherSettings.h"
 #include "Platform/audio/AVAudioError.h"
 #include "Platform/log/LogCapture.h"
 #include "Platform/ml/MLModelError.h"
@@ -164,14 +168,30 @@ TEST_F(AppDelegateTest, WelcomeAlertOnlyOnTheFirstLaunch) {
     }
 }
 
+// The about dialog and the page "Sonstiges" give the one version the build has.
+TEST_F(AppDelegateTest, TheAboutDialogShowsTheBuildsVersion) {
+    AppDelegate& delegate = harness.launch();
+    harness.alerts->shown.clear();
+    delegate.showAbout();
+    ASSERT_EQ(harness.alerts->shown.size(), 1u);
+    const std::string& text = harness.alerts->shown.front().informativeText;
+    EXPECT_EQ(text.substr(0, text.find('\n')), "Version " + parloquin::AppVersion::bundle().text());
+    EXPECT_EQ(parloquin::AppVersion::bundle().appVersion(), PARLOQUIN_PROJECT_VERSION);
+}
+
 TEST_F(AppDelegateTest, ReadyLaunchRegistersTheHotkeyAndShowsTheButton) {
     storeRecords(harness, 2);
+    // The notification says what the models take on disk.
+    const std::filesystem::path models = parloquin::OtherSettings::modelFolder() / "Models";
+    std::filesystem::create_directories(models);
+    std::ofstream(models / "model.pt").close();
+    std::filesystem::resize_file(models / "model.pt", 3'200'000);
     AppDelegate& delegate = harness.launch();
     ASSERT_TRUE(delegate.isInitialized());
     EXPECT_EQ(harness.summaries(), (std::vector<std::string>{"Parloquin bereit!"}));
     const auto& ready = harness.notifications.received.front();
     EXPECT_EQ(ready.body.toStdString(),
-              "Drücke ⇧⌘Space überall um eine Aufnahme zu starten.\nModelle: Geladen (470MB zwischengespeichert)\n"
+              "Drücke ⇧⌘Space überall um eine Aufnahme zu starten.\nModelle: Geladen (3 MB zwischengespeichert)\n"
               "Tastenkürzel: ⇧⌘Space registriert");
     EXPECT_EQ(ready.hints.value("sound-name").toString(), "message-new-instant");
     EXPECT_EQ(delegate.statusMenu()->actions()[0]->text(), "Parloquin - Bereit");
