@@ -17,6 +17,7 @@ application_packages=(
   libcurl4-openssl-dev libssl-dev libsystemd-dev nlohmann-json3-dev libcld2-dev libicu-dev
   # desktop
   qt6-base-dev qt6-svg-dev libqt6svg6 libx11-dev libxi-dev libxtst-dev
+  qt6-translations-l10n  # Qt's own dialogs and buttons in the user's language
   # the hotkey's feedback sounds: libcanberra with the freedesktop sound theme. Its PulseAudio
   # output (libcanberra-pulse) is not asked for here: it wants a PulseAudio server package, and a
   # desktop that has one has it already; without it the sounds go through ALSA.
