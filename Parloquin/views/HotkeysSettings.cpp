@@ -67,7 +67,7 @@ const std::vector<HotkeysSettings::Tip>& HotkeysSettings::tips() {
         {"keyboard.fill", "Tastenkombinationen: Einmal drücken zum Starten, nochmal zum Stoppen"},
         {"checkmark.shield.fill", "Intelligenter Filter: Option+Löschen löst keine Aufnahme aus"},
         {"lightbulb.fill",
-         "Vermeide Tastenkürzel die vom Desktop verwendet werden (z.B. ⌘Leertaste, mit der GNOME die Tastaturbelegung "
+         "Vermeide Tastenkürzel die vom System verwendet werden (z.B. ⌘Leertaste, mit der GNOME die Tastaturbelegung "
          "wechselt)"},
         {"accessibility", "X11-Sitzung mit XTEST für Direkt-Einfügen-Modus erforderlich"},
     };
