@@ -65,7 +65,8 @@ void FileRegion::read(std::uint64_t at, void* destination, std::size_t count) co
     auto* out = static_cast<char*>(destination);
     std::uint64_t position = offset_ + at;
     while (count > 0) {
-        const ssize_t got = ::pread(file_->descriptor, out, count, static_cast<off_t>(position));
+        const std::size_t chunk = count < (std::size_t{1} << 30) ? count : (std::size_t{1} << 30);
+        const ssize_t got = ::pread(file_->descriptor, out, chunk, static_cast<off_t>(position));
         if (got < 0) {
             if (errno == EINTR) continue;
             throw CheckpointError::unreadable(file_->path, std::strerror(errno));

@@ -323,7 +323,7 @@ private:
                 if (list.empty() || list[0]->type != Type::tensor) malformed("parameter rebuilt from no tensor");
                 return list[0];
             }
-            if (module == "torch._utils" && name == "_rebuild_from_type_v2") {
+            if ((module == "torch._tensor" || module == "torch._utils") && name == "_rebuild_from_type_v2") {
                 // (function, type, arguments, state): the function's result stands for the subclass.
                 if (list.size() < 3) malformed("_rebuild_from_type_v2 arguments");
                 return call(list[0], list[2], Type::object, depth + 1);

@@ -22,6 +22,8 @@ constexpr std::size_t centralSize = 46;
 constexpr std::size_t localSize = 30;
 // Records bigger than this are not read into memory whole.
 constexpr std::uint64_t maxReadAll = std::uint64_t{1} << 30;
+// A central directory of a million records is far more than any checkpoint has.
+constexpr std::uint64_t maxDirectorySize = std::uint64_t{64} << 20;
 
 std::uint16_t u16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 std::uint32_t u32(const unsigned char* p) {
@@ -99,6 +101,9 @@ Directory findDirectory(const FileRegion& region, const std::string& name) {
     }
     if (directory.offset > region.size() || directory.size > region.size() - directory.offset)
         throw CheckpointError::truncated(name + ": the central directory");
+    if (directory.size > maxDirectorySize)
+        throw CheckpointError::unsupported(name + " has a central directory of " + std::to_string(directory.size) +
+                                           " bytes");
     if (directory.entries > directory.size / centralSize)
         throw CheckpointError::malformed(name + ": central directory entry count");
     return directory;

@@ -105,13 +105,35 @@ TEST(TensorRecordTest, AStorageShorterThanItsTensorIsTruncated) {
         EXPECT_EQ(error.kind(), CheckpointError::Kind::truncated);
         EXPECT_NE(std::string(error.what()).find("short/data/0"), std::string::npos) << error.what();
     }
-    // A hand-made record with strides that reach beyond its storage.
-    TensorRecord strided = *checkpoint.find("fits");
-    strided.shape = {2, 2};
-    strided.strides = {3, 1};
-    EXPECT_THROW(strided.toFloat32(), CheckpointError);
-    strided.strides = {1};
-    EXPECT_THROW(strided.toFloat32(), CheckpointError);
+    // Records a damaged file could describe: each fails before anything is allocated for it.
+    const struct {
+        const char* label;
+        Shape shape;
+        Shape strides;
+        std::int64_t offset;
+        CheckpointError::Kind kind;
+    } damaged[] = {
+        {"strides beyond the storage", {2, 2}, {3, 1}, 0, CheckpointError::Kind::truncated},
+        {"offset beyond the storage", {2}, {1}, 1, CheckpointError::Kind::truncated},
+        {"a terabyte of elements", {std::int64_t{1} << 40}, {1}, 0, CheckpointError::Kind::truncated},
+        {"a terabyte of one element repeated", {std::int64_t{1} << 40}, {0}, 0, CheckpointError::Kind::unsupported},
+        {"an overflowing shape", {std::int64_t{1} << 40, std::int64_t{1} << 40}, {1, 1}, 0,
+         CheckpointError::Kind::malformed},
+        {"a negative size", {-2}, {1}, 0, CheckpointError::Kind::malformed},
+        {"strides of another rank", {2}, {1, 1}, 0, CheckpointError::Kind::malformed},
+    };
+    for (const auto& d : damaged) {
+        TensorRecord record = *checkpoint.find("fits");
+        record.shape = d.shape;
+        record.strides = d.strides;
+        record.storageOffset = d.offset;
+        try {
+            record.toFloat32();
+            ADD_FAILURE() << d.label << ": converted";
+        } catch (const CheckpointError& error) {
+            EXPECT_EQ(error.kind(), d.kind) << d.label << ": " << error.what();
+        }
+    }
 }
 
 }  // namespace
