@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <unordered_set>
 
 #include "RarivOredu/checkpoint/CheckpointError.h"
 
@@ -143,7 +142,6 @@ ZipArchive ZipArchive::open(const FileRegion& region) {
     const auto* data = reinterpret_cast<const unsigned char*>(listing.data());
     std::vector<Entry> entries;
     entries.reserve(static_cast<std::size_t>(directory.entries));
-    std::unordered_set<std::string> names;
     std::size_t at = 0;
     for (std::uint64_t n = 0; n < directory.entries; ++n) {
         if (listing.size() - at < centralSize || u32(data + at) != centralSignature)
@@ -179,16 +177,18 @@ ZipArchive ZipArchive::open(const FileRegion& region) {
             throw CheckpointError::truncated(what);
         if (entry.method == 0 && entry.size != entry.compressedSize)
             throw CheckpointError::malformed(what + ": sizes of a stored entry differ");
-        if (!names.insert(entry.name).second) throw CheckpointError::malformed(what + ": a second entry of that name");
         entries.push_back(std::move(entry));
     }
-    return ZipArchive(region, std::move(entries));
+    std::map<std::string, std::size_t, std::less<>> index;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (!index.emplace(entries[i].name, i).second)
+            throw CheckpointError::malformed(name + ": " + entries[i].name + ": a second entry of that name");
+    return ZipArchive(region, std::move(entries), std::move(index));
 }
 
 const ZipArchive::Entry* ZipArchive::find(std::string_view name) const {
-    for (const Entry& entry : entries_)
-        if (entry.name == name) return &entry;
-    return nullptr;
+    const auto found = index_.find(name);
+    return found == index_.end() ? nullptr : &entries_[found->second];
 }
 
 FileRegion ZipArchive::region(const Entry& entry) const {

@@ -93,6 +93,7 @@ TEST(ZipArchiveTest, RefusesDamagedDirectoriesAndCompressedRecords) {
          Kind::truncated, "a/data.pkl"},
         {"encrypted", with(directory + 8, std::string("\x01\x00", 2)), Kind::unsupported, "encrypted"},
         {"split archive", with(end + 4, std::string("\x01\x00", 2)), Kind::unsupported, "split"},
+        {"two entries of one name", zipArchive({{"a/x", "1"}, {"a/x", "2"}}), Kind::malformed, "a second entry"},
     };
     for (const auto& c : cases) {
         const auto file = testsupport::writeFile(folder / "bad.zip", c.bytes);
