@@ -270,6 +270,10 @@ private:
     }
 
     std::vector<std::int64_t> intTuple(const Node* node, const char* what) {
+        // torch.Size((…)) as some writers give sizes.
+        if (node->type == Type::object && node->text == "torch" && node->name == "Size" && node->arguments &&
+            node->arguments->type == Type::tuple && node->arguments->items.size() == 1)
+            node = node->arguments->items[0];
         if (node->type != Type::tuple && node->type != Type::list) malformed(std::string(what) + " is not a tuple");
         std::vector<std::int64_t> values;
         values.reserve(node->items.size());
