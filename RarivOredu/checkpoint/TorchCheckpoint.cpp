@@ -137,6 +137,8 @@ TorchCheckpoint TorchCheckpoint::open(const FileRegion& region) {
     };
     checkpoint.top_ = PickleReader::parse(bytes, name + ": " + prefix + "/data.pkl", storage);
     TensorCollector(checkpoint.tensors_, name).collect(checkpoint.top_, "", 0);
+    for (auto& [tensorName, tensor] : checkpoint.tensors_)
+        if (const auto* entry = zip.find(prefix + "/data/" + tensor.storageKey)) tensor.storageCrc32 = entry->crc32;
     return checkpoint;
 }
 

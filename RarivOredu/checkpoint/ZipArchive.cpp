@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "RarivOredu/checkpoint/CheckpointError.h"
+#include "RarivOredu/checkpoint/Crc32.h"
 
 namespace rarivoredu {
 namespace {
@@ -30,26 +31,6 @@ std::uint32_t u32(const unsigned char* p) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 std::uint64_t u64(const unsigned char* p) { return u32(p) | (static_cast<std::uint64_t>(u32(p + 4)) << 32); }
-
-const std::array<std::uint32_t, 256>& crcTable() {
-    static const auto table = [] {
-        std::array<std::uint32_t, 256> t{};
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    return table;
-}
-
-std::uint32_t crc32(const std::string& bytes) {
-    const auto& table = crcTable();
-    std::uint32_t c = 0xffffffffu;
-    for (unsigned char b : bytes) c = table[(c ^ b) & 0xff] ^ (c >> 8);
-    return c ^ 0xffffffffu;
-}
 
 struct Directory {
     std::uint64_t entries = 0;
@@ -204,7 +185,7 @@ std::string ZipArchive::readAll(const Entry& entry) const {
     const std::string what = region_.name() + ": " + entry.name;
     if (bytes.size() > maxReadAll) throw CheckpointError::unsupported(what + " is too large to read whole");
     std::string data = bytes.readBytes(0, static_cast<std::size_t>(bytes.size()));
-    if (crc32(data) != entry.crc32) throw CheckpointError::malformed(what + ": CRC-32 mismatch");
+    if (crc32(0, data.data(), data.size()) != entry.crc32) throw CheckpointError::malformed(what + ": CRC-32 mismatch");
     return data;
 }
 
