@@ -323,6 +323,19 @@ private:
             }
             if (module == "torch._utils" && (name == "_rebuild_tensor_v2" || name == "_rebuild_tensor"))
                 return rebuildTensor(list);
+            if (module == "torch._utils" && name == "_rebuild_tensor_v3") {
+                // (storage, offset, size, stride, requires_grad, hooks, dtype, metadata): an untyped
+                // storage read as the dtype given.
+                if (list.size() < 7) malformed("tensor rebuilt from too few arguments");
+                const Node* dtype = list[6];
+                if (dtype->type != Type::dtype)
+                    throw CheckpointError::unsupported(what_ + ": a tensor of type " +
+                                                       (dtype->type == Type::global ? dtype->text + "." + dtype->name
+                                                                                    : std::string("?")));
+                Node* tensor = rebuildTensor(list);
+                tensor->tensor->dtype = dtype->tensor->dtype;
+                return tensor;
+            }
             if (module == "torch._utils" && (name == "_rebuild_parameter" || name == "_rebuild_parameter_with_state")) {
                 if (list.empty() || list[0]->type != Type::tensor) malformed("parameter rebuilt from no tensor");
                 return list[0];
