@@ -12,6 +12,7 @@
 #include "RarivOredu/shared/DownloadUtils.h"
 #include "RarivOredu/shared/ModelNames.h"
 #include "RarivOredu/shared/Repo.h"
+#include "RarivOredu/shared/RepoLock.h"
 #include "RarivOredu/shared/UpstreamImport.h"
 #include "RarivOredu/vad/silero/SileroVadNetwork.h"
 #include "RarivOredu/vad/silero/SileroVadWeights.h"
@@ -60,6 +61,8 @@ void build(const fs::path& onnxFile, const StagedModelFolder& stage) {
 
 void SileroVadImport::importFile(const fs::path& onnxFile, const fs::path& repoFolder, Check check) {
     if (check == Check::pinnedDigest) requirePinnedDigest(fileDigest(onnxFile), onnxFile.filename().string());
+    // Not while a load of the repository looks at the folder.
+    RepoLock lock(repoFolder);
     StagedModelFolder stage(repoFolder);
     build(onnxFile, stage);
     stage.commit();

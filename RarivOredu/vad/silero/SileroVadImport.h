@@ -35,7 +35,8 @@ public:
         layoutOnly,    // any ONNX export with the network's tensors in their shapes
     };
 
-    // Builds the repository folder `repoFolder` from an ONNX file the user has.
+    // Builds the repository folder `repoFolder` (<models directory>/silero-vad-coreml, where a
+    // VadManager looks) from an ONNX file the user has, holding the folder's RepoLock.
     static void importFile(const std::filesystem::path& onnxFile, const std::filesystem::path& repoFolder,
                            Check check = Check::pinnedDigest);
 

@@ -141,7 +141,7 @@ TEST_F(SileroVadImportTest, AnOnnxFileThatIsNotSilerosIsRefused) {
     }
 }
 
-TEST_F(SileroVadImportTest, AnImportReplacesTheFolderWhole) {
+TEST_F(SileroVadImportTest, AnOfflineImportReplacesTheFolderWholeAndServesTheManager) {
     fs::create_directories(repoFolder() / modelName);
     writeBytes(repoFolder() / modelName / "coremldata.bin", "stale");
     writeBytes(repoFolder() / "old.json", "{}");
@@ -151,6 +151,12 @@ TEST_F(SileroVadImportTest, AnImportReplacesTheFolderWhole) {
     EXPECT_EQ(visibleEntries(repoFolder()), std::set<std::string>{modelName});
     EXPECT_EQ(visibleEntries(repoFolder() / modelName), (std::set<std::string>{"coremldata.bin", "model.pt"}));
     EXPECT_EQ(visibleEntries(modelsFolder()), std::set<std::string>{"silero-vad-coreml"});
+
+    // A manager takes the imported model without fetching anything (nothing listens there).
+    testsupport::ScopedEnvironment offline;
+    offline.set("RARIVOREDU_VAD_ONNX_URL", "http://127.0.0.1:9/silero_vad.onnx");
+    VadManager manager(VadConfig::defaultConfig(), folder_.path());
+    EXPECT_TRUE(manager.isAvailable());
 }
 
 TEST_F(SileroVadImportTest, TheAddressComesFromTheEnvironment) {
