@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "Parloquin/app/DictationControl.h"
+#include "Parloquin/app/SettingsFileNotices.h"
 #include "Parloquin/services/HistoryManager.h"
 #include "Parloquin/services/StatisticsManager.h"
 #include "Parloquin/services/TranscriptionService.h"
@@ -96,6 +97,7 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
       hotkeySettings_(*environment_.defaults) {}
 
 AppDelegate::~AppDelegate() {
+    if (environment_.defaults) environment_.defaults->setSaveProblemHandler({});
     menuTitleObservation_.cancel();
     showFloatingControlObservation_.cancel();
     taskbarObservation_.cancel();
@@ -103,8 +105,10 @@ AppDelegate::~AppDelegate() {
     mainWindow_.reset();
     floatingControlWindow_.reset();
     hotkeyManager_.reset();
-    transcriptionService_.reset();
+    transcriptionService_.reset();  // its stores write what they still hold
     delete menu_.data();
+    // What could not be saved while Parloquin ran gets its last chance.
+    if (environment_.defaults) environment_.defaults->save();
 }
 
 std::map<std::string, Value> AppDelegate::registeredDefaults() {
@@ -141,6 +145,17 @@ void AppDelegate::applicationDidFinishLaunching() {
     // Whatever changes the settings file from now on is seen at once.
     settingsFileWatcher_ = std::make_unique<platform::UserDefaultsFileWatcher>(
         defaults(), [this](const platform::UserDefaults::LoadProblem& problem) { reportSettingsFileProblem(problem); });
+    // A settings file that cannot be written is said once (the store keeps what is unsaved).
+    QPointer<AppDelegate> weak(this);
+    defaults().setSaveProblemHandler([weak](const platform::UserDefaults::SaveProblem& problem) {
+        QMetaObject::invokeMethod(
+            weak.data(), [weak, problem] {
+                if (weak)
+                    weak->postUserNotification(SettingsFileNotices::saveFailedTitle,
+                                               SettingsFileNotices::saveFailedBody(problem));
+            },
+            Qt::QueuedConnection);
+    });
     if (environment_.notifications)
         environment_.notifications->requestAuthorization(
             platform::UNAuthorizationOptionAlert | platform::UNAuthorizationOptionSound, [](bool) {});
