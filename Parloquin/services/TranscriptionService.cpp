@@ -211,6 +211,15 @@ void TranscriptionService::startRecording() {
         stopRecording();
         return;
     }
+    // A server with no input at all still records: the default input is then the monitor of an
+    // output, which holds no speech. Asked afresh, since the list may not have caught up yet.
+    if (audioDeviceManager_->availableDevices().empty() && audioHardware_->inputDevices().empty()) {
+        reportFailedStart("Kein Mikrofon gefunden. Schließe ein Mikrofon an oder schalte es in den "
+                          "Toneinstellungen des Systems frei.",
+                          "the sound server lists no input, only monitors of outputs");
+        stopRecording();
+        return;
+    }
     audioDeviceManager_->checkBinding(*audioEngine_, bound);
     sampleTimer_.start();
 }
@@ -284,9 +293,14 @@ void TranscriptionService::transcribe(std::vector<float> samples) {
             this,
             [this, recognition] {
                 if (recognition.error) {
-                    logger_.log(platform::OSLogType::error, "❌ Transcription failed: " + platform::errorDescription(recognition.error));
+                    const std::string reason = platform::errorDescription(recognition.error);
+                    logger_.log(platform::OSLogType::error, "❌ Transcription failed: " + reason);
                     setProcessing(false);
                     notify(RecordingState::idle);
+                    if (onNotice)
+                        onNotice("Transkription fehlgeschlagen",
+                                 "Die Aufnahme konnte nicht in Text umgewandelt werden (" + reason +
+                                     "). Versuche es noch einmal.");
                     return;
                 }
                 handleTranscriptionResult(*recognition.result, recognition.audioDuration, recognition.inferenceTime,
@@ -302,6 +316,13 @@ void TranscriptionService::handleTranscriptionResult(const rarivoredu::ASRResult
     setLastTranscription(text);
     setProcessing(false);
     notify(RecordingState::idle);
+    // No word at all was heard (a muted or wrong microphone, silence): the user learns why nothing
+    // came. Words that were all formatting commands are no surprise.
+    if (countWords(result.text) == 0) {
+        postNotice("Nichts erkannt", "In der Aufnahme war keine Sprache zu erkennen, darum wurde nichts eingefügt. "
+                                     "Prüfe in den Audio-Einstellungen, ob das richtige Mikrofon gewählt ist.");
+        return;
+    }
     if (text.empty()) return;
 
     if (!privacyModeEnabled()) {

@@ -92,7 +92,9 @@ TEST_F(TranscriptionServiceTest, StateSequencesOfADictation) {
         {"failed transcription", {48000, 480, std::nullopt, {}},
          std::make_exception_ptr(rarivoredu::ASRError::processingFailed("Modell defekt")),
          {State::recording, State::processing, State::idle}, "❌ Transcription failed: ASR processing failed: Modell defekt",
-         std::nullopt, {"show", "hide"}, {}},
+         std::nullopt, {"show", "hide"},
+         {"Transkription fehlgeschlagen: Die Aufnahme konnte nicht in Text umgewandelt werden (ASR processing "
+          "failed: Modell defekt). Versuche es noch einmal."}},
     };
     for (const Case& c : cases) {
         ServiceHarness h;
@@ -261,7 +263,10 @@ TEST_F(TranscriptionServiceTest, FormattingPrivacyAndEmptyTextDecideWhatIsStored
         std::string last;
         std::optional<std::string> delivered;
         std::size_t records;
+        std::vector<std::string> notices = {};
     };
+    const std::string nothing = "Nichts erkannt: In der Aufnahme war keine Sprache zu erkennen, darum wurde nichts "
+                                "eingefügt. Prüfe in den Audio-Einstellungen, ob das richtige Mikrofon gewählt ist.";
     const std::vector<Case> cases = {
         {"formatting on", "Hallo neuer Absatz wie geht es dir", true, false, "Hallo\n\nwie geht es dir",
          "Hallo\n\nwie geht es dir", 1},
@@ -270,7 +275,8 @@ TEST_F(TranscriptionServiceTest, FormattingPrivacyAndEmptyTextDecideWhatIsStored
         {"privacy mode", "Das ist ein ganz privater deutscher Satz.", true, true,
          "Das ist ein ganz privater deutscher Satz.", "Das ist ein ganz privater deutscher Satz.", 0},
         {"only a command", "  Absatz  ", true, false, "", std::nullopt, 0},
-        {"nothing recognised", "", true, false, "", std::nullopt, 0},
+        {"nothing recognised", "", true, false, "", std::nullopt, 0, {nothing}},
+        {"only white space", " \n ", false, false, " \n ", std::nullopt, 0, {nothing}},
     };
     for (const Case& c : cases) {
         ServiceHarness h;
@@ -280,7 +286,12 @@ TEST_F(TranscriptionServiceTest, FormattingPrivacyAndEmptyTextDecideWhatIsStored
         h.store.defaults().setBool("privacyModeEnabled", c.privacy);
         h.recognizer->setText(c.recognized);
         TranscriptionService& service = h.make();
+        std::vector<std::string> notices;
+        service.onNotice = [&](const std::string& title, const std::string& body) {
+            notices.push_back(title + ": " + body);
+        };
         h.dictate();
+        EXPECT_EQ(notices, c.notices) << c.name;
         EXPECT_EQ(service.lastTranscription(), c.last) << c.name;
         EXPECT_EQ(fakes.pasteboard->contents, c.delivered) << c.name;
         EXPECT_EQ(service.historyManager().records().size(), c.records) << c.name;
