@@ -161,7 +161,21 @@ void AppDelegate::applicationDidFinishLaunching() {
             platform::UNAuthorizationOptionAlert | platform::UNAuthorizationOptionSound, [](bool) {});
     setupStatusItem();
     reportUnreadableSettings();
+    handleMissingTray();
     QMetaObject::invokeMethod(this, [this] { initializeServices(); }, Qt::QueuedConnection);
+}
+
+bool AppDelegate::hasTray() const {
+    return !environment_.systemTrayAvailable || environment_.systemTrayAvailable();
+}
+
+void AppDelegate::handleMissingTray() {
+    if (hasTray()) return;
+    postUserNotification("Kein Infobereich gefunden",
+                         "Die Arbeitsoberfläche zeigt keine Symbole im Infobereich, darum fehlt das Parloquin-Symbol "
+                         "mit seinem Menü. Das Hauptfenster ist geöffnet; das Menü erreichst du auch mit einem "
+                         "Rechtsklick auf die schwebende Aufnahmetaste.");
+    openMainWindow(SidebarSection::general);
 }
 
 // The store set an unreadable settings file aside and started empty: the user learns why the
@@ -487,7 +501,7 @@ void AppDelegate::createMainWindow(SidebarSection section) {
     if (QScreen* screen = QGuiApplication::primaryScreen())
         mainWindow_->move(screen->availableGeometry().center() - mainWindow_->rect().center());
     connect(mainWindow_.get(), &MainWindowView::windowWillClose, this, [this] { windowWillClose(); });
-    mainWindow_->setMinimizesOnClose(defaults().boolForKey(settings::kShowDockIcon));
+    mainWindow_->setMinimizesOnClose(defaults().boolForKey(settings::kShowDockIcon) || !hasTray());
 }
 
 void AppDelegate::windowWillClose() {
@@ -514,7 +528,7 @@ void AppDelegate::showTaskbarEntry() {
 // open (closed or minimised) is hidden, taking its entry with it; an open window stays open.
 void AppDelegate::applyTaskbarSetting() {
     const bool keep = defaults().boolForKey(settings::kShowDockIcon);
-    if (mainWindow_) mainWindow_->setMinimizesOnClose(keep);
+    if (mainWindow_) mainWindow_->setMinimizesOnClose(keep || !hasTray());
     if (keep) {
         showTaskbarEntry();
         return;
@@ -526,7 +540,8 @@ void AppDelegate::applyTaskbarSetting() {
 
 // Without a window the application leaves the task bar, unless the user keeps it there.
 ActivationPolicy AppDelegate::policyWithoutWindow() const {
-    return defaults().boolForKey(settings::kShowDockIcon) ? ActivationPolicy::regular : ActivationPolicy::accessory;
+    return defaults().boolForKey(settings::kShowDockIcon) || !hasTray() ? ActivationPolicy::regular
+                                                                        : ActivationPolicy::accessory;
 }
 
 void AppDelegate::showAbout() {
@@ -629,6 +644,12 @@ void AppDelegate::setupFloatingControlWindow() {
     QPointer<AppDelegate> weak(this);
     floatingControlWindow_ = std::make_unique<FloatingDictationControlWindow>([weak] {
         if (weak) weak->toggleDictation();
+    });
+    // A right click offers the tray menu's entries: on a desktop without a tray the only way to them.
+    FloatingDictationControlView* view = floatingControlWindow_->view();
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& at) {
+        if (menu_) menu_->popup(view->mapToGlobal(at));
     });
     connect(transcriptionService_.get(), &TranscriptionService::isRecordingChanged, this,
             [this] { updateFloatingControlState(); });
