@@ -148,8 +148,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     // A settings file that cannot be written is said once (the store keeps what is unsaved).
     QPointer<AppDelegate> weak(this);
     defaults().setSaveProblemHandler([weak](const platform::UserDefaults::SaveProblem& problem) {
+        QObject* target = weak.data();
+        if (!target) return;
         QMetaObject::invokeMethod(
-            weak.data(), [weak, problem] {
+            target, [weak, problem] {
                 if (weak)
                     weak->postUserNotification(SettingsFileNotices::saveFailedTitle,
                                                SettingsFileNotices::saveFailedBody(problem));
