@@ -98,4 +98,20 @@ Alert OtherSettings::diagnosticsExportFailure(const std::string& reason) {
     return alert;
 }
 
+std::string OtherSettings::cacheClearedText(std::size_t removed, const std::optional<std::filesystem::path>& failure) {
+    if (failure)
+        return "Der Cache wurde nur zum Teil geleert: „" + failure->string() +
+               "“ ließ sich nicht entfernen. Prüfe die Rechte des Ordners und versuche es erneut.";
+    if (removed == 0) return "Der Cache war bereits leer.";
+    return "Cache geleert: " + std::to_string(removed) + (removed == 1 ? " Eintrag" : " Einträge") + " entfernt.";
+}
+
+std::string OtherSettings::diagnosticsSavedText(const std::filesystem::path& file) {
+    return "Diagnosebericht gespeichert: " + file.string();
+}
+
+std::string OtherSettings::noFileManagerText(const std::filesystem::path& folder) {
+    return "Kein Dateimanager konnte den Ordner öffnen. Die Modelle liegen unter " + folder.string() + ".";
+}
+
 }  // namespace parloquin

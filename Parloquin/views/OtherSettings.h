@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,12 @@ struct OtherSettings {
     static Alert clearCacheConfirmation();
     // Why the diagnostics report was not saved.
     static Alert diagnosticsExportFailure(const std::string& reason);
+
+    // The status line under the tools, after each of them.
+    static std::string cacheClearedText(std::size_t removed, const std::optional<std::filesystem::path>& failure);
+    static std::string diagnosticsSavedText(const std::filesystem::path& file);
+    static constexpr const char* modelFolderOpeningText = "Der Modellordner wird im Dateimanager geöffnet.";
+    static std::string noFileManagerText(const std::filesystem::path& folder);
 };
 
 }  // namespace parloquin

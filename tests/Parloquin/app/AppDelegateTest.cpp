@@ -5,6 +5,8 @@
 #include <QKeySequence>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -14,6 +16,8 @@
 #include <vector>
 
 #include "Parloquin/app/AppDelegate.h"
+#include "Parloquin/services/HistoryManager.h"
+#include "Parloquin/services/StatisticsManager.h"
 #include "Parloquin/views/AppVersion.h"
 #include "Parloquin/views/OtherSettings.h"
 #include "Platform/audio/AVAudioError.h"
@@ -23,7 +27,6 @@
 #include "RarivOredu/asr/AsrModelsError.h"
 #include "RarivOredu/shared/ModelFolderError.h"
 #include "tests/Parloquin/app/AppHarness.h"
-
 #include "tests/support/MacOSTerms.h"
 
 namespace {
@@ -384,6 +387,45 @@ TEST_F(AppDelegateTest, AnUnreadableSettingsFileIsReportedAtLaunch) {
               "Die gespeicherten Einstellungen konnten nicht gelesen werden. Parloquin startet mit den "
               "Standardeinstellungen; die alte Datei liegt unter " +
                   problem->setAsidePath.string() + ".");
+}
+
+// A full (or read-only) settings folder: the dictations are kept in memory, the user hears of it
+// once, with the folder and the cause, and what waited in memory is in the file after the quit.
+TEST_F(AppDelegateTest, ASettingsFolderThatCannotBeWrittenIsToldOnceAndLosesNothing) {
+    harness.recognizer->setText("Ein Satz, der nicht verloren geht.");
+    harness.hardware->setCapture({96000, 480, std::nullopt, {}});
+    AppDelegate& delegate = harness.launch();
+    ASSERT_TRUE(delegate.isInitialized());
+    harness.store.writer().failAt = testsupport::FaultyFileWriter::Step::rename;
+    harness.store.writer().errorCode = ENOSPC;
+    for (int dictation = 0; dictation < 2; ++dictation) {
+        delegate.dictationMenuItem()->trigger();
+        ASSERT_TRUE(waitUntil([&] { return delegate.transcriptionService()->recordedSamples().size() >= 16000; }));
+        delegate.dictationMenuItem()->trigger();
+        ASSERT_TRUE(harness.waitForIdle());
+    }
+    delegate.historyManager()->flush();
+    ASSERT_TRUE(waitUntil([&] {
+        const auto texts = harness.summaries();
+        return std::count(texts.begin(), texts.end(), "Einstellungen nicht gespeichert") > 0;
+    }));
+    drainEventLoop();
+    std::vector<std::string> bodies;
+    for (const auto& n : harness.notifications.received)
+        if (n.summary == QStringLiteral("Einstellungen nicht gespeichert")) bodies.push_back(n.body.toStdString());
+    ASSERT_EQ(bodies.size(), 1u);
+    EXPECT_EQ(bodies[0], "Parloquin kann nicht in " + harness.store.defaults().storePath().parent_path().string() +
+                             " speichern. Der Datenträger ist voll. Einstellungen, Verlauf und Statistiken bleiben "
+                             "erhalten und werden beim nächsten Speichern und beim Beenden erneut geschrieben; "
+                             "schaffe Platz oder gib den Ordner frei.");
+    EXPECT_EQ(delegate.historyManager()->records().size(), 2u);
+
+    // Space is freed, then Parloquin quits.
+    harness.store.writer().failAt = testsupport::FaultyFileWriter::Step::none;
+    harness.delegate.reset();
+    harness.store.open();
+    EXPECT_EQ(parloquin::HistoryManager(harness.store.defaults()).records().size(), 2u);
+    EXPECT_EQ(parloquin::StatisticsManager(harness.store.defaults()).statistics().totalRecordings, 2);
 }
 
 TEST_F(AppDelegateTest, StatusLineAndSubmenuByNumberOfRecords) {

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLinearGradient>
 #include <QMenu>
 #include <QPainter>
@@ -299,6 +300,12 @@ bool audioAndOtherPictures(parloquin::MainWindowView& window, const QDir& folder
     other->verticalScrollBar()->setValue(other->verticalScrollBar()->maximum());
     wait(150);
     ok &= save(window.grab(), folder, QStringLiteral("main-window-other-end.png"));
+    // The private session has no file manager: the page says so under its tools.
+    other->showModelFolder();
+    waitFor([other] { return other->toolStatus()->text().startsWith(QStringLiteral("Kein")); }, 5000);
+    other->verticalScrollBar()->setValue(other->verticalScrollBar()->maximum());
+    wait(150);
+    ok &= save(window.grab(), folder, QStringLiteral("main-window-other-no-file-manager.png"));
     other->showSystemInfo();
     wait(300);
     if (QDialog* sheet = other->systemInfoSheet()) {
