@@ -4,7 +4,6 @@
 
 #include "Platform/ml/MLModelBundle.h"
 #include "Platform/ml/TorchScriptRuntime.h"
-#include "RarivOredu/tts/TtsConstants.h"
 #include "RarivOredu/tts/kokoro/KokoroScriptSource.h"
 
 namespace rarivoredu {
@@ -25,7 +24,7 @@ platform::MLFeatureDescription arrayFeature(const std::string& name, std::vector
 int KokoroBundleWriter::tokenCapacity(Variant variant) noexcept { return variant == Variant::fiveSecond ? 124 : 249; }
 
 int KokoroBundleWriter::frameBudget(Variant variant, const KokoroNetworkConfig& config) noexcept {
-    return ModelNames::TTS::maxDurationSeconds(variant) * TtsConstants::audioSampleRate / config.samplesPerFrame();
+    return ModelNames::TTS::maxDurationSeconds(variant) * KokoroNetworkConfig::sampleRate / config.samplesPerFrame();
 }
 
 platform::MLModelDescription KokoroBundleWriter::description(Variant variant, const KokoroWeights& weights,

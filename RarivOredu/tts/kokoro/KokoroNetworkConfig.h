@@ -9,6 +9,7 @@ namespace rarivoredu {
 // passes of its shared layer, and the vocoder's upsampling and inverse STFT. Widths and kernel
 // sizes are read from the weights themselves.
 struct KokoroNetworkConfig {
+    static constexpr int sampleRate = 24000;  // Hz of the audio
     int attentionHeads = 12;
     int albertLayers = 12;
     std::vector<int> upsampleRates{10, 6};
