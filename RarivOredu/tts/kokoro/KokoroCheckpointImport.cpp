@@ -110,6 +110,15 @@ void KokoroCheckpointImport::importWeights(const KokoroWeights& weights, const s
         out.close();
         if (!out) throw CheckpointError::unreadable(file, "cannot be written");
     }
+    // What else the folder holds (voices, the lexicon) stays: copied, so that a failed swap
+    // leaves the old folder whole.
+    if (std::filesystem::is_directory(target)) {
+        for (const auto& entry : std::filesystem::directory_iterator(target)) {
+            const auto name = entry.path().filename();
+            if (std::filesystem::exists(staged.path() / name)) continue;
+            std::filesystem::copy(entry.path(), staged.path() / name, std::filesystem::copy_options::recursive);
+        }
+    }
     staged.commit();
 }
 

@@ -12,7 +12,7 @@ namespace rarivoredu {
 // "kokoro_21_15s.mlmodelc") and the vocabulary "vocab_index.json" (the config's `vocab`).
 struct KokoroCheckpointImport {
     // Writes the folder beside `target` and swaps it in whole: on any failure nothing at
-    // `target` changes. Before the swap one prediction runs on the five-second bundle, so weights
+    // `target` changes. Other files of `target` (voices, the lexicon) are carried over. Before the swap one prediction runs on the five-second bundle, so weights
     // of shapes the network cannot take are refused here and not at the first synthesis.
     // Throws CheckpointError: the reader's errors for a damaged file; missingTensor for a tensor
     // the network needs; malformed "Kokoro checkpoint entry '<name>'" for a tensor it does not

@@ -40,9 +40,13 @@ std::vector<std::string> entries(const fs::path& folder) {
 TEST(KokoroCheckpointImportTest, TheCheckpointBecomesBothBundlesAndTheVocabulary) {
     testsupport::TemporaryDirectory root;
     const fs::path target = root / "kokoro";
+    fs::create_directories(target / "voices");
+    writeText(target / "voices" / "af_heart.json", "[1, 2]");
+    writeText(target / "vocab_index.json", "{\"vocab\": {\"a\": 1}}");
     KokoroCheckpointImport::importFolder(fixture("kokoro-tiny.pth"), fixture("config.json"), target);
     EXPECT_EQ(entries(target), (std::vector<std::string>{"kokoro_21_15s.mlmodelc", "kokoro_21_5s.mlmodelc",
-                                                         "vocab_index.json"}));
+                                                         "vocab_index.json", "voices"}));
+    EXPECT_EQ(readText(target / "voices" / "af_heart.json"), "[1, 2]");
     EXPECT_EQ(entries(root.path()), std::vector<std::string>{"kokoro"});
     const struct {
         const char* bundle;
