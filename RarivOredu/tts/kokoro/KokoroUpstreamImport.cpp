@@ -1,5 +1,6 @@
 #include "RarivOredu/tts/kokoro/KokoroUpstreamImport.h"
 
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <unistd.h>
@@ -50,17 +51,22 @@ void fetch(const DownloadUtils::RepoFile& file, const fs::path& to) {
                                 DownloadUtils::DownloadConfig::defaultConfig().timeout, file.sha256Digest());
 }
 
-// A folder beside `near` that is removed with everything in it when the object goes.
+// A folder beside `near`, of this call alone, removed with everything in it when the object goes.
 struct ScratchFolder {
     fs::path path;
     explicit ScratchFolder(const fs::path& near, const std::string& name)
-        : path(near.parent_path() / ("." + near.filename().string() + "." + name + "-" + std::to_string(::getpid()))) {
+        : path(near.parent_path() / ("." + near.filename().string() + "." + name + "-" + std::to_string(::getpid()) +
+                                     "-" + std::to_string(next()))) {
         fs::remove_all(path);
         fs::create_directories(path);
     }
     ~ScratchFolder() {
         std::error_code ignored;
         fs::remove_all(path, ignored);
+    }
+    static unsigned next() {
+        static std::atomic<unsigned> counter{0};
+        return counter++;
     }
 };
 
