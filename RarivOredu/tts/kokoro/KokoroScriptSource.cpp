@@ -226,9 +226,9 @@ KokoroScriptSource KokoroScriptSource::make(const KokoroWeights& weights, const 
     L("window = torch.hann_window(" + str(fft) + ", periodic=True)");
     // Centred frames: the signal reflected by half a window at both ends.
     L("har = torch.reflection_pad1d(har.unsqueeze(1), [" + str(fft / 2) + ", " + str(fft / 2) + "]).squeeze(1)");
-    L("spec = torch.stft(har, " + str(fft) + ", " + str(config.istftHop) + ", " + str(fft) +
+    L("spectrum = torch.stft(har, " + str(fft) + ", " + str(config.istftHop) + ", " + str(fft) +
       ", window, False, True, True)");
-    L("har = torch.cat([spec.abs(), spec.angle()], 1)");
+    L("har = torch.cat([spectrum.abs(), spectrum.angle()], 1)");
     const std::size_t kernels = config.resblockDilations.size();
     const std::size_t stages = config.upsampleRates.size();
     for (std::size_t i = 0; i < stages; ++i) {
