@@ -7,6 +7,10 @@
 #include <nlohmann/json.hpp>
 
 #include "RarivOredu/checkpoint/TorchCheckpoint.h"
+#include "RarivOredu/shared/Repo.h"
+#include "RarivOredu/tts/TtSManager.h"
+#include "RarivOredu/tts/TtsModels.h"
+#include "tests/RarivOredu/tts/TtsEngineTestSupport.h"
 #include "RarivOredu/tts/kokoro/KokoroVoicePack.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TemporaryDirectory.h"
@@ -92,6 +96,34 @@ TEST_F(KokoroUpstreamImportTest, AVoiceTensorBecomesTheVoiceFileAndAMisshapenOne
     EXPECT_ANY_THROW(KokoroUpstreamImport::fetchVoice("af_bella", voices / "af_bella.json"));
     EXPECT_EQ(entries(voices), std::vector<std::string>{"af_heart.json"});
     EXPECT_EQ(entries(target), std::vector<std::string>{"voices"});
+}
+
+// The whole path: a manager on a hub that holds the public model builds its bundles from it, takes
+// the voice our repository serves where the public one lacks it, and speaks.
+TEST_F(KokoroUpstreamImportTest, AManagerOnAHubWithThePublicModelImportsItAndSpeaks) {
+    environment.set("XDG_CACHE_HOME", (root / "cache").string());
+    hub.removeFile(KokoroUpstreamImport::repoId, "voices/af_heart.pt");
+    const std::string ours(Repo(Repo::kokoro).rawValue());
+    hub.addFile(ours, "us_lexicon_cache.json",
+                readText(fs::path(PARLOQUIN_SOURCE_DIR) / "tests/fixtures/tts/us_lexicon_cache.json"));
+    std::string voice = "{\"embedding\": [";
+    for (int i = 0; i < 256; ++i) voice += (i ? ", " : "") + std::to_string((i % 7 - 3) * 0.05);
+    hub.addFile(ours, "voices/af_heart.json", voice + "]}");
+    // The voice folder is made before any model: the import must still make both bundles.
+    fs::create_directories(TtsModels::kokoroDirectory() / "voices");
+
+    TtSManager manager;
+    manager.initialize();
+    for (const char* bundle : {"kokoro_21_5s.mlmodelc", "kokoro_21_15s.mlmodelc", "vocab_index.json"}) {
+        EXPECT_TRUE(fs::exists(TtsModels::kokoroDirectory() / bundle)) << bundle;
+    }
+    EXPECT_EQ(hub.requestCount("/api/models/" + ours), 0);  // no bundle of ours was asked for
+    const auto result = manager.synthesizeDetailed("Hello world.");
+    ASSERT_EQ(result.chunks.size(), 1u);
+    const auto wav = ttstest::WavFile::parse(result.audio);
+    EXPECT_EQ(wav.sampleRate, 24000u);
+    EXPECT_EQ(wav.samples.size(), result.chunks[0].samples.size());
+    EXPECT_GT(wav.samples.size(), 0u);
 }
 
 }  // namespace
