@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
@@ -113,6 +115,26 @@ TEST(KokoroNetworkTest, BothBundlesSpeakAsTheUpstreamModulesDoOnTheSameWeights) 
             for (std::size_t i = upstream.size(); i < s.audio.size(); ++i) ASSERT_EQ(s.audio[i], 0.0f) << i;
         }
     }
+}
+
+// More speech than the five-second budget holds is cut at the budget: the audio fills it, every
+// sample a number, and the length says so.
+TEST(KokoroNetworkTest, SpeechLongerThanTheBudgetIsCutAtTheBudget) {
+    const Reference& r = reference();
+    testsupport::TemporaryDirectory folder;
+    KokoroBundleWriter::write(folder / "five", Variant::fiveSecond, r.weights, r.config);
+    const auto model = platform::MLModel::modelWithContentsOfURL(folder / "five");
+    std::vector<int> ids(124, 0);
+    for (std::size_t i = 1; i + 1 < ids.size(); ++i) ids[i] = 11 + static_cast<int>(i % 30);
+    const Synthesis s = synthesize(*model, ids, r.expected["ref_s"].get<std::vector<float>>(),
+                                   r.expected["random_phases"].get<std::vector<float>>());
+    int frames = 0;
+    for (const int d : s.durations) frames += d;
+    ASSERT_GT(frames, 200);
+    EXPECT_EQ(s.validSamples, 120000);
+    ASSERT_EQ(s.audio.size(), 120000u);
+    EXPECT_TRUE(std::all_of(s.audio.begin(), s.audio.end(), [](float x) { return std::isfinite(x); }));
+    EXPECT_GT(*std::max_element(s.audio.begin(), s.audio.end()), 0.0f);
 }
 
 }  // namespace
