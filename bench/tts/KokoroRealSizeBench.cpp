@@ -17,6 +17,7 @@
 #include "Platform/ml/MLModel.h"
 #include "RarivOredu/tts/TtSManager.h"
 #include "RarivOredu/tts/kokoro/KokoroBundleWriter.h"
+#include "RarivOredu/tts/kokoro/KokoroWeightNorm.h"
 #include "RarivOredu/tts/kokoro/KokoroVoicePack.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TemporaryDirectory.h"
@@ -58,7 +59,9 @@ struct RealSizeEngine {
             std::ofstream(kokoro / "voices" / "af_heart.json") << "{\"embedding\": [" << std::string(255 * 5, ' ') << "]}";
         }
         const auto started = std::chrono::steady_clock::now();
-        const KokoroWeights weights = testsupport::KokoroRandomWeights::realSize();
+        // Folded as the import folds them.
+        const KokoroWeights weights =
+            KokoroWeightNorm::fold(testsupport::KokoroRandomWeights::realSize(), folder.path() / "fold");
         parameters = weights.parameterCount();
         TtsModels models;
         for (const Variant variant : ModelNames::TTS::allVariants) {

@@ -12,6 +12,7 @@
 #include "RarivOredu/checkpoint/TorchCheckpoint.h"
 #include "RarivOredu/tts/kokoro/KokoroBundleWriter.h"
 #include "RarivOredu/tts/kokoro/KokoroScriptSource.h"
+#include "RarivOredu/tts/kokoro/KokoroWeightNorm.h"
 
 namespace rarivoredu {
 
@@ -99,8 +100,10 @@ void KokoroCheckpointImport::importWeights(const KokoroWeights& weights, const s
     refuseUnknownTensors(weights, network);
 
     StagedModelFolder staged(target);
+    const KokoroWeights folded = KokoroWeightNorm::fold(weights, staged.path() / ".weight-norm");
+    std::filesystem::remove_all(staged.path() / ".weight-norm");
     for (const Variant variant : ModelNames::TTS::allVariants) {
-        KokoroBundleWriter::write(staged.path() / ModelNames::TTS::fileName(variant), variant, weights, network);
+        KokoroBundleWriter::write(staged.path() / ModelNames::TTS::fileName(variant), variant, folded, network);
     }
     tryBundle(staged.path() / ModelNames::TTS::fileName(Variant::fiveSecond));
     {

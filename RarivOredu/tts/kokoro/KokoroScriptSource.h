@@ -26,7 +26,9 @@ struct KokoroScriptSource {
     // The weights the source uses as `self.<bufferName(name)>`.
     std::set<std::string> weights;
 
-    // Throws CheckpointError::missingTensor for a weight the network needs and does not find.
+    // A layer given as a weight_g / weight_v pair has its weight computed at every call; the
+    // import folds them first (KokoroWeightNorm). Throws CheckpointError::missingTensor for a
+    // weight the network needs and does not find.
     static KokoroScriptSource make(const KokoroWeights& weights, const KokoroNetworkConfig& config, int tokens,
                                    int frameBudget);
     // "decoder.encode.conv1.weight_v" → "decoder_encode_conv1_weight_v".

@@ -14,9 +14,7 @@ class TorchCheckpoint;
 // The tensors of a Kokoro checkpoint by their module path ("decoder.generator.ups.0.weight_v"):
 // the five state dicts `bert`, `bert_encoder`, `predictor`, `text_encoder` and `decoder` joined
 // under their names, the "module." prefix of a data-parallel save removed. Weight-normed
-// convolutions keep their `weight_g` / `weight_v` pair: the network computes the weight from them
-// with libtorch's own kernel, since a fold that rounds differently by one unit moves the pitch
-// track and with it the phase of every harmonic of the sine source.
+// convolutions keep their `weight_g` / `weight_v` pair as read; KokoroWeightNorm folds them.
 class KokoroWeights {
 public:
     KokoroWeights() = default;

@@ -6,6 +6,7 @@
 #include "Platform/ml/MLModel.h"
 #include "RarivOredu/tts/TtSManager.h"
 #include "RarivOredu/tts/kokoro/KokoroBundleWriter.h"
+#include "RarivOredu/tts/kokoro/KokoroWeightNorm.h"
 #include "tests/RarivOredu/tts/TtsEngineTestSupport.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TemporaryDirectory.h"
@@ -37,10 +38,11 @@ TEST(KokoroRealSizeTest, ASentenceBecomesAWavOfWholeFramesAtTheModelsRate) {
     }
     const KokoroWeights weights = testsupport::KokoroRandomWeights::realSize();
     EXPECT_EQ(weights.parameterCount(), 81810022);  // the upstream model's parameters
+    const KokoroWeights folded = KokoroWeightNorm::fold(weights, folder.path() / "fold");
     TtsModels models;
     for (const Variant variant : ModelNames::TTS::allVariants) {
         const fs::path bundle = folder.path() / "bundles" / ModelNames::TTS::fileName(variant);
-        KokoroBundleWriter::write(bundle, variant, weights, KokoroNetworkConfig{});
+        KokoroBundleWriter::write(bundle, variant, folded, KokoroNetworkConfig{});
         models.kokoroModels[variant] = platform::MLModel::modelWithContentsOfURL(bundle);
     }
     TtSManager manager;
