@@ -1,6 +1,7 @@
 #include "RarivOredu/tts/kokoro/KokoroCheckpointImport.h"
 
 #include <fstream>
+#include <algorithm>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -43,6 +44,29 @@ std::string vocabularyDocument(const std::string& configText) {
 // Tensors of the checkpoint the network does not use and may be left out.
 bool ignorable(const std::string& name) {
     return name == "bert.embeddings.position_ids" || name == "bert.pooler.weight" || name == "bert.pooler.bias";
+}
+
+// The upstream AdaIN layers normalise with an affine instance norm whose scale and shift start at
+// 1 and 0; a checkpoint trained without them (upstream loads it leniently) leaves them at that.
+KokoroWeights withInstanceNormDefaults(const KokoroWeights& weights) {
+    auto tensors = weights.tensors();
+    for (const auto& [name, array] : weights.tensors()) {
+        const std::string tail = ".fc.weight";
+        if (name.size() <= tail.size() || name.compare(name.size() - tail.size(), tail.size(), tail) != 0) continue;
+        const std::string layer = name.substr(0, name.size() - tail.size());
+        if (!weights.contains(layer + ".fc.bias") || array->shape().size() != 2 || array->shape()[0] % 2 != 0) continue;
+        const bool adain = layer.find(".norm1") != std::string::npos || layer.find(".norm2") != std::string::npos ||
+                           layer.find(".adain1.") != std::string::npos || layer.find(".adain2.") != std::string::npos;
+        if (!adain || weights.contains(layer + ".norm.weight") || weights.contains(layer + ".norm.bias")) continue;
+        const std::int64_t channels = array->shape()[0] / 2;
+        auto scale = platform::MLMultiArray::create({channels}, platform::MLMultiArrayDataType::float32);
+        auto shift = platform::MLMultiArray::create({channels}, platform::MLMultiArrayDataType::float32);
+        std::fill_n(scale->data<float>(), channels, 1.0f);
+        std::fill_n(shift->data<float>(), channels, 0.0f);
+        tensors[layer + ".norm.weight"] = scale;
+        tensors[layer + ".norm.bias"] = shift;
+    }
+    return KokoroWeights(std::move(tensors));
 }
 
 void refuseUnknownTensors(const KokoroWeights& weights, const KokoroNetworkConfig& config) {
@@ -93,8 +117,9 @@ void KokoroCheckpointImport::importFolder(const std::filesystem::path& checkpoin
     importWeights(KokoroWeights::fromCheckpoint(TorchCheckpoint::open(checkpoint)), configText, target);
 }
 
-void KokoroCheckpointImport::importWeights(const KokoroWeights& weights, const std::string& configText,
+void KokoroCheckpointImport::importWeights(const KokoroWeights& read, const std::string& configText,
                                            const std::filesystem::path& target) {
+    const KokoroWeights weights = withInstanceNormDefaults(read);
     const std::string vocabulary = vocabularyDocument(configText);
     const KokoroNetworkConfig network = KokoroNetworkConfig::fromJSON(configText);
     refuseUnknownTensors(weights, network);

@@ -11,6 +11,8 @@ namespace rarivoredu {
 // repository folder the synthesiser reads: both model bundles ("kokoro_21_5s.mlmodelc",
 // "kokoro_21_15s.mlmodelc") and the vocabulary "vocab_index.json" (the config's `vocab`).
 struct KokoroCheckpointImport {
+    // AdaIN layers whose instance norm has no scale and shift in the checkpoint get 1 and 0, the
+    // values upstream leaves them at when it loads such a checkpoint.
     // Writes the folder beside `target` and swaps it in whole: on any failure nothing at
     // `target` changes. Other files of `target` (voices, the lexicon) are carried over. Before the swap one prediction runs on the five-second bundle, so weights
     // of shapes the network cannot take are refused here and not at the first synthesis.

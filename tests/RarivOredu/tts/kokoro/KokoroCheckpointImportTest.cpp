@@ -66,6 +66,23 @@ TEST(KokoroCheckpointImportTest, TheCheckpointBecomesBothBundlesAndTheVocabulary
     EXPECT_EQ(nlohmann::json::parse(readText(target / "vocab_index.json"))["vocab"], config["vocab"]);
 }
 
+// A checkpoint trained without the AdaIN norms' scale and shift imports, with 1 and 0 for them.
+TEST(KokoroCheckpointImportTest, InstanceNormsWithoutScaleAndShiftTakeTheIdentity) {
+    auto tensors = KokoroWeights::fromCheckpoint(TorchCheckpoint::open(fixture("kokoro-tiny.pth"))).tensors();
+    std::size_t removed = 0;
+    for (auto it = tensors.begin(); it != tensors.end();) {
+        const bool affine = it->first.find(".norm.weight") != std::string::npos ||
+                            it->first.find(".norm.bias") != std::string::npos;
+        if (affine) ++removed;
+        it = affine ? tensors.erase(it) : std::next(it);
+    }
+    ASSERT_GT(removed, 100u);
+    testsupport::TemporaryDirectory root;
+    KokoroCheckpointImport::importWeights(KokoroWeights(std::move(tensors)), readText(fixture("config.json")),
+                                          root / "kokoro");
+    EXPECT_TRUE(fs::exists(root / "kokoro" / "kokoro_21_15s.mlmodelc" / "model.pt"));
+}
+
 TEST(KokoroCheckpointImportTest, BadInputIsRefusedAndLeavesTheFolderAsItWas) {
     const Tensors good = KokoroWeights::fromCheckpoint(TorchCheckpoint::open(fixture("kokoro-tiny.pth"))).tensors();
     const std::string config = readText(fixture("config.json"));
