@@ -43,7 +43,8 @@ std::string vocabularyDocument(const std::string& configText) {
 
 // Tensors of the checkpoint the network does not use and may be left out.
 bool ignorable(const std::string& name) {
-    return name == "bert.embeddings.position_ids" || name == "bert.pooler.weight" || name == "bert.pooler.bias";
+    return name == "bert.embeddings.position_ids" || name == "bert.embeddings.token_type_ids" ||
+           name == "bert.pooler.weight" || name == "bert.pooler.bias";
 }
 
 // The upstream AdaIN layers normalise with an affine instance norm whose scale and shift start at
