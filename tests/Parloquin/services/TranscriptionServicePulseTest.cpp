@@ -138,64 +138,56 @@ TEST_F(TranscriptionServicePulseTest, AStoredInputIsRestoredAndRecorded) {
     EXPECT_NEAR(testsupport::zeroCrossingFrequency(testsupport::middle(samples, 200), 16000), 1000.0, 2.0);
 }
 
-// The sound server is gone (stopped, or never started in this session): a start after "Parloquin
-// bereit!" fails, and the user hears why instead of nothing.
-TEST_F(TranscriptionServicePulseTest, WithoutASoundServerTheFailedStartIsTold) {
-    testsupport::ScopedEnvironment variables;
-    variables.set("PULSE_SERVER", "unix:/nonexistent/parloquin-test/native");
-    TranscriptionEnvironment environment;
-    environment.defaults = &store.defaults();
-    environment.audioHardware = platform::PulseAudioHardware::make();
-    TranscriptionService service([r = recognizer] { return r; }, environment);
-    bool ready = false;
-    service.initialize([&](std::exception_ptr) { ready = true; });
-    ASSERT_TRUE(waitUntil([&] { return ready; }));
+// A start on the sound server at `address`: what states it went through and what the user read.
+struct RefusedStart {
     std::vector<RecordingState> states;
-    service.onStateChanged = [&](RecordingState state) { states.push_back(state); };
     std::vector<std::string> notices;
-    service.onNotice = [&](const std::string& title, const std::string& body) {
-        notices.push_back(title + ": " + body);
+    bool devicesListed = false;
+};
+
+// The sound server is gone (stopped, or never started in this session): a start after "Parloquin
+// bereit!" fails, and the user hears why instead of nothing. With speakers but no microphone, the
+// server's default input is the monitor of the speakers, which records fine and holds no speech:
+// no recording starts, and the user reads why.
+TEST_F(TranscriptionServicePulseTest, AStartWithoutAMicrophoneIsToldAndReturnsToIdle) {
+    auto startOn = [&](const std::string& address) {
+        testsupport::ScopedEnvironment variables;
+        variables.set("PULSE_SERVER", address);
+        TranscriptionEnvironment environment;
+        environment.defaults = &store.defaults();
+        environment.audioHardware = platform::PulseAudioHardware::make();
+        recognizer->setText("");
+        TranscriptionService service([r = recognizer] { return r; }, environment);
+        bool ready = false;
+        service.initialize([&](std::exception_ptr) { ready = true; });
+        EXPECT_TRUE(waitUntil([&] { return ready; })) << address;
+        RefusedStart start;
+        service.onStateChanged = [&](RecordingState state) { start.states.push_back(state); };
+        service.onNotice = [&](const std::string& title, const std::string& body) {
+            start.notices.push_back(title + ": " + body);
+        };
+        start.devicesListed = !service.audioDeviceManager().availableDevices().empty();
+        service.startRecording();
+        EXPECT_FALSE(service.isRecording()) << address;
+        return start;
     };
-    EXPECT_TRUE(service.audioDeviceManager().availableDevices().empty());
+    const std::vector<RecordingState> refused{RecordingState::recording, RecordingState::idle};
 
-    service.startRecording();
-    EXPECT_FALSE(service.isRecording());
-    EXPECT_EQ(states, (std::vector<RecordingState>{RecordingState::recording, RecordingState::idle}));
-    EXPECT_EQ(notices, (std::vector<std::string>{
-                           "Aufnahme nicht möglich: Kein Mikrofon erreichbar. Prüfe, ob ein Mikrofon angeschlossen "
-                           "ist und der Audiodienst läuft."}));
-    EXPECT_TRUE(recognizer->calls().empty());
-}
+    const RefusedStart gone = startOn("unix:/nonexistent/parloquin-test/native");
+    EXPECT_FALSE(gone.devicesListed);
+    EXPECT_EQ(gone.states, refused);
+    EXPECT_EQ(gone.notices, (std::vector<std::string>{
+                                "Aufnahme nicht möglich: Kein Mikrofon erreichbar. Prüfe, ob ein Mikrofon angeschlossen "
+                                "ist und der Audiodienst läuft."}));
 
-// Speakers but no microphone: the server's default input is the monitor of the speakers, which
-// records fine and holds no speech. No recording starts, and the user reads why.
-TEST_F(TranscriptionServicePulseTest, WithOnlyTheMonitorOfAnOutputTheMissingMicrophoneIsTold) {
     MonitorOnlySoundServer server;
     ASSERT_TRUE(server.running()) << "pulseaudio did not start";
-    testsupport::ScopedEnvironment variables;
-    variables.set("PULSE_SERVER", server.address());
-    TranscriptionEnvironment environment;
-    environment.defaults = &store.defaults();
-    environment.audioHardware = platform::PulseAudioHardware::make();
-    recognizer->setText("");
-    TranscriptionService service([r = recognizer] { return r; }, environment);
-    bool ready = false;
-    service.initialize([&](std::exception_ptr) { ready = true; });
-    ASSERT_TRUE(waitUntil([&] { return ready; }));
-    std::vector<RecordingState> states;
-    service.onStateChanged = [&](RecordingState state) { states.push_back(state); };
-    std::vector<std::string> notices;
-    service.onNotice = [&](const std::string& title, const std::string& body) {
-        notices.push_back(title + ": " + body);
-    };
-    EXPECT_TRUE(service.audioDeviceManager().availableDevices().empty());
-
-    service.startRecording();
-    EXPECT_FALSE(service.isRecording());
-    EXPECT_EQ(states, (std::vector<RecordingState>{RecordingState::recording, RecordingState::idle}));
-    EXPECT_EQ(notices, (std::vector<std::string>{
-                           "Aufnahme nicht möglich: Kein Mikrofon gefunden. Schließe ein Mikrofon an oder schalte es "
-                           "in den Toneinstellungen des Systems frei."}));
+    const RefusedStart monitorOnly = startOn(server.address());
+    EXPECT_FALSE(monitorOnly.devicesListed);
+    EXPECT_EQ(monitorOnly.states, refused);
+    EXPECT_EQ(monitorOnly.notices,
+              (std::vector<std::string>{"Aufnahme nicht möglich: Kein Mikrofon gefunden. Schließe ein Mikrofon an oder "
+                                        "schalte es in den Toneinstellungen des Systems frei."}));
     EXPECT_TRUE(recognizer->calls().empty());
 }
 
