@@ -69,9 +69,11 @@ WespeakerNetwork::WespeakerNetwork(const PyannoteWeights& w) {
         FoldedConvolution folded = fold(w, convName, normName, std::move(shape));
         buffers_[buffer + "_w"] = folded.weight;
         buffers_[buffer + "_b"] = folded.bias;
-        return "self." + buffer + "_w, self." + buffer + "_b";
+        return "self." + buffer + "_w.contiguous(memory_format=2), self." + buffer + "_b";
     };
     const std::int64_t c = widths_.channels;
+    // Channels last (memory format 2): the convolutions then run without reordering their input.
+    line("x = x.contiguous(memory_format=2)");
     line("x = torch.relu(torch.conv2d(x, " + conv("stem", "resnet.conv1", "resnet.bn1", {c, 1, 3, 3}) +
          ", [1, 1], [1, 1], [1, 1], 1))");
     std::int64_t in = c;
