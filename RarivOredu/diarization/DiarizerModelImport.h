@@ -1,6 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
+#include <string>
 
 namespace rarivoredu {
 
@@ -19,6 +21,31 @@ public:
     static void importCheckpoints(const std::filesystem::path& segmentationCheckpoint,
                                   const std::filesystem::path& embeddingCheckpoint,
                                   const std::filesystem::path& repoFolder);
+
+    // Offline import: the checkpoints the user has become the diarizer's folder in `directory`
+    // (default: CoreMLDiarizer::defaultModelsDirectory's parent), under the repository's lock.
+    static void importIntoModelsDirectory(const std::filesystem::path& segmentationCheckpoint,
+                                          const std::filesystem::path& embeddingCheckpoint,
+                                          const std::optional<std::filesystem::path>& directory = std::nullopt);
+
+    // A checkpoint on the hub.
+    struct Source {
+        std::string repoId;
+        std::string path;
+        bool needsToken = false;  // a gated repository: asked for with HF_TOKEN
+    };
+    // The segmentation network: the official, gated repository when HF_TOKEN is set in the
+    // environment, else the public copy anyone can fetch.
+    static Source segmentationSource();
+    static Source embeddingSource();
+
+    // The upstream importer of Repo::diarizer (see UpstreamImport): fetches both checkpoints,
+    // each checked against the size and SHA-256 the hub's listing gives, and imports them into
+    // `repoFolder` whole. False, with nothing changed, when the hub holds neither repository
+    // (answers 404 for a listing) or lacks a file; throws when a transfer or the import fails.
+    static bool importFromHub(const std::filesystem::path& repoFolder);
+    // Registers importFromHub for Repo::diarizer, once per process.
+    static void registerUpstreamImporter();
 
     // Writes both bundles into `folder` (which must exist), without staging.
     static void writeBundles(const std::filesystem::path& segmentationCheckpoint,
