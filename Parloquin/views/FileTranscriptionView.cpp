@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPointer>
+#include <QProgressBar>
 #include <QVBoxLayout>
 
 #include "Parloquin/services/PasteHelper.h"
@@ -82,11 +83,36 @@ QWidget* FileTranscriptionView::makeFileCard(QWidget* parent) {
     column->addWidget(fileName_);
     fileSize_ = SecondaryText::label(QString(), TextStyle::caption(), fileCard_);
     column->addWidget(fileSize_);
+
+    // While this page's file runs: the share of its windows done and the time left.
+    progressRow_ = new QWidget(fileCard_);
+    progressRow_->setObjectName(QStringLiteral("FileProgress"));
+    auto* progress = new QVBoxLayout(progressRow_);
+    progress->setContentsMargins(0, 6, 0, 0);
+    progress->setSpacing(4);
+    progressBar_ = new QProgressBar(progressRow_);
+    progressBar_->setObjectName(QStringLiteral("FileProgressBar"));
+    progressBar_->setAccessibleName(QStringLiteral("Fortschritt der Transkription"));
+    progressBar_->setFormat(QStringLiteral("%p %"));
+    progressBar_->setFixedHeight(16);
+    progress->addWidget(progressBar_);
+    progressText_ = SecondaryText::label(QString(), TextStyle::caption(), progressRow_);
+    progressText_->setObjectName(QStringLiteral("FileProgressText"));
+    progress->addWidget(progressText_);
+    column->addWidget(progressRow_);
+    progressRow_->hide();
     row->addLayout(column, 1);
+
     transcribeButton_ =
         new StyledButton(QStringLiteral("Transkribieren"), std::make_shared<PrimaryButtonStyle>(), fileCard_);
     connect(transcribeButton_, &QPushButton::clicked, this, [this] { transcribe(); });
     row->addWidget(transcribeButton_);
+    cancelButton_ = new StyledButton(QString::fromUtf8(FileTranscription::cancelTitle),
+                                     std::make_shared<SecondaryButtonStyle>(), fileCard_);
+    cancelButton_->setObjectName(QStringLiteral("CancelFileButton"));
+    connect(cancelButton_, &QPushButton::clicked, this, [this] { cancelTranscription(); });
+    row->addWidget(cancelButton_);
+    cancelButton_->hide();
     return fileCard_;
 }
 
@@ -125,6 +151,16 @@ QWidget* FileTranscriptionView::makeResultCard(QWidget* parent) {
     chips->setSpacing(12);
     header->addWidget(chipRow_);
     column->addLayout(header);
+
+    // The file ended before its stated length: the text is only part of it.
+    auto* warning = new SymbolRow("exclamationmark.triangle.fill", colors.orange, QString(), TextStyle::caption(),
+                                  colors.secondary, resultCard_, {14, 14, 8, true});
+    warning->setObjectName(QStringLiteral("ResultWarning"));
+    warning->symbolView()->setAccessibleName(QStringLiteral("Warnung"));
+    resultWarning_ = warning;
+    resultWarningText_ = warning->textLabel();
+    resultWarningText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    column->addWidget(warning);
 
     auto* textBox = new TranscriptTextBox(resultCard_);
     resultText_ = textBox->label();
@@ -177,6 +213,7 @@ bool FileTranscriptionView::handleDrop(const QMimeData& data) {
 void FileTranscriptionView::choose(std::filesystem::path file) {
     selectedFile_ = std::move(file);
     transcriptionResult_.reset();
+    warningMessage_.reset();
     errorMessage_.reset();
     showFile();
     showError();
@@ -188,19 +225,59 @@ void FileTranscriptionView::transcribe() {
     showError();
     if (!selectedFile_) return;
     QPointer<FileTranscriptionView> alive(this);
-    service_.transcribeFile(*selectedFile_, [alive](std::optional<TranscriptionRecord> record,
-                                                    std::exception_ptr error) {
-        if (!alive) return;
-        if (error) {
-            alive->errorMessage_ = FileTranscription::describe(error);
-        } else if (!record) {
-            alive->errorMessage_ = FileTranscription::noSpeech;
-        } else {
-            alive->transcriptionResult_ = std::move(record);
-            alive->showResult();
-        }
-        alive->showError();
-    });
+    runningHere_ = true;
+    runStarted_ = std::chrono::steady_clock::now();
+    showProgress(0, 0);
+    service_.transcribeFile(
+        *selectedFile_,
+        [alive](std::optional<TranscriptionRecord> record, std::exception_ptr error,
+                std::optional<std::string> warning) {
+            if (!alive) return;
+            alive->finishRun();
+            if (FileTranscription::isCancellation(error)) {
+                alive->errorMessage_ = FileTranscription::cancelled;
+            } else if (error) {
+                alive->errorMessage_ = FileTranscription::describe(error);
+            } else if (!record) {
+                alive->errorMessage_ = std::string(FileTranscription::noSpeech) + (warning ? " " + *warning : "");
+            } else {
+                alive->transcriptionResult_ = std::move(record);
+                alive->warningMessage_ = std::move(warning);
+                alive->showResult();
+            }
+            alive->showError();
+        },
+        [alive](std::int64_t done, std::int64_t count) {
+            if (alive && alive->runningHere_) alive->showProgress(done, count);
+        });
+}
+
+void FileTranscriptionView::cancelTranscription() {
+    if (!runningHere_) return;
+    cancelButton_->setEnabled(false);
+    service_.cancelFileTranscription();
+}
+
+void FileTranscriptionView::showProgress(std::int64_t windowsDone, std::int64_t windowCount) {
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - runStarted_).count();
+    if (windowCount > 0) {
+        progressBar_->setRange(0, static_cast<int>(windowCount));
+        progressBar_->setValue(static_cast<int>(std::min(windowsDone, windowCount)));
+    } else {
+        progressBar_->setRange(0, 0);  // busy until the first window is counted
+    }
+    progressText_->setText(text(FileTranscription::progressText(windowsDone, windowCount, elapsed)));
+    progressRow_->show();
+    cancelButton_->setEnabled(true);
+    cancelButton_->show();
+    transcribeButton_->hide();
+}
+
+void FileTranscriptionView::finishRun() {
+    runningHere_ = false;
+    progressRow_->hide();
+    cancelButton_->hide();
+    transcribeButton_->show();
 }
 
 void FileTranscriptionView::copyResult() {
@@ -247,6 +324,8 @@ void FileTranscriptionView::showNote(const char* note) {
 void FileTranscriptionView::showResult() {
     resultCard_->setVisible(transcriptionResult_.has_value());
     showNote(nullptr);
+    resultWarning_->setVisible(transcriptionResult_.has_value() && warningMessage_.has_value());
+    if (warningMessage_) resultWarningText_->setText(text(*warningMessage_));
     if (!transcriptionResult_) return;
     resultText_->setText(text(transcriptionResult_->text));
     const ThemeColors& colors = ThemeColors::shared();

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QScrollArea>
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -13,6 +15,7 @@
 
 class QLabel;
 class QMimeData;
+class QProgressBar;
 
 namespace parloquin {
 
@@ -26,7 +29,9 @@ class TranscriptSaver;
 // The page "Datei": an audio file chosen in the file dialog or dropped on the page is transcribed
 // by the dictation service on its worker (the page stays responsive, the button is off while the
 // service records or transcribes) and the result can be copied, inserted where the user worked
-// before, or saved. The service also puts it into the history and the statistics.
+// before, or saved. The service also puts it into the history and the statistics. While the file
+// runs, its card shows how many of its windows are done and about how long the rest takes, with a
+// button that cancels it; a file that ended before its stated length says so with the result.
 class FileTranscriptionView : public QScrollArea {
 public:
     FileTranscriptionView(TranscriptionService& service, const PageContext& context, QWidget* parent = nullptr);
@@ -38,6 +43,8 @@ public:
     bool handleDrop(const QMimeData& data);
     // Transcribes the chosen file.
     void transcribe();
+    // Stops the file this page started.
+    void cancelTranscription();
     void copyResult();
     void insertResult();
     void exportResult(TranscriptExportFormat format);
@@ -45,9 +52,15 @@ public:
     const std::optional<std::filesystem::path>& selectedFile() const { return selectedFile_; }
     const std::optional<TranscriptionRecord>& transcriptionResult() const { return transcriptionResult_; }
     const std::optional<std::string>& errorMessage() const { return errorMessage_; }
+    const std::optional<std::string>& warningMessage() const { return warningMessage_; }
 
     DropZoneView* dropZone() const { return dropZone_; }
     StyledButton* transcribeButton() const { return transcribeButton_; }
+    StyledButton* cancelButton() const { return cancelButton_; }
+    QWidget* progressRow() const { return progressRow_; }
+    QProgressBar* progressBar() const { return progressBar_; }
+    QLabel* progressText() const { return progressText_; }
+    QWidget* resultWarning() const { return resultWarning_; }
     QWidget* fileCard() const { return fileCard_; }
     QWidget* errorLine() const { return errorLine_; }
     QWidget* resultCard() const { return resultCard_; }
@@ -64,6 +77,8 @@ private:
     void showError();
     void showResult();
     void showNote(const char* note);
+    void showProgress(std::int64_t windowsDone, std::int64_t windowCount);
+    void finishRun();
     QWidget* makeFileCard(QWidget* parent);
     QWidget* makeErrorLine(QWidget* parent);
     QWidget* makeResultCard(QWidget* parent);
@@ -76,12 +91,21 @@ private:
     std::optional<std::filesystem::path> selectedFile_;
     std::optional<TranscriptionRecord> transcriptionResult_;
     std::optional<std::string> errorMessage_;
+    std::optional<std::string> warningMessage_;
+    bool runningHere_ = false;  // the service works on this page's file
+    std::chrono::steady_clock::time_point runStarted_;
 
     DropZoneView* dropZone_ = nullptr;
     RoundedPanel* fileCard_ = nullptr;
     QLabel* fileName_ = nullptr;
     QLabel* fileSize_ = nullptr;
     StyledButton* transcribeButton_ = nullptr;
+    StyledButton* cancelButton_ = nullptr;
+    QWidget* progressRow_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+    QLabel* progressText_ = nullptr;
+    QWidget* resultWarning_ = nullptr;
+    QLabel* resultWarningText_ = nullptr;
     RoundedPanel* errorLine_ = nullptr;
     QLabel* errorText_ = nullptr;
     RoundedPanel* resultCard_ = nullptr;

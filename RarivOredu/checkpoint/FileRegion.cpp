@@ -32,7 +32,8 @@ const std::filesystem::path& noPath() {
 FileRegion FileRegion::open(const std::filesystem::path& path) {
     auto file = std::make_shared<File>();
     file->path = path;
-    file->descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO given by mistake is refused below instead of waiting forever.
+    file->descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (file->descriptor < 0) throw CheckpointError::unreadable(path, std::strerror(errno));
     struct stat status {};
     if (::fstat(file->descriptor, &status) != 0) throw CheckpointError::unreadable(path, std::strerror(errno));

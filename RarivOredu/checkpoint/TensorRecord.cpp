@@ -6,6 +6,7 @@
 
 #include "Platform/ml/Float16.h"
 #include "RarivOredu/checkpoint/CheckpointError.h"
+#include "RarivOredu/checkpoint/Crc32.h"
 #include "RarivOredu/shared/ShapeText.h"
 
 namespace rarivoredu {
@@ -61,10 +62,21 @@ void checkStorage(const TensorRecord& record, const Span& span) {
                                          std::to_string(span.first + span.count) + ")");
 }
 
+// Compares the record's checksum when the bytes read are the whole record.
+void verify(const TensorRecord& record, const Span& span, const void* bytes) {
+    if (!record.storageCrc32 || span.first != 0) return;
+    const std::size_t size = static_cast<std::size_t>(span.count) * TensorRecord::elementSize(record.dtype);
+    if (size != record.storage.size()) return;
+    if (crc32(0, bytes, size) != *record.storageCrc32)
+        throw CheckpointError::malformed(record.storage.name() + " (CRC-32 mismatch: the file is damaged)");
+}
+
 std::string readSpan(const TensorRecord& record, const Span& span) {
     const std::size_t width = TensorRecord::elementSize(record.dtype);
-    return record.storage.readBytes(static_cast<std::uint64_t>(span.first) * width,
-                                    static_cast<std::size_t>(span.count) * width);
+    std::string bytes = record.storage.readBytes(static_cast<std::uint64_t>(span.first) * width,
+                                                 static_cast<std::size_t>(span.count) * width);
+    verify(record, span, bytes.data());
+    return bytes;
 }
 
 template <typename Out, typename Convert>
@@ -144,7 +156,8 @@ std::int64_t TensorRecord::numel() const {
 }
 
 platform::MLMultiArrayPtr TensorRecord::toFloat32() const {
-    if (dtype == DType::boolean) throw CheckpointError::unsupported(describe(*this) + " holds bool values, not numbers");
+    if (dtype == DType::boolean)
+        throw CheckpointError::unsupported(describe(*this) + " holds bool values, not numbers");
     const Span span = spanOf(*this);
     // Checked before anything is allocated: the shape of a damaged file may ask for terabytes.
     checkStorage(*this, span);
@@ -154,6 +167,7 @@ platform::MLMultiArrayPtr TensorRecord::toFloat32() const {
     if (dtype == DType::float32 && isContiguous(*this)) {
         // Straight into the result: no second copy of a large tensor.
         storage.read(static_cast<std::uint64_t>(span.first) * 4, out, static_cast<std::size_t>(span.count) * 4);
+        verify(*this, span, out);
         return array;
     }
     const std::string bytes = readSpan(*this, span);

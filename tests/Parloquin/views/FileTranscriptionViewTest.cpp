@@ -10,15 +10,19 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QTest>
 #include <QUrl>
 #include <atomic>
+#include <thread>
 
 #include "Parloquin/views/DropZoneView.h"
 #include "Parloquin/views/FileTranscription.h"
 #include "Parloquin/views/InsertAtCursor.h"
 #include "Parloquin/views/StyledButton.h"
 #include "Parloquin/views/TranscriptExportMenu.h"
+#include "Platform/system/CancellationToken.h"
+#include "Platform/system/Progress.h"
 #include "tests/Parloquin/services/PasteFakes.h"
 #include "tests/Parloquin/services/ServiceFixtures.h"
 #include "tests/Parloquin/views/TranscriptPageFakes.h"
@@ -180,6 +184,79 @@ TEST_F(FileTranscriptionViewTest, TheButtonWaitsForADictationAndARunningFile) {
     ASSERT_TRUE(waitUntil([&] { return page->transcriptionResult().has_value(); }));
     EXPECT_FALSE(page->dropZone()->isProcessing());
     EXPECT_TRUE(page->transcribeButton()->isEnabled());
+}
+
+// A long file: its card shows the share of windows done and the time left, and its cancel button
+// stops it before the next window; nothing is kept of it.
+TEST_F(FileTranscriptionViewTest, ARunningFileShowsItsProgressAndCanBeCancelled) {
+    chooser->open = audioFixture("long440.wav");
+    page->selectFile();
+    std::atomic<bool> go{false};
+    harness.recognizer->during([&go] {
+        while (!go) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        platform::Progress::report(0, 4);
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        platform::Progress::report(1, 4);
+        // The next window begins only when nobody has cancelled.
+        while (!platform::CancellationToken::currentIsCancelled())
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        platform::CancellationToken::checkCancellation();
+    });
+    QTest::mouseClick(page->transcribeButton(), Qt::LeftButton);
+    EXPECT_TRUE(page->progressRow()->isVisibleTo(page.get()));
+    EXPECT_EQ(page->progressText()->text(), QString::fromUtf8("Die Datei wird gelesen und transkribiert…"));
+    EXPECT_TRUE(page->cancelButton()->isVisibleTo(page.get()));
+    EXPECT_FALSE(page->transcribeButton()->isVisibleTo(page.get()));
+    go = true;
+
+    ASSERT_TRUE(waitUntil([&] { return page->progressBar()->value() == 1; }));
+    EXPECT_EQ(page->progressBar()->maximum(), 4);
+    EXPECT_TRUE(page->progressText()->text().startsWith(QString::fromUtf8("1 von 4 Abschnitten fertig · noch etwa ")))
+        << page->progressText()->text().toStdString();
+
+    QTest::mouseClick(page->cancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return !errorShown().isEmpty(); }));
+    EXPECT_EQ(errorShown(), QString::fromUtf8(FileTranscription::cancelled));
+    EXPECT_FALSE(page->progressRow()->isVisibleTo(page.get()));
+    EXPECT_FALSE(page->cancelButton()->isVisibleTo(page.get()));
+    EXPECT_TRUE(page->transcribeButton()->isVisibleTo(page.get()));
+    EXPECT_TRUE(page->transcribeButton()->isEnabled());
+    EXPECT_FALSE(page->resultCard()->isVisibleTo(page.get()));
+    EXPECT_TRUE(service->historyManager().records().empty());
+}
+
+TEST(FileTranscriptionTextsTest, ProgressLines) {
+    struct Case {
+        std::int64_t done, count;
+        double elapsed;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {0, 0, 3.0, "Die Datei wird gelesen und transkribiert…"},
+        {0, 10, 3.0, "Abschnitt 1 von 10 · Restzeit wird geschätzt…"},
+        {1, 4, 2.5, "1 von 4 Abschnitten fertig · noch etwa 8 s"},
+        {2, 10, 30.0, "2 von 10 Abschnitten fertig · noch etwa 2 min"},
+        {9, 10, 0.05, "9 von 10 Abschnitten fertig · noch etwa 1 s"},
+        {4, 4, 9.0, "4 von 4 Abschnitten fertig"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FileTranscription::progressText(c.done, c.count, c.elapsed), c.text) << c.done << "/" << c.count;
+}
+
+// A file cut off behind its index states more than it holds: the result says so.
+TEST_F(FileTranscriptionViewTest, AFileShorterThanItStatesSaysSoWithTheResult) {
+    chooser->open = audioFixture("cut440.m4a");
+    page->selectFile();
+    transcribeAndWait();
+    ASSERT_TRUE(page->transcriptionResult());
+    ASSERT_TRUE(page->resultWarning()->isVisibleTo(page.get()));
+    EXPECT_TRUE(page->resultWarning()->findChildren<QLabel*>().back()->text().startsWith(
+        QString::fromUtf8("Die Datei endet vorzeitig: Nur 2.8 s von 6.0 s")));
+
+    chooser->open = audioFixture("long440.m4a");
+    page->selectFile();
+    transcribeAndWait();
+    EXPECT_FALSE(page->resultWarning()->isVisibleTo(page.get()));
 }
 
 TEST_F(FileTranscriptionViewTest, FailuresAndSilenceAreShownInTheServicesWords) {

@@ -88,6 +88,29 @@ TEST(TensorRecordTest, ReadsIntegersExactlyAndRefusesWhatIsNoInteger) {
     }
 }
 
+TEST(TensorRecordTest, ADamagedStorageIsRefusedByItsChecksum) {
+    testsupport::TemporaryDirectory folder;
+    std::string bytes = testsupport::readBytes(stateDict);
+    const TorchCheckpoint good = TorchCheckpoint::open(stateDict);
+    const TensorRecord& weight = good.require("weight", {2, 3});
+    const TensorRecord& half = good.require("half", {4});
+    // One bit of the third float of "weight" and of the second half of "half".
+    bytes[weight.storage.offset() + 8] ^= 0x01;
+    bytes[half.storage.offset() + 2] ^= 0x01;
+    const TorchCheckpoint damaged = TorchCheckpoint::open(testsupport::writeFile(folder / "damaged.pt", bytes));
+    for (const char* name : {"weight", "half"}) {
+        try {
+            damaged.find(name)->toFloat32();
+            ADD_FAILURE() << name << ": converted";
+        } catch (const CheckpointError& error) {
+            EXPECT_EQ(error.kind(), CheckpointError::Kind::malformed) << error.what();
+            EXPECT_NE(std::string(error.what()).find("CRC-32 mismatch"), std::string::npos) << error.what();
+        }
+    }
+    // The others are whole.
+    EXPECT_EQ(values(damaged.find("bfloat16")->toFloat32()), (std::vector<float>{1.5f, -2.f, 3.140625f}));
+}
+
 TEST(TensorRecordTest, AStorageShorterThanItsTensorIsTruncated) {
     using namespace checkpointtest;
     testsupport::TemporaryDirectory folder;
