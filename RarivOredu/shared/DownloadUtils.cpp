@@ -8,7 +8,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <exception>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 
 #include "Platform/ml/MLModelBundle.h"
@@ -82,6 +84,31 @@ void requireStatus200(const platform::HTTPURLResponse& response, const std::stri
 }
 
 std::string pathText(const fs::path& path) { return path.string(); }
+
+// Access tokens by repository id.
+std::mutex tokenMutex;
+std::map<std::string, std::string, std::less<>>& accessTokens() {
+    static std::map<std::string, std::string, std::less<>> tokens;
+    return tokens;
+}
+
+// The Authorization value for a hub URL: the token of the repository the URL points into.
+std::string authorizationFor(const std::string& url) {
+    std::lock_guard lock(tokenMutex);
+    if (accessTokens().empty()) return {};
+    std::string base;
+    try {
+        base = DownloadUtils::hubBaseURL();
+    } catch (const platform::NSError&) {
+        return {};
+    }
+    for (const auto& [repoId, token] : accessTokens()) {
+        for (const std::string& prefix : {base + "/" + repoId + "/", base + "/api/models/" + repoId + "/"}) {
+            if (url.compare(0, prefix.size(), prefix) == 0) return "Bearer " + token;
+        }
+    }
+    return {};
+}
 
 std::string formatMilliseconds(double milliseconds) {
     char buffer[64];
@@ -307,6 +334,15 @@ std::string DownloadUtils::hubBaseURL() {
 
 std::string DownloadUtils::configuredHubAddress() { return withoutTrailingSlashes(configuredHub()); }
 
+void DownloadUtils::setAccessToken(std::string_view repoId, std::string token) {
+    std::lock_guard lock(tokenMutex);
+    if (token.empty()) {
+        if (const auto found = accessTokens().find(repoId); found != accessTokens().end()) accessTokens().erase(found);
+    } else {
+        accessTokens().insert_or_assign(std::string(repoId), std::move(token));
+    }
+}
+
 std::string DownloadUtils::resolveURL(Repo repo, const std::string& path) { return resolveURL(repo.remotePath(), path); }
 
 std::string DownloadUtils::resolveURL(std::string_view repoId, const std::string& path) {
@@ -324,7 +360,7 @@ std::vector<DownloadUtils::RepoFile> DownloadUtils::listRepoFiles(std::string_vi
     if (!path.empty()) requireSafePath(path);
     const std::string url = hubBaseURL() + "/api/models/" + std::string(repoId) + "/tree/main" +
                             (path.empty() ? "" : "/" + platform::URLComponents::percentEncodePath(path));
-    auto [body, response] = sharedSession().data(platform::URLRequest{url, listingTimeout});
+    auto [body, response] = sharedSession().data(platform::URLRequest{url, listingTimeout, authorizationFor(url)});
     requireStatus200(response, url);
     auto files = RepoFile::decodeListing(
         std::string_view(reinterpret_cast<const char*>(body.data()), body.size()));
@@ -342,7 +378,8 @@ void DownloadUtils::fetchFile(const std::string& url, const fs::path& to, const 
                               double timeout, const platform::URLSession::BodyObserver& observe) {
     // The transfer lands beside the target, so that installing it is a rename.
     FileManager::createDirectory(to.parent_path());
-    auto [temporary, response] = sharedSession().download(platform::URLRequest{url, timeout}, to.parent_path(), observe);
+    auto [temporary, response] =
+        sharedSession().download(platform::URLRequest{url, timeout, authorizationFor(url)}, to.parent_path(), observe);
     RemoveUnlessKept temporaryFile(temporary);
     requireStatus200(response, url);
 

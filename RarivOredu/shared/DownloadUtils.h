@@ -86,6 +86,11 @@ public:
     static std::string resolveURL(Repo repo, const std::string& path);
     static std::string resolveURL(std::string_view repoId, const std::string& path);
 
+    // An access token for one repository (a gated one the user was admitted to): the listings and
+    // file requests of that repository carry it as "Authorization: Bearer <token>". It is kept in
+    // memory only and never appears in a log line or an error text. An empty token removes it.
+    static void setAccessToken(std::string_view repoId, std::string token);
+
     // The entries of one folder of a repository ("" for its root). Status must be exactly 200.
     static std::vector<RepoFile> listRepoFiles(Repo repo, const std::string& path = {});
     static std::vector<RepoFile> listRepoFiles(std::string_view repoId, const std::string& path = {});
