@@ -47,7 +47,7 @@ std::string StatusMenuTexts::readyNotificationBody(std::string_view hotkey, Hotk
             return pressHint(hotkey) + "\n" + models + "\nTastenkürzel: " + std::string(hotkey) + " registriert";
         case HotkeyRegistration::fallback:
             return pressHint(kFallbackHotkey) + "\n" + models + "\nTastenkürzel: " + std::string(kFallbackHotkey) +
-                   " registriert (Ersatz für " + std::string(hotkey) + ", wartet auf Berechtigung)";
+                   " registriert (Ersatz für " + std::string(hotkey) + ", braucht X11 mit XInput 2)";
         case HotkeyRegistration::none:
             break;
     }

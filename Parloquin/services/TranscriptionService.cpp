@@ -90,7 +90,7 @@ TranscriptionService::~TranscriptionService() {
     }
     // Work still running stops at its next check; what it sends back is dropped with this object.
     stop_.cancel();
-    fileJob_.cancel();
+    fileCancel_.cancel();
     worker_.waitForDone();
 }
 
@@ -182,7 +182,7 @@ void TranscriptionService::startRecording() {
     if (isRecording_) return;
     if (!asrManager_) return;
     // One recogniser serves both: a dictation asked for meanwhile is refused, never dropped unsaid.
-    if (isTranscribingFile_) {
+    if (fileJob_) {
         postNotice("Aufnahme nicht möglich",
                    "Parloquin transkribiert gerade eine Datei. Warte, bis sie fertig ist, oder brich sie auf der "
                    "Seite „Datei“ ab.");
@@ -423,17 +423,19 @@ void TranscriptionService::transcribeFile(const std::filesystem::path& url, File
     // One recogniser serves both roads: a file never runs beside a dictation or another file.
     if (isRecording_ || isProcessing_) return refuse(TranscriptionError::busy());
 
-    fileJob_ = platform::CancellationToken();
-    isTranscribingFile_ = true;
+    fileCancel_ = platform::CancellationToken();
+    const auto now = std::chrono::steady_clock::now();
+    fileJob_ = FileJob{url, 0, 0, now, now, false};
     setProcessing(true);
     notify(RecordingState::processing);
-    worker_.start([this, recognizer = asrManager_, url, job = fileJob_, completion = std::move(completion),
+    emit fileJobChanged();
+    worker_.start([this, recognizer = asrManager_, url, job = fileCancel_, completion = std::move(completion),
                    progress = std::move(progress)] {
         const platform::CancellationToken::Scope scope(job);
         // Each window's report is handed to the main thread, ahead of the result.
         const platform::Progress::Scope reporting([this, progress](std::int64_t done, std::int64_t count) {
-            if (!progress) return;
-            QMetaObject::invokeMethod(this, [progress, done, count] { progress(done, count); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, [this, progress, done, count] { fileProgressed(done, count, progress); },
+                                      Qt::QueuedConnection);
         });
         Recognition recognition;
         std::optional<std::string> warning;
@@ -454,30 +456,43 @@ void TranscriptionService::transcribeFile(const std::filesystem::path& url, File
 }
 
 void TranscriptionService::cancelFileTranscription() {
-    if (isTranscribingFile_) fileJob_.cancel();
+    if (!fileJob_ || fileJob_->cancelling) return;
+    fileCancel_.cancel();
+    fileJob_->cancelling = true;
+    emit fileJobChanged();
+}
+
+void TranscriptionService::fileProgressed(std::int64_t windowsDone, std::int64_t windowCount,
+                                          const FileProgress& progress) {
+    if (!fileJob_) return;
+    fileJob_->windowsDone = windowsDone;
+    fileJob_->windowCount = windowCount;
+    fileJob_->reported = std::chrono::steady_clock::now();
+    emit fileJobChanged();
+    if (progress) progress(windowsDone, windowCount);
 }
 
 void TranscriptionService::finishFile(const Recognition& recognition, const FileCompletion& completion,
                                       const std::optional<std::string>& warning) {
-    isTranscribingFile_ = false;
+    fileJob_.reset();
     setProcessing(false);
     notify(RecordingState::idle);
-    if (recognition.error) {
-        if (completion) completion(std::nullopt, recognition.error, std::nullopt);
-        return;
-    }
+    emit fileJobChanged();
+    auto finish = [this, &completion](const std::optional<TranscriptionRecord>& record, std::exception_ptr error,
+                                      const std::optional<std::string>& told) {
+        if (completion) completion(record, error, told);
+        emit fileFinished(record, error, told);
+    };
+    if (recognition.error) return finish(std::nullopt, recognition.error, std::nullopt);
     const std::string& text = recognition.result->text;
-    if (text.empty()) {
-        if (completion) completion(std::nullopt, nullptr, warning);
-        return;
-    }
+    if (text.empty()) return finish(std::nullopt, nullptr, warning);
     const TranscriptionRecord record =
         makeRecord(text, detectLanguage(text), recognition.audioDuration, recognition.inferenceTime,
                    recognition.inferenceTime / recognition.audioDuration);
     if (!privacyModeEnabled()) store(record);
     setLastTranscription(text);
     if (warning) logger_.log(platform::OSLogType::error, *warning);
-    if (completion) completion(record, nullptr, warning);
+    finish(record, nullptr, warning);
 }
 
 TranscriptionRecord TranscriptionService::makeRecord(const std::string& text, std::optional<std::string> language,

@@ -57,6 +57,17 @@ public:
                                               std::optional<std::string> warning)>;
     // How far a file has come: windows of audio done, and their number.
     using FileProgress = std::function<void(std::int64_t windowsDone, std::int64_t windowCount)>;
+    // The file being transcribed: which one, how far it has come, since when, and whether its
+    // cancel was asked for. It is kept here, not by whoever started the file, so that a page built
+    // while the file runs shows the same progress and can still cancel it.
+    struct FileJob {
+        std::filesystem::path file;
+        std::int64_t windowsDone = 0;
+        std::int64_t windowCount = 0;  // none counted yet: the file is still read, or has one window
+        std::chrono::steady_clock::time_point started;
+        std::chrono::steady_clock::time_point reported;  // when windowsDone was last counted
+        bool cancelling = false;
+    };
 
     // Recordings and files shorter than one second (at 16 kHz) are not transcribed.
     static constexpr std::size_t kMinimumSamples = 16000;
@@ -121,7 +132,9 @@ public:
     // Stops the running file before its next window; its completion then gets CocoaError
     // userCancelled. Nothing without a file.
     void cancelFileTranscription();
-    bool isTranscribingFile() const { return isTranscribingFile_; }
+    bool isTranscribingFile() const { return fileJob_.has_value(); }
+    // The running file, or none.
+    const std::optional<FileJob>& fileJob() const { return fileJob_; }
     // Pastes the text (the focused window's paste chord once the user has let go of every key, at
     // most kPasteKeyWait later; then Return 0.1 s later when auto-send is on) where the desktop
     // allows synthetic keys and paste-in-place is on; otherwise copies it, showing the
@@ -147,6 +160,12 @@ signals:
     void isProcessingChanged();
     void lastTranscriptionChanged();
     void isInitializedChanged();
+    // A file started, came a window further, was asked to stop, or ended.
+    void fileJobChanged();
+    // A file ended, with what its completion got (just after it): for a listener other than the one
+    // that started the file.
+    void fileFinished(const std::optional<TranscriptionRecord>& record, std::exception_ptr error,
+                      const std::optional<std::string>& warning);
 
 protected:
     virtual void transcribe(std::vector<float> samples);
@@ -173,6 +192,8 @@ private:
     // The sentence that says where a text that was not delivered can still be found.
     std::string whereTheTextIs() const;
     void collectSamples();
+    // A window's report of the running file, on the main thread.
+    void fileProgressed(std::int64_t windowsDone, std::int64_t windowCount, const FileProgress& progress);
     void finishFile(const Recognition& recognition, const FileCompletion& completion,
                     const std::optional<std::string>& warning);
     // A record made now, with the character and word counts of the text.
@@ -205,8 +226,8 @@ private:
     QTimer sampleTimer_;  // takes the converted samples and the level while recording
     PendingPaste pendingPaste_{kPasteKeyWait};
     platform::CancellationToken stop_;  // current on the worker while it runs our jobs
-    platform::CancellationToken fileJob_;  // current on the worker while it runs a file
-    bool isTranscribingFile_ = false;
+    platform::CancellationToken fileCancel_;  // current on the worker while it runs a file
+    std::optional<FileJob> fileJob_;
     QThreadPool worker_;
 };
 

@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <chrono>
 
 #include "Parloquin/services/PasteHelper.h"
 #include "Parloquin/services/TranscriptionService.h"
@@ -60,7 +62,20 @@ FileTranscriptionView::FileTranscriptionView(TranscriptionService& service, cons
 
     connect(&service_, &TranscriptionService::isProcessingChanged, this, [this] { serviceChanged(); });
     connect(&service_, &TranscriptionService::isRecordingChanged, this, [this] { serviceChanged(); });
+    connect(&service_, &TranscriptionService::fileJobChanged, this, [this] { showJob(); });
+    connect(&service_, &TranscriptionService::fileFinished, this,
+            [this](const std::optional<TranscriptionRecord>& record, std::exception_ptr error,
+                   const std::optional<std::string>& warning) {
+                if (!following_) return;  // a file started here hears its own completion
+                following_ = false;
+                showOutcome(record, error, warning);
+            });
+    if (const auto& job = service_.fileJob()) {
+        selectedFile_ = job->file;
+        following_ = true;
+    }
     serviceChanged();
+    showJob();
     showFile();
     showError();
     showResult();
@@ -196,6 +211,7 @@ void FileTranscriptionView::serviceChanged() {
 }
 
 void FileTranscriptionView::selectFile() {
+    if (service_.fileJob()) return;
     QPointer<FileTranscriptionView> alive(this);
     const auto chooser = context_.files ? context_.files : FileChooser::system();
     const auto file = chooser->chooseFileToOpen({FileTranscription::openPanelMessage, FileType::audio()});
@@ -205,12 +221,12 @@ void FileTranscriptionView::selectFile() {
 
 bool FileTranscriptionView::handleDrop(const QMimeData& data) {
     const auto file = FileTranscription::droppedAudioFile(data);
-    if (!file) return false;
-    choose(*file);
-    return true;
+    return file && choose(*file);
 }
 
-void FileTranscriptionView::choose(std::filesystem::path file) {
+bool FileTranscriptionView::choose(std::filesystem::path file) {
+    // The card belongs to the running file until it ends.
+    if (service_.fileJob()) return false;
     selectedFile_ = std::move(file);
     transcriptionResult_.reset();
     warningMessage_.reset();
@@ -218,6 +234,7 @@ void FileTranscriptionView::choose(std::filesystem::path file) {
     showFile();
     showError();
     showResult();
+    return true;
 }
 
 void FileTranscriptionView::transcribe() {
@@ -225,59 +242,46 @@ void FileTranscriptionView::transcribe() {
     showError();
     if (!selectedFile_) return;
     QPointer<FileTranscriptionView> alive(this);
-    runningHere_ = true;
-    runStarted_ = std::chrono::steady_clock::now();
-    showProgress(0, 0);
-    service_.transcribeFile(
-        *selectedFile_,
-        [alive](std::optional<TranscriptionRecord> record, std::exception_ptr error,
-                std::optional<std::string> warning) {
-            if (!alive) return;
-            alive->finishRun();
-            if (FileTranscription::isCancellation(error)) {
-                alive->errorMessage_ = FileTranscription::cancelled;
-            } else if (error) {
-                alive->errorMessage_ = FileTranscription::describe(error);
-            } else if (!record) {
-                alive->errorMessage_ = std::string(FileTranscription::noSpeech) + (warning ? " " + *warning : "");
-            } else {
-                alive->transcriptionResult_ = std::move(record);
-                alive->warningMessage_ = std::move(warning);
-                alive->showResult();
-            }
-            alive->showError();
-        },
-        [alive](std::int64_t done, std::int64_t count) {
-            if (alive && alive->runningHere_) alive->showProgress(done, count);
-        });
+    service_.transcribeFile(*selectedFile_, [alive](std::optional<TranscriptionRecord> record, std::exception_ptr error,
+                                                    std::optional<std::string> warning) {
+        if (alive) alive->showOutcome(record, error, warning);
+    });
 }
 
-void FileTranscriptionView::cancelTranscription() {
-    if (!runningHere_) return;
-    cancelButton_->setEnabled(false);
-    service_.cancelFileTranscription();
+void FileTranscriptionView::showOutcome(const std::optional<TranscriptionRecord>& record, std::exception_ptr error,
+                                        const std::optional<std::string>& warning) {
+    if (FileTranscription::isCancellation(error)) {
+        errorMessage_ = FileTranscription::cancelled;
+    } else if (error) {
+        errorMessage_ = FileTranscription::describe(error);
+    } else if (!record) {
+        errorMessage_ = std::string(FileTranscription::noSpeech) + (warning ? " " + *warning : "");
+    } else {
+        transcriptionResult_ = record;
+        warningMessage_ = warning;
+        showResult();
+    }
+    showError();
 }
 
-void FileTranscriptionView::showProgress(std::int64_t windowsDone, std::int64_t windowCount) {
-    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - runStarted_).count();
-    if (windowCount > 0) {
-        progressBar_->setRange(0, static_cast<int>(windowCount));
-        progressBar_->setValue(static_cast<int>(std::min(windowsDone, windowCount)));
+void FileTranscriptionView::cancelTranscription() { service_.cancelFileTranscription(); }
+
+void FileTranscriptionView::showJob() {
+    const auto& job = service_.fileJob();
+    progressRow_->setVisible(job.has_value());
+    cancelButton_->setVisible(job.has_value());
+    transcribeButton_->setVisible(!job);
+    if (!job) return;
+    if (job->windowCount > 0) {
+        progressBar_->setRange(0, static_cast<int>(job->windowCount));
+        progressBar_->setValue(static_cast<int>(std::min(job->windowsDone, job->windowCount)));
     } else {
         progressBar_->setRange(0, 0);  // busy until the first window is counted
     }
-    progressText_->setText(text(FileTranscription::progressText(windowsDone, windowCount, elapsed)));
-    progressRow_->show();
-    cancelButton_->setEnabled(true);
-    cancelButton_->show();
-    transcribeButton_->hide();
-}
-
-void FileTranscriptionView::finishRun() {
-    runningHere_ = false;
-    progressRow_->hide();
-    cancelButton_->hide();
-    transcribeButton_->show();
+    // Judged at the last count, so that a page built later tells the same time left.
+    const double elapsed = std::chrono::duration<double>(job->reported - job->started).count();
+    progressText_->setText(text(FileTranscription::progressText(job->windowsDone, job->windowCount, elapsed)));
+    cancelButton_->setEnabled(!job->cancelling);
 }
 
 void FileTranscriptionView::copyResult() {

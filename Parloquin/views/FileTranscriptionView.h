@@ -1,8 +1,7 @@
 #pragma once
 
 #include <QScrollArea>
-#include <chrono>
-#include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -32,18 +31,21 @@ class TranscriptSaver;
 // before, or saved. The service also puts it into the history and the statistics. While the file
 // runs, its card shows how many of its windows are done and about how long the rest takes, with a
 // button that cancels it; a file that ended before its stated length says so with the result.
+// The running file is the service's: a page built while it runs (the user went to another section
+// and came back) shows that file with its progress and cancel button, and its result when it ends.
+// No other file is taken meanwhile.
 class FileTranscriptionView : public QScrollArea {
 public:
     FileTranscriptionView(TranscriptionService& service, const PageContext& context, QWidget* parent = nullptr);
     ~FileTranscriptionView() override;
 
-    // The file dialog; a cancelled one changes nothing.
+    // The file dialog; a cancelled one changes nothing, nor does one while a file runs.
     void selectFile();
     // A drop of an audio file; false when the drop carries none.
     bool handleDrop(const QMimeData& data);
     // Transcribes the chosen file.
     void transcribe();
-    // Stops the file this page started.
+    // Stops the running file, whichever page started it.
     void cancelTranscription();
     void copyResult();
     void insertResult();
@@ -71,14 +73,17 @@ public:
     TranscriptExportMenu* exportButton() const { return exportButton_; }
 
 private:
-    void choose(std::filesystem::path file);
+    // False while a file runs: the card keeps showing that one.
+    bool choose(std::filesystem::path file);
     void serviceChanged();
     void showFile();
     void showError();
     void showResult();
     void showNote(const char* note);
-    void showProgress(std::int64_t windowsDone, std::int64_t windowCount);
-    void finishRun();
+    // The progress and the cancel button of the service's running file, or the button that starts one.
+    void showJob();
+    void showOutcome(const std::optional<TranscriptionRecord>& record, std::exception_ptr error,
+                     const std::optional<std::string>& warning);
     QWidget* makeFileCard(QWidget* parent);
     QWidget* makeErrorLine(QWidget* parent);
     QWidget* makeResultCard(QWidget* parent);
@@ -92,8 +97,7 @@ private:
     std::optional<TranscriptionRecord> transcriptionResult_;
     std::optional<std::string> errorMessage_;
     std::optional<std::string> warningMessage_;
-    bool runningHere_ = false;  // the service works on this page's file
-    std::chrono::steady_clock::time_point runStarted_;
+    bool following_ = false;  // the running file was started before this page was built
 
     DropZoneView* dropZone_ = nullptr;
     RoundedPanel* fileCard_ = nullptr;

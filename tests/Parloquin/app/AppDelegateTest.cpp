@@ -230,7 +230,7 @@ TEST_F(AppDelegateTest, ReadyNotificationSaysWhichShortcutReallyWorks) {
         {"lone modifier on the tap", "⌥", 58, 2048, true, false, true, "Tastenkürzel: ⌥ registriert",
          "Drücke ⌥ überall um eine Aufnahme zu starten."},
         {"fallback", "⌥", 58, 2048, true, false, false,
-         "Tastenkürzel: ⇧⌘Space registriert (Ersatz für ⌥, wartet auf Berechtigung)",
+         "Tastenkürzel: ⇧⌘Space registriert (Ersatz für ⌥, braucht X11 mit XInput 2)",
          "Drücke ⇧⌘Space überall um eine Aufnahme zu starten."},
         {"fallback refused", "⌥", 58, 2048, true, true, false, "Tastenkürzel: ⌥ nicht registriert",
          "Starte eine Aufnahme über das Menü."},

@@ -1,8 +1,8 @@
 // Renders pictures of the shell for a person to look at (scripts/screenshots.sh):
 //   parloquin_screenshots <folder>
 // The overlay and the floating button are drawn at twice their size over a plain backdrop; the
-// welcome alert as it comes up at the first launch; the main window as it is, on each page, and
-// the sheets of the page "Sonstiges"; the
+// welcome alert as it comes up at the first launch, and the alerts of a hotkey on the fallback;
+// the main window as it is, on each page, and the sheets of the page "Sonstiges"; the
 // open status menu is taken from the X server with the tray it hangs from, so it needs a display
 // with a system tray.
 #include <QApplication>
@@ -41,7 +41,9 @@
 #include "Parloquin/views/OtherSettingsView.h"
 #include "Parloquin/views/SystemInfoView.h"
 #include "Platform/desktop/SMAppService.h"
+#include "Parloquin/hotkeys/HotkeyManager.h"
 #include "tests/Parloquin/app/TranscriptPagesScreenshots.h"
+#include "tests/Parloquin/hotkeys/HotkeyFakes.h"
 
 namespace {
 
@@ -172,6 +174,34 @@ bool welcomeAlertPicture(const QDir& folder, const std::filesystem::path& storeF
         return false;
     }
     return pictures->ok();
+}
+
+// The alerts of a held-modifier hotkey the session cannot watch: with the fallback hot key, and
+// with that refused as well.
+bool hotkeyFallbackAlertPictures(const QDir& folder) {
+    bool ok = true;
+    for (const bool refused : {false, true}) {
+        parloquin_test::MemorySettings settings;
+        settings.integers["primaryHotkeyKeyCode"] = 58;
+        settings.integers["primaryHotkeyModifiers"] = 2048;
+        settings.bools["primaryHotkeyIsSingleKey"] = true;
+        settings.strings["primaryHotkey"] = "⌥";
+        parloquin_test::FakeHotkeyDesktop desktop;
+        desktop.permissions->accessibility = false;
+        desktop.permissions->inputMonitoring = false;
+        if (refused) desktop.target->refused.insert({49, 768});
+        auto pictures = std::make_shared<AlertPictures>(
+            folder, refused ? QStringLiteral("hotkey-none-alert") : QStringLiteral("hotkey-fallback-alert"));
+        parloquin::HotkeyEnvironment environment = desktop.environment();
+        environment.alerts = pictures;
+        parloquin::HotkeyManager manager(settings, environment);
+        if (!waitFor([&] { return pictures->count() > 0; })) {
+            std::fprintf(stderr, "the hotkey fallback alert did not come up\n");
+            return false;
+        }
+        ok &= pictures->ok();
+    }
+    return ok;
 }
 
 // Qt's own file chooser, as the save panel shows it where the desktop offers none: in the user's
@@ -431,6 +461,7 @@ int main(int argc, char** argv) {
     bool ok = overlayPicture(folder);
     ok &= floatingButtonPictures(folder);
     ok &= welcomeAlertPicture(folder, store);
+    ok &= hotkeyFallbackAlertPictures(folder);
     ok &= fileChooserPicture(folder, store);
     ok &= mainWindowPictures(folder, store);
     ok &= hotkeysPagePictures(folder, store);

@@ -136,6 +136,12 @@ bool transcriptPagePictures(const std::filesystem::path& storeFolder, const Save
     waitFor([&] { return service.isProcessing(); });
     waitFor([&] { return file->progressText()->text().startsWith(QStringLiteral("3 von 10")); });
     shot("transcript-file-transcribing.png");
+    // Away to the history and back while the file runs: the new page shows the same progress.
+    window.setSelectedSection(SidebarSection::history);
+    window.setSelectedSection(SidebarSection::file);
+    file = page<parloquin::FileTranscriptionView>(window);
+    if (!file) return false;
+    shot("transcript-file-transcribing-returned.png");
     recognizer->hold = false;
     waitFor([&] { return file->transcriptionResult().has_value(); });
     shot("transcript-file-result.png");

@@ -553,6 +553,8 @@ TEST(TranscriptionServiceFileProgressTest, ALongFileCountsItsWindowsAndCanBeCanc
     Run whole;
     start(whole);
     EXPECT_TRUE(service.isTranscribingFile());
+    ASSERT_TRUE(service.fileJob());
+    EXPECT_EQ(service.fileJob()->file, file);
     service.startRecording();
     EXPECT_FALSE(service.isRecording());
     ASSERT_TRUE(waitUntil([&] { return whole.done; }, std::chrono::milliseconds(60000)));
@@ -567,7 +569,11 @@ TEST(TranscriptionServiceFileProgressTest, ALongFileCountsItsWindowsAndCanBeCanc
     start(cancelled);
     ASSERT_TRUE(waitUntil([&] { return !cancelled.reports.empty(); }));
     service.cancelFileTranscription();
+    ASSERT_TRUE(service.fileJob());
+    EXPECT_TRUE(service.fileJob()->cancelling) << "a page built now shows the cancel as asked";
+    EXPECT_EQ(service.fileJob()->windowCount, 4);
     ASSERT_TRUE(waitUntil([&] { return cancelled.done; }, std::chrono::milliseconds(60000)));
+    EXPECT_FALSE(service.fileJob());
     EXPECT_FALSE(cancelled.record);
     ASSERT_TRUE(cancelled.error);
     try {

@@ -10,15 +10,18 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
 #include <QProgressBar>
 #include <QTest>
 #include <QUrl>
 #include <atomic>
 #include <thread>
 
+#include "Parloquin/views/ContentAreaView.h"
 #include "Parloquin/views/DropZoneView.h"
 #include "Parloquin/views/FileTranscription.h"
 #include "Parloquin/views/InsertAtCursor.h"
+#include "Parloquin/views/MainWindowView.h"
 #include "Parloquin/views/StyledButton.h"
 #include "Parloquin/views/TranscriptExportMenu.h"
 #include "Platform/system/CancellationToken.h"
@@ -45,7 +48,6 @@ class FileTranscriptionViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
         service = &harness.make();
-        PageContext context;
         context.historyManager = &service->historyManager();
         context.statisticsManager = &service->statisticsManager();
         context.transcriptionService = service;
@@ -89,6 +91,7 @@ protected:
     std::shared_ptr<parloquin_test::FakeChooser> chooser = std::make_shared<parloquin_test::FakeChooser>();
     std::shared_ptr<parloquin_test::FakeFocus> focus = std::make_shared<parloquin_test::FakeFocus>();
     TranscriptionService* service = nullptr;
+    PageContext context;
     std::unique_ptr<FileTranscriptionView> page;
     testsupport::TemporaryDirectory folder;
 };
@@ -223,6 +226,89 @@ TEST_F(FileTranscriptionViewTest, ARunningFileShowsItsProgressAndCanBeCancelled)
     EXPECT_TRUE(page->transcribeButton()->isEnabled());
     EXPECT_FALSE(page->resultCard()->isVisibleTo(page.get()));
     EXPECT_TRUE(service->historyManager().records().empty());
+}
+
+// The user goes to another section and back while a long file runs: the page built anew shows
+// that file, how far it has come and the cancel button, follows it further, keeps no other file
+// meanwhile, and shows how the file ends.
+TEST_F(FileTranscriptionViewTest, APageBuiltWhileAFileRunsShowsItsProgressCancelAndOutcome) {
+    page.reset();
+    const auto file = audioFixture("long440.wav");
+    for (const bool cancel : {true, false}) {
+        SCOPED_TRACE(cancel ? "cancelled on the new page" : "finished on the new page");
+        std::atomic<int> step{0};
+        harness.recognizer->during([&step] {
+            platform::Progress::report(0, 4);
+            platform::Progress::report(1, 4);
+            while (step < 1) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            platform::Progress::report(2, 4);
+            while (step < 2 && !platform::CancellationToken::currentIsCancelled())
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            platform::CancellationToken::checkCancellation();
+        });
+        MainWindowView window(context, SidebarSection::file);
+        window.resize(900, 700);
+        window.show();
+        auto current = [&window] { return dynamic_cast<FileTranscriptionView*>(window.contentArea()->page()); };
+        QPointer<FileTranscriptionView> first = current();
+        ASSERT_TRUE(first);
+        chooser->open = file;
+        first->selectFile();
+        QTest::mouseClick(first->transcribeButton(), Qt::LeftButton);
+        ASSERT_TRUE(waitUntil([&] { return first->progressBar()->value() == 1; }));
+
+        window.setSelectedSection(SidebarSection::history);
+        window.setSelectedSection(SidebarSection::file);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_TRUE(first.isNull()) << "the page is built afresh";
+        FileTranscriptionView* again = current();
+        ASSERT_TRUE(again);
+        EXPECT_EQ(again->selectedFile(), file);
+        EXPECT_TRUE(again->fileCard()->isVisibleTo(again));
+        EXPECT_EQ(again->fileCard()->findChildren<QLabel*>()[1]->text(), "long440.wav");
+        EXPECT_TRUE(again->dropZone()->isProcessing());
+        ASSERT_TRUE(again->progressRow()->isVisibleTo(again));
+        EXPECT_EQ(again->progressBar()->maximum(), 4);
+        EXPECT_EQ(again->progressBar()->value(), 1);
+        EXPECT_TRUE(again->progressText()->text().startsWith(QString::fromUtf8("1 von 4 Abschnitten fertig · noch etwa ")))
+            << again->progressText()->text().toStdString();
+        EXPECT_TRUE(again->cancelButton()->isVisibleTo(again));
+        EXPECT_TRUE(again->cancelButton()->isEnabled());
+        EXPECT_FALSE(again->transcribeButton()->isVisibleTo(again));
+
+        // Another file offered meanwhile is not taken: the card stays with the running one.
+        QMimeData other;
+        other.setUrls({QUrl::fromLocalFile(QString::fromStdString(audioFixture("long440.mp3").string()))});
+        EXPECT_FALSE(again->handleDrop(other));
+        EXPECT_EQ(again->selectedFile(), file);
+
+        step = 1;
+        ASSERT_TRUE(waitUntil([&] { return again->progressBar()->value() == 2; }));
+        EXPECT_TRUE(again->progressText()->text().startsWith(QString::fromUtf8("2 von 4 Abschnitten fertig")));
+
+        if (cancel) {
+            QTest::mouseClick(again->cancelButton(), Qt::LeftButton);
+            EXPECT_FALSE(again->cancelButton()->isEnabled()) << "one cancel is enough";
+            ASSERT_TRUE(waitUntil([&] { return !service->isTranscribingFile(); }));
+            drainEventLoop();
+            ASSERT_TRUE(again->errorLine()->isVisibleTo(again));
+            EXPECT_EQ(again->errorLine()->findChildren<QLabel*>().back()->text(),
+                      QString::fromUtf8(FileTranscription::cancelled));
+            EXPECT_FALSE(again->resultCard()->isVisibleTo(again));
+            EXPECT_TRUE(service->historyManager().records().empty());
+        } else {
+            step = 2;
+            ASSERT_TRUE(waitUntil([&] { return again->transcriptionResult().has_value(); }));
+            EXPECT_TRUE(again->resultCard()->isVisibleTo(again));
+            EXPECT_EQ(again->resultText()->text().toStdString(), harness.recognizer->text());
+            EXPECT_FALSE(again->errorLine()->isVisibleTo(again));
+            EXPECT_EQ(service->historyManager().records().size(), 1u);
+        }
+        EXPECT_FALSE(again->progressRow()->isVisibleTo(again));
+        EXPECT_FALSE(again->cancelButton()->isVisibleTo(again));
+        EXPECT_TRUE(again->transcribeButton()->isVisibleTo(again));
+        EXPECT_TRUE(again->transcribeButton()->isEnabled());
+    }
 }
 
 TEST(FileTranscriptionTextsTest, ProgressLines) {
