@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Renders pictures of the shell for a person to look at: the recording overlay, the floating
-# button in its three states, the welcome alert, the main window on each of its pages (and the
-# sheets they open; the hotkeys page also while recording, without grants, with paste in place off
-# and scrolled to its end) and the open status menu with its tray, in the German locale.
+# button in its three states, the welcome alert, the hotkey fallback alerts, Qt's file chooser,
+# the main window on each of its pages (and the sheets they open; the hotkeys page also while
+# recording, without grants, with paste in place off and scrolled to its end; the file page also
+# after a change of section while a file runs) and the open status menu with its tray, in the
+# German locale.
 #   scripts/screenshots.sh [folder]   (default: build/screenshots)
 # Runs on a private X server with a stand-alone tray (trayer), so it disturbs no desktop.
 set -euo pipefail

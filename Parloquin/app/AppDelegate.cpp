@@ -10,12 +10,16 @@
 #include <QTimer>
 
 #include "Parloquin/app/DictationControl.h"
+#include "Parloquin/app/SettingsFileNotices.h"
 #include "Parloquin/services/HistoryManager.h"
 #include "Parloquin/services/StatisticsManager.h"
 #include "Parloquin/services/TranscriptionService.h"
 #include "Parloquin/settings/SettingsKeys.h"
+#include "Parloquin/views/AppVersion.h"
 #include "Parloquin/views/GeneralSettings.h"
 #include "Parloquin/views/MainWindowNotifications.h"
+#include "Parloquin/views/ModelStorageSize.h"
+#include "Parloquin/views/OtherSettings.h"
 #include "Platform/net/URLError.h"
 #include "Platform/system/RelativeDateTimeFormatter.h"
 #include "Platform/system/TimeZone.h"
@@ -43,17 +47,18 @@ const char* const kWelcomeText =
     "\n"
     "🎙️ Halten-zum-Aufnehmen (Alt-Taste ⌥)\n"
     "• Halte die Alt-Taste beim Sprechen\n"
-    "• Erfordert Eingabeüberwachungs-Berechtigung\n"
+    "• Erfordert eine X11-Sitzung mit XInput 2\n"
     "• Ideal für kurze Sprachbefehle\n"
     "\n"
     "Weitere Funktionen:\n"
-    "• Direktes Einfügen erfordert Bedienungshilfen-Berechtigung\n"
-    "• Ohne Berechtigungen wird Text in die Zwischenablage kopiert\n"
+    "• Direktes Einfügen erfordert eine X11-Sitzung mit XTEST\n"
+    "• Ohne X11 (etwa unter Wayland) wird Text in die Zwischenablage kopiert\n"
     "\n"
-    "Du kannst Berechtigungen jederzeit in den Einstellungen vergeben.";
+    "Unter Linux musst du dafür keine Berechtigungen vergeben.";
 
-const char* const kAboutText =
-    "Version 1.0\n\nUnterstützt von:\n• Parloquin-Engine\n• 25 Sprachen\n• LibTorch auf der CPU\n\n"
+// The version line comes from the build, as on the page "Sonstiges".
+const char* const kAboutCredits =
+    "\n\nUnterstützt von:\n• Parloquin-Engine\n• 25 Sprachen\n• LibTorch auf der CPU\n\n"
     "Deine Sprache verlässt diesen Rechner nie.";
 
 // A menu title shows the text as it is: "&" would mark a mnemonic, a tab would start the shortcut
@@ -96,6 +101,7 @@ AppDelegate::AppDelegate(AppEnvironment environment, QObject* parent)
       hotkeySettings_(*environment_.defaults) {}
 
 AppDelegate::~AppDelegate() {
+    if (environment_.defaults) environment_.defaults->setSaveProblemHandler({});
     menuTitleObservation_.cancel();
     showFloatingControlObservation_.cancel();
     taskbarObservation_.cancel();
@@ -103,8 +109,10 @@ AppDelegate::~AppDelegate() {
     mainWindow_.reset();
     floatingControlWindow_.reset();
     hotkeyManager_.reset();
-    transcriptionService_.reset();
+    transcriptionService_.reset();  // its stores write what they still hold
     delete menu_.data();
+    // What could not be saved while Parloquin ran gets its last chance.
+    if (environment_.defaults) environment_.defaults->save();
 }
 
 std::map<std::string, Value> AppDelegate::registeredDefaults() {
@@ -141,12 +149,39 @@ void AppDelegate::applicationDidFinishLaunching() {
     // Whatever changes the settings file from now on is seen at once.
     settingsFileWatcher_ = std::make_unique<platform::UserDefaultsFileWatcher>(
         defaults(), [this](const platform::UserDefaults::LoadProblem& problem) { reportSettingsFileProblem(problem); });
+    // A settings file that cannot be written is said once (the store keeps what is unsaved).
+    QPointer<AppDelegate> weak(this);
+    defaults().setSaveProblemHandler([weak](const platform::UserDefaults::SaveProblem& problem) {
+        QObject* target = weak.data();
+        if (!target) return;
+        QMetaObject::invokeMethod(
+            target, [weak, problem] {
+                if (weak)
+                    weak->postUserNotification(SettingsFileNotices::saveFailedTitle,
+                                               SettingsFileNotices::saveFailedBody(problem));
+            },
+            Qt::QueuedConnection);
+    });
     if (environment_.notifications)
         environment_.notifications->requestAuthorization(
             platform::UNAuthorizationOptionAlert | platform::UNAuthorizationOptionSound, [](bool) {});
     setupStatusItem();
     reportUnreadableSettings();
+    handleMissingTray();
     QMetaObject::invokeMethod(this, [this] { initializeServices(); }, Qt::QueuedConnection);
+}
+
+bool AppDelegate::hasTray() const {
+    return !environment_.systemTrayAvailable || environment_.systemTrayAvailable();
+}
+
+void AppDelegate::handleMissingTray() {
+    if (hasTray()) return;
+    postUserNotification("Kein Infobereich gefunden",
+                         "Die Arbeitsoberfläche zeigt keine Symbole im Infobereich, darum fehlt das Parloquin-Symbol "
+                         "mit seinem Menü. Das Hauptfenster ist geöffnet; das Menü erreichst du auch mit einem "
+                         "Rechtsklick auf die schwebende Aufnahmetaste.");
+    openMainWindow(SidebarSection::general);
 }
 
 // The store set an unreadable settings file aside and started empty: the user learns why the
@@ -253,7 +288,9 @@ void AppDelegate::postReadyNotification() {
     const std::string hotkey = primaryHotkey();
     setupFloatingControlWindow();
     updateStatusTitle("Bereit");
-    postUserNotification("Parloquin bereit!", StatusMenuTexts::readyNotificationBody(hotkey, hotkeyRegistration()));
+    postUserNotification("Parloquin bereit!",
+                         StatusMenuTexts::readyNotificationBody(hotkey, hotkeyRegistration(),
+                                                                ModelStorageSize::measure(OtherSettings::modelFolder())));
 }
 
 void AppDelegate::postUserNotification(const std::string& title, const std::string& body) {
@@ -472,7 +509,7 @@ void AppDelegate::createMainWindow(SidebarSection section) {
     if (QScreen* screen = QGuiApplication::primaryScreen())
         mainWindow_->move(screen->availableGeometry().center() - mainWindow_->rect().center());
     connect(mainWindow_.get(), &MainWindowView::windowWillClose, this, [this] { windowWillClose(); });
-    mainWindow_->setMinimizesOnClose(defaults().boolForKey(settings::kShowDockIcon));
+    mainWindow_->setMinimizesOnClose(defaults().boolForKey(settings::kShowDockIcon) || !hasTray());
 }
 
 void AppDelegate::windowWillClose() {
@@ -499,7 +536,7 @@ void AppDelegate::showTaskbarEntry() {
 // open (closed or minimised) is hidden, taking its entry with it; an open window stays open.
 void AppDelegate::applyTaskbarSetting() {
     const bool keep = defaults().boolForKey(settings::kShowDockIcon);
-    if (mainWindow_) mainWindow_->setMinimizesOnClose(keep);
+    if (mainWindow_) mainWindow_->setMinimizesOnClose(keep || !hasTray());
     if (keep) {
         showTaskbarEntry();
         return;
@@ -511,7 +548,8 @@ void AppDelegate::applyTaskbarSetting() {
 
 // Without a window the application leaves the task bar, unless the user keeps it there.
 ActivationPolicy AppDelegate::policyWithoutWindow() const {
-    return defaults().boolForKey(settings::kShowDockIcon) ? ActivationPolicy::regular : ActivationPolicy::accessory;
+    return defaults().boolForKey(settings::kShowDockIcon) || !hasTray() ? ActivationPolicy::regular
+                                                                        : ActivationPolicy::accessory;
 }
 
 void AppDelegate::showAbout() {
@@ -519,7 +557,7 @@ void AppDelegate::showAbout() {
     Alert alert;
     alert.style = AlertStyle::informational;
     alert.messageText = "Parloquin";
-    alert.informativeText = kAboutText;
+    alert.informativeText = "Version " + AppVersion::bundle().text() + kAboutCredits;
     alert.buttons = {"OK"};
     environment_.alerts->runModal(alert);
 }
@@ -614,6 +652,12 @@ void AppDelegate::setupFloatingControlWindow() {
     QPointer<AppDelegate> weak(this);
     floatingControlWindow_ = std::make_unique<FloatingDictationControlWindow>([weak] {
         if (weak) weak->toggleDictation();
+    });
+    // A right click offers the tray menu's entries: on a desktop without a tray the only way to them.
+    FloatingDictationControlView* view = floatingControlWindow_->view();
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& at) {
+        if (menu_) menu_->popup(view->mapToGlobal(at));
     });
     connect(transcriptionService_.get(), &TranscriptionService::isRecordingChanged, this,
             [this] { updateFloatingControlState(); });

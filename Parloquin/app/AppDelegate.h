@@ -51,6 +51,10 @@ public:
     void postUserNotification(const std::string& title, const std::string& body);
     void showFirstLaunchExplanationIfNeeded();
     void reportUnreadableSettings();
+    // A desktop without a tray hides the icon and its menu: the user is told, and the main window
+    // opens (and minimises instead of closing, so that it stays reachable).
+    void handleMissingTray();
+    bool hasTray() const;
 
     // The status item.
     void setupStatusItem();

@@ -1,5 +1,7 @@
 #include "Parloquin/app/AppEnvironment.h"
 
+#include <QSystemTrayIcon>
+
 #include "Parloquin/app/QtApplicationActivation.h"
 #include "Parloquin/app/QtRecordingOverlayWindow.h"
 #include "Parloquin/hotkeys/MessageBoxAlertPresenter.h"
@@ -19,6 +21,7 @@ AppEnvironment AppEnvironment::system() {
     environment.loginItem = platform::SMAppService::mainApp();
     environment.hotkeyEnvironment = [] { return HotkeyEnvironment::system(); };
     environment.playSound = [](const std::string& soundName) { platform::NSSound(soundName).play(); };
+    environment.systemTrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     environment.makeTranscriptionService = [alerts = environment.alerts, defaults = environment.defaults] {
         TranscriptionEnvironment service;
         service.defaults = defaults;

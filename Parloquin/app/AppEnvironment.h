@@ -31,6 +31,8 @@ struct AppEnvironment {
     std::function<HotkeyEnvironment()> hotkeyEnvironment;
     // Plays a short sound of the desktop's sound theme, by its name. Optional: without it, silence.
     std::function<void(const std::string& soundName)> playSound;
+    // Whether the desktop shows tray icons. Optional: without it, a tray is taken to be there.
+    std::function<bool()> systemTrayAvailable;
     // Makes the dictation service on the main thread; its models are not yet loaded.
     std::function<std::unique_ptr<TranscriptionService>()> makeTranscriptionService;
 

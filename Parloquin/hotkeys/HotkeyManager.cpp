@@ -241,23 +241,27 @@ void HotkeyManager::showFallbackHotkeyAlert(const std::string& hotkey, bool fall
     Alert alert;
     alert.style = AlertStyle::informational;
     alert.buttons = {"OK"};
+    // What the chosen key needs here: a session that allows it, not a grant.
+    const std::string session =
+        "deren X-Server XInput 2 anbietet (Wayland erlaubt das nicht; eine Berechtigung dafür gibt es unter Linux "
+        "nicht)";
+    const std::string waiting = "): ⏳ wartet auf eine X11-Sitzung mit XInput 2\n\n";
+    const std::string holdMode = "melde dich für den Halten-Modus in einer X11-Sitzung mit XInput 2 an.";
     if (fallbackRegistered) {
         alert.messageText = "Parloquin ist bereit (Ersatz-Tastenkürzel)";
-        alert.informativeText =
-            "Parloquin nutzt das Ersatz-Tastenkürzel, weil dein gewähltes Kürzel zusätzliche Berechtigungen "
-            "braucht.\n\nAktueller Stand:\n• Ersatz-Kürzel (⇧⌘Leertaste): ✅ einsatzbereit\n• Dein Kürzel (" +
-            hotkey +
-            "): ⏳ wartet auf Berechtigung\n\nDrücke ⇧⌘Leertaste, um jetzt eine Aufnahme zu starten, oder erlaube "
-            "die Eingabeüberwachung für den Halten-Modus.";
+        alert.informativeText = "Parloquin nutzt das Ersatz-Tastenkürzel, weil dein gewähltes Kürzel eine X11-Sitzung "
+                                "braucht, " +
+                                session +
+                                ".\n\nAktueller Stand:\n• Ersatz-Kürzel (⇧⌘Leertaste): ✅ einsatzbereit\n• "
+                                "Dein Kürzel (" +
+                                hotkey + waiting + "Drücke ⇧⌘Leertaste, um jetzt eine Aufnahme zu starten, oder " +
+                                holdMode;
     } else {
         alert.messageText = "Parloquin hat kein globales Tastenkürzel";
-        alert.informativeText =
-            "Dein gewähltes Kürzel braucht zusätzliche Berechtigungen, und das Ersatz-Tastenkürzel konnte nicht "
-            "registriert werden.\n\nAktueller Stand:\n• Ersatz-Kürzel (⇧⌘Leertaste): ❌ nicht verfügbar\n• Dein "
-            "Kürzel (" +
-            hotkey +
-            "): ⏳ wartet auf Berechtigung\n\nStarte Aufnahmen über das Menü, oder erlaube die Eingabeüberwachung "
-            "für den Halten-Modus.";
+        alert.informativeText = "Dein gewähltes Kürzel braucht eine X11-Sitzung, " + session +
+                                ", und das Ersatz-Tastenkürzel konnte nicht registriert werden.\n\nAktueller "
+                                "Stand:\n• Ersatz-Kürzel (⇧⌘Leertaste): ❌ nicht verfügbar\n• Dein Kürzel (" +
+                                hotkey + waiting + "Starte Aufnahmen über das Menü, oder " + holdMode;
     }
     environment_.alerts->runModal(alert);
 }

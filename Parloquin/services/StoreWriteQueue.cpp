@@ -66,12 +66,14 @@ void StoreWriteQueue::run() {
 bool StoreWriteQueue::write(platform::UserDefaults& defaults, const std::string& key, const platform::Data& bytes,
                             const platform::Logger& logger) {
     for (int attempt = 1; attempt <= maximumAttempts; ++attempt) {
-        defaults.setData(key, bytes);
-        if (defaults.dataForKey(key) == bytes) return true;
+        // The store keeps a value it could not write, unsaved; only one in the file is saved.
+        const bool written = defaults.setData(key, bytes);
+        if (written && defaults.dataForKey(key) == bytes) return true;
         if (attempt < maximumAttempts) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     logger.log(platform::OSLogType::error,
-               "Could not save \"" + key + "\" after " + std::to_string(maximumAttempts) + " attempts");
+               "Could not save \"" + key + "\" after " + std::to_string(maximumAttempts) +
+                   " attempts; it is kept in memory and written with the next change or at quit");
     return false;
 }
 

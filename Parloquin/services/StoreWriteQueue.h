@@ -19,7 +19,8 @@ namespace parloquin {
 // Writes the stores' values into the user defaults on a thread of its own, so that neither a
 // slow disk nor a failing write holds up the thread that changed them. A value queued for a key
 // replaces one still waiting for the same key: only the newest is written. Each write is
-// confirmed by reading the key back, with up to three attempts 0.1 s apart; giving up is logged.
+// confirmed by the store's having written its file and by reading the key back, with up to three
+// attempts 0.1 s apart; giving up is logged (the store keeps the value unsaved in memory).
 // All functions may be called from any thread. The destructor writes what is still queued.
 class StoreWriteQueue {
 public:

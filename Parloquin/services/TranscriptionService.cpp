@@ -11,7 +11,9 @@
 #include "Platform/audio/AVAudioError.h"
 #include "Platform/audio/AVAudioFile.h"
 #include "Platform/system/ErrorDescription.h"
+#include "Platform/system/Progress.h"
 #include "Platform/text/NLLanguageRecognizer.h"
+#include "Platform/text/NumberFormat.h"
 #include "Platform/text/UnicodeText.h"
 #include "RarivOredu/shared/AudioConverter.h"
 #include "RarivOredu/shared/AudioConverterError.h"
@@ -88,6 +90,7 @@ TranscriptionService::~TranscriptionService() {
     }
     // Work still running stops at its next check; what it sends back is dropped with this object.
     stop_.cancel();
+    fileCancel_.cancel();
     worker_.waitForDone();
 }
 
@@ -178,7 +181,18 @@ void TranscriptionService::initialize(InitializeCompletion completion) {
 void TranscriptionService::startRecording() {
     if (isRecording_) return;
     if (!asrManager_) return;
-    if (isRecording_ || isProcessing_) return;
+    // One recogniser serves both: a dictation asked for meanwhile is refused, never dropped unsaid.
+    if (fileJob_) {
+        postNotice("Aufnahme nicht möglich",
+                   "Parloquin transkribiert gerade eine Datei. Warte, bis sie fertig ist, oder brich sie auf der "
+                   "Seite „Datei“ ab.");
+        return;
+    }
+    if (isProcessing_) {
+        postNotice("Aufnahme nicht möglich",
+                   "Die letzte Aufnahme wird noch verarbeitet. Versuche es gleich noch einmal.");
+        return;
+    }
 
     setRecording(true);
     recordedSamples_.clear();
@@ -208,6 +222,15 @@ void TranscriptionService::startRecording() {
         audioEngine_->start();
     } catch (const std::exception& error) {
         reportFailedStart(failedStartReason(error), error.what());
+        stopRecording();
+        return;
+    }
+    // A server with no input at all still records: the default input is then the monitor of an
+    // output, which holds no speech. Asked afresh, since the list may not have caught up yet.
+    if (audioDeviceManager_->availableDevices().empty() && audioHardware_->inputDevices().empty()) {
+        reportFailedStart("Kein Mikrofon gefunden. Schließe ein Mikrofon an oder schalte es in den "
+                          "Toneinstellungen des Systems frei.",
+                          "the sound server lists no input, only monitors of outputs");
         stopRecording();
         return;
     }
@@ -284,9 +307,14 @@ void TranscriptionService::transcribe(std::vector<float> samples) {
             this,
             [this, recognition] {
                 if (recognition.error) {
-                    logger_.log(platform::OSLogType::error, "❌ Transcription failed: " + platform::errorDescription(recognition.error));
+                    const std::string reason = platform::errorDescription(recognition.error);
+                    logger_.log(platform::OSLogType::error, "❌ Transcription failed: " + reason);
                     setProcessing(false);
                     notify(RecordingState::idle);
+                    if (onNotice)
+                        onNotice("Transkription fehlgeschlagen",
+                                 "Die Aufnahme konnte nicht in Text umgewandelt werden (" + reason +
+                                     "). Versuche es noch einmal.");
                     return;
                 }
                 handleTranscriptionResult(*recognition.result, recognition.audioDuration, recognition.inferenceTime,
@@ -302,6 +330,13 @@ void TranscriptionService::handleTranscriptionResult(const rarivoredu::ASRResult
     setLastTranscription(text);
     setProcessing(false);
     notify(RecordingState::idle);
+    // No word at all was heard (a muted or wrong microphone, silence): the user learns why nothing
+    // came. Words that were all formatting commands are no surprise.
+    if (countWords(result.text) == 0) {
+        postNotice("Nichts erkannt", "In der Aufnahme war keine Sprache zu erkennen, darum wurde nichts eingefügt. "
+                                     "Prüfe in den Audio-Einstellungen, ob das richtige Mikrofon gewählt ist.");
+        return;
+    }
     if (text.empty()) return;
 
     if (!privacyModeEnabled()) {
@@ -374,12 +409,13 @@ void TranscriptionService::showAccessibilityAlert() {
     }
 }
 
-void TranscriptionService::transcribeFile(const std::filesystem::path& url, FileCompletion completion) {
+void TranscriptionService::transcribeFile(const std::filesystem::path& url, FileCompletion completion,
+                                          FileProgress progress) {
     auto refuse = [this, &completion](TranscriptionError error) {
         QMetaObject::invokeMethod(
             this,
             [completion, error] {
-                if (completion) completion(std::nullopt, std::make_exception_ptr(error));
+                if (completion) completion(std::nullopt, std::make_exception_ptr(error), std::nullopt);
             },
             Qt::QueuedConnection);
     };
@@ -387,42 +423,76 @@ void TranscriptionService::transcribeFile(const std::filesystem::path& url, File
     // One recogniser serves both roads: a file never runs beside a dictation or another file.
     if (isRecording_ || isProcessing_) return refuse(TranscriptionError::busy());
 
+    fileCancel_ = platform::CancellationToken();
+    const auto now = std::chrono::steady_clock::now();
+    fileJob_ = FileJob{url, 0, 0, now, now, false};
     setProcessing(true);
     notify(RecordingState::processing);
-    worker_.start([this, recognizer = asrManager_, url, completion = std::move(completion)] {
-        const platform::CancellationToken::Scope scope(stop_);
+    emit fileJobChanged();
+    worker_.start([this, recognizer = asrManager_, url, job = fileCancel_, completion = std::move(completion),
+                   progress = std::move(progress)] {
+        const platform::CancellationToken::Scope scope(job);
+        // Each window's report is handed to the main thread, ahead of the result.
+        const platform::Progress::Scope reporting([this, progress](std::int64_t done, std::int64_t count) {
+            QMetaObject::invokeMethod(this, [this, progress, done, count] { fileProgressed(done, count, progress); },
+                                      Qt::QueuedConnection);
+        });
         Recognition recognition;
-        std::vector<float> samples;
+        std::optional<std::string> warning;
         try {
-            samples = loadAudioFile16k(url);
+            double declaredSeconds = 0;
+            const std::vector<float> samples = loadAudioFile16k(url, &declaredSeconds);
             if (samples.size() < kMinimumSamples) throw TranscriptionError::audioTooShort();
+            platform::CancellationToken::checkCancellation();
+            warning = shortfallWarning(declaredSeconds, static_cast<double>(samples.size()) / kSampleRate);
             recognition = Recognition::run(*recognizer, samples);
         } catch (...) {
             recognition.error = std::current_exception();
         }
         QMetaObject::invokeMethod(
-            this, [this, recognition, completion] { finishFile(recognition, completion); }, Qt::QueuedConnection);
+            this, [this, recognition, completion, warning] { finishFile(recognition, completion, warning); },
+            Qt::QueuedConnection);
     });
 }
 
-void TranscriptionService::finishFile(const Recognition& recognition, const FileCompletion& completion) {
+void TranscriptionService::cancelFileTranscription() {
+    if (!fileJob_ || fileJob_->cancelling) return;
+    fileCancel_.cancel();
+    fileJob_->cancelling = true;
+    emit fileJobChanged();
+}
+
+void TranscriptionService::fileProgressed(std::int64_t windowsDone, std::int64_t windowCount,
+                                          const FileProgress& progress) {
+    if (!fileJob_) return;
+    fileJob_->windowsDone = windowsDone;
+    fileJob_->windowCount = windowCount;
+    fileJob_->reported = std::chrono::steady_clock::now();
+    emit fileJobChanged();
+    if (progress) progress(windowsDone, windowCount);
+}
+
+void TranscriptionService::finishFile(const Recognition& recognition, const FileCompletion& completion,
+                                      const std::optional<std::string>& warning) {
+    fileJob_.reset();
     setProcessing(false);
     notify(RecordingState::idle);
-    if (recognition.error) {
-        if (completion) completion(std::nullopt, recognition.error);
-        return;
-    }
+    emit fileJobChanged();
+    auto finish = [this, &completion](const std::optional<TranscriptionRecord>& record, std::exception_ptr error,
+                                      const std::optional<std::string>& told) {
+        if (completion) completion(record, error, told);
+        emit fileFinished(record, error, told);
+    };
+    if (recognition.error) return finish(std::nullopt, recognition.error, std::nullopt);
     const std::string& text = recognition.result->text;
-    if (text.empty()) {
-        if (completion) completion(std::nullopt, nullptr);
-        return;
-    }
+    if (text.empty()) return finish(std::nullopt, nullptr, warning);
     const TranscriptionRecord record =
         makeRecord(text, detectLanguage(text), recognition.audioDuration, recognition.inferenceTime,
                    recognition.inferenceTime / recognition.audioDuration);
     if (!privacyModeEnabled()) store(record);
     setLastTranscription(text);
-    if (completion) completion(record, nullptr);
+    if (warning) logger_.log(platform::OSLogType::error, *warning);
+    finish(record, nullptr, warning);
 }
 
 TranscriptionRecord TranscriptionService::makeRecord(const std::string& text, std::optional<std::string> language,
@@ -448,8 +518,12 @@ void TranscriptionService::store(const TranscriptionRecord& record) {
 
 namespace {
 
-std::vector<float> readAudioFile16k(const std::filesystem::path& url) {
+std::vector<float> readAudioFile16k(const std::filesystem::path& url, double* declaredSeconds) {
     platform::AVAudioFile file(url);
+    if (declaredSeconds != nullptr) {
+        const double rate = file.processingFormat().sampleRate();
+        *declaredSeconds = rate > 0 ? static_cast<double>(file.length()) / rate : 0.0;
+    }
     // A buffer counts its frames in 32 bits; a longer file would be cut to a fraction of itself.
     if (file.length() > static_cast<platform::AVAudioFramePosition>(std::numeric_limits<platform::AVAudioFrameCount>::max())) {
         throw TranscriptionError::fileReadError("Die Datei ist zu lang (" + std::to_string(file.length()) +
@@ -475,9 +549,19 @@ std::vector<float> readAudioFile16k(const std::filesystem::path& url) {
 
 }  // namespace
 
-std::vector<float> TranscriptionService::loadAudioFile16k(const std::filesystem::path& url) {
+std::optional<std::string> TranscriptionService::shortfallWarning(double declaredSeconds, double decodedSeconds) {
+    constexpr double kTolerance = 0.25;  // seconds: encoder priming and the resampler's edges
+    if (!(declaredSeconds - decodedSeconds > kTolerance)) return std::nullopt;
+    const std::string figures =
+        platform::formatFixed(decodedSeconds, 1) + " s von " + platform::formatFixed(declaredSeconds, 1) + " s";
+    return "Die Datei endet vorzeitig: Nur " + figures +
+           " ließen sich lesen, die Transkription umfasst nur diesen Teil. Die Datei ist vermutlich unvollständig "
+           "oder beschädigt.";
+}
+
+std::vector<float> TranscriptionService::loadAudioFile16k(const std::filesystem::path& url, double* declaredSeconds) {
     try {
-        return readAudioFile16k(url);
+        return readAudioFile16k(url, declaredSeconds);
     } catch (const platform::NSError& error) {
         // The audio layer says what went wrong in its own words; the user reads ours.
         if (error.domain() != platform::AVAudioError::domain) throw;

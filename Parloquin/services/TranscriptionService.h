@@ -51,8 +51,23 @@ public:
     using AsrInitializer = std::function<std::shared_ptr<SpeechRecognizer>()>;
     // The error of a failed start, or none.
     using InitializeCompletion = std::function<void(std::exception_ptr error)>;
-    // The record of the file (none for an empty text), or the error.
-    using FileCompletion = std::function<void(std::optional<TranscriptionRecord> record, std::exception_ptr error)>;
+    // The record of the file (none for an empty text), or the error; and what the user should know
+    // along with the result (the file ended before the length it declares), or nothing.
+    using FileCompletion = std::function<void(std::optional<TranscriptionRecord> record, std::exception_ptr error,
+                                              std::optional<std::string> warning)>;
+    // How far a file has come: windows of audio done, and their number.
+    using FileProgress = std::function<void(std::int64_t windowsDone, std::int64_t windowCount)>;
+    // The file being transcribed: which one, how far it has come, since when, and whether its
+    // cancel was asked for. It is kept here, not by whoever started the file, so that a page built
+    // while the file runs shows the same progress and can still cancel it.
+    struct FileJob {
+        std::filesystem::path file;
+        std::int64_t windowsDone = 0;
+        std::int64_t windowCount = 0;  // none counted yet: the file is still read, or has one window
+        std::chrono::steady_clock::time_point started;
+        std::chrono::steady_clock::time_point reported;  // when windowsDone was last counted
+        bool cancelling = false;
+    };
 
     // Recordings and files shorter than one second (at 16 kHz) are not transcribed.
     static constexpr std::size_t kMinimumSamples = 16000;
@@ -100,8 +115,9 @@ public:
     // prints "❌ Failed to initialize Parloquin Engine: " with the reason; the completion gets the
     // error either way.
     virtual void initialize(InitializeCompletion completion = {});
-    // Does nothing before the recogniser is ready or while recording or processing. A start that
-    // fails is printed, told to onNotice with its reason, and ends in stopRecording.
+    // Does nothing before the recogniser is ready or while recording. While a dictation or a file
+    // is transcribed, the start is refused and told to onNotice. A start that fails (no microphone,
+    // say) is printed, told to onNotice with its reason, and ends in stopRecording.
     virtual void startRecording();
     // Ends the recording; one second or more is transcribed and delivered.
     virtual void stopRecording();
@@ -110,8 +126,15 @@ public:
     virtual void cancelRecording();
     // Transcribes an audio file (WAV, MP3, M4A, AIFF, CAF) with no formatting commands applied.
     // Refused with notInitialized before the recogniser is ready, and with busy while recording
-    // or processing. The completion runs on the main thread, also for a refusal.
-    virtual void transcribeFile(const std::filesystem::path& url, FileCompletion completion);
+    // or processing. The completion runs on the main thread, also for a refusal; so does the
+    // progress, after each window of audio of a file longer than one window.
+    virtual void transcribeFile(const std::filesystem::path& url, FileCompletion completion, FileProgress progress = {});
+    // Stops the running file before its next window; its completion then gets CocoaError
+    // userCancelled. Nothing without a file.
+    void cancelFileTranscription();
+    bool isTranscribingFile() const { return fileJob_.has_value(); }
+    // The running file, or none.
+    const std::optional<FileJob>& fileJob() const { return fileJob_; }
     // Pastes the text (the focused window's paste chord once the user has let go of every key, at
     // most kPasteKeyWait later; then Return 0.1 s later when auto-send is on) where the desktop
     // allows synthetic keys and paste-in-place is on; otherwise copies it, showing the
@@ -122,7 +145,11 @@ public:
     // The file at 16 kHz mono 32-bit float, as AudioConverter brings a whole buffer of it there,
     // read and converted a block at a time. A file that is missing, unreadable, damaged or not
     // audio, and files of 2^32 frames or more, are refused with fileReadError, its detail in German.
-    static std::vector<float> loadAudioFile16k(const std::filesystem::path& url);
+    // With declaredSeconds, the length the file states for itself is put there.
+    static std::vector<float> loadAudioFile16k(const std::filesystem::path& url, double* declaredSeconds = nullptr);
+    // The warning for a file that decoded shorter than it declares (by more than a quarter of a
+    // second), or nothing.
+    static std::optional<std::string> shortfallWarning(double declaredSeconds, double decodedSeconds);
     // The dominant language of the text as a code ("de"), or none.
     static std::optional<std::string> detectLanguage(const std::string& text);
     // The non-empty pieces between white-space characters.
@@ -133,6 +160,12 @@ signals:
     void isProcessingChanged();
     void lastTranscriptionChanged();
     void isInitializedChanged();
+    // A file started, came a window further, was asked to stop, or ended.
+    void fileJobChanged();
+    // A file ended, with what its completion got (just after it): for a listener other than the one
+    // that started the file.
+    void fileFinished(const std::optional<TranscriptionRecord>& record, std::exception_ptr error,
+                      const std::optional<std::string>& warning);
 
 protected:
     virtual void transcribe(std::vector<float> samples);
@@ -159,7 +192,10 @@ private:
     // The sentence that says where a text that was not delivered can still be found.
     std::string whereTheTextIs() const;
     void collectSamples();
-    void finishFile(const Recognition& recognition, const FileCompletion& completion);
+    // A window's report of the running file, on the main thread.
+    void fileProgressed(std::int64_t windowsDone, std::int64_t windowCount, const FileProgress& progress);
+    void finishFile(const Recognition& recognition, const FileCompletion& completion,
+                    const std::optional<std::string>& warning);
     // A record made now, with the character and word counts of the text.
     TranscriptionRecord makeRecord(const std::string& text, std::optional<std::string> language, double audioDuration,
                                    double inferenceTime, double realTimeFactor) const;
@@ -190,6 +226,8 @@ private:
     QTimer sampleTimer_;  // takes the converted samples and the level while recording
     PendingPaste pendingPaste_{kPasteKeyWait};
     platform::CancellationToken stop_;  // current on the worker while it runs our jobs
+    platform::CancellationToken fileCancel_;  // current on the worker while it runs a file
+    std::optional<FileJob> fileJob_;
     QThreadPool worker_;
 };
 

@@ -85,9 +85,12 @@ bool CacheCleaner::holdsProtectedData(const fs::path& entry) {
     return static_cast<bool>(error);
 }
 
-std::vector<fs::path> CacheCleaner::clearCache() const {
+std::vector<fs::path> CacheCleaner::clearCache(std::optional<fs::path>* failure) const {
     std::vector<fs::path> removed;
     std::error_code error;
+    auto failed = [failure](const fs::path& entry) {
+        if (failure && !*failure) *failure = entry;
+    };
 
     // 1. The application's own cache: everything in it.
     if (fs::exists(fs::symlink_status(applicationCache_, error))) {
@@ -98,7 +101,10 @@ std::vector<fs::path> CacheCleaner::clearCache() const {
             std::sort(entries.begin(), entries.end());
             for (const fs::path& entry : entries) {
                 fs::remove_all(entry, error);
-                if (error) break;
+                if (error) {
+                    failed(entry);
+                    break;
+                }
                 removed.push_back(entry);
             }
         }
@@ -115,7 +121,10 @@ std::vector<fs::path> CacheCleaner::clearCache() const {
     for (const fs::path& entry : entries) {
         if (!isTemporaryName(entry.filename().string()) || holdsProtectedData(entry)) continue;
         fs::remove_all(entry, error);
-        if (error) return removed;
+        if (error) {
+            failed(entry);
+            return removed;
+        }
         removed.push_back(entry);
     }
     return removed;

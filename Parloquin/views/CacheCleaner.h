@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,9 @@ public:
     // The user's "Parloquin" cache folder and the speech library's folder under the data folder.
     static CacheCleaner standard();
 
-    // Runs both steps; returns what it removed, in order.
-    std::vector<std::filesystem::path> clearCache() const;
+    // Runs both steps; returns what it removed, in order. With `failure`, the entry whose removal
+    // failed first goes there.
+    std::vector<std::filesystem::path> clearCache(std::optional<std::filesystem::path>* failure = nullptr) const;
 
     // Whether a name marks temporary data, judged on whole name parts (split at anything but
     // letters and digits, and where a lower-case letter meets a capital), without regard to case:

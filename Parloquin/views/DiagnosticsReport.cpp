@@ -1,5 +1,8 @@
 #include "Parloquin/views/DiagnosticsReport.h"
 
+#include "Platform/log/JournalLogReader.h"
+#include "Platform/log/RecentLogEntries.h"
+
 namespace parloquin {
 
 std::string DiagnosticsReport::memoryText(std::uint64_t bytes) { return std::to_string(bytes >> 30) + " GB"; }
@@ -24,6 +27,22 @@ std::string DiagnosticsReport::text(const AppVersion& version, const platform::H
     report += "Arbeitsspeicher: " + memoryText(host.physicalMemory) + "\n";
     report += "Prozessoren: " + std::to_string(host.processorCount) + "\n\n";
     return report;
+}
+
+std::string DiagnosticsReport::text(const AppVersion& version, const platform::HostDescription& host,
+                                    platform::Date created, const std::vector<std::string>& logLines) {
+    std::string report = text(version, host, created);
+    report += "PROTOKOLL (" + std::to_string(logLines.size()) + " neueste Einträge von Parloquin und RarivOredu)\n";
+    if (logLines.empty()) report += "Keine Einträge.\n";
+    for (const std::string& line : logLines) report += line + "\n";
+    return report;
+}
+
+std::vector<std::string> DiagnosticsReport::recentLogLines() {
+    constexpr std::size_t count = platform::RecentLogEntries::capacity;
+    auto journal = platform::JournalLogReader::recentLines({"com.parloquin", "com.rarivoredu"}, count);
+    if (journal && !journal->empty()) return std::move(*journal);
+    return platform::RecentLogEntries::shared().lines();
 }
 
 }  // namespace parloquin

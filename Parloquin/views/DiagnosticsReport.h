@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "Parloquin/views/AppVersion.h"
 #include "Platform/system/Date.h"
@@ -9,12 +10,19 @@
 namespace parloquin {
 
 // The short plain-text report about the program and the machine that the page "Sonstiges" saves
-// for a bug report. It holds no log files and no transcripts.
+// for a bug report, with the recent log entries of Parloquin and its speech library. It holds no
+// transcripts beyond what those entries say.
 struct DiagnosticsReport {
     static constexpr const char* proposedFileName = "parloquin-diagnostics.log";
 
     // The report, lines ended by a line feed, ending with an empty line.
     static std::string text(const AppVersion& version, const platform::HostDescription& host, platform::Date created);
+    // The same, followed by the log lines under "PROTOKOLL".
+    static std::string text(const AppVersion& version, const platform::HostDescription& host, platform::Date created,
+                            const std::vector<std::string>& logLines);
+    // The newest entries of both subsystems: from the journal where it runs, else the ones this
+    // process logged (which then went to standard error).
+    static std::vector<std::string> recentLogLines();
 
     // "16 GB": whole gibibytes, rounded down.
     static std::string memoryText(std::uint64_t bytes);

@@ -23,6 +23,17 @@ struct FileTranscription {
     static constexpr const char* supportedFormats = "Unterstützte Formate: WAV, MP3, M4A, AIFF, CAF";
     // A file in which the recogniser found no words.
     static constexpr const char* noSpeech = "In der Datei wurde keine Sprache erkannt.";
+    static constexpr const char* cancelTitle = "Abbrechen";
+    static constexpr const char* cancelled = "Transkription abgebrochen.";
+
+    // The line under the progress bar: how many windows of audio are done and about how long the
+    // rest takes, judged by the time the done ones took. Before the first report (a file being
+    // read, or one of a single window) it says only that the file is being worked on.
+    static std::string progressText(std::int64_t windowsDone, std::int64_t windowCount, double elapsedSeconds);
+    // "noch etwa 12 s", "noch etwa 3 min" (whole units, rounded up).
+    static std::string remainingText(double seconds);
+    // Whether the error is the user's cancel.
+    static bool isCancellation(std::exception_ptr error);
 
     // A figure of the result's header: its symbol and text.
     struct Chip {

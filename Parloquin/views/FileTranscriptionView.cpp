@@ -4,7 +4,10 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPointer>
+#include <QProgressBar>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <chrono>
 
 #include "Parloquin/services/PasteHelper.h"
 #include "Parloquin/services/TranscriptionService.h"
@@ -59,7 +62,20 @@ FileTranscriptionView::FileTranscriptionView(TranscriptionService& service, cons
 
     connect(&service_, &TranscriptionService::isProcessingChanged, this, [this] { serviceChanged(); });
     connect(&service_, &TranscriptionService::isRecordingChanged, this, [this] { serviceChanged(); });
+    connect(&service_, &TranscriptionService::fileJobChanged, this, [this] { showJob(); });
+    connect(&service_, &TranscriptionService::fileFinished, this,
+            [this](const std::optional<TranscriptionRecord>& record, std::exception_ptr error,
+                   const std::optional<std::string>& warning) {
+                if (!following_) return;  // a file started here hears its own completion
+                following_ = false;
+                showOutcome(record, error, warning);
+            });
+    if (const auto& job = service_.fileJob()) {
+        selectedFile_ = job->file;
+        following_ = true;
+    }
     serviceChanged();
+    showJob();
     showFile();
     showError();
     showResult();
@@ -82,11 +98,36 @@ QWidget* FileTranscriptionView::makeFileCard(QWidget* parent) {
     column->addWidget(fileName_);
     fileSize_ = SecondaryText::label(QString(), TextStyle::caption(), fileCard_);
     column->addWidget(fileSize_);
+
+    // While this page's file runs: the share of its windows done and the time left.
+    progressRow_ = new QWidget(fileCard_);
+    progressRow_->setObjectName(QStringLiteral("FileProgress"));
+    auto* progress = new QVBoxLayout(progressRow_);
+    progress->setContentsMargins(0, 6, 0, 0);
+    progress->setSpacing(4);
+    progressBar_ = new QProgressBar(progressRow_);
+    progressBar_->setObjectName(QStringLiteral("FileProgressBar"));
+    progressBar_->setAccessibleName(QStringLiteral("Fortschritt der Transkription"));
+    progressBar_->setFormat(QStringLiteral("%p %"));
+    progressBar_->setFixedHeight(16);
+    progress->addWidget(progressBar_);
+    progressText_ = SecondaryText::label(QString(), TextStyle::caption(), progressRow_);
+    progressText_->setObjectName(QStringLiteral("FileProgressText"));
+    progress->addWidget(progressText_);
+    column->addWidget(progressRow_);
+    progressRow_->hide();
     row->addLayout(column, 1);
+
     transcribeButton_ =
         new StyledButton(QStringLiteral("Transkribieren"), std::make_shared<PrimaryButtonStyle>(), fileCard_);
     connect(transcribeButton_, &QPushButton::clicked, this, [this] { transcribe(); });
     row->addWidget(transcribeButton_);
+    cancelButton_ = new StyledButton(QString::fromUtf8(FileTranscription::cancelTitle),
+                                     std::make_shared<SecondaryButtonStyle>(), fileCard_);
+    cancelButton_->setObjectName(QStringLiteral("CancelFileButton"));
+    connect(cancelButton_, &QPushButton::clicked, this, [this] { cancelTranscription(); });
+    row->addWidget(cancelButton_);
+    cancelButton_->hide();
     return fileCard_;
 }
 
@@ -126,6 +167,16 @@ QWidget* FileTranscriptionView::makeResultCard(QWidget* parent) {
     header->addWidget(chipRow_);
     column->addLayout(header);
 
+    // The file ended before its stated length: the text is only part of it.
+    auto* warning = new SymbolRow("exclamationmark.triangle.fill", colors.orange, QString(), TextStyle::caption(),
+                                  colors.secondary, resultCard_, {14, 14, 8, true});
+    warning->setObjectName(QStringLiteral("ResultWarning"));
+    warning->symbolView()->setAccessibleName(QStringLiteral("Warnung"));
+    resultWarning_ = warning;
+    resultWarningText_ = warning->textLabel();
+    resultWarningText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    column->addWidget(warning);
+
     auto* textBox = new TranscriptTextBox(resultCard_);
     resultText_ = textBox->label();
     resultText_->setObjectName(QStringLiteral("ResultText"));
@@ -160,6 +211,7 @@ void FileTranscriptionView::serviceChanged() {
 }
 
 void FileTranscriptionView::selectFile() {
+    if (service_.fileJob()) return;
     QPointer<FileTranscriptionView> alive(this);
     const auto chooser = context_.files ? context_.files : FileChooser::system();
     const auto file = chooser->chooseFileToOpen({FileTranscription::openPanelMessage, FileType::audio()});
@@ -169,18 +221,20 @@ void FileTranscriptionView::selectFile() {
 
 bool FileTranscriptionView::handleDrop(const QMimeData& data) {
     const auto file = FileTranscription::droppedAudioFile(data);
-    if (!file) return false;
-    choose(*file);
-    return true;
+    return file && choose(*file);
 }
 
-void FileTranscriptionView::choose(std::filesystem::path file) {
+bool FileTranscriptionView::choose(std::filesystem::path file) {
+    // The card belongs to the running file until it ends.
+    if (service_.fileJob()) return false;
     selectedFile_ = std::move(file);
     transcriptionResult_.reset();
+    warningMessage_.reset();
     errorMessage_.reset();
     showFile();
     showError();
     showResult();
+    return true;
 }
 
 void FileTranscriptionView::transcribe() {
@@ -188,19 +242,46 @@ void FileTranscriptionView::transcribe() {
     showError();
     if (!selectedFile_) return;
     QPointer<FileTranscriptionView> alive(this);
-    service_.transcribeFile(*selectedFile_, [alive](std::optional<TranscriptionRecord> record,
-                                                    std::exception_ptr error) {
-        if (!alive) return;
-        if (error) {
-            alive->errorMessage_ = FileTranscription::describe(error);
-        } else if (!record) {
-            alive->errorMessage_ = FileTranscription::noSpeech;
-        } else {
-            alive->transcriptionResult_ = std::move(record);
-            alive->showResult();
-        }
-        alive->showError();
+    service_.transcribeFile(*selectedFile_, [alive](std::optional<TranscriptionRecord> record, std::exception_ptr error,
+                                                    std::optional<std::string> warning) {
+        if (alive) alive->showOutcome(record, error, warning);
     });
+}
+
+void FileTranscriptionView::showOutcome(const std::optional<TranscriptionRecord>& record, std::exception_ptr error,
+                                        const std::optional<std::string>& warning) {
+    if (FileTranscription::isCancellation(error)) {
+        errorMessage_ = FileTranscription::cancelled;
+    } else if (error) {
+        errorMessage_ = FileTranscription::describe(error);
+    } else if (!record) {
+        errorMessage_ = std::string(FileTranscription::noSpeech) + (warning ? " " + *warning : "");
+    } else {
+        transcriptionResult_ = record;
+        warningMessage_ = warning;
+        showResult();
+    }
+    showError();
+}
+
+void FileTranscriptionView::cancelTranscription() { service_.cancelFileTranscription(); }
+
+void FileTranscriptionView::showJob() {
+    const auto& job = service_.fileJob();
+    progressRow_->setVisible(job.has_value());
+    cancelButton_->setVisible(job.has_value());
+    transcribeButton_->setVisible(!job);
+    if (!job) return;
+    if (job->windowCount > 0) {
+        progressBar_->setRange(0, static_cast<int>(job->windowCount));
+        progressBar_->setValue(static_cast<int>(std::min(job->windowsDone, job->windowCount)));
+    } else {
+        progressBar_->setRange(0, 0);  // busy until the first window is counted
+    }
+    // Judged at the last count, so that a page built later tells the same time left.
+    const double elapsed = std::chrono::duration<double>(job->reported - job->started).count();
+    progressText_->setText(text(FileTranscription::progressText(job->windowsDone, job->windowCount, elapsed)));
+    cancelButton_->setEnabled(!job->cancelling);
 }
 
 void FileTranscriptionView::copyResult() {
@@ -247,6 +328,8 @@ void FileTranscriptionView::showNote(const char* note) {
 void FileTranscriptionView::showResult() {
     resultCard_->setVisible(transcriptionResult_.has_value());
     showNote(nullptr);
+    resultWarning_->setVisible(transcriptionResult_.has_value() && warningMessage_.has_value());
+    if (warningMessage_) resultWarningText_->setText(text(*warningMessage_));
     if (!transcriptionResult_) return;
     resultText_->setText(text(transcriptionResult_->text));
     const ThemeColors& colors = ThemeColors::shared();

@@ -1,5 +1,6 @@
 #include "Parloquin/views/OtherSettings.h"
 
+#include "Parloquin/views/ModelStorageSize.h"
 #include "Platform/system/FileManager.h"
 
 namespace parloquin {
@@ -15,13 +16,14 @@ const std::vector<OtherSettings::PrivacyFeature>& OtherSettings::privacyFeatures
 }
 
 std::vector<OtherSettings::AboutRow> OtherSettings::aboutRows(const AppVersion& version,
-                                                              const platform::HostDescription& host) {
+                                                              const platform::HostDescription& host,
+                                                              std::uint64_t modelBytes) {
     return {
         {"Version", version.text()},
         {"Linux", host.operatingSystemVersion},
         {"Chip", host.processorName},
         {"Modell", "Parloquin Sprachmodell v3"},
-        {"Modellgröße", "~470 MB"},
+        {"Modellgröße", ModelStorageSize::text(modelBytes)},
         {"Sprachen", "25 EU-Sprachen"},
     };
 }
@@ -94,6 +96,22 @@ Alert OtherSettings::diagnosticsExportFailure(const std::string& reason) {
     alert.informativeText = reason;
     alert.buttons = {"OK"};
     return alert;
+}
+
+std::string OtherSettings::cacheClearedText(std::size_t removed, const std::optional<std::filesystem::path>& failure) {
+    if (failure)
+        return "Der Cache wurde nur zum Teil geleert: „" + failure->string() +
+               "“ ließ sich nicht entfernen. Prüfe die Rechte des Ordners und versuche es erneut.";
+    if (removed == 0) return "Der Cache war bereits leer.";
+    return "Cache geleert: " + std::to_string(removed) + (removed == 1 ? " Eintrag" : " Einträge") + " entfernt.";
+}
+
+std::string OtherSettings::diagnosticsSavedText(const std::filesystem::path& file) {
+    return "Diagnosebericht gespeichert: " + file.string();
+}
+
+std::string OtherSettings::noFileManagerText(const std::filesystem::path& folder) {
+    return "Kein Dateimanager konnte den Ordner öffnen. Die Modelle liegen unter " + folder.string() + ".";
 }
 
 }  // namespace parloquin

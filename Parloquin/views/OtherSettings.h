@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,8 +44,9 @@ struct OtherSettings {
     static constexpr const char* supportMailAddress = "mailto:support@parloquin.example";
 
     static const std::vector<PrivacyFeature>& privacyFeatures();
-    // Version, operating system, processor, model, model size, languages.
-    static std::vector<AboutRow> aboutRows(const AppVersion& version, const platform::HostDescription& host);
+    // Version, operating system, processor, model, the models' size on disk, languages.
+    static std::vector<AboutRow> aboutRows(const AppVersion& version, const platform::HostDescription& host,
+                                           std::uint64_t modelBytes);
     // The 25 languages of the model, in the order shown.
     static const std::vector<const char*>& languages();
     static const std::vector<LegalLinkRow>& legalLinks();
@@ -58,6 +61,12 @@ struct OtherSettings {
     static Alert clearCacheConfirmation();
     // Why the diagnostics report was not saved.
     static Alert diagnosticsExportFailure(const std::string& reason);
+
+    // The status line under the tools, after each of them.
+    static std::string cacheClearedText(std::size_t removed, const std::optional<std::filesystem::path>& failure);
+    static std::string diagnosticsSavedText(const std::filesystem::path& file);
+    static constexpr const char* modelFolderOpeningText = "Der Modellordner wird im Dateimanager geöffnet.";
+    static std::string noFileManagerText(const std::filesystem::path& folder);
 };
 
 }  // namespace parloquin

@@ -12,6 +12,7 @@
 #include "Parloquin/views/FileChooser.h"
 #include "Parloquin/views/LinkRowButton.h"
 #include "Parloquin/views/OpenSourceLicensesView.h"
+#include "Parloquin/views/ModelStorageSize.h"
 #include "Parloquin/views/OtherSettings.h"
 #include "Parloquin/views/PageDivider.h"
 #include "Parloquin/views/PageHeaderView.h"
@@ -104,7 +105,8 @@ QWidget* OtherSettingsView::aboutSection(QWidget* parent) {
     grid->setVerticalSpacing(12);
     int line = 0;
     for (const OtherSettings::AboutRow& row :
-         OtherSettings::aboutRows(AppVersion::bundle(), platform::HostFacts().describe())) {
+         OtherSettings::aboutRows(AppVersion::bundle(), platform::HostFacts().describe(),
+                                  ModelStorageSize::measure(OtherSettings::modelFolder()))) {
         auto* label = new QLabel(text(row.label), card);
         QPalette secondary = label->palette();
         secondary.setColor(QPalette::WindowText, colors.secondary);
@@ -222,6 +224,11 @@ QWidget* OtherSettingsView::advancedSection(QWidget* parent) {
     buttons->addWidget(diagnostics);
     buttons->addStretch(1);
     layoutOf(tools)->addLayout(buttons);
+    toolStatus_ = wrapped(QString(), TextStyle::caption(), tools);
+    toolStatus_->setObjectName(QStringLiteral("ToolStatus"));
+    toolStatus_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    toolStatus_->hide();
+    layoutOf(tools)->addWidget(toolStatus_);
 
     layoutOf(advanced)->addWidget(tools);
     return advanced;
@@ -257,7 +264,16 @@ void OtherSettingsView::showModelFolder() {
         platform::FileManager::createDirectory(folder);
     } catch (const platform::NSError&) {
     }
-    workspace_->selectFile(std::nullopt, folder);
+    showToolStatus(OtherSettings::modelFolderOpeningText);
+    QPointer<OtherSettingsView> alive(this);
+    workspace_->selectFile(std::nullopt, folder, [alive, folder](bool shown) {
+        if (alive && !shown) alive->showToolStatus(OtherSettings::noFileManagerText(folder));
+    });
+}
+
+void OtherSettingsView::showToolStatus(const std::string& status) {
+    toolStatus_->setText(text(status));
+    toolStatus_->setVisible(!status.empty());
 }
 
 void OtherSettingsView::confirmClearCache() {
@@ -265,7 +281,9 @@ void OtherSettingsView::confirmClearCache() {
     QPointer<OtherSettingsView> alive(this);
     const int response = context_.alerts->runModal(OtherSettings::clearCacheConfirmation());
     if (!alive || response != alertFirstButtonReturn) return;
-    CacheCleaner::standard().clearCache();
+    std::optional<std::filesystem::path> failure;
+    const auto removed = CacheCleaner::standard().clearCache(&failure);
+    showToolStatus(OtherSettings::cacheClearedText(removed.size(), failure));
 }
 
 void OtherSettingsView::exportDiagnostics() {
@@ -274,11 +292,13 @@ void OtherSettingsView::exportDiagnostics() {
     const std::optional<std::filesystem::path> destination =
         files->chooseSaveLocation({DiagnosticsReport::proposedFileName, FileType::diagnosticsLog()});
     if (!alive || !destination) return;
-    const std::string report =
-        DiagnosticsReport::text(AppVersion::bundle(), platform::HostFacts().describe(), platform::Date::now());
+    const std::string report = DiagnosticsReport::text(AppVersion::bundle(), platform::HostFacts().describe(),
+                                                       platform::Date::now(), DiagnosticsReport::recentLogLines());
     try {
         ExportFileWriter::write(*destination, report);
+        showToolStatus(OtherSettings::diagnosticsSavedText(*destination));
     } catch (const platform::NSError& error) {
+        showToolStatus({});
         if (context_.alerts) context_.alerts->runModal(OtherSettings::diagnosticsExportFailure(error.localizedDescription()));
     }
 }

@@ -38,6 +38,8 @@ public:
     OpenSourceLicensesView* openSourceLicensesSheet() const;
     SystemInfoView* systemInfoSheet() const;
     QLabel* modelFolderLabel() const { return modelFolderLabel_; }
+    // What the last tool did (the folder opened, the cache cleared, the report saved), or empty.
+    QLabel* toolStatus() const { return toolStatus_; }
     // A button or link row of the page by its text.
     QAbstractButton* button(const QString& text) const;
 
@@ -57,6 +59,8 @@ private:
     QPointer<OpenSourceLicensesView> licensesSheet_;
     QPointer<SystemInfoView> systemInfoSheet_;
     QLabel* modelFolderLabel_ = nullptr;
+    QLabel* toolStatus_ = nullptr;
+    void showToolStatus(const std::string& text);
 };
 
 }  // namespace parloquin

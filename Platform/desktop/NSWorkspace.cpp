@@ -9,6 +9,7 @@
 #include <QDesktopServices>
 #include <QProcess>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 #include <cstdlib>
 #include <sstream>
@@ -92,18 +93,46 @@ bool NSWorkspace::fileManagerOnBus() const {
 }
 
 bool NSWorkspace::selectFile(const std::optional<std::filesystem::path>& file,
-                             const std::filesystem::path& rootFolder) {
-    const QUrl folder = QUrl::fromLocalFile(QString::fromStdString(rootFolder.string()));
-    if (!fileManagerOnBus()) return QDesktopServices::openUrl(folder);
+                             const std::filesystem::path& rootFolder, Completion completion) {
+    const QString folder = QString::fromStdString(rootFolder.lexically_normal().string());
+    if (!fileManagerOnBus()) return openFolderWithDesktop(folder, std::move(completion));
 
     QDBusMessage call = QDBusMessage::createMethodCall(kFileManagerService, kFileManagerPath, kFileManagerService,
                                                        file ? QStringLiteral("ShowItems") : QStringLiteral("ShowFolders"));
     call << QStringList{fileURL(file ? *file : rootFolder)} << QString();
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, folder] {
-        if (watcher->isError()) QDesktopServices::openUrl(folder);
-        watcher->deleteLater();
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [this, watcher, folder, completion = std::move(completion)] {
+                         if (watcher->isError()) {
+                             openFolderWithDesktop(folder, completion);
+                         } else if (completion) {
+                             completion(true);
+                         }
+                         watcher->deleteLater();
+                     });
+    return true;
+}
+
+bool NSWorkspace::openFolderWithDesktop(const QString& folder, Completion completion) const {
+    const auto opener = findProgram(searchPath_, "xdg-open");
+    if (!opener) {
+        if (completion) QTimer::singleShot(0, [completion] { completion(false); });
+        return false;
+    }
+    auto* process = new QProcess;
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    // xdg-open ends with a failure when the desktop has no program for folders.
+    QObject::connect(process, &QProcess::finished, process, [process, completion](int code, QProcess::ExitStatus status) {
+        if (completion) completion(status == QProcess::NormalExit && code == 0);
+        process->deleteLater();
     });
+    QObject::connect(process, &QProcess::errorOccurred, process, [process, completion](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart) return;
+        if (completion) completion(false);
+        process->deleteLater();
+    });
+    process->start(QString::fromStdString(*opener), {folder});
     return true;
 }
 

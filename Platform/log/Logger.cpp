@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "Platform/log/JournalLogSink.h"
+#include "Platform/log/RecentLogEntries.h"
 
 namespace platform {
 namespace {
@@ -45,7 +46,9 @@ void Logger::log(OSLogType type, std::string_view message) const {
         std::lock_guard lock(sinkMutex());
         sink = currentSink();
     }
-    if (sink) sink->write(LogEntry{type, subsystem_, category_, std::string(message)});
+    const LogEntry entry{type, subsystem_, category_, std::string(message)};
+    RecentLogEntries::shared().add(entry);  // for a diagnostics report, wherever the sink writes
+    if (sink) sink->write(entry);
 }
 
 std::shared_ptr<LogSink> Logger::setSink(std::shared_ptr<LogSink> sink) {

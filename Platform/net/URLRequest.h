@@ -9,6 +9,9 @@ namespace platform {
 struct URLRequest {
     std::string url;
     double timeoutInterval = 60.0;
+    // The value of an Authorization header ("Bearer <token>"); none when empty. It goes to the
+    // URL's own host only: a redirect to another host is followed without it.
+    std::string authorization = {};
 };
 
 }  // namespace platform

@@ -46,6 +46,10 @@ struct Transfer {
 // How long the transfer loop waits for the sockets before it looks at the cancellation token.
 constexpr int kPollMilliseconds = 100;
 
+struct HeaderListDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
 struct MultiDeleter {
     void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
 };
@@ -275,6 +279,14 @@ HTTPURLResponse URLSession::perform(const URLRequest& request,
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+    std::unique_ptr<curl_slist, HeaderListDeleter> headers;
+    if (!request.authorization.empty()) {
+        const std::string header = "Authorization: " + request.authorization;
+        headers.reset(curl_slist_append(nullptr, header.c_str()));
+        if (!headers) throw URLError::make(URLError::unknown, "could not start a transfer");
+        curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+        curl_easy_setopt(h, CURLOPT_UNRESTRICTED_AUTH, 0L);  // never to the host of a redirect
+    }
 
     const CURLcode result = run(h, transfer);
     if (result != CURLE_OK) {

@@ -244,6 +244,8 @@ bool UserDefaults::readStoreFile(std::map<std::string, Value>& values, std::map<
 
 std::optional<UserDefaults::LoadProblem> UserDefaults::synchronize() {
     std::vector<std::string> changed;
+    std::optional<LoadProblem> problem;
+    std::optional<SaveProblem> report;
     {
         std::lock_guard writeLock(writeMutex_);
         // Our own last write, or nothing new: the values in memory are the file's. A file that
@@ -252,30 +254,51 @@ std::optional<UserDefaults::LoadProblem> UserDefaults::synchronize() {
         if (!stamp || stamp == fileStamp_) return std::nullopt;
         std::map<std::string, Value> values;
         std::map<std::string, std::string> unknown;
-        std::string problem;
-        const bool readable = readStoreFile(values, unknown, problem);
-        std::lock_guard lock(stateMutex_);
-        if (!readable) {
-            setAside(problem, false);
-            if (!loadProblem_->setAsidePath.empty()) fileStamp_.reset();
-            return loadProblem_;
+        std::string reason;
+        const bool readable = readStoreFile(values, unknown, reason);
+        bool writeBack = false;
+        {
+            std::lock_guard lock(stateMutex_);
+            if (!readable) {
+                setAside(reason, false);
+                problem = loadProblem_;
+                if (!loadProblem_->setAsidePath.empty()) {
+                    // The values in use are all there is now: they go into a new file at once.
+                    fileStamp_.reset();
+                    unsaved_ = true;
+                    writeBack = true;
+                }
+            } else {
+                // What could not be saved yet is newer than anything in the file.
+                for (const auto& key : unsavedKeys_) {
+                    values.erase(key);
+                    unknown.erase(key);
+                    if (auto it = values_.find(key); it != values_.end()) values.insert_or_assign(key, it->second);
+                    if (auto it = unknown_.find(key); it != unknown_.end()) unknown.insert_or_assign(key, it->second);
+                }
+                // After a set-aside, the file that came since is the one to go by.
+                writeBack = !unsavedKeys_.empty();
+                unsaved_ = writeBack;
+                auto noteChange = [&](const std::string& key) {
+                    const auto before = effectiveValue(key);
+                    const auto it = values.find(key);
+                    const auto after = it != values.end() ? std::optional<Value>(it->second)
+                                       : registered_.count(key) ? std::optional<Value>(registered_.at(key))
+                                                                : std::nullopt;
+                    if (!sameValue(before, after)) changed.push_back(key);
+                };
+                for (const auto& [key, value] : values_) noteChange(key);
+                for (const auto& [key, value] : values)
+                    if (!values_.count(key)) noteChange(key);
+                values_ = std::move(values);
+                unknown_ = std::move(unknown);
+            }
         }
-        auto noteChange = [&](const std::string& key) {
-            const auto before = effectiveValue(key);
-            const auto it = values.find(key);
-            const auto after = it != values.end() ? std::optional<Value>(it->second)
-                               : registered_.count(key) ? std::optional<Value>(registered_.at(key))
-                                                        : std::nullopt;
-            if (!sameValue(before, after)) changed.push_back(key);
-        };
-        for (const auto& [key, value] : values_) noteChange(key);
-        for (const auto& [key, value] : values)
-            if (!values_.count(key)) noteChange(key);
-        values_ = std::move(values);
-        unknown_ = std::move(unknown);
+        if (writeBack) writeFile(report);
     }
+    reportSaveProblem(report);
     for (const auto& key : changed) notify(key);
-    return std::nullopt;
+    return problem;
 }
 
 void UserDefaults::setAside(const std::string& reason, bool atLoad) {
@@ -292,7 +315,7 @@ void UserDefaults::setAside(const std::string& reason, bool atLoad) {
         logger_.log(OSLogType::fault, description);
     } else {
         description += " It was kept as " + target.string() +
-                       (atLoad ? "; the settings start empty." : "; the settings in use stay as they were.");
+                       (atLoad ? "; the settings start empty." : "; the settings in use stay as they were and are saved anew.");
         logger_.log(OSLogType::error, description);
     }
     loadProblem_ = LoadProblem{description, target};
@@ -382,45 +405,105 @@ bool UserDefaults::removeObject(const std::string& key) { return write(key, std:
 bool UserDefaults::write(const std::string& key, std::optional<Value> value) {
     requireUTF8(key, "key");
     std::unique_lock writeLock(writeMutex_);
-    std::map<std::string, Value> next;
-    std::map<std::string, std::string> nextUnknown;
-    std::optional<Value> before;
+    bool changed = false;
     {
         std::lock_guard lock(stateMutex_);
         const auto it = values_.find(key);
         const auto stored = it == values_.end() ? std::nullopt : std::optional<Value>(it->second);
-        if (sameValue(stored, value) && unknown_.count(key) == 0) return true;
-        if (!writable_) {
-            logger_.log(OSLogType::error, "Not saving \"" + key + "\": the settings file could not be set aside");
-            return false;
+        // Nothing new, but what is unsaved is tried again.
+        if (sameValue(stored, value) && unknown_.count(key) == 0 && !unsaved_) return true;
+        const auto before = effectiveValue(key);
+        unknown_.erase(key);  // a value set or removed replaces one of no known type
+        if (value) {
+            values_.insert_or_assign(key, std::move(*value));
+        } else {
+            values_.erase(key);
         }
-        next = values_;
-        nextUnknown = unknown_;
-        before = effectiveValue(key);
-    }
-    nextUnknown.erase(key);  // a value set or removed replaces one of no known type
-    if (value) {
-        next.insert_or_assign(key, std::move(*value));
-    } else {
-        next.erase(key);
-    }
-    try {
-        writer_->replace(storePath_, serialize(next, nextUnknown));
-        fileStamp_ = currentStamp(storePath_);
-    } catch (const NSError& error) {
-        logger_.log(OSLogType::error, "Could not save \"" + key + "\": " + error.localizedDescription());
-        return false;
-    }
-    bool changed;
-    {
-        std::lock_guard lock(stateMutex_);
-        values_ = std::move(next);
-        unknown_ = std::move(nextUnknown);
+        unsavedKeys_.insert(key);
+        unsaved_ = true;
         changed = !sameValue(before, effectiveValue(key));
     }
+    std::optional<SaveProblem> report;
+    const bool saved = writeFile(report);
+    if (!saved) logger_.log(OSLogType::error, "\"" + key + "\" is kept in memory but not saved yet");
     writeLock.unlock();
+    reportSaveProblem(report);
     if (changed) notify(key);
+    return saved;
+}
+
+bool UserDefaults::writeFile(std::optional<SaveProblem>& report) {
+    std::string contents;
+    {
+        std::lock_guard lock(stateMutex_);
+        if (!writable_) {
+            logger_.log(OSLogType::error, "Not saving the settings: the unreadable settings file could not be set aside");
+            return false;
+        }
+        contents = serialize(values_, unknown_);
+    }
+    try {
+        writer_->replace(storePath_, contents);
+        fileStamp_ = currentStamp(storePath_);
+    } catch (const NSError& error) {
+        logger_.log(OSLogType::error, "Could not save the settings: " + error.localizedDescription());
+        std::lock_guard lock(stateMutex_);
+        const bool first = !saveProblem_;
+        saveProblem_ = SaveProblem{storePath_.parent_path(),
+                                   error.domain() == "NSPOSIXErrorDomain" ? error.code() : 0,
+                                   error.localizedDescription()};
+        if (first) report = saveProblem_;
+        return false;
+    }
+    std::lock_guard lock(stateMutex_);
+    if (saveProblem_) logger_.log(OSLogType::info, "The settings are saved again in " + storePath_.string());
+    unsavedKeys_.clear();
+    unsaved_ = false;
+    saveProblem_.reset();
     return true;
+}
+
+void UserDefaults::reportSaveProblem(const std::optional<SaveProblem>& report) {
+    if (!report) return;
+    SaveProblemHandler handler;
+    {
+        std::lock_guard lock(handlerMutex_);
+        handler = saveProblemHandler_;
+    }
+    if (!handler) return;
+    try {
+        handler(*report);
+    } catch (const std::exception& error) {
+        logger_.log(OSLogType::error, std::string("The save-problem handler failed: ") + error.what());
+    }
+}
+
+bool UserDefaults::save() {
+    std::unique_lock writeLock(writeMutex_);
+    {
+        std::lock_guard lock(stateMutex_);
+        if (!unsaved_) return true;
+    }
+    std::optional<SaveProblem> report;
+    const bool saved = writeFile(report);
+    writeLock.unlock();
+    reportSaveProblem(report);
+    return saved;
+}
+
+bool UserDefaults::hasUnsavedChanges() const {
+    std::lock_guard lock(stateMutex_);
+    return unsaved_;
+}
+
+std::optional<UserDefaults::SaveProblem> UserDefaults::saveProblem() const {
+    std::lock_guard lock(stateMutex_);
+    return saveProblem_;
+}
+
+void UserDefaults::setSaveProblemHandler(SaveProblemHandler handler) {
+    std::lock_guard lock(handlerMutex_);
+    saveProblemHandler_ = std::move(handler);
 }
 
 UserDefaults::Observation UserDefaults::observe(const std::string& key, Observer observer) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <variant>
 #include <vector>
@@ -23,14 +24,16 @@ namespace platform {
 //
 // - A registration domain gives each key a value to read while none is stored; it lives in
 //   memory only and is never written.
-// - Every change rewrites the whole file through an AtomicFileWriter before it becomes
-//   visible: a change whose write fails is not made (the setter returns false and the
-//   failure is logged), so what a reader sees is always what the file holds.
+// - Every change rewrites the whole file through an AtomicFileWriter. A change whose write
+//   fails (a full disk, a read-only folder) is still made in memory, where it stays unsaved:
+//   the setter returns false, the failure is logged and handed to the save-problem handler
+//   once, and every later write, and save(), writes all that is unsaved with it.
 // - A file that cannot be read or understood is set aside under a name with a time stamp
-//   (never deleted), the problem is logged and kept for the application to show, and the
-//   store starts empty. A single value of a type the store does not know (an array, null) is
-//   only logged: it reads as nothing and stays in the file as it was until its key is set or
-//   removed.
+//   (never deleted), the problem is logged and kept for the application to show. At
+//   construction the store then starts empty; when the file was read again later, the values
+//   in use stay and are written back to a new file at once. A single value of a type the store
+//   does not know (an array, null) is only logged: it reads as nothing and stays in the file as
+//   it was until its key is set or removed.
 // - Observers of a key are called after each change of the value read for it, on the thread
 //   that made the change, with no lock held. All functions may be called from any thread.
 class UserDefaults {
@@ -44,6 +47,14 @@ public:
         // refuses to write, so that the file is not overwritten).
         std::filesystem::path setAsidePath;
     };
+
+    // Why the file does not hold what is in memory: the last write failed.
+    struct SaveProblem {
+        std::filesystem::path folder;  // the folder the file could not be written into
+        long errorCode = 0;            // the errno of the failed step, 0 when it is not known
+        std::string description;       // the platform's description of the failure
+    };
+    using SaveProblemHandler = std::function<void(const SaveProblem&)>;
 
     class Observation;
     using Observer = std::function<void(const std::string& key)>;
@@ -76,7 +87,7 @@ public:
     std::optional<Data> dataForKey(const std::string& key) const;
 
     // Store a value (or remove the stored one) and write the file. True once the file holds
-    // the change; false when the write failed, and then nothing has changed.
+    // the change; false when the write failed: the change is then kept in memory, unsaved.
     // Keys and strings must be UTF-8; anything else throws std::invalid_argument.
     bool set(const std::string& key, Value value);
     bool setBool(const std::string& key, bool value) { return set(key, Value(value)); }
@@ -93,6 +104,16 @@ public:
     // memory then stay as they were.
     std::optional<LoadProblem> synchronize();
 
+    // Writes the values in memory when the file does not hold them all (a write failed, or the
+    // file was set aside). True when the file holds them; nothing is written when it already does.
+    bool save();
+    bool hasUnsavedChanges() const;
+    // The failure of the last write, until a write succeeds.
+    std::optional<SaveProblem> saveProblem() const;
+    // Called on the writing thread, with no lock held, when a write fails after one that
+    // succeeded (or after the start): once per run of failures, not for each of them.
+    void setSaveProblemHandler(SaveProblemHandler handler);
+
     // Calls the observer after every change of the value read for the key, until the
     // returned observation is cancelled or destroyed. Once cancel() returns, no call is
     // running on another thread and none will start.
@@ -102,6 +123,10 @@ private:
     struct ObserverEntry;
 
     bool write(const std::string& key, std::optional<Value> value);
+    // Writes the values in memory into the file (writeMutex_ held, stateMutex_ not). On failure
+    // the problem to hand to the handler, when it is the first of a run, goes to `report`.
+    bool writeFile(std::optional<SaveProblem>& report);
+    void reportSaveProblem(const std::optional<SaveProblem>& report);
     std::optional<Value> effectiveValue(const std::string& key) const;  // stateMutex_ held
     void notify(const std::string& key);
     void load();
@@ -125,6 +150,14 @@ private:
     std::map<std::string, Value> registered_;
     std::optional<LoadProblem> loadProblem_;
     bool writable_ = true;
+    // Keys changed in memory since the file last held the values, and whether anything at all is
+    // unsaved (also without a key: the file was set aside).
+    std::set<std::string> unsavedKeys_;
+    bool unsaved_ = false;
+    std::optional<SaveProblem> saveProblem_;
+
+    std::mutex handlerMutex_;
+    SaveProblemHandler saveProblemHandler_;
 
     std::mutex observersMutex_;
     std::multimap<std::string, std::shared_ptr<ObserverEntry>> observers_;

@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "Platform/system/CancellationToken.h"
+#include "Platform/system/Progress.h"
 #include "RarivOredu/asr/ASRError.h"
 #include "RarivOredu/asr/AsrManager.h"
 #include "RarivOredu/asr/TdtDecoderV3.h"
@@ -30,6 +31,9 @@ ASRResult ChunkProcessor::process(AsrManager& manager, TdtDecoderState& decoderS
     std::int64_t nextCenterStart = center;
     int windowIndex = 0;
     int resumeAnchor = 0;
+    // Whoever waits hears of each window done (the last one ends the loop, whatever the count).
+    const std::int64_t windowCount = center > 0 ? std::max<std::int64_t>((total + center - 1) / center, 1) : 1;
+    if (total > 0) platform::Progress::report(0, windowCount);
     while (total > 0) {
         // A long recording stops between windows once its work is cancelled.
         platform::CancellationToken::checkCancellation();
@@ -44,6 +48,7 @@ ASRResult ChunkProcessor::process(AsrManager& manager, TdtDecoderState& decoderS
         confidences.insert(confidences.end(), chunk.confidences.begin(), chunk.confidences.end());
         resumeAnchor = chunk.resumeAnchor;
         ++windowIndex;
+        platform::Progress::report(std::min<std::int64_t>(windowIndex, windowCount), windowCount);
         if (nextCenterStart >= total || center <= 0) break;
         centerStart = nextCenterStart;
         nextCenterStart = centerStart + center;

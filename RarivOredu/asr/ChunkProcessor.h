@@ -45,7 +45,8 @@ struct ChunkProcessor {
     // Recognises the recording with the manager on the given state, timing from `startTime`.
     // Throws what the recogniser throws, ASRError::processingFailed when a window's lists
     // disagree in length, and NSError (CocoaError userCancelled) before the next window once the
-    // thread's current CancellationToken is cancelled.
+    // thread's current CancellationToken is cancelled. Each window done is reported to the
+    // thread's current platform::Progress as (windows done, windows in all).
     ASRResult process(AsrManager& manager, TdtDecoderState& decoderState, Clock::time_point startTime) const;
 
     // One window with centre start `centerStart`. `resumeAnchor` is the global frame from which

@@ -80,10 +80,10 @@ enum Opcode : unsigned char {
 std::optional<DType> storageDType(const std::string& module, const std::string& name) {
     if (module != "torch" && module != "torch.storage") return std::nullopt;
     static const std::pair<const char*, DType> types[] = {
-        {"FloatStorage", DType::float32}, {"HalfStorage", DType::float16},  {"BFloat16Storage", DType::bfloat16},
-        {"DoubleStorage", DType::float64}, {"LongStorage", DType::int64},  {"IntStorage", DType::int32},
-        {"ShortStorage", DType::int16},   {"CharStorage", DType::int8},    {"ByteStorage", DType::uint8},
-        {"BoolStorage", DType::boolean},  {"UntypedStorage", DType::uint8}, {"_UntypedStorage", DType::uint8},
+        {"FloatStorage", DType::float32},  {"HalfStorage", DType::float16},  {"BFloat16Storage", DType::bfloat16},
+        {"DoubleStorage", DType::float64}, {"LongStorage", DType::int64},    {"IntStorage", DType::int32},
+        {"ShortStorage", DType::int16},    {"CharStorage", DType::int8},     {"ByteStorage", DType::uint8},
+        {"BoolStorage", DType::boolean},   {"UntypedStorage", DType::uint8}, {"_UntypedStorage", DType::uint8},
     };
     for (const auto& [text, dtype] : types)
         if (name == text) return dtype;
@@ -93,11 +93,11 @@ std::optional<DType> storageDType(const std::string& module, const std::string& 
 std::optional<DType> torchDType(const std::string& module, const std::string& name) {
     if (module != "torch") return std::nullopt;
     static const std::pair<const char*, DType> types[] = {
-        {"float32", DType::float32}, {"float", DType::float32},   {"float16", DType::float16},
+        {"float32", DType::float32}, {"float", DType::float32},     {"float16", DType::float16},
         {"half", DType::float16},    {"bfloat16", DType::bfloat16}, {"float64", DType::float64},
-        {"double", DType::float64},  {"int64", DType::int64},     {"long", DType::int64},
-        {"int32", DType::int32},     {"int", DType::int32},       {"int16", DType::int16},
-        {"short", DType::int16},     {"int8", DType::int8},       {"uint8", DType::uint8},
+        {"double", DType::float64},  {"int64", DType::int64},       {"long", DType::int64},
+        {"int32", DType::int32},     {"int", DType::int32},         {"int16", DType::int16},
+        {"short", DType::int16},     {"int8", DType::int8},         {"uint8", DType::uint8},
         {"bool", DType::boolean},
     };
     for (const auto& [text, dtype] : types)
@@ -270,6 +270,10 @@ private:
     }
 
     std::vector<std::int64_t> intTuple(const Node* node, const char* what) {
+        // torch.Size((…)) as some writers give sizes.
+        if (node->type == Type::object && node->text == "torch" && node->name == "Size" && node->arguments &&
+            node->arguments->type == Type::tuple && node->arguments->items.size() == 1)
+            node = node->arguments->items[0];
         if (node->type != Type::tuple && node->type != Type::list) malformed(std::string(what) + " is not a tuple");
         std::vector<std::int64_t> values;
         values.reserve(node->items.size());
@@ -294,7 +298,7 @@ private:
         return node;
     }
 
-    Node* call(Node* callable, Node* args, Type objectType, int depth = 0) {
+    Node* call(Node* callable, Node* args, int depth = 0) {
         if (depth > maxCallDepth) malformed("calls nested too deeply");
         const bool argsAreTuple = args->type == Type::tuple;
         static const std::vector<Node*> noArgs;
@@ -319,14 +323,27 @@ private:
             }
             if (module == "torch._utils" && (name == "_rebuild_tensor_v2" || name == "_rebuild_tensor"))
                 return rebuildTensor(list);
+            if (module == "torch._utils" && name == "_rebuild_tensor_v3") {
+                // (storage, offset, size, stride, requires_grad, hooks, dtype, metadata): an untyped
+                // storage read as the dtype given.
+                if (list.size() < 7) malformed("tensor rebuilt from too few arguments");
+                const Node* dtype = list[6];
+                if (dtype->type != Type::dtype)
+                    throw CheckpointError::unsupported(
+                        what_ + ": a tensor of type " +
+                        (dtype->type == Type::global ? dtype->text + "." + dtype->name : std::string("?")));
+                Node* tensor = rebuildTensor(list);
+                tensor->tensor->dtype = dtype->tensor->dtype;
+                return tensor;
+            }
             if (module == "torch._utils" && (name == "_rebuild_parameter" || name == "_rebuild_parameter_with_state")) {
                 if (list.empty() || list[0]->type != Type::tensor) malformed("parameter rebuilt from no tensor");
                 return list[0];
             }
-            if (module == "torch._utils" && name == "_rebuild_from_type_v2") {
+            if ((module == "torch._tensor" || module == "torch._utils") && name == "_rebuild_from_type_v2") {
                 // (function, type, arguments, state): the function's result stands for the subclass.
                 if (list.size() < 3) malformed("_rebuild_from_type_v2 arguments");
-                return call(list[0], list[2], Type::object, depth + 1);
+                return call(list[0], list[2], depth + 1);
             }
             if (module == "builtins" && (name == "set" || name == "frozenset")) {
                 Node* set = make(name == "set" ? Type::set : Type::frozenset);
@@ -346,7 +363,7 @@ private:
             if (module == "_codecs" && name == "encode") return encode(list);
         }
         // Anything else is kept as an opaque instance of what was called.
-        Node* object = make(objectType);
+        Node* object = make(Type::object);
         if (callable->type == Type::global) {
             object->text = callable->text;
             object->name = callable->name;
@@ -371,7 +388,8 @@ private:
                 bytes.push_back(static_cast<char>(c));
             } else if ((c == 0xc2 || c == 0xc3) && i + 1 < source.size() &&
                        (static_cast<unsigned char>(source[i + 1]) & 0xc0) == 0x80) {
-                bytes.push_back(static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(source[i + 1]) & 0x3f)));
+                bytes.push_back(
+                    static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(source[i + 1]) & 0x3f)));
                 ++i;
             } else {
                 malformed("latin-1 text outside latin-1");
@@ -389,9 +407,9 @@ private:
         if (kind->type == Type::global) dtype = storageDType(kind->text, kind->name);
         if (kind->type == Type::dtype) dtype = kind->tensor->dtype;
         if (!dtype)
-            throw CheckpointError::unsupported(what_ + ": storage type " +
-                                               (kind->type == Type::global ? kind->text + "." + kind->name
-                                                                           : std::string("?")));
+            throw CheckpointError::unsupported(
+                what_ + ": storage type " +
+                (kind->type == Type::global ? kind->text + "." + kind->name : std::string("?")));
         const Node* key = pid->items[2];
         if (key->type != Type::string && key->type != Type::integer) malformed("storage key");
         const Node* size = pid->items[4];
@@ -549,7 +567,7 @@ private:
             case REDUCE: {
                 Node* args = pop();
                 Node* callable = pop();
-                push(call(callable, args, Type::object));
+                push(call(callable, args));
                 break;
             }
             case NEWOBJ: {
@@ -588,7 +606,7 @@ private:
     Node* newObject(Node* cls, Node* args, Node* kwargs) {
         if (isGlobal(cls, "collections", "OrderedDict")) return make(Type::dict);
         if (isGlobal(cls, "builtins", "set")) return make(Type::set);
-        Node* object = call(cls, args, Type::object);
+        Node* object = call(cls, args);
         if (object->type == Type::object) object->keywordArguments = kwargs;
         return object;
     }

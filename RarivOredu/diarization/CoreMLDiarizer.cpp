@@ -9,6 +9,7 @@
 #include "Platform/ml/MLModel.h"
 #include "Platform/system/CancellationToken.h"
 #include "Platform/system/FileManager.h"
+#include "RarivOredu/diarization/DiarizerModelImport.h"
 #include "RarivOredu/shared/AppLogger.h"
 #include "RarivOredu/shared/DiarizerError.h"
 #include "RarivOredu/shared/DownloadUtils.h"
@@ -87,6 +88,8 @@ DiarizerModels CoreMLDiarizer::downloadModels(const std::optional<fs::path>& dir
     const AppLogger logger("DiarizerModels");
     logger.info("Checking for diarizer models...");
     const auto started = Clock::now();
+    // A missing folder is filled from the upstream checkpoints when the hub holds them.
+    DiarizerModelImport::registerUpstreamImporter();
     // The loader is given the parent folder and finds the repository's own folder in it.
     const fs::path modelsDirectory = directory.value_or(defaultModelsDirectory()).parent_path();
     const fs::path repoFolder = modelsDirectory / std::string(Repo(Repo::diarizer).folderName());

@@ -8,7 +8,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <exception>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 
 #include "Platform/ml/MLModelBundle.h"
@@ -25,6 +27,7 @@
 #include "RarivOredu/shared/RepoLock.h"
 #include "RarivOredu/shared/SystemInfo.h"
 #include "RarivOredu/shared/SystemInfoReporter.h"
+#include "RarivOredu/shared/UpstreamImport.h"
 
 namespace rarivoredu {
 namespace fs = std::filesystem;
@@ -81,6 +84,31 @@ void requireStatus200(const platform::HTTPURLResponse& response, const std::stri
 }
 
 std::string pathText(const fs::path& path) { return path.string(); }
+
+// Access tokens by repository id.
+std::mutex tokenMutex;
+std::map<std::string, std::string, std::less<>>& accessTokens() {
+    static std::map<std::string, std::string, std::less<>> tokens;
+    return tokens;
+}
+
+// The Authorization value for a hub URL: the token of the repository the URL points into.
+std::string authorizationFor(const std::string& url) {
+    std::lock_guard lock(tokenMutex);
+    if (accessTokens().empty()) return {};
+    std::string base;
+    try {
+        base = DownloadUtils::hubBaseURL();
+    } catch (const platform::NSError&) {
+        return {};
+    }
+    for (const auto& [repoId, token] : accessTokens()) {
+        for (const std::string& prefix : {base + "/" + repoId + "/", base + "/api/models/" + repoId + "/"}) {
+            if (url.compare(0, prefix.size(), prefix) == 0) return "Bearer " + token;
+        }
+    }
+    return {};
+}
 
 std::string formatMilliseconds(double milliseconds) {
     char buffer[64];
@@ -306,26 +334,40 @@ std::string DownloadUtils::hubBaseURL() {
 
 std::string DownloadUtils::configuredHubAddress() { return withoutTrailingSlashes(configuredHub()); }
 
-std::string DownloadUtils::resolveURL(Repo repo, const std::string& path) {
+void DownloadUtils::setAccessToken(std::string_view repoId, std::string token) {
+    std::lock_guard lock(tokenMutex);
+    if (token.empty()) {
+        if (const auto found = accessTokens().find(repoId); found != accessTokens().end()) accessTokens().erase(found);
+    } else {
+        accessTokens().insert_or_assign(std::string(repoId), std::move(token));
+    }
+}
+
+std::string DownloadUtils::resolveURL(Repo repo, const std::string& path) { return resolveURL(repo.remotePath(), path); }
+
+std::string DownloadUtils::resolveURL(std::string_view repoId, const std::string& path) {
     requireSafePath(path);
-    return hubBaseURL() + "/" + std::string(repo.remotePath()) + "/resolve/main/" +
-           platform::URLComponents::percentEncodePath(path);
+    return hubBaseURL() + "/" + std::string(repoId) + "/resolve/main/" + platform::URLComponents::percentEncodePath(path);
 }
 
 // MARK: - Hub operations
 
 std::vector<DownloadUtils::RepoFile> DownloadUtils::listRepoFiles(Repo repo, const std::string& path) {
+    return listRepoFiles(repo.remotePath(), path);
+}
+
+std::vector<DownloadUtils::RepoFile> DownloadUtils::listRepoFiles(std::string_view repoId, const std::string& path) {
     if (!path.empty()) requireSafePath(path);
-    const std::string url = hubBaseURL() + "/api/models/" + std::string(repo.remotePath()) + "/tree/main" +
+    const std::string url = hubBaseURL() + "/api/models/" + std::string(repoId) + "/tree/main" +
                             (path.empty() ? "" : "/" + platform::URLComponents::percentEncodePath(path));
-    auto [body, response] = sharedSession().data(platform::URLRequest{url, listingTimeout});
+    auto [body, response] = sharedSession().data(platform::URLRequest{url, listingTimeout, authorizationFor(url)});
     requireStatus200(response, url);
     auto files = RepoFile::decodeListing(
         std::string_view(reinterpret_cast<const char*>(body.data()), body.size()));
     for (const auto& file : files) {
         if (!belongsTo(file.path, path)) {
             throw URLError::make(URLError::badServerResponse,
-                                 "the listing of " + std::string(repo.remotePath()) + (path.empty() ? "" : "/" + path) +
+                                 "the listing of " + std::string(repoId) + (path.empty() ? "" : "/" + path) +
                                      " holds the path '" + file.path + "', which is not inside it");
         }
     }
@@ -336,7 +378,8 @@ void DownloadUtils::fetchFile(const std::string& url, const fs::path& to, const 
                               double timeout, const platform::URLSession::BodyObserver& observe) {
     // The transfer lands beside the target, so that installing it is a rename.
     FileManager::createDirectory(to.parent_path());
-    auto [temporary, response] = sharedSession().download(platform::URLRequest{url, timeout}, to.parent_path(), observe);
+    auto [temporary, response] =
+        sharedSession().download(platform::URLRequest{url, timeout, authorizationFor(url)}, to.parent_path(), observe);
     RemoveUnlessKept temporaryFile(temporary);
     requireStatus200(response, url);
 
@@ -356,6 +399,12 @@ void DownloadUtils::fetchFile(const std::string& url, const fs::path& to, const 
 }
 
 void DownloadUtils::downloadFile(Repo repo, const std::string& path, const fs::path& destination,
+                                 std::int64_t expectedSize, const ProgressHandler& progress, double timeout,
+                                 const std::optional<std::string>& expectedSHA256) {
+    downloadFile(repo.remotePath(), path, destination, expectedSize, progress, timeout, expectedSHA256);
+}
+
+void DownloadUtils::downloadFile(std::string_view repoId, const std::string& path, const fs::path& destination,
                                  std::int64_t expectedSize, const ProgressHandler& progress, double timeout,
                                  const std::optional<std::string>& expectedSHA256) {
     requireSafePath(path);
@@ -378,7 +427,7 @@ void DownloadUtils::downloadFile(Repo repo, const std::string& path, const fs::p
         observe = [&hash](const char* bytes, std::size_t length) { hash->update(bytes, length); };
     }
     try {
-        fetchFile(resolveURL(repo, path), temporary, progress, timeout, observe);
+        fetchFile(resolveURL(repoId, path), temporary, progress, timeout, observe);
     } catch (const platform::NSError& error) {
         if (isCancellation(error)) {
             logger().info("Download cancelled: " + path);
@@ -435,6 +484,12 @@ void DownloadUtils::downloadRepo(Repo repo, const fs::path& directory) {
     const fs::path repoFolder = directory / std::string(repo.folderName());
     const std::string folderName(repo.folderName());
     RepoLock lock(repoFolder);
+    // An engine that imports its models from the upstream checkpoint goes first; the hub's
+    // listing of bundles of ours serves where the hub holds no upstream source.
+    if (const auto importer = UpstreamImport::importer(repo)) {
+        if ((*importer)(repoFolder)) return;
+        logger().info("The hub holds no upstream source for " + folderName + ": fetching its bundles");
+    }
     const auto required = ModelNames::requiredModels(repo);
 
     const auto entries = listRepoFiles(repo, "");

@@ -80,11 +80,20 @@ public:
     // The hub's address as configured, unchecked, without a trailing "/": for naming an address
     // that hubBaseURL refuses.
     static std::string configuredHubAddress();
-    // The download URL of a repository file.
+    // The download URL of a repository file. A repository id is "<owner>/<name>", as
+    // Repo::remotePath gives one: the id forms reach repositories that are not ours (the
+    // upstream checkpoints engines import from).
     static std::string resolveURL(Repo repo, const std::string& path);
+    static std::string resolveURL(std::string_view repoId, const std::string& path);
+
+    // An access token for one repository (a gated one the user was admitted to): the listings and
+    // file requests of that repository carry it as "Authorization: Bearer <token>". It is kept in
+    // memory only and never appears in a log line or an error text. An empty token removes it.
+    static void setAccessToken(std::string_view repoId, std::string token);
 
     // The entries of one folder of a repository ("" for its root). Status must be exactly 200.
     static std::vector<RepoFile> listRepoFiles(Repo repo, const std::string& path = {});
+    static std::vector<RepoFile> listRepoFiles(std::string_view repoId, const std::string& path = {});
     // Transfers one URL into one file, replacing what is there; status must be exactly 200.
     // `observe`, when given, sees the body's bytes as they arrive.
     static void fetchFile(const std::string& url, const std::filesystem::path& to, const ProgressHandler& progress = {},
@@ -95,6 +104,11 @@ public:
     // size already there is kept. A download of another size or digest is removed and fails.
     static void downloadFile(Repo repo, const std::string& path, const std::filesystem::path& destination,
                              std::int64_t expectedSize, const ProgressHandler& progress = {},
+                             double timeout = DownloadConfig::defaultConfig().timeout,
+                             const std::optional<std::string>& expectedSHA256 = std::nullopt);
+    static void downloadFile(std::string_view repoId, const std::string& path,
+                             const std::filesystem::path& destination, std::int64_t expectedSize,
+                             const ProgressHandler& progress = {},
                              double timeout = DownloadConfig::defaultConfig().timeout,
                              const std::optional<std::string>& expectedSHA256 = std::nullopt);
 
@@ -115,8 +129,9 @@ public:
     // Loads of the repository inside `use` get no recovery of their own.
     static void refetchRepo(Repo repo, const std::filesystem::path& directory, const std::exception_ptr& cause,
                             const std::function<void()>& use);
-    // Downloads the repository's required models and its top-level ".json" and ".txt" files into
-    // <directory>/<Repo::folderName>.
+    // Fills <directory>/<Repo::folderName>: through the repository's UpstreamImport when one is
+    // registered and the hub holds its source; otherwise by downloading the repository's required
+    // models and its top-level ".json" and ".txt" files.
     static void downloadRepo(Repo repo, const std::filesystem::path& directory);
     // Downloads one repository folder, recursively, into repoFolder/path.
     static void downloadDirectory(Repo repo, const std::string& path, const std::filesystem::path& repoFolder);

@@ -16,7 +16,7 @@ struct TtsConstants {
     static constexpr const char* defaultVoice = "af_heart";
     static constexpr const char* defaultRepoId = "ViridErevidaro/kokoro-82m-coreml";
     static constexpr const char* modelsDirectoryName = "Models";
-    // Speeds of synthesised speech: slower or faster ones are clamped to these.
+    // Speeds of synthesised speech: slower or faster ones are refused.
     static constexpr float minimumSpeed = 0.5f;
     static constexpr float maximumSpeed = 2.0f;
     // Chunk predictions of one request that run at the same time.

@@ -14,9 +14,11 @@
 #include "RarivOredu/shared/Repo.h"
 #include "RarivOredu/shared/RepoLock.h"
 #include "RarivOredu/shared/SecondsSince.h"
+#include "RarivOredu/shared/UpstreamImport.h"
 #include "RarivOredu/tts/KokoroModelProbes.h"
 #include "RarivOredu/tts/TTSError.h"
 #include "RarivOredu/tts/TtsConstants.h"
+#include "RarivOredu/tts/kokoro/KokoroUpstreamImport.h"
 
 namespace rarivoredu {
 namespace fs = std::filesystem;
@@ -81,10 +83,19 @@ TtsModels TtsModels::download(const std::optional<std::set<Variant>>& variants) 
     {
         const fs::path repoFolder = modelsDirectory / std::string(Repo(Repo::kokoro).folderName());
         const RepoLock lock(repoFolder);
+        KokoroUpstreamImport::registerImporter();
         if (platform::FileManager::fileExists(repoFolder)) {
-            for (const auto& name : names) {
-                if (!platform::FileManager::fileExists(repoFolder / name)) {
-                    DownloadUtils::downloadDirectory(Repo::kokoro, name, repoFolder);
+            const bool missing = std::any_of(names.begin(), names.end(), [&](const std::string& name) {
+                return !platform::FileManager::fileExists(repoFolder / name);
+            });
+            // The folder may hold voices or the lexicon before any model: the upstream import
+            // then makes both bundles, else each missing bundle comes from the repository.
+            const auto importer = UpstreamImport::importer(Repo::kokoro);
+            if (missing && !(importer && (*importer)(repoFolder))) {
+                for (const auto& name : names) {
+                    if (!platform::FileManager::fileExists(repoFolder / name)) {
+                        DownloadUtils::downloadDirectory(Repo::kokoro, name, repoFolder);
+                    }
                 }
             }
         }

@@ -1,5 +1,7 @@
 #include "RarivOredu/tts/TtsResourceDownloader.h"
 
+#include "RarivOredu/tts/kokoro/KokoroUpstreamImport.h"
+
 #include <nlohmann/json.hpp>
 
 #include "Platform/system/AtomicFileWriter.h"
@@ -99,6 +101,15 @@ fs::path TtsResourceDownloader::ensureVoiceEmbedding(const std::string& voice) {
     const fs::path local = directory / (voice + ".json");
     if (FileManager::fileExists(local)) return local;
 
+    // A hub holding the public model serves the voice as a tensor file, converted here.
+    try {
+        if (KokoroUpstreamImport::fetchVoice(voice, local)) {
+            logger().info("Voice embedding cached: " + voice);
+            return local;
+        }
+    } catch (const std::exception& error) {
+        throw TTSError::modelNotFound("Voice embedding unavailable for " + voice + ": " + error.what());
+    }
     const platform::Data data = fetchVoiceEmbeddingData(voice);
     try {
         requireJson(data, voice + " voice embedding JSON");

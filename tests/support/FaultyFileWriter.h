@@ -19,6 +19,7 @@ public:
     bool killInstead = false;
     int failures = -1;
     int attempts = 0;  // writes begun
+    int errorCode = EIO;  // the errno the failure reports
     // Runs at the start of every write, on the writing thread.
     std::function<void()> beforeWrite;
 
@@ -44,7 +45,7 @@ private:
     void fail() {
         if (killInstead) std::raise(SIGKILL);
         if (failures > 0) --failures;
-        throw platform::NSError("NSPOSIXErrorDomain", EIO, "Injected failure");
+        throw platform::NSError("NSPOSIXErrorDomain", errorCode, "Injected failure");
     }
 };
 

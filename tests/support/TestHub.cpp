@@ -102,6 +102,11 @@ std::vector<std::string> TestHub::requests() const {
     return requests_;
 }
 
+std::vector<std::string> TestHub::authorizations() const {
+    std::lock_guard lock(mutex_);
+    return authorizations_;
+}
+
 int TestHub::requestCount(const std::string& text) const {
     std::lock_guard lock(mutex_);
     int count = 0;
@@ -112,6 +117,7 @@ int TestHub::requestCount(const std::string& text) const {
 void TestHub::clearRequests() {
     std::lock_guard lock(mutex_);
     requests_.clear();
+    authorizations_.clear();
 }
 
 std::optional<TestHub::Fault> TestHub::takeFault(const std::string& faultKey) {
@@ -172,6 +178,7 @@ void TestHub::applyFault(const Fault& fault, const std::string& bytes, httplib::
 void TestHub::handle(const httplib::Request& request, httplib::Response& response) {
     std::lock_guard lock(mutex_);
     requests_.push_back(request.target);
+    authorizations_.push_back(request.get_header_value("Authorization"));
     std::string target = request.target.substr(0, request.target.find('?'));
     target = percentDecode(target);
 

@@ -69,6 +69,8 @@ public:
 
     // Request targets as sent (percent-encoding kept), in order.
     std::vector<std::string> requests() const;
+    // The Authorization header of each request ("" for none), in the order of requests().
+    std::vector<std::string> authorizations() const;
     // How many requests had targets containing `text`.
     int requestCount(const std::string& text) const;
     void clearRequests();
@@ -98,6 +100,7 @@ private:
     std::map<std::string, ArmedFault> faults_;
     std::optional<std::string> unknownFileBytes_;
     std::vector<std::string> requests_;
+    std::vector<std::string> authorizations_;
     std::atomic<bool> released_{false};  // stalled answers end
     std::atomic<int> stalls_{0};
     LoopbackServer server_;  // last: it stops before the members it uses go away

@@ -5,6 +5,10 @@
 #include <QKeySequence>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -12,6 +16,10 @@
 #include <vector>
 
 #include "Parloquin/app/AppDelegate.h"
+#include "Parloquin/services/HistoryManager.h"
+#include "Parloquin/services/StatisticsManager.h"
+#include "Parloquin/views/AppVersion.h"
+#include "Parloquin/views/OtherSettings.h"
 #include "Platform/audio/AVAudioError.h"
 #include "Platform/log/LogCapture.h"
 #include "Platform/ml/MLModelError.h"
@@ -19,6 +27,7 @@
 #include "RarivOredu/asr/AsrModelsError.h"
 #include "RarivOredu/shared/ModelFolderError.h"
 #include "tests/Parloquin/app/AppHarness.h"
+#include "tests/support/MacOSTerms.h"
 
 namespace {
 
@@ -155,18 +164,37 @@ TEST_F(AppDelegateTest, WelcomeAlertOnlyOnTheFirstLaunch) {
             EXPECT_EQ(alert.style, parloquin::AlertStyle::informational);
             EXPECT_EQ(alert.buttons, (std::vector<std::string>{"Loslegen", "Einstellungen öffnen"}));
             EXPECT_EQ(alert.informativeText.rfind("Parloquin bietet zwei Aufnahmemodi:\n\n🎯 Umschaltmodus", 0), 0u);
+            // What the modes need is said as it is on Linux: an X11 session, no permission to grant.
+            EXPECT_EQ(testsupport::macOSTermsIn(alert.informativeText), std::vector<std::string>{}) << c.name;
+            EXPECT_NE(alert.informativeText.find("X11-Sitzung mit XInput 2"), std::string::npos);
         }
     }
 }
 
+// The about dialog and the page "Sonstiges" give the one version the build has.
+TEST_F(AppDelegateTest, TheAboutDialogShowsTheBuildsVersion) {
+    AppDelegate& delegate = harness.launch();
+    harness.alerts->shown.clear();
+    delegate.showAbout();
+    ASSERT_EQ(harness.alerts->shown.size(), 1u);
+    const std::string& text = harness.alerts->shown.front().informativeText;
+    EXPECT_EQ(text.substr(0, text.find('\n')), "Version " + parloquin::AppVersion::bundle().text());
+    EXPECT_EQ(parloquin::AppVersion::bundle().appVersion(), PARLOQUIN_PROJECT_VERSION);
+}
+
 TEST_F(AppDelegateTest, ReadyLaunchRegistersTheHotkeyAndShowsTheButton) {
     storeRecords(harness, 2);
+    // The notification says what the models take on disk.
+    const std::filesystem::path models = parloquin::OtherSettings::modelFolder() / "Models";
+    std::filesystem::create_directories(models);
+    std::ofstream(models / "model.pt").close();
+    std::filesystem::resize_file(models / "model.pt", 3'200'000);
     AppDelegate& delegate = harness.launch();
     ASSERT_TRUE(delegate.isInitialized());
     EXPECT_EQ(harness.summaries(), (std::vector<std::string>{"Parloquin bereit!"}));
     const auto& ready = harness.notifications.received.front();
     EXPECT_EQ(ready.body.toStdString(),
-              "Drücke ⇧⌘Space überall um eine Aufnahme zu starten.\nModelle: Geladen (470MB zwischengespeichert)\n"
+              "Drücke ⇧⌘Space überall um eine Aufnahme zu starten.\nModelle: Geladen (3 MB zwischengespeichert)\n"
               "Tastenkürzel: ⇧⌘Space registriert");
     EXPECT_EQ(ready.hints.value("sound-name").toString(), "message-new-instant");
     EXPECT_EQ(delegate.statusMenu()->actions()[0]->text(), "Parloquin - Bereit");
@@ -202,7 +230,7 @@ TEST_F(AppDelegateTest, ReadyNotificationSaysWhichShortcutReallyWorks) {
         {"lone modifier on the tap", "⌥", 58, 2048, true, false, true, "Tastenkürzel: ⌥ registriert",
          "Drücke ⌥ überall um eine Aufnahme zu starten."},
         {"fallback", "⌥", 58, 2048, true, false, false,
-         "Tastenkürzel: ⇧⌘Space registriert (Ersatz für ⌥, wartet auf Berechtigung)",
+         "Tastenkürzel: ⇧⌘Space registriert (Ersatz für ⌥, braucht X11 mit XInput 2)",
          "Drücke ⇧⌘Space überall um eine Aufnahme zu starten."},
         {"fallback refused", "⌥", 58, 2048, true, true, false, "Tastenkürzel: ⌥ nicht registriert",
          "Starte eine Aufnahme über das Menü."},
@@ -359,6 +387,45 @@ TEST_F(AppDelegateTest, AnUnreadableSettingsFileIsReportedAtLaunch) {
               "Die gespeicherten Einstellungen konnten nicht gelesen werden. Parloquin startet mit den "
               "Standardeinstellungen; die alte Datei liegt unter " +
                   problem->setAsidePath.string() + ".");
+}
+
+// A full (or read-only) settings folder: the dictations are kept in memory, the user hears of it
+// once, with the folder and the cause, and what waited in memory is in the file after the quit.
+TEST_F(AppDelegateTest, ASettingsFolderThatCannotBeWrittenIsToldOnceAndLosesNothing) {
+    harness.recognizer->setText("Ein Satz, der nicht verloren geht.");
+    harness.hardware->setCapture({96000, 480, std::nullopt, {}});
+    AppDelegate& delegate = harness.launch();
+    ASSERT_TRUE(delegate.isInitialized());
+    harness.store.writer().failAt = testsupport::FaultyFileWriter::Step::rename;
+    harness.store.writer().errorCode = ENOSPC;
+    for (int dictation = 0; dictation < 2; ++dictation) {
+        delegate.dictationMenuItem()->trigger();
+        ASSERT_TRUE(waitUntil([&] { return delegate.transcriptionService()->recordedSamples().size() >= 16000; }));
+        delegate.dictationMenuItem()->trigger();
+        ASSERT_TRUE(harness.waitForIdle());
+    }
+    delegate.historyManager()->flush();
+    ASSERT_TRUE(waitUntil([&] {
+        const auto texts = harness.summaries();
+        return std::count(texts.begin(), texts.end(), "Einstellungen nicht gespeichert") > 0;
+    }));
+    drainEventLoop();
+    std::vector<std::string> bodies;
+    for (const auto& n : harness.notifications.received)
+        if (n.summary == QStringLiteral("Einstellungen nicht gespeichert")) bodies.push_back(n.body.toStdString());
+    ASSERT_EQ(bodies.size(), 1u);
+    EXPECT_EQ(bodies[0], "Parloquin kann nicht in " + harness.store.defaults().storePath().parent_path().string() +
+                             " speichern. Der Datenträger ist voll. Einstellungen, Verlauf und Statistiken bleiben "
+                             "erhalten und werden beim nächsten Speichern und beim Beenden erneut geschrieben; "
+                             "schaffe Platz oder gib den Ordner frei.");
+    EXPECT_EQ(delegate.historyManager()->records().size(), 2u);
+
+    // Space is freed, then Parloquin quits.
+    harness.store.writer().failAt = testsupport::FaultyFileWriter::Step::none;
+    harness.delegate.reset();
+    harness.store.open();
+    EXPECT_EQ(parloquin::HistoryManager(harness.store.defaults()).records().size(), 2u);
+    EXPECT_EQ(parloquin::StatisticsManager(harness.store.defaults()).statistics().totalRecordings, 2);
 }
 
 TEST_F(AppDelegateTest, StatusLineAndSubmenuByNumberOfRecords) {

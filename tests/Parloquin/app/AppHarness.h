@@ -53,6 +53,7 @@ public:
         environment.clock = clock;
         environment.hotkeyEnvironment = [this] { return hotkeys ? hotkeys() : desktop.environment(); };
         environment.playSound = [this](const std::string& soundName) { sounds.push_back(soundName); };
+        environment.systemTrayAvailable = systemTrayAvailable;
         environment.makeTranscriptionService = [this] {
             parloquin::TranscriptionEnvironment service;
             service.defaults = &store.defaults();
@@ -120,6 +121,8 @@ public:
     FakeHotkeyDesktop desktop;
     // The hotkeys' desktop when it is not the fake one.
     std::function<parloquin::HotkeyEnvironment()> hotkeys;
+    // Whether the desktop has a tray; unset, it has one.
+    std::function<bool()> systemTrayAvailable;
     PrivateSessionBus bus;
     NotificationServer notifications;
     bool notificationsStarted = false;

@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <algorithm>
 #include <fstream>
 
 #include "Parloquin/app/AppDelegate.h"
@@ -127,6 +128,47 @@ TEST_F(AppTrayX11Test, ProgramWithoutReachableModelsSaysSoAndStaysInTheTray) {
     // It keeps running in the tray.
     drainEventLoop();
     EXPECT_TRUE(program.isRunning());
+}
+
+// A desktop with no tray: the user learns why there is no icon, the main window opens (and stays
+// reachable: closing minimises it), and a right click on the floating button opens the tray menu.
+TEST(AppWithoutTrayX11Test, TheMainWindowOpensAndTheFloatingButtonOffersTheMenu) {
+    ASSERT_EQ(QGuiApplication::platformName(), "xcb") << "needs an X server (DISPLAY)";
+    // A tray an earlier test ran is seen gone once its selection is given up.
+    ASSERT_TRUE(waitUntil([] { return !QSystemTrayIcon::isSystemTrayAvailable(); }))
+        << "a tray runs on the test display";
+    AppHarness harness;
+    ASSERT_TRUE(harness.notificationsStarted);
+    harness.systemTrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    AppDelegate& delegate = harness.launch();
+    ASSERT_TRUE(waitUntil([&] { return delegate.isInitialized(); }));
+    ASSERT_TRUE(waitUntil([&] {
+        const auto texts = harness.summaries();
+        return std::find(texts.begin(), texts.end(), "Kein Infobereich gefunden") != texts.end();
+    }));
+    for (const auto& n : harness.notifications.received)
+        if (n.summary == QStringLiteral("Kein Infobereich gefunden"))
+            EXPECT_EQ(n.body.toStdString(),
+                      "Die Arbeitsoberfläche zeigt keine Symbole im Infobereich, darum fehlt das Parloquin-Symbol mit "
+                      "seinem Menü. Das Hauptfenster ist geöffnet; das Menü erreichst du auch mit einem Rechtsklick "
+                      "auf die schwebende Aufnahmetaste.");
+    ASSERT_TRUE(waitUntil([&] { return delegate.mainWindow() && delegate.mainWindow()->isVisible(); }));
+    delegate.mainWindow()->close();
+    drainEventLoop();
+    EXPECT_TRUE(delegate.mainWindow()->isVisible()) << "closed, it would be out of reach";
+
+    QWidget* button = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (button = AppHarness::visibleWindow("FloatingDictationControlWindow")); }));
+    const QPoint centre = button->mapToGlobal(button->rect().center());
+    XTestMouse mouse;
+    mouse.click(centre.x(), centre.y(), 3);
+    QMenu* menu = delegate.statusMenu();
+    ASSERT_TRUE(waitUntil([&] { return menu->isVisible(); }));
+    EXPECT_EQ(AppHarness::titles(menu),
+              (Titles{"Parloquin - Bereit", "---", "Aufnahme starten (⇧⌘Space)", "Letzte Transkriptionen",
+                      "Statistiken...", "---", "Einstellungen...", "Über Parloquin", "---", "Parloquin beenden"}));
+    menu->hide();
+    EXPECT_FALSE(delegate.transcriptionService()->isRecording()) << "a right click is no click";
 }
 
 }  // namespace

@@ -178,13 +178,25 @@ TEST_F(MainWindowManagementTest, EditsOfTheSettingsFileReachEveryBinding) {
     EXPECT_TRUE(waitUntil([&] { return autoSend->isChecked(); }));
     EXPECT_TRUE(waitUntil([] { return AppHarness::visibleWindow("FloatingDictationControlWindow") == nullptr; }));
 
-    std::ofstream(path, std::ios::trunc) << "{\"autoSendText\": fal";
+    // A typo in a hand edit: the values in use go back into a valid file at once, and the
+    // notification says where the damaged copy lies.
+    std::ofstream(path, std::ios::trunc) << "{\"recordingMode\":\"toggle\", GARBAGE";
     ASSERT_TRUE(waitUntil([&] {
         const auto texts = harness.summaries();
         return std::find(texts.begin(), texts.end(), "Einstellungen nicht übernommen") != texts.end();
     }));
     EXPECT_TRUE(autoSend->isChecked());
     EXPECT_TRUE(harness.store.defaults().boolForKey("autoSendText"));
+    const auto setAside = harness.store.defaults().loadProblem()->setAsidePath;
+    EXPECT_EQ(harness.notifications.received.back().body.toStdString(),
+              "Die geänderte Einstellungsdatei konnte nicht gelesen werden. Parloquin behält die bisherigen "
+              "Einstellungen; die Datei liegt unter " + setAside.string() + ".");
+    std::ifstream damaged(setAside);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(damaged), {}), "{\"recordingMode\":\"toggle\", GARBAGE");
+    const auto written = nlohmann::json::parse(std::ifstream(path), nullptr, false);
+    ASSERT_TRUE(written.is_object());
+    EXPECT_EQ(written.value("autoSendText", false), true);
+    EXPECT_EQ(written.value("showFloatingDictationControl", true), false);
 }
 
 }  // namespace

@@ -1,14 +1,16 @@
 // Renders pictures of the shell for a person to look at (scripts/screenshots.sh):
 //   parloquin_screenshots <folder>
 // The overlay and the floating button are drawn at twice their size over a plain backdrop; the
-// welcome alert as it comes up at the first launch; the main window as it is, on each page, and
-// the sheets of the page "Sonstiges"; the
+// welcome alert as it comes up at the first launch, and the alerts of a hotkey on the fallback;
+// the main window as it is, on each page, and the sheets of the page "Sonstiges"; the
 // open status menu is taken from the X server with the tray it hangs from, so it needs a display
 // with a system tray.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLinearGradient>
 #include <QMenu>
 #include <QPainter>
@@ -24,6 +26,7 @@
 #include "Parloquin/app/AppDelegate.h"
 #include "Parloquin/app/FloatingDictationControlWindow.h"
 #include "Parloquin/app/QtRecordingOverlayWindow.h"
+#include "Parloquin/app/QtTranslations.h"
 #include "Parloquin/hotkeys/MessageBoxAlertPresenter.h"
 #include "Parloquin/services/HistoryManager.h"
 #include "Parloquin/services/SpeechRecognizer.h"
@@ -38,7 +41,9 @@
 #include "Parloquin/views/OtherSettingsView.h"
 #include "Parloquin/views/SystemInfoView.h"
 #include "Platform/desktop/SMAppService.h"
+#include "Parloquin/hotkeys/HotkeyManager.h"
 #include "tests/Parloquin/app/TranscriptPagesScreenshots.h"
+#include "tests/Parloquin/hotkeys/HotkeyFakes.h"
 
 namespace {
 
@@ -171,6 +176,52 @@ bool welcomeAlertPicture(const QDir& folder, const std::filesystem::path& storeF
     return pictures->ok();
 }
 
+// The alerts of a held-modifier hotkey the session cannot watch: with the fallback hot key, and
+// with that refused as well.
+bool hotkeyFallbackAlertPictures(const QDir& folder) {
+    bool ok = true;
+    for (const bool refused : {false, true}) {
+        parloquin_test::MemorySettings settings;
+        settings.integers["primaryHotkeyKeyCode"] = 58;
+        settings.integers["primaryHotkeyModifiers"] = 2048;
+        settings.bools["primaryHotkeyIsSingleKey"] = true;
+        settings.strings["primaryHotkey"] = "⌥";
+        parloquin_test::FakeHotkeyDesktop desktop;
+        desktop.permissions->accessibility = false;
+        desktop.permissions->inputMonitoring = false;
+        if (refused) desktop.target->refused.insert({49, 768});
+        auto pictures = std::make_shared<AlertPictures>(
+            folder, refused ? QStringLiteral("hotkey-none-alert") : QStringLiteral("hotkey-fallback-alert"));
+        parloquin::HotkeyEnvironment environment = desktop.environment();
+        environment.alerts = pictures;
+        parloquin::HotkeyManager manager(settings, environment);
+        if (!waitFor([&] { return pictures->count() > 0; })) {
+            std::fprintf(stderr, "the hotkey fallback alert did not come up\n");
+            return false;
+        }
+        ok &= pictures->ok();
+    }
+    return ok;
+}
+
+// Qt's own file chooser, as the save panel shows it where the desktop offers none: in the user's
+// language once Qt's translations are loaded.
+bool fileChooserPicture(const QDir& folder, const std::filesystem::path& storeFolder) {
+    const std::filesystem::path documents = storeFolder / "Dokumente";
+    std::filesystem::create_directories(documents / "Aufnahmen");
+    QFileDialog chooser(nullptr, QStringLiteral("Transkript speichern"), QString::fromStdString(documents.string()),
+                        QStringLiteral("Text (*.txt)"));
+    chooser.setOption(QFileDialog::DontUseNativeDialog);
+    chooser.setAcceptMode(QFileDialog::AcceptSave);
+    chooser.selectFile(QStringLiteral("Transkript.txt"));
+    chooser.resize(640, 420);
+    chooser.show();
+    wait(300);
+    const bool ok = save(chooser.grab(), folder, QStringLiteral("file-chooser.png"));
+    chooser.hide();
+    return ok;
+}
+
 // The shell with a few transcriptions, its menu opened under the tray icon with the recent
 // transcriptions beside it, taken from the screen.
 bool trayMenuPicture(const QDir& folder, const std::filesystem::path& storeFolder) {
@@ -279,6 +330,12 @@ bool audioAndOtherPictures(parloquin::MainWindowView& window, const QDir& folder
     other->verticalScrollBar()->setValue(other->verticalScrollBar()->maximum());
     wait(150);
     ok &= save(window.grab(), folder, QStringLiteral("main-window-other-end.png"));
+    // The private session has no file manager: the page says so under its tools.
+    other->showModelFolder();
+    waitFor([other] { return other->toolStatus()->text().startsWith(QStringLiteral("Kein")); }, 5000);
+    other->verticalScrollBar()->setValue(other->verticalScrollBar()->maximum());
+    wait(150);
+    ok &= save(window.grab(), folder, QStringLiteral("main-window-other-no-file-manager.png"));
     other->showSystemInfo();
     wait(300);
     if (QDialog* sheet = other->systemInfoSheet()) {
@@ -391,6 +448,7 @@ bool hotkeysPagePictures(const QDir& folder, const std::filesystem::path& storeF
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    const auto qtTranslations = parloquin::QtTranslations::install();
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
         return 2;
@@ -403,6 +461,8 @@ int main(int argc, char** argv) {
     bool ok = overlayPicture(folder);
     ok &= floatingButtonPictures(folder);
     ok &= welcomeAlertPicture(folder, store);
+    ok &= hotkeyFallbackAlertPictures(folder);
+    ok &= fileChooserPicture(folder, store);
     ok &= mainWindowPictures(folder, store);
     ok &= hotkeysPagePictures(folder, store);
     ok &= parloquin_test::transcriptPagePictures(

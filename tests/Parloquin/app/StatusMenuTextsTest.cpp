@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Parloquin/app/StatusMenuTexts.h"
+#include "tests/support/MacOSTerms.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ TEST(StatusMenuTextsTest, CopiedBodyKeepsAHundredCharacters) {
 }
 
 TEST(StatusMenuTextsTest, ReadyNotificationNamesWhatIsReallyRegistered) {
-    const std::string models = "\nModelle: Geladen (470MB zwischengespeichert)\n";
+    const std::string models = "\nModelle: Geladen (2,5 GB zwischengespeichert)\n";
     struct Case {
         std::string hotkey;
         HotkeyRegistration registration;
@@ -87,12 +88,15 @@ TEST(StatusMenuTextsTest, ReadyNotificationNamesWhatIsReallyRegistered) {
          "Drücke ⌥ überall um eine Aufnahme zu starten." + models + "Tastenkürzel: ⌥ registriert"},
         {"⌥", HotkeyRegistration::fallback,
          "Drücke ⇧⌘Space überall um eine Aufnahme zu starten." + models +
-             "Tastenkürzel: ⇧⌘Space registriert (Ersatz für ⌥, wartet auf Berechtigung)"},
+             "Tastenkürzel: ⇧⌘Space registriert (Ersatz für ⌥, braucht X11 mit XInput 2)"},
         {"⌃⌥D", HotkeyRegistration::none,
          "Starte eine Aufnahme über das Menü." + models + "Tastenkürzel: ⌃⌥D nicht registriert"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(StatusMenuTexts::readyNotificationBody(c.hotkey, c.registration), c.body) << c.hotkey;
+    for (const auto& c : cases) {
+        const std::string body = StatusMenuTexts::readyNotificationBody(c.hotkey, c.registration, 2'480'000'000);
+        EXPECT_EQ(body, c.body) << c.hotkey;
+        EXPECT_EQ(testsupport::macOSTermsIn(body), std::vector<std::string>{}) << c.hotkey;
+    }
 }
 
 }  // namespace

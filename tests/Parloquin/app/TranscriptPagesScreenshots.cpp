@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDragEnterEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QScrollBar>
@@ -28,6 +29,7 @@
 #include "tests/Parloquin/views/TranscriptPageFakes.h"
 #include "tests/Platform/desktop/EventLoopWait.h"
 #include "tests/support/FakeAudioHardware.h"
+#include "Platform/system/Progress.h"
 
 namespace parloquin_test {
 namespace {
@@ -43,6 +45,12 @@ bool waitFor(const std::function<bool()>& condition) { return waitUntil(conditio
 class HeldRecognizer : public parloquin::SpeechRecognizer {
 public:
     rarivoredu::ASRResult transcribe(std::span<const float> samples, rarivoredu::AudioSource) override {
+        if (hold) {
+            // As a long file would: three windows of ten done, a second each.
+            platform::Progress::report(0, 10);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            platform::Progress::report(3, 10);
+        }
         while (hold) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         rarivoredu::ASRResult result;
         result.text =
@@ -126,10 +134,23 @@ bool transcriptPagePictures(const std::filesystem::path& storeFolder, const Save
     recognizer->hold = true;
     file->transcribe();
     waitFor([&] { return service.isProcessing(); });
+    waitFor([&] { return file->progressText()->text().startsWith(QStringLiteral("3 von 10")); });
     shot("transcript-file-transcribing.png");
+    // Away to the history and back while the file runs: the new page shows the same progress.
+    window.setSelectedSection(SidebarSection::history);
+    window.setSelectedSection(SidebarSection::file);
+    file = page<parloquin::FileTranscriptionView>(window);
+    if (!file) return false;
+    shot("transcript-file-transcribing-returned.png");
     recognizer->hold = false;
     waitFor([&] { return file->transcriptionResult().has_value(); });
     shot("transcript-file-result.png");
+    // A file cut off behind its index: the result says it is only part of the file.
+    chooser->open = std::filesystem::path(PARLOQUIN_SOURCE_DIR) / "tests/fixtures/audio/cut440.m4a";
+    file->selectFile();
+    file->transcribe();
+    waitFor([&] { return file->transcriptionResult().has_value(); });
+    shot("transcript-file-cut-short.png");
     const std::filesystem::path broken = storeFolder / "aufnahme.wav";
     std::ofstream(broken) << "RIFF, but nothing of a wave file";
     chooser->open = broken;

@@ -3,6 +3,7 @@
 #include "Parloquin/hotkeys/HotkeyManager.h"
 #include "tests/Parloquin/hotkeys/HotkeyFakes.h"
 #include "tests/Platform/desktop/EventLoopWait.h"
+#include "tests/support/MacOSTerms.h"
 
 namespace parloquin {
 namespace {
@@ -117,14 +118,20 @@ TEST(HotkeyFallback, FallbackAlertSaysWhatIsTrue) {
         std::string absent;
     } cases[] = {
         {"fallback registered", false, "⌥", "Parloquin ist bereit (Ersatz-Tastenkürzel)",
-         {"• Ersatz-Kürzel (⇧⌘Leertaste): ✅ einsatzbereit\n", "• Dein Kürzel (⌥): ⏳ wartet auf Berechtigung\n",
+         {"• Ersatz-Kürzel (⇧⌘Leertaste): ✅ einsatzbereit\n",
+          "• Dein Kürzel (⌥): ⏳ wartet auf eine X11-Sitzung mit XInput 2\n",
           "Drücke ⇧⌘Leertaste, um jetzt eine Aufnahme zu starten"},
          "❌"},
         {"no display string stored", false, std::nullopt, "Parloquin ist bereit (Ersatz-Tastenkürzel)",
          {"• Dein Kürzel (⇧⌘Space): ⏳"}, "❌"},
         {"fallback refused", true, "⌥", "Parloquin hat kein globales Tastenkürzel",
-         {"• Ersatz-Kürzel (⇧⌘Leertaste): ❌ nicht verfügbar\n", "• Dein Kürzel (⌥): ⏳ wartet auf Berechtigung\n",
-          "Starte Aufnahmen über das Menü"},
+         {"Dein gewähltes Kürzel braucht eine X11-Sitzung, deren X-Server XInput 2 anbietet (Wayland erlaubt das "
+          "nicht; eine Berechtigung dafür gibt es unter Linux nicht), und das Ersatz-Tastenkürzel konnte nicht "
+          "registriert werden.",
+          "• Ersatz-Kürzel (⇧⌘Leertaste): ❌ nicht verfügbar\n",
+          "• Dein Kürzel (⌥): ⏳ wartet auf eine X11-Sitzung mit XInput 2\n",
+          "Starte Aufnahmen über das Menü, oder melde dich für den Halten-Modus in einer X11-Sitzung mit XInput 2 "
+          "an."},
          "einsatzbereit"},
     };
     for (const auto& c : cases) {
@@ -145,6 +152,8 @@ TEST(HotkeyFallback, FallbackAlertSaysWhatIsTrue) {
         EXPECT_EQ(alert.buttons, (std::vector<std::string>{"OK"}));
         for (const auto& part : c.contains) EXPECT_NE(alert.informativeText.find(part), std::string::npos) << part;
         EXPECT_EQ(alert.informativeText.find(c.absent), std::string::npos);
+        // This desktop has no permission to grant: the alert names what the session must offer.
+        EXPECT_EQ(testsupport::macOSTermsIn(alert.messageText + alert.informativeText), std::vector<std::string>{});
     }
 }
 
@@ -156,10 +165,11 @@ TEST(HotkeyFallback, FallbackAlertTextInFull) {
     drainEventLoop();
     ASSERT_EQ(f.desktop.alerts->shown.size(), 1u);
     EXPECT_EQ(f.desktop.alerts->shown[0].informativeText,
-              "Parloquin nutzt das Ersatz-Tastenkürzel, weil dein gewähltes Kürzel zusätzliche Berechtigungen "
-              "braucht.\n\nAktueller Stand:\n• Ersatz-Kürzel (⇧⌘Leertaste): ✅ einsatzbereit\n• Dein Kürzel (⌥): ⏳ "
-              "wartet auf Berechtigung\n\nDrücke ⇧⌘Leertaste, um jetzt eine Aufnahme zu starten, oder erlaube die "
-              "Eingabeüberwachung für den Halten-Modus.");
+              "Parloquin nutzt das Ersatz-Tastenkürzel, weil dein gewähltes Kürzel eine X11-Sitzung braucht, deren "
+              "X-Server XInput 2 anbietet (Wayland erlaubt das nicht; eine Berechtigung dafür gibt es unter Linux "
+              "nicht).\n\nAktueller Stand:\n• Ersatz-Kürzel (⇧⌘Leertaste): ✅ einsatzbereit\n• Dein Kürzel (⌥): ⏳ "
+              "wartet auf eine X11-Sitzung mit XInput 2\n\nDrücke ⇧⌘Leertaste, um jetzt eine Aufnahme zu starten, "
+              "oder melde dich für den Halten-Modus in einer X11-Sitzung mit XInput 2 an.");
 }
 
 TEST(HotkeyFallback, AccessibilityPromptRaisesAnAccessoryAppForTenSeconds) {

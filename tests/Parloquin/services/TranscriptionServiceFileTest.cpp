@@ -29,12 +29,14 @@ struct Outcome {
     bool done = false;
     std::optional<TranscriptionRecord> record;
     std::exception_ptr error;
+    std::optional<std::string> warning;
 };
 
 Outcome transcribe(TranscriptionService& service, const std::filesystem::path& url) {
     Outcome outcome;
-    service.transcribeFile(url, [&](std::optional<TranscriptionRecord> record, std::exception_ptr error) {
-        outcome = {true, std::move(record), error};
+    service.transcribeFile(url, [&](std::optional<TranscriptionRecord> record, std::exception_ptr error,
+                                    std::optional<std::string> warning) {
+        outcome = {true, std::move(record), error, std::move(warning)};
     });
     waitUntil([&] { return outcome.done; });
     return outcome;
@@ -64,10 +66,15 @@ TEST_F(TranscriptionServiceFileTest, TranscribesEveryFormat) {
         std::string file;
         double seconds;
         double tolerance;  // compressed formats carry some encoder padding
+        std::optional<std::string> warning = std::nullopt;
     };
     const Case cases[] = {
         {"long440.wav", 1.25, 0.002}, {"long440.aiff", 1.25, 0.002}, {"long440.caf", 1.25, 0.002},
         {"long440.mp3", 1.25, 0.06},  {"long440.m4a", 1.25, 0.06},
+        // Cut off behind its index: it states 6 s and holds less than 3.
+        {"cut440.m4a", 2.75, 0.06,
+         "Die Datei endet vorzeitig: Nur 2.8 s von 6.0 s ließen sich lesen, die Transkription umfasst nur diesen "
+         "Teil. Die Datei ist vermutlich unvollständig oder beschädigt."},
     };
     std::size_t call = 0;
     for (const Case& c : cases) {
@@ -75,6 +82,7 @@ TEST_F(TranscriptionServiceFileTest, TranscribesEveryFormat) {
         const Outcome outcome = transcribe(service, testsupport::audioFixture(c.file));
         ASSERT_FALSE(outcome.error) << c.file;
         ASSERT_TRUE(outcome.record) << c.file;
+        EXPECT_EQ(outcome.warning, c.warning) << c.file;
         EXPECT_EQ(outcome.record->text, harness.recognizer->text()) << c.file;
         EXPECT_EQ(outcome.record->language, "de") << c.file;
         EXPECT_EQ(harness.states, (std::vector<State>{State::processing, State::idle})) << c.file;
@@ -85,7 +93,7 @@ TEST_F(TranscriptionServiceFileTest, TranscribesEveryFormat) {
         // The first channel: 440 Hz, not the 1 kHz of the right channel of the stereo files.
         EXPECT_NEAR(testsupport::zeroCrossingFrequency(testsupport::middle(samples, 800), 16000), 440.0, 3.0) << c.file;
     }
-    EXPECT_EQ(service.historyManager().records().size(), 5u);
+    EXPECT_EQ(service.historyManager().records().size(), 6u);
     EXPECT_EQ(service.lastTranscription(), harness.recognizer->text());
 }
 
@@ -161,7 +169,9 @@ TEST_F(TranscriptionServiceFileTest, AFileWaitsForNoDictationAndNoOtherFile) {
         while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     });
     Outcome first;
-    service.transcribeFile(file, [&](std::optional<TranscriptionRecord> r, std::exception_ptr e) { first = {true, r, e}; });
+    service.transcribeFile(file, [&](std::optional<TranscriptionRecord> r, std::exception_ptr e, auto) {
+        first = {true, r, e};
+    });
     Outcome second = transcribe(service, file);
     EXPECT_EQ(errorOf<TranscriptionError>(second)->kind(), TranscriptionError::Kind::busy);
     EXPECT_EQ(std::string(errorOf<TranscriptionError>(second)->what()),

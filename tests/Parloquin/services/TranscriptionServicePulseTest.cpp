@@ -5,9 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Platform/audio/PulseAudioHardware.h"
@@ -15,11 +22,51 @@
 #include "tests/Parloquin/services/ServiceFixtures.h"
 #include "tests/support/AudioSignals.h"
 #include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TemporaryDirectory.h"
 
 namespace parloquin {
 namespace {
 
 using parloquin_test::waitUntil;
+
+// A PulseAudio server of the test's own whose one source is the monitor of its one output, as on
+// a machine with speakers and no microphone.
+class MonitorOnlySoundServer {
+public:
+    MonitorOnlySoundServer() {
+        const auto config = directory_ / "server.pa";
+        std::ofstream(config) << "load-module module-native-protocol-unix socket=" << socket().string() << "\n"
+                              << "load-module module-null-sink sink_name=only_output "
+                                 "sink_properties=device.description=Lautsprecher\n";
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::setenv("XDG_RUNTIME_DIR", directory_.path().c_str(), 1);
+            // Off the session bus, whose PulseAudio name the session's own server holds.
+            ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+            ::unsetenv("DISPLAY");
+            const std::string log = "--log-target=file:" + (directory_ / "server.log").string();
+            ::execlp("pulseaudio", "pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "-n",
+                     "-F", config.c_str(), log.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        for (int i = 0; i < 100 && !std::filesystem::exists(socket()); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ~MonitorOnlySoundServer() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGTERM);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+    }
+    bool running() const { return pid_ > 0 && std::filesystem::exists(socket()); }
+    std::string address() const { return "unix:" + socket().string(); }
+
+private:
+    std::filesystem::path socket() const { return directory_ / "native"; }
+
+    testsupport::TemporaryDirectory directory_;
+    pid_t pid_ = -1;
+};
 
 class TranscriptionServicePulseTest : public ::testing::Test {
 protected:
@@ -91,32 +138,56 @@ TEST_F(TranscriptionServicePulseTest, AStoredInputIsRestoredAndRecorded) {
     EXPECT_NEAR(testsupport::zeroCrossingFrequency(testsupport::middle(samples, 200), 16000), 1000.0, 2.0);
 }
 
-// The sound server is gone (stopped, or never started in this session): a start after "Parloquin
-// bereit!" fails, and the user hears why instead of nothing.
-TEST_F(TranscriptionServicePulseTest, WithoutASoundServerTheFailedStartIsTold) {
-    testsupport::ScopedEnvironment variables;
-    variables.set("PULSE_SERVER", "unix:/nonexistent/parloquin-test/native");
-    TranscriptionEnvironment environment;
-    environment.defaults = &store.defaults();
-    environment.audioHardware = platform::PulseAudioHardware::make();
-    TranscriptionService service([r = recognizer] { return r; }, environment);
-    bool ready = false;
-    service.initialize([&](std::exception_ptr) { ready = true; });
-    ASSERT_TRUE(waitUntil([&] { return ready; }));
+// A start on the sound server at `address`: what states it went through and what the user read.
+struct RefusedStart {
     std::vector<RecordingState> states;
-    service.onStateChanged = [&](RecordingState state) { states.push_back(state); };
     std::vector<std::string> notices;
-    service.onNotice = [&](const std::string& title, const std::string& body) {
-        notices.push_back(title + ": " + body);
-    };
-    EXPECT_TRUE(service.audioDeviceManager().availableDevices().empty());
+    bool devicesListed = false;
+};
 
-    service.startRecording();
-    EXPECT_FALSE(service.isRecording());
-    EXPECT_EQ(states, (std::vector<RecordingState>{RecordingState::recording, RecordingState::idle}));
-    EXPECT_EQ(notices, (std::vector<std::string>{
-                           "Aufnahme nicht möglich: Kein Mikrofon erreichbar. Prüfe, ob ein Mikrofon angeschlossen "
-                           "ist und der Audiodienst läuft."}));
+// The sound server is gone (stopped, or never started in this session): a start after "Parloquin
+// bereit!" fails, and the user hears why instead of nothing. With speakers but no microphone, the
+// server's default input is the monitor of the speakers, which records fine and holds no speech:
+// no recording starts, and the user reads why.
+TEST_F(TranscriptionServicePulseTest, AStartWithoutAMicrophoneIsToldAndReturnsToIdle) {
+    auto startOn = [&](const std::string& address) {
+        testsupport::ScopedEnvironment variables;
+        variables.set("PULSE_SERVER", address);
+        TranscriptionEnvironment environment;
+        environment.defaults = &store.defaults();
+        environment.audioHardware = platform::PulseAudioHardware::make();
+        recognizer->setText("");
+        TranscriptionService service([r = recognizer] { return r; }, environment);
+        bool ready = false;
+        service.initialize([&](std::exception_ptr) { ready = true; });
+        EXPECT_TRUE(waitUntil([&] { return ready; })) << address;
+        RefusedStart start;
+        service.onStateChanged = [&](RecordingState state) { start.states.push_back(state); };
+        service.onNotice = [&](const std::string& title, const std::string& body) {
+            start.notices.push_back(title + ": " + body);
+        };
+        start.devicesListed = !service.audioDeviceManager().availableDevices().empty();
+        service.startRecording();
+        EXPECT_FALSE(service.isRecording()) << address;
+        return start;
+    };
+    const std::vector<RecordingState> refused{RecordingState::recording, RecordingState::idle};
+
+    const RefusedStart gone = startOn("unix:/nonexistent/parloquin-test/native");
+    EXPECT_FALSE(gone.devicesListed);
+    EXPECT_EQ(gone.states, refused);
+    EXPECT_EQ(gone.notices, (std::vector<std::string>{
+                                "Aufnahme nicht möglich: Kein Mikrofon erreichbar. Prüfe, ob ein Mikrofon angeschlossen "
+                                "ist und der Audiodienst läuft."}));
+
+    MonitorOnlySoundServer server;
+    ASSERT_TRUE(server.running()) << "pulseaudio did not start";
+    const RefusedStart monitorOnly = startOn(server.address());
+    EXPECT_FALSE(monitorOnly.devicesListed);
+    EXPECT_EQ(monitorOnly.states, refused);
+    EXPECT_EQ(monitorOnly.notices,
+              (std::vector<std::string>{"Aufnahme nicht möglich: Kein Mikrofon gefunden. Schließe ein Mikrofon an oder "
+                                        "schalte es in den Toneinstellungen des Systems frei."}));
     EXPECT_TRUE(recognizer->calls().empty());
 }
 

@@ -18,6 +18,7 @@
 #include "Parloquin/settings/SettingsKeys.h"
 #include "Platform/audio/AVAudioError.h"
 #include "Platform/log/LogCapture.h"
+#include "Platform/system/CocoaError.h"
 #include "RarivOredu/asr/ASRConfig.h"
 #include "RarivOredu/asr/ASRError.h"
 #include "RarivOredu/shared/AudioWAV.h"
@@ -92,7 +93,9 @@ TEST_F(TranscriptionServiceTest, StateSequencesOfADictation) {
         {"failed transcription", {48000, 480, std::nullopt, {}},
          std::make_exception_ptr(rarivoredu::ASRError::processingFailed("Modell defekt")),
          {State::recording, State::processing, State::idle}, "❌ Transcription failed: ASR processing failed: Modell defekt",
-         std::nullopt, {"show", "hide"}, {}},
+         std::nullopt, {"show", "hide"},
+         {"Transkription fehlgeschlagen: Die Aufnahme konnte nicht in Text umgewandelt werden (ASR processing "
+          "failed: Modell defekt). Versuche es noch einmal."}},
     };
     for (const Case& c : cases) {
         ServiceHarness h;
@@ -134,7 +137,7 @@ TEST_F(TranscriptionServiceTest, NothingStartsBeforeTheRecogniserIsReady) {
 
     std::exception_ptr error;
     service.transcribeFile(testsupport::audioFixture("long440.wav"),
-                           [&](std::optional<TranscriptionRecord>, std::exception_ptr e) { error = e; });
+                           [&](std::optional<TranscriptionRecord>, std::exception_ptr e, auto) { error = e; });
     ASSERT_TRUE(waitUntil([&] { return error != nullptr; }));
     EXPECT_THROW(std::rethrow_exception(error), TranscriptionError);
     EXPECT_TRUE(harness.states.empty());
@@ -261,7 +264,10 @@ TEST_F(TranscriptionServiceTest, FormattingPrivacyAndEmptyTextDecideWhatIsStored
         std::string last;
         std::optional<std::string> delivered;
         std::size_t records;
+        std::vector<std::string> notices = {};
     };
+    const std::string nothing = "Nichts erkannt: In der Aufnahme war keine Sprache zu erkennen, darum wurde nichts "
+                                "eingefügt. Prüfe in den Audio-Einstellungen, ob das richtige Mikrofon gewählt ist.";
     const std::vector<Case> cases = {
         {"formatting on", "Hallo neuer Absatz wie geht es dir", true, false, "Hallo\n\nwie geht es dir",
          "Hallo\n\nwie geht es dir", 1},
@@ -270,7 +276,8 @@ TEST_F(TranscriptionServiceTest, FormattingPrivacyAndEmptyTextDecideWhatIsStored
         {"privacy mode", "Das ist ein ganz privater deutscher Satz.", true, true,
          "Das ist ein ganz privater deutscher Satz.", "Das ist ein ganz privater deutscher Satz.", 0},
         {"only a command", "  Absatz  ", true, false, "", std::nullopt, 0},
-        {"nothing recognised", "", true, false, "", std::nullopt, 0},
+        {"nothing recognised", "", true, false, "", std::nullopt, 0, {nothing}},
+        {"only white space", " \n ", false, false, " \n ", std::nullopt, 0, {nothing}},
     };
     for (const Case& c : cases) {
         ServiceHarness h;
@@ -280,7 +287,12 @@ TEST_F(TranscriptionServiceTest, FormattingPrivacyAndEmptyTextDecideWhatIsStored
         h.store.defaults().setBool("privacyModeEnabled", c.privacy);
         h.recognizer->setText(c.recognized);
         TranscriptionService& service = h.make();
+        std::vector<std::string> notices;
+        service.onNotice = [&](const std::string& title, const std::string& body) {
+            notices.push_back(title + ": " + body);
+        };
         h.dictate();
+        EXPECT_EQ(notices, c.notices) << c.name;
         EXPECT_EQ(service.lastTranscription(), c.last) << c.name;
         EXPECT_EQ(fakes.pasteboard->contents, c.delivered) << c.name;
         EXPECT_EQ(service.historyManager().records().size(), c.records) << c.name;
@@ -494,6 +506,89 @@ TEST(TranscriptionServiceQuitTest, DestroyingTheServiceStopsAStalledModelDownloa
     EXPECT_FALSE(std::filesystem::exists(sandbox.root() / "RarivOredu" / "Models" / "parakeet-tdt-0.6b-v3-coreml"));
 }
 
+// A long file tells each window done; a dictation asked for meanwhile is refused aloud; a cancel
+// stops it before its next window, stores nothing, and leaves the service ready for a dictation.
+TEST(TranscriptionServiceFileProgressTest, ALongFileCountsItsWindowsAndCanBeCancelled) {
+    testsupport::TemporaryDirectory folder;
+    std::vector<testsupport::ScriptedToken> tokens;
+    for (int frame = 10; frame < 500; frame += 40) tokens.push_back({frame, 11, "\xE2\x96\x81Wort"});
+    testsupport::AsrFixtureModels models(testsupport::AsrFixtureScript::of(tokens));
+    std::atomic<bool> slow{false};
+    models.setJointHook([&slow](int) {
+        if (slow) std::this_thread::sleep_for(std::chrono::milliseconds(2));  // a window takes a while
+    });
+    auto manager = std::make_shared<rarivoredu::AsrManager>(rarivoredu::ASRConfig::defaultConfig());
+    manager->initialize(models.asrModels());
+    const auto wav = rarivoredu::AudioWAV::data(testsupport::markedAudio(640000), 16000);  // 40 s: four windows
+    const auto file = testsupport::writeFile(folder.path() / "lang.wav",
+                                             std::string_view(reinterpret_cast<const char*>(wav.data()), wav.size()));
+
+    ServiceHarness harness;
+    TranscriptionEnvironment services;
+    services.defaults = &harness.store.defaults();
+    services.audioHardware = harness.hardware;
+    TranscriptionService service([manager] { return std::make_shared<AsrManagerRecognizer>(manager); }, services);
+    bool ready = false;
+    service.initialize([&](std::exception_ptr) { ready = true; });
+    ASSERT_TRUE(waitUntil([&] { return ready; }));
+    std::vector<std::string> notices;
+    service.onNotice = [&](const std::string& title, const std::string& body) { notices.push_back(title + ": " + body); };
+
+    using Report = std::pair<std::int64_t, std::int64_t>;
+    struct Run {
+        std::vector<Report> reports;
+        bool done = false;
+        std::optional<TranscriptionRecord> record;
+        std::exception_ptr error;
+    };
+    auto start = [&](Run& run) {
+        service.transcribeFile(
+            file,
+            [&run](std::optional<TranscriptionRecord> record, std::exception_ptr error, auto) {
+                run = {run.reports, true, std::move(record), error};
+            },
+            [&run](std::int64_t done, std::int64_t count) { run.reports.emplace_back(done, count); });
+    };
+
+    Run whole;
+    start(whole);
+    EXPECT_TRUE(service.isTranscribingFile());
+    ASSERT_TRUE(service.fileJob());
+    EXPECT_EQ(service.fileJob()->file, file);
+    service.startRecording();
+    EXPECT_FALSE(service.isRecording());
+    ASSERT_TRUE(waitUntil([&] { return whole.done; }, std::chrono::milliseconds(60000)));
+    ASSERT_TRUE(whole.record);
+    EXPECT_EQ(whole.reports, (std::vector<Report>{{0, 4}, {1, 4}, {2, 4}, {3, 4}, {4, 4}}));
+    EXPECT_EQ(notices, (std::vector<std::string>{"Aufnahme nicht möglich: Parloquin transkribiert gerade eine Datei. "
+                                                 "Warte, bis sie fertig ist, oder brich sie auf der Seite „Datei“ ab."}));
+    EXPECT_FALSE(service.isTranscribingFile());
+
+    Run cancelled;
+    slow = true;
+    start(cancelled);
+    ASSERT_TRUE(waitUntil([&] { return !cancelled.reports.empty(); }));
+    service.cancelFileTranscription();
+    ASSERT_TRUE(service.fileJob());
+    EXPECT_TRUE(service.fileJob()->cancelling) << "a page built now shows the cancel as asked";
+    EXPECT_EQ(service.fileJob()->windowCount, 4);
+    ASSERT_TRUE(waitUntil([&] { return cancelled.done; }, std::chrono::milliseconds(60000)));
+    EXPECT_FALSE(service.fileJob());
+    EXPECT_FALSE(cancelled.record);
+    ASSERT_TRUE(cancelled.error);
+    try {
+        std::rethrow_exception(cancelled.error);
+    } catch (const platform::NSError& error) {
+        EXPECT_EQ(error.code(), platform::CocoaError::userCancelled);
+    }
+    EXPECT_LT(cancelled.reports.size(), 5u);
+    EXPECT_EQ(service.historyManager().records().size(), 1u);
+    EXPECT_FALSE(service.isProcessing());
+    service.startRecording();
+    EXPECT_TRUE(service.isRecording());
+    service.cancelRecording();
+}
+
 // Quitting while a long file is transcribed: the recogniser stops before its next window.
 TEST(TranscriptionServiceQuitTest, DestroyingTheServiceStopsALongTranscriptionBetweenWindows) {
     testsupport::TemporaryDirectory folder;
@@ -521,7 +616,7 @@ TEST(TranscriptionServiceQuitTest, DestroyingTheServiceStopsALongTranscriptionBe
     service->initialize([&](std::exception_ptr) { ready = true; });
     ASSERT_TRUE(waitUntil([&] { return ready; }));
     bool finished = false;
-    service->transcribeFile(file, [&](auto, auto) { finished = true; });
+    service->transcribeFile(file, [&](auto, auto, auto) { finished = true; });
     while (!decoding) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
     service.reset();

@@ -21,9 +21,11 @@ public:
         opened.push_back(address);
         return true;
     }
-    bool selectFile(const std::optional<std::filesystem::path>& file, const std::filesystem::path& root) override {
+    bool selectFile(const std::optional<std::filesystem::path>& file, const std::filesystem::path& root,
+                    Completion completion) override {
         shownFolders.push_back(file ? *file : root);
-        return true;
+        if (completion) completion(fileManagerInstalled);
+        return fileManagerInstalled;
     }
     bool hasSoundSettings() const override { return soundSettingsInstalled; }
     bool openSoundSettings() override {
@@ -34,6 +36,7 @@ public:
     std::vector<std::string> opened;
     std::vector<std::filesystem::path> shownFolders;
     bool soundSettingsInstalled = true;
+    bool fileManagerInstalled = true;
     int soundSettingsOpened = 0;
 };
 

@@ -10,15 +10,22 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
+#include <QProgressBar>
 #include <QTest>
 #include <QUrl>
 #include <atomic>
+#include <thread>
 
+#include "Parloquin/views/ContentAreaView.h"
 #include "Parloquin/views/DropZoneView.h"
 #include "Parloquin/views/FileTranscription.h"
 #include "Parloquin/views/InsertAtCursor.h"
+#include "Parloquin/views/MainWindowView.h"
 #include "Parloquin/views/StyledButton.h"
 #include "Parloquin/views/TranscriptExportMenu.h"
+#include "Platform/system/CancellationToken.h"
+#include "Platform/system/Progress.h"
 #include "tests/Parloquin/services/PasteFakes.h"
 #include "tests/Parloquin/services/ServiceFixtures.h"
 #include "tests/Parloquin/views/TranscriptPageFakes.h"
@@ -41,7 +48,6 @@ class FileTranscriptionViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
         service = &harness.make();
-        PageContext context;
         context.historyManager = &service->historyManager();
         context.statisticsManager = &service->statisticsManager();
         context.transcriptionService = service;
@@ -85,6 +91,7 @@ protected:
     std::shared_ptr<parloquin_test::FakeChooser> chooser = std::make_shared<parloquin_test::FakeChooser>();
     std::shared_ptr<parloquin_test::FakeFocus> focus = std::make_shared<parloquin_test::FakeFocus>();
     TranscriptionService* service = nullptr;
+    PageContext context;
     std::unique_ptr<FileTranscriptionView> page;
     testsupport::TemporaryDirectory folder;
 };
@@ -180,6 +187,162 @@ TEST_F(FileTranscriptionViewTest, TheButtonWaitsForADictationAndARunningFile) {
     ASSERT_TRUE(waitUntil([&] { return page->transcriptionResult().has_value(); }));
     EXPECT_FALSE(page->dropZone()->isProcessing());
     EXPECT_TRUE(page->transcribeButton()->isEnabled());
+}
+
+// A long file: its card shows the share of windows done and the time left, and its cancel button
+// stops it before the next window; nothing is kept of it.
+TEST_F(FileTranscriptionViewTest, ARunningFileShowsItsProgressAndCanBeCancelled) {
+    chooser->open = audioFixture("long440.wav");
+    page->selectFile();
+    std::atomic<bool> go{false};
+    harness.recognizer->during([&go] {
+        while (!go) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        platform::Progress::report(0, 4);
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        platform::Progress::report(1, 4);
+        // The next window begins only when nobody has cancelled.
+        while (!platform::CancellationToken::currentIsCancelled())
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        platform::CancellationToken::checkCancellation();
+    });
+    QTest::mouseClick(page->transcribeButton(), Qt::LeftButton);
+    EXPECT_TRUE(page->progressRow()->isVisibleTo(page.get()));
+    EXPECT_EQ(page->progressText()->text(), QString::fromUtf8("Die Datei wird gelesen und transkribiert…"));
+    EXPECT_TRUE(page->cancelButton()->isVisibleTo(page.get()));
+    EXPECT_FALSE(page->transcribeButton()->isVisibleTo(page.get()));
+    go = true;
+
+    ASSERT_TRUE(waitUntil([&] { return page->progressBar()->value() == 1; }));
+    EXPECT_EQ(page->progressBar()->maximum(), 4);
+    EXPECT_TRUE(page->progressText()->text().startsWith(QString::fromUtf8("1 von 4 Abschnitten fertig · noch etwa ")))
+        << page->progressText()->text().toStdString();
+
+    QTest::mouseClick(page->cancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return !errorShown().isEmpty(); }));
+    EXPECT_EQ(errorShown(), QString::fromUtf8(FileTranscription::cancelled));
+    EXPECT_FALSE(page->progressRow()->isVisibleTo(page.get()));
+    EXPECT_FALSE(page->cancelButton()->isVisibleTo(page.get()));
+    EXPECT_TRUE(page->transcribeButton()->isVisibleTo(page.get()));
+    EXPECT_TRUE(page->transcribeButton()->isEnabled());
+    EXPECT_FALSE(page->resultCard()->isVisibleTo(page.get()));
+    EXPECT_TRUE(service->historyManager().records().empty());
+}
+
+// The user goes to another section and back while a long file runs: the page built anew shows
+// that file, how far it has come and the cancel button, follows it further, keeps no other file
+// meanwhile, and shows how the file ends.
+TEST_F(FileTranscriptionViewTest, APageBuiltWhileAFileRunsShowsItsProgressCancelAndOutcome) {
+    page.reset();
+    const auto file = audioFixture("long440.wav");
+    for (const bool cancel : {true, false}) {
+        SCOPED_TRACE(cancel ? "cancelled on the new page" : "finished on the new page");
+        std::atomic<int> step{0};
+        harness.recognizer->during([&step] {
+            platform::Progress::report(0, 4);
+            platform::Progress::report(1, 4);
+            while (step < 1) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            platform::Progress::report(2, 4);
+            while (step < 2 && !platform::CancellationToken::currentIsCancelled())
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            platform::CancellationToken::checkCancellation();
+        });
+        MainWindowView window(context, SidebarSection::file);
+        window.resize(900, 700);
+        window.show();
+        auto current = [&window] { return dynamic_cast<FileTranscriptionView*>(window.contentArea()->page()); };
+        QPointer<FileTranscriptionView> first = current();
+        ASSERT_TRUE(first);
+        chooser->open = file;
+        first->selectFile();
+        QTest::mouseClick(first->transcribeButton(), Qt::LeftButton);
+        ASSERT_TRUE(waitUntil([&] { return first->progressBar()->value() == 1; }));
+
+        window.setSelectedSection(SidebarSection::history);
+        window.setSelectedSection(SidebarSection::file);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_TRUE(first.isNull()) << "the page is built afresh";
+        FileTranscriptionView* again = current();
+        ASSERT_TRUE(again);
+        EXPECT_EQ(again->selectedFile(), file);
+        EXPECT_TRUE(again->fileCard()->isVisibleTo(again));
+        EXPECT_EQ(again->fileCard()->findChildren<QLabel*>()[1]->text(), "long440.wav");
+        EXPECT_TRUE(again->dropZone()->isProcessing());
+        ASSERT_TRUE(again->progressRow()->isVisibleTo(again));
+        EXPECT_EQ(again->progressBar()->maximum(), 4);
+        EXPECT_EQ(again->progressBar()->value(), 1);
+        EXPECT_TRUE(again->progressText()->text().startsWith(QString::fromUtf8("1 von 4 Abschnitten fertig · noch etwa ")))
+            << again->progressText()->text().toStdString();
+        EXPECT_TRUE(again->cancelButton()->isVisibleTo(again));
+        EXPECT_TRUE(again->cancelButton()->isEnabled());
+        EXPECT_FALSE(again->transcribeButton()->isVisibleTo(again));
+
+        // Another file offered meanwhile is not taken: the card stays with the running one.
+        QMimeData other;
+        other.setUrls({QUrl::fromLocalFile(QString::fromStdString(audioFixture("long440.mp3").string()))});
+        EXPECT_FALSE(again->handleDrop(other));
+        EXPECT_EQ(again->selectedFile(), file);
+
+        step = 1;
+        ASSERT_TRUE(waitUntil([&] { return again->progressBar()->value() == 2; }));
+        EXPECT_TRUE(again->progressText()->text().startsWith(QString::fromUtf8("2 von 4 Abschnitten fertig")));
+
+        if (cancel) {
+            QTest::mouseClick(again->cancelButton(), Qt::LeftButton);
+            EXPECT_FALSE(again->cancelButton()->isEnabled()) << "one cancel is enough";
+            ASSERT_TRUE(waitUntil([&] { return !service->isTranscribingFile(); }));
+            drainEventLoop();
+            ASSERT_TRUE(again->errorLine()->isVisibleTo(again));
+            EXPECT_EQ(again->errorLine()->findChildren<QLabel*>().back()->text(),
+                      QString::fromUtf8(FileTranscription::cancelled));
+            EXPECT_FALSE(again->resultCard()->isVisibleTo(again));
+            EXPECT_TRUE(service->historyManager().records().empty());
+        } else {
+            step = 2;
+            ASSERT_TRUE(waitUntil([&] { return again->transcriptionResult().has_value(); }));
+            EXPECT_TRUE(again->resultCard()->isVisibleTo(again));
+            EXPECT_EQ(again->resultText()->text().toStdString(), harness.recognizer->text());
+            EXPECT_FALSE(again->errorLine()->isVisibleTo(again));
+            EXPECT_EQ(service->historyManager().records().size(), 1u);
+        }
+        EXPECT_FALSE(again->progressRow()->isVisibleTo(again));
+        EXPECT_FALSE(again->cancelButton()->isVisibleTo(again));
+        EXPECT_TRUE(again->transcribeButton()->isVisibleTo(again));
+        EXPECT_TRUE(again->transcribeButton()->isEnabled());
+    }
+}
+
+TEST(FileTranscriptionTextsTest, ProgressLines) {
+    struct Case {
+        std::int64_t done, count;
+        double elapsed;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {0, 0, 3.0, "Die Datei wird gelesen und transkribiert…"},
+        {0, 10, 3.0, "Abschnitt 1 von 10 · Restzeit wird geschätzt…"},
+        {1, 4, 2.5, "1 von 4 Abschnitten fertig · noch etwa 8 s"},
+        {2, 10, 30.0, "2 von 10 Abschnitten fertig · noch etwa 2 min"},
+        {9, 10, 0.05, "9 von 10 Abschnitten fertig · noch etwa 1 s"},
+        {4, 4, 9.0, "4 von 4 Abschnitten fertig"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FileTranscription::progressText(c.done, c.count, c.elapsed), c.text) << c.done << "/" << c.count;
+}
+
+// A file cut off behind its index states more than it holds: the result says so.
+TEST_F(FileTranscriptionViewTest, AFileShorterThanItStatesSaysSoWithTheResult) {
+    chooser->open = audioFixture("cut440.m4a");
+    page->selectFile();
+    transcribeAndWait();
+    ASSERT_TRUE(page->transcriptionResult());
+    ASSERT_TRUE(page->resultWarning()->isVisibleTo(page.get()));
+    EXPECT_TRUE(page->resultWarning()->findChildren<QLabel*>().back()->text().startsWith(
+        QString::fromUtf8("Die Datei endet vorzeitig: Nur 2.8 s von 6.0 s")));
+
+    chooser->open = audioFixture("long440.m4a");
+    page->selectFile();
+    transcribeAndWait();
+    EXPECT_FALSE(page->resultWarning()->isVisibleTo(page.get()));
 }
 
 TEST_F(FileTranscriptionViewTest, FailuresAndSilenceAreShownInTheServicesWords) {

@@ -67,11 +67,12 @@ TEST(GeneralSettingsTest, ResetWritesEveryDefaultInOrderAndLeavesOtherPagesAlone
     EXPECT_EQ(order, keys);
     EXPECT_EQ(defaults.stringForKey("primaryHotkey"), "⌥Space");
 
-    // A store that cannot save says so; nothing is half-reset silently.
+    // A store that cannot save says so; the reset is made in memory and waits there to be saved.
     ASSERT_TRUE(defaults.setBool("autoSendText", true));
     store.writer().failAt = testsupport::FaultyFileWriter::Step::rename;
     EXPECT_FALSE(GeneralSettings::resetToDefaults(defaults));
-    EXPECT_TRUE(defaults.boolForKey("autoSendText"));
+    EXPECT_FALSE(defaults.boolForKey("autoSendText"));
+    EXPECT_TRUE(defaults.hasUnsavedChanges());
 }
 
 TEST(GeneralSettingsTest, QuestionsAndFailuresAsTheUserReadsThem) {

@@ -12,6 +12,7 @@
 #include "Parloquin/views/OpenSourceLicensesView.h"
 #include "Parloquin/views/StyledButton.h"
 #include "Parloquin/views/SystemInfoView.h"
+#include "Platform/log/Logger.h"
 #include "Platform/system/HostFacts.h"
 #include "tests/Parloquin/views/DesktopProgramFakes.h"
 #include "tests/Parloquin/views/PageFixture.h"
@@ -136,6 +137,14 @@ TEST_F(OtherSettingsViewTest, TheModelFolderIsShownWhereTheModelsLie) {
     click(QString::fromUtf8("Im Dateimanager anzeigen"));
     EXPECT_EQ(workspace->shownFolders, std::vector<fs::path>{folder});
     EXPECT_TRUE(fs::is_directory(folder));
+    EXPECT_EQ(page->toolStatus()->text(), QString::fromUtf8("Der Modellordner wird im Dateimanager geöffnet."));
+
+    // No file manager: the page says so, with the folder, instead of a line on stderr.
+    workspace->fileManagerInstalled = false;
+    click(QString::fromUtf8("Im Dateimanager anzeigen"));
+    EXPECT_TRUE(page->toolStatus()->isVisible());
+    EXPECT_EQ(page->toolStatus()->text().toStdString(),
+              "Kein Dateimanager konnte den Ordner öffnen. Die Modelle liegen unter " + folder.string() + ".");
 }
 
 TEST_F(OtherSettingsViewTest, TheCacheIsClearedOnlyWhenConfirmed) {
@@ -157,12 +166,17 @@ TEST_F(OtherSettingsViewTest, TheCacheIsClearedOnlyWhenConfirmed) {
     EXPECT_TRUE(fs::exists(temporary));
     EXPECT_TRUE(fs::exists(cached));
 
+    EXPECT_FALSE(page->toolStatus()->isVisible());
+
     fixture.alerts->response = parloquin::alertFirstButtonReturn;
     click(QString::fromUtf8("Cache leeren"));
     EXPECT_FALSE(fs::exists(temporary));
     EXPECT_FALSE(fs::exists(cached));
     EXPECT_TRUE(fs::exists(model));
     EXPECT_EQ(fixture.alerts->shown.size(), 2u);
+    EXPECT_EQ(page->toolStatus()->text(), QString::fromUtf8("Cache geleert: 2 Einträge entfernt."));
+    click(QString::fromUtf8("Cache leeren"));
+    EXPECT_EQ(page->toolStatus()->text(), QString::fromUtf8("Der Cache war bereits leer."));
 }
 
 TEST_F(OtherSettingsViewTest, TheDiagnosticsReportIsSavedWhereChosenAndAFailureIsShown) {
@@ -175,12 +189,23 @@ TEST_F(OtherSettingsViewTest, TheDiagnosticsReportIsSavedWhereChosenAndAFailureI
 
     chooser->save = home / "Berichte/parloquin-diagnostics.log";
     fs::create_directories(home / "Berichte");
+    // What both logs said lately goes with the report.
+    platform::Logger("com.parloquin", "TranscriptionService").log(platform::OSLogType::error, "Aufnahme 7 misslang");
+    platform::Logger("com.rarivoredu", "AsrManager").log(platform::OSLogType::info, "Encoder window 3 of 4");
     click(button);
     const std::string report = read(*chooser->save);
     EXPECT_TRUE(report.starts_with("Parloquin Diagnosebericht\nErstellt: ")) << report;
     EXPECT_NE(report.find("\nLinux: " + platform::HostFacts().operatingSystemVersionString() + "\n"),
               std::string::npos);
+    const auto log = report.find("\nPROTOKOLL (");
+    ASSERT_NE(log, std::string::npos) << report;
+    const auto first = report.find(" com.parloquin/TranscriptionService error: Aufnahme 7 misslang\n", log);
+    const auto second = report.find(" com.rarivoredu/AsrManager info: Encoder window 3 of 4\n", log);
+    EXPECT_NE(first, std::string::npos) << report;
+    EXPECT_NE(second, std::string::npos) << report;
+    EXPECT_LT(first, second) << "oldest first";
     EXPECT_TRUE(fixture.alerts->shown.empty());
+    EXPECT_EQ(page->toolStatus()->text().toStdString(), "Diagnosebericht gespeichert: " + chooser->save->string());
 
     // A file where the folder should be: nothing written, and the user is told why.
     file(home / "Ablage");

@@ -75,17 +75,26 @@ TEST(SettingBindingTest, ControlsWriteAtOnceAndFollowChangesFromAnywhere) {
     EXPECT_EQ(changes, 2);
 }
 
-TEST(SettingBindingTest, AWriteThatFailsPutsTheControlBack) {
+// A read-only or full folder: the switch keeps what the user chose, and the store saves it later.
+TEST(SettingBindingTest, AWriteThatFailsKeepsTheChoiceUnsaved) {
     storetest::Store store;
     SettingBinding flag(store.defaults(), "autoSendText", Value(false));
     parloquin::ToggleSwitch toggle;
     flag.bindToggle(&toggle);
     toggle.show();
     store.writer().failAt = testsupport::FaultyFileWriter::Step::rename;
+    store.writer().errorCode = EROFS;
 
     QTest::mouseClick(&toggle, Qt::LeftButton);
-    EXPECT_FALSE(toggle.isChecked());
-    EXPECT_FALSE(store.defaults().boolForKey("autoSendText"));
+    parloquin_test::drainEventLoop();
+    EXPECT_TRUE(toggle.isChecked());
+    EXPECT_TRUE(store.defaults().boolForKey("autoSendText"));
+    EXPECT_TRUE(store.defaults().hasUnsavedChanges());
+
+    store.writer().failAt = testsupport::FaultyFileWriter::Step::none;
+    ASSERT_TRUE(store.defaults().save());
+    store.open();
+    EXPECT_TRUE(store.defaults().boolForKey("autoSendText"));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QDBusConnection>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,25 +60,55 @@ TEST(NSWorkspaceTest, AddressesAreOpenedByTheDesktopAndTextsThatFormNoneAreNot) 
 TEST(NSWorkspaceTest, AFolderIsShownByTheFileManagerOnTheBusElseByTheDesktop) {
     PrivateSessionBus bus;
     ASSERT_FALSE(bus.address().isEmpty()) << "dbus-daemon did not start";
-    OpenedURLs desktop({QStringLiteral("file")});
-    NSWorkspace workspace(bus.connect(QStringLiteral("workspace")), "");
+    testsupport::TemporaryDirectory root;
+    const fs::path log = root / "opened.log";
+    program(root / "bin/xdg-open", log);
+    NSWorkspace workspace(bus.connect(QStringLiteral("workspace")), (root / "bin").string());
     const fs::path folder = "/home/anna/.local/share/Rariv Oredu";
+    std::vector<bool> outcomes;
+    auto note = [&outcomes](bool shown) { outcomes.push_back(shown); };
 
     // No file manager on the bus: the desktop's program for folders.
-    EXPECT_TRUE(workspace.selectFile(std::nullopt, folder));
-    EXPECT_EQ(desktop.opened, QStringList{QStringLiteral("file:///home/anna/.local/share/Rariv Oredu")});
+    EXPECT_TRUE(workspace.selectFile(std::nullopt, folder, note));
+    ASSERT_TRUE(waitUntil([&] { return outcomes.size() == 1; }));
+    EXPECT_TRUE(outcomes[0]);
+    EXPECT_EQ(contents(log), (root / "bin/xdg-open").string() + " /home/anna/.local/share/Rariv Oredu\n");
 
     FileManagerServer fileManager;
     ASSERT_TRUE(fileManager.start(bus.address()));
-    EXPECT_TRUE(workspace.selectFile(std::nullopt, folder));
-    EXPECT_TRUE(workspace.selectFile(folder / "Models", folder));
-    ASSERT_TRUE(waitUntil([&] { return fileManager.received.size() == 2; }));
+    EXPECT_TRUE(workspace.selectFile(std::nullopt, folder, note));
+    EXPECT_TRUE(workspace.selectFile(folder / "Models", folder, note));
+    ASSERT_TRUE(waitUntil([&] { return fileManager.received.size() == 2 && outcomes.size() == 3; }));
     EXPECT_EQ(fileManager.received[0].method, "ShowFolders");
     EXPECT_EQ(fileManager.received[0].uris, QStringList{QStringLiteral("file:///home/anna/.local/share/Rariv%20Oredu")});
     EXPECT_EQ(fileManager.received[1].method, "ShowItems");
     EXPECT_EQ(fileManager.received[1].uris,
               QStringList{QStringLiteral("file:///home/anna/.local/share/Rariv%20Oredu/Models")});
-    EXPECT_EQ(desktop.opened.size(), 1);
+    EXPECT_EQ(outcomes, (std::vector<bool>{true, true, true}));
+}
+
+// A desktop with no program for folders: the caller hears of it instead of a line on stderr.
+TEST(NSWorkspaceTest, WithoutAFileManagerTheFolderIsReportedNotShown) {
+    testsupport::TemporaryDirectory root;
+    fs::create_directories(root / "bin");
+    std::ofstream(root / "bin/xdg-open") << "#!/bin/sh\necho \"xdg-open: no method available for opening '$1'\" >&2\nexit 3\n";
+    fs::permissions(root / "bin/xdg-open", fs::perms::owner_all);
+    struct Case {
+        const char* name;
+        std::string searchPath;
+        bool started;
+    };
+    const std::vector<Case> cases = {
+        {"xdg-open finds no program", (root / "bin").string(), true},
+        {"no xdg-open at all", (root / "empty").string(), false},
+    };
+    for (const Case& c : cases) {
+        NSWorkspace workspace(QDBusConnection(QString()), c.searchPath);
+        std::optional<bool> shown;
+        EXPECT_EQ(workspace.selectFile(std::nullopt, root.path(), [&](bool s) { shown = s; }), c.started) << c.name;
+        ASSERT_TRUE(waitUntil([&] { return shown.has_value(); })) << c.name;
+        EXPECT_FALSE(*shown) << c.name;
+    }
 }
 
 TEST(NSWorkspaceTest, TheSoundSettingsAreTheDesktopsOwnBeforeAStandAloneMixer) {

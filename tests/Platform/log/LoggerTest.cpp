@@ -2,6 +2,7 @@
 
 #include "Platform/log/LogCapture.h"
 #include "Platform/log/Logger.h"
+#include "Platform/log/RecentLogEntries.h"
 
 namespace platform {
 namespace {
@@ -53,4 +54,21 @@ TEST(LoggerTest, JournalPrioritiesFollowTheEntryType) {
 }
 
 }  // namespace
+// A diagnostics report reads the newest entries back, whatever sink took them; the oldest go first
+// once the store is full, and entries below the threshold never arrive.
+TEST(LoggerTest, TheNewestEntriesAreKeptForAReport) {
+    LogCapture capture(OSLogType::info);
+    RecentLogEntries::shared().clear();
+    const Logger logger("com.rarivoredu", "ChunkProcessor");
+    logger.log(OSLogType::debug, "not kept");
+    for (std::size_t i = 1; i <= RecentLogEntries::capacity + 5; ++i) logger.log(OSLogType::info, "window " + std::to_string(i));
+    const auto lines = RecentLogEntries::shared().lines();
+    ASSERT_EQ(lines.size(), RecentLogEntries::capacity);
+    EXPECT_TRUE(lines.front().ends_with(" com.rarivoredu/ChunkProcessor info: window 6")) << lines.front();
+    EXPECT_TRUE(lines.back().ends_with(" info: window 205")) << lines.back();
+    // "2026-12-10 12:00:00 " before the entry.
+    EXPECT_EQ(lines.front()[4], '-');
+    EXPECT_EQ(lines.front()[19], ' ');
+}
+
 }  // namespace platform

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
+#include <vector>
 #include <chrono>
 #include <optional>
 #include <thread>
@@ -270,6 +272,46 @@ TEST(URLSessionTest, ProxyVariablesOfTheEnvironmentAreNotReadByTheSession) {
         EXPECT_EQ(text(body), "hello");
     }
     EXPECT_TRUE(proxy.requestTargets().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// A bearer token goes to the host it was meant for, and not on to the host a redirect names
+// (a hub sends file downloads on to a storage host).
+TEST(URLSessionAuthorizationTest, TheHeaderReachesTheRequestedHostButNotTheHostOfARedirect) {
+    std::mutex mutex;
+    std::vector<std::string> seenByStorage;
+    std::vector<std::string> seenByHub;
+    LoopbackServer storage([&](httplib::Server& s) {
+        s.Get("/blob", [&](const httplib::Request& request, httplib::Response& r) {
+            std::lock_guard lock(mutex);
+            seenByStorage.push_back(request.get_header_value("Authorization"));
+            r.set_content("bytes", "application/octet-stream");
+        });
+    });
+    // The same machine by another name: another host to the client.
+    const std::string storageURL = "http://localhost:" + std::to_string(storage.port()) + "/blob";
+    LoopbackServer hub([&](httplib::Server& s) {
+        s.Get("/file", [&](const httplib::Request& request, httplib::Response& r) {
+            std::lock_guard lock(mutex);
+            seenByHub.push_back(request.get_header_value("Authorization"));
+            r.set_redirect(storageURL);
+        });
+        s.Get("/direct", [&](const httplib::Request& request, httplib::Response& r) {
+            std::lock_guard lock(mutex);
+            seenByHub.push_back(request.get_header_value("Authorization"));
+            r.set_content("listing", "application/json");
+        });
+    });
+    URLSession session;
+    URLRequest direct{hub.baseURL() + "/direct", 10, "Bearer secret"};
+    EXPECT_EQ(text(session.data(direct).first), "listing");
+    URLRequest redirected{hub.baseURL() + "/file", 10, "Bearer secret"};
+    EXPECT_EQ(text(session.data(redirected).first), "bytes");
+    EXPECT_EQ(seenByHub, (std::vector<std::string>{"Bearer secret", "Bearer secret"}));
+    EXPECT_EQ(seenByStorage, std::vector<std::string>{""});
 }
 
 }  // namespace

@@ -244,7 +244,9 @@ TEST_F(UserDefaultsTest, AValueOfNoKnownTypeIsSkippedAndKeptInTheFile) {
     }
 }
 
-TEST_F(UserDefaultsTest, AFailedWriteChangesNothing) {
+// A full disk or a read-only folder loses nothing: the change stays in memory, the old file stays
+// whole, the failure is handed on once, and the next write (or save, at quit) stores it all.
+TEST_F(UserDefaultsTest, AFailedWriteIsKeptInMemoryAndSavedByTheNextWrite) {
     using Step = FaultyFileWriter::Step;
     for (const auto step : {Step::halfWritten, Step::flush, Step::rename}) {
         SCOPED_TRACE(static_cast<int>(step));
@@ -257,21 +259,47 @@ TEST_F(UserDefaultsTest, AFailedWriteChangesNothing) {
         const std::string before = readFile(path);
         int calls = 0;
         const auto observation = defaults.observe("history", [&](const std::string&) { ++calls; });
+        std::vector<UserDefaults::SaveProblem> reported;
+        defaults.setSaveProblemHandler([&](const UserDefaults::SaveProblem& p) { reported.push_back(p); });
 
         writer.failAt = step;
+        writer.errorCode = ENOSPC;
         platform::LogCapture log;
         EXPECT_FALSE(defaults.setString("history", "new"));
-        EXPECT_FALSE(defaults.removeObject("history"));
+        EXPECT_FALSE(defaults.setBool("autoSendText", true));
+        EXPECT_FALSE(defaults.save());
 
-        EXPECT_EQ(defaults.stringForKey("history"), "old");
+        EXPECT_EQ(defaults.stringForKey("history"), "new");
+        EXPECT_TRUE(defaults.boolForKey("autoSendText"));
+        EXPECT_TRUE(defaults.hasUnsavedChanges());
         EXPECT_EQ(readFile(path), before);
         EXPECT_EQ(fileNames(directory.path()), std::vector<std::string>{"defaults.json"});  // no temporary left
-        EXPECT_EQ(calls, 0);
+        EXPECT_EQ(calls, 1);
         EXPECT_TRUE(log.contains("Injected failure", "UserDefaults"));
+        ASSERT_EQ(reported.size(), 1u);  // once for the whole run of failures
+        EXPECT_EQ(reported[0].folder, directory.path());
+        EXPECT_EQ(reported[0].errorCode, ENOSPC);
+        ASSERT_TRUE(defaults.saveProblem());
 
+        // Space again: the next write of any key takes the unsaved ones with it.
         writer.failAt = FaultyFileWriter::Step::none;
-        EXPECT_TRUE(defaults.setString("history", "new"));
-        EXPECT_EQ(UserDefaults(path).stringForKey("history"), "new");
+        EXPECT_TRUE(defaults.setBool("shareAnalytics", true));
+        EXPECT_FALSE(defaults.hasUnsavedChanges());
+        EXPECT_FALSE(defaults.saveProblem());
+        UserDefaults reopened(path);
+        EXPECT_EQ(reopened.stringForKey("history"), "new");
+        EXPECT_TRUE(reopened.boolForKey("autoSendText"));
+
+        // A new run of failures is reported again; save() alone (at quit) writes what is unsaved.
+        writer.failAt = step;
+        EXPECT_FALSE(defaults.setString("history", "newer"));
+        EXPECT_EQ(reported.size(), 2u);
+        writer.failAt = FaultyFileWriter::Step::none;
+        const int attempts = writer.attempts;
+        EXPECT_TRUE(defaults.save());
+        EXPECT_EQ(UserDefaults(path).stringForKey("history"), "newer");
+        EXPECT_TRUE(defaults.save());  // nothing unsaved: nothing written
+        EXPECT_EQ(writer.attempts, attempts + 1);
     }
 }
 
@@ -374,12 +402,46 @@ TEST_F(UserDefaultsTest, SynchronizeSetsABrokenFileAsideAndKeepsTheValuesInUse) 
         << problem->description;
     EXPECT_TRUE(defaults.boolForKey("autoSendText"));
     EXPECT_TRUE(heard.empty());
+    // The values in use are in a valid file again at once, without waiting for a change.
+    EXPECT_FALSE(defaults.hasUnsavedChanges());
+    EXPECT_TRUE(UserDefaults(storePath()).boolForKey("autoSendText"));
+    EXPECT_EQ(readFile(problem->setAsidePath), R"({"autoSendText": fals)");
     // Looking again (the set-aside itself changed the folder) finds nothing to take in.
     EXPECT_FALSE(defaults.synchronize());
     EXPECT_TRUE(defaults.boolForKey("autoSendText"));
-    // The next change writes a whole file again.
-    ASSERT_TRUE(defaults.setBool("shareAnalytics", true));
-    EXPECT_TRUE(UserDefaults(storePath()).boolForKey("autoSendText"));
+    EXPECT_TRUE(heard.empty());
+}
+
+// The write-back after a broken edit fails too: the values wait in memory for save() at quit.
+TEST_F(UserDefaultsTest, AWriteBackThatFailsIsMadeBySave) {
+    auto owned = std::make_unique<FaultyFileWriter>();
+    FaultyFileWriter& writer = *owned;
+    UserDefaults defaults(storePath(), std::move(owned));
+    ASSERT_TRUE(defaults.setString("TranscriptionHistory", "twenty records"));
+    writeFile(storePath(), R"({"recordingMode":"toggle", GARBAGE)");
+    writer.failAt = FaultyFileWriter::Step::rename;
+    platform::LogCapture log;
+    const auto problem = defaults.synchronize();
+    ASSERT_TRUE(problem);
+    EXPECT_TRUE(defaults.hasUnsavedChanges());
+    EXPECT_FALSE(std::filesystem::exists(storePath()));
+
+    writer.failAt = FaultyFileWriter::Step::none;
+    EXPECT_TRUE(defaults.save());
+    EXPECT_EQ(UserDefaults(storePath()).stringForKey("TranscriptionHistory"), "twenty records");
+
+    // A file written meanwhile is taken in, but not over a change that is still unsaved.
+    writer.failAt = FaultyFileWriter::Step::rename;
+    EXPECT_FALSE(defaults.setString("TranscriptionHistory", "twenty-one records"));
+    writeFile(storePath(), R"({"recordingMode": "toggle", "TranscriptionHistory": "stale"})");
+    writer.failAt = FaultyFileWriter::Step::none;
+    EXPECT_FALSE(defaults.synchronize());
+    EXPECT_EQ(defaults.stringForKey("recordingMode"), "toggle");
+    EXPECT_EQ(defaults.stringForKey("TranscriptionHistory"), "twenty-one records");
+    EXPECT_FALSE(defaults.hasUnsavedChanges());
+    UserDefaults reopened(storePath());
+    EXPECT_EQ(reopened.stringForKey("TranscriptionHistory"), "twenty-one records");
+    EXPECT_EQ(reopened.stringForKey("recordingMode"), "toggle");
 }
 
 TEST_F(UserDefaultsTest, WritesFromManyThreadsAllLand) {

@@ -7,6 +7,7 @@
 #include "RarivOredu/checkpoint/CheckpointError.h"
 #include "RarivOredu/checkpoint/TarArchive.h"
 #include "tests/RarivOredu/checkpoint/ArchiveBytes.h"
+#include "tests/RarivOredu/checkpoint/MemoryFile.h"
 #include "tests/RarivOredu/checkpoint/PickleRepr.h"
 #include "tests/RarivOredu/checkpoint/TorchPickleBytes.h"
 #include "tests/support/FileBytes.h"
@@ -207,6 +208,23 @@ TEST(TorchCheckpointTest, RefusesDamagedAndForeignFiles) {
         } catch (const CheckpointError& error) {
             EXPECT_EQ(error.kind(), c.kind) << c.label << ": " << error.what();
             EXPECT_NE(std::string(error.what()).find(c.text), std::string::npos) << c.label << ": " << error.what();
+        }
+    }
+}
+
+TEST(TorchCheckpointTest, EveryFlippedByteOfASmallCheckpointFailsCleanly) {
+    checkpointtest::MemoryFile memory;
+    const std::string good = testsupport::readBytes(fixtures + "nested.pt");
+    // Each flipped byte either goes unnoticed (the tensors' numbers, padding, dates: torch keeps
+    // no check of them) or gives a CheckpointError; never anything else (the sanitizers watch).
+    for (std::size_t at = 0; at < good.size(); ++at) {
+        std::string bad = good;
+        bad[at] = static_cast<char>(bad[at] ^ 0x5a);
+        const auto file = memory.write(bad);
+        try {
+            const TorchCheckpoint checkpoint = TorchCheckpoint::open(file);
+            for (const auto& [name, tensor] : checkpoint.tensors()) tensor.toFloat32();
+        } catch (const CheckpointError&) {
         }
     }
 }

@@ -187,6 +187,9 @@ TEST_F(TtSManagerTest, SpeedChangesTheLengthByItsFactor) {
     }
     EXPECT_EQ(ttstest::failureOf([&] { manager.synthesize(text, std::nullopt, 0, std::nanf("")); }),
               "Processing failed: Speed must be a finite number");
+    // A speed the stretcher does not reach is refused, not voiced at another one.
+    EXPECT_EQ(ttstest::failureOf([&] { manager.synthesize(text, std::nullopt, 0, 3.7f); }),
+              "Processing failed: Speed 3.7 is outside the supported range 0.5 to 2");
 }
 
 TEST_F(TtSManagerTest, SynthesisToAFileReplacesItOnlyWhenItSucceeds) {

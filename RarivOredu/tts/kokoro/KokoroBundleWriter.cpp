@@ -1,0 +1,62 @@
+#include "RarivOredu/tts/kokoro/KokoroBundleWriter.h"
+
+#include <map>
+
+#include "Platform/ml/MLModelBundle.h"
+#include "Platform/ml/TorchScriptRuntime.h"
+#include "RarivOredu/tts/kokoro/KokoroScriptSource.h"
+
+namespace rarivoredu {
+
+namespace {
+
+platform::MLFeatureDescription arrayFeature(const std::string& name, std::vector<std::int64_t> shape,
+                                            platform::MLMultiArrayDataType type) {
+    platform::MLFeatureDescription feature;
+    feature.name = name;
+    feature.type = platform::MLFeatureType::multiArray;
+    feature.multiArrayConstraint = platform::MLMultiArrayConstraint{type, std::move(shape), {}};
+    return feature;
+}
+
+}  // namespace
+
+int KokoroBundleWriter::tokenCapacity(Variant variant) noexcept { return variant == Variant::fiveSecond ? 124 : 249; }
+
+int KokoroBundleWriter::frameBudget(Variant variant, const KokoroNetworkConfig& config) noexcept {
+    return ModelNames::TTS::maxDurationSeconds(variant) * KokoroNetworkConfig::sampleRate / config.samplesPerFrame();
+}
+
+platform::MLModelDescription KokoroBundleWriter::description(Variant variant, const KokoroWeights& weights,
+                                                             const KokoroNetworkConfig& config) {
+    using platform::MLMultiArrayDataType;
+    const std::int64_t tokens = tokenCapacity(variant);
+    const std::int64_t style = weights.weightShape("predictor.F0.0.norm1.fc.weight").at(1);
+    const std::int64_t samples = static_cast<std::int64_t>(frameBudget(variant, config)) * config.samplesPerFrame();
+    platform::MLModelDescription d;
+    d.inputs = {arrayFeature("input_ids", {1, tokens}, MLMultiArrayDataType::int32),
+                arrayFeature("attention_mask", {1, tokens}, MLMultiArrayDataType::int32),
+                arrayFeature("ref_s", {1, 2 * style}, MLMultiArrayDataType::float32),
+                arrayFeature("random_phases", {1, 9}, MLMultiArrayDataType::float32)};
+    d.outputs = {arrayFeature("audio", {1, samples}, MLMultiArrayDataType::float32),
+                 arrayFeature("audio_length_samples", {1}, MLMultiArrayDataType::int32),
+                 arrayFeature("durations", {1, tokens}, MLMultiArrayDataType::int32)};
+    d.metadata["network"] = "kokoro";
+    return d;
+}
+
+void KokoroBundleWriter::write(const std::filesystem::path& folder, Variant variant, const KokoroWeights& weights,
+                               const KokoroNetworkConfig& config) {
+    const KokoroScriptSource script =
+        KokoroScriptSource::make(weights, config, tokenCapacity(variant), frameBudget(variant, config));
+    std::map<std::string, platform::MLMultiArrayPtr> buffers;
+    for (const auto& name : script.weights) buffers[KokoroScriptSource::bufferName(name)] = weights.tensors().at(name);
+    std::filesystem::create_directories(folder);
+    platform::TorchScriptRuntime::shared().saveScriptModule(folder / platform::MLModelBundle::torchScriptFileName,
+                                                            script.source, buffers);
+    platform::MLModelBundle bundle{description(variant, weights, config), platform::MLModelBundle::Engine::torchScript,
+                                   "", platform::ThreadingPreference::blasWide};
+    bundle.write(folder);
+}
+
+}  // namespace rarivoredu
