@@ -463,6 +463,7 @@ namespace {
 
 // The digest of the file's first `length` bytes, added to `hash`.
 void hashPrefix(const fs::path& file, std::uint64_t length, platform::SHA256& hash) {
+    if (length == 0) return;
     std::FILE* stream = std::fopen(file.c_str(), "rb");
     if (stream == nullptr) throw CocoaError::make(CocoaError::fileReadUnknown, "Cannot read " + file.string());
     std::vector<char> buffer(1 << 20);

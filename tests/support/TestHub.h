@@ -69,6 +69,9 @@ public:
 
     // Request targets as sent (percent-encoding kept), in order.
     std::vector<std::string> requests() const;
+    // The Range header ("" when none) of each request whose target contains `text`, in order. A
+    // file is served from the range's first byte (status 206), as the public hub does.
+    std::vector<std::string> ranges(const std::string& text) const;
     // How many requests had targets containing `text`.
     int requestCount(const std::string& text) const;
     void clearRequests();
@@ -98,6 +101,7 @@ private:
     std::map<std::string, ArmedFault> faults_;
     std::optional<std::string> unknownFileBytes_;
     std::vector<std::string> requests_;
+    std::vector<std::string> ranges_;  // beside requests_
     std::atomic<bool> released_{false};  // stalled answers end
     std::atomic<int> stalls_{0};
     LoopbackServer server_;  // last: it stops before the members it uses go away
