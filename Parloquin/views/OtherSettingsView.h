@@ -10,6 +10,7 @@
 
 class QAbstractButton;
 class QLabel;
+class QProgressBar;
 
 namespace parloquin {
 
@@ -38,6 +39,9 @@ public:
     OpenSourceLicensesView* openSourceLicensesSheet() const;
     SystemInfoView* systemInfoSheet() const;
     QLabel* modelFolderLabel() const { return modelFolderLabel_; }
+    // While the speech models are set up: how far it has come (hidden otherwise).
+    QProgressBar* modelProgressBar() const { return modelProgressBar_; }
+    QLabel* modelProgressLabel() const { return modelProgressLabel_; }
     // A button or link row of the page by its text.
     QAbstractButton* button(const QString& text) const;
 
@@ -56,7 +60,12 @@ private:
     std::shared_ptr<platform::NSWorkspace> workspace_;
     QPointer<OpenSourceLicensesView> licensesSheet_;
     QPointer<SystemInfoView> systemInfoSheet_;
+    // Shows the dictation service's model setup as it is now.
+    void updateModelProgress();
+
     QLabel* modelFolderLabel_ = nullptr;
+    QProgressBar* modelProgressBar_ = nullptr;
+    QLabel* modelProgressLabel_ = nullptr;
 };
 
 }  // namespace parloquin
