@@ -97,6 +97,22 @@ void importInto(const ParakeetModelSetup::Options& options, AsrModelVersion vers
     }
 }
 
+constexpr std::string_view importPrefix = ".import-";
+
+// Folders that imports of processes which no longer run left behind (a kill, a power cut).
+void removeAbandonedImports(const fs::path& modelsDirectory) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(modelsDirectory, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(importPrefix, 0) != 0) continue;
+        const std::string pid = name.substr(importPrefix.size());
+        if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        if (fs::exists(fs::path("/proc") / pid)) continue;
+        std::error_code removed;
+        fs::remove_all(entry.path(), removed);
+    }
+}
+
 void removeDownload(const fs::path& nemo) {
     std::error_code ec;
     fs::remove(nemo, ec);
@@ -187,7 +203,8 @@ ParakeetModelSetup::Imported ParakeetModelSetup::importFile(const fs::path& nemo
 
     // The version is known once the checkpoint is read: the folder is made under a name of its
     // own first, then put in the version's place.
-    const fs::path neutral = modelsDirectory / (".import-" + std::to_string(::getpid()));
+    removeAbandonedImports(modelsDirectory);
+    const fs::path neutral = modelsDirectory / (std::string(importPrefix) + std::to_string(::getpid()));
     struct RemoveNeutral {
         fs::path path;
         ~RemoveNeutral() {
