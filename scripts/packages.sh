@@ -15,6 +15,8 @@ application_packages=(
   libsndfile1-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libsoxr-dev libpulse-dev
   # network, log, text
   libcurl4-openssl-dev libssl-dev libsystemd-dev nlohmann-json3-dev libcld2-dev libicu-dev
+  # speech model import: the checkpoints' configuration
+  libyaml-cpp-dev
   # desktop
   qt6-base-dev qt6-svg-dev libqt6svg6 libx11-dev libxi-dev libxtst-dev
   # the hotkey's feedback sounds: libcanberra with the freedesktop sound theme. Its PulseAudio

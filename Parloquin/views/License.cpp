@@ -29,6 +29,7 @@ const std::vector<License::Component>& License::components() {
         {"CLD2", "Apache 2.0", "https://github.com/CLD2Owners/cld2/blob/master/LICENSE", {"libcld2-dev"}},
         {"JSON for Modern C++ (nlohmann-json)", "MIT", "https://github.com/nlohmann/json/blob/develop/LICENSE.MIT",
          {"nlohmann-json3-dev"}},
+        {"yaml-cpp", "MIT", "https://github.com/jbeder/yaml-cpp/blob/master/LICENSE", {"libyaml-cpp-dev"}},
         {"eSpeak NG", "GPL 3.0", "https://github.com/espeak-ng/espeak-ng/blob/master/COPYING",
          {"libespeak-ng-dev", "espeak-ng-data"}},
         {"SoundTouch", "LGPL 2.1", "https://codeberg.org/soundtouch/soundtouch/src/branch/master/COPYING.TXT",

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "Platform/ml/MLModelDescription.h"
@@ -31,9 +32,14 @@ public:
 
     // Compiles TorchScript source (methods of one module, `forward` among them) and saves the
     // module to `path`. Each buffer becomes a tensor attribute of the module under its name, so
-    // the source can use `self.<name>`. Throws NSError when the source does not compile.
+    // the source can use `self.<name>`; the buffers are read, not copied, while the module is
+    // written. The buffers named in `int8LinearWeights` (float32 [out, in] linear weights) are
+    // stored instead as int8 weights per output channel for `quantized.linear_dynamic(x,
+    // self.<name>, False)`, which quantises its input on the fly. Throws NSError when the source
+    // does not compile.
     virtual void saveScriptModule(const std::filesystem::path& path, const std::string& source,
-                                  const std::map<std::string, MLMultiArrayPtr>& buffers = {}) = 0;
+                                  const std::map<std::string, MLMultiArrayPtr>& buffers = {},
+                                  const std::set<std::string>& int8LinearWeights = {}) = 0;
 
     // The thread pools the models run on (see ThreadingPreference).
     virtual void applyThreadPools(ThreadingPreference preference) = 0;

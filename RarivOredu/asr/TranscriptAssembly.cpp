@@ -48,6 +48,11 @@ std::string_view trimmed(std::string_view text, bool lineBreaks) {
 
 }  // namespace
 
+bool isSpecialPiece(std::string_view text) noexcept {
+    if (text == "<unk>" || text == "<pad>" || text == "<s>" || text == "</s>") return true;
+    return text.size() >= 4 && text.starts_with("<|") && text.ends_with("|>");
+}
+
 std::string replacingWordMarks(const std::string& text) {
     std::string result;
     result.reserve(text.size());
@@ -72,7 +77,7 @@ std::pair<std::string, std::vector<TokenTiming>> convertTokensToText(const std::
     std::vector<TokenTiming> keptTimings;
     for (std::size_t i = 0; i < tokenIds.size(); ++i) {
         const auto it = vocabulary.find(tokenIds[i]);
-        if (it == vocabulary.end() || it->second.empty()) continue;
+        if (it == vocabulary.end() || it->second.empty() || isSpecialPiece(it->second)) continue;
         joined += it->second;
         if (i < timings.size()) {
             TokenTiming timing = timings[i];
@@ -115,8 +120,10 @@ std::vector<TokenTiming> createTokenTimings(const std::vector<int>& tokenIds, co
         }
         end = std::max(end, start + 0.001);
         const auto it = vocabulary.find(tokenIds[i]);
-        std::string text = it != vocabulary.end() ? it->second : "token_" + std::to_string(tokenIds[i]);
-        result.push_back(TokenTiming{replacingWordMarks(text), tokenIds[i], start, end, confidences[i]});
+        std::string text = it == vocabulary.end()       ? "token_" + std::to_string(tokenIds[i])
+                           : isSpecialPiece(it->second) ? std::string()
+                                                        : replacingWordMarks(it->second);
+        result.push_back(TokenTiming{std::move(text), tokenIds[i], start, end, confidences[i]});
     }
     return result;
 }

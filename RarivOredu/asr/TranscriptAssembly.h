@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -17,14 +18,15 @@ using Vocabulary = AsrModels::Vocabulary;
 // Seconds of one encoder frame (1280 samples at 16 kHz).
 inline constexpr double kSecondsPerEncoderFrame = 0.08;
 
-// The transcript of the ids (unknown and empty entries skipped, word marks as spaces, trimmed
-// of blanks at both ends) and the timings of the kept ids that have a timing at their index.
+// The transcript of the ids (unknown, empty and special entries skipped, word marks as spaces,
+// trimmed of blanks at both ends) and the timings of the kept ids that have a timing at their index.
 std::pair<std::string, std::vector<TokenTiming>> convertTokensToText(const std::vector<int>& tokenIds,
                                                                      const std::vector<TokenTiming>& timings,
                                                                      const Vocabulary& vocabulary);
 
 // Timings in seconds, sorted by frame; empty unless timestamps and confidences match the ids in
 // length. Without durations a token ends at the next token's start, at least 0.08 s after its own.
+// A special piece keeps its timing with an empty text.
 std::vector<TokenTiming> createTokenTimings(const std::vector<int>& tokenIds, const std::vector<int>& timestamps,
                                             const std::vector<float>& confidences, const std::vector<int>& durations,
                                             const Vocabulary& vocabulary);
@@ -33,6 +35,10 @@ std::vector<TokenTiming> createTokenTimings(const std::vector<int>& tokenIds, co
 // within [0.1, 1.0]; 0.5 with a warning when the confidences do not match the tokens.
 float transcriptConfidence(const std::string& text, const std::vector<float>& confidences, std::size_t tokenCount,
                            const AppLogger& logger);
+
+// Whether a vocabulary entry is one of the tokenizer's control pieces, which are never text:
+// "<unk>", "<pad>", "<s>", "</s>" and the "<|…|>" tags.
+bool isSpecialPiece(std::string_view text) noexcept;
 
 // The text with every U+2581 replaced by a space.
 std::string replacingWordMarks(const std::string& text);

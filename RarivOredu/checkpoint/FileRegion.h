@@ -26,6 +26,10 @@ public:
     FileRegion subRegion(std::uint64_t offset, std::uint64_t size, const std::string& what = "the region") const;
 
     const std::filesystem::path& path() const noexcept;
+    // How error texts call the region: the file's path unless given another name
+    // ("/m/a.nemo: model_weights.ckpt" for a tar member).
+    std::string name() const;
+    FileRegion named(std::string name) const;
     // Where the region starts in its file.
     std::uint64_t offset() const noexcept { return offset_; }
     std::uint64_t size() const noexcept { return size_; }
@@ -43,6 +47,7 @@ private:
         : file_(std::move(file)), offset_(offset), size_(size) {}
 
     std::shared_ptr<const File> file_;
+    std::string name_;
     std::uint64_t offset_ = 0;
     std::uint64_t size_ = 0;
 };

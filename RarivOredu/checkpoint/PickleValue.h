@@ -62,12 +62,14 @@ public:
     // bytes and bigInteger.
     const std::string& asBytes() const;
 
-    // Elements of a list, tuple, set or frozenset; for an object, nothing.
+    // Elements of a list, tuple, set or frozenset; also those APPEND gave an object (a list
+    // subclass).
     std::vector<PickleValue> items() const;
     std::size_t size() const;
     PickleValue operator[](std::size_t index) const;
 
-    // Items of a dict in insertion order.
+    // Items of a dict in insertion order; also those SETITEM gave an object (a dict subclass such
+    // as collections.defaultdict).
     std::vector<std::pair<PickleValue, PickleValue>> dictItems() const;
     // The value under a text key of a dict, or None when absent (or not a dict).
     PickleValue get(std::string_view key) const;
@@ -77,9 +79,10 @@ public:
     // by calling something that was not a global).
     const std::string& moduleName() const;
     const std::string& className() const;
-    // For object values: the arguments (a tuple; NEWOBJ_EX keyword arguments are a dict at index 1
-    // of the pair (args, kwargs)).
+    // For object values: the arguments the class was called with (a tuple, or None), and the
+    // keyword arguments of NEWOBJ_EX (a dict, or None).
     PickleValue arguments() const;
+    PickleValue keywordArguments() const;
     // The state given by BUILD to an object, or to a dict (an OrderedDict's attributes such as
     // `_metadata`); None when there was none.
     PickleValue state() const;

@@ -1,10 +1,14 @@
 #include "Platform/ml/torch/TorchScriptEngine.h"
 
 #include <malloc.h>
+#include <ATen/core/dispatch/Dispatcher.h>
+#include <torch/csrc/jit/frontend/resolver.h>
+#include <torch/csrc/jit/frontend/sugared_value.h>
 #include <torch/script.h>
 
 #include <algorithm>
 #include <mutex>
+#include <stdexcept>
 #include <vector>
 
 #include "Platform/ml/MLModelError.h"
@@ -248,14 +252,56 @@ MLDictionaryFeatureProvider::Dictionary TorchScriptEngine::predict(const MLFeatu
     return outputs;
 }
 
+namespace {
+
+// Module source sees `torch.<op>` as ATen operators and `quantized.<op>` as the quantised ones.
+struct ScriptResolver : torch::jit::Resolver {
+    std::shared_ptr<torch::jit::SugaredValue> resolveValue(const std::string& name, torch::jit::GraphFunction&,
+                                                           const torch::jit::SourceRange&) override {
+        if (name == "torch") return std::make_shared<torch::jit::BuiltinModule>("aten");
+        if (name == "quantized") return std::make_shared<torch::jit::BuiltinModule>("quantized");
+        return nullptr;
+    }
+    c10::TypePtr resolveType(const std::string&, const torch::jit::SourceRange&) override { return nullptr; }
+};
+
+// A float32 [out, in] weight as int8 per output channel (symmetric, zero points 0), packed for
+// the dynamically quantised linear operator.
+c10::IValue packInt8Linear(const std::string& name, const at::Tensor& weight) {
+    if (weight.dim() != 2 || weight.scalar_type() != at::kFloat) {
+        throw std::invalid_argument("The int8 linear weight '" + name + "' is not a float32 matrix");
+    }
+    const at::Tensor scales = (weight.abs().amax(1) / 127.0).clamp_min(1e-8).to(at::kDouble);
+    const at::Tensor zeroPoints = at::zeros({weight.size(0)}, at::kLong);
+    const at::Tensor q = at::quantize_per_channel(weight.contiguous(), scales, zeroPoints, 0, at::kQInt8);
+    static const auto prepack = c10::Dispatcher::singleton().findSchemaOrThrow("quantized::linear_prepack", "");
+    std::vector<c10::IValue> stack{c10::IValue(q), c10::IValue()};
+    prepack.callBoxed(&stack);
+    return stack[0];
+}
+
+}  // namespace
+
 void TorchScriptEngine::saveScriptModule(const std::filesystem::path& path, const std::string& source,
-                                         const std::map<std::string, MLMultiArrayPtr>& buffers) {
+                                         const std::map<std::string, MLMultiArrayPtr>& buffers,
+                                         const std::set<std::string>& int8LinearWeights) {
     try {
+        prepareRuntime();
         torch::jit::Module module("RarivOreduModel");
         for (const auto& [name, array] : buffers) {
-            module.register_buffer(name, tensorView(*array).clone());
+            // The caller's arrays outlive the module, which is gone when this returns.
+            const at::Tensor tensor = tensorView(*array);
+            if (int8LinearWeights.count(name) != 0) {
+                const c10::IValue packed = packInt8Linear(name, tensor);
+                module.register_attribute(name, packed.type(), packed);
+            } else {
+                module.register_buffer(name, tensor);
+            }
         }
-        module.define(source);
+        for (const auto& name : int8LinearWeights) {
+            if (buffers.count(name) == 0) throw std::invalid_argument("No buffer '" + name + "' to store as int8");
+        }
+        module.define(source, std::make_shared<ScriptResolver>());
         std::filesystem::create_directories(path.parent_path());
         module.save(path.string());
     } catch (const c10::Error& e) {

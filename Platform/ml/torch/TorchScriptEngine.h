@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "Platform/ml/MLModelDescription.h"
@@ -27,9 +28,12 @@ public:
 
     // Compiles TorchScript source (methods of one module, `forward` among them) and saves the
     // module to `path`. Each buffer becomes a tensor attribute of the module under its name, so
-    // the source can use `self.<name>`. Throws NSError when the source does not compile.
+    // the source can use `self.<name>`; `int8LinearWeights` names the buffers stored as int8
+    // dynamic linear weights instead (see TorchScriptRuntime). Throws NSError when the source
+    // does not compile.
     static void saveScriptModule(const std::filesystem::path& path, const std::string& source,
-                                 const std::map<std::string, MLMultiArrayPtr>& buffers = {});
+                                 const std::map<std::string, MLMultiArrayPtr>& buffers = {},
+                                 const std::set<std::string>& int8LinearWeights = {});
 
 private:
     struct Impl;

@@ -17,8 +17,9 @@ public:
         return std::make_shared<TorchScriptEngine>(modulePath, description, threading);
     }
     void saveScriptModule(const std::filesystem::path& path, const std::string& source,
-                          const std::map<std::string, MLMultiArrayPtr>& buffers) override {
-        TorchScriptEngine::saveScriptModule(path, source, buffers);
+                          const std::map<std::string, MLMultiArrayPtr>& buffers,
+                          const std::set<std::string>& int8LinearWeights) override {
+        TorchScriptEngine::saveScriptModule(path, source, buffers, int8LinearWeights);
     }
     void applyThreadPools(ThreadingPreference preference) override { ThreadPools::applyForCurrentThread(preference); }
     int wideWidth() override { return ThreadPools::wideWidth(); }

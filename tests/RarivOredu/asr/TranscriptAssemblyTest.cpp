@@ -13,7 +13,8 @@ namespace {
 const std::string kMark = "\xE2\x96\x81";
 
 Vocabulary vocabulary() {
-    return {{1, kMark + "hello"}, {2, kMark + "world"}, {3, "s"}, {4, ""}, {5, kMark + "\t"}};
+    return {{1, kMark + "hello"}, {2, kMark + "world"}, {3, "s"}, {4, ""}, {5, kMark + "\t"},
+            {20, "<unk>"}, {21, "<|endoftext|>"}, {22, "<pad>"}, {23, "<|"}, {24, "<b>"}};
 }
 
 TEST(TranscriptAssemblyTest, TextJoinsKnownTokensWithWordMarksAsSpaces) {
@@ -27,6 +28,8 @@ TEST(TranscriptAssemblyTest, TextJoinsKnownTokensWithWordMarksAsSpaces) {
         {{9, 4, 1, 9}, "hello"},  // unknown and empty entries are skipped
         {{4, 9}, ""},
         {{5, 1, 5}, "hello"},  // blanks at both ends are trimmed
+        {{20, 1, 21, 22, 2}, "hello world"},  // the tokenizer's control pieces are never text
+        {{1, 23, 24}, "hello<|<b>"},       // pieces that only look alike are text
         {{}, ""},
     };
     for (const auto& c : cases) {
@@ -77,6 +80,12 @@ TEST(TranscriptAssemblyTest, TimingsInSecondsSortedByFrame) {
          {0.5f, 0.6f},
          {},
          {{" hello", 1, 0.24, 0.72, 0.6f}, {"token_7", 7, 0.72, 0.8, 0.5f}}},
+        {"a control piece keeps its time without text",
+         {1, 20},
+         {10, 20},
+         {0.9f, 0.8f},
+         {},
+         {{" hello", 1, 0.8, 1.6, 0.9f}, {"", 20, 1.6, 1.68, 0.8f}}},
         {"lists of other lengths give nothing", {1, 2}, {10}, {0.9f, 0.8f}, {}, {}},
         {"no ids give nothing", {}, {}, {}, {}, {}},
     };

@@ -1,0 +1,150 @@
+#include "RarivOredu/checkpoint/TorchCheckpoint.h"
+
+#include <cstring>
+
+#include "RarivOredu/checkpoint/CheckpointError.h"
+#include "RarivOredu/checkpoint/PickleReader.h"
+#include "RarivOredu/checkpoint/ZipArchive.h"
+
+namespace rarivoredu {
+namespace {
+
+// Deeper nesting than this is no state dict (and a cycle would otherwise never end).
+constexpr int maxDepth = 64;
+// Values looked at while collecting tensors; shared containers could otherwise multiply them.
+constexpr std::size_t maxVisits = std::size_t{1} << 22;
+
+// The legacy format starts with a pickled magic number: LONG1 of 0x1950a86a20f9469cfc6c.
+constexpr unsigned char legacyMagic[] = {0x80, 0x02, 0x8a, 0x0a, 0x6c, 0xfc, 0x9c, 0x46,
+                                         0xf9, 0x20, 0x6a, 0xa8, 0x50, 0x19};
+
+void refuseOtherFormats(const FileRegion& region, const std::string& name) {
+    unsigned char head[sizeof legacyMagic] = {};
+    if (region.size() < 4) throw CheckpointError::truncated(name);
+    const std::size_t count = region.size() < sizeof head ? static_cast<std::size_t>(region.size()) : sizeof head;
+    region.read(0, head, count);
+    if (std::memcmp(head, "PK\x03\x04", 4) == 0) return;
+    if (count == sizeof head && std::memcmp(head, legacyMagic, sizeof head) == 0)
+        throw CheckpointError::unsupported(name + " was saved by a torch older than 1.6; load and save it again with a newer torch");
+    if (region.size() >= 512) {
+        char ustar[6] = {};
+        region.read(257, ustar, sizeof ustar);
+        if (std::memcmp(ustar, "ustar", 5) == 0)
+            throw CheckpointError::unsupported(name + " is a tar archive (a model archive, or torch's oldest format), not a torch checkpoint");
+    }
+    throw CheckpointError::malformed(name + ": not a torch checkpoint");
+}
+
+std::string recordPrefix(const ZipArchive& zip, const std::string& name) {
+    auto prefixOf = [](const std::string& entry) -> std::string {
+        const auto slash = entry.find('/');
+        if (slash == std::string::npos || entry.compare(slash, std::string::npos, "/data.pkl") != 0) return {};
+        return entry.substr(0, slash);
+    };
+    // torch names the folder after the first record; take that one when it has a pickle.
+    if (!zip.entries().empty()) {
+        const std::string first = zip.entries().front().name;
+        const auto slash = first.find('/');
+        if (slash != std::string::npos && zip.find(first.substr(0, slash) + "/data.pkl"))
+            return first.substr(0, slash);
+    }
+    for (const auto& entry : zip.entries()) {
+        std::string prefix = prefixOf(entry.name);
+        if (!prefix.empty()) return prefix;
+    }
+    throw CheckpointError::malformed(name + ": no data.pkl record");
+}
+
+class TensorCollector {
+public:
+    TensorCollector(std::map<std::string, TensorRecord>& tensors, const std::string& file) : tensors_(tensors), file_(file) {}
+
+    void collect(const PickleValue& value, const std::string& name, int depth) {
+        if (++visits_ > maxVisits) throw CheckpointError::unsupported(file_ + ": too many values to look through");
+        switch (value.type()) {
+            case PickleValue::Type::tensor:
+                if (!tensors_.emplace(name, value.tensor()).second)
+                    throw CheckpointError::malformed(file_ + ": two tensors named \"" + name + "\"");
+                return;
+            case PickleValue::Type::dict:
+                enter(depth);
+                for (const auto& [key, item] : value.dictItems()) {
+                    std::string part;
+                    if (key.type() == PickleValue::Type::string) {
+                        part = key.asString();
+                    } else if (key.type() == PickleValue::Type::integer) {
+                        part = std::to_string(key.asInt());
+                    } else {
+                        continue;
+                    }
+                    collect(item, join(name, part), depth + 1);
+                }
+                return;
+            case PickleValue::Type::list:
+            case PickleValue::Type::tuple: {
+                enter(depth);
+                const auto items = value.items();
+                for (std::size_t i = 0; i < items.size(); ++i) collect(items[i], join(name, std::to_string(i)), depth + 1);
+                return;
+            }
+            default: return;
+        }
+    }
+
+private:
+    void enter(int depth) const {
+        if (depth >= maxDepth) throw CheckpointError::malformed(file_ + ": values nested too deeply");
+    }
+
+    static std::string join(const std::string& name, const std::string& part) {
+        return name.empty() ? part : name + "." + part;
+    }
+
+    std::map<std::string, TensorRecord>& tensors_;
+    const std::string& file_;
+    std::size_t visits_ = 0;
+};
+
+}  // namespace
+
+TorchCheckpoint TorchCheckpoint::open(const std::filesystem::path& file) { return open(FileRegion::open(file)); }
+
+TorchCheckpoint TorchCheckpoint::open(const FileRegion& region) {
+    const std::string name = region.name();
+    refuseOtherFormats(region, name);
+    const ZipArchive zip = ZipArchive::open(region);
+    TorchCheckpoint checkpoint;
+    checkpoint.prefix_ = recordPrefix(zip, name);
+    const std::string& prefix = checkpoint.prefix_;
+
+    if (const auto* byteorder = zip.find(prefix + "/byteorder")) {
+        const std::string order = zip.readAll(*byteorder);
+        if (order == "big") throw CheckpointError::unsupported(name + " holds big-endian tensors");
+        if (order != "little") throw CheckpointError::malformed(name + ": byteorder \"" + order + "\"");
+    }
+
+    const auto* pickle = zip.find(prefix + "/data.pkl");
+    const std::string bytes = zip.readAll(*pickle);
+    const auto storage = [&zip, &prefix, &name](const std::string& key) {
+        const auto* entry = zip.find(prefix + "/data/" + key);
+        if (!entry) throw CheckpointError::malformed(name + ": no record for storage " + key);
+        return zip.region(*entry);
+    };
+    checkpoint.top_ = PickleReader::parse(bytes, name + ": " + prefix + "/data.pkl", storage);
+    TensorCollector(checkpoint.tensors_, name).collect(checkpoint.top_, "", 0);
+    return checkpoint;
+}
+
+const TensorRecord* TorchCheckpoint::find(const std::string& name) const {
+    const auto found = tensors_.find(name);
+    return found == tensors_.end() ? nullptr : &found->second;
+}
+
+const TensorRecord& TorchCheckpoint::require(const std::string& name, const std::vector<std::int64_t>& expectedShape) const {
+    const TensorRecord* tensor = find(name);
+    if (!tensor) throw CheckpointError::missingTensor(name);
+    if (tensor->shape != expectedShape) throw CheckpointError::wrongShape(name, expectedShape, tensor->shape);
+    return *tensor;
+}
+
+}  // namespace rarivoredu

@@ -1,0 +1,118 @@
+#include "RarivOredu/checkpoint/TensorRecord.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "RarivOredu/checkpoint/CheckpointError.h"
+#include "RarivOredu/checkpoint/TorchCheckpoint.h"
+#include "tests/RarivOredu/checkpoint/ArchiveBytes.h"
+#include "tests/RarivOredu/checkpoint/TorchPickleBytes.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TemporaryDirectory.h"
+
+namespace rarivoredu {
+namespace {
+
+using DType = TensorRecord::DType;
+using Shape = std::vector<std::int64_t>;
+
+const std::filesystem::path stateDict = PARLOQUIN_SOURCE_DIR "/tests/fixtures/checkpoint/state_dict.pt";
+
+std::vector<float> values(const platform::MLMultiArrayPtr& array) {
+    const float* data = array->data<float>();
+    return std::vector<float>(data, data + array->count());
+}
+
+TEST(TensorRecordTest, ConvertsEveryNumberTypeToContiguousFloats) {
+    const TorchCheckpoint checkpoint = TorchCheckpoint::open(stateDict);
+    const struct {
+        const char* name;
+        DType dtype;
+        Shape shape;
+        std::vector<float> values;
+    } cases[] = {
+        {"weight", DType::float32, {2, 3}, {-0.5f, -0.25f, 0.f, 0.25f, 0.5f, 0.75f}},
+        {"transposed", DType::float32, {2, 3}, {0, 2, 4, 1, 3, 5}},
+        {"shared_a", DType::float32, {3}, {2, 3, 4}},
+        {"shared_b", DType::float32, {2, 2}, {5, 6, 7, 8}},
+        {"every_other", DType::float32, {3}, {1, 4, 7}},
+        {"half", DType::float16, {4}, {0.5f, -1.25f, 65504.f, 1.0001659393310547e-4f}},
+        {"bfloat16", DType::bfloat16, {3}, {1.5f, -2.f, 3.140625f}},
+        {"float64", DType::float64, {2}, {static_cast<float>(1.0 / 3.0), -2.5f}},
+        {"steps", DType::int64, {}, {12345678901.f}},
+        {"int32", DType::int32, {2}, {-7.f, 2147483647.f}},
+        {"int16", DType::int16, {2}, {-300, 300}},
+        {"int8", DType::int8, {2}, {-128, 127}},
+        {"uint8", DType::uint8, {2}, {0, 255}},
+        {"empty", DType::float32, {0, 3}, {}},
+    };
+    for (const auto& c : cases) {
+        const TensorRecord& tensor = checkpoint.require(c.name, c.shape);
+        EXPECT_EQ(tensor.dtype, c.dtype) << c.name;
+        const auto array = tensor.toFloat32();
+        EXPECT_EQ(array->shape(), c.shape) << c.name;
+        EXPECT_TRUE(array->isContiguous()) << c.name;
+        EXPECT_EQ(values(array), c.values) << c.name;
+    }
+    const auto& a = checkpoint.require("shared_a", {3});
+    const auto& b = checkpoint.require("shared_b", {2, 2});
+    EXPECT_EQ(a.storageKey, b.storageKey);
+    EXPECT_EQ(a.storageOffset, 2);
+    EXPECT_EQ(b.storageOffset, 5);
+    EXPECT_EQ(checkpoint.require("transposed", {2, 3}).strides, (Shape{1, 2}));
+}
+
+TEST(TensorRecordTest, ReadsIntegersExactlyAndRefusesWhatIsNoInteger) {
+    const TorchCheckpoint checkpoint = TorchCheckpoint::open(stateDict);
+    const struct {
+        const char* name;
+        std::vector<std::int64_t> values;
+    } cases[] = {
+        {"steps", {12345678901}}, {"int32", {-7, 2147483647}}, {"int16", {-300, 300}},
+        {"int8", {-128, 127}},    {"uint8", {0, 255}},         {"mask", {1, 0, 1}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(checkpoint.find(c.name)->toInt64(), c.values) << c.name;
+    EXPECT_EQ(checkpoint.find("steps")->numel(), 1);
+    EXPECT_EQ(checkpoint.find("empty")->numel(), 0);
+    for (const auto& [name, call] : std::vector<std::pair<const char*, std::function<void()>>>{
+             {"bool as floats", [&] { checkpoint.find("mask")->toFloat32(); }},
+             {"floats as integers", [&] { checkpoint.find("weight")->toInt64(); }},
+         }) {
+        try {
+            call();
+            ADD_FAILURE() << name << ": converted";
+        } catch (const CheckpointError& error) {
+            EXPECT_EQ(error.kind(), CheckpointError::Kind::unsupported) << name << ": " << error.what();
+        }
+    }
+}
+
+TEST(TensorRecordTest, AStorageShorterThanItsTensorIsTruncated) {
+    using namespace checkpointtest;
+    testsupport::TemporaryDirectory folder;
+    // Tensors of 4 and 3 elements over a record that holds only 2 floats (and claims 4).
+    const std::string pickled =
+        pickle(dictPickle({{"long", tensorPickle("0", 4, 4)}, {"fits", tensorPickle("0", 2, 4)}}));
+    const auto file = testsupport::writeFile(folder / "short.pt",
+                                zipArchive({{"short/data.pkl", pickled}, {"short/data/0", std::string(8, '\0')}}));
+    const TorchCheckpoint checkpoint = TorchCheckpoint::open(file);
+    EXPECT_EQ(values(checkpoint.find("fits")->toFloat32()), (std::vector<float>{0, 0}));
+    try {
+        checkpoint.find("long")->toFloat32();
+        FAIL() << "converted";
+    } catch (const CheckpointError& error) {
+        EXPECT_EQ(error.kind(), CheckpointError::Kind::truncated);
+        EXPECT_NE(std::string(error.what()).find("short/data/0"), std::string::npos) << error.what();
+    }
+    // A hand-made record with strides that reach beyond its storage.
+    TensorRecord strided = *checkpoint.find("fits");
+    strided.shape = {2, 2};
+    strided.strides = {3, 1};
+    EXPECT_THROW(strided.toFloat32(), CheckpointError);
+    strided.strides = {1};
+    EXPECT_THROW(strided.toFloat32(), CheckpointError);
+}
+
+}  // namespace
+}  // namespace rarivoredu
