@@ -32,7 +32,8 @@ const std::filesystem::path& noPath() {
 FileRegion FileRegion::open(const std::filesystem::path& path) {
     auto file = std::make_shared<File>();
     file->path = path;
-    file->descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO given by mistake is refused below instead of waiting forever.
+    file->descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (file->descriptor < 0) throw CheckpointError::unreadable(path, std::strerror(errno));
     struct stat status {};
     if (::fstat(file->descriptor, &status) != 0) throw CheckpointError::unreadable(path, std::strerror(errno));
@@ -65,7 +66,8 @@ void FileRegion::read(std::uint64_t at, void* destination, std::size_t count) co
     auto* out = static_cast<char*>(destination);
     std::uint64_t position = offset_ + at;
     while (count > 0) {
-        const ssize_t got = ::pread(file_->descriptor, out, count, static_cast<off_t>(position));
+        const std::size_t chunk = count < (std::size_t{1} << 30) ? count : (std::size_t{1} << 30);
+        const ssize_t got = ::pread(file_->descriptor, out, chunk, static_cast<off_t>(position));
         if (got < 0) {
             if (errno == EINTR) continue;
             throw CheckpointError::unreadable(file_->path, std::strerror(errno));

@@ -270,6 +270,10 @@ private:
     }
 
     std::vector<std::int64_t> intTuple(const Node* node, const char* what) {
+        // torch.Size((…)) as some writers give sizes.
+        if (node->type == Type::object && node->text == "torch" && node->name == "Size" && node->arguments &&
+            node->arguments->type == Type::tuple && node->arguments->items.size() == 1)
+            node = node->arguments->items[0];
         if (node->type != Type::tuple && node->type != Type::list) malformed(std::string(what) + " is not a tuple");
         std::vector<std::int64_t> values;
         values.reserve(node->items.size());
@@ -294,7 +298,7 @@ private:
         return node;
     }
 
-    Node* call(Node* callable, Node* args, Type objectType, int depth = 0) {
+    Node* call(Node* callable, Node* args, int depth = 0) {
         if (depth > maxCallDepth) malformed("calls nested too deeply");
         const bool argsAreTuple = args->type == Type::tuple;
         static const std::vector<Node*> noArgs;
@@ -323,10 +327,10 @@ private:
                 if (list.empty() || list[0]->type != Type::tensor) malformed("parameter rebuilt from no tensor");
                 return list[0];
             }
-            if (module == "torch._utils" && name == "_rebuild_from_type_v2") {
+            if ((module == "torch._tensor" || module == "torch._utils") && name == "_rebuild_from_type_v2") {
                 // (function, type, arguments, state): the function's result stands for the subclass.
                 if (list.size() < 3) malformed("_rebuild_from_type_v2 arguments");
-                return call(list[0], list[2], Type::object, depth + 1);
+                return call(list[0], list[2], depth + 1);
             }
             if (module == "builtins" && (name == "set" || name == "frozenset")) {
                 Node* set = make(name == "set" ? Type::set : Type::frozenset);
@@ -346,7 +350,7 @@ private:
             if (module == "_codecs" && name == "encode") return encode(list);
         }
         // Anything else is kept as an opaque instance of what was called.
-        Node* object = make(objectType);
+        Node* object = make(Type::object);
         if (callable->type == Type::global) {
             object->text = callable->text;
             object->name = callable->name;
@@ -549,7 +553,7 @@ private:
             case REDUCE: {
                 Node* args = pop();
                 Node* callable = pop();
-                push(call(callable, args, Type::object));
+                push(call(callable, args));
                 break;
             }
             case NEWOBJ: {
@@ -588,7 +592,7 @@ private:
     Node* newObject(Node* cls, Node* args, Node* kwargs) {
         if (isGlobal(cls, "collections", "OrderedDict")) return make(Type::dict);
         if (isGlobal(cls, "builtins", "set")) return make(Type::set);
-        Node* object = call(cls, args, Type::object);
+        Node* object = call(cls, args);
         if (object->type == Type::object) object->keywordArguments = kwargs;
         return object;
     }

@@ -6,6 +6,7 @@
 
 #include "Platform/ml/Float16.h"
 #include "RarivOredu/checkpoint/CheckpointError.h"
+#include "RarivOredu/checkpoint/Crc32.h"
 #include "RarivOredu/shared/ShapeText.h"
 
 namespace rarivoredu {
@@ -50,26 +51,42 @@ Span spanOf(const TensorRecord& record) {
     return Span{record.storageOffset, count};
 }
 
-std::string readSpan(const TensorRecord& record, const Span& span) {
+// Throws truncated when the storage record holds fewer elements than the span reaches.
+void checkStorage(const TensorRecord& record, const Span& span) {
+    if (span.count == 0) return;
     const std::size_t width = TensorRecord::elementSize(record.dtype);
     const std::uint64_t elements = record.storage.size() / width;
     if (static_cast<std::uint64_t>(span.first) + static_cast<std::uint64_t>(span.count) > elements)
         throw CheckpointError::truncated(record.storage.name() + " (" + std::to_string(elements) +
                                          " elements for a tensor reaching element " +
                                          std::to_string(span.first + span.count) + ")");
-    return record.storage.readBytes(static_cast<std::uint64_t>(span.first) * width,
-                                    static_cast<std::size_t>(span.count) * width);
+}
+
+// Compares the record's checksum when the bytes read are the whole record.
+void verify(const TensorRecord& record, const Span& span, const void* bytes) {
+    if (!record.storageCrc32 || span.first != 0) return;
+    const std::size_t size = static_cast<std::size_t>(span.count) * TensorRecord::elementSize(record.dtype);
+    if (size != record.storage.size()) return;
+    if (crc32(0, bytes, size) != *record.storageCrc32)
+        throw CheckpointError::malformed(record.storage.name() + " (CRC-32 mismatch: the file is damaged)");
+}
+
+std::string readSpan(const TensorRecord& record, const Span& span) {
+    const std::size_t width = TensorRecord::elementSize(record.dtype);
+    std::string bytes = record.storage.readBytes(static_cast<std::uint64_t>(span.first) * width,
+                                                 static_cast<std::size_t>(span.count) * width);
+    verify(record, span, bytes.data());
+    return bytes;
 }
 
 template <typename Out, typename Convert>
-void gather(const TensorRecord& record, const Span& span, const char* bytes, Out* out, Convert convert) {
+void gather(const TensorRecord& record, const char* bytes, Out* out, Convert convert) {
     const std::size_t width = TensorRecord::elementSize(record.dtype);
     const std::size_t rank = record.shape.size();
     std::int64_t numel = record.numel();
     if (numel == 0) return;
     std::vector<std::int64_t> index(rank, 0);
-    std::int64_t offset = 0;  // from span.first
-    (void)span;
+    std::int64_t offset = 0;  // from the span's first element
     for (std::int64_t n = 0; n < numel; ++n) {
         out[n] = convert(bytes + static_cast<std::size_t>(offset) * width);
         for (std::size_t d = rank; d-- > 0;) {
@@ -133,27 +150,28 @@ bool isContiguous(const TensorRecord& record) {
 
 std::int64_t TensorRecord::numel() const {
     std::int64_t count = 1;
-    for (std::int64_t size : shape) count *= size;
+    for (std::int64_t size : shape)
+        if (size < 0 || __builtin_mul_overflow(count, size, &count)) throw CheckpointError::malformed(describe(*this));
     return count;
 }
 
 platform::MLMultiArrayPtr TensorRecord::toFloat32() const {
     if (dtype == DType::boolean) throw CheckpointError::unsupported(describe(*this) + " holds bool values, not numbers");
     const Span span = spanOf(*this);
+    // Checked before anything is allocated: the shape of a damaged file may ask for terabytes.
+    checkStorage(*this, span);
     auto array = platform::MLMultiArray::create(shape, platform::MLMultiArrayDataType::float32);
     if (span.count == 0) return array;
     auto* out = array->data<float>();
     if (dtype == DType::float32 && isContiguous(*this)) {
         // Straight into the result: no second copy of a large tensor.
-        const std::uint64_t elements = storage.size() / 4;
-        if (static_cast<std::uint64_t>(span.first) + static_cast<std::uint64_t>(span.count) > elements)
-            (void)readSpan(*this, span);  // throws truncated
         storage.read(static_cast<std::uint64_t>(span.first) * 4, out, static_cast<std::size_t>(span.count) * 4);
+        verify(*this, span, out);
         return array;
     }
     const std::string bytes = readSpan(*this, span);
     const DType type = dtype;
-    gather(*this, span, bytes.data(), out, [type](const char* p) { return toFloat(type, p); });
+    gather(*this, bytes.data(), out, [type](const char* p) { return toFloat(type, p); });
     return array;
 }
 
@@ -167,11 +185,12 @@ std::vector<std::int64_t> TensorRecord::toInt64() const {
         default: break;
     }
     const Span span = spanOf(*this);
+    checkStorage(*this, span);
     std::vector<std::int64_t> values(span.count == 0 ? 0 : static_cast<std::size_t>(numel()));
     if (span.count == 0) return values;
     const std::string bytes = readSpan(*this, span);
     const DType type = dtype;
-    gather(*this, span, bytes.data(), values.data(), [type](const char* p) { return toInteger(type, p); });
+    gather(*this, bytes.data(), values.data(), [type](const char* p) { return toInteger(type, p); });
     return values;
 }
 

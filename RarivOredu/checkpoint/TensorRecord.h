@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,10 @@ struct TensorRecord {
     std::string storageKey;
     // The storage's bytes, little-endian.
     FileRegion storage;
+    // The checksum the storage's zip record carries. A conversion that reads the whole record
+    // compares it (CheckpointError::malformed on a mismatch): a damaged download is then refused
+    // instead of imported with wrong weights. Views of part of a storage go unchecked.
+    std::optional<std::uint32_t> storageCrc32;
 
     // The product of the shape (1 for a scalar).
     std::int64_t numel() const;
@@ -32,7 +37,7 @@ struct TensorRecord {
     // A contiguous float32 copy honouring the strides and the offset; float16, bfloat16, float64
     // and integers are converted. Throws CheckpointError: unsupported for bool, truncated when the
     // storage holds fewer elements than the tensor reaches, malformed for negative sizes or
-    // strides. Reads only the span of the storage the tensor covers.
+    // strides and for a checksum mismatch. Reads only the span of the storage the tensor covers.
     platform::MLMultiArrayPtr toFloat32() const;
     // The elements in row-major order as integers; for integer and bool tensors (floating
     // tensors throw CheckpointError::unsupported).

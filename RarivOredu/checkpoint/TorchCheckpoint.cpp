@@ -9,6 +9,8 @@
 namespace rarivoredu {
 namespace {
 
+// A state dict's pickle is kilobytes to a few megabytes; a bigger one is read no further.
+constexpr std::uint64_t maxPickleSize = std::uint64_t{256} << 20;
 // Deeper nesting than this is no state dict (and a cycle would otherwise never end).
 constexpr int maxDepth = 64;
 // Values looked at while collecting tensors; shared containers could otherwise multiply them.
@@ -124,6 +126,9 @@ TorchCheckpoint TorchCheckpoint::open(const FileRegion& region) {
     }
 
     const auto* pickle = zip.find(prefix + "/data.pkl");
+    if (pickle->size > maxPickleSize)
+        throw CheckpointError::unsupported(name + ": " + pickle->name + " is too large (" + std::to_string(pickle->size) +
+                                           " bytes)");
     const std::string bytes = zip.readAll(*pickle);
     const auto storage = [&zip, &prefix, &name](const std::string& key) {
         const auto* entry = zip.find(prefix + "/data/" + key);
@@ -132,6 +137,8 @@ TorchCheckpoint TorchCheckpoint::open(const FileRegion& region) {
     };
     checkpoint.top_ = PickleReader::parse(bytes, name + ": " + prefix + "/data.pkl", storage);
     TensorCollector(checkpoint.tensors_, name).collect(checkpoint.top_, "", 0);
+    for (auto& [tensorName, tensor] : checkpoint.tensors_)
+        if (const auto* entry = zip.find(prefix + "/data/" + tensor.storageKey)) tensor.storageCrc32 = entry->crc32;
     return checkpoint;
 }
 

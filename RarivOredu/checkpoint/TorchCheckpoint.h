@@ -28,7 +28,8 @@ public:
     const PickleValue& top() const noexcept { return top_; }
     // Every tensor reachable from the top through dicts, lists and tuples, keyed by the "."-joined
     // keys and indices on the way ("encoder.layers.0.conv.depthwise_conv.weight"); a top object
-    // that is itself a tensor is named "". Objects of other classes are not entered.
+    // that is itself a tensor is named "". Objects of other classes are not entered. These records
+    // carry their storage's checksum; those inside top() do not.
     const std::map<std::string, TensorRecord>& tensors() const noexcept { return tensors_; }
     // nullptr when absent.
     const TensorRecord* find(const std::string& name) const;

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <unordered_set>
 
 #include "RarivOredu/checkpoint/CheckpointError.h"
+#include "RarivOredu/checkpoint/Crc32.h"
 
 namespace rarivoredu {
 namespace {
@@ -22,6 +22,8 @@ constexpr std::size_t centralSize = 46;
 constexpr std::size_t localSize = 30;
 // Records bigger than this are not read into memory whole.
 constexpr std::uint64_t maxReadAll = std::uint64_t{1} << 30;
+// A central directory of a million records is far more than any checkpoint has.
+constexpr std::uint64_t maxDirectorySize = std::uint64_t{64} << 20;
 
 std::uint16_t u16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 std::uint32_t u32(const unsigned char* p) {
@@ -29,26 +31,6 @@ std::uint32_t u32(const unsigned char* p) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 std::uint64_t u64(const unsigned char* p) { return u32(p) | (static_cast<std::uint64_t>(u32(p + 4)) << 32); }
-
-const std::array<std::uint32_t, 256>& crcTable() {
-    static const auto table = [] {
-        std::array<std::uint32_t, 256> t{};
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    return table;
-}
-
-std::uint32_t crc32(const std::string& bytes) {
-    const auto& table = crcTable();
-    std::uint32_t c = 0xffffffffu;
-    for (unsigned char b : bytes) c = table[(c ^ b) & 0xff] ^ (c >> 8);
-    return c ^ 0xffffffffu;
-}
 
 struct Directory {
     std::uint64_t entries = 0;
@@ -99,6 +81,9 @@ Directory findDirectory(const FileRegion& region, const std::string& name) {
     }
     if (directory.offset > region.size() || directory.size > region.size() - directory.offset)
         throw CheckpointError::truncated(name + ": the central directory");
+    if (directory.size > maxDirectorySize)
+        throw CheckpointError::unsupported(name + " has a central directory of " + std::to_string(directory.size) +
+                                           " bytes");
     if (directory.entries > directory.size / centralSize)
         throw CheckpointError::malformed(name + ": central directory entry count");
     return directory;
@@ -138,7 +123,6 @@ ZipArchive ZipArchive::open(const FileRegion& region) {
     const auto* data = reinterpret_cast<const unsigned char*>(listing.data());
     std::vector<Entry> entries;
     entries.reserve(static_cast<std::size_t>(directory.entries));
-    std::unordered_set<std::string> names;
     std::size_t at = 0;
     for (std::uint64_t n = 0; n < directory.entries; ++n) {
         if (listing.size() - at < centralSize || u32(data + at) != centralSignature)
@@ -174,16 +158,18 @@ ZipArchive ZipArchive::open(const FileRegion& region) {
             throw CheckpointError::truncated(what);
         if (entry.method == 0 && entry.size != entry.compressedSize)
             throw CheckpointError::malformed(what + ": sizes of a stored entry differ");
-        if (!names.insert(entry.name).second) throw CheckpointError::malformed(what + ": a second entry of that name");
         entries.push_back(std::move(entry));
     }
-    return ZipArchive(region, std::move(entries));
+    std::map<std::string, std::size_t, std::less<>> index;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (!index.emplace(entries[i].name, i).second)
+            throw CheckpointError::malformed(name + ": " + entries[i].name + ": a second entry of that name");
+    return ZipArchive(region, std::move(entries), std::move(index));
 }
 
 const ZipArchive::Entry* ZipArchive::find(std::string_view name) const {
-    for (const Entry& entry : entries_)
-        if (entry.name == name) return &entry;
-    return nullptr;
+    const auto found = index_.find(name);
+    return found == index_.end() ? nullptr : &entries_[found->second];
 }
 
 FileRegion ZipArchive::region(const Entry& entry) const {
@@ -199,7 +185,7 @@ std::string ZipArchive::readAll(const Entry& entry) const {
     const std::string what = region_.name() + ": " + entry.name;
     if (bytes.size() > maxReadAll) throw CheckpointError::unsupported(what + " is too large to read whole");
     std::string data = bytes.readBytes(0, static_cast<std::size_t>(bytes.size()));
-    if (crc32(data) != entry.crc32) throw CheckpointError::malformed(what + ": CRC-32 mismatch");
+    if (crc32(0, data.data(), data.size()) != entry.crc32) throw CheckpointError::malformed(what + ": CRC-32 mismatch");
     return data;
 }
 

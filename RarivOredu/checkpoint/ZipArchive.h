@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,10 +40,13 @@ public:
     std::string readAll(const Entry& entry) const;
 
 private:
-    ZipArchive(FileRegion region, std::vector<Entry> entries) : region_(std::move(region)), entries_(std::move(entries)) {}
+    ZipArchive(FileRegion region, std::vector<Entry> entries, std::map<std::string, std::size_t, std::less<>> index)
+        : region_(std::move(region)), entries_(std::move(entries)), index_(std::move(index)) {}
 
     FileRegion region_;
     std::vector<Entry> entries_;
+    // Entry positions by name.
+    std::map<std::string, std::size_t, std::less<>> index_;
 };
 
 }  // namespace rarivoredu

@@ -65,6 +65,15 @@ TEST(PickleReaderTest, ReadsEachKindOfValue) {
         {"a dtype", "\x80\x02" "ctorch\nbfloat16\n."s, "torch.bfloat16"},
         {"a storage", "\x80\x02(X\x07\x00\x00\x00storagectorch\nHalfStorage\nX\x01\x00\x00\x00" "3X\x03\x00\x00\x00" "cpuK\x06tQ."s,
          "storage(float16, '3', 6)"},
+        {"a tensor", "\x80\x02" "ctorch._utils\n_rebuild_tensor_v2\n((X\x07\x00\x00\x00storagectorch\nLongStorage\n"
+                     "X\x01\x00\x00\x00" "0X\x03\x00\x00\x00" "cpuK\x06tQK\x00K\x02K\x03\x86K\x03K\x01\x86\x89NtR."s,
+         "tensor(int64, [2, 3])"},
+        {"a tensor sized by torch.Size", "\x80\x02" "ctorch._utils\n_rebuild_tensor_v2\n((X\x07\x00\x00\x00storagectorch\nFloatStorage\n"
+                                         "X\x01\x00\x00\x00" "0X\x03\x00\x00\x00" "cpuK\x02tQK\x00" "ctorch\nSize\n]K\x02" "a\x85RK\x01\x85\x89NtR."s,
+         "tensor(float32, [2])"},
+        {"a parameter", "\x80\x02" "ctorch._utils\n_rebuild_parameter\n" "ctorch._utils\n_rebuild_tensor_v2\n((X\x07\x00\x00\x00storagectorch\nHalfStorage\n"
+                        "X\x01\x00\x00\x00" "0X\x03\x00\x00\x00" "cpuK\x01tQK\x00)))\x89NtR\x88N\x87R."s,
+         "tensor(float16, [])"},
         {"bytes after STOP", "\x80\x02K\x01.garbage"s, "1"},
     };
     for (const auto& c : cases) {

@@ -88,6 +88,29 @@ TEST(TensorRecordTest, ReadsIntegersExactlyAndRefusesWhatIsNoInteger) {
     }
 }
 
+TEST(TensorRecordTest, ADamagedStorageIsRefusedByItsChecksum) {
+    testsupport::TemporaryDirectory folder;
+    std::string bytes = testsupport::readBytes(stateDict);
+    const TorchCheckpoint good = TorchCheckpoint::open(stateDict);
+    const TensorRecord& weight = good.require("weight", {2, 3});
+    const TensorRecord& half = good.require("half", {4});
+    // One bit of the third float of "weight" and of the second half of "half".
+    bytes[weight.storage.offset() + 8] ^= 0x01;
+    bytes[half.storage.offset() + 2] ^= 0x01;
+    const TorchCheckpoint damaged = TorchCheckpoint::open(testsupport::writeFile(folder / "damaged.pt", bytes));
+    for (const char* name : {"weight", "half"}) {
+        try {
+            damaged.find(name)->toFloat32();
+            ADD_FAILURE() << name << ": converted";
+        } catch (const CheckpointError& error) {
+            EXPECT_EQ(error.kind(), CheckpointError::Kind::malformed) << error.what();
+            EXPECT_NE(std::string(error.what()).find("CRC-32 mismatch"), std::string::npos) << error.what();
+        }
+    }
+    // The others are whole.
+    EXPECT_EQ(values(damaged.find("bfloat16")->toFloat32()), (std::vector<float>{1.5f, -2.f, 3.140625f}));
+}
+
 TEST(TensorRecordTest, AStorageShorterThanItsTensorIsTruncated) {
     using namespace checkpointtest;
     testsupport::TemporaryDirectory folder;
@@ -105,13 +128,35 @@ TEST(TensorRecordTest, AStorageShorterThanItsTensorIsTruncated) {
         EXPECT_EQ(error.kind(), CheckpointError::Kind::truncated);
         EXPECT_NE(std::string(error.what()).find("short/data/0"), std::string::npos) << error.what();
     }
-    // A hand-made record with strides that reach beyond its storage.
-    TensorRecord strided = *checkpoint.find("fits");
-    strided.shape = {2, 2};
-    strided.strides = {3, 1};
-    EXPECT_THROW(strided.toFloat32(), CheckpointError);
-    strided.strides = {1};
-    EXPECT_THROW(strided.toFloat32(), CheckpointError);
+    // Records a damaged file could describe: each fails before anything is allocated for it.
+    const struct {
+        const char* label;
+        Shape shape;
+        Shape strides;
+        std::int64_t offset;
+        CheckpointError::Kind kind;
+    } damaged[] = {
+        {"strides beyond the storage", {2, 2}, {3, 1}, 0, CheckpointError::Kind::truncated},
+        {"offset beyond the storage", {2}, {1}, 1, CheckpointError::Kind::truncated},
+        {"a terabyte of elements", {std::int64_t{1} << 40}, {1}, 0, CheckpointError::Kind::truncated},
+        {"a terabyte of one element repeated", {std::int64_t{1} << 40}, {0}, 0, CheckpointError::Kind::unsupported},
+        {"an overflowing shape", {std::int64_t{1} << 40, std::int64_t{1} << 40}, {1, 1}, 0,
+         CheckpointError::Kind::malformed},
+        {"a negative size", {-2}, {1}, 0, CheckpointError::Kind::malformed},
+        {"strides of another rank", {2}, {1, 1}, 0, CheckpointError::Kind::malformed},
+    };
+    for (const auto& d : damaged) {
+        TensorRecord record = *checkpoint.find("fits");
+        record.shape = d.shape;
+        record.strides = d.strides;
+        record.storageOffset = d.offset;
+        try {
+            record.toFloat32();
+            ADD_FAILURE() << d.label << ": converted";
+        } catch (const CheckpointError& error) {
+            EXPECT_EQ(error.kind(), d.kind) << d.label << ": " << error.what();
+        }
+    }
 }
 
 }  // namespace

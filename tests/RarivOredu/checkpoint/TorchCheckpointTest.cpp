@@ -211,6 +211,23 @@ TEST(TorchCheckpointTest, RefusesDamagedAndForeignFiles) {
     }
 }
 
+TEST(TorchCheckpointTest, EveryFlippedByteOfASmallCheckpointFailsCleanly) {
+    testsupport::TemporaryDirectory folder;
+    const std::string good = testsupport::readBytes(fixtures + "nested.pt");
+    // Each flipped byte either goes unnoticed (the tensors' numbers, padding, dates: torch keeps
+    // no check of them) or gives a CheckpointError; never anything else (the sanitizers watch).
+    for (std::size_t at = 0; at < good.size(); ++at) {
+        std::string bad = good;
+        bad[at] = static_cast<char>(bad[at] ^ 0x5a);
+        const auto file = testsupport::writeFile(folder / "flipped.pt", bad);
+        try {
+            const TorchCheckpoint checkpoint = TorchCheckpoint::open(file);
+            for (const auto& [name, tensor] : checkpoint.tensors()) tensor.toFloat32();
+        } catch (const CheckpointError&) {
+        }
+    }
+}
+
 TEST(TorchCheckpointTest, ExtraRecordsAreIgnored) {
     testsupport::TemporaryDirectory folder;
     const auto file = testsupport::writeFile(

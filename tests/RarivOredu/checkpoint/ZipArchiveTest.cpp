@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "RarivOredu/checkpoint/CheckpointError.h"
+#include "RarivOredu/checkpoint/Crc32.h"
 #include "tests/RarivOredu/checkpoint/ArchiveBytes.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TemporaryDirectory.h"
@@ -31,6 +32,22 @@ TEST(ZipArchiveTest, ReadsTheRecordsTorchWrites) {
         zip.readAll(entry);  // every CRC holds
     }
     EXPECT_EQ(zip.find("state_dict/data/99"), nullptr);
+}
+
+TEST(ZipArchiveTest, ChecksumsMatchTheBitwiseDefinitionInPieces) {
+    std::string pattern(1001, '\0');
+    for (std::size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<char>(i * 7 + (i >> 3));
+    const struct {
+        std::string bytes;
+        std::uint32_t crc;
+    } cases[] = {{"", 0}, {"a", 0xe8b7be43u}, {"123456789", 0xcbf43926u}, {pattern, checkpointtest::crc32(pattern)}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(crc32(0, c.bytes.data(), c.bytes.size()), c.crc) << c.bytes.size();
+        for (std::size_t cut : {std::size_t{1}, std::size_t{5}, c.bytes.size() / 2}) {
+            if (cut > c.bytes.size()) continue;
+            EXPECT_EQ(crc32(crc32(0, c.bytes.data(), cut), c.bytes.data() + cut, c.bytes.size() - cut), c.crc);
+        }
+    }
 }
 
 TEST(ZipArchiveTest, ReadsPlainAndZip64Directories) {
@@ -93,6 +110,7 @@ TEST(ZipArchiveTest, RefusesDamagedDirectoriesAndCompressedRecords) {
          Kind::truncated, "a/data.pkl"},
         {"encrypted", with(directory + 8, std::string("\x01\x00", 2)), Kind::unsupported, "encrypted"},
         {"split archive", with(end + 4, std::string("\x01\x00", 2)), Kind::unsupported, "split"},
+        {"two entries of one name", zipArchive({{"a/x", "1"}, {"a/x", "2"}}), Kind::malformed, "a second entry"},
     };
     for (const auto& c : cases) {
         const auto file = testsupport::writeFile(folder / "bad.zip", c.bytes);
