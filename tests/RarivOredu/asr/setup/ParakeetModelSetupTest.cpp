@@ -13,6 +13,7 @@
 #include "RarivOredu/asr/AsrModels.h"
 #include "RarivOredu/asr/AsrModelsError.h"
 #include "RarivOredu/shared/ModelLoadProgress.h"
+#include "RarivOredu/shared/DownloadUtils.h"
 #include "RarivOredu/shared/ModelStorageError.h"
 #include "RarivOredu/shared/UpstreamImport.h"
 #include "tests/support/FileBytes.h"
@@ -266,6 +267,41 @@ TEST_F(ParakeetModelSetupTest, AnOfflineImportGoesIntoTheFolderOfTheVersionTheCh
     freeBytes = 10;
     EXPECT_THROW(ParakeetModelSetup::importFile(nemo, sandbox.modelsDirectory(), options()), ModelStorageError);
     EXPECT_TRUE(AsrModels::modelsExist(v2Folder, AsrModelVersion::v2));
+}
+
+// The real conversion of a checkpoint in the real format, served by the hub as the public one
+// is: the first start makes bundles that load.
+TEST(ParakeetModelSetupCheckpointTest, AFirstStartMakesLoadableBundlesFromTheServedCheckpoint) {
+    struct Unregister {
+        ~Unregister() {
+            rarivoredu::UpstreamImport::registerImporter(rarivoredu::Repo::parakeet, {});
+            rarivoredu::UpstreamImport::registerImporter(rarivoredu::Repo::parakeetV2, {});
+        }
+    } unregister;
+    HubSandbox sandbox;
+    const fs::path fixture = fs::path(PARLOQUIN_SOURCE_DIR) / "tests/fixtures/asr/tiny-parakeet-tdt.nemo";
+    sandbox.hub.addFile(upstreamId, nemoName, testsupport::readBytes(fixture), true);
+    ParakeetModelSetup::registerHubImport();
+
+    std::vector<std::string> steps;
+    {
+        ModelLoadProgress::Scope scope([&steps](const ModelLoadProgress& p) {
+            const std::string step = p.step == ModelLoadProgress::Step::download ? "download" : p.detail;
+            if (steps.empty() || steps.back() != step) steps.push_back(step);
+        });
+        AsrModels::download(sandbox.modelsDirectory() / "parakeet-tdt-0.6b-v3-coreml", false, AsrModelVersion::v3);
+    }
+    const fs::path folder = sandbox.modelsDirectory() / "parakeet-tdt-0.6b-v3-coreml";
+    EXPECT_TRUE(AsrModels::modelsExist(folder, AsrModelVersion::v3));
+    EXPECT_FALSE(AsrModels::loadVocabulary(folder, AsrModelVersion::v3).empty());
+    const auto models = rarivoredu::DownloadUtils::loadModels(
+        rarivoredu::Repo::parakeet, {"Preprocessor.mlmodelc", "Encoder.mlmodelc", "Decoder.mlmodelc", "JointDecision.mlmodelc"},
+        sandbox.modelsDirectory(), platform::MLComputeUnits::cpuOnly);
+    EXPECT_EQ(models.size(), 4u);
+    ASSERT_FALSE(steps.empty());
+    EXPECT_EQ(steps.front(), "download");
+    EXPECT_EQ(steps.back(), "vocabulary");
+    EXPECT_FALSE(fs::exists(ParakeetModelSetup::downloadsFolder(sandbox.modelsDirectory())));
 }
 
 }  // namespace
