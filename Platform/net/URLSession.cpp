@@ -276,7 +276,7 @@ URLSession::URLSession(URLSessionConfiguration configuration) : configuration_(s
 
 HTTPURLResponse URLSession::perform(const URLRequest& request,
                                     const std::function<bool(const char*, std::size_t)>& sink,
-                                    const BodyStart& accept, std::uint64_t resumeFrom) const {
+                                    const BodyStart& accept, std::optional<std::uint64_t> resumeFrom) const {
     const std::string scheme = lowercaseScheme(request.url);
     if (scheme != "http" && scheme != "https") {
         throw URLError::make(request.url.find(':') == std::string::npos ? URLError::badURL : URLError::unsupportedURL,
@@ -306,12 +306,13 @@ HTTPURLResponse URLSession::perform(const URLRequest& request,
     curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(h, CURLOPT_MAXREDIRS, 16L);
-    const std::string range = std::to_string(resumeFrom) + "-";
-    if (resumeFrom > 0) {
-        // A range counts the bytes as stored: the body must come as it is, not compressed.
-        curl_easy_setopt(h, CURLOPT_RANGE, range.c_str());
-    } else {
+    // A range counts the bytes as stored: a body that may be continued comes as it is, never
+    // compressed.
+    const std::string range = std::to_string(resumeFrom.value_or(0)) + "-";
+    if (!resumeFrom) {
         curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "");
+    } else if (*resumeFrom > 0) {
+        curl_easy_setopt(h, CURLOPT_RANGE, range.c_str());
     }
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, readHeader);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);

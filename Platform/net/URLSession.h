@@ -59,11 +59,11 @@ private:
     using BodyStart = std::function<bool(int statusCode, std::optional<std::uint64_t> rangeStart)>;
     // Runs one transfer, handing each piece of the body to `sink`; a sink that returns false
     // stops the transfer with cannotWriteToFile. `accept`, when given, is asked once before the
-    // body's first byte: when it answers false the body is read and dropped. `resumeFrom` > 0
-    // asks for the bytes from that offset on.
+    // body's first byte: when it answers false the body is read and dropped. With `resumeFrom`
+    // the body comes as stored (never compressed), from that offset on when it is not 0.
     HTTPURLResponse perform(const URLRequest& request, const std::function<bool(const char*, std::size_t)>& sink,
                             const BodyStart& accept = {},
-                            std::uint64_t resumeFrom = 0) const;
+                            std::optional<std::uint64_t> resumeFrom = std::nullopt) const;
 
     URLSessionConfiguration configuration_;
 };

@@ -42,6 +42,7 @@ public:
               s.Get("/ranged", [this](const httplib::Request& q, httplib::Response& r) {
                   std::lock_guard lock(mutex_);
                   lastRange_ = q.get_header_value("Range");
+                  lastEncodings_ = q.get_header_value("Accept-Encoding");
                   r.set_content("0123456789", "application/octet-stream");
               });
               // A server that sends the whole file whatever is asked.
@@ -114,10 +115,15 @@ public:
         std::lock_guard lock(mutex_);
         return lastRange_;
     }
+    std::string lastEncodings() const {
+        std::lock_guard lock(mutex_);
+        return lastEncodings_;
+    }
 
 private:
     mutable std::mutex mutex_;
     std::string lastRange_;
+    std::string lastEncodings_;
     std::atomic<bool> released_{false};
     std::atomic<bool> hanging_{false};
     LoopbackServer server_;
@@ -182,7 +188,11 @@ TEST(URLSessionTest, AResumedDownloadAppendsOnlyTheRangeItAskedFor) {
         EXPECT_EQ(testsupport::readBytes(partial), c.after);
         EXPECT_EQ(startedAt, c.startedAt);
         EXPECT_EQ(observed, startedAt ? c.after.substr(*startedAt) : "");
-        if (std::string(c.path) == "/ranged") EXPECT_EQ(origin.lastRange(), c.kept.empty() ? "" : "bytes=5-");
+        if (std::string(c.path) == "/ranged") {
+            EXPECT_EQ(origin.lastRange(), c.kept.empty() ? "" : "bytes=5-");
+            // A compressed body could not be continued by its stored length.
+            EXPECT_EQ(origin.lastEncodings(), "");
+        }
     }
 }
 
