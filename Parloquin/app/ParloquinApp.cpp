@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "Parloquin/app/QtTranslations.h"
 #include "Parloquin/app/StatusIcons.h"
 
 namespace parloquin {
@@ -13,6 +14,7 @@ ParloquinApp::ParloquinApp(AppEnvironment environment) {
     QApplication::setDesktopFileName(QStringLiteral("parloquin"));
     QApplication::setWindowIcon(StatusIcons::applicationIcon());
     QApplication::setQuitOnLastWindowClosed(false);
+    qtTranslations_ = QtTranslations::install();
     appDelegate_ = std::make_unique<AppDelegate>(std::move(environment));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTranslator>
 #include <memory>
 
 #include "Parloquin/app/AppDelegate.h"
@@ -20,6 +21,7 @@ public:
     AppDelegate& appDelegate() { return *appDelegate_; }
 
 private:
+    std::unique_ptr<QTranslator> qtTranslations_;  // none where Qt has no translation for the locale
     std::unique_ptr<AppDelegate> appDelegate_;
 };
 

@@ -1,12 +1,12 @@
 #include "Parloquin/app/StatusMenuTexts.h"
 
+#include "Parloquin/views/ModelStorageSize.h"
 #include "Platform/text/UnicodeText.h"
 
 namespace parloquin {
 namespace {
 
 constexpr std::string_view kFallbackHotkey = "⇧⌘Space";
-constexpr std::string_view kModelsLine = "Modelle: Geladen (470MB zwischengespeichert)";
 
 std::string pressHint(std::string_view hotkey) {
     return "Drücke " + std::string(hotkey) + " überall um eine Aufnahme zu starten.";
@@ -38,8 +38,9 @@ std::string StatusMenuTexts::copiedNotificationBody(std::string_view text) {
     return std::string(prefix) + "...";
 }
 
-std::string StatusMenuTexts::readyNotificationBody(std::string_view hotkey, HotkeyRegistration registration) {
-    const std::string models(kModelsLine);
+std::string StatusMenuTexts::readyNotificationBody(std::string_view hotkey, HotkeyRegistration registration,
+                                                   std::uint64_t modelBytes) {
+    const std::string models = "Modelle: Geladen (" + ModelStorageSize::text(modelBytes) + " zwischengespeichert)";
     switch (registration) {
         case HotkeyRegistration::combination:
         case HotkeyRegistration::singleKeyTap:

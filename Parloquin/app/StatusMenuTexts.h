@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -31,8 +32,9 @@ struct StatusMenuTexts {
     // The text when it has at most 100 characters, else its first 100 and "...".
     static std::string copiedNotificationBody(std::string_view text);
 
-    // The ready notification names the shortcut that really works.
-    static std::string readyNotificationBody(std::string_view hotkey, HotkeyRegistration registration);
+    // The ready notification names the shortcut that really works and what the models take on disk.
+    static std::string readyNotificationBody(std::string_view hotkey, HotkeyRegistration registration,
+                                             std::uint64_t modelBytes);
 };
 
 }  // namespace parloquin

@@ -14,9 +14,10 @@ void PendingPaste::start(std::string text, Completion completion) {
     if (isWaiting()) finish(Outcome::superseded);
     text_ = std::move(text);
     completion_ = std::move(completion);
+    // Nothing held: the paste writes the clipboard once and goes out at once.
+    if (!PasteHelper::isAnyKeyDown()) return paste();
     // On the clipboard at once: there it stays whatever happens to the paste.
     if (!PasteHelper::copyToClipboard(text_)) return finish(Outcome::clipboardFailed);
-    if (!PasteHelper::isAnyKeyDown()) return paste();
     waited_.start();
     timer_.start();
 }

@@ -164,7 +164,7 @@ QWidget* AudioSettingsView::permissionCard(QWidget* parent) {
     auto* card = new RoundedPanel(ThemeColors::withAlpha(colors.secondary, 0.05), 8, 16, parent);
     auto* layout = static_cast<QVBoxLayout*>(card->layout());
     layout->setSpacing(8);
-    layout->addWidget(sectionHeader("MIKROFON-BERECHTIGUNG", "Parloquin benötigt Mikrofonzugriff zum Aufnehmen", card));
+    layout->addWidget(sectionHeader("MIKROFON-BERECHTIGUNG", "Parloquin nimmt ohne eigene Berechtigung über den Tonserver auf", card));
     if (workspace_->hasSoundSettings()) {
         soundSettingsButton_ =
             new StyledButton(text("Toneinstellungen öffnen"), std::make_shared<SecondaryButtonStyle>(), card);

@@ -77,7 +77,10 @@ private:
 
 HistoryRowView::HistoryRowView(TranscriptionRecord record, Actions actions, platform::Date now,
                                const std::string& localeIdentifier, QWidget* parent)
-    : RoundedPanel(QColor(), 8, parent), record_(std::move(record)), actions_(std::move(actions)) {
+    : RoundedPanel(QColor(), 8, parent),
+      record_(std::move(record)),
+      actions_(std::move(actions)),
+      localeIdentifier_(localeIdentifier) {
     setObjectName(QStringLiteral("HistoryRow"));
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);
@@ -98,9 +101,10 @@ QWidget* HistoryRowView::makeTopLine(platform::Date now, const std::string& loca
     const ThemeColors& colors = ThemeColors::shared();
     topLine_ = new QWidget(this);
     auto* line = row(topLine_, 8);
-    line->addWidget(captionLabel(
+    relativeTime_ = captionLabel(
         HistoryRowFigures::relativeTime(record_, now, localeIdentifier, platform::TimeZone::current()),
-        colors.secondary, topLine_));
+        colors.secondary, topLine_);
+    line->addWidget(relativeTime_);
     line->addStretch(1);
     if (record_.language) {
         auto* badge = new RoundedPanel(ThemeColors::withAlpha(colors.blue, 0.2), 4, topLine_);
@@ -114,6 +118,12 @@ QWidget* HistoryRowView::makeTopLine(platform::Date now, const std::string& loca
     line->addWidget(captionLabel(HistoryRowFigures::durationText(record_), colors.secondary, topLine_));
     line->addWidget(captionLabel(HistoryRowFigures::wordCountText(record_), colors.secondary, topLine_));
     return topLine_;
+}
+
+void HistoryRowView::showRelativeTime(platform::Date now) {
+    const QString text = QString::fromStdString(
+        HistoryRowFigures::relativeTime(record_, now, localeIdentifier_, platform::TimeZone::current()));
+    if (relativeTime_->text() != text) relativeTime_->setText(text);
 }
 
 QWidget* HistoryRowView::makeFigures() {

@@ -37,6 +37,8 @@ public:
                    QWidget* parent = nullptr);
 
     const TranscriptionRecord& record() const { return record_; }
+    // Says the relative time anew from `now`: a row that stays on screen does not go stale.
+    void showRelativeTime(platform::Date now);
     bool isHovered() const { return hovered_; }
     void setHovered(bool hovered);
 
@@ -69,7 +71,9 @@ private:
     Actions actions_;
     bool hovered_ = false;
     bool pressed_ = false;
+    std::string localeIdentifier_;
     QWidget* topLine_ = nullptr;
+    QLabel* relativeTime_ = nullptr;
     QLabel* preview_ = nullptr;
     QWidget* figures_ = nullptr;
     QWidget* actionLine_ = nullptr;

@@ -59,6 +59,10 @@ HistoryView::HistoryView(HistoryManager& history, const PageContext& context, QW
       localeIdentifier_(QLocale().name().toStdString()) {
     setObjectName(QStringLiteral("HistoryView"));
     if (!context_.files) context_.files = FileChooser::system();
+    clock_ = context_.clock ? context_.clock : platform::Clock::system();
+    relativeTimeTimer_ = new QTimer(this);
+    relativeTimeTimer_->setInterval(relativeTimeRefreshMilliseconds);
+    connect(relativeTimeTimer_, &QTimer::timeout, this, [this] { refreshRelativeTimes(); });
     saver_ = std::make_shared<TranscriptSaver>(context_.files, context_.alerts, localeIdentifier_);
     platform::UserDefaults& defaults = context_.defaults ? *context_.defaults : platform::UserDefaults::standard();
     privacyMode_ = new SettingBinding(defaults, settings::kPrivacyModeEnabled, Value(false), this);
@@ -91,6 +95,22 @@ HistoryView::HistoryView(HistoryManager& history, const PageContext& context, QW
 }
 
 HistoryView::~HistoryView() = default;
+
+void HistoryView::refreshRelativeTimes() {
+    const platform::Date now = clock_->now();
+    for (HistoryRowView* row : ordered_) row->showRelativeTime(now);
+}
+
+void HistoryView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    refreshRelativeTimes();
+    relativeTimeTimer_->start();
+}
+
+void HistoryView::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    relativeTimeTimer_->stop();
+}
 
 QWidget* HistoryView::makeSearchRow(QWidget* parent) {
     const ThemeColors& colors = ThemeColors::shared();
@@ -185,7 +205,7 @@ HistoryRowView* HistoryView::makeRow(const TranscriptionRecord& record) {
         const std::shared_ptr<TranscriptSaver> saver = saver_;
         saver->save(saved, format);
     };
-    return new HistoryRowView(record, std::move(actions), platform::Date::now(), localeIdentifier_, listView_);
+    return new HistoryRowView(record, std::move(actions), clock_->now(), localeIdentifier_, listView_);
 }
 
 // The rows follow the store: records that went lose their row, new ones get one, and the list

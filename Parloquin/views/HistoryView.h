@@ -18,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QScrollArea;
 class QStackedWidget;
+class QTimer;
 class QToolButton;
 class QVBoxLayout;
 
@@ -58,6 +59,11 @@ public:
     void confirmClearAll();
     void clearAllHistory();
     void finishLoading();
+    // The rows' relative times said anew from the page's clock; the page does it every
+    // relativeTimeRefreshMilliseconds while it is shown, and as it is shown again.
+    void refreshRelativeTimes();
+    static constexpr int relativeTimeRefreshMilliseconds = 15'000;
+    const QTimer* relativeTimeTimer() const { return relativeTimeTimer_; }
 
     // The rows the list shows now, in order.
     std::vector<HistoryRowView*> visibleRows() const;
@@ -74,6 +80,10 @@ public:
     HistoryDetailView* detailSheet() const { return detailSheet_; }
     HistoryExportView* exportSheet() const { return exportSheet_; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     QWidget* makeSearchRow(QWidget* parent);
     QWidget* makeCountRow(QWidget* parent);
@@ -88,6 +98,8 @@ private:
     PageContext context_;
     std::string localeIdentifier_;
     std::shared_ptr<TranscriptSaver> saver_;
+    std::shared_ptr<const platform::Clock> clock_;
+    QTimer* relativeTimeTimer_ = nullptr;
     SettingBinding* privacyMode_;
     SettingBinding* hotkey_;
 

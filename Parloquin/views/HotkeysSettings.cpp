@@ -65,10 +65,11 @@ const std::vector<HotkeysSettings::Tip>& HotkeysSettings::tips() {
     static const std::vector<Tip> tips = {
         {"hand.tap.fill", "Einzeltasten (⌥, ⌘): Halten zum Aufnehmen, loslassen zum Transkribieren"},
         {"keyboard.fill", "Tastenkombinationen: Einmal drücken zum Starten, nochmal zum Stoppen"},
-        {"checkmark.shield.fill", "Intelligenter Filter: Option+Löschen löst keine Transkription aus"},
+        {"checkmark.shield.fill", "Intelligenter Filter: Option+Löschen löst keine Aufnahme aus"},
         {"lightbulb.fill",
-         "Vermeide Tastenkürzel die vom System verwendet werden (z.B. ⌘Leertaste zum Wechsel der Tastaturbelegung)"},
-        {"accessibility", "Bedienungshilfen-Berechtigung für Direkt-Einfügen-Modus erforderlich"},
+         "Vermeide Tastenkürzel die vom System verwendet werden (z.B. ⌘Leertaste, mit der GNOME die Tastaturbelegung "
+         "wechselt)"},
+        {"accessibility", "X11-Sitzung mit XTEST für Direkt-Einfügen-Modus erforderlich"},
     };
     return tips;
 }
@@ -85,7 +86,7 @@ HotkeysSettings::Status HotkeysSettings::currentStatus(std::string_view hotkey, 
     if (!isSingleKeyHotkey(hotkey) || (accessibilityGranted && inputMonitoringGranted))
         return {"checkmark.circle.fill", Tone::green, active, nullptr};
     return {"exclamationmark.triangle.fill", Tone::orange,
-            "Using fallback hotkey (⇧⌘Space) - Grant Input Monitoring to enable " + std::string(hotkey),
+            "Using fallback hotkey (⇧⌘Space) - " + std::string(hotkey) + " needs an X11 session with XInput 2",
             kSingleKeyNote};
 }
 
@@ -113,12 +114,12 @@ HotkeysSettings::PasteStatus HotkeysSettings::pasteStatus(bool pasteInPlace, boo
 HotkeysSettings::PermissionHelp HotkeysSettings::permissionHelp(bool accessibilityGranted, bool inputMonitoringGranted,
                                                                 bool storedSingleKey, std::string_view hotkey) {
     PermissionHelp help;
-    if (!accessibilityGranted) help.warnings.push_back("Bedienungshilfen-Berechtigung für Auto-Einfügen erforderlich");
+    if (!accessibilityGranted) help.warnings.push_back("X11-Sitzung mit XTEST für Auto-Einfügen erforderlich");
     const bool needsInputMonitoring = storedSingleKey && !inputMonitoringGranted;
     if (needsInputMonitoring) {
         // Names the modifier that is chosen; ⌥ when the display text is no single key.
         const std::string key = isSingleKeyHotkey(hotkey) ? std::string(hotkey) : std::string("⌥");
-        help.warnings.push_back("Eingabeüberwachungs-Berechtigung für Einzeltasten-Tastenkürzel (" + key +
+        help.warnings.push_back("X11-Sitzung mit XInput 2 für Einzeltasten-Tastenkürzel (" + key +
                                 ") erforderlich");
     }
     if (!accessibilityGranted) help.notes.push_back(kAccessibilityNote);

@@ -1,5 +1,6 @@
 #include "Parloquin/views/OtherSettings.h"
 
+#include "Parloquin/views/ModelStorageSize.h"
 #include "Platform/system/FileManager.h"
 
 namespace parloquin {
@@ -15,13 +16,14 @@ const std::vector<OtherSettings::PrivacyFeature>& OtherSettings::privacyFeatures
 }
 
 std::vector<OtherSettings::AboutRow> OtherSettings::aboutRows(const AppVersion& version,
-                                                              const platform::HostDescription& host) {
+                                                              const platform::HostDescription& host,
+                                                              std::uint64_t modelBytes) {
     return {
         {"Version", version.text()},
         {"Linux", host.operatingSystemVersion},
         {"Chip", host.processorName},
         {"Modell", "Parloquin Sprachmodell v3"},
-        {"Modellgröße", "~470 MB"},
+        {"Modellgröße", ModelStorageSize::text(modelBytes)},
         {"Sprachen", "25 EU-Sprachen"},
     };
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -42,8 +43,9 @@ struct OtherSettings {
     static constexpr const char* supportMailAddress = "mailto:support@parloquin.example";
 
     static const std::vector<PrivacyFeature>& privacyFeatures();
-    // Version, operating system, processor, model, model size, languages.
-    static std::vector<AboutRow> aboutRows(const AppVersion& version, const platform::HostDescription& host);
+    // Version, operating system, processor, model, the models' size on disk, languages.
+    static std::vector<AboutRow> aboutRows(const AppVersion& version, const platform::HostDescription& host,
+                                           std::uint64_t modelBytes);
     // The 25 languages of the model, in the order shown.
     static const std::vector<const char*>& languages();
     static const std::vector<LegalLinkRow>& legalLinks();

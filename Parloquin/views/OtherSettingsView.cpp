@@ -7,14 +7,15 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
+#include "Parloquin/services/TranscriptionService.h"
 #include "Parloquin/views/CacheCleaner.h"
 #include "Parloquin/views/DiagnosticsReport.h"
 #include "Parloquin/views/ExportFileWriter.h"
 #include "Parloquin/views/FileChooser.h"
-#include "Parloquin/services/TranscriptionService.h"
 #include "Parloquin/views/LinkRowButton.h"
 #include "Parloquin/views/ModelProgressTexts.h"
 #include "Parloquin/views/OpenSourceLicensesView.h"
+#include "Parloquin/views/ModelStorageSize.h"
 #include "Parloquin/views/OtherSettings.h"
 #include "Parloquin/views/PageDivider.h"
 #include "Parloquin/views/PageHeaderView.h"
@@ -107,7 +108,8 @@ QWidget* OtherSettingsView::aboutSection(QWidget* parent) {
     grid->setVerticalSpacing(12);
     int line = 0;
     for (const OtherSettings::AboutRow& row :
-         OtherSettings::aboutRows(AppVersion::bundle(), platform::HostFacts().describe())) {
+         OtherSettings::aboutRows(AppVersion::bundle(), platform::HostFacts().describe(),
+                                  ModelStorageSize::measure(OtherSettings::modelFolder()))) {
         auto* label = new QLabel(text(row.label), card);
         QPalette secondary = label->palette();
         secondary.setColor(QPalette::WindowText, colors.secondary);

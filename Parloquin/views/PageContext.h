@@ -7,6 +7,7 @@
 #include "Parloquin/views/FileChooser.h"
 #include "Platform/desktop/ApplicationFocus.h"
 #include "Platform/desktop/SMAppService.h"
+#include "Platform/system/Clock.h"
 #include "Platform/system/UserDefaults.h"
 
 namespace platform {
@@ -40,6 +41,8 @@ struct PageContext {
     std::shared_ptr<platform::NSWorkspace> workspace;
     std::shared_ptr<FileChooser> files;
     std::shared_ptr<platform::ApplicationFocus> applicationFocus;
+    // Where "now" comes from for texts such as "vor 2 Minuten"; none: the system's clock.
+    std::shared_ptr<const platform::Clock> clock;
 };
 
 }  // namespace parloquin

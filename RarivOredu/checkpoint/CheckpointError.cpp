@@ -35,9 +35,13 @@ CheckpointError CheckpointError::unreadable(const std::filesystem::path& path, s
     return CheckpointError(Kind::unreadable, path.string(), std::move(reason));
 }
 
-CheckpointError CheckpointError::truncated(std::string what) { return CheckpointError(Kind::truncated, std::move(what)); }
+CheckpointError CheckpointError::truncated(std::string what) {
+    return CheckpointError(Kind::truncated, std::move(what));
+}
 
-CheckpointError CheckpointError::malformed(std::string what) { return CheckpointError(Kind::malformed, std::move(what)); }
+CheckpointError CheckpointError::malformed(std::string what) {
+    return CheckpointError(Kind::malformed, std::move(what));
+}
 
 CheckpointError CheckpointError::unsupported(std::string what) {
     return CheckpointError(Kind::unsupported, std::move(what));

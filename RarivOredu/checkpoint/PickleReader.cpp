@@ -80,10 +80,10 @@ enum Opcode : unsigned char {
 std::optional<DType> storageDType(const std::string& module, const std::string& name) {
     if (module != "torch" && module != "torch.storage") return std::nullopt;
     static const std::pair<const char*, DType> types[] = {
-        {"FloatStorage", DType::float32}, {"HalfStorage", DType::float16},  {"BFloat16Storage", DType::bfloat16},
-        {"DoubleStorage", DType::float64}, {"LongStorage", DType::int64},  {"IntStorage", DType::int32},
-        {"ShortStorage", DType::int16},   {"CharStorage", DType::int8},    {"ByteStorage", DType::uint8},
-        {"BoolStorage", DType::boolean},  {"UntypedStorage", DType::uint8}, {"_UntypedStorage", DType::uint8},
+        {"FloatStorage", DType::float32},  {"HalfStorage", DType::float16},  {"BFloat16Storage", DType::bfloat16},
+        {"DoubleStorage", DType::float64}, {"LongStorage", DType::int64},    {"IntStorage", DType::int32},
+        {"ShortStorage", DType::int16},    {"CharStorage", DType::int8},     {"ByteStorage", DType::uint8},
+        {"BoolStorage", DType::boolean},   {"UntypedStorage", DType::uint8}, {"_UntypedStorage", DType::uint8},
     };
     for (const auto& [text, dtype] : types)
         if (name == text) return dtype;
@@ -93,11 +93,11 @@ std::optional<DType> storageDType(const std::string& module, const std::string& 
 std::optional<DType> torchDType(const std::string& module, const std::string& name) {
     if (module != "torch") return std::nullopt;
     static const std::pair<const char*, DType> types[] = {
-        {"float32", DType::float32}, {"float", DType::float32},   {"float16", DType::float16},
+        {"float32", DType::float32}, {"float", DType::float32},     {"float16", DType::float16},
         {"half", DType::float16},    {"bfloat16", DType::bfloat16}, {"float64", DType::float64},
-        {"double", DType::float64},  {"int64", DType::int64},     {"long", DType::int64},
-        {"int32", DType::int32},     {"int", DType::int32},       {"int16", DType::int16},
-        {"short", DType::int16},     {"int8", DType::int8},       {"uint8", DType::uint8},
+        {"double", DType::float64},  {"int64", DType::int64},       {"long", DType::int64},
+        {"int32", DType::int32},     {"int", DType::int32},         {"int16", DType::int16},
+        {"short", DType::int16},     {"int8", DType::int8},         {"uint8", DType::uint8},
         {"bool", DType::boolean},
     };
     for (const auto& [text, dtype] : types)
@@ -323,6 +323,19 @@ private:
             }
             if (module == "torch._utils" && (name == "_rebuild_tensor_v2" || name == "_rebuild_tensor"))
                 return rebuildTensor(list);
+            if (module == "torch._utils" && name == "_rebuild_tensor_v3") {
+                // (storage, offset, size, stride, requires_grad, hooks, dtype, metadata): an untyped
+                // storage read as the dtype given.
+                if (list.size() < 7) malformed("tensor rebuilt from too few arguments");
+                const Node* dtype = list[6];
+                if (dtype->type != Type::dtype)
+                    throw CheckpointError::unsupported(
+                        what_ + ": a tensor of type " +
+                        (dtype->type == Type::global ? dtype->text + "." + dtype->name : std::string("?")));
+                Node* tensor = rebuildTensor(list);
+                tensor->tensor->dtype = dtype->tensor->dtype;
+                return tensor;
+            }
             if (module == "torch._utils" && (name == "_rebuild_parameter" || name == "_rebuild_parameter_with_state")) {
                 if (list.empty() || list[0]->type != Type::tensor) malformed("parameter rebuilt from no tensor");
                 return list[0];
@@ -375,7 +388,8 @@ private:
                 bytes.push_back(static_cast<char>(c));
             } else if ((c == 0xc2 || c == 0xc3) && i + 1 < source.size() &&
                        (static_cast<unsigned char>(source[i + 1]) & 0xc0) == 0x80) {
-                bytes.push_back(static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(source[i + 1]) & 0x3f)));
+                bytes.push_back(
+                    static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(source[i + 1]) & 0x3f)));
                 ++i;
             } else {
                 malformed("latin-1 text outside latin-1");
@@ -393,9 +407,9 @@ private:
         if (kind->type == Type::global) dtype = storageDType(kind->text, kind->name);
         if (kind->type == Type::dtype) dtype = kind->tensor->dtype;
         if (!dtype)
-            throw CheckpointError::unsupported(what_ + ": storage type " +
-                                               (kind->type == Type::global ? kind->text + "." + kind->name
-                                                                           : std::string("?")));
+            throw CheckpointError::unsupported(
+                what_ + ": storage type " +
+                (kind->type == Type::global ? kind->text + "." + kind->name : std::string("?")));
         const Node* key = pid->items[2];
         if (key->type != Type::string && key->type != Type::integer) malformed("storage key");
         const Node* size = pid->items[4];

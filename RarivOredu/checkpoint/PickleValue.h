@@ -101,7 +101,8 @@ public:
 
 private:
     friend class PickleReader;
-    PickleValue(std::shared_ptr<const Document> document, const Node* node) : document_(std::move(document)), node_(node) {}
+    PickleValue(std::shared_ptr<const Document> document, const Node* node)
+        : document_(std::move(document)), node_(node) {}
 
     const Node& node() const noexcept;
     PickleValue wrap(const Node* node) const { return PickleValue(document_, node); }

@@ -33,7 +33,8 @@ std::optional<pid_t> ownerOf(const std::string& entry, const std::string& stem) 
     std::size_t i = stem.size();
     long long pid = 0;
     const std::size_t digits = i;
-    while (i < entry.size() && entry[i] >= '0' && entry[i] <= '9' && pid < (1LL << 31)) pid = pid * 10 + (entry[i++] - '0');
+    while (i < entry.size() && entry[i] >= '0' && entry[i] <= '9' && pid < (1LL << 31))
+        pid = pid * 10 + (entry[i++] - '0');
     if (i == digits || i >= entry.size() || entry[i] != '-' || pid <= 0 || pid >= (1LL << 31)) return std::nullopt;
     for (std::size_t j = i + 1; j < entry.size(); ++j)
         if (entry[j] < '0' || entry[j] > '9') return std::nullopt;
@@ -139,7 +140,8 @@ void StagedModelFolder::commit() {
 std::uint64_t StagedModelFolder::availableBytes(const fs::path& path) {
     fs::path probe = path.empty() ? fs::path(".") : path;
     std::error_code ec;
-    while (!fs::exists(probe, ec) && probe.has_parent_path() && probe.parent_path() != probe) probe = probe.parent_path();
+    while (!fs::exists(probe, ec) && probe.has_parent_path() && probe.parent_path() != probe)
+        probe = probe.parent_path();
     struct statvfs facts {};
     if (::statvfs(probe.c_str(), &facts) != 0)
         throw CocoaError::fromSystemError(std::error_code(errno, std::generic_category()),

@@ -135,7 +135,10 @@ void refuseCompressed(const FileRegion& region) {
         throw CheckpointError::unsupported(name + " is a gzip-compressed tar archive; unpack it with gunzip first");
     if (count >= 3 && magic[0] == 'B' && magic[1] == 'Z' && magic[2] == 'h')
         throw CheckpointError::unsupported(name + " is a bzip2-compressed tar archive; unpack it with bunzip2 first");
-    if (count >= 6 && std::memcmp(magic, "\xfd" "7zXZ\0", 6) == 0)
+    if (count >= 6 && std::memcmp(magic,
+                                  "\xfd"
+                                  "7zXZ\0",
+                                  6) == 0)
         throw CheckpointError::unsupported(name + " is an xz-compressed tar archive; unpack it with unxz first");
     if (count >= 4 && std::memcmp(magic, "\x28\xb5\x2f\xfd", 4) == 0)
         throw CheckpointError::unsupported(name + " is a zstd-compressed tar archive; unpack it with unzstd first");
@@ -166,9 +169,8 @@ TarArchive TarArchive::open(const std::filesystem::path& path) {
         const auto headerSize = number(block, 124, 12);
         if (!headerSize) throw CheckpointError::malformed(where + ": bad size field");
         const char flag = static_cast<char>(block[156]);
-        const std::uint64_t size = (flag == 'x' || flag == 'g' || flag == 'L' || flag == 'K' || !pax.size)
-                                       ? *headerSize
-                                       : *pax.size;
+        const std::uint64_t size =
+            (flag == 'x' || flag == 'g' || flag == 'L' || flag == 'K' || !pax.size) ? *headerSize : *pax.size;
         const std::uint64_t dataStart = at + blockSize;
         if (size > file.size() - dataStart) throw CheckpointError::truncated(name);
         const std::uint64_t padded = size + (blockSize - size % blockSize) % blockSize;

@@ -156,7 +156,8 @@ std::int64_t TensorRecord::numel() const {
 }
 
 platform::MLMultiArrayPtr TensorRecord::toFloat32() const {
-    if (dtype == DType::boolean) throw CheckpointError::unsupported(describe(*this) + " holds bool values, not numbers");
+    if (dtype == DType::boolean)
+        throw CheckpointError::unsupported(describe(*this) + " holds bool values, not numbers");
     const Span span = spanOf(*this);
     // Checked before anything is allocated: the shape of a damaged file may ask for terabytes.
     checkStorage(*this, span);

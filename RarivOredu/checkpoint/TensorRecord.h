@@ -31,7 +31,7 @@ struct TensorRecord {
     // instead of imported with wrong weights. Views of part of a storage go unchecked.
     std::optional<std::uint32_t> storageCrc32;
 
-    // The product of the shape (1 for a scalar).
+    // The product of the shape (1 for a scalar); CheckpointError::malformed when that overflows.
     std::int64_t numel() const;
 
     // A contiguous float32 copy honouring the strides and the offset; float16, bfloat16, float64

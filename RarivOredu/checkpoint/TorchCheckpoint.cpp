@@ -17,8 +17,8 @@ constexpr int maxDepth = 64;
 constexpr std::size_t maxVisits = std::size_t{1} << 22;
 
 // The legacy format starts with a pickled magic number: LONG1 of 0x1950a86a20f9469cfc6c.
-constexpr unsigned char legacyMagic[] = {0x80, 0x02, 0x8a, 0x0a, 0x6c, 0xfc, 0x9c, 0x46,
-                                         0xf9, 0x20, 0x6a, 0xa8, 0x50, 0x19};
+constexpr unsigned char legacyMagic[] = {0x80, 0x02, 0x8a, 0x0a, 0x6c, 0xfc, 0x9c,
+                                         0x46, 0xf9, 0x20, 0x6a, 0xa8, 0x50, 0x19};
 
 void refuseOtherFormats(const FileRegion& region, const std::string& name) {
     unsigned char head[sizeof legacyMagic] = {};
@@ -27,12 +27,14 @@ void refuseOtherFormats(const FileRegion& region, const std::string& name) {
     region.read(0, head, count);
     if (std::memcmp(head, "PK\x03\x04", 4) == 0) return;
     if (count == sizeof head && std::memcmp(head, legacyMagic, sizeof head) == 0)
-        throw CheckpointError::unsupported(name + " was saved by a torch older than 1.6; load and save it again with a newer torch");
+        throw CheckpointError::unsupported(
+            name + " was saved by a torch older than 1.6; load and save it again with a newer torch");
     if (region.size() >= 512) {
         char ustar[6] = {};
         region.read(257, ustar, sizeof ustar);
         if (std::memcmp(ustar, "ustar", 5) == 0)
-            throw CheckpointError::unsupported(name + " is a tar archive (a model archive, or torch's oldest format), not a torch checkpoint");
+            throw CheckpointError::unsupported(
+                name + " is a tar archive (a model archive, or torch's oldest format), not a torch checkpoint");
     }
     throw CheckpointError::malformed(name + ": not a torch checkpoint");
 }
@@ -47,8 +49,7 @@ std::string recordPrefix(const ZipArchive& zip, const std::string& name) {
     if (!zip.entries().empty()) {
         const std::string first = zip.entries().front().name;
         const auto slash = first.find('/');
-        if (slash != std::string::npos && zip.find(first.substr(0, slash) + "/data.pkl"))
-            return first.substr(0, slash);
+        if (slash != std::string::npos && zip.find(first.substr(0, slash) + "/data.pkl")) return first.substr(0, slash);
     }
     for (const auto& entry : zip.entries()) {
         std::string prefix = prefixOf(entry.name);
@@ -59,7 +60,8 @@ std::string recordPrefix(const ZipArchive& zip, const std::string& name) {
 
 class TensorCollector {
 public:
-    TensorCollector(std::map<std::string, TensorRecord>& tensors, const std::string& file) : tensors_(tensors), file_(file) {}
+    TensorCollector(std::map<std::string, TensorRecord>& tensors, const std::string& file)
+        : tensors_(tensors), file_(file) {}
 
     void collect(const PickleValue& value, const std::string& name, int depth) {
         if (++visits_ > maxVisits) throw CheckpointError::unsupported(file_ + ": too many values to look through");
@@ -86,7 +88,8 @@ public:
             case PickleValue::Type::tuple: {
                 enter(depth);
                 const auto items = value.items();
-                for (std::size_t i = 0; i < items.size(); ++i) collect(items[i], join(name, std::to_string(i)), depth + 1);
+                for (std::size_t i = 0; i < items.size(); ++i)
+                    collect(items[i], join(name, std::to_string(i)), depth + 1);
                 return;
             }
             default: return;
@@ -127,8 +130,8 @@ TorchCheckpoint TorchCheckpoint::open(const FileRegion& region) {
 
     const auto* pickle = zip.find(prefix + "/data.pkl");
     if (pickle->size > maxPickleSize)
-        throw CheckpointError::unsupported(name + ": " + pickle->name + " is too large (" + std::to_string(pickle->size) +
-                                           " bytes)");
+        throw CheckpointError::unsupported(name + ": " + pickle->name + " is too large (" +
+                                           std::to_string(pickle->size) + " bytes)");
     const std::string bytes = zip.readAll(*pickle);
     const auto storage = [&zip, &prefix, &name](const std::string& key) {
         const auto* entry = zip.find(prefix + "/data/" + key);
@@ -147,7 +150,8 @@ const TensorRecord* TorchCheckpoint::find(const std::string& name) const {
     return found == tensors_.end() ? nullptr : &found->second;
 }
 
-const TensorRecord& TorchCheckpoint::require(const std::string& name, const std::vector<std::int64_t>& expectedShape) const {
+const TensorRecord& TorchCheckpoint::require(const std::string& name,
+                                             const std::vector<std::int64_t>& expectedShape) const {
     const TensorRecord* tensor = find(name);
     if (!tensor) throw CheckpointError::missingTensor(name);
     if (tensor->shape != expectedShape) throw CheckpointError::wrongShape(name, expectedShape, tensor->shape);

@@ -111,7 +111,8 @@ void applyZip64(std::string_view extra, ZipArchive::Entry& entry, std::uint64_t&
         }
         extra.remove_prefix(4u + length);
     }
-    if (needSize || needCompressed || needOffset) throw CheckpointError::malformed(what + ": ZIP64 extra field missing");
+    if (needSize || needCompressed || needOffset)
+        throw CheckpointError::malformed(what + ": ZIP64 extra field missing");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "RarivOredu/vad/SpeechSegmentation.h"
 #include "RarivOredu/vad/StreamingSpeechDetector.h"
 #include "RarivOredu/vad/VadError.h"
+#include "RarivOredu/vad/silero/SileroVadImport.h"
 
 namespace rarivoredu {
 
@@ -67,6 +68,8 @@ std::filesystem::path VadManager::defaultModelsDirectory() {
 void VadManager::loadModel(const std::optional<std::filesystem::path>& directory) {
     const auto modelsDirectory = directory.value_or(defaultModelsDirectory()) / "Models";
     const auto& required = ModelNames::VAD::requiredModels();
+    // A first download imports Silero's own export of the network.
+    SileroVadImport::registerImporter();
     // The fetch runs unlocked: chunks of a model already loaded go on meanwhile.
     const auto models = DownloadUtils::loadModels(Repo::vad, std::vector<std::string>(required.begin(), required.end()),
                                                   modelsDirectory, config_.computeUnits);

@@ -27,8 +27,9 @@ namespace rarivoredu {
 // audio, from a recurrent model whose hidden state, cell state and last 64 samples are carried
 // from chunk to chunk; speech regions of a whole recording; speech starts and ends in a stream.
 //
-// The model, "silero-vad-unified-256ms-v6.0.0.mlmodelc" of Repo::vad, is fetched from the hub
-// into <base>/Models on first use. Chunks run one at a time per manager (a mutex guards the model
+// The model, "silero-vad-unified-256ms-v6.0.0.mlmodelc" of Repo::vad, is made on first use in
+// <base>/Models from Silero's ONNX export of its network (SileroVadImport), or taken from a hub
+// of our bundles when one is configured. Chunks run one at a time per manager (a mutex guards the model
 // and the pooled input buffers); every function blocks.
 //
 // Errors: VadError (notInitialized without a model; modelProcessingFailed for a failed step;

@@ -41,7 +41,9 @@ int elementsOf(int index) { return index == 0 ? largest : others; }
 
 // "w<i>": a float32 tensor [rows, 1024] over storage <i>.
 std::string pickle() {
-    std::string out = "\x80\x02" "ccollections\nOrderedDict\n)R(";
+    std::string out =
+        "\x80\x02"
+        "ccollections\nOrderedDict\n)R(";
     for (int i = 0; i < tensorCount; ++i) {
         const int elements = elementsOf(i);
         out += text("layers." + std::to_string(i) + ".weight");
@@ -55,8 +57,8 @@ std::string pickle() {
 const std::filesystem::path& archivePath() {
     static const std::filesystem::path path = [] {
         const char* base = std::getenv("TMPDIR");
-        const std::filesystem::path file =
-            std::filesystem::path(base && *base ? base : "/tmp") / ("bench-checkpoint-" + std::to_string(::getpid()) + ".nemo");
+        const std::filesystem::path file = std::filesystem::path(base && *base ? base : "/tmp") /
+                                           ("bench-checkpoint-" + std::to_string(::getpid()) + ".nemo");
         std::vector<checkpointtest::ZipRecord> records{{"model_weights/data.pkl", pickle()}};
         for (int i = 0; i < tensorCount; ++i) {
             std::string data(static_cast<std::size_t>(elementsOf(i)) * 4, '\0');

@@ -5,6 +5,8 @@
 #include <QKeySequence>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -15,6 +17,8 @@
 #include <chrono>
 
 #include "Parloquin/app/AppDelegate.h"
+#include "Parloquin/views/AppVersion.h"
+#include "Parloquin/views/OtherSettings.h"
 #include "Platform/audio/AVAudioError.h"
 #include "Platform/log/LogCapture.h"
 #include "Platform/ml/MLModelError.h"
@@ -24,6 +28,8 @@
 #include "RarivOredu/shared/ModelLoadProgress.h"
 #include "RarivOredu/shared/ModelStorageError.h"
 #include "tests/Parloquin/app/AppHarness.h"
+
+#include "tests/support/MacOSTerms.h"
 
 namespace {
 
@@ -160,18 +166,37 @@ TEST_F(AppDelegateTest, WelcomeAlertOnlyOnTheFirstLaunch) {
             EXPECT_EQ(alert.style, parloquin::AlertStyle::informational);
             EXPECT_EQ(alert.buttons, (std::vector<std::string>{"Loslegen", "Einstellungen öffnen"}));
             EXPECT_EQ(alert.informativeText.rfind("Parloquin bietet zwei Aufnahmemodi:\n\n🎯 Umschaltmodus", 0), 0u);
+            // What the modes need is said as it is on Linux: an X11 session, no permission to grant.
+            EXPECT_EQ(testsupport::macOSTermsIn(alert.informativeText), std::vector<std::string>{}) << c.name;
+            EXPECT_NE(alert.informativeText.find("X11-Sitzung mit XInput 2"), std::string::npos);
         }
     }
 }
 
+// The about dialog and the page "Sonstiges" give the one version the build has.
+TEST_F(AppDelegateTest, TheAboutDialogShowsTheBuildsVersion) {
+    AppDelegate& delegate = harness.launch();
+    harness.alerts->shown.clear();
+    delegate.showAbout();
+    ASSERT_EQ(harness.alerts->shown.size(), 1u);
+    const std::string& text = harness.alerts->shown.front().informativeText;
+    EXPECT_EQ(text.substr(0, text.find('\n')), "Version " + parloquin::AppVersion::bundle().text());
+    EXPECT_EQ(parloquin::AppVersion::bundle().appVersion(), PARLOQUIN_PROJECT_VERSION);
+}
+
 TEST_F(AppDelegateTest, ReadyLaunchRegistersTheHotkeyAndShowsTheButton) {
     storeRecords(harness, 2);
+    // The notification says what the models take on disk.
+    const std::filesystem::path models = parloquin::OtherSettings::modelFolder() / "Models";
+    std::filesystem::create_directories(models);
+    std::ofstream(models / "model.pt").close();
+    std::filesystem::resize_file(models / "model.pt", 3'200'000);
     AppDelegate& delegate = harness.launch();
     ASSERT_TRUE(delegate.isInitialized());
     EXPECT_EQ(harness.summaries(), (std::vector<std::string>{"Parloquin bereit!"}));
     const auto& ready = harness.notifications.received.front();
     EXPECT_EQ(ready.body.toStdString(),
-              "Drücke ⇧⌘Space überall um eine Aufnahme zu starten.\nModelle: Geladen (470MB zwischengespeichert)\n"
+              "Drücke ⇧⌘Space überall um eine Aufnahme zu starten.\nModelle: Geladen (3 MB zwischengespeichert)\n"
               "Tastenkürzel: ⇧⌘Space registriert");
     EXPECT_EQ(ready.hints.value("sound-name").toString(), "message-new-instant");
     EXPECT_EQ(delegate.statusMenu()->actions()[0]->text(), "Parloquin - Bereit");

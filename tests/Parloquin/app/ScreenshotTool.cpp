@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLinearGradient>
@@ -28,6 +29,7 @@
 #include "Parloquin/app/AppDelegate.h"
 #include "Parloquin/app/FloatingDictationControlWindow.h"
 #include "Parloquin/app/QtRecordingOverlayWindow.h"
+#include "Parloquin/app/QtTranslations.h"
 #include "Parloquin/hotkeys/MessageBoxAlertPresenter.h"
 #include "Parloquin/services/HistoryManager.h"
 #include "Parloquin/services/SpeechRecognizer.h"
@@ -174,6 +176,24 @@ bool welcomeAlertPicture(const QDir& folder, const std::filesystem::path& storeF
         return false;
     }
     return pictures->ok();
+}
+
+// Qt's own file chooser, as the save panel shows it where the desktop offers none: in the user's
+// language once Qt's translations are loaded.
+bool fileChooserPicture(const QDir& folder, const std::filesystem::path& storeFolder) {
+    const std::filesystem::path documents = storeFolder / "Dokumente";
+    std::filesystem::create_directories(documents / "Aufnahmen");
+    QFileDialog chooser(nullptr, QStringLiteral("Transkript speichern"), QString::fromStdString(documents.string()),
+                        QStringLiteral("Text (*.txt)"));
+    chooser.setOption(QFileDialog::DontUseNativeDialog);
+    chooser.setAcceptMode(QFileDialog::AcceptSave);
+    chooser.selectFile(QStringLiteral("Transkript.txt"));
+    chooser.resize(640, 420);
+    chooser.show();
+    wait(300);
+    const bool ok = save(chooser.grab(), folder, QStringLiteral("file-chooser.png"));
+    chooser.hide();
+    return ok;
 }
 
 // The shell with a few transcriptions, its menu opened under the tray icon with the recent
@@ -507,6 +527,7 @@ bool modelSetupPictures(const QDir& folder, const std::filesystem::path& storeFo
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    const auto qtTranslations = parloquin::QtTranslations::install();
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
         return 2;
@@ -519,6 +540,7 @@ int main(int argc, char** argv) {
     bool ok = overlayPicture(folder);
     ok &= floatingButtonPictures(folder);
     ok &= welcomeAlertPicture(folder, store);
+    ok &= fileChooserPicture(folder, store);
     ok &= mainWindowPictures(folder, store);
     ok &= hotkeysPagePictures(folder, store);
     ok &= parloquin_test::transcriptPagePictures(

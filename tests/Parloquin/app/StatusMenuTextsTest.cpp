@@ -72,7 +72,7 @@ TEST(StatusMenuTextsTest, CopiedBodyKeepsAHundredCharacters) {
 }
 
 TEST(StatusMenuTextsTest, ReadyNotificationNamesWhatIsReallyRegistered) {
-    const std::string models = "\nModelle: Geladen (470MB zwischengespeichert)\n";
+    const std::string models = "\nModelle: Geladen (2,5 GB zwischengespeichert)\n";
     struct Case {
         std::string hotkey;
         HotkeyRegistration registration;
@@ -92,7 +92,7 @@ TEST(StatusMenuTextsTest, ReadyNotificationNamesWhatIsReallyRegistered) {
          "Starte eine Aufnahme über das Menü." + models + "Tastenkürzel: ⌃⌥D nicht registriert"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(StatusMenuTexts::readyNotificationBody(c.hotkey, c.registration), c.body) << c.hotkey;
+        EXPECT_EQ(StatusMenuTexts::readyNotificationBody(c.hotkey, c.registration, 2'480'000'000), c.body) << c.hotkey;
 }
 
 }  // namespace

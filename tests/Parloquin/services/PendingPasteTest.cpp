@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QTimer>
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,13 +28,14 @@ TEST(PendingPasteTest, ThePasteGoesOutOnceNoKeyIsDown) {
         bool refuses;
         Outcome outcome;
         std::size_t keyEvents;
+        std::size_t clipboardWrites;  // once, and again after a wait that another program may have used
     };
     const std::vector<Case> cases = {
-        {"keys up", false, -1, false, Outcome::pasted, 2},
-        {"keys let go while waiting", true, 3, false, Outcome::pasted, 2},
-        {"keys held past the wait", true, -1, false, Outcome::keysHeld, 0},
-        {"clipboard refuses", false, -1, true, Outcome::clipboardFailed, 0},
-        {"clipboard refuses, keys down", true, -1, true, Outcome::clipboardFailed, 0},
+        {"keys up", false, -1, false, Outcome::pasted, 2, 1},
+        {"keys let go while waiting", true, 3, false, Outcome::pasted, 2, 2},
+        {"keys held past the wait", true, -1, false, Outcome::keysHeld, 0, 1},
+        {"clipboard refuses", false, -1, true, Outcome::clipboardFailed, 0, 1},
+        {"clipboard refuses, keys down", true, -1, true, Outcome::clipboardFailed, 0, 1},
     };
     for (const Case& c : cases) {
         parloquin_test::FakeDesktop desktop;
@@ -58,6 +60,10 @@ TEST(PendingPasteTest, ThePasteGoesOutOnceNoKeyIsDown) {
         EXPECT_EQ(*outcome, c.outcome) << c.name;
         EXPECT_FALSE(paste.isWaiting()) << c.name;
         EXPECT_EQ(desktop.keyboard->events.size(), c.keyEvents) << c.name;
+        EXPECT_EQ(std::count_if(desktop.pasteboard->log.begin(), desktop.pasteboard->log.end(),
+                                [](const std::string& entry) { return entry.rfind("set ", 0) == 0; }),
+                  static_cast<std::ptrdiff_t>(c.clipboardWrites))
+            << c.name;
         // Whatever happens to the paste, a text the clipboard took stays there.
         EXPECT_EQ(desktop.pasteboard->contents, c.refuses ? std::nullopt : std::optional<std::string>("Text"))
             << c.name;

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include "Parloquin/services/HistoryManager.h"
@@ -47,6 +48,7 @@ protected:
         context.alerts = alerts;
         context.historyManager = &history;
         context.files = chooser;
+        context.clock = clock;
         page = std::make_unique<HistoryView>(history, context);
         page->resize(760, 700);
         page->show();
@@ -80,6 +82,7 @@ protected:
     std::shared_ptr<parloquin_test::FakeChooser> chooser = std::make_shared<parloquin_test::FakeChooser>();
     std::unique_ptr<HistoryView> page;
     const platform::Date now = platform::Date::now();
+    std::shared_ptr<storetest::ManualClock> clock = std::make_shared<storetest::ManualClock>(now);
 };
 
 TEST_F(HistoryViewTest, NoRecordsShowTheLoadingThenTheEmptyPlaceholderNamingTheUsersHotkey) {
@@ -111,6 +114,28 @@ TEST_F(HistoryViewTest, OneRecordShowsItsRowAtOnce) {
     EXPECT_EQ(row->previewLabel()->text(), "Remind me to call the dentist tomorrow morning.");
     EXPECT_EQ(row->figureTexts(), (QStringList{"102 WPM", "7.3s gespart", "RTF 0.025"}));
     EXPECT_FALSE(row->actionLine() && row->actionLine()->isVisibleTo(page.get())) << "actions only under the pointer";
+}
+
+// "vor 52 Minuten" is said from the moment the row is drawn: it moves on while the page stays open,
+// and again when the page is shown anew.
+TEST_F(HistoryViewTest, ARowsRelativeTimeMovesOnWhileThePageStaysOpen) {
+    const auto records = parloquin_test::twentyRecords(now);
+    open({records[1]});
+    ASSERT_EQ(page->visibleRows().size(), 1u);
+    EXPECT_EQ(page->visibleRows()[0]->topLineTexts().front(), "vor 52 Minuten");
+    ASSERT_TRUE(page->relativeTimeTimer()->isActive());
+    EXPECT_LE(page->relativeTimeTimer()->interval(), 60'000);
+
+    clock->set(now.addingTimeInterval(3 * 60));
+    page->refreshRelativeTimes();  // what the timer does
+    EXPECT_EQ(page->visibleRows()[0]->topLineTexts().front(), "vor 55 Minuten");
+
+    page->hide();
+    EXPECT_FALSE(page->relativeTimeTimer()->isActive());
+    clock->set(now.addingTimeInterval(2 * 3600));
+    page->show();
+    drainEventLoop();
+    EXPECT_EQ(page->visibleRows()[0]->topLineTexts().front(), "vor 2 Stunden");
 }
 
 TEST_F(HistoryViewTest, SearchAndLanguageFilterOnTwentyRecords) {

@@ -6,6 +6,7 @@
 
 #include "tests/Parloquin/services/StoreFixtures.h"
 #include "tests/support/GoldenFile.h"
+#include "tests/support/MacOSTerms.h"
 
 namespace parloquin {
 namespace {
@@ -25,8 +26,8 @@ const char* toneName(Settings::Tone tone) {
 
 const char* grants(bool accessibility, bool inputMonitoring) {
     if (accessibility && inputMonitoring) return "both";
-    if (accessibility) return "Accessibility only";
-    if (inputMonitoring) return "Input Monitoring only";
+    if (accessibility) return "XTEST only";
+    if (inputMonitoring) return "XInput 2 only";
     return "neither";
 }
 
@@ -73,7 +74,11 @@ TEST(HotkeysSettings, PageTextsForEveryModeHotkeyAndGrant) {
                     table += std::string(paste ? "on" : "off") + "\t" + (single ? "true" : "false") + "\t" + hotkey +
                              "\t" + grants(accessibility, inputMonitoring) + "\t" + shown + "\n";
                 }
+    table += "\n# tips\nsymbol\ttext\n";
+    for (const auto& tip : Settings::tips()) table += std::string(tip.icon) + "\t" + tip.text + "\n";
     testsupport::expectGolden("hotkeys", "page-texts.tsv", table);
+    // Every line says what is true on Linux: no macOS permission, pane or feature is named.
+    EXPECT_EQ(testsupport::macOSTermsIn(table.substr(table.find("\tsymbol\tcolour"))), std::vector<std::string>{});
 }
 
 TEST(HotkeysSettings, StatusCardSaysWhatIsTrue) {
@@ -85,7 +90,7 @@ TEST(HotkeysSettings, StatusCardSaysWhatIsTrue) {
     EXPECT_EQ(combination.text, "Active: ⇧⌘Space - Toggle mode");
     EXPECT_EQ(combination.permissionNote, nullptr);
     const auto waiting = Settings::currentStatus("⌘", "hold", true, false);
-    EXPECT_EQ(waiting.text, "Using fallback hotkey (⇧⌘Space) - Grant Input Monitoring to enable ⌘");
+    EXPECT_EQ(waiting.text, "Using fallback hotkey (⇧⌘Space) - ⌘ needs an X11 session with XInput 2");
     EXPECT_NE(waiting.permissionNote, nullptr);
 }
 
@@ -94,7 +99,7 @@ TEST(HotkeysSettings, PasteSectionFollowsTheStoredFlagNotTheText) {
     EXPECT_EQ(Settings::pasteStatus(true, true, false, true), Settings::PasteStatus::permissionsMissing);
     const auto help = Settings::permissionHelp(true, false, true, "⇧⌘Space");
     EXPECT_EQ(help.warnings,
-              std::vector<std::string>{"Eingabeüberwachungs-Berechtigung für Einzeltasten-Tastenkürzel (⌥) erforderlich"});
+              std::vector<std::string>{"X11-Sitzung mit XInput 2 für Einzeltasten-Tastenkürzel (⌥) erforderlich"});
     // A combination with Accessibility is ready without Input Monitoring.
     EXPECT_EQ(Settings::pasteStatus(true, true, false, false), Settings::PasteStatus::ready);
 }

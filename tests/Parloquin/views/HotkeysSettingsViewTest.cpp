@@ -266,12 +266,12 @@ TEST_F(HotkeysSettingsViewTest, GrantsAreLookedAtOnShowingAndWhenPasteInPlaceIsS
     EXPECT_FALSE(page->readyLine()->isVisible());
     const auto lines = visibleTexts(page->permissionWarnings());
     ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "Bedienungshilfen-Berechtigung für Auto-Einfügen erforderlich");
-    EXPECT_EQ(lines[1], "Eingabeüberwachungs-Berechtigung für Einzeltasten-Tastenkürzel (⌘) erforderlich");
+    EXPECT_EQ(lines[0], "X11-Sitzung mit XTEST für Auto-Einfügen erforderlich");
+    EXPECT_EQ(lines[1], "X11-Sitzung mit XInput 2 für Einzeltasten-Tastenkürzel (⌘) erforderlich");
     for (QPushButton* button : page->permissionWarnings()->findChildren<QPushButton*>())
         ADD_FAILURE() << "a button that would open nothing: " << button->text().toStdString();
     EXPECT_EQ(page->statusCard()->textLabel()->text().toStdString(),
-              "Using fallback hotkey (⇧⌘Space) - Grant Input Monitoring to enable ⌘");
+              "Using fallback hotkey (⇧⌘Space) - ⌘ needs an X11 session with XInput 2");
     EXPECT_TRUE(page->statusCard()->noteLabel()->isVisible());
 
     // Granted meanwhile: switching paste in place off and on looks again.

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "Parloquin/views/License.h"
+#include "Parloquin/views/ModelStorageSize.h"
+#include "tests/support/TemporaryDirectory.h"
 
 namespace {
 
@@ -23,7 +25,7 @@ TEST(OtherSettingsTest, TheAboutCardShowsVersionMachineAndModel) {
     platform::HostDescription host;
     host.operatingSystemVersion = "6.1 (Debian GNU/Linux 12)";
     host.processorName = "AMD Ryzen 7 7840U w/ Radeon 780M Graphics";
-    auto rows = OtherSettings::aboutRows({"0.1.0", "7"}, host);
+    auto rows = OtherSettings::aboutRows({"0.1.0", "7"}, host, 2'480'123'456);
     std::vector<std::pair<std::string, std::string>> shown;
     for (const auto& row : rows) shown.emplace_back(row.label, row.value);
     EXPECT_EQ(shown, (std::vector<std::pair<std::string, std::string>>{
@@ -31,12 +33,32 @@ TEST(OtherSettingsTest, TheAboutCardShowsVersionMachineAndModel) {
                          {"Linux", "6.1 (Debian GNU/Linux 12)"},
                          {"Chip", "AMD Ryzen 7 7840U w/ Radeon 780M Graphics"},
                          {"Modell", "Parloquin Sprachmodell v3"},
-                         {"Modellgröße", "~470 MB"},
+                         {"Modellgröße", "2,5 GB"},
                          {"Sprachen", "25 EU-Sprachen"},
                      }));
     // A build without version keys.
-    EXPECT_EQ(OtherSettings::aboutRows({}, host)[0].value, "1.0 (1)");
-    EXPECT_EQ(OtherSettings::aboutRows({std::nullopt, "12"}, host)[0].value, "1.0 (12)");
+    EXPECT_EQ(OtherSettings::aboutRows({}, host, 0)[0].value, "1.0 (1)");
+    EXPECT_EQ(OtherSettings::aboutRows({std::nullopt, "12"}, host, 0)[0].value, "1.0 (12)");
+}
+
+// The size shown is what the model files take, not a fixed figure.
+TEST(OtherSettingsTest, TheModelSizeIsMeasuredOnDisk) {
+    using parloquin::ModelStorageSize;
+    const std::vector<std::pair<std::uint64_t, std::string>> texts = {
+        {0, "0 MB"},           {499'999, "0 MB"},         {500'000, "1 MB"},          {470'000'000, "470 MB"},
+        {999'499'999, "999 MB"}, {999'500'000, "1,0 GB"}, {2'449'999'999, "2,4 GB"}, {2'450'000'000, "2,5 GB"},
+        {12'340'000'000, "12,3 GB"},
+    };
+    for (const auto& [bytes, text] : texts) EXPECT_EQ(ModelStorageSize::text(bytes), text) << bytes;
+
+    testsupport::TemporaryDirectory folder;
+    EXPECT_EQ(ModelStorageSize::measure(folder / "missing"), 0u);
+    std::filesystem::create_directories(folder / "Models/Encoder.mlmodelc/weights");
+    std::ofstream(folder / "Models/Encoder.mlmodelc/model.pt") << std::string(1000, 'x');
+    std::ofstream(folder / "Models/Encoder.mlmodelc/weights/weight.bin") << std::string(234, 'y');
+    std::ofstream(folder / "vocab.json") << std::string(6, 'z');
+    std::filesystem::create_symlink(folder / "vocab.json", folder / "Models/link.json");
+    EXPECT_EQ(ModelStorageSize::measure(folder.path()), 1240u);
 }
 
 TEST(OtherSettingsTest, TheTwentyFiveLanguagesInOrder) {

@@ -74,6 +74,9 @@ TEST(PickleReaderTest, ReadsEachKindOfValue) {
         {"a parameter", "\x80\x02" "ctorch._utils\n_rebuild_parameter\n" "ctorch._utils\n_rebuild_tensor_v2\n((X\x07\x00\x00\x00storagectorch\nHalfStorage\n"
                         "X\x01\x00\x00\x00" "0X\x03\x00\x00\x00" "cpuK\x01tQK\x00)))\x89NtR\x88N\x87R."s,
          "tensor(float16, [])"},
+        {"a tensor over an untyped storage", "\x80\x02" "ctorch._utils\n_rebuild_tensor_v3\n((X\x07\x00\x00\x00storagectorch\nUntypedStorage\n"
+                                             "X\x01\x00\x00\x00" "0X\x03\x00\x00\x00" "cpuK\x08tQK\x00K\x02\x85K\x01\x85\x89N" "ctorch\nbfloat16\n}tR."s,
+         "tensor(bfloat16, [2])"},
         {"bytes after STOP", "\x80\x02K\x01.garbage"s, "1"},
     };
     for (const auto& c : cases) {
@@ -122,6 +125,9 @@ TEST(PickleReaderTest, RefusesBadPicklesWithAnError) {
         {"a tensor from no storage", "\x80\x02" "ctorch._utils\n_rebuild_tensor_v2\n(K\x01K\x00)"
                                      ")\x89N" "tR."s,
          Kind::malformed},
+        {"a tensor of complex numbers", "\x80\x02" "ctorch._utils\n_rebuild_tensor_v3\n((X\x07\x00\x00\x00storagectorch\nUntypedStorage\n"
+                                        "X\x01\x00\x00\x00" "0X\x03\x00\x00\x00" "cpuK\x08tQK\x00K\x01\x85K\x01\x85\x89N" "ctorch\ncomplex64\n}tR."s,
+         Kind::unsupported},
         {"_codecs.encode of another encoding",
          "\x80\x02" "c_codecs\nencode\nX\x01\x00\x00\x00xX\x05\x00\x00\x00" "cp437\x86R."s, Kind::unsupported},
     };

@@ -4,6 +4,7 @@
 
 #include "RarivOredu/checkpoint/CheckpointError.h"
 #include "tests/RarivOredu/checkpoint/ArchiveBytes.h"
+#include "tests/RarivOredu/checkpoint/MemoryFile.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TemporaryDirectory.h"
 
@@ -131,6 +132,25 @@ TEST(TarArchiveTest, RefusesDamagedAndCompressedArchives) {
         ADD_FAILURE() << "opened a file that is not there";
     } catch (const CheckpointError& error) {
         EXPECT_EQ(error.kind(), CheckpointError::Kind::unreadable);
+    }
+}
+
+TEST(TarArchiveTest, EveryFlippedByteOfASmallArchiveFailsCleanly) {
+    std::string good = tarMember("././@LongLink", std::string(150, 'n') + '\0', 'L');
+    good += tarMember(std::string(100, 'n'), "long");
+    good += tarMember("PaxHeaders/x", paxRecord("path", "pax/name") + paxRecord("size", "3"), 'x');
+    good += tarMember("short", "pax");
+    good += tarEnd();
+    checkpointtest::MemoryFile file;
+    // Each flip either leaves a readable archive or gives a CheckpointError (the sanitizers watch).
+    for (std::size_t at = 0; at < good.size() - 1024; ++at) {
+        std::string bad = good;
+        bad[at] = static_cast<char>(bad[at] ^ 0x11);
+        try {
+            const TarArchive archive = TarArchive::open(file.write(bad));
+            for (const auto& member : archive.members()) contents(archive, member);
+        } catch (const CheckpointError&) {
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include "RarivOredu/checkpoint/CheckpointError.h"
 #include "RarivOredu/checkpoint/TarArchive.h"
 #include "tests/RarivOredu/checkpoint/ArchiveBytes.h"
+#include "tests/RarivOredu/checkpoint/MemoryFile.h"
 #include "tests/RarivOredu/checkpoint/PickleRepr.h"
 #include "tests/RarivOredu/checkpoint/TorchPickleBytes.h"
 #include "tests/support/FileBytes.h"
@@ -212,14 +213,14 @@ TEST(TorchCheckpointTest, RefusesDamagedAndForeignFiles) {
 }
 
 TEST(TorchCheckpointTest, EveryFlippedByteOfASmallCheckpointFailsCleanly) {
-    testsupport::TemporaryDirectory folder;
+    checkpointtest::MemoryFile memory;
     const std::string good = testsupport::readBytes(fixtures + "nested.pt");
     // Each flipped byte either goes unnoticed (the tensors' numbers, padding, dates: torch keeps
     // no check of them) or gives a CheckpointError; never anything else (the sanitizers watch).
     for (std::size_t at = 0; at < good.size(); ++at) {
         std::string bad = good;
         bad[at] = static_cast<char>(bad[at] ^ 0x5a);
-        const auto file = testsupport::writeFile(folder / "flipped.pt", bad);
+        const auto file = memory.write(bad);
         try {
             const TorchCheckpoint checkpoint = TorchCheckpoint::open(file);
             for (const auto& [name, tensor] : checkpoint.tensors()) tensor.toFloat32();

@@ -1,0 +1,111 @@
+#include "RarivOredu/vad/silero/SileroVadNetwork.h"
+
+#include <cstring>
+#include <map>
+
+#include "Platform/ml/MLModelBundle.h"
+#include "Platform/ml/TorchScriptRuntime.h"
+
+namespace rarivoredu {
+
+using platform::MLMultiArray;
+using platform::MLMultiArrayDataType;
+using platform::MLMultiArrayPtr;
+
+namespace {
+
+platform::MLFeatureDescription array(const std::string& name, std::vector<std::int64_t> shape) {
+    platform::MLFeatureDescription feature;
+    feature.name = name;
+    feature.type = platform::MLFeatureType::multiArray;
+    feature.multiArrayConstraint = platform::MLMultiArrayConstraint{MLMultiArrayDataType::float32, std::move(shape), {}};
+    return feature;
+}
+
+// The transpose of a [rows, columns] array (or of one whose trailing dimensions are 1).
+MLMultiArrayPtr transposed(const MLMultiArray& matrix, std::int64_t rows, std::int64_t columns) {
+    auto result = MLMultiArray::create({columns, rows}, MLMultiArrayDataType::float32);
+    const float* from = matrix.data<float>();
+    float* to = result->data<float>();
+    for (std::int64_t r = 0; r < rows; ++r) {
+        for (std::int64_t c = 0; c < columns; ++c) to[c * rows + r] = from[r * columns + c];
+    }
+    return result;
+}
+
+MLMultiArrayPtr sum(const MLMultiArray& a, const MLMultiArray& b) {
+    auto result = MLMultiArray::create(a.shape(), MLMultiArrayDataType::float32);
+    for (std::int64_t i = 0; i < a.count(); ++i) result->data<float>()[i] = a.data<float>()[i] + b.data<float>()[i];
+    return result;
+}
+
+}  // namespace
+
+platform::MLModelDescription SileroVadNetwork::description() {
+    platform::MLModelDescription description;
+    description.inputs = {array("audio_input", {1, 4160}), array("hidden_state", {1, 128}),
+                          array("cell_state", {1, 128})};
+    description.outputs = {array("vad_output", {1, 1}), array("new_hidden_state", {1, 128}),
+                           array("new_cell_state", {1, 128}), array("step_probabilities", {1, steps})};
+    description.metadata = {{"source", "Silero VAD v6.2 (MIT licence), 16 kHz network"}};
+    return description;
+}
+
+const std::string& SileroVadNetwork::torchScriptSource() {
+    static const std::string source = R"(
+def forward(self, audio_input: Tensor, hidden_state: Tensor, cell_state: Tensor) -> Dict[str, Tensor]:
+    frames = audio_input.reshape(1, 4160).unfold(1, 576, 512).reshape(8, 1, 576)
+    padded = torch.cat([frames, frames.flip([2])[:, :, 1:65]], 2)
+    spectrum = torch.conv1d(padded, self.stft_basis, None, [128])
+    real = spectrum[:, :129]
+    imaginary = spectrum[:, 129:]
+    x = torch.sqrt(real * real + imaginary * imaginary)
+    x = torch.relu(torch.conv1d(x, self.conv0_weight, self.conv0_bias, [1], [1]))
+    x = torch.relu(torch.conv1d(x, self.conv1_weight, self.conv1_bias, [2], [1]))
+    x = torch.relu(torch.conv1d(x, self.conv2_weight, self.conv2_bias, [2], [1]))
+    x = torch.relu(torch.conv1d(x, self.conv3_weight, self.conv3_bias, [1], [1]))
+    gates_in = torch.addmm(self.lstm_bias, x.reshape(8, 128), self.lstm_input_weight)
+    h = hidden_state.reshape(1, 128)
+    c = cell_state.reshape(1, 128)
+    hs = []
+    for k in range(8):
+        gates = torch.addmm(gates_in[k:k + 1], h, self.lstm_hidden_weight)
+        i = torch.sigmoid(gates[:, 0:128])
+        f = torch.sigmoid(gates[:, 128:256])
+        g = torch.tanh(gates[:, 256:384])
+        o = torch.sigmoid(gates[:, 384:512])
+        c = f * c + i * g
+        h = o * torch.tanh(c)
+        hs.append(h)
+    hidden = torch.relu(torch.cat(hs, 0))
+    steps = torch.sigmoid(torch.addmm(self.output_bias, hidden, self.output_weight)).reshape(1, 8)
+    return {"vad_output": steps.amax(1, True), "new_hidden_state": h, "new_cell_state": c, "step_probabilities": steps}
+)";
+    return source;
+}
+
+void SileroVadNetwork::writeBundle(const SileroVadWeights& weights, const std::filesystem::path& folder) {
+    const auto& t = weights.tensors;
+    std::map<std::string, MLMultiArrayPtr> buffers{
+        {"stft_basis", t.at("stft.forward_basis_buffer")},
+        {"lstm_input_weight", transposed(*t.at("decoder.rnn.weight_ih"), 512, 128)},
+        {"lstm_hidden_weight", transposed(*t.at("decoder.rnn.weight_hh"), 512, 128)},
+        {"lstm_bias", sum(*t.at("decoder.rnn.bias_ih"), *t.at("decoder.rnn.bias_hh"))},
+        {"output_weight", transposed(*t.at("decoder.decoder.2.weight"), 1, 128)},
+        {"output_bias", t.at("decoder.decoder.2.bias")},
+    };
+    for (int layer = 0; layer < 4; ++layer) {
+        const std::string prefix = "encoder." + std::to_string(layer) + ".reparam_conv.";
+        buffers["conv" + std::to_string(layer) + "_weight"] = t.at(prefix + "weight");
+        buffers["conv" + std::to_string(layer) + "_bias"] = t.at(prefix + "bias");
+    }
+    platform::TorchScriptRuntime::shared().saveScriptModule(folder / platform::MLModelBundle::torchScriptFileName,
+                                                            torchScriptSource(), buffers);
+    platform::MLModelBundle bundle;
+    bundle.description = description();
+    bundle.engine = platform::MLModelBundle::Engine::torchScript;
+    bundle.threading = platform::ThreadingPreference::blasWide;
+    bundle.write(folder);
+}
+
+}  // namespace rarivoredu
