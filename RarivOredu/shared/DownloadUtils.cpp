@@ -499,6 +499,8 @@ void DownloadUtils::resumableDownload(std::string_view repoId, const std::string
         here = 0;
     }
 
+    // What is here shows at once: reading it again for the digest takes a while.
+    if (progress && here > 0 && total > 0) progress(static_cast<double>(here) / static_cast<double>(total));
     std::optional<platform::SHA256> hash;
     if (expectedSHA256) {
         hash.emplace();
