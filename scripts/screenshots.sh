@@ -2,7 +2,8 @@
 # Renders pictures of the shell for a person to look at: the recording overlay, the floating
 # button in its three states, the welcome alert, Qt's file chooser, the main window on each of its pages (and the
 # sheets they open; the hotkeys page also while recording, without grants, with paste in place off
-# and scrolled to its end) and the open status menu with its tray, in the German locale.
+# and scrolled to its end), the open status menu with its tray, and the tray, its tooltip and the page
+# "Sonstiges" while a first start fetches the speech models, in the German locale.
 #   scripts/screenshots.sh [folder]   (default: build/screenshots)
 # Runs on a private X server with a stand-alone tray (trayer), so it disturbs no desktop.
 set -euo pipefail
