@@ -3,7 +3,8 @@
 # button in its three states, the welcome alert, the hotkey fallback alerts, Qt's file chooser,
 # the main window on each of its pages (and the sheets they open; the hotkeys page also while
 # recording, without grants, with paste in place off and scrolled to its end; the file page also
-# after a change of section while a file runs) and the open status menu with its tray, in the
+# after a change of section while a file runs), the open status menu with its tray, and the tray,
+# its tooltip and the page "Sonstiges" while a first start fetches the speech models, in the
 # German locale.
 #   scripts/screenshots.sh [folder]   (default: build/screenshots)
 # Runs on a private X server with a stand-alone tray (trayer), so it disturbs no desktop.

@@ -18,6 +18,7 @@
 #include "Parloquin/views/AppVersion.h"
 #include "Parloquin/views/GeneralSettings.h"
 #include "Parloquin/views/MainWindowNotifications.h"
+#include "Parloquin/views/ModelProgressTexts.h"
 #include "Parloquin/views/ModelStorageSize.h"
 #include "Parloquin/views/OtherSettings.h"
 #include "Platform/net/URLError.h"
@@ -25,6 +26,7 @@
 #include "Platform/system/TimeZone.h"
 #include "Platform/system/UUID.h"
 #include "RarivOredu/shared/ModelFolderError.h"
+#include "RarivOredu/shared/ModelStorageError.h"
 
 namespace parloquin {
 namespace {
@@ -78,6 +80,8 @@ std::string launchFailureBody(const std::exception_ptr& error) {
     bool download = false;
     try {
         if (error) std::rethrow_exception(error);
+    } catch (const rarivoredu::ModelStorageError& e) {
+        cause = ModelProgressTexts::insufficientSpace(e);
     } catch (const rarivoredu::ModelFolderError& e) {
         cause = e.what();
         download = true;
@@ -221,6 +225,9 @@ void AppDelegate::initializeServices() {
     transcriptionService_->onNotice = [weak](const std::string& title, const std::string& body) {
         if (weak) weak->postUserNotification(title, body);
     };
+    // A first start fetches and converts the models for minutes: the tray says how far it is.
+    connect(transcriptionService_.get(), &TranscriptionService::modelProgressChanged, this,
+            [this] { showModelProgress(); });
     transcriptionService_->initialize([weak](std::exception_ptr error) {
         if (!weak) return;
         if (error)
@@ -325,10 +332,24 @@ void AppDelegate::showFirstLaunchExplanationIfNeeded() {
 
 // A tray shows no title beside the icon, and the tooltip is the only text assistive technology
 // reads from it: the title, then what the picture shows.
-QString AppDelegate::statusToolTip(StatusImage image) {
-    const QString description = StatusIcons::accessibilityDescription(image);
+QString AppDelegate::statusToolTip(StatusImage image, const std::string& activity) {
+    QString description = StatusIcons::accessibilityDescription(image);
+    if (!activity.empty()) description = QString::fromStdString(activity);
     const QString title = QStringLiteral(" Parloquin");
     return description.isEmpty() ? title : title + QLatin1Char('\n') + description;
+}
+
+void AppDelegate::showModelProgress() {
+    if (!transcriptionService_) return;
+    const auto& progress = transcriptionService_->modelProgress();
+    if (!progress) {
+        // The setup ended: the models' load ends the launch and sets the status line.
+        if (statusItem_) statusItem_->setToolTip(statusToolTip(statusImage_));
+        return;
+    }
+    const std::string line = ModelProgressTexts::statusLine(*progress);
+    updateStatusTitle(line);
+    if (statusItem_) statusItem_->setToolTip(statusToolTip(statusImage_, line));
 }
 
 void AppDelegate::setupStatusItem() {

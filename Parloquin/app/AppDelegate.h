@@ -61,7 +61,8 @@ public:
     void updateMenuItemTitles();
     void updateStatus();
     void updateStatusIcon(RecordingState state);
-    static QString statusToolTip(StatusImage image);
+    // The title, then what the picture shows, or the activity under way when one is given.
+    static QString statusToolTip(StatusImage image, const std::string& activity = {});
     void updateStatusTitle(const std::string& text);
     QMenu* createRecentTranscriptionsMenu();
     void updateRecentTranscriptionsMenu();
@@ -114,6 +115,8 @@ private:
     // The start or stop sound, when the hotkey feedback is on.
     void playFeedback(DictationAction action);
     void modelsLoaded();
+    // The status line and the tooltip follow the speech models' setup.
+    void showModelProgress();
     void modelsFailed(const std::exception_ptr& error);
     void updateFloatingControlState();
     void reportSettingsFileProblem(const platform::UserDefaults::LoadProblem& problem);

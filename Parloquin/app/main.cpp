@@ -2,8 +2,11 @@
 #include <QDBusConnection>
 #include <clocale>
 #include <cstdlib>
+#include <string>
 #include <string_view>
+#include <vector>
 
+#include "Parloquin/app/ModelImportCommand.h"
 #include "Parloquin/app/ParloquinApp.h"
 #include "Platform/desktop/SingleInstance.h"
 #include "Platform/desktop/X11DisplayCheck.h"
@@ -22,6 +25,10 @@ bool usesX11() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // An offline import of the speech models needs no desktop.
+    if (const auto status = parloquin::ModelImportCommand::run(std::vector<std::string>(argv, argv + argc))) {
+        return *status;
+    }
     if (usesX11()) {
         if (const auto problem = platform::X11DisplayCheck::problem("Parloquin")) {
             platform::StandardErrorLogSink::writeLine(*problem);

@@ -2,12 +2,15 @@
 
 #include "RarivOredu/asr/ASRConfig.h"
 #include "RarivOredu/asr/AsrModels.h"
+#include "RarivOredu/asr/setup/ParakeetModelSetup.h"
 
 namespace parloquin {
 
 std::shared_ptr<SpeechRecognizer> AsrManagerRecognizer::makeAsrManager() {
     using rarivoredu::AsrModels;
     using rarivoredu::AsrModelVersion;
+    // A first start makes the models from the public checkpoint where the hub holds it.
+    rarivoredu::ParakeetModelSetup::registerHubImport();
     const std::filesystem::path folder = AsrModels::download(std::nullopt, false, AsrModelVersion::v3);
     const AsrModels models = AsrModels::load(folder, std::nullopt, AsrModelVersion::v3);
     auto manager = std::make_shared<rarivoredu::AsrManager>(rarivoredu::ASRConfig::defaultConfig());

@@ -19,7 +19,7 @@ public:
     const std::shared_ptr<rarivoredu::AsrManager>& manager() const noexcept { return manager_; }
 
     // Makes sure the version 3 model set is in the library's models folder (downloading what is
-    // missing), loads it and returns a recogniser ready to transcribe. Blocks for as long as that
+    // missing: on a first start, the public checkpoint, converted), loads it and returns a recogniser ready to transcribe. Blocks for as long as that
     // takes; errors of the model set and of the recogniser pass through unchanged.
     static std::shared_ptr<SpeechRecognizer> makeAsrManager();
 

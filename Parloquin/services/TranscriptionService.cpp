@@ -152,6 +152,16 @@ void TranscriptionService::reportFailedStart(const std::string& reason, const st
 void TranscriptionService::initialize(InitializeCompletion completion) {
     worker_.start([this, initializer = asrInitializer_, completion = std::move(completion)] {
         const platform::CancellationToken::Scope scope(stop_);
+        // Reports come few (a tenth of a percent at most) and are shown on the main thread.
+        const rarivoredu::ModelLoadProgress::Scope progress([this](const rarivoredu::ModelLoadProgress& report) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, report] {
+                    modelProgress_ = report;
+                    emit modelProgressChanged();
+                },
+                Qt::QueuedConnection);
+        });
         std::shared_ptr<SpeechRecognizer> recognizer;
         std::exception_ptr error;
         try {
@@ -164,6 +174,10 @@ void TranscriptionService::initialize(InitializeCompletion completion) {
         QMetaObject::invokeMethod(
             this,
             [this, recognizer, error, completion] {
+                if (modelProgress_) {
+                    modelProgress_.reset();
+                    emit modelProgressChanged();
+                }
                 if (error) {
                     asrManager_.reset();
                     setInitialized(false);

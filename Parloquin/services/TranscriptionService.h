@@ -27,6 +27,7 @@
 #include "Platform/audio/AVAudioEngine.h"
 #include "Platform/log/Logger.h"
 #include "Platform/system/CancellationToken.h"
+#include "RarivOredu/shared/ModelLoadProgress.h"
 
 namespace parloquin {
 
@@ -104,6 +105,10 @@ public:
     // text.
     std::function<void(const std::string& title, const std::string& body)> onNotice;
 
+    // How far the speech models' first setup (download, conversion) has come while initialize()
+    // runs it; nothing before, after, and while the models only load.
+    const std::optional<rarivoredu::ModelLoadProgress>& modelProgress() const { return modelProgress_; }
+
     const std::shared_ptr<SpeechRecognizer>& asrManager() const { return asrManager_; }
     AudioDeviceManager& audioDeviceManager() { return *audioDeviceManager_; }
     HistoryManager& historyManager() { return *historyManager_; }
@@ -111,7 +116,8 @@ public:
     RecordingOverlayWindow* recordingOverlay() const { return recordingOverlay_.get(); }
     const std::vector<float>& recordedSamples() const { return recordedSamples_; }
 
-    // Brings up the recogniser on the worker thread. On failure the service stays not ready and
+    // Brings up the recogniser on the worker thread; the progress of a model setup it runs is
+    // told through modelProgressChanged. On failure the service stays not ready and
     // prints "❌ Failed to initialize Parloquin Engine: " with the reason; the completion gets the
     // error either way.
     virtual void initialize(InitializeCompletion completion = {});
@@ -166,6 +172,7 @@ signals:
     // that started the file.
     void fileFinished(const std::optional<TranscriptionRecord>& record, std::exception_ptr error,
                       const std::optional<std::string>& warning);
+    void modelProgressChanged();
 
 protected:
     virtual void transcribe(std::vector<float> samples);
@@ -212,6 +219,7 @@ private:
     bool isProcessing_ = false;
     std::string lastTranscription_;
     bool isInitialized_ = false;
+    std::optional<rarivoredu::ModelLoadProgress> modelProgress_;
 
     std::shared_ptr<SpeechRecognizer> asrManager_;
     AsrInitializer asrInitializer_;

@@ -4,13 +4,16 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QProgressBar>
 #include <QVBoxLayout>
 
+#include "Parloquin/services/TranscriptionService.h"
 #include "Parloquin/views/CacheCleaner.h"
 #include "Parloquin/views/DiagnosticsReport.h"
 #include "Parloquin/views/ExportFileWriter.h"
 #include "Parloquin/views/FileChooser.h"
 #include "Parloquin/views/LinkRowButton.h"
+#include "Parloquin/views/ModelProgressTexts.h"
 #include "Parloquin/views/OpenSourceLicensesView.h"
 #include "Parloquin/views/ModelStorageSize.h"
 #include "Parloquin/views/OtherSettings.h"
@@ -202,6 +205,20 @@ QWidget* OtherSettingsView::advancedSection(QWidget* parent) {
     layoutOf(card)->addWidget(
         wrapped(text("Parloquin-Sprachmodelle werden lokal für die Offline-Nutzung gespeichert"), TextStyle::caption(),
                 card));
+    // A first start fetches and converts the models: the card says how far that has come.
+    modelProgressBar_ = new QProgressBar(card);
+    modelProgressBar_->setRange(0, 100);
+    modelProgressBar_->setTextVisible(false);
+    modelProgressBar_->setMaximumHeight(8);
+    modelProgressBar_->setAccessibleName(text("Fortschritt der Sprachmodelle"));
+    layoutOf(card)->addWidget(modelProgressBar_);
+    modelProgressLabel_ = SecondaryText::label(QString(), TextStyle::caption(), card);
+    layoutOf(card)->addWidget(modelProgressLabel_);
+    if (context_.transcriptionService) {
+        connect(context_.transcriptionService, &TranscriptionService::modelProgressChanged, this,
+                [this] { updateModelProgress(); });
+    }
+    updateModelProgress();
     modelFolderLabel_ = SecondaryText::label(
         text(OtherSettings::modelFolderText(OtherSettings::modelFolder(),
                                             platform::FileManager::homeDirectoryForCurrentUser())),
@@ -232,6 +249,16 @@ QWidget* OtherSettingsView::advancedSection(QWidget* parent) {
 
     layoutOf(advanced)->addWidget(tools);
     return advanced;
+}
+
+void OtherSettingsView::updateModelProgress() {
+    const auto* service = context_.transcriptionService;
+    const auto& progress = service ? service->modelProgress() : std::nullopt;
+    modelProgressBar_->setVisible(progress.has_value());
+    modelProgressLabel_->setVisible(progress.has_value());
+    if (!progress) return;
+    modelProgressBar_->setValue(ModelProgressTexts::percent(*progress));
+    modelProgressLabel_->setText(text(ModelProgressTexts::pageLine(*progress)));
 }
 
 OpenSourceLicensesView* OtherSettingsView::openSourceLicensesSheet() const { return licensesSheet_; }

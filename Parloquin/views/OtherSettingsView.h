@@ -10,6 +10,7 @@
 
 class QAbstractButton;
 class QLabel;
+class QProgressBar;
 
 namespace parloquin {
 
@@ -40,6 +41,9 @@ public:
     QLabel* modelFolderLabel() const { return modelFolderLabel_; }
     // What the last tool did (the folder opened, the cache cleared, the report saved), or empty.
     QLabel* toolStatus() const { return toolStatus_; }
+    // While the speech models are set up: how far it has come (hidden otherwise).
+    QProgressBar* modelProgressBar() const { return modelProgressBar_; }
+    QLabel* modelProgressLabel() const { return modelProgressLabel_; }
     // A button or link row of the page by its text.
     QAbstractButton* button(const QString& text) const;
 
@@ -58,9 +62,14 @@ private:
     std::shared_ptr<platform::NSWorkspace> workspace_;
     QPointer<OpenSourceLicensesView> licensesSheet_;
     QPointer<SystemInfoView> systemInfoSheet_;
+    // Shows the dictation service's model setup as it is now.
+    void updateModelProgress();
+
     QLabel* modelFolderLabel_ = nullptr;
     QLabel* toolStatus_ = nullptr;
     void showToolStatus(const std::string& text);
+    QProgressBar* modelProgressBar_ = nullptr;
+    QLabel* modelProgressLabel_ = nullptr;
 };
 
 }  // namespace parloquin

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -33,7 +34,12 @@ struct EasyDeleter {
 
 // What one transfer keeps while it runs.
 struct Transfer {
+    CURL* easy = nullptr;
     const std::function<bool(const char*, std::size_t)>* sink = nullptr;
+    const std::function<bool(int, std::optional<std::uint64_t>)>* accept = nullptr;
+    bool bodyStarted = false;
+    bool bodyAccepted = true;
+    std::optional<std::uint64_t> rangeStart;  // of the answer whose headers came last
     bool sinkFailed = false;
     std::chrono::milliseconds idleLimit{60000};
     Clock::time_point lastActivity = Clock::now();
@@ -57,9 +63,41 @@ struct MultiDeleter {
 std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* user) {
     auto* transfer = static_cast<Transfer*>(user);
     const std::size_t length = size * count;
+    if (!transfer->bodyStarted) {
+        transfer->bodyStarted = true;
+        if (transfer->accept != nullptr && *transfer->accept) {
+            long status = 0;
+            curl_easy_getinfo(transfer->easy, CURLINFO_RESPONSE_CODE, &status);
+            transfer->bodyAccepted = (*transfer->accept)(static_cast<int>(status), transfer->rangeStart);
+        }
+    }
+    if (!transfer->bodyAccepted) return length;
     if (!(*transfer->sink)(data, length)) {
         transfer->sinkFailed = true;
         return 0;
+    }
+    return length;
+}
+
+// Keeps where a partial answer's range starts ("Content-Range: bytes 100-199/200"); each answer
+// (a redirect's too) starts with its status line.
+std::size_t readHeader(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* transfer = static_cast<Transfer*>(user);
+    const std::size_t length = size * count;
+    std::string line(data, length);
+    for (char& c : line) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (line.rfind("http/", 0) == 0) {
+        transfer->rangeStart.reset();
+    } else if (line.rfind("content-range:", 0) == 0) {
+        const auto bytes = line.find("bytes ");
+        if (bytes != std::string::npos) {
+            std::uint64_t start = 0;
+            const char* first = line.data() + bytes + 6;
+            const char* last = line.data() + line.size();
+            while (first < last && *first == ' ') ++first;
+            const auto [end, error] = std::from_chars(first, last, start);
+            if (error == std::errc() && end < last && *end == '-') transfer->rangeStart = start;
+        }
     }
     return length;
 }
@@ -241,7 +279,8 @@ URLSession::URLSession(URLSessionConfiguration configuration) : configuration_(s
 }
 
 HTTPURLResponse URLSession::perform(const URLRequest& request,
-                                    const std::function<bool(const char*, std::size_t)>& sink) const {
+                                    const std::function<bool(const char*, std::size_t)>& sink,
+                                    const BodyStart& accept, std::optional<std::uint64_t> resumeFrom) const {
     const std::string scheme = lowercaseScheme(request.url);
     if (scheme != "http" && scheme != "https") {
         throw URLError::make(request.url.find(':') == std::string::npos ? URLError::badURL : URLError::unsupportedURL,
@@ -253,7 +292,9 @@ HTTPURLResponse URLSession::perform(const URLRequest& request,
     CURL* h = easy.get();
 
     Transfer transfer;
+    transfer.easy = h;
     transfer.sink = &sink;
+    transfer.accept = &accept;
     const double seconds = std::isfinite(request.timeoutInterval) && request.timeoutInterval > 0
                                ? request.timeoutInterval
                                : 60.0;
@@ -269,7 +310,16 @@ HTTPURLResponse URLSession::perform(const URLRequest& request,
     curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(h, CURLOPT_MAXREDIRS, 16L);
-    curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "");
+    // A range counts the bytes as stored: a body that may be continued comes as it is, never
+    // compressed.
+    const std::string range = std::to_string(resumeFrom.value_or(0)) + "-";
+    if (!resumeFrom) {
+        curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "");
+    } else if (*resumeFrom > 0) {
+        curl_easy_setopt(h, CURLOPT_RANGE, range.c_str());
+    }
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, readHeader);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
     // Set both, always: left unset, libcurl would read proxy variables from the environment.
     curl_easy_setopt(h, CURLOPT_PROXY, proxy.c_str());
     curl_easy_setopt(h, CURLOPT_NOPROXY, "");
@@ -334,6 +384,74 @@ std::pair<std::filesystem::path, HTTPURLResponse> URLSession::download(const URL
     }
     file.finish();
     return {file.release(), std::move(response)};
+}
+
+HTTPURLResponse URLSession::resumeDownload(const URLRequest& request, const std::filesystem::path& partialFile,
+                                           const ResumeStart& start, const BodyObserver& observe) const {
+    const int fd = ::open(partialFile.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) throw URLError::make(URLError::cannotCreateFile, partialFile.string() + ": " + std::strerror(errno));
+    struct Closer {
+        int fd;
+        ~Closer() {
+            if (fd >= 0) ::close(fd);
+        }
+    } closer{fd};
+    const off_t length = ::lseek(fd, 0, SEEK_END);
+    if (length < 0) throw URLError::make(URLError::cannotWriteToFile, partialFile.string() + ": " + std::strerror(errno));
+    const auto offset = static_cast<std::uint64_t>(length);
+
+    int writeError = 0;
+    bool started = false;
+    auto startAgain = [&] {
+        started = true;
+        if (::ftruncate(fd, 0) != 0 || ::lseek(fd, 0, SEEK_SET) != 0) {
+            writeError = errno;
+            return false;
+        }
+        if (start) start(0);
+        return true;
+    };
+    auto accept = [&](int status, std::optional<std::uint64_t> rangeStart) {
+        if (status == 206 && offset > 0 && rangeStart == offset) {
+            started = true;
+            if (start) start(offset);
+            return true;
+        }
+        if (status == 200) return startAgain();
+        return false;  // an error page, or a range we did not ask for: the file keeps what it had
+    };
+    auto sink = [&](const char* data, std::size_t size) {
+        while (size > 0) {
+            const ssize_t written = ::write(fd, data, size);
+            if (written < 0) {
+                if (errno == EINTR) continue;
+                writeError = errno;
+                return false;
+            }
+            if (observe) observe(data, static_cast<std::size_t>(written));
+            data += written;
+            size -= static_cast<std::size_t>(written);
+        }
+        return true;
+    };
+    HTTPURLResponse response;
+    try {
+        response = perform(request, sink, accept, offset);
+    } catch (const NSError&) {
+        if (writeError != 0) {
+            throw URLError::make(URLError::cannotWriteToFile, partialFile.string() + ": " + std::strerror(writeError));
+        }
+        throw;
+    }
+    // A whole answer with an empty body has nothing to store, but still replaces the file.
+    if (response.statusCode == 200 && !started) startAgain();
+    if (writeError != 0) {
+        throw URLError::make(URLError::cannotWriteToFile, partialFile.string() + ": " + std::strerror(writeError));
+    }
+    const int closed = ::close(fd);
+    closer.fd = -1;
+    if (closed != 0) throw URLError::make(URLError::cannotWriteToFile, partialFile.string() + ": " + std::strerror(errno));
+    return response;
 }
 
 }  // namespace platform

@@ -1,5 +1,7 @@
 #include "Platform/system/HostFacts.h"
 
+#include <charconv>
+
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -238,9 +240,10 @@ std::string formatByteCount(std::uint64_t bytes, bool binary) {
         value /= unit;
         ++index;
     }
+    // In the C locale whatever the process's locale is: to_chars never reads it.
     char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals[index], value);
-    std::string number = text;
+    const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals[index]);
+    std::string number(text, written.ptr);
     if (number.find('.') != std::string::npos) {
         while (number.back() == '0') number.pop_back();
         if (number.back() == '.') number.pop_back();

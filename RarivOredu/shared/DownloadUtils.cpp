@@ -357,10 +357,22 @@ std::vector<DownloadUtils::RepoFile> DownloadUtils::listRepoFiles(Repo repo, con
 }
 
 std::vector<DownloadUtils::RepoFile> DownloadUtils::listRepoFiles(std::string_view repoId, const std::string& path) {
+    auto files = listing(repoId, path, false);
+    return std::move(*files);
+}
+
+std::optional<std::vector<DownloadUtils::RepoFile>> DownloadUtils::listRepoFilesIfPresent(std::string_view repoId,
+                                                                                         const std::string& path) {
+    return listing(repoId, path, true);
+}
+
+std::optional<std::vector<DownloadUtils::RepoFile>> DownloadUtils::listing(std::string_view repoId,
+                                                                          const std::string& path, bool mayBeMissing) {
     if (!path.empty()) requireSafePath(path);
     const std::string url = hubBaseURL() + "/api/models/" + std::string(repoId) + "/tree/main" +
                             (path.empty() ? "" : "/" + platform::URLComponents::percentEncodePath(path));
     auto [body, response] = sharedSession().data(platform::URLRequest{url, listingTimeout, authorizationFor(url)});
+    if (mayBeMissing && (response.statusCode == 404 || response.statusCode == 401)) return std::nullopt;
     requireStatus200(response, url);
     auto files = RepoFile::decodeListing(
         std::string_view(reinterpret_cast<const char*>(body.data()), body.size()));
@@ -475,6 +487,121 @@ void DownloadUtils::downloadFile(std::string_view repoId, const std::string& pat
         std::error_code ec;
         fs::remove(temporary, ec);
     }
+    logger().info("Downloaded " + path);
+}
+
+fs::path DownloadUtils::partialPath(const fs::path& destination) {
+    fs::path partial = destination;
+    partial += ".partial";
+    return partial;
+}
+
+namespace {
+
+// The digest of the file's first `length` bytes, added to `hash`.
+void hashPrefix(const fs::path& file, std::uint64_t length, platform::SHA256& hash) {
+    if (length == 0) return;
+    std::FILE* stream = std::fopen(file.c_str(), "rb");
+    if (stream == nullptr) throw CocoaError::make(CocoaError::fileReadUnknown, "Cannot read " + file.string());
+    std::vector<char> buffer(1 << 20);
+    while (length > 0) {
+        platform::CancellationToken::checkCancellation();
+        const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(length, buffer.size()));
+        const std::size_t got = std::fread(buffer.data(), 1, wanted, stream);
+        if (got == 0) break;
+        hash.update(buffer.data(), got);
+        length -= got;
+    }
+    std::fclose(stream);
+}
+
+}  // namespace
+
+void DownloadUtils::resumableDownload(std::string_view repoId, const std::string& path, const fs::path& destination,
+                                      std::int64_t expectedSize, const std::optional<std::string>& expectedSHA256,
+                                      const ProgressHandler& progress, double timeout) {
+    requireSafePath(path);
+    FileManager::createDirectory(destination.parent_path());
+    if (isComplete(destination, expectedSize)) {
+        logger().info("File already downloaded: " + path);
+        if (progress) progress(1.0);
+        return;
+    }
+    const fs::path partial = partialPath(destination);
+    const auto total = static_cast<std::uint64_t>(std::max<std::int64_t>(expectedSize, 0));
+    std::uint64_t here = FileManager::fileSize(partial).value_or(0);
+    if (here > total) {
+        logger().warning("The unfinished download of " + path + " is longer than the file: starting again");
+        FileManager::removeItem(partial);
+        here = 0;
+    }
+
+    // What is here shows at once: reading it again for the digest takes a while.
+    if (progress && here > 0 && total > 0) progress(static_cast<double>(here) / static_cast<double>(total));
+    std::optional<platform::SHA256> hash;
+    if (expectedSHA256) {
+        hash.emplace();
+        hashPrefix(partial, here, *hash);
+    }
+    if (here < total) {
+        if (here > 0) {
+            logger().info("Continuing the download of " + path + " at " + platform::formatByteCount(here, true) +
+                          " of " + platform::formatByteCount(total, true));
+        }
+        const std::string url = resolveURL(repoId, path);
+        std::uint64_t stored = here;
+        bool started = false;
+        auto start = [&](std::uint64_t offset) {
+            started = true;
+            stored = offset;
+            // The server sends the whole file: the digest starts again with it.
+            if (offset == 0 && hash) hash->finalizeHex();
+        };
+        auto observe = [&](const char* bytes, std::size_t length) {
+            if (hash) hash->update(bytes, length);
+            stored += length;
+            if (progress && total > 0) progress(static_cast<double>(stored) / static_cast<double>(total));
+        };
+        platform::HTTPURLResponse response;
+        try {
+            response = sharedSession().resumeDownload(platform::URLRequest{url, timeout}, partial, start, observe);
+        } catch (const platform::NSError& error) {
+            if (isCancellation(error)) {
+                logger().info("Download cancelled: " + path + " (kept for later)");
+            } else {
+                logger().error(std::string("Download failed: ") + error.what() + " (kept for later)");
+            }
+            throw;
+        }
+        // A 206 whose range is not the one asked for was not stored.
+        if (!((response.statusCode == 200 || response.statusCode == 206) && started)) {
+            throw URLError::make(URLError::badServerResponse,
+                                 "status " + std::to_string(response.statusCode) + " from " + url);
+        }
+    }
+
+    auto refuse = [&](const std::string& what, const std::string& details) {
+        logger().warning("⚠️ Downloaded file " + what + " mismatch for " + details);
+        std::error_code ec;
+        fs::remove(partial, ec);
+        throw CocoaError::make(CocoaError::fileReadCorruptFile, "Downloaded file " + what + " mismatch for " + details);
+    };
+    const std::uint64_t actual = FileManager::fileSize(partial).value_or(0);
+    if (actual < total) {
+        // The server ended the body early: what came is kept and continued next time.
+        throw URLError::make(URLError::networkConnectionLost, path + ": " + std::to_string(actual) + " of " +
+                                                                  std::to_string(total) + " bytes arrived");
+    }
+    if (actual != total) {
+        refuse("size", path + ": got " + std::to_string(actual) + ", expected " + std::to_string(total));
+    }
+    if (hash) {
+        if (const std::string digest = hash->finalizeHex(); digest != *expectedSHA256) {
+            refuse("SHA-256", path + ": got " + digest + ", expected " + *expectedSHA256);
+        }
+    }
+    FileManager::moveItem(partial, destination);
+    if (progress) progress(1.0);
     logger().info("Downloaded " + path);
 }
 

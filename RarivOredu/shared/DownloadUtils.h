@@ -94,6 +94,10 @@ public:
     // The entries of one folder of a repository ("" for its root). Status must be exactly 200.
     static std::vector<RepoFile> listRepoFiles(Repo repo, const std::string& path = {});
     static std::vector<RepoFile> listRepoFiles(std::string_view repoId, const std::string& path = {});
+    // As listRepoFiles, but nothing when the hub has no such repository or folder (status 404,
+    // or 401 as the public hub answers for a repository it does not show).
+    static std::optional<std::vector<RepoFile>> listRepoFilesIfPresent(std::string_view repoId,
+                                                                       const std::string& path = {});
     // Transfers one URL into one file, replacing what is there; status must be exactly 200.
     // `observe`, when given, sees the body's bytes as they arrive.
     static void fetchFile(const std::string& url, const std::filesystem::path& to, const ProgressHandler& progress = {},
@@ -111,6 +115,19 @@ public:
                              const ProgressHandler& progress = {},
                              double timeout = DownloadConfig::defaultConfig().timeout,
                              const std::optional<std::string>& expectedSHA256 = std::nullopt);
+
+    // As downloadFile, for files too large to fetch twice: the transfer goes into
+    // "<destination>.partial", which is kept when the transfer stops (failure, cancellation), and
+    // the next call continues it with a Range request where it stopped. The size, and the
+    // SHA-256 when given, are checked over the whole file before it is renamed into place; a
+    // partial file that cannot be the file (too long, wrong digest) is removed. `progress` sees
+    // the fraction of the whole file that is here.
+    static void resumableDownload(std::string_view repoId, const std::string& path,
+                                  const std::filesystem::path& destination, std::int64_t expectedSize,
+                                  const std::optional<std::string>& expectedSHA256, const ProgressHandler& progress = {},
+                                  double timeout = DownloadConfig::defaultConfig().timeout);
+    // Where resumableDownload keeps an unfinished transfer to `destination`.
+    static std::filesystem::path partialPath(const std::filesystem::path& destination);
 
     // Loads the named compiled models of a repository from <directory>/<Repo::folderName>,
     // downloading the repository first when that folder is missing. When the attempt fails, the
@@ -139,6 +156,8 @@ public:
     static ProgressHandler progressLogger(const std::string& path, std::int64_t expectedSize);
 
 private:
+    static std::optional<std::vector<RepoFile>> listing(std::string_view repoId, const std::string& path,
+                                                        bool mayBeMissing);
     // As above; `beforeFetch` runs before each file that is really fetched (not one already complete).
     static void downloadDirectory(Repo repo, const std::string& path, const std::filesystem::path& repoFolder,
                                   const std::function<void()>& beforeFetch);

@@ -1,11 +1,12 @@
-// How fast a body comes from a loopback server: a model-sized one streamed into a file, a
-// listing-sized one into memory; and how soon a transfer ends once cancelled while the server
+// How fast a body comes from a loopback server: a model-sized one streamed into a file (also
+// through the continuable download, whole or its second half), a listing-sized one into memory; and how soon a transfer ends once cancelled while the server
 // sends nothing.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "Platform/net/URLSession.h"
@@ -61,6 +62,29 @@ void BM_DownloadToFile(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(body().size()));
 }
 BENCHMARK(BM_DownloadToFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same body through the continuable download: from its start (argument 0) or the second
+// half after a partial file of the first (argument 1; a Range request answered with 206).
+void BM_ResumeDownload(benchmark::State& state) {
+    testsupport::TemporaryDirectory folder;
+    const platform::URLSession session;
+    const std::size_t kept = state.range(0) == 0 ? 0 : body().size() / 2;
+    const auto partial = folder.path() / "blob.partial";
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::filesystem::remove(partial);
+        if (kept > 0) {
+            std::ofstream out(partial, std::ios::binary);
+            out.write(body().data(), static_cast<std::streamsize>(kept));
+        }
+        state.ResumeTiming();
+        const auto response = session.resumeDownload(platform::URLRequest{server().baseURL() + "/blob", 30}, partial);
+        benchmark::DoNotOptimize(response.statusCode);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(body().size() - kept));
+}
+BENCHMARK(BM_ResumeDownload)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_DataIntoMemory(benchmark::State& state) {
     const platform::URLSession session;

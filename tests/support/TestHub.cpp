@@ -118,6 +118,16 @@ void TestHub::clearRequests() {
     std::lock_guard lock(mutex_);
     requests_.clear();
     authorizations_.clear();
+    ranges_.clear();
+}
+
+std::vector<std::string> TestHub::ranges(const std::string& text) const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> found;
+    for (std::size_t i = 0; i < requests_.size(); ++i) {
+        if (requests_[i].find(text) != std::string::npos) found.push_back(ranges_[i]);
+    }
+    return found;
 }
 
 std::optional<TestHub::Fault> TestHub::takeFault(const std::string& faultKey) {
@@ -179,6 +189,7 @@ void TestHub::handle(const httplib::Request& request, httplib::Response& respons
     std::lock_guard lock(mutex_);
     requests_.push_back(request.target);
     authorizations_.push_back(request.get_header_value("Authorization"));
+    ranges_.push_back(request.get_header_value("Range"));
     std::string target = request.target.substr(0, request.target.find('?'));
     target = percentDecode(target);
 

@@ -71,6 +71,9 @@ public:
     std::vector<std::string> requests() const;
     // The Authorization header of each request ("" for none), in the order of requests().
     std::vector<std::string> authorizations() const;
+    // The Range header ("" when none) of each request whose target contains `text`, in order. A
+    // file is served from the range's first byte (status 206), as the public hub does.
+    std::vector<std::string> ranges(const std::string& text) const;
     // How many requests had targets containing `text`.
     int requestCount(const std::string& text) const;
     void clearRequests();
@@ -101,6 +104,7 @@ private:
     std::optional<std::string> unknownFileBytes_;
     std::vector<std::string> requests_;
     std::vector<std::string> authorizations_;
+    std::vector<std::string> ranges_;  // beside requests_
     std::atomic<bool> released_{false};  // stalled answers end
     std::atomic<int> stalls_{0};
     LoopbackServer server_;  // last: it stops before the members it uses go away

@@ -14,6 +14,9 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+#include <thread>
+#include <atomic>
+#include <chrono>
 
 #include "Parloquin/app/AppDelegate.h"
 #include "Parloquin/services/HistoryManager.h"
@@ -26,6 +29,8 @@
 #include "Platform/net/URLError.h"
 #include "RarivOredu/asr/AsrModelsError.h"
 #include "RarivOredu/shared/ModelFolderError.h"
+#include "RarivOredu/shared/ModelLoadProgress.h"
+#include "RarivOredu/shared/ModelStorageError.h"
 #include "tests/Parloquin/app/AppHarness.h"
 #include "tests/support/MacOSTerms.h"
 
@@ -281,6 +286,13 @@ TEST(AppDelegateLaunchFailureTest, TheNotificationNamesTheRealCause) {
         {"a vocabulary that does not parse",
          [] { throw rarivoredu::AsrModelsError::loadingFailed("Vocabulary parsing failed"); },
          "Failed to load ASR models: Vocabulary parsing failed", false},
+        {"a disk too small for the first setup",
+         [] { throw rarivoredu::ModelStorageError::insufficientSpace("/home/u/.local/share/RarivOredu/Models",
+                                                                     5'271'000'000, 1'200'000'000); },
+         "Zu wenig freier Speicherplatz. Zum Herunterladen und Einrichten werden 5.27 GB benötigt, unter "
+         "/home/u/.local/share/RarivOredu/Models sind nur 1.2 GB frei. Bitte schaffe Platz und starte Parloquin "
+         "erneut.",
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -296,6 +308,57 @@ TEST(AppDelegateLaunchFailureTest, TheNotificationNamesTheRealCause) {
         EXPECT_EQ(body.substr(0, body.find('\n')), "Die Sprachmodelle konnten nicht geladen werden: " + c.cause);
         EXPECT_EQ(body.find("Verbindung") != std::string::npos, c.connectionHint) << body;
     }
+}
+
+// A first start fetches and converts the models for minutes: the status line and the tooltip say
+// how far it has come, and give way to the ready state once the models are loaded.
+TEST_F(AppDelegateTest, TheModelsFirstSetupIsShownInTheStatusLineAndTheTooltip) {
+    using rarivoredu::ModelLoadProgress;
+    std::atomic<int> stage{0};  // the test moves the setup on
+    auto waitForStage = [&stage](int wanted) {
+        while (stage < wanted) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    };
+    harness.initializer = [&, r = harness.recognizer] {
+        ModelLoadProgress download;
+        download.step = ModelLoadProgress::Step::download;
+        download.fraction = 0.421;
+        download.bytesDone = 1'057'000'000;
+        download.bytesTotal = 2'510'000'000;
+        ModelLoadProgress::report(download);
+        waitForStage(1);
+        ModelLoadProgress conversion;
+        conversion.step = ModelLoadProgress::Step::import;
+        conversion.fraction = 0.63;
+        conversion.detail = "encoder";
+        ModelLoadProgress::report(conversion);
+        waitForStage(2);
+        return std::shared_ptr<parloquin::SpeechRecognizer>(r);
+    };
+    harness.delegate = std::make_unique<AppDelegate>(harness.environment());
+    AppDelegate& delegate = *harness.delegate;
+    delegate.applicationDidFinishLaunching();
+    auto statusLine = [&] { return delegate.statusMenu()->actions().first()->text().toStdString(); };
+    auto toolTip = [&] { return delegate.statusItem()->toolTip().toStdString(); };
+
+    struct Step {
+        std::string statusLine;
+        std::string toolTip;
+    };
+    const std::vector<Step> steps{
+        {"Parloquin - Sprachmodell wird heruntergeladen: 42 %", " Parloquin\nSprachmodell wird heruntergeladen: 42 %"},
+        {"Parloquin - Sprachmodell wird eingerichtet: 63 %", " Parloquin\nSprachmodell wird eingerichtet: 63 %"},
+        {"Parloquin - Bereit", AppDelegate::statusToolTip(StatusImage::menuBarIcon).toStdString()},
+    };
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        SCOPED_TRACE(steps[i].statusLine);
+        EXPECT_TRUE(waitUntil([&] { return statusLine() == steps[i].statusLine; }, std::chrono::milliseconds(10000)))
+            << statusLine();
+        EXPECT_EQ(toolTip(), steps[i].toolTip);
+        stage = static_cast<int>(i) + 1;
+    }
+    EXPECT_TRUE(waitUntil([&] { return !harness.notifications.received.empty(); }, std::chrono::milliseconds(10000)));
+    EXPECT_EQ(harness.summaries(), (Titles{"Parloquin bereit!"}));
+    EXPECT_FALSE(delegate.transcriptionService()->modelProgress());
 }
 
 TEST_F(AppDelegateTest, FailedModelLoadLeavesNoHotkeyAndNoButton) {

@@ -20,7 +20,7 @@ bool ParloquinProcess::start() {
     process_.setProgram(command.front());
     process_.setArguments(command.mid(1));
     process_.setProcessChannelMode(QProcess::SeparateChannels);
-    process_.setStandardOutputFile(QProcess::nullDevice());
+    if (!keepStandardOutput) process_.setStandardOutputFile(QProcess::nullDevice());
     process_.start();
     return process_.waitForStarted(10000);
 }

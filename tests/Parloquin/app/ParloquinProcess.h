@@ -23,6 +23,8 @@ public:
     QProcessEnvironment environment;
     // The program to start: the application itself unless changed.
     QStringList command;
+    // Keep what it writes to standard output (dropped unless asked for).
+    bool keepStandardOutput = false;
 
     bool start();
     bool isRunning() const { return process_.state() != QProcess::NotRunning; }
@@ -32,6 +34,8 @@ public:
     bool crashed() const { return process_.exitStatus() == QProcess::CrashExit; }
     // All it has written to standard error so far.
     std::string standardError();
+    // All it has written to standard output, when kept.
+    std::string standardOutput() { return process_.readAllStandardOutput().toStdString(); }
     void stop();
 
 private:

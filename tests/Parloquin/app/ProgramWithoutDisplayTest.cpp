@@ -2,6 +2,10 @@
 // status 1, instead of Qt's abort.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+
 #include "tests/Parloquin/app/ParloquinProcess.h"
 #include "tests/support/TemporaryDirectory.h"
 
@@ -42,6 +46,51 @@ TEST(ProgramWithoutDisplayTest, SaysInOneLineWhatItNeedsAndEndsWithStatusOne) {
         // Nothing was written before it ended.
         EXPECT_TRUE(std::filesystem::is_empty(home.path() / "config")) << c.name;
     }
+}
+
+// The offline import needs no display: one line with the result, and the exit status.
+TEST(ProgramWithoutDisplayTest, ImportsACheckpointFileTheUserHasAndSaysWhereItWent) {
+    namespace fs = std::filesystem;
+    testsupport::TemporaryDirectory home;
+    const fs::path fixture = fs::path(PARLOQUIN_SOURCE_DIR) / "tests/fixtures/asr/tiny-parakeet-tdt.nemo";
+    const fs::path folder = home.path() / "data/RarivOredu/Models/parakeet-tdt-0.6b-v3-coreml";
+    struct Case {
+        const char* name;
+        QStringList arguments;
+        int status;
+        std::string output;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"a checkpoint", {"--import-model", QString::fromStdString(fixture.string())}, 0,
+         "Imported the v3 speech models from " + fixture.string() + " into " + folder.string() + "\n", ""},
+        {"no file named", {"--import-model"}, 2, "", "Usage: parloquin --import-model FILE (a .nemo checkpoint)\n"},
+        {"a file that is not there", {"--import-model", "/nowhere/model.nemo"}, 1, "",
+         "Could not import /nowhere/model.nemo: ASR model 'model.nemo' not found at: /nowhere/model.nemo\n"},
+        {"a file that is no checkpoint", {"--import-model", QString::fromStdString((home.path() / "config").string())},
+         1, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ParloquinProcess program(home.path());
+        program.environment.remove("DISPLAY");
+        program.command += c.arguments;
+        program.keepStandardOutput = true;
+        ASSERT_TRUE(program.start());
+        ASSERT_TRUE(program.waitForExit(std::chrono::milliseconds(120000)));
+        EXPECT_EQ(program.exitCode(), c.status);
+        EXPECT_EQ(program.standardOutput(), c.output);
+        if (!c.error.empty()) {
+            EXPECT_EQ(program.standardError(), c.error);
+        } else if (c.status != 0) {
+            // One line that says why.
+            const std::string error = program.standardError();
+            EXPECT_EQ(error.rfind("Could not import ", 0), 0u) << error;
+            EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
+        }
+    }
+    EXPECT_TRUE(fs::exists(folder / "Encoder.mlmodelc"));
+    EXPECT_TRUE(fs::exists(folder / "parakeet_vocab.json"));
 }
 
 }  // namespace

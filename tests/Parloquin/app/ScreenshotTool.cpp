@@ -2,9 +2,9 @@
 //   parloquin_screenshots <folder>
 // The overlay and the floating button are drawn at twice their size over a plain backdrop; the
 // welcome alert as it comes up at the first launch, and the alerts of a hotkey on the fallback;
-// the main window as it is, on each page, and the sheets of the page "Sonstiges"; the
-// open status menu is taken from the X server with the tray it hangs from, so it needs a display
-// with a system tray.
+// the main window as it is, on each page, and the sheets of the page "Sonstiges"; the open status
+// menu (also while a first start sets the models up, with the tooltip) is taken from the X server
+// with the tray it hangs from, so it needs a display with a system tray.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -19,7 +19,10 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSystemTrayIcon>
+#include <QToolTip>
+#include <atomic>
 #include <cstdio>
+#include <thread>
 #include <filesystem>
 #include <memory>
 
@@ -42,6 +45,7 @@
 #include "Parloquin/views/SystemInfoView.h"
 #include "Platform/desktop/SMAppService.h"
 #include "Parloquin/hotkeys/HotkeyManager.h"
+#include "RarivOredu/shared/ModelLoadProgress.h"
 #include "tests/Parloquin/app/TranscriptPagesScreenshots.h"
 #include "tests/Parloquin/hotkeys/HotkeyFakes.h"
 
@@ -444,6 +448,117 @@ bool hotkeysPagePictures(const QDir& folder, const std::filesystem::path& storeF
     return ok;
 }
 
+// A recogniser whose first setup stands still half way through the download until released.
+struct SetupUnderWay {
+    std::atomic<bool> released{false};
+
+    parloquin::TranscriptionService::AsrInitializer initializer() {
+        return [this]() -> std::shared_ptr<parloquin::SpeechRecognizer> {
+            rarivoredu::ModelLoadProgress progress;
+            progress.step = rarivoredu::ModelLoadProgress::Step::download;
+            progress.fraction = 0.42;
+            progress.bytesDone = 1'054'200'000;
+            progress.bytesTotal = 2'510'000'000;
+            rarivoredu::ModelLoadProgress::report(progress);
+            while (!released) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            throw std::runtime_error("released");
+        };
+    }
+};
+
+// A first start fetching the models: the page "Sonstiges" at its model card, and the tray's status
+// line and tooltip.
+bool modelSetupPictures(const QDir& folder, const std::filesystem::path& storeFolder) {
+    bool ok = true;
+    {
+        SetupUnderWay setup;
+        platform::UserDefaults defaults(storeFolder / "setup-defaults.json");
+        defaults.registerDefaults(parloquin::AppDelegate::registeredDefaults());
+        parloquin::TranscriptionEnvironment environment;
+        environment.defaults = &defaults;
+        parloquin::TranscriptionService service(setup.initializer(), environment);
+        service.initialize();
+        waitFor([&] { return service.modelProgress().has_value(); });
+        parloquin::PageContext context;
+        context.defaults = &defaults;
+        context.transcriptionService = &service;
+        parloquin::MainWindowView window(context, parloquin::SidebarSection::other);
+        window.setWindowTitle(QStringLiteral("Parloquin"));
+        window.resize(900, 600);
+        window.show();
+        wait(300);
+        if (auto* other = dynamic_cast<parloquin::OtherSettingsView*>(window.contentArea()->page())) {
+            other->ensureWidgetVisible(other->modelFolderLabel(), 0, 160);
+            wait(150);
+            ok &= save(window.grab(), folder, QStringLiteral("main-window-other-model-setup.png"));
+        } else {
+            ok = false;
+        }
+        window.hide();
+        setup.released = true;
+    }
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) return ok;
+
+    SetupUnderWay setup;
+    platform::UserDefaults defaults(storeFolder / "setup-tray-defaults.json");
+    defaults.setBool("hasShownFirstLaunchExplanation", true);
+    parloquin::AppEnvironment environment = parloquin::AppEnvironment::system();
+    environment.defaults = &defaults;
+    environment.makeTranscriptionService = [&] {
+        parloquin::TranscriptionEnvironment service;
+        service.defaults = &defaults;
+        return std::make_unique<parloquin::TranscriptionService>(setup.initializer(), service);
+    };
+    QWidget desktop(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+    desktop.setAttribute(Qt::WA_ShowWithoutActivating);
+    QPalette palette;
+    palette.setColor(QPalette::Window, QColor(96, 122, 158));
+    desktop.setPalette(palette);
+    desktop.setAutoFillBackground(true);
+    desktop.setGeometry(QGuiApplication::primaryScreen()->geometry());
+    desktop.show();
+    desktop.lower();
+    {
+        parloquin::AppDelegate delegate(std::move(environment));
+        delegate.applicationDidFinishLaunching();
+        if (!waitFor([&] {
+                return !delegate.statusItem()->geometry().isEmpty() &&
+                       delegate.statusItem()->toolTip().contains(QStringLiteral("Sprachmodell"));
+            })) {
+            std::fprintf(stderr, "the shell did not show the model setup in the tray\n");
+            setup.released = true;
+            return false;
+        }
+        wait(300);
+        const QRect icon = delegate.statusItem()->geometry();
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        // The tooltip as the tray shows it when the pointer rests on the icon.
+        QToolTip::showText(icon.bottomLeft() + QPoint(-180, 6), delegate.statusItem()->toolTip());
+        wait(400);
+        QRect area = icon;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (widget->isVisible() && widget->inherits("QTipLabel")) area = area.united(widget->geometry());
+        area = area.adjusted(-16, 0, 16, 16).intersected(screen);
+        area.setTop(0);
+        ok &= save(QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()),
+                   folder, "tray-tooltip-model-setup.png");
+        QToolTip::hideText();
+
+        QMenu* menu = delegate.statusMenu();
+        menu->popup(QPoint(icon.right() - menu->sizeHint().width(), icon.bottom() + 2));
+        waitFor([&] { return menu->isVisible(); });
+        wait(300);
+        QRect menuArea = menu->geometry().united(icon).adjusted(-16, 0, 8, 16).intersected(screen);
+        menuArea.setTop(0);
+        ok &= save(QGuiApplication::primaryScreen()->grabWindow(0, menuArea.x(), menuArea.y(), menuArea.width(),
+                                                                menuArea.height()),
+                   folder, "tray-menu-model-setup.png");
+        menu->hide();
+        setup.released = true;
+    }
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -468,6 +583,7 @@ int main(int argc, char** argv) {
     ok &= parloquin_test::transcriptPagePictures(
         store, [&folder](const QPixmap& picture, const QString& name) { return save(picture, folder, name); });
     ok &= trayMenuPicture(folder, store);
+    ok &= modelSetupPictures(folder, store);
     std::filesystem::remove_all(store);
     return ok ? 0 : 1;
 }

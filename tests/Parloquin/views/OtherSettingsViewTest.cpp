@@ -6,9 +6,15 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QProgressBar>
 #include <QTest>
 #include <fstream>
+#include <stdexcept>
+#include <chrono>
+#include <thread>
+#include <atomic>
 
+#include "Parloquin/services/TranscriptionService.h"
 #include "Parloquin/views/OpenSourceLicensesView.h"
 #include "Parloquin/views/StyledButton.h"
 #include "Parloquin/views/SystemInfoView.h"
@@ -216,6 +222,45 @@ TEST_F(OtherSettingsViewTest, TheDiagnosticsReportIsSavedWhereChosenAndAFailureI
     EXPECT_NE(fixture.alerts->shown[0].informativeText.find("Ablage"), std::string::npos)
         << fixture.alerts->shown[0].informativeText;
     EXPECT_EQ(read(home / "Ablage"), "x");
+}
+
+// While a first start sets the models up, the model card says how far it has come; afterwards
+// the card is as before.
+TEST(OtherSettingsViewProgressTest, TheModelCardFollowsTheModelsSetup) {
+    parloquin_test::PageFixture fixture;
+    std::atomic<int> stage{0};
+    auto initializer = [&stage]() -> std::shared_ptr<parloquin::SpeechRecognizer> {
+        rarivoredu::ModelLoadProgress progress;
+        progress.step = rarivoredu::ModelLoadProgress::Step::download;
+        progress.fraction = 0.5;
+        progress.bytesDone = 1'255'000'000;
+        progress.bytesTotal = 2'510'000'000;
+        rarivoredu::ModelLoadProgress::report(progress);
+        while (stage == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        throw std::runtime_error("offline");
+    };
+    parloquin::TranscriptionEnvironment environment;
+    environment.defaults = &fixture.store.defaults();
+    parloquin::TranscriptionService service(initializer, environment);
+    parloquin::PageContext context = fixture.context();
+    context.transcriptionService = &service;
+    QWidget window;
+    auto* page = new OtherSettingsView(context, &window);
+    window.show();
+    drainEventLoop();
+    EXPECT_FALSE(page->modelProgressBar()->isVisible());  // nothing is being set up yet
+
+    bool done = false;
+    service.initialize([&](std::exception_ptr) { done = true; });
+    ASSERT_TRUE(waitUntil([&] { return page->modelProgressBar()->isVisible(); }));
+    EXPECT_EQ(page->modelProgressBar()->value(), 50);
+    EXPECT_EQ(page->modelProgressLabel()->text().toStdString(),
+              "Sprachmodell wird heruntergeladen (50 %): 1.25 GB von 2.51 GB");
+    stage = 1;
+    ASSERT_TRUE(waitUntil([&] { return done; }));
+    drainEventLoop();
+    EXPECT_FALSE(page->modelProgressBar()->isVisible());
+    EXPECT_FALSE(page->modelProgressLabel()->isVisible());
 }
 
 }  // namespace

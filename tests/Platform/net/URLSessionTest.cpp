@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
 #include <mutex>
 #include <vector>
 #include <chrono>
@@ -37,6 +38,25 @@ public:
               s.Get("/missing", [](const httplib::Request&, httplib::Response& r) {
                   r.status = 404;
                   r.set_content("nope", "text/plain");
+              });
+              // Ranges as a file server answers them (206 from the asked offset on).
+              s.Get("/ranged", [this](const httplib::Request& q, httplib::Response& r) {
+                  std::lock_guard lock(mutex_);
+                  lastRange_ = q.get_header_value("Range");
+                  lastEncodings_ = q.get_header_value("Accept-Encoding");
+                  r.set_content("0123456789", "application/octet-stream");
+              });
+              // A server that sends the whole file whatever is asked.
+              s.Get("/whole", [](const httplib::Request& q, httplib::Response& r) {
+                  const_cast<httplib::Request&>(q).ranges.clear();
+                  r.set_content("0123456789", "application/octet-stream");
+              });
+              // A partial answer from another offset than the one asked for.
+              s.Get("/other-range", [](const httplib::Request& q, httplib::Response& r) {
+                  const_cast<httplib::Request&>(q).ranges.clear();
+                  r.status = 206;
+                  r.set_header("Content-Range", "bytes 0-9/10");
+                  r.set_content("0123456789", "application/octet-stream");
               });
               s.Get("/no-content", [](const httplib::Request&, httplib::Response& r) { r.status = 204; });
               s.Get("/redirect", [](const httplib::Request&, httplib::Response& r) { r.set_redirect("/ok"); });
@@ -92,7 +112,19 @@ public:
         while (!hanging_) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 
+    std::string lastRange() const {
+        std::lock_guard lock(mutex_);
+        return lastRange_;
+    }
+    std::string lastEncodings() const {
+        std::lock_guard lock(mutex_);
+        return lastEncodings_;
+    }
+
 private:
+    mutable std::mutex mutex_;
+    std::string lastRange_;
+    std::string lastEncodings_;
     std::atomic<bool> released_{false};
     std::atomic<bool> hanging_{false};
     LoopbackServer server_;
@@ -125,6 +157,44 @@ TEST(URLSessionTest, DownloadStreamsTheBodyIntoAFileInTheGivenFolder) {
     EXPECT_EQ(response.statusCode, 200);
     EXPECT_EQ(file.parent_path(), folder.path());
     EXPECT_EQ(testsupport::readBytes(file), std::string(1 << 20, 'b'));
+}
+
+TEST(URLSessionTest, AResumedDownloadAppendsOnlyTheRangeItAskedFor) {
+    Origin origin;
+    TemporaryDirectory folder;
+    struct Case {
+        const char* path;
+        std::string kept;  // in the partial file before
+        int status;
+        std::string after;
+        std::optional<std::uint64_t> startedAt;
+    };
+    const std::vector<Case> cases{
+        {"/ranged", "01234", 206, "0123456789", 5},
+        {"/ranged", "", 200, "0123456789", 0},
+        {"/whole", "01234", 200, "0123456789", 0},       // starts again
+        {"/missing", "01234", 416, "01234", std::nullopt},  // an error answer is not stored
+        {"/other-range", "01234", 206, "01234", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.path) + " after '" + c.kept + "'");
+        const auto partial = folder.path() / "file.partial";
+        std::ofstream(partial, std::ios::binary | std::ios::trunc) << c.kept;
+        std::optional<std::uint64_t> startedAt;
+        std::string observed;
+        const auto response = URLSession().resumeDownload(
+            URLRequest{origin.url(c.path), 5}, partial, [&](std::uint64_t offset) { startedAt = offset; },
+            [&](const char* bytes, std::size_t length) { observed.append(bytes, length); });
+        EXPECT_EQ(response.statusCode, c.status);
+        EXPECT_EQ(testsupport::readBytes(partial), c.after);
+        EXPECT_EQ(startedAt, c.startedAt);
+        EXPECT_EQ(observed, startedAt ? c.after.substr(*startedAt) : "");
+        if (std::string(c.path) == "/ranged") {
+            EXPECT_EQ(origin.lastRange(), c.kept.empty() ? "" : "bytes=5-");
+            // A compressed body could not be continued by its stored length.
+            EXPECT_EQ(origin.lastEncodings(), "");
+        }
+    }
 }
 
 TEST(URLSessionTest, TransportFailuresAreURLErrors) {

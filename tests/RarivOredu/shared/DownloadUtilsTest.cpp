@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 
 #include "Platform/log/LogCapture.h"
 #include "Platform/net/URLError.h"
@@ -348,6 +349,57 @@ TEST(DownloadUtilsHubAddressTest, TheHubAddressComesFromTheEnvironment) {
         environment.set("RARIVOREDU_HUB_URL", bad);
         const NSError error = errorOf([] { DownloadUtils::hubBaseURL(); });
         EXPECT_EQ(error.code(), URLError::badURL) << bad;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ResumableDownloadTest, ADroppedTransferIsContinuedAndAPartialFileThatCannotBeTheFileIsStartedAgain) {
+    const std::string repoId = "owner/large";
+    const std::string bytes(100'000, 'n');
+    const std::string digest = platform::SHA256::hexDigest(bytes);
+    struct Case {
+        const char* name;
+        std::string kept;           // in the partial file before the first call
+        bool dropFirst;             // the first transfer ends half way
+        std::vector<std::string> ranges;  // the hub saw
+    };
+    const std::vector<Case> cases{
+        {"dropped half way", "", true, {"", "bytes=50000-"}},
+        {"longer than the file", std::string(100'001, 'n'), false, {""}},
+        {"of another content", std::string(40'000, 'x'), false, {"bytes=40000-"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HubSandbox sandbox;
+        sandbox.hub.addFile(repoId, "big.bin", bytes, true);
+        const fs::path destination = sandbox.modelsDirectory() / "big.bin";
+        const fs::path partial = DownloadUtils::partialPath(destination);
+        fs::create_directories(destination.parent_path());
+        if (!c.kept.empty()) std::ofstream(partial, std::ios::binary) << c.kept;
+        auto fetch = [&] {
+            DownloadUtils::resumableDownload(repoId, "big.bin", destination, static_cast<std::int64_t>(bytes.size()),
+                                             digest);
+        };
+        if (c.dropFirst) {
+            sandbox.hub.setFileFault(repoId, "big.bin", TestHub::Fault::dropConnection(), 1);
+            EXPECT_EQ(errorOf(fetch).domain(), URLError::domain);
+            EXPECT_EQ(fs::file_size(partial), bytes.size() / 2);
+            EXPECT_FALSE(fs::exists(destination));
+        }
+        if (c.name == std::string("of another content")) {
+            // Continued, then refused by its digest: nothing is installed and the next try starts afresh.
+            EXPECT_EQ(errorOf(fetch).code(), CocoaError::fileReadCorruptFile);
+            EXPECT_FALSE(fs::exists(partial));
+            EXPECT_FALSE(fs::exists(destination));
+        } else {
+            fetch();
+            EXPECT_EQ(testsupport::readBytes(destination), bytes);
+            EXPECT_FALSE(fs::exists(partial));
+        }
+        EXPECT_EQ(sandbox.hub.ranges("big.bin"), c.ranges);
     }
 }
 
