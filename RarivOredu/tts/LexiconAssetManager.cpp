@@ -3,15 +3,40 @@
 #include <exception>
 #include <string>
 
+#include "Platform/system/FileManager.h"
+#include "RarivOredu/tts/KokoroVocabulary.h"
 #include "RarivOredu/tts/LexiconCache.h"
+#include "RarivOredu/tts/TtsModels.h"
 #include "RarivOredu/tts/TtsResourceDownloader.h"
+#include "RarivOredu/tts/misaki/MisakiLexiconImport.h"
 
 namespace rarivoredu {
+
+namespace {
+
+// Makes the lexicon file from misaki's word lists unless it is there; false when there is no
+// source to make it from.
+bool importFromWordLists() {
+    const std::filesystem::path local = TtsModels::kokoroDirectory() / KokoroSynthesizer::LexiconCache::fileName;
+    if (platform::FileManager::fileExists(local)) return true;
+    if (!MisakiLexiconImport::sourceURL()) return false;
+    PhonemeSet allowed;
+    for (const auto& [symbol, id] : KokoroVocabulary::shared().getVocabulary()) allowed.insert(symbol);
+    return MisakiLexiconImport::importFromSource(local, allowed);
+}
+
+}  // namespace
 
 LexiconAssetManager::LexiconAssetManager() : logger_("com.rarivoredu.tts", "LexiconAssetManager") {}
 
 void LexiconAssetManager::ensureLexiconCache() noexcept {
     const std::lock_guard<std::mutex> guard(lock_);
+    try {
+        if (importFromWordLists()) return;
+    } catch (const std::exception& error) {
+        // A hub serving our own lexicon file may still have it.
+        logger_.warning(std::string("Failed to make the lexicon from misaki's word lists: ") + error.what());
+    }
     try {
         TtsResourceDownloader::downloadFile(KokoroSynthesizer::LexiconCache::fileName);
     } catch (const std::exception& error) {
