@@ -5,11 +5,13 @@
 // PARLOQUIN_MISAKI_DATA set to a folder holding us_gold.json and us_silver.json, those are read.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <string>
+#include <unistd.h>
 
 #include "RarivOredu/tts/LexiconCache.h"
 #include "RarivOredu/tts/misaki/MisakiLexicon.h"
@@ -53,6 +55,14 @@ std::string madeUpList(unsigned seed, int words, int capitalised, int withTags) 
     return text + "\n}";
 }
 
+// Resident memory in MB, from /proc/self/statm.
+double residentMB() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1e6;
+}
+
 struct WordLists {
     std::string gold, silver;
     static const WordLists& shared() {
@@ -87,10 +97,14 @@ void BM_LoadConvertedLexicon(benchmark::State& state) {
     const PhonemeSet allowed = symbols();
     const std::string file = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/bench-us_lexicon_cache.json";
     std::ofstream(file, std::ios::binary) << MisakiLexicon::fromWordLists(lists.gold, lists.silver, allowed).json();
+    double held = 0;
     for (auto _ : state) {
+        const double before = residentMB();
         rarivoredu::KokoroSynthesizer::LexiconCache cache;
         benchmark::DoNotOptimize(cache.load(file, allowed));
+        held = std::max(held, residentMB() - before);  // the first load, its parse included: later loads reuse that memory
     }
+    state.counters["rss_growth_MB"] = held;
     std::remove(file.c_str());
 }
 BENCHMARK(BM_LoadConvertedLexicon)->Unit(benchmark::kMillisecond)->Iterations(3);
