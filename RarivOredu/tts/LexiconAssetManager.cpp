@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Platform/system/FileManager.h"
+#include "RarivOredu/shared/RepoLock.h"
 #include "RarivOredu/tts/KokoroVocabulary.h"
 #include "RarivOredu/tts/LexiconCache.h"
 #include "RarivOredu/tts/TtsModels.h"
@@ -17,7 +18,10 @@ namespace {
 // Makes the lexicon file from misaki's word lists unless it is there; false when there is no
 // source to make it from.
 bool importFromWordLists() {
-    const std::filesystem::path local = TtsModels::kokoroDirectory() / KokoroSynthesizer::LexiconCache::fileName;
+    const std::filesystem::path directory = TtsModels::kokoroDirectory();
+    const std::filesystem::path local = directory / KokoroSynthesizer::LexiconCache::fileName;
+    // Not while a model import replaces the folder the file and the downloads go into.
+    const RepoLock lock(directory);
     if (platform::FileManager::fileExists(local)) return true;
     if (!MisakiLexiconImport::sourceURL()) return false;
     PhonemeSet allowed;
