@@ -87,6 +87,17 @@ bool splitSymbols(const std::string& phonemes, const PhonemeSet& allowed, std::v
     return !symbols.empty();
 }
 
+// Function words whose list entry is the strong form, which misaki replaces by the reading their
+// context asks for; without that context, the reading of their usual place: "a" and "an" as
+// determiners, "the" and "to" before a consonant, "I" as a pronoun.
+struct UsualReading {
+    const char* word;
+    const char* phonemes;
+};
+constexpr UsualReading kUsualReadings[] = {
+    {"a", "ɐ"}, {"A", "ɐ"}, {"an", "ɐn"}, {"the", "ðə"}, {"to", "tə"}, {"I", "ˌI"},
+};
+
 void appendQuoted(std::string& out, std::string_view text) {
     out += '"';
     for (const char c : text) {
@@ -143,6 +154,11 @@ MisakiLexicon MisakiLexicon::fromWordLists(std::string_view gold, std::string_vi
         }
         auto& map = platform::lowercased(word) == word ? lexicon.lower : lexicon.caseSensitive;
         map.emplace(word, symbols);
+    }
+    for (const UsualReading& usual : kUsualReadings) {
+        const std::string word = usual.word;
+        auto& map = platform::lowercased(word) == word ? lexicon.lower : lexicon.caseSensitive;
+        if (map.contains(word) && splitSymbols(usual.phonemes, allowed, symbols)) map[word] = symbols;
     }
     return lexicon;
 }

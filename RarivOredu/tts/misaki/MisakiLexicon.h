@@ -15,10 +15,12 @@ namespace rarivoredu {
 //
 // As misaki looks words up: a gold entry wins over a silver one; without a tagger the reading of
 // a part-of-speech object is its "DEFAULT"; a capitalised word ("Paris") also serves its lower-case
-// form unless that has an entry of its own. Words equal to their lower-case form go to `lower`,
-// the others (names, acronyms) to `caseSensitive`. An entry with any symbol outside `allowed` is
-// left out whole, so that the word goes to the grapheme-to-phoneme engine instead of being spoken
-// with a sound missing.
+// form unless that has an entry of its own. A few function words listed in their strong form
+// ("a", "A", "an", "the", "to", "I"), which misaki reads by their context, get the reading of their
+// usual place ("ɐ", "ɐn", "ðə", "tə", "ˌI") where the vocabulary has its symbols. Words equal to
+// their lower-case form go to `lower`, the others (names, acronyms) to `caseSensitive`. An entry
+// with any symbol outside `allowed` is left out whole, so that the word goes to the
+// grapheme-to-phoneme engine instead of being spoken with a sound missing.
 struct MisakiLexicon {
     PhonemeLexicon lower;
     PhonemeLexicon caseSensitive;
