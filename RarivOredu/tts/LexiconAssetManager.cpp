@@ -15,6 +15,12 @@ namespace rarivoredu {
 
 namespace {
 
+PhonemeSet vocabularySymbols() {
+    PhonemeSet allowed;
+    for (const auto& [symbol, id] : KokoroVocabulary::shared().getVocabulary()) allowed.insert(symbol);
+    return allowed;
+}
+
 // Makes the lexicon file from misaki's word lists unless it is there; false when there is no
 // source to make it from.
 bool importFromWordLists() {
@@ -24,12 +30,19 @@ bool importFromWordLists() {
     const RepoLock lock(directory);
     if (platform::FileManager::fileExists(local)) return true;
     if (!MisakiLexiconImport::sourceURL()) return false;
-    PhonemeSet allowed;
-    for (const auto& [symbol, id] : KokoroVocabulary::shared().getVocabulary()) allowed.insert(symbol);
-    return MisakiLexiconImport::importFromSource(local, allowed);
+    return MisakiLexiconImport::importFromSource(local, vocabularySymbols());
 }
 
 }  // namespace
+
+void LexiconAssetManager::importWordLists(const std::filesystem::path& gold, const std::filesystem::path& silver,
+                                          const std::optional<MisakiLexiconImport::Digests>& digests) {
+    const std::filesystem::path directory = TtsModels::kokoroDirectory();
+    const PhonemeSet allowed = vocabularySymbols();
+    const RepoLock lock(directory);
+    MisakiLexiconImport::importFiles(gold, silver, directory / KokoroSynthesizer::LexiconCache::fileName, allowed,
+                                     digests);
+}
 
 LexiconAssetManager::LexiconAssetManager() : logger_("com.rarivoredu.tts", "LexiconAssetManager") {}
 

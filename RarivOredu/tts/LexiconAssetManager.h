@@ -1,8 +1,11 @@
 #pragma once
 
+#include <filesystem>
 #include <mutex>
+#include <optional>
 
 #include "RarivOredu/shared/AppLogger.h"
+#include "RarivOredu/tts/misaki/MisakiLexiconImport.h"
 
 namespace rarivoredu {
 
@@ -20,6 +23,13 @@ public:
     LexiconAssetManager& operator=(const LexiconAssetManager&) = delete;
 
     void ensureLexiconCache() noexcept;
+
+    // Offline: makes the lexicon file of the synthesis cache from copies of misaki's two word
+    // lists (of the pinned digests unless told otherwise), for the model's vocabulary, replacing
+    // the file there. Throws as MisakiLexiconImport::importFiles, and the vocabulary's errors.
+    static void importWordLists(const std::filesystem::path& gold, const std::filesystem::path& silver,
+                                const std::optional<MisakiLexiconImport::Digests>& digests =
+                                    MisakiLexiconImport::Digests::pinned());
 
 private:
     AppLogger logger_;

@@ -6,6 +6,7 @@
 #include "Platform/system/SHA256.h"
 #include "RarivOredu/tts/LexiconAssetManager.h"
 #include "RarivOredu/tts/TtSManager.h"
+#include "RarivOredu/tts/misaki/MisakiLexicon.h"
 #include "RarivOredu/tts/misaki/MisakiLexiconImport.h"
 #include "tests/RarivOredu/tts/TtsEngineTestSupport.h"
 #include "tests/RarivOredu/tts/TtsTestSupport.h"
@@ -84,6 +85,19 @@ TEST(MisakiLexiconSynthesisTest, AHubOfOurOwnFilesServesTheLexiconWhenTheWordLis
                   c.warned)
             << c.name;
     }
+}
+
+TEST(MisakiLexiconSynthesisTest, AUsersCopiesOfTheWordListsMakeTheCachesLexicon) {
+    WordListSandbox sandbox;
+    const fs::path gold = ttstest::fixturePath("misaki/us_gold.json");
+    const fs::path silver = ttstest::fixturePath("misaki/us_silver.json");
+    const std::string failure = ttstest::failureOf([&] { LexiconAssetManager::importWordLists(gold, silver); });
+    EXPECT_NE(failure.find("is not misaki's us_gold.json: SHA-256 "), std::string::npos) << failure;
+    EXPECT_FALSE(fs::exists(sandbox.lexiconFile()));
+
+    LexiconAssetManager::importWordLists(gold, silver, std::nullopt);
+    EXPECT_EQ(testsupport::readBytes(sandbox.lexiconFile()),
+              MisakiLexicon::fromWordLists(fixture("us_gold.json"), fixture("us_silver.json"), ttstest::fixtureSymbols()).json());
 }
 
 }  // namespace
