@@ -15,6 +15,7 @@ std::string URLError::standardText(Code code) {
         case httpTooManyRedirects: return "There were too many HTTP redirects.";
         case badServerResponse: return "The server returned a bad response.";
         case cannotDecodeContentData: return "The response's content could not be decoded.";
+        case dataLengthExceedsMaximum: return "The resource exceeds the maximum size.";
         case secureConnectionFailed: return "A secure connection to the server could not be made.";
         case serverCertificateUntrusted: return "The certificate for this server is invalid.";
         case cannotCreateFile: return "The download file could not be created.";

@@ -22,6 +22,7 @@ struct URLError {
         httpTooManyRedirects = -1007,
         badServerResponse = -1011,
         cannotDecodeContentData = -1016,
+        dataLengthExceedsMaximum = -1103,
         secureConnectionFailed = -1200,
         serverCertificateUntrusted = -1202,
         cannotCreateFile = -3000,

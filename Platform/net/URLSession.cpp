@@ -41,6 +41,9 @@ struct Transfer {
     bool bodyAccepted = true;
     std::optional<std::uint64_t> rangeStart;  // of the answer whose headers came last
     bool sinkFailed = false;
+    std::optional<std::uint64_t> bodyLimit;
+    std::uint64_t bodyBytes = 0;
+    bool bodyTooLong = false;
     std::chrono::milliseconds idleLimit{60000};
     Clock::time_point lastActivity = Clock::now();
     curl_off_t lastDown = 0;
@@ -72,6 +75,23 @@ std::size_t writeBody(char* data, std::size_t size, std::size_t count, void* use
         }
     }
     if (!transfer->bodyAccepted) return length;
+    if (transfer->bodyLimit && transfer->bodyBytes + length > *transfer->bodyLimit) {
+        long status = 0;
+        curl_easy_getinfo(transfer->easy, CURLINFO_RESPONSE_CODE, &status);
+        if (status >= 200 && status < 300) {
+            transfer->bodyTooLong = true;
+            return 0;
+        }
+        // An error page says its status whatever its length: what fits is kept, the rest dropped.
+        const std::size_t fits = static_cast<std::size_t>(*transfer->bodyLimit - transfer->bodyBytes);
+        transfer->bodyBytes += fits;
+        if (fits > 0 && !(*transfer->sink)(data, fits)) {
+            transfer->sinkFailed = true;
+            return 0;
+        }
+        return length;
+    }
+    transfer->bodyBytes += length;
     if (!(*transfer->sink)(data, length)) {
         transfer->sinkFailed = true;
         return 0;
@@ -295,6 +315,7 @@ HTTPURLResponse URLSession::perform(const URLRequest& request,
     transfer.easy = h;
     transfer.sink = &sink;
     transfer.accept = &accept;
+    transfer.bodyLimit = request.maximumBodyBytes;
     const double seconds = std::isfinite(request.timeoutInterval) && request.timeoutInterval > 0
                                ? request.timeoutInterval
                                : 60.0;
@@ -340,6 +361,11 @@ HTTPURLResponse URLSession::perform(const URLRequest& request,
 
     const CURLcode result = run(h, transfer);
     if (result != CURLE_OK) {
+        if (transfer.bodyTooLong) {
+            throw URLError::make(URLError::dataLengthExceedsMaximum,
+                                 request.url + ": the body is longer than " +
+                                     std::to_string(*transfer.bodyLimit) + " bytes");
+        }
         if (transfer.sinkFailed) {
             throw URLError::make(URLError::cannotWriteToFile, request.url + ": the body could not be stored");
         }

@@ -387,11 +387,12 @@ std::optional<std::vector<DownloadUtils::RepoFile>> DownloadUtils::listing(std::
 }
 
 void DownloadUtils::fetchFile(const std::string& url, const fs::path& to, const ProgressHandler& progress,
-                              double timeout, const platform::URLSession::BodyObserver& observe) {
+                              double timeout, const platform::URLSession::BodyObserver& observe,
+                              std::optional<std::uint64_t> maximumBytes) {
     // The transfer lands beside the target, so that installing it is a rename.
     FileManager::createDirectory(to.parent_path());
-    auto [temporary, response] =
-        sharedSession().download(platform::URLRequest{url, timeout, authorizationFor(url)}, to.parent_path(), observe);
+    auto [temporary, response] = sharedSession().download(
+        platform::URLRequest{url, timeout, authorizationFor(url), maximumBytes}, to.parent_path(), observe);
     RemoveUnlessKept temporaryFile(temporary);
     requireStatus200(response, url);
 
@@ -439,7 +440,8 @@ void DownloadUtils::downloadFile(std::string_view repoId, const std::string& pat
         observe = [&hash](const char* bytes, std::size_t length) { hash->update(bytes, length); };
     }
     try {
-        fetchFile(resolveURL(repoId, path), temporary, progress, timeout, observe);
+        fetchFile(resolveURL(repoId, path), temporary, progress, timeout, observe,
+                  static_cast<std::uint64_t>(std::max<std::int64_t>(expectedSize, 0)));
     } catch (const platform::NSError& error) {
         if (isCancellation(error)) {
             logger().info("Download cancelled: " + path);
@@ -564,7 +566,9 @@ void DownloadUtils::resumableDownload(std::string_view repoId, const std::string
         };
         platform::HTTPURLResponse response;
         try {
-            response = sharedSession().resumeDownload(platform::URLRequest{url, timeout}, partial, start, observe);
+            // Never more than the whole file, whether the server continues it or sends it anew.
+            response = sharedSession().resumeDownload(platform::URLRequest{url, timeout, authorizationFor(url), total},
+                                                      partial, start, observe);
         } catch (const platform::NSError& error) {
             if (isCancellation(error)) {
                 logger().info("Download cancelled: " + path + " (kept for later)");

@@ -99,13 +99,17 @@ public:
     static std::optional<std::vector<RepoFile>> listRepoFilesIfPresent(std::string_view repoId,
                                                                        const std::string& path = {});
     // Transfers one URL into one file, replacing what is there; status must be exactly 200.
-    // `observe`, when given, sees the body's bytes as they arrive.
+    // `observe`, when given, sees the body's bytes as they arrive. A body longer than
+    // `maximumBytes` is cut off as it arrives and fails (URLError dataLengthExceedsMaximum),
+    // leaving nothing behind.
     static void fetchFile(const std::string& url, const std::filesystem::path& to, const ProgressHandler& progress = {},
                           double timeout = DownloadConfig::defaultConfig().timeout,
-                          const platform::URLSession::BodyObserver& observe = {});
+                          const platform::URLSession::BodyObserver& observe = {},
+                          std::optional<std::uint64_t> maximumBytes = std::nullopt);
     // Makes `destination` hold the repository file `path`, of `expectedSize` bytes and, when
     // `expectedSHA256` is given, of that digest (computed while the bytes arrive). A file of that
-    // size already there is kept. A download of another size or digest is removed and fails.
+    // size already there is kept. A download of another size or digest is removed and fails; one
+    // longer than `expectedSize` is stopped as soon as it is.
     static void downloadFile(Repo repo, const std::string& path, const std::filesystem::path& destination,
                              std::int64_t expectedSize, const ProgressHandler& progress = {},
                              double timeout = DownloadConfig::defaultConfig().timeout,

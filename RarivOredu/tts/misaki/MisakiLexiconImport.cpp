@@ -19,6 +19,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Each pinned word list has about 3 MB: a body far beyond that is not it, and is not stored whole.
+constexpr std::uint64_t maximumWordListBytes = 64ull << 20;
+
 const AppLogger& logger() {
     static const AppLogger instance("MisakiLexiconImport");
     return instance;
@@ -87,7 +90,8 @@ void MisakiLexiconImport::importFromURL(const std::string& baseURL, const Digest
         platform::SHA256 hash;
         logger().info("Fetching " + url);
         DownloadUtils::fetchFile(url, local, {}, DownloadUtils::DownloadConfig::defaultConfig().timeout,
-                                 [&hash](const char* bytes, std::size_t length) { hash.update(bytes, length); });
+                                 [&hash](const char* bytes, std::size_t length) { hash.update(bytes, length); },
+                                 maximumWordListBytes);
         requireDigest(hash.finalizeHex(), *files[i].second, "The file at " + url, files[i].first);
         texts[i] = readWhole(local);
     }

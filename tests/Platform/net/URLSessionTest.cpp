@@ -159,6 +159,38 @@ TEST(URLSessionTest, DownloadStreamsTheBodyIntoAFileInTheGivenFolder) {
     EXPECT_EQ(testsupport::readBytes(file), std::string(1 << 20, 'b'));
 }
 
+// A body longer than the request allows is cut off as it arrives: a hostile server cannot fill
+// the disk with a file that would only be refused once whole.
+TEST(URLSessionTest, ABodyLongerThanTheLimitIsStoppedAndLeavesNoFile) {
+    Origin origin;
+    TemporaryDirectory folder;
+    URLSession session;
+    URLRequest request{origin.url("/big"), 5};
+    request.maximumBodyBytes = 1 << 20;  // exactly the body
+    auto [file, response] = session.download(request, folder.path());
+    EXPECT_EQ(testsupport::readBytes(file).size(), std::size_t{1} << 20);
+    std::filesystem::remove(file);
+
+    request.maximumBodyBytes = 64 * 1024;
+    std::size_t seen = 0;
+    try {
+        session.download(request, folder.path(), [&](const char*, std::size_t length) { seen += length; });
+        ADD_FAILURE() << "a body of 1 MiB passed a limit of 64 KiB";
+    } catch (const platform::NSError& error) {
+        EXPECT_EQ(error.code(), URLError::dataLengthExceedsMaximum);
+        EXPECT_NE(std::string(error.what()).find("longer than 65536 bytes"), std::string::npos) << error.what();
+    }
+    EXPECT_LE(seen, std::size_t{64} * 1024);
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+
+    // An error page longer than the limit still answers its status, with no more stored.
+    request = URLRequest{origin.url("/missing"), 5};
+    request.maximumBodyBytes = 2;
+    auto [page, missing] = session.download(request, folder.path());
+    EXPECT_EQ(missing.statusCode, 404);
+    EXPECT_EQ(testsupport::readBytes(page), "no");
+}
+
 TEST(URLSessionTest, AResumedDownloadAppendsOnlyTheRangeItAskedFor) {
     Origin origin;
     TemporaryDirectory folder;

@@ -320,6 +320,12 @@ TEST(ModelLoadingTest, AHostileHubGivesAClearErrorAndNothingIsWrittenOutsideTheM
         {"not found",
          [](HubSandbox& s) { s.hub.setFileFault(vadId, "config.json", TestHub::Fault::withStatus(404)); },
          "status 404"},
+        // Far more than listed: stopped as soon as it is longer, not stored whole first.
+        {"endless",
+         [](HubSandbox& s) {
+             s.hub.setFileFault(vadId, "config.json", TestHub::Fault::withBody(std::string(8 << 20, 'x')));
+         },
+         "config.json: the body is longer than 2 bytes"},
         {"server error", [](HubSandbox& s) { s.hub.setListingFault(vadId, "", TestHub::Fault::withStatus(500)); },
          "status 500"},
         {"dropped connection",
