@@ -6,7 +6,10 @@
 # (seeded random weights) goes through the library's network builder (ParakeetNetwork), the code
 # ParakeetImporter runs on a .nemo file; a 2.4 GB random .nemo is not written first, since only
 # reading it would differ.
-#   bench/recogniser-real-size.sh [runs]        (default 5 runs after 2 warm-up runs)
+#   bench/recogniser-real-size.sh [runs] [--loaded]   (default 5 runs after 2 warm-up runs)
+# --loaded: then the same runs again while 2, and then 4, cores are kept busy by spinning processes
+# the script starts and stops itself, as a build or a browser would; each table is headed by the
+# machine's load average.
 # The sets take about 3.2 GB in ${PARLOQUIN_BENCH_CACHE:-${XDG_CACHE_HOME:-~/.cache}/parloquin-bench};
 # they are written again when the generator's source changes. The runtime's own settings apply:
 # the variables that change them are cleared for the runs. The recogniser's log goes to
@@ -15,7 +18,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-runs="${1:-5}"
+runs=5
+loaded=false
+for arg in "$@"; do
+  if [ "$arg" = --loaded ]; then loaded=true; else runs=$arg; fi
+done
 cache="${PARLOQUIN_BENCH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/parloquin-bench}"
 build=build/release
 jobs="${PARLOQUIN_JOBS:-$(nproc)}"
@@ -37,8 +44,38 @@ for precision in fp32 int8; do
   fi
 done
 
-for precision in fp32 int8; do
-  env -u RARIVOREDU_TORCH_THREADS -u RARIVOREDU_BLAS_THREADS -u OMP_NUM_THREADS -u OPENBLAS_NUM_THREADS \
-      -u MALLOC_MMAP_MAX_ -u MALLOC_TRIM_THRESHOLD_ -u MALLOC_ARENA_MAX -u MALLOC_TOP_PAD_ -u LD_PRELOAD \
-      "$build/bench/asr/bench_asr_real_size" "$cache/$precision" "$precision" "$runs" 2>"$cache/$precision.log"
-done
+run_sets() {  # heading
+  for precision in fp32 int8; do
+    echo
+    echo "== $precision, $1 (load average $(cut -d' ' -f1-3 /proc/loadavg))"
+    env -u RARIVOREDU_TORCH_THREADS -u RARIVOREDU_BLAS_THREADS -u OMP_NUM_THREADS -u OPENBLAS_NUM_THREADS \
+        -u OMP_WAIT_POLICY -u GOMP_SPINCOUNT -u OPENBLAS_THREAD_TIMEOUT \
+        -u MALLOC_MMAP_MAX_ -u MALLOC_TRIM_THRESHOLD_ -u MALLOC_ARENA_MAX -u MALLOC_TOP_PAD_ -u LD_PRELOAD \
+        "$build/bench/asr/bench_asr_real_size" "$cache/$precision" "$precision" "$runs" 2>"$cache/$precision.log"
+  done
+}
+
+# The busy cores of the loaded runs: each spins until it is stopped or the script is gone, however
+# the script ended.
+busy=()
+start_busy() {  # cores
+  for ((i = 0; i < $1; i++)); do
+    (while kill -0 $$ 2>/dev/null; do :; done) &
+    busy+=($!)
+  done
+}
+stop_busy() {
+  [ ${#busy[@]} -eq 0 ] || kill "${busy[@]}" 2>/dev/null || true
+  busy=()
+}
+trap stop_busy EXIT
+trap 'exit 130' INT TERM
+
+run_sets "$(nproc) cores, none kept busy"
+if [ "$loaded" = true ]; then
+  for cores in 2 4; do
+    start_busy "$cores"
+    run_sets "$(nproc) cores, $cores kept busy"
+    stop_busy
+  done
+fi

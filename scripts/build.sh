@@ -11,23 +11,23 @@ jobs="${PARLOQUIN_JOBS:-$(nproc)}"
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
 case "$flavour" in
-  release)
-    cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
-    cmake --build build/release -j "$jobs"
-    ;;
-  asan)
-    # The sanitizer build carries the tests; the benchmarks measure the release build only.
-    cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPARLOQUIN_SANITIZE=ON \
-          -DPARLOQUIN_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
-    cmake --build build/asan -j "$jobs"
-    ;;
-  app)
-    cmake -S . -B build/app -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARLOQUIN_BUILD_TESTS=OFF \
-          -DPARLOQUIN_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
-    cmake --build build/app -j "$jobs"
-    ;;
+  release) options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+  # The sanitizer build carries the tests; the benchmarks measure the release build only.
+  asan) options=(-DCMAKE_BUILD_TYPE=Debug -DPARLOQUIN_SANITIZE=ON -DPARLOQUIN_BUILD_BENCH=OFF) ;;
+  app) options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARLOQUIN_BUILD_TESTS=OFF -DPARLOQUIN_BUILD_BENCH=OFF) ;;
   *)
     echo "usage: $0 [release|asan|app]" >&2
     exit 2
     ;;
 esac
+tree="build/$flavour"
+configure=(cmake -S . -B "$tree" -G Ninja "${options[@]}" "${launcher[@]}")
+# Configuring takes seconds, and a configured tree runs CMake again by itself when a CMakeLists.txt
+# or a CMake helper changes: it is configured only when it is new or was configured otherwise.
+stamp="$tree/configured-with"
+if [[ ! -f "$tree/build.ninja" || "$(cat "$stamp" 2>/dev/null)" != "${configure[*]}" ]]; then
+  rm -f "$stamp"
+  "${configure[@]}" >/dev/null
+  printf '%s\n' "${configure[*]}" >"$stamp"
+fi
+cmake --build "$tree" -j "$jobs"

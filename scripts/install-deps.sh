@@ -62,8 +62,14 @@ case "$purpose" in
     ;;
 esac
 
+# dpkg is asked once for all of them: a query per package took seconds on a busy machine, and
+# scripts/run.sh passes here on every start.
+declare -A present=()
+while read -r package want ok state; do
+  [ "$want $ok $state" != "install ok installed" ] || present[$package]=1
+done < <(dpkg-query -W -f='${Package} ${Status}\n' "${wanted[@]}" 2>/dev/null || true)
 missing=()
-for p in "${wanted[@]}"; do installed "$p" || missing+=("$p"); done
+for p in "${wanted[@]}"; do [ -n "${present[$p]:-}" ] || missing+=("$p"); done
 needs_locale=false
 if [ "$purpose" != application ] && ! locale -a 2>/dev/null | grep -ix 'de_DE.utf8' >/dev/null; then needs_locale=true; fi
 if [ "$dry_run" = true ]; then

@@ -1,6 +1,6 @@
 // The recogniser on a model set of the real size, through the public API: AsrModels::load, then
 // AsrManager::transcribe on 15 s and 60 s of speech-like audio.
-//   bench_asr_real_size <folder written by bench_asr_generate_models> <label> [runs]
+//   bench_asr_real_size <folder written by bench_asr_generate_models> <label> [runs] [seconds,...]
 // Prints the load time, the real-time factor (RTFx: audio seconds per second of work; the lowest
 // and the median of `runs` runs after two warm-up runs), the time per model in one more set of
 // runs with every model timed, minor page faults per run and per Encoder window, and the peak
@@ -75,13 +75,24 @@ struct Timed {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s <model set folder> <label> [runs]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <model set folder> <label> [runs] [seconds,... (default 15,60)]\n", argv[0]);
         return 2;
     }
     const std::filesystem::path folder =
         std::filesystem::path(argv[1]) / std::string(folderName(rarivoredu::AsrModelVersion::v3));
     const std::string label = argv[2];
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
+    std::vector<double> lengths;
+    for (const char* p = argc > 4 ? argv[4] : "15,60"; *p != '\0';) {
+        char* end = nullptr;
+        const double seconds = std::strtod(p, &end);
+        if (end == p || seconds <= 0) {
+            std::fprintf(stderr, "%s: not a list of audio lengths in seconds: %s\n", argv[0], argv[4]);
+            return 2;
+        }
+        lengths.push_back(seconds);
+        p = *end == ',' ? end + 1 : end;
+    }
     constexpr int warmUps = 2;
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each line as it is measured
 
@@ -109,7 +120,7 @@ int main(int argc, char** argv) {
                     "minflt");
 
         std::string encoderWindows;
-        for (const double seconds : {15.0, 60.0}) {
+        for (const double seconds : lengths) {
             const auto audio = speechLike(seconds);
             manager.initialize(models);
             std::vector<double> times, faults;

@@ -12,15 +12,26 @@ command -v apt-get >/dev/null || { echo "no apt-get here: nothing to check"; exi
 
 fake=$(mktemp -d)
 trap 'rm -rf "$fake"' EXIT
-# Answers `dpkg-query -W -f='${Status}' PACKAGE` from FAKE_INSTALLED (names separated by spaces).
+# Answers `dpkg-query -W -f='${Status}' PACKAGE` and `dpkg-query -W -f='${Package} ${Status}\n'
+# PACKAGE...` from FAKE_INSTALLED (names separated by spaces), as dpkg would.
 cat >"$fake/dpkg-query" <<'EOF'
 #!/bin/sh
-package=$(eval echo "\${$#}")
-for p in $FAKE_INSTALLED; do
-  if [ "$p" = "$package" ]; then printf 'install ok installed'; exit 0; fi
+format=$2
+shift 2
+status=0
+for package in "$@"; do
+  found=no
+  for p in $FAKE_INSTALLED; do [ "$p" = "$package" ] && found=yes; done
+  if [ $found = no ]; then
+    echo "dpkg-query: no packages found matching $package" >&2
+    status=1
+  elif [ "$format" = "-f=\${Status}" ]; then
+    printf 'install ok installed'
+  else
+    printf '%s install ok installed\n' "$package"
+  fi
 done
-echo "dpkg-query: no packages found matching $package" >&2
-exit 1
+exit $status
 EOF
 chmod +x "$fake/dpkg-query"
 

@@ -15,6 +15,8 @@ public:
     // per-thread setting under OpenMP). Cheap when nothing changes.
     static void applyForCurrentThread(ThreadingPreference preference);
 
+    // The width of the wide pool at the last applyForCurrentThread: the cores this process may
+    // run on that other programs leave free (CoreAvailability).
     static int wideWidth();
     // "OpenBLAS <config>" when OpenBLAS serves BLAS calls, otherwise a short description.
     static std::string blasDescription();

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -312,6 +315,39 @@ TEST(ThreadPoolsTest, OnePoolIsWideAndTheOtherNarrow) {
         runtime.applyThreadPools(ThreadingPreference::blasWide);
         EXPECT_EQ(runtime.torchThreads(), 1);
     }).join();
+}
+
+// What libtorch's OpenMP reports of its settings (omp_display_env, verbose), or "" where the
+// runtime does not run on libgomp.
+std::string openMPSettings() {
+    void* gomp = dlopen("libgomp.so.1", RTLD_NOW | RTLD_NOLOAD);
+    const auto display = gomp ? reinterpret_cast<void (*)(int)>(dlsym(gomp, "omp_display_env")) : nullptr;
+    if (display == nullptr) return "";
+    std::FILE* capture = std::tmpfile();
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    dup2(fileno(capture), STDERR_FILENO);
+    display(1);
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    std::string text(static_cast<std::size_t>(std::ftell(capture)), '\0');
+    std::rewind(capture);
+    text.resize(std::fread(text.data(), 1, text.size(), capture));
+    std::fclose(capture);
+    dlclose(gomp);
+    return text;
+}
+
+TEST(ThreadPoolsTest, OpenMPThreadsSleepWhileTheyWaitAndTheEnvironmentIsLeftAsItWas) {
+    if (std::getenv("OMP_WAIT_POLICY") != nullptr || std::getenv("GOMP_SPINCOUNT") != nullptr) {
+        GTEST_SKIP() << "the user chose how OpenMP waits";
+    }
+    TorchScriptRuntime::shared();
+    EXPECT_EQ(std::getenv("OMP_WAIT_POLICY"), nullptr) << "programs started later would inherit it";
+    const std::string settings = openMPSettings();
+    if (settings.empty()) GTEST_SKIP() << "libtorch does not run on libgomp here";
+    EXPECT_NE(settings.find("GOMP_SPINCOUNT = '0'"), std::string::npos) << "idle threads spin:\n" << settings;
 }
 
 }  // namespace
