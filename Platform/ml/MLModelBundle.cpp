@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "Platform/ml/MLModelError.h"
+#include "Platform/ml/TorchScriptRuntime.h"
 
 namespace platform {
 namespace {
@@ -132,6 +133,19 @@ void MLModelBundle::write(const std::filesystem::path& folder) const {
     std::ofstream out(folder / descriptionFileName, std::ios::binary | std::ios::trunc);
     out << toJSON();
     if (!out) throw MLModelError::ioError("Could not write the model description into " + folder.string());
+}
+
+void MLModelBundle::writeTorchScript(const std::filesystem::path& folder, MLModelDescription description,
+                                     ThreadingPreference threading, const std::string& source,
+                                     std::map<std::string, MLMultiArrayPtr> buffers,
+                                     const std::set<std::string>& int8LinearWeights) {
+    TorchScriptRuntime::shared().saveScriptModule(folder / torchScriptFileName, source, std::move(buffers),
+                                                  int8LinearWeights);
+    MLModelBundle bundle;
+    bundle.description = std::move(description);
+    bundle.engine = Engine::torchScript;
+    bundle.threading = threading;
+    bundle.write(folder);
 }
 
 }  // namespace platform

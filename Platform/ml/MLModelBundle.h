@@ -1,9 +1,12 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
+#include <set>
 #include <string>
 
 #include "Platform/ml/MLModelDescription.h"
+#include "Platform/ml/MLMultiArray.h"
 #include "Platform/ml/ThreadingPreference.h"
 
 namespace platform {
@@ -34,6 +37,12 @@ struct MLModelBundle {
     static MLModelBundle read(const std::filesystem::path& folder);
     // Creates the folder when needed and writes the description file (not the model itself).
     void write(const std::filesystem::path& folder) const;
+    // Writes a whole TorchScript bundle: "model.pt" compiled from `source` with its buffers (see
+    // TorchScriptRuntime::saveScriptModule), and the description file.
+    static void writeTorchScript(const std::filesystem::path& folder, MLModelDescription description,
+                                 ThreadingPreference threading, const std::string& source,
+                                 std::map<std::string, MLMultiArrayPtr> buffers,
+                                 const std::set<std::string>& int8LinearWeights = {});
 
     std::string toJSON() const;
     static MLModelBundle fromJSON(const std::string& text);  // throws NSError

@@ -1,7 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
+
+#include "Platform/system/ThreadScopedHandler.h"
 
 namespace platform {
 
@@ -10,25 +11,17 @@ namespace platform {
 // current one of its thread, and the work calls report() where it finishes a unit (a window of
 // audio, say). Without a Scope a report goes nowhere.
 class Progress {
+    using Current = ThreadScopedHandler<Progress, std::int64_t, std::int64_t>;
+
 public:
-    using Handler = std::function<void(std::int64_t completedUnitCount, std::int64_t totalUnitCount)>;
-    class Scope;
+    // completedUnitCount, totalUnitCount
+    using Handler = Current::Handler;
+    using Scope = Current::Scope;
 
     // Tells the current handler of this thread, if there is one. Allocates nothing.
-    static void report(std::int64_t completedUnitCount, std::int64_t totalUnitCount);
-};
-
-// Makes a handler the current one of this thread until it goes; Scopes nest.
-class Progress::Scope {
-public:
-    explicit Scope(Handler handler);
-    ~Scope();
-    Scope(const Scope&) = delete;
-    Scope& operator=(const Scope&) = delete;
-
-private:
-    Handler handler_;
-    const Handler* previous_;
+    static void report(std::int64_t completedUnitCount, std::int64_t totalUnitCount) {
+        Current::call(completedUnitCount, totalUnitCount);
+    }
 };
 
 }  // namespace platform

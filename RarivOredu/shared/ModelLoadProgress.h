@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "Platform/system/ThreadScopedHandler.h"
+
 namespace rarivoredu {
 
 // How far the setup of a model set has come while it is fetched and converted: the step and the
@@ -20,23 +22,13 @@ struct ModelLoadProgress {
     std::string detail;             // import: the part being converted ("encoder")
 
     using Handler = std::function<void(const ModelLoadProgress&)>;
-    class Scope;
+    // Makes a handler the current one of this thread until it goes; Scopes nest.
+    using Scope = platform::ThreadScopedHandler<ModelLoadProgress, const ModelLoadProgress&>::Scope;
 
     // To the current Scope's handler on this thread; nothing without one.
-    static void report(const ModelLoadProgress& progress);
-};
-
-// Makes a handler the current one of this thread until it goes; Scopes nest.
-class ModelLoadProgress::Scope {
-public:
-    explicit Scope(Handler handler);
-    ~Scope();
-    Scope(const Scope&) = delete;
-    Scope& operator=(const Scope&) = delete;
-
-private:
-    Handler handler_;
-    const Handler* previous_;
+    static void report(const ModelLoadProgress& progress) {
+        platform::ThreadScopedHandler<ModelLoadProgress, const ModelLoadProgress&>::call(progress);
+    }
 };
 
 }  // namespace rarivoredu

@@ -1,7 +1,6 @@
 #include "RarivOredu/diarization/pyannote/PyannoteSegmentationNetwork.h"
 
 #include "Platform/ml/MLModelBundle.h"
-#include "Platform/ml/TorchScriptRuntime.h"
 #include "RarivOredu/checkpoint/CheckpointError.h"
 
 namespace rarivoredu {
@@ -160,13 +159,8 @@ MLModelDescription PyannoteSegmentationNetwork::description() {
 }
 
 void PyannoteSegmentationNetwork::writeBundle(const std::filesystem::path& folder) const {
-    platform::MLModelBundle bundle;
-    bundle.description = description();
-    bundle.engine = platform::MLModelBundle::Engine::torchScript;
-    bundle.threading = platform::ThreadingPreference::blasWide;
-    bundle.write(folder);
-    platform::TorchScriptRuntime::shared().saveScriptModule(folder / platform::MLModelBundle::torchScriptFileName,
-                                                            source(), buffers_);
+    platform::MLModelBundle::writeTorchScript(folder, description(), platform::ThreadingPreference::blasWide, source(),
+                                              buffers_);
 }
 
 }  // namespace rarivoredu

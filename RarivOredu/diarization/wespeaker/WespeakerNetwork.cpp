@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "Platform/ml/MLModelBundle.h"
-#include "Platform/ml/TorchScriptRuntime.h"
 #include "RarivOredu/checkpoint/CheckpointError.h"
 #include "RarivOredu/diarization/wespeaker/KaldiFilterbank.h"
 
@@ -147,13 +146,8 @@ MLModelDescription WespeakerNetwork::description() {
 }
 
 void WespeakerNetwork::writeBundle(const std::filesystem::path& folder) const {
-    platform::MLModelBundle bundle;
-    bundle.description = description();
-    bundle.engine = platform::MLModelBundle::Engine::torchScript;
-    bundle.threading = platform::ThreadingPreference::torchWide;
-    bundle.write(folder);
-    platform::TorchScriptRuntime::shared().saveScriptModule(folder / platform::MLModelBundle::torchScriptFileName,
-                                                            source(), buffers_);
+    platform::MLModelBundle::writeTorchScript(folder, description(), platform::ThreadingPreference::torchWide, source(),
+                                              buffers_);
 }
 
 }  // namespace rarivoredu

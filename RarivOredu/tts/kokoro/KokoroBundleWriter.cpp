@@ -3,7 +3,6 @@
 #include <map>
 
 #include "Platform/ml/MLModelBundle.h"
-#include "Platform/ml/TorchScriptRuntime.h"
 #include "RarivOredu/tts/kokoro/KokoroScriptSource.h"
 
 namespace rarivoredu {
@@ -51,12 +50,8 @@ void KokoroBundleWriter::write(const std::filesystem::path& folder, Variant vari
         KokoroScriptSource::make(weights, config, tokenCapacity(variant), frameBudget(variant, config));
     std::map<std::string, platform::MLMultiArrayPtr> buffers;
     for (const auto& name : script.weights) buffers[KokoroScriptSource::bufferName(name)] = weights.tensors().at(name);
-    std::filesystem::create_directories(folder);
-    platform::TorchScriptRuntime::shared().saveScriptModule(folder / platform::MLModelBundle::torchScriptFileName,
-                                                            script.source, buffers);
-    platform::MLModelBundle bundle{description(variant, weights, config), platform::MLModelBundle::Engine::torchScript,
-                                   "", platform::ThreadingPreference::blasWide};
-    bundle.write(folder);
+    platform::MLModelBundle::writeTorchScript(folder, description(variant, weights, config),
+                                              platform::ThreadingPreference::blasWide, script.source, std::move(buffers));
 }
 
 }  // namespace rarivoredu

@@ -4,7 +4,6 @@
 #include <map>
 
 #include "Platform/ml/MLModelBundle.h"
-#include "Platform/ml/TorchScriptRuntime.h"
 
 namespace rarivoredu {
 
@@ -99,13 +98,8 @@ void SileroVadNetwork::writeBundle(const SileroVadWeights& weights, const std::f
         buffers["conv" + std::to_string(layer) + "_weight"] = t.at(prefix + "weight");
         buffers["conv" + std::to_string(layer) + "_bias"] = t.at(prefix + "bias");
     }
-    platform::TorchScriptRuntime::shared().saveScriptModule(folder / platform::MLModelBundle::torchScriptFileName,
-                                                            torchScriptSource(), buffers);
-    platform::MLModelBundle bundle;
-    bundle.description = description();
-    bundle.engine = platform::MLModelBundle::Engine::torchScript;
-    bundle.threading = platform::ThreadingPreference::blasWide;
-    bundle.write(folder);
+    platform::MLModelBundle::writeTorchScript(folder, description(), platform::ThreadingPreference::blasWide,
+                                              torchScriptSource(), std::move(buffers));
 }
 
 }  // namespace rarivoredu
