@@ -52,7 +52,6 @@ bool hasStatus(const platform::NSError& error, const char* status) {
     return error.domain() == platform::URLError::domain && error.code() == platform::URLError::badServerResponse &&
            error.localizedDescription().find(std::string("(status ") + status + " from ") != std::string::npos;
 }
-bool isNotFound(const platform::NSError& error) { return hasStatus(error, "404"); }
 bool isRefused(const platform::NSError& error) { return hasStatus(error, "401") || hasStatus(error, "403"); }
 
 DiarizerModelImport::Source publicSegmentationSource() {
@@ -61,27 +60,11 @@ DiarizerModelImport::Source publicSegmentationSource() {
 
 // The listing entry of a source's file; nothing when the hub does not hold it.
 std::optional<DownloadUtils::RepoFile> listed(const DiarizerModelImport::Source& source) {
-    const auto slash = source.path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : source.path.substr(0, slash);
-    std::vector<DownloadUtils::RepoFile> files;
-    try {
-        files = DownloadUtils::listRepoFiles(source.repoId, folder);
-    } catch (const platform::NSError& error) {
-        if (isNotFound(error)) return std::nullopt;
-        throw;
-    }
-    for (const auto& file : files) {
-        if (file.type == "file" && file.path == source.path) return file;
-    }
-    return std::nullopt;
+    return DownloadUtils::findRepoFile(source.repoId, source.path);
 }
 
 void fetch(const DiarizerModelImport::Source& source, const DownloadUtils::RepoFile& file, const fs::path& to) {
-    const std::int64_t size = file.lfs ? file.lfs->size : file.size;
-    const auto digest = file.sha256Digest();
-    if (!digest) logger().warning("The hub lists no SHA-256 for " + source.repoId + "/" + source.path);
-    DownloadUtils::downloadFile(source.repoId, source.path, to, size, DownloadUtils::progressLogger(source.path, size),
-                                DownloadUtils::DownloadConfig::defaultConfig().timeout, digest);
+    DownloadUtils::downloadListedFile(source.repoId, file, to);
 }
 
 }  // namespace

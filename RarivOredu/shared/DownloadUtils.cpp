@@ -357,22 +357,43 @@ std::vector<DownloadUtils::RepoFile> DownloadUtils::listRepoFiles(Repo repo, con
 }
 
 std::vector<DownloadUtils::RepoFile> DownloadUtils::listRepoFiles(std::string_view repoId, const std::string& path) {
-    auto files = listing(repoId, path, false);
+    auto files = listing(repoId, path, {});
     return std::move(*files);
 }
 
 std::optional<std::vector<DownloadUtils::RepoFile>> DownloadUtils::listRepoFilesIfPresent(std::string_view repoId,
                                                                                          const std::string& path) {
-    return listing(repoId, path, true);
+    return listing(repoId, path, {404, 401});
+}
+
+std::optional<DownloadUtils::RepoFile> DownloadUtils::findRepoFile(std::string_view repoId, const std::string& path) {
+    const auto slash = path.rfind('/');
+    const auto files = listing(repoId, slash == std::string::npos ? std::string() : path.substr(0, slash), {404});
+    if (!files) return std::nullopt;
+    for (const auto& file : *files) {
+        if (file.type == "file" && file.path == path) return file;
+    }
+    return std::nullopt;
+}
+
+void DownloadUtils::downloadListedFile(std::string_view repoId, const RepoFile& file, const fs::path& destination) {
+    const std::int64_t size = file.lfs ? file.lfs->size : file.size;
+    const auto digest = file.sha256Digest();
+    if (!digest) logger().warning("The hub lists no SHA-256 for " + std::string(repoId) + "/" + file.path);
+    downloadFile(repoId, file.path, destination, size, progressLogger(file.path, size),
+                 DownloadConfig::defaultConfig().timeout, digest);
 }
 
 std::optional<std::vector<DownloadUtils::RepoFile>> DownloadUtils::listing(std::string_view repoId,
-                                                                          const std::string& path, bool mayBeMissing) {
+                                                                          const std::string& path,
+                                                                          std::initializer_list<int> missingStatuses) {
     if (!path.empty()) requireSafePath(path);
     const std::string url = hubBaseURL() + "/api/models/" + std::string(repoId) + "/tree/main" +
                             (path.empty() ? "" : "/" + platform::URLComponents::percentEncodePath(path));
     auto [body, response] = sharedSession().data(platform::URLRequest{url, listingTimeout, authorizationFor(url)});
-    if (mayBeMissing && (response.statusCode == 404 || response.statusCode == 401)) return std::nullopt;
+    for (const int missing : missingStatuses) {
+        if (response.statusCode == missing) return std::nullopt;
+    }
     requireStatus200(response, url);
     auto files = RepoFile::decodeListing(
         std::string_view(reinterpret_cast<const char*>(body.data()), body.size()));

@@ -4,6 +4,7 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <string>
@@ -98,6 +99,13 @@ public:
     // or 401 as the public hub answers for a repository it does not show).
     static std::optional<std::vector<RepoFile>> listRepoFilesIfPresent(std::string_view repoId,
                                                                        const std::string& path = {});
+    // The listing entry of one file of a repository (its folder is listed); nothing when the hub
+    // holds no such repository, folder or file (status 404). Other failures are thrown.
+    static std::optional<RepoFile> findRepoFile(std::string_view repoId, const std::string& path);
+    // Downloads a file as its listing entry describes it (the large-file record's size and
+    // SHA-256 where it has one, warning where it has no digest), with the progress logged.
+    static void downloadListedFile(std::string_view repoId, const RepoFile& file,
+                                   const std::filesystem::path& destination);
     // Transfers one URL into one file, replacing what is there; status must be exactly 200.
     // `observe`, when given, sees the body's bytes as they arrive. A body longer than
     // `maximumBytes` is cut off as it arrives and fails (URLError dataLengthExceedsMaximum),
@@ -160,8 +168,9 @@ public:
     static ProgressHandler progressLogger(const std::string& path, std::int64_t expectedSize);
 
 private:
+    // A listing; nothing when its status is one of `missingStatuses`.
     static std::optional<std::vector<RepoFile>> listing(std::string_view repoId, const std::string& path,
-                                                        bool mayBeMissing);
+                                                        std::initializer_list<int> missingStatuses);
     // As above; `beforeFetch` runs before each file that is really fetched (not one already complete).
     static void downloadDirectory(Repo repo, const std::string& path, const std::filesystem::path& repoFolder,
                                   const std::function<void()>& beforeFetch);

@@ -5,7 +5,6 @@
 #include <optional>
 #include <unistd.h>
 
-#include "Platform/net/URLError.h"
 #include "RarivOredu/checkpoint/TorchCheckpoint.h"
 #include "RarivOredu/shared/AppLogger.h"
 #include "RarivOredu/shared/DownloadUtils.h"
@@ -24,31 +23,13 @@ const AppLogger& logger() {
     return instance;
 }
 
-bool isNotFound(const platform::NSError& error) {
-    return error.domain() == platform::URLError::domain && error.code() == platform::URLError::badServerResponse &&
-           error.localizedDescription().find("(status 404 from ") != std::string::npos;
-}
-
 // The listing entry of a file of the upstream repository; nothing when the hub does not hold it.
-std::optional<DownloadUtils::RepoFile> listed(const std::string& folder, const std::string& path) {
-    std::vector<DownloadUtils::RepoFile> files;
-    try {
-        files = DownloadUtils::listRepoFiles(KokoroUpstreamImport::repoId, folder);
-    } catch (const platform::NSError& error) {
-        if (isNotFound(error)) return std::nullopt;
-        throw;
-    }
-    for (const auto& file : files) {
-        if (file.type == "file" && file.path == path) return file;
-    }
-    return std::nullopt;
+std::optional<DownloadUtils::RepoFile> listed(const std::string& path) {
+    return DownloadUtils::findRepoFile(KokoroUpstreamImport::repoId, path);
 }
 
 void fetch(const DownloadUtils::RepoFile& file, const fs::path& to) {
-    const std::int64_t size = file.lfs ? file.lfs->size : file.size;
-    DownloadUtils::downloadFile(KokoroUpstreamImport::repoId, file.path, to, size,
-                                DownloadUtils::progressLogger(file.path, size),
-                                DownloadUtils::DownloadConfig::defaultConfig().timeout, file.sha256Digest());
+    DownloadUtils::downloadListedFile(KokoroUpstreamImport::repoId, file, to);
 }
 
 // A folder beside `near`, of this call alone, removed with everything in it when the object goes.
@@ -78,8 +59,8 @@ void KokoroUpstreamImport::registerImporter() {
 }
 
 bool KokoroUpstreamImport::importFromHub(const fs::path& repoFolder) {
-    const auto checkpoint = listed("", checkpointFile);
-    const auto config = checkpoint ? listed("", "config.json") : std::nullopt;
+    const auto checkpoint = listed(checkpointFile);
+    const auto config = checkpoint ? listed("config.json") : std::nullopt;
     if (!checkpoint || !config) {
         logger().info(std::string("The hub holds no ") + repoId + "; using its Kokoro bundles");
         return false;
@@ -94,7 +75,7 @@ bool KokoroUpstreamImport::importFromHub(const fs::path& repoFolder) {
 }
 
 bool KokoroUpstreamImport::fetchVoice(const std::string& voice, const fs::path& destination) {
-    const auto file = listed("voices", "voices/" + voice + ".pt");
+    const auto file = listed("voices/" + voice + ".pt");
     if (!file) return false;
     const ScratchFolder scratch(destination, "download");
     fetch(*file, scratch.path / "voice.pt");
