@@ -47,4 +47,13 @@ std::map<std::string, MLFeatureDescription> MLModelDescription::outputDescriptio
     return byName(outputs);
 }
 
+MLFeatureDescription arrayFeature(std::string name, std::vector<std::int64_t> shape, MLMultiArrayDataType dataType,
+                                  std::vector<std::pair<std::int64_t, std::int64_t>> sizeRanges) {
+    MLFeatureDescription feature;
+    feature.name = std::move(name);
+    feature.type = MLFeatureType::multiArray;
+    feature.multiArrayConstraint = MLMultiArrayConstraint{dataType, std::move(shape), std::move(sizeRanges)};
+    return feature;
+}
+
 }  // namespace platform

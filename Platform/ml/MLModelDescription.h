@@ -29,6 +29,12 @@ struct MLFeatureDescription {
     std::optional<MLMultiArrayConstraint> multiArrayConstraint;
 };
 
+// A multi-array feature of the given element type and shape (an empty shape with `sizeRanges`
+// for a flexible one).
+MLFeatureDescription arrayFeature(std::string name, std::vector<std::int64_t> shape,
+                                  MLMultiArrayDataType dataType = MLMultiArrayDataType::float32,
+                                  std::vector<std::pair<std::int64_t, std::int64_t>> sizeRanges = {});
+
 // The interface of a model: its inputs and outputs, in declaration order.
 struct MLModelDescription {
     std::vector<MLFeatureDescription> inputs;

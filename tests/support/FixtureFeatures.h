@@ -12,17 +12,8 @@
 
 namespace testsupport {
 
-// The description of a multi-array feature of a model built in a test.
-inline platform::MLFeatureDescription arrayFeature(
-    const std::string& name, platform::MLMultiArray::Shape shape,
-    platform::MLMultiArrayDataType type = platform::MLMultiArrayDataType::float32,
-    std::vector<std::pair<std::int64_t, std::int64_t>> ranges = {}) {
-    platform::MLFeatureDescription feature;
-    feature.name = name;
-    feature.type = platform::MLFeatureType::multiArray;
-    feature.multiArrayConstraint = platform::MLMultiArrayConstraint{type, std::move(shape), std::move(ranges)};
-    return feature;
-}
+// The description of a multi-array feature of a model built in a test: the runtime's own.
+using platform::arrayFeature;
 
 // A multi-array input of a fixture model; throws NSError when it is missing.
 inline platform::MLMultiArrayPtr fixtureInput(const platform::MLFeatureProvider& inputs, const std::string& name) {

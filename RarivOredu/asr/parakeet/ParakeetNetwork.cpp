@@ -13,7 +13,7 @@
 
 namespace rarivoredu {
 namespace fs = std::filesystem;
-using platform::MLFeatureDescription;
+using platform::arrayFeature;
 using platform::MLModelBundle;
 using platform::MLModelDescription;
 using platform::MLMultiArray;
@@ -40,15 +40,6 @@ MLMultiArrayPtr reshaped(const MLMultiArrayPtr& array, const MLMultiArray::Shape
     const MLMultiArrayPtr source = contiguous(array);
     return MLMultiArray::wrap(source->dataPointer(), shape, source->dataType(), MLMultiArray::contiguousStrides(shape),
                               {}, source);
-}
-
-MLFeatureDescription feature(const std::string& name, std::vector<std::int64_t> shape, MLMultiArrayDataType type,
-                             std::vector<std::pair<std::int64_t, std::int64_t>> ranges = {}) {
-    MLFeatureDescription d;
-    d.name = name;
-    d.type = platform::MLFeatureType::multiArray;
-    d.multiArrayConstraint = platform::MLMultiArrayConstraint{type, std::move(shape), std::move(ranges)};
-    return d;
 }
 
 std::string layerPrefix(int layer) { return "encoder.layers." + std::to_string(layer) + "."; }
@@ -191,25 +182,27 @@ MLModelDescription ParakeetNetwork::description(Module module, const Options& op
     const std::int64_t layers = ParakeetConfig::predictionLayers, mels = ParakeetConfig::melBins;
     switch (module) {
         case Module::preprocessor:
-            return {{feature("audio_signal", {}, f32, {{1, 1}, {1, -1}}), feature("audio_length", {1}, i32)},
-                    {feature("mel", {}, f32), feature("mel_length", {1}, i32)},
+            return {{arrayFeature("audio_signal", {}, f32, {{1, 1}, {1, -1}}), arrayFeature("audio_length", {1}, i32)},
+                    {arrayFeature("mel", {}, f32), arrayFeature("mel_length", {1}, i32)},
                     {}};
         case Module::encoder:
-            return {{feature("mel", {}, f32, {{1, 1}, {mels, mels}, {1, -1}}), feature("mel_length", {1}, i32)},
-                    {feature("encoder", {}, f32), feature("encoder_length", {1}, i32)},
+            return {{arrayFeature("mel", {}, f32, {{1, 1}, {mels, mels}, {1, -1}}),
+                     arrayFeature("mel_length", {1}, i32)},
+                    {arrayFeature("encoder", {}, f32), arrayFeature("encoder_length", {1}, i32)},
                     {}};
         case Module::decoder:
-            return {{feature("targets", {1, 1}, i32), feature("target_length", {1}, i32),
-                     feature("h_in", {layers, 1, H}, f32), feature("c_in", {layers, 1, H}, f32)},
-                    {feature("decoder", {}, f32), feature("h_out", {layers, 1, H}, f32),
-                     feature("c_out", {layers, 1, H}, f32)},
+            return {{arrayFeature("targets", {1, 1}, i32), arrayFeature("target_length", {1}, i32),
+                     arrayFeature("h_in", {layers, 1, H}, f32), arrayFeature("c_in", {layers, 1, H}, f32)},
+                    {arrayFeature("decoder", {}, f32), arrayFeature("h_out", {layers, 1, H}, f32),
+                     arrayFeature("c_out", {layers, 1, H}, f32)},
                     {}};
         case Module::joint: {
-            MLModelDescription d{{feature("encoder_step", {1, D, 1}, f32), feature("decoder_step", {1, H, 1}, f32)},
-                                 {feature("token_id", {1, 1, 1}, i32), feature("token_prob", {1, 1, 1}, f32),
-                                  feature("duration", {1, 1, 1}, i32)},
+            MLModelDescription d{{arrayFeature("encoder_step", {1, D, 1}, f32),
+                                  arrayFeature("decoder_step", {1, H, 1}, f32)},
+                                 {arrayFeature("token_id", {1, 1, 1}, i32), arrayFeature("token_prob", {1, 1, 1}, f32),
+                                  arrayFeature("duration", {1, 1, 1}, i32)},
                                  {}};
-            if (options.jointLogits) d.outputs.push_back(feature("logits", {1, config_.jointOutputs()}, f32));
+            if (options.jointLogits) d.outputs.push_back(arrayFeature("logits", {1, config_.jointOutputs()}, f32));
             return d;
         }
     }

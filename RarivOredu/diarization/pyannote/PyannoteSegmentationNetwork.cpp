@@ -5,19 +5,11 @@
 
 namespace rarivoredu {
 
-using platform::MLFeatureDescription;
+using platform::arrayFeature;
 using platform::MLModelDescription;
-using platform::MLMultiArrayConstraint;
 using platform::MLMultiArrayDataType;
 
 namespace {
-
-MLFeatureDescription floatFeature(const std::string& name, std::vector<std::int64_t> shape) {
-    MLFeatureDescription feature;
-    feature.name = name;
-    feature.multiArrayConstraint = MLMultiArrayConstraint{MLMultiArrayDataType::float32, std::move(shape), {}};
-    return feature;
-}
 
 std::string num(std::int64_t value) { return std::to_string(value); }
 
@@ -153,8 +145,8 @@ std::string PyannoteSegmentationNetwork::source() const {
 
 MLModelDescription PyannoteSegmentationNetwork::description() {
     MLModelDescription d;
-    d.inputs = {floatFeature("audio", {1, 1, chunkSamples})};
-    d.outputs = {floatFeature("segments", {1, frames, classes})};
+    d.inputs = {arrayFeature("audio", {1, 1, chunkSamples})};
+    d.outputs = {arrayFeature("segments", {1, frames, classes})};
     return d;
 }
 

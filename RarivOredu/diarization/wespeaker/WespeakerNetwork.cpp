@@ -8,21 +8,13 @@
 
 namespace rarivoredu {
 
-using platform::MLFeatureDescription;
+using platform::arrayFeature;
 using platform::MLModelDescription;
 using platform::MLMultiArray;
-using platform::MLMultiArrayConstraint;
 using platform::MLMultiArrayDataType;
 using platform::MLMultiArrayPtr;
 
 namespace {
-
-MLFeatureDescription floatFeature(const std::string& name, std::vector<std::int64_t> shape) {
-    MLFeatureDescription feature;
-    feature.name = name;
-    feature.multiArrayConstraint = MLMultiArrayConstraint{MLMultiArrayDataType::float32, std::move(shape), {}};
-    return feature;
-}
 
 std::string num(std::int64_t value) { return std::to_string(value); }
 
@@ -140,8 +132,8 @@ std::string WespeakerNetwork::source() const {
 
 MLModelDescription WespeakerNetwork::description() {
     MLModelDescription d;
-    d.inputs = {floatFeature("waveform", {rows, chunkSamples}), floatFeature("mask", {rows, maskFrames})};
-    d.outputs = {floatFeature("embedding", {rows, embeddingSize})};
+    d.inputs = {arrayFeature("waveform", {rows, chunkSamples}), arrayFeature("mask", {rows, maskFrames})};
+    d.outputs = {arrayFeature("embedding", {rows, embeddingSize})};
     return d;
 }
 

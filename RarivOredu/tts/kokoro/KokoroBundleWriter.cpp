@@ -7,18 +7,7 @@
 
 namespace rarivoredu {
 
-namespace {
-
-platform::MLFeatureDescription arrayFeature(const std::string& name, std::vector<std::int64_t> shape,
-                                            platform::MLMultiArrayDataType type) {
-    platform::MLFeatureDescription feature;
-    feature.name = name;
-    feature.type = platform::MLFeatureType::multiArray;
-    feature.multiArrayConstraint = platform::MLMultiArrayConstraint{type, std::move(shape), {}};
-    return feature;
-}
-
-}  // namespace
+using platform::arrayFeature;
 
 int KokoroBundleWriter::tokenCapacity(Variant variant) noexcept { return variant == Variant::fiveSecond ? 124 : 249; }
 

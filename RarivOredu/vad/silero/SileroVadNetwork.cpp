@@ -7,19 +7,12 @@
 
 namespace rarivoredu {
 
+using platform::arrayFeature;
 using platform::MLMultiArray;
 using platform::MLMultiArrayDataType;
 using platform::MLMultiArrayPtr;
 
 namespace {
-
-platform::MLFeatureDescription array(const std::string& name, std::vector<std::int64_t> shape) {
-    platform::MLFeatureDescription feature;
-    feature.name = name;
-    feature.type = platform::MLFeatureType::multiArray;
-    feature.multiArrayConstraint = platform::MLMultiArrayConstraint{MLMultiArrayDataType::float32, std::move(shape), {}};
-    return feature;
-}
 
 // The transpose of a [rows, columns] array (or of one whose trailing dimensions are 1).
 MLMultiArrayPtr transposed(const MLMultiArray& matrix, std::int64_t rows, std::int64_t columns) {
@@ -42,10 +35,10 @@ MLMultiArrayPtr sum(const MLMultiArray& a, const MLMultiArray& b) {
 
 platform::MLModelDescription SileroVadNetwork::description() {
     platform::MLModelDescription description;
-    description.inputs = {array("audio_input", {1, 4160}), array("hidden_state", {1, 128}),
-                          array("cell_state", {1, 128})};
-    description.outputs = {array("vad_output", {1, 1}), array("new_hidden_state", {1, 128}),
-                           array("new_cell_state", {1, 128}), array("step_probabilities", {1, steps})};
+    description.inputs = {arrayFeature("audio_input", {1, 4160}), arrayFeature("hidden_state", {1, 128}),
+                          arrayFeature("cell_state", {1, 128})};
+    description.outputs = {arrayFeature("vad_output", {1, 1}), arrayFeature("new_hidden_state", {1, 128}),
+                           arrayFeature("new_cell_state", {1, 128}), arrayFeature("step_probabilities", {1, steps})};
     description.metadata = {{"source", "Silero VAD v6.2 (MIT licence), 16 kHz network"}};
     return description;
 }

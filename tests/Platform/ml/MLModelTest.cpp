@@ -22,15 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-MLFeatureDescription arrayFeature(const std::string& name, MLMultiArray::Shape shape,
-                                  MLMultiArrayDataType type = MLMultiArrayDataType::float32) {
-    MLFeatureDescription d;
-    d.name = name;
-    d.type = MLFeatureType::multiArray;
-    d.multiArrayConstraint = MLMultiArrayConstraint{type, std::move(shape), {}};
-    return d;
-}
-
 MLFeatureValue arrayValue(const MLMultiArrayPtr& a) { return MLFeatureValue::featureValueWithMultiArray(a); }
 
 MLMultiArrayPtr filled(MLMultiArray::Shape shape, double value) {

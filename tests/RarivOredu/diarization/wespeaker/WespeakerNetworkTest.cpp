@@ -17,6 +17,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using platform::arrayFeature;
 using platform::MLDictionaryFeatureProvider;
 using platform::MLFeatureValue;
 using platform::MLModel;
@@ -35,19 +36,12 @@ MLMultiArrayPtr arrayOf(const std::vector<float>& values, MLMultiArray::Shape sh
     return array;
 }
 
-platform::MLFeatureDescription floatFeature(const std::string& name, MLMultiArray::Shape shape) {
-    platform::MLFeatureDescription feature;
-    feature.name = name;
-    feature.multiArrayConstraint = platform::MLMultiArrayConstraint{MLMultiArrayDataType::float32, shape, {}};
-    return feature;
-}
-
 TEST(WespeakerNetworkTest, TheFilterbankGivesKaldisLogMelEnergies) {
     testsupport::TemporaryDirectory dir;
     const fs::path folder = dir.path() / "Fbank.mlmodelc";
     platform::MLModelBundle bundle;
-    bundle.description.inputs = {floatFeature("wave", {160000})};
-    bundle.description.outputs = {floatFeature("fbank", {998, 80})};
+    bundle.description.inputs = {arrayFeature("wave", {160000})};
+    bundle.description.outputs = {arrayFeature("fbank", {998, 80})};
     bundle.write(folder);
     platform::TorchScriptRuntime::shared().saveScriptModule(
         folder / "model.pt",
