@@ -8,6 +8,7 @@
 #include <cmath>
 #include <optional>
 #include <sstream>
+#include <string_view>
 
 #include "RarivOredu/asr/AsrModelsError.h"
 
@@ -301,7 +302,38 @@ ParakeetConfig ParakeetConfig::realSize(int pieces) {
     return config;
 }
 
+namespace {
+
+// Whether a document of the text starts with a flow entry (","), which no YAML document may and on
+// which yaml-cpp 0.7's scanner loops without end.
+bool documentStartsWithComma(std::string_view text) {
+    if (text.substr(0, 3) == "\xef\xbb\xbf") text.remove_prefix(3);
+    bool atStart = true;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        const bool marker = (line.substr(0, 3) == "---" || line.substr(0, 3) == "...") &&
+                            (line.size() == 3 || line[3] == ' ' || line[3] == '\t' || line[3] == '\r');
+        if (marker) {
+            atStart = true;
+            line.remove_prefix(3);
+        } else if (atStart && !line.empty() && line[0] == '%') {
+            continue;  // a directive
+        }
+        if (!atStart) continue;
+        const std::size_t first = line.find_first_not_of(" \t\r");
+        if (first == std::string_view::npos || line[first] == '#') continue;
+        if (line[first] == ',') return true;
+        atStart = false;
+    }
+    return false;
+}
+
+}  // namespace
+
 ParakeetConfig ParakeetConfig::fromYaml(const std::string& text) {
+    if (documentStartsWithComma(text)) refuse("model_config.yaml is not readable YAML: a document starts with \",\"");
     YAML::Node root;
     try {
         std::istringstream stream(text);

@@ -132,6 +132,16 @@ TEST(ParakeetConfigTest, HostileConfigurationsAreRefusedNamingTheKey) {
     } catch (const rarivoredu::AsrModelsError& e) {
         EXPECT_NE(std::string(e.what()).find("model_config.yaml holds an alias at line"), std::string::npos) << e.what();
     }
+    // A document that starts with a flow entry is no YAML; yaml-cpp 0.7 loops on it for ever.
+    for (const std::string text : {",x", "\n  ,&i x", "# c\n,", "a: 1\n---\n,x", "x\n... ,x", "\xef\xbb\xbf,x"}) {
+        SCOPED_TRACE(text);
+        try {
+            ParakeetConfig::fromYaml(text);
+            ADD_FAILURE() << "accepted";
+        } catch (const rarivoredu::AsrModelsError& e) {
+            EXPECT_NE(std::string(e.what()).find("model_config.yaml is not readable YAML"), std::string::npos) << e.what();
+        }
+    }
     // The vocabulary has its bound too.
     try {
         ParakeetConfig::fromYaml(withPieces(tinyYaml(), 70000));
