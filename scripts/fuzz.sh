@@ -4,7 +4,10 @@
 #   scripts/fuzz.sh [seconds]        runs each harness for that long (default 60), growing its
 #                                    corpus in build/fuzz/corpus/<harness> from the seeds;
 #   scripts/fuzz.sh --regression     runs each harness once over its seed corpus and the crash
-#                                    inputs kept in fuzz/<harness>/regressions (what CI does).
+#                                    inputs kept in fuzz/<harness>/regressions (what CI does);
+#   scripts/fuzz.sh --coverage       runs each harness over its grown corpus (or its seeds) and
+#                                    prints, per source file of its reader, the share of the
+#                                    instrumented edges and functions the corpus reaches.
 # PARLOQUIN_FUZZ_HARNESSES="tar zip" picks harnesses; PARLOQUIN_FUZZ_PARALLEL (default 3) is how
 # many fuzz at once, each a single process (one job). A finding stops the run with the harness's report; the
 # input that caused it lies in build/fuzz/findings/<harness>.
@@ -15,9 +18,10 @@ mode=fuzz
 seconds=60
 case "${1:-}" in
   --regression) mode=regression ;;
+  --coverage) mode=coverage ;;
   "") ;;
   *[!0-9]*)
-    echo "usage: $0 [seconds | --regression]" >&2
+    echo "usage: $0 [seconds | --regression | --coverage]" >&2
     exit 2
     ;;
   *) seconds="$1" ;;
@@ -63,6 +67,43 @@ if [ "$mode" = regression ]; then
   passed=$((${#harnesses[@]} - ${#failed[@]}))
   echo "fuzz regression: ${passed} passed, ${#failed[@]} failed"
   [ ${#failed[@]} -eq 0 ] || { echo "failing harnesses: ${failed[*]}" >&2; exit 1; }
+  exit 0
+fi
+
+# The source files each harness is there for.
+declare -A readers=(
+  [tar]="checkpoint/TarArchive checkpoint/FileRegion"
+  [zip]="checkpoint/ZipArchive checkpoint/FileRegion"
+  [checkpoint]="checkpoint/PickleReader checkpoint/PickleValue checkpoint/TorchCheckpoint checkpoint/TensorRecord checkpoint/ZipArchive"
+  [onnx]="checkpoint/OnnxModel silero/SileroVadWeights"
+  [parakeet_config]="parakeet/ParakeetConfig parakeet/ParakeetNetwork"
+  [kokoro]="kokoro/KokoroNetworkConfig kokoro/KokoroWeights kokoro/KokoroScriptSource kokoro/KokoroScriptHelpers kokoro/KokoroVoicePack"
+  [hub_listing]="shared/DownloadUtils"
+  [bundle]="ml/MLModelBundle ml/MLModelDescription asr/AsrModels tts/KokoroVocabulary"
+  [lexicon]="misaki/MisakiLexicon tts/LexiconCache"
+  [defaults]="system/UserDefaults"
+  [records]="services/TranscriptionRecord services/SessionStatistics services/JSONCoding services/RTFWriter"
+  [audio]="audio/AVAudioFile audio/SndfileDecoder audio/FFmpegDecoder audio/AVAudioConverter shared/AudioConverter"
+  [text]="tts/TtsTextPreprocessor tts/TtsOverrideMarkup tts/TtsSpokenNumbers tts/KokoroChunker tts/KokoroChunkerWords tts/KokoroChunkerAssembly tts/SynthesizerInput"
+)
+if [ "$mode" = coverage ]; then
+  for name in "${harnesses[@]}"; do
+    corpus="$tree/corpus/$name"
+    [ -d "$corpus" ] && [ -n "$(ls -A "$corpus")" ] || corpus="fuzz/$name/corpus"
+    "$tree/fuzz/fuzz_$name" -runs=0 -print_coverage=1 -rss_limit_mb=2048 -timeout=30 "$corpus" 2>&1 |
+      awk -v name="$name" -v files="${readers[$name]}" '
+        /^(UN)?COVERED_FUNC:/ {
+          split($5, e, "/"); where = $NF; sub(/:[0-9]+$/, "", where)
+          n = split(files, wanted, " ")
+          for (i = 1; i <= n; ++i) if (index(where, "/" wanted[i] ".cpp")) {
+            key = wanted[i] ".cpp"; covered[key] += e[1]; total[key] += e[2]
+            functions[key]++; if ($1 == "COVERED_FUNC:") reached[key]++
+          }
+        }
+        END {
+          for (key in total) printf "coverage %s %s: edges %d/%d (%.0f%%), functions %d/%d\n", name, key, covered[key], total[key], 100 * covered[key] / total[key], reached[key], functions[key]
+        }' | sort
+  done
   exit 0
 fi
 
