@@ -175,10 +175,11 @@ TEST(TensorRecordTest, ATensorHoldsNoMoreElementsThanItsStorageBacks) {
         Shape strides;
         CheckpointError::Kind kind;
     } hostile[] = {
-        // 2^62 elements: their byte count wraps to 0.
-        {"[2] x 62, every stride 1", Shape(62, 2), Shape(62, 1), CheckpointError::Kind::unsupported},
-        // 2^30 elements (4 GB) over 46.
+        // 2^62 elements, whose byte count wrapped to 0, in more dimensions than a model's tensor has.
+        {"[2] x 62, every stride 1", Shape(62, 2), Shape(62, 1), CheckpointError::Kind::malformed},
+        // 2^30 elements (4 GB) over 46, and 5^15 (122 GB) over 61.
         {"[4] x 15, every stride 1", Shape(15, 4), Shape(15, 1), CheckpointError::Kind::unsupported},
+        {"[5] x 15, every stride 1", Shape(15, 5), Shape(15, 1), CheckpointError::Kind::unsupported},
         {"[30000, 30000, 64] over one row", {30000, 30000, 64}, {0, 0, 1}, CheckpointError::Kind::unsupported},
         {"17 dimensions", Shape(17, 1), Shape(17, 1), CheckpointError::Kind::malformed},
     };

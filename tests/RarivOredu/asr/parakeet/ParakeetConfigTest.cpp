@@ -114,7 +114,8 @@ TEST(ParakeetConfigTest, HostileConfigurationsAreRefusedNamingTheKey) {
         {"  normalize: per_feature\n", "", "preprocessor.normalize: expected per_feature, found nothing"},
         {"  xscaling: false\n", "", "encoder.xscaling: expected false, found nothing"},
         {"  - 0\n  - 1\n  - 2\n  - 3\n  - 4\n", "  - 1e300\n", "decoding.durations: expected a list of whole numbers"},
-        {"sample_rate: 16000\n", "sample_rate: nan\n", "preprocessor.sample_rate: expected 16000, found nan"},
+        {"  sample_rate: 16000\n  normalize", "  sample_rate: nan\n  normalize",
+         "preprocessor.sample_rate: expected 16000, found nan"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.to);
