@@ -59,6 +59,25 @@ std::string describe(const YAML::Node& node) {
     return text;
 }
 
+// Whether the bytes are UTF-8 (RFC 3629: no overlong forms, surrogates or values past U+10FFFF).
+bool isUTF8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xe ? 3 : (c >> 3) == 0x1e ? 4 : 0;
+        if (length == 0 || i + length > text.size()) return false;
+        std::uint32_t value = length == 1 ? c : c & (0x7f >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xc0) != 0x80) return false;
+            value = (value << 6) | (next & 0x3f);
+        }
+        static constexpr std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (value < smallest[length] || value > 0x10ffff || (value >= 0xd800 && value <= 0xdfff)) return false;
+        i += length;
+    }
+    return true;
+}
+
 // Walks the document's events before it is loaded: an alias (which could make a small file
 // stand for an exponentially large tree) or more than maxNodes values are refused.
 class DocumentCheck : public YAML::EventHandler {
@@ -160,7 +179,8 @@ public:
         const bool sequence = isSequence(node);
         if (sequence && node.size() <= limit) {
             for (const auto& item : node) {
-                if (!isScalar(item)) break;
+                // The pieces go into parakeet_vocab.json, which holds UTF-8 text only.
+                if (!isScalar(item) || !isUTF8(item.Scalar())) break;
                 values.push_back(item.Scalar());
             }
         }
@@ -304,9 +324,31 @@ ParakeetConfig ParakeetConfig::realSize(int pieces) {
 
 namespace {
 
-// Whether a document of the text starts with a flow entry (","), which no YAML document may and on
-// which yaml-cpp 0.7's scanner loops without end.
-bool documentStartsWithComma(std::string_view text) {
+// Whether the line starts as a key of a block mapping does: a plain or quoted key, then ":"
+// followed by a blank or the end of the line.
+bool startsWithKey(std::string_view line) {
+    std::size_t colon = std::string_view::npos;
+    if (line[0] == '"' || line[0] == '\'') {
+        const std::size_t close = line.find(line[0], 1);
+        if (close == std::string_view::npos || close + 1 >= line.size() || line[close + 1] != ':') return false;
+        colon = close + 1;
+    } else {
+        if (std::string_view(",[]{}#&*!|>%@`").find(line[0]) != std::string_view::npos) return false;
+        if ((line[0] == '-' || line[0] == '?' || line[0] == ':') && (line.size() == 1 || line[1] == ' ' || line[1] == '\t'))
+            return false;
+        for (std::size_t i = 1; i < line.size() && colon == std::string_view::npos; ++i) {
+            if (line[i] == '#' && (line[i - 1] == ' ' || line[i - 1] == '\t')) return false;
+            if (line[i] == ':' && (i + 1 == line.size() || line[i + 1] == ' ' || line[i + 1] == '\t' || line[i + 1] == '\r'))
+                colon = i;
+        }
+    }
+    return colon != std::string_view::npos;
+}
+
+// Whether a document of the text starts otherwise than a block mapping does (the configuration is
+// one). yaml-cpp 0.7 loops for ever on some such documents: a scalar, flow collection, tag or
+// anchor at the top followed by a flow entry (",x", "!t x\n,", "\"x\"\n,").
+bool documentStartsWithoutKey(std::string_view text) {
     if (text.substr(0, 3) == "\xef\xbb\xbf") text.remove_prefix(3);
     bool atStart = true;
     while (!text.empty()) {
@@ -324,7 +366,7 @@ bool documentStartsWithComma(std::string_view text) {
         if (!atStart) continue;
         const std::size_t first = line.find_first_not_of(" \t\r");
         if (first == std::string_view::npos || line[first] == '#') continue;
-        if (line[first] == ',') return true;
+        if (!startsWithKey(line.substr(first))) return true;
         atStart = false;
     }
     return false;
@@ -333,7 +375,7 @@ bool documentStartsWithComma(std::string_view text) {
 }  // namespace
 
 ParakeetConfig ParakeetConfig::fromYaml(const std::string& text) {
-    if (documentStartsWithComma(text)) refuse("model_config.yaml is not readable YAML: a document starts with \",\"");
+    if (documentStartsWithoutKey(text)) refuse("model_config.yaml does not hold a mapping: a document starts without a key");
     YAML::Node root;
     try {
         std::istringstream stream(text);

@@ -133,15 +133,25 @@ TEST(ParakeetConfigTest, HostileConfigurationsAreRefusedNamingTheKey) {
     } catch (const rarivoredu::AsrModelsError& e) {
         EXPECT_NE(std::string(e.what()).find("model_config.yaml holds an alias at line"), std::string::npos) << e.what();
     }
-    // A document that starts with a flow entry is no YAML; yaml-cpp 0.7 loops on it for ever.
-    for (const std::string text : {",x", "\n  ,&i x", "# c\n,", "a: 1\n---\n,x", "x\n... ,x", "\xef\xbb\xbf,x"}) {
+    // Documents that start otherwise than a mapping: yaml-cpp 0.7 loops for ever on these.
+    for (const std::string text : {",x", "\n  ,&i x", "# c\n,", "a: 1\n---\n,x", "x\n... ,x", "\xef\xbb\xbf,x", "!,",
+                                   "!t x\n,", "\"x\"\n,", "[x]\n,", "x #c\n,", "\"a: b\"\n,"}) {
         SCOPED_TRACE(text);
         try {
             ParakeetConfig::fromYaml(text);
             ADD_FAILURE() << "accepted";
         } catch (const rarivoredu::AsrModelsError& e) {
-            EXPECT_NE(std::string(e.what()).find("model_config.yaml is not readable YAML"), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find("model_config.yaml does not hold a mapping"), std::string::npos) << e.what();
         }
+    }
+    // A vocabulary piece that is not UTF-8 could not be written into parakeet_vocab.json.
+    try {
+        ParakeetConfig::fromYaml(replaced(tinyYaml(), "  - he\n", "  - \xA7\n"));
+        ADD_FAILURE() << "accepted";
+    } catch (const rarivoredu::AsrModelsError& e) {
+        EXPECT_NE(std::string(e.what()).find("joint.vocabulary: expected a list of at most 65536 token pieces"),
+                  std::string::npos)
+            << e.what();
     }
     // The vocabulary has its bound too.
     try {
