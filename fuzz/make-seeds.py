@@ -187,17 +187,20 @@ def hub_seeds():
 # bundle description and vocabularies ------------------------------------------------------------
 def bundle_seeds():
     description = {
+        "format": "rarivoredu-mlmodel", "formatVersion": 1, "engine": "torchscript", "threads": "blas",
         "inputs": [{"name": "audio_signal", "type": "multiArray", "dataType": "float32", "shape": [1, 240000],
-                    "shapeRange": [[1, 1], [1, -1]]},
+                    "sizeRanges": [[1, 1], [1, 240000]], "optional": False},
                    {"name": "audio_length", "type": "multiArray", "dataType": "int32", "shape": [1]}],
         "outputs": [{"name": "mel", "type": "multiArray", "dataType": "float32", "shape": []}],
         "metadata": {"author": "seed"},
-        "engine": "torchscript", "threads": "blas",
     }
+    in_process = dict(description, engine="in-process", inProcessName="echo", threads="torch")
     parakeet = {"0": "<unk>", "1": "▁the", "2": "s", "7": "▁x"}
     kokoro = {"vocab": {";": 1, ":": 2, "a": 43, "ˈ": 156, "ə": 83}}
     write("bundle", "bundle.seed", SEPARATOR.join(json.dumps(x, ensure_ascii=False).encode()
                                                    for x in [description, parakeet, kokoro]))
+    write("bundle", "in-process.seed", SEPARATOR.join([json.dumps(in_process).encode(), b"{}",
+                                                       fixture("tts", "vocab_index.json")]))
 
 
 # misaki word lists and the lexicon cache ----------------------------------------------------------
