@@ -15,8 +15,9 @@ application_packages=(
   libsndfile1-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libsoxr-dev libpulse-dev
   # network, log, text
   libcurl4-openssl-dev libssl-dev libsystemd-dev nlohmann-json3-dev libcld2-dev libicu-dev
-  # speech model import: the checkpoints' configuration
-  libyaml-cpp-dev
+  # speech model import: the checkpoints' configuration, ONNX models (ONNX's generated
+  # protocol-buffer classes), zip records' checksums
+  libyaml-cpp-dev libonnx-dev libprotobuf-dev zlib1g-dev
   # desktop
   qt6-base-dev qt6-svg-dev libqt6svg6 libx11-dev libxi-dev libxtst-dev
   qt6-translations-l10n  # Qt's own dialogs and buttons in the user's language
@@ -45,6 +46,8 @@ test_packages=(
   espeak-ng  # speaks the voice activity fixtures (tests/fixtures/vad/make-speech.sh)
   # a German locale, so that tests can check that files and reports ignore the user's locale
   locales
+  # the fuzzing harnesses of the file readers (fuzz/): clang with libFuzzer and the sanitizers
+  clang-16 libclang-rt-16-dev
 )
 
 # npm packages of the tests, installed by scripts/install-deps.sh tests into build/npm/node_modules

@@ -1,9 +1,53 @@
 #include "Parloquin/services/SessionStatistics.h"
 
 #include <algorithm>
+#include <limits>
 #include <nlohmann/json.hpp>
 
 namespace parloquin {
+namespace {
+
+void addTo(std::int64_t& total, std::int64_t amount) {
+    if (__builtin_add_overflow(total, amount, &total))
+        total = amount < 0 ? std::numeric_limits<std::int64_t>::min() : std::numeric_limits<std::int64_t>::max();
+}
+
+}  // namespace
+
+void SessionStatistics::record(std::int64_t characters, std::int64_t words, std::optional<std::string> language,
+                               std::optional<double> rtf, std::optional<double> inferenceTime, double duration,
+                               platform::Date now, const platform::Calendar& calendar) {
+    addTo(totalRecordings, 1);
+    totalDuration += duration;
+    addTo(totalCharacters, characters);
+    addTo(totalWords, words);
+    if (inferenceTime) {
+        totalInferenceTime += *inferenceTime;
+        if (!fastestInference || *inferenceTime < *fastestInference) fastestInference = inferenceTime;
+        if (!slowestInference || *inferenceTime > *slowestInference) slowestInference = inferenceTime;
+    }
+    if (rtf) {
+        totalRTF += *rtf;
+        addTo(rtfCount, 1);
+    }
+    if (language) addTo(languageCount[*language], 1);
+    if (!firstUse) firstUse = now;
+    if (!lastUse) {
+        currentStreak = 1;
+    } else {
+        const auto days = calendar.wholeDays(*lastUse, now);
+        if (!days || *days == 0) {
+            currentStreak = std::max<std::int64_t>(currentStreak, 1);
+        } else if (*days == 1) {
+            addTo(currentStreak, 1);
+        } else {  // a gap of two days or more, or the clock went back
+            currentStreak = 1;
+        }
+    }
+    // The longest run reached can never be shorter than the one running now.
+    longestStreak = std::max(longestStreak, currentStreak);
+    lastUse = now;
+}
 
 std::int64_t SessionStatistics::daysSinceFirstUse(platform::Date now, const platform::Calendar& calendar) const {
     if (!firstUse) return 0;

@@ -35,6 +35,13 @@ struct SessionStatistics {
 
     bool operator==(const SessionStatistics&) const = default;
 
+    // Adds one finished transcription at `now`: the totals, the fastest and slowest inference,
+    // the language, first and last use, and the streak of days in the calendar. Counts stop at
+    // the largest 64-bit value instead of wrapping around (stored totals may be anywhere).
+    void record(std::int64_t characters, std::int64_t words, std::optional<std::string> language,
+                std::optional<double> rtf, std::optional<double> inferenceTime, double duration, platform::Date now,
+                const platform::Calendar& calendar);
+
     // Whole days from the first use to `now` in the calendar; 0 without a first use, when the
     // calendar cannot count, or when the count is negative.
     std::int64_t daysSinceFirstUse(platform::Date now, const platform::Calendar& calendar) const;

@@ -37,43 +37,9 @@ void StatisticsManager::recordSession(std::int64_t characters, std::int64_t word
                                       std::optional<double> rtf, std::optional<double> inferenceTime,
                                       double duration) {
     SessionStatistics next = statistics_;
-    next.totalRecordings += 1;
-    next.totalDuration += duration;
-    next.totalCharacters += characters;
-    next.totalWords += words;
-    if (inferenceTime) {
-        next.totalInferenceTime += *inferenceTime;
-        if (!next.fastestInference || *inferenceTime < *next.fastestInference) next.fastestInference = inferenceTime;
-        if (!next.slowestInference || *inferenceTime > *next.slowestInference) next.slowestInference = inferenceTime;
-    }
-    if (rtf) {
-        next.totalRTF += *rtf;
-        next.rtfCount += 1;
-    }
-    if (language) next.languageCount[*language] += 1;
-    const platform::Date now = clock_->now();
-    if (!next.firstUse) next.firstUse = now;
-    updateStreak(next, now, calendar_);
-    next.lastUse = now;
+    next.record(characters, words, std::move(language), rtf, inferenceTime, duration, clock_->now(), calendar_);
     setStatistics(std::move(next));
     if (auto bytes = encodeForStorage()) writer_.save(std::move(*bytes));
-}
-
-void StatisticsManager::updateStreak(SessionStatistics& s, platform::Date now, const platform::Calendar& calendar) {
-    if (!s.lastUse) {
-        s.currentStreak = 1;
-    } else {
-        const auto days = calendar.wholeDays(*s.lastUse, now);
-        if (!days || *days == 0) {
-            s.currentStreak = std::max<std::int64_t>(s.currentStreak, 1);
-        } else if (*days == 1) {
-            s.currentStreak += 1;
-        } else {  // a gap of two days or more, or the clock went back
-            s.currentStreak = 1;
-        }
-    }
-    // The longest run reached can never be shorter than the one running now.
-    s.longestStreak = std::max(s.longestStreak, s.currentStreak);
 }
 
 void StatisticsManager::resetStatistics() {

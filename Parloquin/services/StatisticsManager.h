@@ -66,7 +66,6 @@ private:
     void setStatistics(SessionStatistics statistics);
     // The stored form, or nothing (logged) when JSON cannot hold the value.
     std::optional<platform::Data> encodeForStorage() const;
-    static void updateStreak(SessionStatistics& statistics, platform::Date now, const platform::Calendar& calendar);
 
     SessionStatistics statistics_;
     StoredValueWriter writer_;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "Platform/ml/Float16.h"
@@ -12,11 +13,19 @@
 namespace platform {
 namespace {
 
-std::int64_t product(const MLMultiArray::Shape& shape) {
+// The product of the dimensions, or nothing when it does not fit in 64 bits.
+std::optional<std::int64_t> checkedProduct(const MLMultiArray::Shape& shape) {
     std::int64_t n = 1;
-    for (auto d : shape) n *= d;
+    for (auto d : shape) {
+        if (d == 0) return 0;
+    }
+    for (auto d : shape) {
+        if (__builtin_mul_overflow(n, d, &n)) return std::nullopt;
+    }
     return n;
 }
+
+
 
 }  // namespace
 
@@ -25,7 +34,9 @@ MLMultiArray::Shape MLMultiArray::contiguousStrides(const Shape& shape) {
     std::int64_t stride = 1;
     for (std::size_t i = shape.size(); i-- > 0;) {
         strides[i] = stride;
-        stride *= shape[i];
+        // Past the largest count an array can have (an empty one of huge dimensions) the strides
+        // address nothing: they stay at the largest value instead of wrapping around.
+        if (__builtin_mul_overflow(stride, shape[i], &stride)) stride = std::numeric_limits<std::int64_t>::max();
     }
     return strides;
 }
@@ -34,8 +45,11 @@ std::shared_ptr<MLMultiArray> MLMultiArray::create(const Shape& shape, MLMultiAr
     for (auto d : shape) {
         if (d < 0) throw MLModelError::parameters("Multi-array shape has a negative dimension");
     }
-    const std::int64_t count = product(shape);
-    const std::size_t bytes = std::max<std::size_t>(1, static_cast<std::size_t>(count) * elementSize(dataType));
+    const std::optional<std::int64_t> count = checkedProduct(shape);
+    std::size_t bytes = 0;
+    if (!count || __builtin_mul_overflow(static_cast<std::size_t>(*count), elementSize(dataType), &bytes))
+        throw MLModelError::parameters("Multi-array shape has more elements than memory can hold");
+    bytes = std::max<std::size_t>(1, bytes);
     void* memory = std::calloc(bytes, 1);
     if (memory == nullptr) throw std::bad_alloc();
     return wrap(memory, shape, dataType, contiguousStrides(shape), [](void* p) { std::free(p); }, {}, bytes);
@@ -49,15 +63,23 @@ std::shared_ptr<MLMultiArray> MLMultiArray::wrap(void* data, const Shape& shape,
         throw MLModelError::parameters(why);
     };
     if (strides.size() != shape.size()) fail("Multi-array strides do not match its shape");
+    const std::optional<std::int64_t> count = checkedProduct(shape);
+    if (!count) fail("Multi-array shape has more elements than memory can hold");
     std::int64_t maxOffset = 0;
     bool empty = false;
     for (std::size_t i = 0; i < shape.size(); ++i) {
         if (shape[i] < 0 || strides[i] < 0) fail("Multi-array shape or strides are negative");
         if (shape[i] == 0) empty = true;
-        else maxOffset += (shape[i] - 1) * strides[i];
+    }
+    for (std::size_t i = 0; i < shape.size() && !empty; ++i) {
+        std::int64_t reach = 0;
+        if (__builtin_mul_overflow(shape[i] - 1, strides[i], &reach) || __builtin_add_overflow(maxOffset, reach, &maxOffset))
+            fail("Multi-array strides reach past its memory");
     }
     const std::int64_t extent = empty ? 0 : maxOffset + 1;
-    const std::size_t extentBytes = static_cast<std::size_t>(extent) * elementSize(dataType);
+    std::size_t extentBytes = 0;
+    if (__builtin_mul_overflow(static_cast<std::size_t>(extent), elementSize(dataType), &extentBytes))
+        fail("Multi-array strides reach past its memory");
     if (capacityBytes == 0) capacityBytes = extentBytes;
     if (extentBytes > capacityBytes) fail("Multi-array strides reach past its memory");
 
@@ -66,7 +88,7 @@ std::shared_ptr<MLMultiArray> MLMultiArray::wrap(void* data, const Shape& shape,
     array->shape_ = shape;
     array->strides_ = strides;
     array->dataType_ = dataType;
-    array->count_ = product(shape);
+    array->count_ = *count;
     array->extent_ = extent;
     array->capacityBytes_ = capacityBytes;
     array->contiguous_ = (strides == contiguousStrides(shape)) || array->count_ == 0;

@@ -110,6 +110,47 @@ void requireUTF8(const std::string& text, const char* what) {
     }
 }
 
+// Values nested deeper than this are not stored settings (those are at most two deep): a file
+// that holds one is set aside like any unreadable file. Writing such a value back, indented,
+// would take memory growing with the square of its depth, and reading it recursion as deep.
+constexpr std::size_t maxNestingDepth = 32;
+// The history and the statistics take some kilobytes; a file far larger is no settings file.
+constexpr std::size_t maxFileSize = std::size_t{16} << 20;
+
+// Whether the JSON text nests arrays or objects deeper than maxNestingDepth; a text that is no
+// JSON at all says nothing here (the parser finds that).
+bool nestsTooDeep(const std::string& text) {
+    struct DepthCheck : nlohmann::json_sax<nlohmann::json> {
+        std::size_t depth = 0;
+        bool tooDeep = false;
+        bool enter() {
+            if (++depth > maxNestingDepth) tooDeep = true;
+            return !tooDeep;
+        }
+        bool null() override { return true; }
+        bool boolean(bool) override { return true; }
+        bool number_integer(number_integer_t) override { return true; }
+        bool number_unsigned(number_unsigned_t) override { return true; }
+        bool number_float(number_float_t, const string_t&) override { return true; }
+        bool string(string_t&) override { return true; }
+        bool binary(binary_t&) override { return true; }
+        bool start_object(std::size_t) override { return enter(); }
+        bool key(string_t&) override { return true; }
+        bool end_object() override {
+            --depth;
+            return true;
+        }
+        bool start_array(std::size_t) override { return enter(); }
+        bool end_array() override {
+            --depth;
+            return true;
+        }
+        bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+    } check;
+    nlohmann::json::sax_parse(text, &check, nlohmann::json::input_format_t::json, false);
+    return check.tooDeep;
+}
+
 using FileStamp = std::array<long long, 5>;
 
 FileStamp stampOf(const struct stat& info) {
@@ -147,6 +188,7 @@ std::optional<std::string> readFile(const std::filesystem::path& path, int& erro
             return std::nullopt;
         }
         contents.append(buffer, static_cast<std::size_t>(got));
+        if (contents.size() > maxFileSize) break;  // read no further than to know it is too large
     }
     ::close(fd);
     return contents;
@@ -218,6 +260,14 @@ bool UserDefaults::readStoreFile(std::map<std::string, Value>& values, std::map<
     if (!contents) {
         if (error == ENOENT) return true;
         problem = std::string("it cannot be read: ") + std::strerror(error);
+        return false;
+    }
+    if (contents->size() > maxFileSize) {
+        problem = "it is larger than " + std::to_string(maxFileSize >> 20) + " MB";
+        return false;
+    }
+    if (nestsTooDeep(*contents)) {
+        problem = "it nests values deeper than " + std::to_string(maxNestingDepth) + " levels";
         return false;
     }
     const auto json = nlohmann::json::parse(*contents, nullptr, false);

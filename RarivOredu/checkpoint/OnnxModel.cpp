@@ -1,9 +1,11 @@
 #include "RarivOredu/checkpoint/OnnxModel.h"
 
+#include <onnx/onnx_pb.h>
+#include <sys/stat.h>
+
 #include <cstring>
 #include <fstream>
 #include <limits>
-#include <optional>
 
 #include "RarivOredu/checkpoint/CheckpointError.h"
 
@@ -11,252 +13,119 @@ namespace rarivoredu {
 
 namespace {
 
+// The pinned voice activity model has 2.3 MB; a model file beyond this is not read.
+constexpr std::uint64_t maximumModelBytes = std::uint64_t{256} << 20;
 constexpr int maximumGraphDepth = 64;
+// More dimensions than this are no tensor of a model.
+constexpr int maximumRank = 16;
 
-enum WireType : std::uint32_t { varint = 0, fixed64 = 1, lengthDelimited = 2, fixed32 = 5 };
-
-// One field of a protocol-buffer message: its number, wire type and value (the integer of a
-// varint or fixed field, the bytes of a length-delimited one).
-struct Field {
-    std::uint32_t number = 0;
-    WireType wire = varint;
-    std::uint64_t integer = 0;
-    std::string_view bytes;
-};
-
-// Walks the fields of one message, checking every length against what is left of it.
-class MessageReader {
-public:
-    MessageReader(std::string_view bytes, const std::string& what) : bytes_(bytes), what_(what) {}
-
-    bool next(Field& field) {
-        if (position_ >= bytes_.size()) return false;
-        const std::uint64_t key = readVarint();
-        if (key >> 32 != 0 || key >> 3 == 0) throw CheckpointError::malformed(what_ + " (a field key)");
-        field.number = static_cast<std::uint32_t>(key >> 3);
-        field.wire = static_cast<WireType>(key & 7);
-        switch (field.wire) {
-            case varint: field.integer = readVarint(); break;
-            case fixed64: field.integer = readFixed(8); break;
-            case fixed32: field.integer = readFixed(4); break;
-            case lengthDelimited: {
-                const std::uint64_t length = readVarint();
-                if (length > bytes_.size() - position_) throw CheckpointError::truncated(what_);
-                field.bytes = bytes_.substr(position_, static_cast<std::size_t>(length));
-                position_ += static_cast<std::size_t>(length);
-                break;
-            }
-            default: throw CheckpointError::malformed(what_ + " (wire type " + std::to_string(key & 7) + ")");
-        }
-        return true;
-    }
-
-    const std::string& what() const noexcept { return what_; }
-
-    std::uint64_t readVarint() {
-        std::uint64_t value = 0;
+// Why protobuf refused the bytes: a field at the top level that runs past the end is a file cut
+// short; everything else is a broken encoding. Protobuf itself says only that parsing failed.
+bool endsEarly(std::string_view bytes) {
+    std::size_t at = 0;
+    auto varint = [&](std::uint64_t& value) {
+        value = 0;
         for (int shift = 0; shift < 64; shift += 7) {
-            if (position_ >= bytes_.size()) throw CheckpointError::truncated(what_);
-            const auto byte = static_cast<std::uint8_t>(bytes_[position_++]);
+            if (at >= bytes.size()) return true;
+            const auto byte = static_cast<std::uint8_t>(bytes[at++]);
             value |= static_cast<std::uint64_t>(byte & 0x7f) << shift;
-            if ((byte & 0x80) == 0) return value;
+            if ((byte & 0x80) == 0) return false;
         }
-        throw CheckpointError::malformed(what_ + " (a varint longer than ten bytes)");
-    }
-
-    bool atEnd() const noexcept { return position_ >= bytes_.size(); }
-
-private:
-    std::uint64_t readFixed(std::size_t size) {
-        if (size > bytes_.size() - position_) throw CheckpointError::truncated(what_);
+        at = bytes.size() + 1;  // more than ten bytes: malformed, not short
+        return false;
+    };
+    while (at < bytes.size()) {
+        std::uint64_t key = 0;
+        if (varint(key)) return true;
+        if (at > bytes.size()) return false;
         std::uint64_t value = 0;
-        for (std::size_t i = 0; i < size; ++i) {
-            value |= static_cast<std::uint64_t>(static_cast<std::uint8_t>(bytes_[position_ + i])) << (8 * i);
+        switch (key & 7) {
+            case 0:
+                if (varint(value)) return true;
+                if (at > bytes.size()) return false;
+                break;
+            case 1:
+                if (bytes.size() - at < 8) return true;
+                at += 8;
+                break;
+            case 2:
+                if (varint(value)) return true;
+                if (at > bytes.size()) return false;
+                if (value > bytes.size() - at) return true;
+                at += static_cast<std::size_t>(value);
+                break;
+            case 5:
+                if (bytes.size() - at < 4) return true;
+                at += 4;
+                break;
+            default: return false;
         }
-        position_ += size;
-        return value;
     }
-
-    std::string_view bytes_;
-    std::string what_;
-    std::size_t position_ = 0;
-};
-
-void expectWire(const Field& field, WireType wire, const std::string& what) {
-    if (field.wire != wire) {
-        throw CheckpointError::malformed(what + " (field " + std::to_string(field.number) + " of wire type " +
-                                         std::to_string(field.wire) + ")");
-    }
+    return false;
 }
 
-std::string text(const Field& field, const std::string& what) {
-    expectWire(field, lengthDelimited, what);
-    return std::string(field.bytes);
-}
-
-std::int64_t signedInteger(const Field& field, const std::string& what) {
-    expectWire(field, varint, what);
-    return static_cast<std::int64_t>(field.integer);
-}
-
-float floatOf(std::uint64_t bits) {
-    const auto word = static_cast<std::uint32_t>(bits);
-    float value;
-    std::memcpy(&value, &word, sizeof value);
-    return value;
-}
-
-double doubleOf(std::uint64_t bits) {
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
-// A repeated integer field, packed (one length-delimited run of varints) or not.
-template <typename T>
-void appendIntegers(const Field& field, std::vector<T>& to, const std::string& what) {
-    if (field.wire == varint) {
-        to.push_back(static_cast<T>(static_cast<std::int64_t>(field.integer)));
-        return;
-    }
-    expectWire(field, lengthDelimited, what);
-    MessageReader packed(field.bytes, what);
-    while (!packed.atEnd()) to.push_back(static_cast<T>(static_cast<std::int64_t>(packed.readVarint())));
-}
-
-// A repeated fixed-width field (float or double), packed or not.
-template <typename T>
-void appendFixed(const Field& field, std::vector<T>& to, const std::string& what) {
-    constexpr WireType single = sizeof(T) == 4 ? fixed32 : fixed64;
-    if (field.wire == single) {
-        to.push_back(sizeof(T) == 4 ? static_cast<T>(floatOf(field.integer)) : static_cast<T>(doubleOf(field.integer)));
-        return;
-    }
-    expectWire(field, lengthDelimited, what);
-    if (field.bytes.size() % sizeof(T) != 0) throw CheckpointError::malformed(what + " (packed values)");
-    const std::size_t first = to.size();
-    to.resize(first + field.bytes.size() / sizeof(T));
-    std::memcpy(to.data() + first, field.bytes.data(), field.bytes.size());
-}
-
-OnnxModel::Tensor parseTensor(std::string_view bytes, const std::string& context) {
+OnnxModel::Tensor convertTensor(const onnx::TensorProto& proto, const std::string& context) {
     OnnxModel::Tensor tensor;
-    const std::string what = context + ": a tensor";
-    MessageReader reader(bytes, what);
-    Field field;
-    bool external = false;
-    while (reader.next(field)) {
-        switch (field.number) {
-            case 1: appendIntegers(field, tensor.dims, what); break;
-            case 2: tensor.dataType = static_cast<std::int32_t>(signedInteger(field, what)); break;
-            case 3: throw CheckpointError::unsupported(context + ": a tensor in segments");
-            case 4: appendFixed(field, tensor.floatData, what); break;
-            case 5: appendIntegers(field, tensor.int32Data, what); break;
-            case 7: appendIntegers(field, tensor.int64Data, what); break;
-            case 8: tensor.name = text(field, what); break;
-            case 9: tensor.rawData = text(field, what); break;
-            case 10: appendFixed(field, tensor.doubleData, what); break;
-            case 13: external = true; break;
-            case 14: external = external || signedInteger(field, what) == 1; break;
-            default: break;
-        }
-    }
-    if (external) throw CheckpointError::unsupported(context + ": tensor " + tensor.name + " keeps its data in another file");
+    tensor.name = proto.name();
+    if (proto.has_segment()) throw CheckpointError::unsupported(context + ": a tensor in segments");
+    if (proto.external_data_size() > 0 || proto.data_location() == onnx::TensorProto_DataLocation_EXTERNAL)
+        throw CheckpointError::unsupported(context + ": tensor " + tensor.name + " keeps its data in another file");
+    if (proto.dims_size() > maximumRank)
+        throw CheckpointError::malformed(context + ": tensor " + tensor.name + " (too many dimensions)");
+    tensor.dataType = proto.data_type();
+    tensor.dims.assign(proto.dims().begin(), proto.dims().end());
     for (const auto dim : tensor.dims) {
         if (dim < 0) throw CheckpointError::malformed(context + ": tensor " + tensor.name + " (a negative dimension)");
     }
+    tensor.rawData = proto.raw_data();
+    tensor.floatData.assign(proto.float_data().begin(), proto.float_data().end());
+    tensor.int64Data.assign(proto.int64_data().begin(), proto.int64_data().end());
+    tensor.int32Data.assign(proto.int32_data().begin(), proto.int32_data().end());
+    tensor.doubleData.assign(proto.double_data().begin(), proto.double_data().end());
     return tensor;
 }
 
-std::shared_ptr<const OnnxModel::Graph> parseGraph(std::string_view bytes, const std::string& context, int depth);
+std::shared_ptr<const OnnxModel::Graph> convertGraph(const onnx::GraphProto& proto, const std::string& context,
+                                                     int depth);
 
-OnnxModel::Attribute parseAttribute(std::string_view bytes, const std::string& context, int depth) {
+OnnxModel::Attribute convertAttribute(const onnx::AttributeProto& proto, const std::string& context, int depth) {
     OnnxModel::Attribute attribute;
-    const std::string what = context + ": an attribute";
-    MessageReader reader(bytes, what);
-    Field field;
-    while (reader.next(field)) {
-        switch (field.number) {
-            case 1: attribute.name = text(field, what); break;
-            case 2: {
-                expectWire(field, fixed32, what);
-                attribute.f = floatOf(field.integer);
-                break;
-            }
-            case 3: attribute.i = signedInteger(field, what); break;
-            case 4: attribute.s = text(field, what); break;
-            case 5: {
-                expectWire(field, lengthDelimited, what);
-                attribute.tensor = std::make_shared<const OnnxModel::Tensor>(parseTensor(field.bytes, context));
-                break;
-            }
-            case 6:
-            case 11: {
-                expectWire(field, lengthDelimited, what);
-                attribute.graphs.push_back(parseGraph(field.bytes, context, depth + 1));
-                break;
-            }
-            case 7: appendFixed(field, attribute.floats, what); break;
-            case 8: appendIntegers(field, attribute.ints, what); break;
-            case 20: attribute.type = static_cast<std::int32_t>(signedInteger(field, what)); break;
-            default: break;
-        }
-    }
+    attribute.name = proto.name();
+    attribute.type = proto.type();
+    attribute.f = proto.f();
+    attribute.i = proto.i();
+    attribute.s = proto.s();
+    attribute.floats.assign(proto.floats().begin(), proto.floats().end());
+    attribute.ints.assign(proto.ints().begin(), proto.ints().end());
+    if (proto.has_t()) attribute.tensor = std::make_shared<const OnnxModel::Tensor>(convertTensor(proto.t(), context));
+    if (proto.has_g()) attribute.graphs.push_back(convertGraph(proto.g(), context, depth + 1));
+    for (const auto& graph : proto.graphs()) attribute.graphs.push_back(convertGraph(graph, context, depth + 1));
     return attribute;
 }
 
-OnnxModel::Node parseNode(std::string_view bytes, const std::string& context, int depth) {
+OnnxModel::Node convertNode(const onnx::NodeProto& proto, const std::string& context, int depth) {
     OnnxModel::Node node;
-    const std::string what = context + ": a node";
-    MessageReader reader(bytes, what);
-    Field field;
-    while (reader.next(field)) {
-        switch (field.number) {
-            case 1: node.inputs.push_back(text(field, what)); break;
-            case 2: node.outputs.push_back(text(field, what)); break;
-            case 3: node.name = text(field, what); break;
-            case 4: node.opType = text(field, what); break;
-            case 5: {
-                expectWire(field, lengthDelimited, what);
-                node.attributes.push_back(parseAttribute(field.bytes, context, depth));
-                break;
-            }
-            case 7: node.domain = text(field, what); break;
-            default: break;
-        }
-    }
+    node.name = proto.name();
+    node.opType = proto.op_type();
+    node.domain = proto.domain();
+    node.inputs.assign(proto.input().begin(), proto.input().end());
+    node.outputs.assign(proto.output().begin(), proto.output().end());
+    node.attributes.reserve(static_cast<std::size_t>(proto.attribute_size()));
+    for (const auto& attribute : proto.attribute()) node.attributes.push_back(convertAttribute(attribute, context, depth));
     return node;
 }
 
-// The name of a value info (its field 1).
-std::string valueName(std::string_view bytes, const std::string& what) {
-    MessageReader reader(bytes, what);
-    Field field;
-    while (reader.next(field)) {
-        if (field.number == 1) return text(field, what);
-    }
-    return {};
-}
-
-std::shared_ptr<const OnnxModel::Graph> parseGraph(std::string_view bytes, const std::string& context, int depth) {
+std::shared_ptr<const OnnxModel::Graph> convertGraph(const onnx::GraphProto& proto, const std::string& context,
+                                                     int depth) {
     if (depth > maximumGraphDepth) throw CheckpointError::malformed(context + " (graphs nested too deep)");
     auto graph = std::make_shared<OnnxModel::Graph>();
-    const std::string what = context + ": a graph";
-    MessageReader reader(bytes, what);
-    Field field;
-    while (reader.next(field)) {
-        if (field.number == 1 || field.number == 5 || field.number == 11 || field.number == 12) {
-            expectWire(field, lengthDelimited, what);
-        }
-        switch (field.number) {
-            case 1: graph->nodes.push_back(parseNode(field.bytes, context, depth)); break;
-            case 2: graph->name = text(field, what); break;
-            case 5: graph->initializers.push_back(parseTensor(field.bytes, context)); break;
-            case 11: graph->inputs.push_back(valueName(field.bytes, what)); break;
-            case 12: graph->outputs.push_back(valueName(field.bytes, what)); break;
-            default: break;
-        }
-    }
+    graph->name = proto.name();
+    graph->nodes.reserve(static_cast<std::size_t>(proto.node_size()));
+    for (const auto& node : proto.node()) graph->nodes.push_back(convertNode(node, context, depth));
+    graph->initializers.reserve(static_cast<std::size_t>(proto.initializer_size()));
+    for (const auto& tensor : proto.initializer()) graph->initializers.push_back(convertTensor(tensor, context));
+    for (const auto& input : proto.input()) graph->inputs.push_back(input.name());
+    for (const auto& output : proto.output()) graph->outputs.push_back(output.name());
     return graph;
 }
 
@@ -267,7 +136,8 @@ void checkCount(const OnnxModel::Tensor& tensor, std::size_t count) {
     }
 }
 
-// The elements of a tensor as T, from its raw bytes or its typed field.
+// The elements of a tensor as T, from its raw bytes or its typed field. The count is checked
+// against the dimensions before anything is allocated for them.
 template <typename T, typename Raw, typename Typed>
 std::vector<T> elements(const OnnxModel::Tensor& tensor, const std::vector<Typed>& typed) {
     std::vector<T> values;
@@ -296,10 +166,9 @@ std::vector<T> elements(const OnnxModel::Tensor& tensor, const std::vector<Typed
 std::int64_t OnnxModel::Tensor::numel() const {
     std::int64_t count = 1;
     for (const auto dim : dims) {
-        if (dim != 0 && count > std::numeric_limits<std::int64_t>::max() / dim) {
+        if (dim < 0 || __builtin_mul_overflow(count, dim, &count)) {
             throw CheckpointError::malformed("tensor " + name + " (too many elements)");
         }
-        count *= dim;
     }
     return count;
 }
@@ -350,41 +219,40 @@ std::map<std::string, const OnnxModel::Tensor*> OnnxModel::Graph::constants() co
 OnnxModel OnnxModel::open(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) throw CheckpointError::unreadable(path, "it cannot be opened");
-    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 && static_cast<std::uint64_t>(status.st_size) > maximumModelBytes) {
+        throw CheckpointError::unsupported(path.filename().string() + " has " + std::to_string(status.st_size) +
+                                           " bytes, more than an ONNX model read here may have");
+    }
+    std::string bytes;
+    char buffer[1 << 16];
+    while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
+        bytes.append(buffer, static_cast<std::size_t>(file.gcount()));
+        if (bytes.size() > maximumModelBytes) {
+            throw CheckpointError::unsupported(path.filename().string() +
+                                               " is larger than an ONNX model read here may be");
+        }
+    }
     if (file.bad()) throw CheckpointError::unreadable(path, "reading failed");
     return parse(bytes, path.filename().string());
 }
 
 OnnxModel OnnxModel::parse(std::string_view bytes, const std::string& what) {
-    OnnxModel model;
-    MessageReader reader(bytes, what);
-    Field field;
-    while (reader.next(field)) {
-        switch (field.number) {
-            case 1: model.irVersion_ = signedInteger(field, what); break;
-            case 2: model.producerName_ = text(field, what); break;
-            case 7: {
-                expectWire(field, lengthDelimited, what);
-                model.graph_ = parseGraph(field.bytes, what, 0);
-                break;
-            }
-            case 8: {
-                expectWire(field, lengthDelimited, what);
-                MessageReader opset(field.bytes, what + ": an operator set");
-                Field entry;
-                std::string domain;
-                std::int64_t version = 0;
-                while (opset.next(entry)) {
-                    if (entry.number == 1) domain = text(entry, opset.what());
-                    if (entry.number == 2) version = signedInteger(entry, opset.what());
-                }
-                model.opsets_[domain] = version;
-                break;
-            }
-            default: break;
-        }
+    if (bytes.size() > maximumModelBytes) {
+        throw CheckpointError::unsupported(what + " has " + std::to_string(bytes.size()) +
+                                           " bytes, more than an ONNX model read here may have");
     }
-    if (!model.graph_) throw CheckpointError::malformed(what + " (no graph: not an ONNX model)");
+    onnx::ModelProto proto;
+    if (!proto.ParseFromArray(bytes.data(), static_cast<int>(bytes.size()))) {
+        if (endsEarly(bytes)) throw CheckpointError::truncated(what);
+        throw CheckpointError::malformed(what + " (not a readable ONNX model)");
+    }
+    if (!proto.has_graph()) throw CheckpointError::malformed(what + " (no graph: not an ONNX model)");
+    OnnxModel model;
+    model.irVersion_ = proto.ir_version();
+    model.producerName_ = proto.producer_name();
+    for (const auto& opset : proto.opset_import()) model.opsets_[opset.domain()] = opset.version();
+    model.graph_ = convertGraph(proto.graph(), what, 0);
     return model;
 }
 

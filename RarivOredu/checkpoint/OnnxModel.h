@@ -14,12 +14,13 @@ namespace rarivoredu {
 
 // The parts of an ONNX model file that an importer needs: the graph's nodes with their attributes
 // (subgraphs of control-flow nodes included), initializers and the tensors of Constant nodes.
-// The file is read whole (ONNX models of external data are refused); types and value infos are
-// skipped.
+// The file is read whole, by ONNX's own protocol-buffer classes, up to 256 MB (a larger one, and
+// ONNX models of external data, are refused as unsupported); types and value infos are skipped.
 //
-// Every malformation of the protocol-buffer encoding (a length or varint running past its
-// message, an unknown wire type, nesting deeper than 64 graphs) throws CheckpointError:
-// truncated or malformed, naming the message; a file that cannot be read throws unreadable.
+// A file whose encoding protobuf cannot read throws CheckpointError: truncated when a field at
+// its top level runs past the end, malformed otherwise; graphs nested deeper than 64 levels,
+// negative dimensions and tensors of more than 16 dimensions are malformed too. Errors name the
+// file; a file that cannot be read throws unreadable.
 class OnnxModel {
 public:
     struct Tensor {

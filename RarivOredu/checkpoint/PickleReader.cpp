@@ -20,6 +20,12 @@ using DType = TensorRecord::DType;
 constexpr std::size_t maxNodes = std::size_t{1} << 20;
 // Nested calls of torch's rebuild functions.
 constexpr int maxCallDepth = 16;
+// Items and bytes that calls copy out of values already read (a set made from a list, an
+// OrderedDict from its pairs, bytes re-encoded): each call is a few bytes of input, so without a
+// budget a small pickle could copy one large value over and over.
+constexpr std::size_t maxCopiedBytes = std::size_t{64} << 20;
+// More dimensions than this are no tensor of a model.
+constexpr std::size_t maxTensorRank = 16;
 
 enum Opcode : unsigned char {
     MARK = '(',
@@ -163,6 +169,13 @@ private:
         return document_->make(type);
     }
 
+    // Counts what a call copies out of values already read against the budget.
+    void charge(std::size_t items, std::size_t itemSize) {
+        if (items > (maxCopiedBytes - copied_) / itemSize)
+            throw CheckpointError::unsupported(what_ + " copies its values too often");
+        copied_ += items * itemSize;
+    }
+
     void push(Node* node) { stack_.push_back(node); }
 
     Node* pop() {
@@ -275,6 +288,7 @@ private:
             node->arguments->type == Type::tuple && node->arguments->items.size() == 1)
             node = node->arguments->items[0];
         if (node->type != Type::tuple && node->type != Type::list) malformed(std::string(what) + " is not a tuple");
+        if (node->items.size() > maxTensorRank) malformed(std::string(what) + " has too many dimensions");
         std::vector<std::int64_t> values;
         values.reserve(node->items.size());
         for (const Node* item : node->items) values.push_back(intArgument(item, what));
@@ -285,6 +299,7 @@ private:
         if (args.size() < 4) malformed("tensor rebuilt from too few arguments");
         const Node* storage = args[0];
         if (storage->type != Type::storage) malformed("tensor rebuilt from something not a storage");
+        charge(storage->tensor->storageKey.size() + storage->tensor->storage.name().size(), 1);
         Node* node = make(Type::tensor);
         node->tensor = std::make_unique<TensorRecord>(*storage->tensor);
         TensorRecord& tensor = *node->tensor;
@@ -313,6 +328,7 @@ private:
                     // OrderedDict([(key, value), …]) as older protocols write it.
                     const Node* pairs = list[0];
                     if (pairs->type != Type::list && pairs->type != Type::tuple) malformed("OrderedDict argument");
+                    charge(pairs->items.size(), 2 * sizeof(Node*));
                     for (const Node* pair : pairs->items) {
                         if ((pair->type != Type::list && pair->type != Type::tuple) || pair->items.size() != 2)
                             malformed("OrderedDict item");
@@ -352,13 +368,17 @@ private:
                     if (source->type != Type::list && source->type != Type::tuple && source->type != Type::set &&
                         source->type != Type::frozenset)
                         malformed("set built from something not a sequence");
+                    charge(source->items.size(), sizeof(Node*));
                     set->items = source->items;
                 }
                 return set;
             }
             if (module == "builtins" && name == "bytearray") {
                 if (list.empty()) return text(Type::bytes, "");
-                if (list[0]->type == Type::bytes) return text(Type::bytes, list[0]->text);
+                if (list[0]->type == Type::bytes) {
+                    charge(list[0]->text.size(), 1);
+                    return text(Type::bytes, list[0]->text);
+                }
             }
             if (module == "_codecs" && name == "encode") return encode(list);
         }
@@ -377,6 +397,7 @@ private:
         if (args.empty() || args[0]->type != Type::string) malformed("_codecs.encode of something not text");
         const std::string encoding = args.size() > 1 && args[1]->type == Type::string ? args[1]->text : "utf-8";
         const std::string& source = args[0]->text;
+        charge(source.size(), 1);
         if (encoding == "utf-8" || encoding == "utf8") return text(Type::bytes, source);
         if (encoding != "latin1" && encoding != "latin-1" && encoding != "iso-8859-1")
             throw CheckpointError::unsupported(what_ + ": bytes encoded as " + encoding);
@@ -414,12 +435,16 @@ private:
         if (key->type != Type::string && key->type != Type::integer) malformed("storage key");
         const Node* size = pid->items[4];
         if (size->type != Type::integer || size->integer < 0) malformed("storage size");
+        charge(key->text.size(), 1);
         Node* node = make(Type::storage);
         node->tensor = std::make_unique<TensorRecord>();
         node->tensor->dtype = *dtype;
         node->tensor->storageKey = key->type == Type::string ? key->text : std::to_string(key->integer);
         node->integer = size->integer;
-        if (storage_) node->tensor->storage = storage_(node->tensor->storageKey);
+        if (storage_) {
+            node->tensor->storage = storage_(node->tensor->storageKey);
+            charge(node->tensor->storage.name().size(), 1);
+        }
         return node;
     }
 
@@ -620,6 +645,7 @@ private:
     std::vector<Node*> stack_;
     std::vector<std::size_t> marks_;
     std::unordered_map<std::uint64_t, Node*> memo_;
+    std::size_t copied_ = 0;
 };
 
 }  // namespace

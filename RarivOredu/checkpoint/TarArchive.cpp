@@ -174,7 +174,10 @@ TarArchive TarArchive::open(const std::filesystem::path& path) {
         const std::uint64_t dataStart = at + blockSize;
         if (size > file.size() - dataStart) throw CheckpointError::truncated(name);
         const std::uint64_t padded = size + (blockSize - size % blockSize) % blockSize;
-        const std::uint64_t next = std::min(file.size(), dataStart + padded);
+        // Every member fills whole blocks, the last one too: a file that ends inside a member's
+        // padding was cut short.
+        if (padded > file.size() - dataStart) throw CheckpointError::truncated(name);
+        const std::uint64_t next = dataStart + padded;
 
         if (flag == 'x' || flag == 'L' || flag == 'g' || flag == 'K') {
             if (size > maxMetadataSize) throw CheckpointError::malformed(where + ": oversized extended header");

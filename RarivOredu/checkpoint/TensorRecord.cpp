@@ -1,12 +1,13 @@
 #include "RarivOredu/checkpoint/TensorRecord.h"
 
+#include <zlib.h>
+
 #include <bit>
 #include <cstring>
 #include <limits>
 
 #include "Platform/ml/Float16.h"
 #include "RarivOredu/checkpoint/CheckpointError.h"
-#include "RarivOredu/checkpoint/Crc32.h"
 #include "RarivOredu/shared/ShapeText.h"
 
 namespace rarivoredu {
@@ -14,41 +15,48 @@ namespace {
 
 static_assert(std::endian::native == std::endian::little, "storages are read as little-endian");
 
-// Tensors whose strides repeat storage elements (zero strides) may not grow beyond this.
+// Tensors whose strides repeat storage elements (zero or overlapping strides, as expand() and
+// as_strided() make) may hold more elements than their storage, up to this many.
 constexpr std::int64_t maxRepeatedElements = std::int64_t{1} << 24;
+// More dimensions than this are no tensor of a model.
+constexpr std::size_t maxRank = 16;
 
 std::string describe(const TensorRecord& record) {
     return std::string("tensor of storage ") + (record.storageKey.empty() ? "?" : record.storageKey) + " (shape " +
            shapeArrayText(record.shape) + ")";
 }
 
-// The storage elements a tensor reaches: [first, first + count).
+// The storage elements a tensor reaches: [first, first + count); numel is the tensor's own count.
 struct Span {
     std::int64_t first = 0;
     std::int64_t count = 0;
+    std::int64_t numel = 0;
 };
 
+// Every element count and reach is computed with overflow checks; a tensor may hold more
+// elements than its storage backs only when it repeats a few of them (a bounded expand).
 Span spanOf(const TensorRecord& record) {
-    if (record.shape.size() != record.strides.size() || record.storageOffset < 0)
+    if (record.shape.size() != record.strides.size() || record.storageOffset < 0 || record.shape.size() > maxRank)
         throw CheckpointError::malformed(describe(record));
     std::int64_t numel = 1;
     std::int64_t last = record.storageOffset;
-    bool repeats = false;
     for (std::size_t i = 0; i < record.shape.size(); ++i) {
         const std::int64_t size = record.shape[i];
         const std::int64_t stride = record.strides[i];
         if (size < 0 || stride < 0) throw CheckpointError::malformed(describe(record));
-        if (size == 0) return Span{record.storageOffset, 0};
         if (__builtin_mul_overflow(numel, size, &numel)) throw CheckpointError::malformed(describe(record));
+    }
+    if (numel == 0) return Span{record.storageOffset, 0, 0};
+    for (std::size_t i = 0; i < record.shape.size(); ++i) {
         std::int64_t reach = 0;
-        if (__builtin_mul_overflow(size - 1, stride, &reach) || __builtin_add_overflow(last, reach, &last))
+        if (__builtin_mul_overflow(record.shape[i] - 1, record.strides[i], &reach) ||
+            __builtin_add_overflow(last, reach, &last))
             throw CheckpointError::malformed(describe(record));
-        if (stride == 0 && size > 1) repeats = true;
     }
     const std::int64_t count = last - record.storageOffset + 1;
-    if (repeats && numel > count && numel > maxRepeatedElements)
+    if (numel > count && numel > maxRepeatedElements)
         throw CheckpointError::unsupported(describe(record) + " repeats its storage too often");
-    return Span{record.storageOffset, count};
+    return Span{record.storageOffset, count, numel};
 }
 
 // Throws truncated when the storage record holds fewer elements than the span reaches.
@@ -56,7 +64,8 @@ void checkStorage(const TensorRecord& record, const Span& span) {
     if (span.count == 0) return;
     const std::size_t width = TensorRecord::elementSize(record.dtype);
     const std::uint64_t elements = record.storage.size() / width;
-    if (static_cast<std::uint64_t>(span.first) + static_cast<std::uint64_t>(span.count) > elements)
+    if (static_cast<std::uint64_t>(span.first) > elements ||
+        static_cast<std::uint64_t>(span.count) > elements - static_cast<std::uint64_t>(span.first))
         throw CheckpointError::truncated(record.storage.name() + " (" + std::to_string(elements) +
                                          " elements for a tensor reaching element " +
                                          std::to_string(span.first + span.count) + ")");
@@ -67,7 +76,7 @@ void verify(const TensorRecord& record, const Span& span, const void* bytes) {
     if (!record.storageCrc32 || span.first != 0) return;
     const std::size_t size = static_cast<std::size_t>(span.count) * TensorRecord::elementSize(record.dtype);
     if (size != record.storage.size()) return;
-    if (crc32(0, bytes, size) != *record.storageCrc32)
+    if (::crc32_z(0, static_cast<const Bytef*>(bytes), size) != *record.storageCrc32)
         throw CheckpointError::malformed(record.storage.name() + " (CRC-32 mismatch: the file is damaged)");
 }
 
@@ -80,10 +89,10 @@ std::string readSpan(const TensorRecord& record, const Span& span) {
 }
 
 template <typename Out, typename Convert>
-void gather(const TensorRecord& record, const char* bytes, Out* out, Convert convert) {
+void gather(const TensorRecord& record, const Span& span, const char* bytes, Out* out, Convert convert) {
     const std::size_t width = TensorRecord::elementSize(record.dtype);
     const std::size_t rank = record.shape.size();
-    std::int64_t numel = record.numel();
+    const std::int64_t numel = span.numel;
     if (numel == 0) return;
     std::vector<std::int64_t> index(rank, 0);
     std::int64_t offset = 0;  // from the span's first element
@@ -172,7 +181,7 @@ platform::MLMultiArrayPtr TensorRecord::toFloat32() const {
     }
     const std::string bytes = readSpan(*this, span);
     const DType type = dtype;
-    gather(*this, bytes.data(), out, [type](const char* p) { return toFloat(type, p); });
+    gather(*this, span, bytes.data(), out, [type](const char* p) { return toFloat(type, p); });
     return array;
 }
 
@@ -187,11 +196,11 @@ std::vector<std::int64_t> TensorRecord::toInt64() const {
     }
     const Span span = spanOf(*this);
     checkStorage(*this, span);
-    std::vector<std::int64_t> values(span.count == 0 ? 0 : static_cast<std::size_t>(numel()));
+    std::vector<std::int64_t> values(span.count == 0 ? 0 : static_cast<std::size_t>(span.numel));
     if (span.count == 0) return values;
     const std::string bytes = readSpan(*this, span);
     const DType type = dtype;
-    gather(*this, bytes.data(), values.data(), [type](const char* p) { return toInteger(type, p); });
+    gather(*this, span, bytes.data(), values.data(), [type](const char* p) { return toInteger(type, p); });
     return values;
 }
 

@@ -15,6 +15,11 @@ constexpr std::uint64_t maxPickleSize = std::uint64_t{256} << 20;
 constexpr int maxDepth = 64;
 // Values looked at while collecting tensors; shared containers could otherwise multiply them.
 constexpr std::size_t maxVisits = std::size_t{1} << 22;
+// Tensors listed, each a copy of its record under its own name: a pickle that reaches one tensor
+// through many paths would otherwise list it over and over. Real checkpoints hold a few thousand.
+constexpr std::size_t maxTensors = std::size_t{1} << 16;
+// The longest path entered ("encoder.layers.0.conv.depthwise_conv.weight" has 43 bytes).
+constexpr std::size_t maxNameLength = 1024;
 
 // The legacy format starts with a pickled magic number: LONG1 of 0x1950a86a20f9469cfc6c.
 constexpr unsigned char legacyMagic[] = {0x80, 0x02, 0x8a, 0x0a, 0x6c, 0xfc, 0x9c,
@@ -63,33 +68,31 @@ public:
     TensorCollector(std::map<std::string, TensorRecord>& tensors, const std::string& file)
         : tensors_(tensors), file_(file) {}
 
-    void collect(const PickleValue& value, const std::string& name, int depth) {
+    // `name` is the path to `value`; it is extended in place and given back as it was.
+    void collect(const PickleValue& value, std::string& name, int depth) {
         if (++visits_ > maxVisits) throw CheckpointError::unsupported(file_ + ": too many values to look through");
         switch (value.type()) {
             case PickleValue::Type::tensor:
+                if (tensors_.size() >= maxTensors)
+                    throw CheckpointError::unsupported(file_ + ": more than " + std::to_string(maxTensors) + " tensors");
                 if (!tensors_.emplace(name, value.tensor()).second)
                     throw CheckpointError::malformed(file_ + ": two tensors named \"" + name + "\"");
                 return;
             case PickleValue::Type::dict:
                 enter(depth);
                 for (const auto& [key, item] : value.dictItems()) {
-                    std::string part;
                     if (key.type() == PickleValue::Type::string) {
-                        part = key.asString();
+                        descend(item, name, key.asString(), depth);
                     } else if (key.type() == PickleValue::Type::integer) {
-                        part = std::to_string(key.asInt());
-                    } else {
-                        continue;
+                        descend(item, name, std::to_string(key.asInt()), depth);
                     }
-                    collect(item, join(name, part), depth + 1);
                 }
                 return;
             case PickleValue::Type::list:
             case PickleValue::Type::tuple: {
                 enter(depth);
                 const auto items = value.items();
-                for (std::size_t i = 0; i < items.size(); ++i)
-                    collect(items[i], join(name, std::to_string(i)), depth + 1);
+                for (std::size_t i = 0; i < items.size(); ++i) descend(items[i], name, std::to_string(i), depth);
                 return;
             }
             default: return;
@@ -101,8 +104,15 @@ private:
         if (depth >= maxDepth) throw CheckpointError::malformed(file_ + ": values nested too deeply");
     }
 
-    static std::string join(const std::string& name, const std::string& part) {
-        return name.empty() ? part : name + "." + part;
+    // Collects `item` under name + "." + part. Nothing under a longer path is entered: no
+    // importer looks a tensor up by such a name.
+    void descend(const PickleValue& item, std::string& name, const std::string& part, int depth) {
+        const std::size_t length = name.size();
+        if (length + 1 + part.size() > maxNameLength) return;
+        if (length != 0) name += '.';
+        name += part;
+        collect(item, name, depth + 1);
+        name.resize(length);
     }
 
     std::map<std::string, TensorRecord>& tensors_;
@@ -139,7 +149,8 @@ TorchCheckpoint TorchCheckpoint::open(const FileRegion& region) {
         return zip.region(*entry);
     };
     checkpoint.top_ = PickleReader::parse(bytes, name + ": " + prefix + "/data.pkl", storage);
-    TensorCollector(checkpoint.tensors_, name).collect(checkpoint.top_, "", 0);
+    std::string path;
+    TensorCollector(checkpoint.tensors_, name).collect(checkpoint.top_, path, 0);
     for (auto& [tensorName, tensor] : checkpoint.tensors_)
         if (const auto* entry = zip.find(prefix + "/data/" + tensor.storageKey)) tensor.storageCrc32 = entry->crc32;
     return checkpoint;

@@ -1,11 +1,13 @@
 #include "RarivOredu/checkpoint/ZipArchive.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <set>
 
 #include "RarivOredu/checkpoint/CheckpointError.h"
-#include "RarivOredu/checkpoint/Crc32.h"
 
 namespace rarivoredu {
 namespace {
@@ -115,6 +117,29 @@ void applyZip64(std::string_view extra, ZipArchive::Entry& entry, std::uint64_t&
         throw CheckpointError::malformed(what + ": ZIP64 extra field missing");
 }
 
+// The local header says what the central directory says of the entry: its method, and its CRC
+// and sizes unless they follow the data (flag bit 3); a ZIP64 size is looked up in the local
+// extra field.
+void checkLocalHeader(const unsigned char* local, std::string_view extra, std::uint16_t centralFlags,
+                      const ZipArchive::Entry& entry, const std::string& what) {
+    const std::uint16_t flags = u16(local + 6);
+    if (u16(local + 8) != entry.method || (flags & 0x8) != (centralFlags & 0x8))
+        throw CheckpointError::malformed(what + ": local header disagrees");
+    if (flags & 0x8) return;
+    std::uint64_t size = u32(local + 22);
+    std::uint64_t compressedSize = u32(local + 18);
+    if (size == 0xffffffffu || compressedSize == 0xffffffffu) {
+        ZipArchive::Entry wide;
+        std::uint64_t unused = 0;
+        applyZip64(extra, wide, unused, size == 0xffffffffu, compressedSize == 0xffffffffu, false,
+                   what + ": local header");
+        if (size == 0xffffffffu) size = wide.size;
+        if (compressedSize == 0xffffffffu) compressedSize = wide.compressedSize;
+    }
+    if (u32(local + 14) != entry.crc32 || size != entry.size || compressedSize != entry.compressedSize)
+        throw CheckpointError::malformed(what + ": local header disagrees");
+}
+
 }  // namespace
 
 ZipArchive ZipArchive::open(const FileRegion& region) {
@@ -124,6 +149,7 @@ ZipArchive ZipArchive::open(const FileRegion& region) {
     const auto* data = reinterpret_cast<const unsigned char*>(listing.data());
     std::vector<Entry> entries;
     entries.reserve(static_cast<std::size_t>(directory.entries));
+    std::set<std::uint64_t> localOffsets;
     std::size_t at = 0;
     for (std::uint64_t n = 0; n < directory.entries; ++n) {
         if (listing.size() - at < centralSize || u32(data + at) != centralSignature)
@@ -153,10 +179,18 @@ ZipArchive ZipArchive::open(const FileRegion& region) {
         unsigned char local[localSize];
         region.read(localOffset, local, localSize);
         if (u32(local) != localSignature) throw CheckpointError::malformed(what + ": local header");
-        if (u16(local + 26) != nameLength) throw CheckpointError::malformed(what + ": local header disagrees");
-        entry.dataOffset = localOffset + localSize + nameLength + u16(local + 28);
+        if (!localOffsets.insert(localOffset).second)
+            throw CheckpointError::malformed(what + ": a local header of another entry");
+        const std::size_t localExtraLength = u16(local + 28);
+        if (u16(local + 26) != nameLength || region.size() - localOffset - localSize < nameLength + localExtraLength)
+            throw CheckpointError::malformed(what + ": local header disagrees");
+        entry.dataOffset = localOffset + localSize + nameLength + localExtraLength;
         if (entry.dataOffset > region.size() || entry.compressedSize > region.size() - entry.dataOffset)
             throw CheckpointError::truncated(what);
+        const std::string localHead = region.readBytes(localOffset + localSize, nameLength + localExtraLength);
+        if (localHead.compare(0, nameLength, entry.name) != 0)
+            throw CheckpointError::malformed(what + ": local header disagrees");
+        checkLocalHeader(local, std::string_view(localHead).substr(nameLength), flags, entry, what);
         if (entry.method == 0 && entry.size != entry.compressedSize)
             throw CheckpointError::malformed(what + ": sizes of a stored entry differ");
         entries.push_back(std::move(entry));
@@ -186,7 +220,7 @@ std::string ZipArchive::readAll(const Entry& entry) const {
     const std::string what = region_.name() + ": " + entry.name;
     if (bytes.size() > maxReadAll) throw CheckpointError::unsupported(what + " is too large to read whole");
     std::string data = bytes.readBytes(0, static_cast<std::size_t>(bytes.size()));
-    if (crc32(0, data.data(), data.size()) != entry.crc32) throw CheckpointError::malformed(what + ": CRC-32 mismatch");
+    if (::crc32_z(0, reinterpret_cast<const Bytef*>(data.data()), data.size()) != entry.crc32) throw CheckpointError::malformed(what + ": CRC-32 mismatch");
     return data;
 }
 

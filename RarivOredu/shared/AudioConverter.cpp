@@ -23,6 +23,14 @@ constexpr AVAudioFrameCount drainFrames = 4096;
 // Frames of a file read and converted at a time: what a file transcription holds besides its
 // result.
 constexpr AVAudioFrameCount fileBlockFrames = 65536;
+// The most samples reserved ahead from what a header or a buffer announces (17 minutes at
+// 16 kHz): a file's header may claim any length, so more than this grows with what is decoded.
+constexpr std::size_t maxReservedSamples = std::size_t{1} << 24;
+
+std::size_t reservation(double samples) {
+    if (!(samples > 0)) return 0;
+    return samples < static_cast<double>(maxReservedSamples) ? static_cast<std::size_t>(samples) : maxReservedSamples;
+}
 
 // Appends the first frameLength samples of channel 0, whatever the layout.
 void appendFirstChannel(const AVAudioPCMBuffer& buffer, std::vector<float>& samples) {
@@ -151,7 +159,7 @@ std::vector<float> AudioConverter::resampleAudioFile(platform::AVAudioFile& file
     std::vector<float> samples;
     const auto frames = static_cast<AVAudioFrameCount>(std::max<platform::AVAudioFramePosition>(file.length(), 0));
     if (matchesTargetFormat(format)) {
-        samples.reserve(frames);
+        samples.reserve(reservation(frames));
         while (nextBlock()) appendFirstChannel(*block, samples);
     } else if (format.channelCount() <= 2) {
         samples = convertWithPlatformConverter(format, frames, nextBlock, targetFormat_);
@@ -207,7 +215,7 @@ std::vector<float> AudioConverter::convertWithPlatformConverter(const platform::
         throw AudioConverterError::failedToCreateBuffer();
     }
     std::vector<float> samples;
-    samples.reserve(static_cast<std::size_t>(capacity) + drainFrames);
+    samples.reserve(reservation(capacity + drainFrames));
 
     auto output = AVAudioPCMBuffer::make(targetFormat, drainFrames);
     if (!output) throw AudioConverterError::failedToCreateBuffer();
@@ -243,7 +251,7 @@ std::vector<float> AudioConverter::mixDownAndResample(const platform::AVAudioFor
     const double sourceRate = sourceFormat.sampleRate();
     const double targetRate = targetFormat.sampleRate();
     std::vector<float> output;
-    output.reserve(static_cast<std::size_t>(static_cast<double>(sourceFrames) * targetRate / sourceRate) + 1);
+    output.reserve(reservation(static_cast<double>(sourceFrames) * targetRate / sourceRate + 1));
     MixDownResampler resampler(sourceRate, targetRate, output);
     while (const auto buffer = input()) resampler.add(*buffer);
     resampler.finish();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,8 +13,16 @@ namespace rarivoredu {
 // family the network builder implements is accepted: a 16 kHz log-mel front end with 128
 // per-feature normalised bins, a conformer encoder with 8x depthwise-separable subsampling and
 // relative-position attention, a 2-layer LSTM prediction network and a TDT joint with the
-// durations 0…4. Widths, depth, heads and the vocabulary are free.
+// durations 0…4. Widths, depth, heads and the vocabulary are free within the family's ranges
+// below (the 0.6B networks have 24 layers of width 1024, 8 heads, 8192 pieces).
 struct ParakeetConfig {
+    static constexpr int maxLayers = 128;
+    static constexpr int maxWidth = 8192;  // d_model, the subsampling channels, prediction and joint
+    static constexpr int maxHeads = 64;
+    static constexpr int maxFeedForwardWidth = 32768;
+    static constexpr int maxConvolutionKernel = 255;
+    static constexpr std::size_t maxVocabulary = 65536;
+
     static constexpr int sampleRate = 16000;
     static constexpr int windowLength = 400;
     static constexpr int hopLength = 160;

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
+
 #include "RarivOredu/checkpoint/CheckpointError.h"
 
 namespace rarivoredu {
@@ -15,8 +17,12 @@ int positive(const nlohmann::json& value, const std::string& name, int limit) {
     return value.get<int>();
 }
 
+// Upsampling stages and dilations of one resblock: Kokoro has 2 and 3.
+constexpr std::size_t maxListLength = 16;
+
 std::vector<int> positives(const nlohmann::json& value, const std::string& name, int limit) {
-    if (!value.is_array() || value.empty()) throw CheckpointError::malformed("config.json member " + name);
+    if (!value.is_array() || value.empty() || value.size() > maxListLength)
+        throw CheckpointError::malformed("config.json member " + name);
     std::vector<int> numbers;
     for (const auto& item : value) numbers.push_back(positive(item, name, limit));
     return numbers;
@@ -25,9 +31,12 @@ std::vector<int> positives(const nlohmann::json& value, const std::string& name,
 }  // namespace
 
 int KokoroNetworkConfig::samplesPerFrame() const {
-    int samples = istftHop * 2;
-    for (const int rate : upsampleRates) samples *= rate;
-    return samples;
+    std::int64_t samples = std::int64_t{istftHop} * 2;
+    for (const int rate : upsampleRates) {
+        samples *= rate;
+        if (samples > maxSamplesPerFrame) return maxSamplesPerFrame + 1;
+    }
+    return static_cast<int>(samples);
 }
 
 KokoroNetworkConfig KokoroNetworkConfig::fromJSON(const std::string& text) {
@@ -53,6 +62,8 @@ KokoroNetworkConfig KokoroNetworkConfig::fromJSON(const std::string& text) {
             if (!sizes.is_array() || sizes.empty()) {
                 throw CheckpointError::malformed("config.json member istftnet.resblock_dilation_sizes");
             }
+            if (sizes.size() > maxListLength)
+                throw CheckpointError::malformed("config.json member istftnet.resblock_dilation_sizes");
             config.resblockDilations.clear();
             for (const auto& item : sizes) {
                 config.resblockDilations.push_back(positives(item, "istftnet.resblock_dilation_sizes", 64));
@@ -64,6 +75,12 @@ KokoroNetworkConfig KokoroNetworkConfig::fromJSON(const std::string& text) {
         if (vocoder->contains("gen_istft_hop_size")) {
             config.istftHop = positive((*vocoder)["gen_istft_hop_size"], "istftnet.gen_istft_hop_size", 4096);
         }
+        // A frame's samples divide the seconds a bundle holds: beyond one second a frame the
+        // network would voice no token in a five-second bundle.
+        if (config.samplesPerFrame() > maxSamplesPerFrame)
+            throw CheckpointError::malformed(
+                "config.json members istftnet.gen_istft_hop_size and istftnet.upsample_rates (more than " +
+                std::to_string(maxSamplesPerFrame) + " samples a frame)");
     }
     return config;
 }

@@ -10,6 +10,8 @@ namespace rarivoredu {
 // sizes are read from the weights themselves.
 struct KokoroNetworkConfig {
     static constexpr int sampleRate = 24000;  // Hz of the audio
+    // The most samples one duration frame may make (Kokoro's make 600).
+    static constexpr int maxSamplesPerFrame = sampleRate;
     int attentionHeads = 12;
     int albertLayers = 12;
     std::vector<int> upsampleRates{10, 6};
@@ -17,7 +19,8 @@ struct KokoroNetworkConfig {
     int istftFFT = 20;
     int istftHop = 5;
 
-    // Samples of 24 kHz audio one duration frame makes: hop × the upsampling rates × 2.
+    // Samples of 24 kHz audio one duration frame makes: hop × the upsampling rates × 2; above
+    // maxSamplesPerFrame it is maxSamplesPerFrame + 1.
     int samplesPerFrame() const;
 
     // From the model repository's config.json ("plbert", "istftnet"); members it lacks keep the

@@ -133,6 +133,32 @@ TEST(StatisticsManagerTest, ASessionAddsToTheTotalsAndIsStored) {
     EXPECT_EQ(StatisticsManager(store.defaults(), clock).statistics(), s);
 }
 
+// Decoding takes any 64-bit count; the next recording holds the counts at their largest value
+// instead of wrapping them around (before: signed overflow, and negative totals).
+TEST(StatisticsManagerTest, CountsAtTheirLargestValueStayThere) {
+    Store store;
+    const std::string max = std::to_string(std::numeric_limits<std::int64_t>::max());
+    store.defaults().setData("SessionStatistics",
+                             bytes(R"({"totalRecordings":)" + max + R"(,"totalDuration":1.0,"totalCharacters":)" + max +
+                                   R"(,"totalWords":)" + max + R"(,"totalInferenceTime":1.0,"totalRTF":1.0,"rtfCount":)" +
+                                   max + R"(,"languageCount":{"de":)" + max + R"(},"sessionsCount":0,"currentStreak":)" +
+                                   max + R"(,"longestStreak":)" + max + R"(,"lastUse":0.0})"));
+    const auto clock = std::make_shared<ManualClock>();
+    clock->set(platform::Date::fromTimeIntervalSince1970(platform::Date::timeIntervalBetween1970AndReferenceDate + 86400));
+    StatisticsManager manager(store.defaults(), clock, platform::Calendar(platform::TimeZone::utc()));
+    manager.recordSession(10, 2, "de", 0.5, 1.0, 3.0);
+    const SessionStatistics& s = manager.statistics();
+    const auto largest = std::numeric_limits<std::int64_t>::max();
+    EXPECT_EQ(s.totalRecordings, largest);
+    EXPECT_EQ(s.totalCharacters, largest);
+    EXPECT_EQ(s.totalWords, largest);
+    EXPECT_EQ(s.rtfCount, largest);
+    EXPECT_EQ(s.languageCount.at("de"), largest);
+    EXPECT_EQ(s.currentStreak, largest);  // the next day: the streak goes on
+    EXPECT_EQ(s.longestStreak, largest);
+    EXPECT_EQ(s.languagePercentages().front().second, 100.0);
+}
+
 TEST(StatisticsManagerTest, DerivedFigures) {
     struct Case {
         const char* name;

@@ -105,6 +105,8 @@ TEST(MLMultiArrayTest, WrapRejectsLayoutsThatDoNotFitAndFreesTheMemory) {
         {{-1}, {1}, 0},          // negative dimension
         {{2, 3}, {8, 1}, 32},    // padded rows reach past 32 bytes
         {{4}, {-1}, 0},          // negative stride
+        {{std::int64_t{1} << 62, 2}, {0, 0}, 0},                 // a count past 64 bits
+        {{2, 2}, {std::int64_t{1} << 62, std::int64_t{1} << 62}, 0},  // an extent past 64 bits
     };
     for (const auto& c : cases) {
         int freed = 0;
@@ -115,6 +117,12 @@ TEST(MLMultiArrayTest, WrapRejectsLayoutsThatDoNotFitAndFreesTheMemory) {
         EXPECT_EQ(freed, 1);
     }
     EXPECT_THROW(MLMultiArray::create({2, -3}, MLMultiArrayDataType::float32), NSError);
+    // Counts whose bytes do not fit in memory's 64 bits: before they wrapped to a few bytes.
+    EXPECT_THROW(MLMultiArray::create({std::int64_t{1} << 62, 4}, MLMultiArrayDataType::float32), NSError);
+    EXPECT_THROW(MLMultiArray::create({std::int64_t{1} << 61, 2}, MLMultiArrayDataType::float32), NSError);
+    // An empty array may have dimensions whose product of strides would overflow.
+    const auto empty = MLMultiArray::create({0, std::int64_t{1} << 40, std::int64_t{1} << 40}, MLMultiArrayDataType::float32);
+    EXPECT_EQ(empty->count(), 0);
 }
 
 TEST(MLMultiArrayTest, CopyConvertsTypesAndHonoursBothLayouts) {

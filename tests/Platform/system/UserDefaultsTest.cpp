@@ -174,6 +174,11 @@ TEST_F(UserDefaultsTest, AnUnreadableStoreIsSetAsideAndTheStoreStartsEmpty) {
         {"an array", "[true]", false},
         {"not UTF-8", "{\"a\": \"\xFF\"}", false},
         {"a folder in its place", "", true},
+        // Written back indented, such values took memory growing with the square of their depth;
+        // the deepest overflowed the stack at every start.
+        {"a value nested 33 deep", "{\"a\": " + std::string(33, '[') + std::string(33, ']') + "}", false},
+        {"a value nested 100000 deep", "{\"a\": " + std::string(100000, '[') + std::string(100000, ']') + "}", false},
+        {"a file of 17 MB", "{\"a\": \"" + std::string(17 << 20, 'x') + "\"}", false},
     };
     const std::regex setAsideName(R"(defaults\.json\.corrupt-\d{8}T\d{6}Z)");
     for (const auto& c : cases) {

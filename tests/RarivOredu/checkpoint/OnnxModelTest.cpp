@@ -145,5 +145,19 @@ TEST(OnnxModelTest, MalformedFilesAreRefused) {
     EXPECT_THROW(onnx.graph().constants().at("w")->toInt64(), CheckpointError);
 }
 
+// Tensors without elements: an empty packed float field, and dimensions whose product is 0
+// while their strides would overflow.
+TEST(OnnxModelTest, TensorsWithoutElementsConvertToEmptyArrays) {
+    const std::int64_t huge = std::int64_t{1} << 40;
+    const std::string graph = bytes(5, integer(1, 0) + integer(2, 1) + bytes(8, "packed") + bytes(4, "")) +
+                              bytes(5, integer(1, 0) + integer(1, huge) + integer(1, huge) + integer(2, 1) + bytes(8, "wide"));
+    const auto onnx = OnnxModel::parse(model(graph), "test.onnx");
+    const auto constants = onnx.graph().constants();
+    EXPECT_EQ(constants.at("packed")->toFloat32()->count(), 0);
+    const auto wide = constants.at("wide")->toFloat32();
+    EXPECT_EQ(wide->count(), 0);
+    EXPECT_EQ(wide->shape(), (std::vector<std::int64_t>{0, huge, huge}));
+}
+
 }  // namespace
 }  // namespace rarivoredu

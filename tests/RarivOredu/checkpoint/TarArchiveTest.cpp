@@ -117,6 +117,8 @@ TEST(TarArchiveTest, RefusesDamagedAndCompressedArchives) {
         {"checksum", badChecksum, CheckpointError::Kind::malformed, "checksum error"},
         {"not a tar", std::string(1024, 'x'), CheckpointError::Kind::malformed, "not a tar archive"},
         {"half a header", good.substr(0, 200), CheckpointError::Kind::truncated, "is truncated"},
+        {"a member without its padding", checkpointtest::tarHeader({"x", 3}) + "abc", CheckpointError::Kind::truncated,
+         "is truncated"},
     };
     for (const auto& c : cases) {
         try {

@@ -159,5 +159,54 @@ TEST(TensorRecordTest, AStorageShorterThanItsTensorIsTruncated) {
     }
 }
 
+// Shapes a hostile checkpoint may give a tensor over a storage of 64 floats: overlapping strides
+// stay inside the storage while their element count wraps or reaches gigabytes. A tensor may hold
+// more elements than its storage only by repeating a few of them.
+TEST(TensorRecordTest, ATensorHoldsNoMoreElementsThanItsStorageBacks) {
+    using namespace checkpointtest;
+    testsupport::TemporaryDirectory folder;
+    const std::string pickled = pickle(dictPickle({{"t", tensorPickle("0", 64, 64)}}));
+    const auto file =
+        testsupport::writeFile(folder / "t.pt", zipArchive({{"t/data.pkl", pickled}, {"t/data/0", std::string(256, '\0')}}));
+    const TorchCheckpoint checkpoint = TorchCheckpoint::open(file);
+    const struct {
+        const char* label;
+        Shape shape;
+        Shape strides;
+        CheckpointError::Kind kind;
+    } hostile[] = {
+        // 2^62 elements, whose byte count wrapped to 0, in more dimensions than a model's tensor has.
+        {"[2] x 62, every stride 1", Shape(62, 2), Shape(62, 1), CheckpointError::Kind::malformed},
+        // 2^30 elements (4 GB) over 46, and 5^15 (122 GB) over 61.
+        {"[4] x 15, every stride 1", Shape(15, 4), Shape(15, 1), CheckpointError::Kind::unsupported},
+        {"[5] x 15, every stride 1", Shape(15, 5), Shape(15, 1), CheckpointError::Kind::unsupported},
+        {"[30000, 30000, 64] over one row", {30000, 30000, 64}, {0, 0, 1}, CheckpointError::Kind::unsupported},
+        {"17 dimensions", Shape(17, 1), Shape(17, 1), CheckpointError::Kind::malformed},
+    };
+    for (const auto& h : hostile) {
+        TensorRecord record = *checkpoint.find("t");
+        record.shape = h.shape;
+        record.strides = h.strides;
+        for (const DType dtype : {DType::float32, DType::int64}) {
+            record.dtype = dtype;
+            try {
+                if (dtype == DType::float32) {
+                    record.toFloat32();
+                } else {
+                    record.toInt64();
+                }
+                ADD_FAILURE() << h.label << ": converted";
+            } catch (const CheckpointError& error) {
+                EXPECT_EQ(error.kind(), h.kind) << h.label << ": " << error.what();
+            }
+        }
+    }
+    // Repeating a few elements (as expand() saves them) stays readable.
+    TensorRecord expanded = *checkpoint.find("t");
+    expanded.shape = {32, 64};
+    expanded.strides = {0, 1};
+    EXPECT_EQ(expanded.toFloat32()->count(), 2048);
+}
+
 }  // namespace
 }  // namespace rarivoredu

@@ -174,6 +174,24 @@ TEST(TorchCheckpointTest, RefusesDamagedAndForeignFiles) {
     deep += tensor;
     for (int i = 0; i < 100; ++i) deep += "a";
     deep += ".";
+    // Pickles whose few bytes ask for memory growing with the product of two counts.
+    const auto put = [](char id) { return std::string("q") + id; };
+    const auto get = [](char id) { return std::string("h") + id; };
+    const std::string zero("K\x00", 2);
+    std::string seventeen = std::string("ctorch._utils\n_rebuild_tensor_v2\n(") + "(" + binunicode("storage") +
+                            "ctorch\nFloatStorage\n" + binunicode("0") + binunicode("cpu") + "K\x01tQ" + zero + "(";
+    for (int i = 0; i < 17; ++i) seventeen += "K\x01";
+    seventeen += "t(";
+    for (int i = 0; i < 17; ++i) seventeen += "K\x01";
+    seventeen += "t\x89NtR";
+    std::string manyNames = "\x80\x02(" + tensor + put(0);
+    for (int i = 1; i < 70000; ++i) manyNames += get(0);
+    manyNames += "l.";
+    std::string sets = "\x80\x02(";
+    for (int i = 0; i < 1000; ++i) sets += "K\x01";
+    sets += "l" + put(0) + "0cbuiltins\nset\n" + put(1) + "0";
+    for (int i = 0; i < 9000; ++i) sets += get(1) + get(0) + "\x85R0";
+    sets += "N.";
     const struct {
         const char* label;
         std::string bytes;
@@ -199,6 +217,12 @@ TEST(TorchCheckpointTest, RefusesDamagedAndForeignFiles) {
                      {"b/data/0", oneFloat}}),
          Kind::malformed, "two tensors named \"a.b\""},
         {"a broken pickle", zipArchive({{"b/data.pkl", "\x80\x02]a."}}), Kind::malformed, "b/data.pkl"},
+        {"a tensor of 17 dimensions", zipArchive({{"b/data.pkl", pickle(seventeen)}, {"b/data/0", oneFloat}}),
+         Kind::malformed, "too many dimensions"},
+        {"one tensor under 70000 names", zipArchive({{"b/data.pkl", manyNames}, {"b/data/0", oneFloat}}),
+         Kind::unsupported, "more than 65536 tensors"},
+        {"a list made a set 9000 times", zipArchive({{"b/data.pkl", sets}}), Kind::unsupported,
+         "copies its values too often"},
     };
     for (const auto& c : cases) {
         const auto file = testsupport::writeFile(folder / "bad.pt", c.bytes);

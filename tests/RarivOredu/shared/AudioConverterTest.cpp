@@ -292,6 +292,39 @@ TEST(AudioConverter, AFileLongerThanABufferCanHoldIsRefusedNotCutShort) {
     }
 }
 
+// An AIFF header that claims 2^31 − 1 frames of three channels at 1 Hz and holds none (libsndfile
+// refuses it for its missing sound chunk, FFmpeg reads the frames claimed): its converted length
+// would be 3.4·10^13 samples.
+std::string aiffClaimingFrames() {
+    std::string h = "FORM";
+    auto be = [&h](std::uint64_t v, int bytes) {
+        for (int i = bytes - 1; i >= 0; --i) h.push_back(static_cast<char>(v >> (8 * i)));
+    };
+    be(30, 4);
+    h += "AIFFCOMM";
+    be(18, 4);
+    be(3, 2);            // channels
+    be(0x7fffffff, 4);   // frames
+    be(16, 2);           // bits
+    be(0x3fff, 2);       // 1.0 as an 80-bit extended float: exponent,
+    be(0x8000000000000000ull, 8);  // mantissa
+    return h;
+}
+
+// The converter reserves memory from what was decoded, not from what a header claims: before,
+// this file of 38 bytes made it ask for 137 TB and std::bad_alloc escaped.
+TEST(AudioConverter, AHeaderClaimingFramesItDoesNotHoldCostsNoMemory) {
+    testsupport::TemporaryDirectory dir;
+    const auto path = testsupport::writeFile(dir / "claims.aiff", aiffClaimingFrames());
+    try {
+        const auto samples = AudioConverter().resampleAudioFile(path);
+        EXPECT_LT(samples.size(), 16u);
+    } catch (const platform::NSError&) {
+        // libsndfile may refuse the header; what matters is that nothing else escapes.
+    } catch (const AudioConverterError&) {
+    }
+}
+
 // A 16-bit PCM WAV file of the channels' samples (each in -1…1).
 std::string wavOf(const std::vector<std::vector<float>>& channels, std::uint32_t rate) {
     const auto frames = static_cast<std::uint32_t>(channels.front().size());

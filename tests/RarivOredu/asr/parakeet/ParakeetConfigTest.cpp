@@ -95,4 +95,72 @@ TEST(ParakeetConfigTest, OptionalKeysMustHoldTheFamilysValue) {
     }
 }
 
+// Configurations a hostile checkpoint may carry: each is refused with the importer's own error
+// naming the key, at once (before, some listed millions of tensors, hung expanding aliases, let a
+// yaml-cpp error out or converted numbers out of their range).
+TEST(ParakeetConfigTest, HostileConfigurationsAreRefusedNamingTheKey) {
+    std::string aliases = "a0: &a0 [x, x]\n";
+    for (int i = 1; i < 29; ++i)
+        aliases += "a" + std::to_string(i) + ": &a" + std::to_string(i) + " [*a" + std::to_string(i - 1) + ", *a" +
+                   std::to_string(i - 1) + "]\n";
+    struct Case {
+        std::string from, to, message;
+    };
+    const Case cases[] = {
+        {"  n_layers: 2\n", "  n_layers: 1048576\n", "encoder.n_layers: expected at most 128, found 1048576"},
+        {"  d_model: 64\n", "  d_model: 1000000\n", "encoder.d_model: expected at most 8192, found 1000000"},
+        {"  ff_expansion_factor: 4\n", "  ff_expansion_factor: 1048576\n",
+         "encoder.ff_expansion_factor: expected at most 512, found 1048576"},
+        {"  normalize: per_feature\n", "", "preprocessor.normalize: expected per_feature, found nothing"},
+        {"  xscaling: false\n", "", "encoder.xscaling: expected false, found nothing"},
+        {"  - 0\n  - 1\n  - 2\n  - 3\n  - 4\n", "  - 1e300\n", "decoding.durations: expected a list of whole numbers"},
+        {"  sample_rate: 16000\n  normalize", "  sample_rate: nan\n  normalize",
+         "preprocessor.sample_rate: expected 16000, found nan"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.to);
+        try {
+            ParakeetConfig::fromYaml(replaced(tinyYaml(), c.from, c.to));
+            ADD_FAILURE() << "accepted";
+        } catch (const rarivoredu::AsrModelsError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+        }
+    }
+    // Aliases are not read: 29 nested ones stand for 2^29 values.
+    try {
+        ParakeetConfig::fromYaml(tinyYaml() + aliases);
+        ADD_FAILURE() << "accepted";
+    } catch (const rarivoredu::AsrModelsError& e) {
+        EXPECT_NE(std::string(e.what()).find("model_config.yaml holds an alias at line"), std::string::npos) << e.what();
+    }
+    // Documents that start otherwise than a mapping: yaml-cpp 0.7 loops for ever on these.
+    for (const std::string text : {",x", "\n  ,&i x", "# c\n,", "a: 1\n---\n,x", "x\n... ,x", "\xef\xbb\xbf,x", "!,",
+                                   "!t x\n,", "\"x\"\n,", "[x]\n,", "x #c\n,", "\"a: b\"\n,"}) {
+        SCOPED_TRACE(text);
+        try {
+            ParakeetConfig::fromYaml(text);
+            ADD_FAILURE() << "accepted";
+        } catch (const rarivoredu::AsrModelsError& e) {
+            EXPECT_NE(std::string(e.what()).find("model_config.yaml does not hold a mapping"), std::string::npos) << e.what();
+        }
+    }
+    // A vocabulary piece that is not UTF-8 could not be written into parakeet_vocab.json.
+    try {
+        ParakeetConfig::fromYaml(replaced(tinyYaml(), "  - he\n", "  - \xA7\n"));
+        ADD_FAILURE() << "accepted";
+    } catch (const rarivoredu::AsrModelsError& e) {
+        EXPECT_NE(std::string(e.what()).find("joint.vocabulary: expected a list of at most 65536 token pieces"),
+                  std::string::npos)
+            << e.what();
+    }
+    // The vocabulary has its bound too.
+    try {
+        ParakeetConfig::fromYaml(withPieces(tinyYaml(), 70000));
+        ADD_FAILURE() << "accepted";
+    } catch (const rarivoredu::AsrModelsError& e) {
+        EXPECT_NE(std::string(e.what()).find("expected a list of at most 65536 token pieces"), std::string::npos)
+            << e.what();
+    }
+}
+
 }  // namespace
