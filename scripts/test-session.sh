@@ -8,7 +8,10 @@
 #     real time: the default parloquin_sine (440 Hz, 48 kHz mono) and parloquin_sine_1k (1 kHz,
 #     44.1 kHz mono, with a vendor name). It is PulseAudio's own daemon where PulseAudio is
 #     installed, otherwise the machine's PipeWire (pipewire, wireplumber, pipewire-pulse) run
-#     privately; PARLOQUIN_TEST_SOUND_SERVER=pulseaudio|pipewire chooses.
+#     privately; PARLOQUIN_TEST_SOUND_SERVER=pulseaudio|pipewire chooses;
+#   - headless Wayland compositors with XWayland on demand: a test (or a person) that needs one
+#     starts it with scripts/wayland-compositor.sh sway|kwin|mutter, which ends with it; the
+#     folder for XWayland's sockets is made here.
 # Everything it starts ends with it.
 set -euo pipefail
 
@@ -39,6 +42,9 @@ if command -v Xvfb >/dev/null; then
     break
   done
 fi
+
+# XWayland's socket folder, for compositors started in the session (Xvfb makes it too).
+[ -d /tmp/.X11-unix ] || mkdir -m 1777 /tmp/.X11-unix 2>/dev/null || true
 
 # Session bus, sealed: its only service folder is an empty one of the session's.
 if command -v dbus-daemon >/dev/null; then
