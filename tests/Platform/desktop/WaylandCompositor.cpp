@@ -18,6 +18,9 @@ namespace {
 
 constexpr auto kStartLimit = std::chrono::seconds(60);
 constexpr auto kXWaylandKeyboardSettle = std::chrono::milliseconds(500);
+constexpr auto kNewKeyboardSettle = std::chrono::milliseconds(500);
+const QString kMutterService = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
+const QString kMutterSession = QStringLiteral("org.gnome.Mutter.RemoteDesktop.Session");
 
 QString escapedForScript(const QString& text) {
     QString escaped = text;
@@ -63,10 +66,11 @@ WaylandCompositor::WaylandCompositor(Kind kind) : kind_(kind) {
     }
     // The keyboard that tests type with is there from the start, as a desktop's is: a seat that
     // gains its first keyboard later makes every client set up its keyboard anew.
-    if (kind != Kind::mutter && !openKeyboard()) failure_ = QStringLiteral("no keyboard to inject keys with");
+    if (!openKeyboard()) failure_ = QStringLiteral("no keyboard to inject keys with");
 }
 
 bool WaylandCompositor::openKeyboard() {
+    if (kind_ == Kind::mutter) return startMutterSession();
     if (keyboard_) return true;
     auto connection = platform::WaylandConnection::open(value(QStringLiteral("WAYLAND_DISPLAY")).toUtf8().constData());
     if (kind_ == Kind::sway) keyboard_ = platform::WaylandVirtualKeyboard::create(connection);
@@ -77,12 +81,10 @@ bool WaylandCompositor::openKeyboard() {
 WaylandCompositor::~WaylandCompositor() {
     keyboard_.reset();
     if (!mutterSession_.isEmpty()) {
-        QDBusConnection bus = QDBusConnection::connectToBus(value(QStringLiteral("PARLOQUIN_COMPOSITOR_BUS")),
-                                                            QStringLiteral("parloquin-test-mutter"));
-        bus.call(QDBusMessage::createMethodCall(QStringLiteral("org.gnome.Mutter.RemoteDesktop"), mutterSession_,
-                                                QStringLiteral("org.gnome.Mutter.RemoteDesktop.Session"),
-                                                QStringLiteral("Stop")));
+        compositorBus().call(
+            QDBusMessage::createMethodCall(kMutterService, mutterSession_, kMutterSession, QStringLiteral("Stop")));
     }
+    if (!variables_.isEmpty()) QDBusConnection::disconnectFromBus(compositorBus().name());
     if (process_.state() == QProcess::NotRunning) return;
     // The script ends everything it started when it is told to end.
     ::kill(pid_t(process_.processId()), SIGTERM);
@@ -149,8 +151,7 @@ bool WaylandCompositor::runKWinScript(const QString& script) {
     if (!file.open()) return false;
     file.write(script.toUtf8());
     file.flush();
-    QDBusConnection bus = QDBusConnection::connectToBus(value(QStringLiteral("PARLOQUIN_COMPOSITOR_BUS")),
-                                                        QStringLiteral("parloquin-test-kwin"));
+    QDBusConnection bus = compositorBus();
     const QString plugin = QStringLiteral("parloquin-test-%1").arg(reinterpret_cast<quintptr>(&file));
     QDBusMessage load = QDBusMessage::createMethodCall(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"),
                                                        QStringLiteral("org.kde.kwin.Scripting"),
@@ -172,7 +173,7 @@ bool WaylandCompositor::runKWinScript(const QString& script) {
 
 bool WaylandCompositor::sendKey(std::uint32_t evdevCode, bool pressed) {
     if (!isRunning()) return false;
-    if (kind_ == Kind::mutter) return sendMutterKey(evdevCode, pressed);
+    if (kind_ == Kind::mutter) return startMutterSession() && sendMutterKey(evdevCode, pressed);
     return openKeyboard() && keyboard_->sendKey(evdevCode, pressed);
 }
 
@@ -183,25 +184,34 @@ bool WaylandCompositor::pressChord(const std::vector<std::uint32_t>& evdevCodes)
     return sent;
 }
 
+QDBusConnection WaylandCompositor::compositorBus() const {
+    return QDBusConnection::connectToBus(value(QStringLiteral("PARLOQUIN_COMPOSITOR_BUS")),
+                                         QStringLiteral("parloquin-test-compositor-%1").arg(quintptr(this)));
+}
+
+bool WaylandCompositor::startMutterSession() {
+    if (!mutterSession_.isEmpty()) return true;
+    QDBusConnection bus = compositorBus();
+    QDBusReply<QDBusObjectPath> session = bus.call(QDBusMessage::createMethodCall(
+        kMutterService, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"), kMutterService,
+        QStringLiteral("CreateSession")));
+    if (!session.isValid()) return false;
+    const QDBusMessage started = bus.call(
+        QDBusMessage::createMethodCall(kMutterService, session.value().path(), kMutterSession, QStringLiteral("Start")));
+    if (started.type() == QDBusMessage::ErrorMessage) return false;
+    mutterSession_ = session.value().path();
+    // Mutter makes the session's keyboard with its first key, and the seat's first keyboard at
+    // that: a Shift tap makes it, and clients set up their keyboards for it before keys count.
+    const bool made = sendMutterKey(42, true) && sendMutterKey(42, false);
+    waitUntil([] { return false; }, kNewKeyboardSettle);
+    return made;
+}
+
 bool WaylandCompositor::sendMutterKey(std::uint32_t evdevCode, bool pressed) {
-    QDBusConnection bus = QDBusConnection::connectToBus(value(QStringLiteral("PARLOQUIN_COMPOSITOR_BUS")),
-                                                        QStringLiteral("parloquin-test-mutter"));
-    const QString service = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
-    const QString sessionInterface = QStringLiteral("org.gnome.Mutter.RemoteDesktop.Session");
-    if (mutterSession_.isEmpty()) {
-        QDBusReply<QDBusObjectPath> session = bus.call(QDBusMessage::createMethodCall(
-            service, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"), service, QStringLiteral("CreateSession")));
-        if (!session.isValid()) return false;
-        if (bus.call(QDBusMessage::createMethodCall(service, session.value().path(), sessionInterface,
-                                                    QStringLiteral("Start")))
-                .type() == QDBusMessage::ErrorMessage)
-            return false;
-        mutterSession_ = session.value().path();
-    }
-    QDBusMessage key = QDBusMessage::createMethodCall(service, mutterSession_, sessionInterface,
+    QDBusMessage key = QDBusMessage::createMethodCall(kMutterService, mutterSession_, kMutterSession,
                                                       QStringLiteral("NotifyKeyboardKeycode"));
     key << evdevCode << pressed;
-    return bus.call(key).type() != QDBusMessage::ErrorMessage;
+    return compositorBus().call(key).type() != QDBusMessage::ErrorMessage;
 }
 
 std::string WaylandCompositor::readClipboard(bool primary) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -66,7 +67,9 @@ public:
 private:
     bool openKeyboard();
     bool runKWinScript(const QString& script);
+    bool startMutterSession();
     bool sendMutterKey(std::uint32_t evdevCode, bool pressed);
+    QDBusConnection compositorBus() const;
 
     Kind kind_;
     QProcess process_;

@@ -61,3 +61,22 @@ INSTANTIATE_TEST_SUITE_P(Compositors, WaylandKeyboardTest, ::testing::Values(Kin
                          [](const auto& info) { return std::string(WaylandCompositor::name(info.param)); });
 
 }  // namespace
+
+namespace {
+
+// The harness's own keys on mutter go through its RemoteDesktop interface; a window gets the focus
+// when it opens there.
+TEST(WaylandCompositorTest, KeysReachTheNewestWindowOnMutter) {
+    WaylandCompositor compositor(Kind::mutter);
+    ASSERT_TRUE(compositor.isRunning()) << compositor.failure().toStdString();
+    for (WindowKind kind : {WindowKind::native, WindowKind::x11}) {
+        SCOPED_TRACE(kind == WindowKind::native ? "native window" : "X window");
+        auto window = compositor.openWindow(kind, kind == WindowKind::native ? "Nativ" : "X11");
+        ASSERT_NE(window, nullptr);
+        ASSERT_TRUE(compositor.focus(*window));
+        for (std::uint32_t key : {35u, 30u, 38u, 38u, 24u}) ASSERT_TRUE(compositor.pressChord({key}));
+        EXPECT_TRUE(window->waitForText("hallo")) << window->text();
+    }
+}
+
+}  // namespace
