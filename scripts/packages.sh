@@ -20,7 +20,7 @@ application_packages=(
   # desktop
   qt6-base-dev qt6-svg-dev libqt6svg6 libx11-dev libxi-dev libxtst-dev
   # Wayland: our own clients of the compositors' keyboard and clipboard protocols
-  libwayland-dev libxkbcommon-dev plasma-wayland-protocols
+  libwayland-dev libxkbcommon-dev wayland-protocols plasma-wayland-protocols
   qt6-translations-l10n  # Qt's own dialogs and buttons in the user's language
   # the hotkey's feedback sounds: libcanberra with the freedesktop sound theme. Its PulseAudio
   # output (libcanberra-pulse) is not asked for here: it wants a PulseAudio server package, and a

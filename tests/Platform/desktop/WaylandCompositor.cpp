@@ -152,17 +152,25 @@ bool WaylandCompositor::runKWinScript(const QString& script) {
     file.write(script.toUtf8());
     file.flush();
     QDBusConnection bus = compositorBus();
-    const QString plugin = QStringLiteral("parloquin-test-%1").arg(reinterpret_cast<quintptr>(&file));
+    // A name KWin has not seen: it refuses to load a script under a name it still knows.
+    static int scripts = 0;
+    const QString plugin = QStringLiteral("parloquin-test-%1").arg(++scripts);
     QDBusMessage load = QDBusMessage::createMethodCall(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"),
                                                        QStringLiteral("org.kde.kwin.Scripting"),
                                                        QStringLiteral("loadScript"));
     load << file.fileName() << plugin;
     QDBusReply<int> id = bus.call(load);
     if (!id.isValid() || id.value() < 0) return false;
-    QDBusMessage run = QDBusMessage::createMethodCall(
-        QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting/Script%1").arg(id.value()),
-        QStringLiteral("org.kde.kwin.Script"), QStringLiteral("run"));
-    const bool ran = bus.call(run).type() != QDBusMessage::ErrorMessage;
+    // KWin 5.27 puts a loaded script at /<id>, Plasma 6 at /Scripting/Script<id>.
+    bool ran = false;
+    for (const QString& path : {QStringLiteral("/%1").arg(id.value()), QStringLiteral("/Scripting/Script%1").arg(id.value())}) {
+        QDBusMessage run = QDBusMessage::createMethodCall(QStringLiteral("org.kde.KWin"), path,
+                                                          QStringLiteral("org.kde.kwin.Script"), QStringLiteral("run"));
+        if (bus.call(run).type() != QDBusMessage::ErrorMessage) {
+            ran = true;
+            break;
+        }
+    }
     QDBusMessage unload = QDBusMessage::createMethodCall(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"),
                                                          QStringLiteral("org.kde.kwin.Scripting"),
                                                          QStringLiteral("unloadScript"));
