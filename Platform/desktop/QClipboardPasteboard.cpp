@@ -52,6 +52,11 @@ bool QClipboardPasteboard::setString(const std::string& text) {
     if (mode_ == QClipboard::Selection && !board->supportsSelection()) return false;
     const QString written = QString::fromStdString(text);
     board->setText(written, mode_);
+    // On Qt's Wayland platform the compositor takes a selection only from a client with a focused
+    // window, and Qt reads its own text back either way: without the focus the copy never reached
+    // anyone.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")) && QGuiApplication::focusWindow() == nullptr)
+        return false;
     // Qt only warns when the desktop refuses the owner change; reading back tells whether another
     // program still holds the clipboard.
     return board->text(mode_) == written;

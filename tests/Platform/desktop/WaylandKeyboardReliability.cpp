@@ -22,7 +22,9 @@ TEST(WaylandKeyboardReliability, NewKeyboardTypesAtOnce) {
         WaylandCompositor compositor(kind);
         ASSERT_TRUE(compositor.isRunning()) << compositor.failure().toStdString();
         // With another keyboard on the seat (as a desktop has), or as the seat's only one.
-        if (std::getenv("OTHER_KEYBOARD")) ASSERT_TRUE(compositor.sendKey(42, false));
+        if (std::getenv("OTHER_KEYBOARD")) {
+            ASSERT_TRUE(compositor.sendKey(42, false));
+        }
         for (auto windowKind : {WaylandCompositor::WindowKind::native, WaylandCompositor::WindowKind::x11}) {
             auto window = compositor.openWindow(windowKind, windowKind == WaylandCompositor::WindowKind::native ? "N" : "X");
             ASSERT_TRUE(window && compositor.focus(*window));
