@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "Parloquin/services/TextDelivery.h"
+#include "Parloquin/settings/SettingsKeys.h"
+#include "Platform/system/UserDefaults.h"
 #include "Platform/desktop/X11Connection.h"
 #include "Platform/desktop/X11PermissionProbe.h"
 #include "Platform/system/NSError.h"
@@ -122,7 +124,13 @@ const PasteHelper::Desktop& PasteHelper::desktop() {
     std::optional<Desktop>& desktop = currentDesktop();
     if (!desktop) {
         auto connection = platform::X11Connection::shared();
-        auto delivery = TextDelivery::forSession();
+        platform::RemoteDesktopPortalKeyboard::TokenStore tokens{
+            [] { return platform::UserDefaults::standard().stringForKey(settings::kRemoteDesktopRestoreToken).value_or(""); },
+            [](const std::string& token) {
+                platform::UserDefaults::standard().set(settings::kRemoteDesktopRestoreToken,
+                                                       platform::UserDefaults::Value(token));
+            }};
+        auto delivery = TextDelivery::forSession(nullptr, std::move(tokens));
         desktop = Desktop{platform::NSPasteboard::general(), delivery,
                           std::make_shared<DeliveryPermissionProbe>(delivery, connection),
                           platform::NSPasteboard::selection()};

@@ -1,5 +1,8 @@
 #include "Parloquin/services/TextDelivery.h"
 
+#include <QDBusConnection>
+
+#include "Platform/desktop/RemoteDesktopPortalKeyboard.h"
 #include "Platform/desktop/X11Connection.h"
 #include "Platform/desktop/X11PermissionProbe.h"
 #include "Platform/desktop/X11SyntheticKeyboard.h"
@@ -13,7 +16,8 @@ TextDelivery::TextDelivery(std::vector<Backend> backends) {
     for (Backend& backend : backends) slots_.push_back({std::move(backend), false, nullptr});
 }
 
-std::shared_ptr<TextDelivery> TextDelivery::forSession(std::shared_ptr<platform::X11Connection> x11) {
+std::shared_ptr<TextDelivery> TextDelivery::forSession(std::shared_ptr<platform::X11Connection> x11,
+                                                       platform::RemoteDesktopPortalKeyboard::TokenStore tokens) {
     if (!x11) x11 = platform::X11Connection::shared();
     const bool wayland = platform::X11PermissionProbe::isWaylandSession();
     std::vector<Backend> backends;
@@ -32,6 +36,11 @@ std::shared_ptr<TextDelivery> TextDelivery::forSession(std::shared_ptr<platform:
         backends.push_back({Route::virtualKeyboard, anywhere, [] {
                                 return std::shared_ptr<platform::SyntheticKeyboard>(
                                     platform::WaylandVirtualKeyboard::create());
+                            }});
+        // Asked for only when no way above serves: making the session shows the desktop's dialog.
+        backends.push_back({Route::remoteDesktop, anywhere, [tokens] {
+                                return std::shared_ptr<platform::SyntheticKeyboard>(
+                                    platform::RemoteDesktopPortalKeyboard::create(QDBusConnection::sessionBus(), tokens));
                             }});
     }
     return std::make_shared<TextDelivery>(std::move(backends));
@@ -70,6 +79,7 @@ TextDelivery::Route TextDelivery::route() {
 }
 
 bool TextDelivery::canPaste() {
+    // In order, and no further than the first that works: a later route may ask the user.
     for (Slot& slot : slots_)
         if (keyboard(slot) != nullptr) return true;
     return false;

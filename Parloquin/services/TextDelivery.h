@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Platform/desktop/RemoteDesktopPortalKeyboard.h"
 #include "Platform/desktop/SyntheticKeyboard.h"
 
 namespace platform {
@@ -39,7 +40,9 @@ public:
     explicit TextDelivery(std::vector<Backend> backends);
     // The routes of this session: XTest on the X connection (by default the process's shared one);
     // in a Wayland session also the compositor's (each on a connection of its own) and the portal's.
-    static std::shared_ptr<TextDelivery> forSession(std::shared_ptr<platform::X11Connection> x11 = nullptr);
+    // The portal's restore token is kept in the token store.
+    static std::shared_ptr<TextDelivery> forSession(std::shared_ptr<platform::X11Connection> x11 = nullptr,
+                                                    platform::RemoteDesktopPortalKeyboard::TokenStore tokens = {});
 
     // The route a paste takes now: the first that reaches the focused window and has a keyboard.
     Route route();
