@@ -28,6 +28,8 @@ export XDG_CONFIG_HOME="$session/config" XDG_DATA_HOME="$session/data" XDG_CACHE
 export XDG_RUNTIME_DIR="$session/runtime" HOME="$session/home"
 # Sound clients find the session's server by XDG_RUNTIME_DIR alone, never the user's.
 unset PULSE_SERVER PULSE_RUNTIME_PATH PIPEWIRE_REMOTE PIPEWIRE_RUNTIME_DIR
+# No test reaches the user's Wayland desktop: the tests that want one start their own.
+unset WAYLAND_DISPLAY WAYLAND_SOCKET SWAYSOCK XDG_SESSION_TYPE XDG_CURRENT_DESKTOP
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$HOME"
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 
