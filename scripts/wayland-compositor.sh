@@ -49,6 +49,10 @@ done
 run_as=()
 if [ "$kind" = sway ] && [ "$(id -u)" -eq 0 ]; then run_as=(setpriv --reuid=nobody --regid=nogroup --clear-groups); fi
 
+# A caller that dies without ending this script (a test that crashed) ends it all the same.
+parent=$PPID
+( while kill -0 "$parent" 2>/dev/null; do sleep 1; done; kill -TERM $$ 2>/dev/null ) &
+
 runtime=$(mktemp -d /tmp/parloquin-wayland.XXXXXX)
 compositor_pid=""
 bus_pid=""
