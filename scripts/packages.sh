@@ -20,6 +20,8 @@ application_packages=(
   libyaml-cpp-dev libonnx-dev libprotobuf-dev zlib1g-dev
   # desktop
   qt6-base-dev qt6-svg-dev libqt6svg6 libx11-dev libxi-dev libxtst-dev
+  # Wayland: our own clients of the compositors' keyboard and clipboard protocols
+  libwayland-dev libxkbcommon-dev wayland-protocols plasma-wayland-protocols
   qt6-translations-l10n  # Qt's own dialogs and buttons in the user's language
   # the hotkey's feedback sounds: libcanberra with the freedesktop sound theme. Its PulseAudio
   # output (libcanberra-pulse) is not asked for here: it wants a PulseAudio server package, and a
@@ -39,6 +41,9 @@ test_packages=(
   # the private desktop session: X server, system tray, session bus
   xvfb xauth x11-utils trayer dbus dbus-x11 xdotool imagemagick
   xterm  # a terminal that tests paste into
+  # headless Wayland compositors with XWayland (scripts/wayland-compositor.sh), native Qt windows on
+  # them, a native clipboard reader, xhost to let the tests into sway's XWayland
+  sway kwin-wayland mutter xwayland qt6-wayland wl-clipboard x11-xserver-utils
   # sound tools and the tones of the PipeWire test session
   pulseaudio-utils sox
   libcanberra-pulse  # the feedback sounds played into the test sound server

@@ -8,7 +8,10 @@
 #     real time: the default parloquin_sine (440 Hz, 48 kHz mono) and parloquin_sine_1k (1 kHz,
 #     44.1 kHz mono, with a vendor name). It is PulseAudio's own daemon where PulseAudio is
 #     installed, otherwise the machine's PipeWire (pipewire, wireplumber, pipewire-pulse) run
-#     privately; PARLOQUIN_TEST_SOUND_SERVER=pulseaudio|pipewire chooses.
+#     privately; PARLOQUIN_TEST_SOUND_SERVER=pulseaudio|pipewire chooses;
+#   - headless Wayland compositors with XWayland on demand: a test (or a person) that needs one
+#     starts it with scripts/wayland-compositor.sh sway|kwin|mutter, which ends with it; the
+#     folder for XWayland's sockets is made here.
 # Everything it starts ends with it.
 set -euo pipefail
 
@@ -25,6 +28,8 @@ export XDG_CONFIG_HOME="$session/config" XDG_DATA_HOME="$session/data" XDG_CACHE
 export XDG_RUNTIME_DIR="$session/runtime" HOME="$session/home"
 # Sound clients find the session's server by XDG_RUNTIME_DIR alone, never the user's.
 unset PULSE_SERVER PULSE_RUNTIME_PATH PIPEWIRE_REMOTE PIPEWIRE_RUNTIME_DIR
+# No test reaches the user's Wayland desktop: the tests that want one start their own.
+unset WAYLAND_DISPLAY WAYLAND_SOCKET SWAYSOCK XDG_SESSION_TYPE XDG_CURRENT_DESKTOP
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$HOME"
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 
@@ -39,6 +44,9 @@ if command -v Xvfb >/dev/null; then
     break
   done
 fi
+
+# XWayland's socket folder, for compositors started in the session (Xvfb makes it too).
+[ -d /tmp/.X11-unix ] || mkdir -m 1777 /tmp/.X11-unix 2>/dev/null || true
 
 # Session bus, sealed: its only service folder is an empty one of the session's.
 if command -v dbus-daemon >/dev/null; then

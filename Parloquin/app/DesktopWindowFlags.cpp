@@ -4,6 +4,7 @@
 #include <QRegion>
 #include <QWidget>
 
+#include "Parloquin/app/WaylandPanelPresenter.h"
 #include "Platform/desktop/X11WindowHints.h"
 
 namespace parloquin {
@@ -29,6 +30,9 @@ void DesktopWindowFlags::prepareFloatingPanel(QWidget* panel) {
     panel->setAttribute(Qt::WA_TranslucentBackground);
     panel->setFocusPolicy(Qt::NoFocus);
     if (onX11()) platform::X11WindowHints::setOnAllWorkspaces(panel->winId());
+    // A Wayland compositor focuses every window that appears: there the panel is a layer panel,
+    // which it never focuses. Where it has none (mutter), the panel stays a window.
+    WaylandPanelPresenter::attach(panel, !panel->windowFlags().testFlag(Qt::WindowTransparentForInput));
 }
 
 void DesktopWindowFlags::shapeToContent(QWidget* panel, const QPainterPath& shape) {

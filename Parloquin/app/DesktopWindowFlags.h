@@ -16,7 +16,8 @@ struct DesktopWindowFlags {
     static Qt::WindowFlags floatingControl();
 
     // Attributes every such window needs before it is shown: shown without activation, no focus,
-    // translucent, on every workspace.
+    // translucent, on every workspace; on Qt's Wayland platform, a layer panel of the compositor
+    // where it offers one (WaylandPanelPresenter).
     static void prepareFloatingPanel(QWidget* panel);
     // Without a compositing manager the window's transparent corners would show garbage: cut the
     // window to its content's shape instead.

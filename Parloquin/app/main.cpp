@@ -8,6 +8,7 @@
 
 #include "Parloquin/app/ModelImportCommand.h"
 #include "Parloquin/app/ParloquinApp.h"
+#include "Platform/desktop/QtPlatformChoice.h"
 #include "Platform/desktop/SingleInstance.h"
 #include "Platform/desktop/X11DisplayCheck.h"
 #include "Platform/log/Logger.h"
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
     if (const auto status = parloquin::ModelImportCommand::run(std::vector<std::string>(argv, argv + argc))) {
         return *status;
     }
+    if (const auto platform = platform::QtPlatformChoice::preferred()) setenv("QT_QPA_PLATFORM", platform->c_str(), 1);
     if (usesX11()) {
         if (const auto problem = platform::X11DisplayCheck::problem("Parloquin")) {
             platform::StandardErrorLogSink::writeLine(*problem);

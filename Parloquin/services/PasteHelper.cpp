@@ -7,6 +7,9 @@
 #include <thread>
 #include <vector>
 
+#include "Parloquin/services/TextDelivery.h"
+#include "Parloquin/settings/SettingsKeys.h"
+#include "Platform/system/UserDefaults.h"
 #include "Platform/desktop/X11Connection.h"
 #include "Platform/desktop/X11PermissionProbe.h"
 #include "Platform/system/NSError.h"
@@ -96,6 +99,20 @@ const std::vector<CompiledRule>& whitespaceRules() {
     return rules;
 }
 
+// A paste is possible where one of the delivery's routes works in this session; watching input is
+// the X server's matter, as before.
+class DeliveryPermissionProbe : public platform::PermissionProbe {
+public:
+    DeliveryPermissionProbe(std::shared_ptr<TextDelivery> delivery, std::shared_ptr<platform::X11Connection> x11)
+        : delivery_(std::move(delivery)), x11_(std::move(x11)) {}
+    bool isAccessibilityTrusted(bool) override { return delivery_->canPaste(); }
+    bool canMonitorInput() override { return x11_.canMonitorInput(); }
+
+private:
+    std::shared_ptr<TextDelivery> delivery_;
+    platform::X11PermissionProbe x11_;
+};
+
 std::optional<PasteHelper::Desktop>& currentDesktop() {
     static std::optional<PasteHelper::Desktop> desktop;
     return desktop;
@@ -107,8 +124,15 @@ const PasteHelper::Desktop& PasteHelper::desktop() {
     std::optional<Desktop>& desktop = currentDesktop();
     if (!desktop) {
         auto connection = platform::X11Connection::shared();
-        desktop = Desktop{platform::NSPasteboard::general(), platform::SyntheticKeyboard::system(),
-                          std::make_shared<platform::X11PermissionProbe>(connection),
+        platform::RemoteDesktopPortalKeyboard::TokenStore tokens{
+            [] { return platform::UserDefaults::standard().stringForKey(settings::kRemoteDesktopRestoreToken).value_or(""); },
+            [](const std::string& token) {
+                platform::UserDefaults::standard().set(settings::kRemoteDesktopRestoreToken,
+                                                       platform::UserDefaults::Value(token));
+            }};
+        auto delivery = TextDelivery::forSession(nullptr, std::move(tokens));
+        desktop = Desktop{platform::NSPasteboard::general(), delivery,
+                          std::make_shared<DeliveryPermissionProbe>(delivery, connection),
                           platform::NSPasteboard::selection()};
     }
     return *desktop;
@@ -129,16 +153,17 @@ std::string PasteHelper::cleanWhitespace(std::string_view text) {
     return platform::trimmingWhitespaceAndNewlines(applyAll(whitespaceRules(), std::string(text)));
 }
 
-bool PasteHelper::pasteAtCursor(const std::string& text) {
+PasteHelper::PasteResult PasteHelper::pasteAtCursor(const std::string& text) {
     const Desktop& services = desktop();
     const PasteChord chord =
         pasteChord(services.keyboard ? services.keyboard->focusedWindowClass() : std::vector<std::string>());
-    if (!copyToClipboard(text)) return false;
+    if (!copyToClipboard(text)) return PasteResult::notCopied;
+    if (!services.keyboard || !services.keyboard->reachesFocusedWindow()) return PasteResult::copiedOnly;
     if (chord.pastesSelection) {
-        if (!services.selection || !services.selection->setString(text)) return false;
+        if (!services.selection || !services.selection->setString(text)) return PasteResult::notCopied;
     }
     pressKey(chord.virtualKeyCode, chord.flags);
-    return true;
+    return PasteResult::pasted;
 }
 
 bool PasteHelper::copyToClipboard(const std::string& text) {

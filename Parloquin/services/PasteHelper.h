@@ -15,16 +15,19 @@ namespace parloquin {
 
 // Delivers text: the spoken formatting commands ("neuer Absatz", "neue Zeile" …) and the
 // white-space clean-up after them, the synthetic paste into the focused application (Ctrl+V, the
-// desktop's paste chord; Shift+Insert in a terminal, where Ctrl+V is a control character), the
-// clipboard copy, and the Accessibility check that decides whether a synthetic paste can work (on
-// X11: the XTEST extension; never in a Wayland session). Static only; main thread only.
+// desktop's paste chord; Shift+Insert in an X terminal, where Ctrl+V is a control character), the
+// clipboard copy, and the Accessibility check that decides whether a synthetic paste can work at
+// all in this session. The keys go through TextDelivery, which picks the way that reaches the
+// focused window (XTest, KWin's fake input, wlroots' virtual keyboard, GNOME's RemoteDesktop
+// portal). Static only; main thread only.
 class PasteHelper {
 public:
     PasteHelper() = delete;
 
-    // The desktop services the helper works through. The default is the real desktop: QClipboard
-    // (the clipboard and the primary selection), XTEST on the shared X connection, the X11
-    // permission probe.
+    // The desktop services the helper works through. The default is the real desktop: the
+    // clipboard and the primary selection (NSPasteboard: data-control on Wayland where offered,
+    // else QClipboard), TextDelivery's routes as the keyboard, and a probe that grants a paste
+    // where one of them can work in this session.
     struct Desktop {
         std::shared_ptr<platform::NSPasteboard> pasteboard;
         std::shared_ptr<platform::SyntheticKeyboard> keyboard;
@@ -49,11 +52,16 @@ public:
     // no white space at either end.
     static std::string cleanWhitespace(std::string_view text);
 
+    enum class PasteResult {
+        pasted,      // the paste chord went out
+        copiedOnly,  // the text is on the clipboard; no way reaches the focused window to paste it
+        notCopied,   // the clipboard did not take the text: nothing was pressed (a paste would
+                     // insert what was there before)
+    };
     // Puts the text on the clipboard (and on the primary selection when the focused window is a
     // terminal) and presses the focused window's paste chord right away. The clipboard keeps the
-    // text. False, with no key pressed, when the clipboard did not take the text: a paste would
-    // insert what was there before.
-    static bool pasteAtCursor(const std::string& text);
+    // text.
+    static PasteResult pasteAtCursor(const std::string& text);
     // Puts the text on the clipboard; false when the clipboard does not hold it afterwards.
     static bool copyToClipboard(const std::string& text);
     // Whether the user holds a key down now (a paste chord would then go out changed).

@@ -29,7 +29,11 @@ void PendingPaste::poll() {
 
 void PendingPaste::paste() {
     // Written again: another program may have taken the clipboard while the keys were down.
-    finish(PasteHelper::pasteAtCursor(text_) ? Outcome::pasted : Outcome::clipboardFailed);
+    switch (PasteHelper::pasteAtCursor(text_)) {
+        case PasteHelper::PasteResult::pasted: return finish(Outcome::pasted);
+        case PasteHelper::PasteResult::copiedOnly: return finish(Outcome::copiedOnly);
+        case PasteHelper::PasteResult::notCopied: return finish(Outcome::clipboardFailed);
+    }
 }
 
 void PendingPaste::finish(Outcome outcome) {

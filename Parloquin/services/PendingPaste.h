@@ -18,6 +18,7 @@ class PendingPaste : public QObject {
 public:
     enum class Outcome {
         pasted,           // the paste chord went out
+        copiedOnly,       // no way reaches the focused window to paste: the text is on the clipboard
         keysHeld,         // keys were still down when the wait ended; the text is on the clipboard
         clipboardFailed,  // the clipboard did not take the text; nothing was pasted
         superseded,       // another paste started while this one waited; its text took the clipboard

@@ -13,17 +13,15 @@ namespace parloquin {
 
 // What the dictation service works with besides its recogniser. Every member may be left empty;
 // the service then takes the system's own (user defaults, the sound server, the wall clock) or
-// does without (no overlay, no alert, no settings to open).
+// does without (no overlay, no alert).
 struct TranscriptionEnvironment {
     platform::UserDefaults* defaults = nullptr;
     std::shared_ptr<platform::AudioHardware> audioHardware;
     std::shared_ptr<const platform::Clock> clock;
     // The window shown while recording; the application's.
     RecordingOverlayFactory makeRecordingOverlay;
-    // Shows the one-time Accessibility guidance.
+    // Shows the one-time guidance when no way to paste works in this session.
     std::shared_ptr<AlertPresenter> alerts;
-    // Opens the desktop's settings for synthetic input, when it has such a page.
-    std::function<void()> openAccessibilitySettings;
 };
 
 }  // namespace parloquin

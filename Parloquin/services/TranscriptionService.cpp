@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "Parloquin/services/AsrManagerRecognizer.h"
+#include "Parloquin/services/PasteGuidance.h"
 #include "Parloquin/services/PasteHelper.h"
 #include "Parloquin/services/TranscriptionError.h"
 #include "Parloquin/settings/SettingsKeys.h"
@@ -384,6 +385,9 @@ void TranscriptionService::pasteFinished(PendingPaste::Outcome outcome, bool aut
         case PendingPaste::Outcome::pasted:
             if (autoSend) QTimer::singleShot(kReturnDelayMilliseconds, this, [this] { sendReturnKey(); });
             break;
+        case PendingPaste::Outcome::copiedOnly:
+            postNotice(kCopiedOnlyNotice, "Parloquin kann in das aktive Fenster nicht selbst einfügen.");
+            break;
         case PendingPaste::Outcome::keysHeld:
             postNotice("Text in der Zwischenablage",
                        "Es waren noch Tasten gedrückt, darum hat Parloquin nicht eingefügt. Drücke Strg+V, um den "
@@ -409,18 +413,7 @@ void TranscriptionService::sendReturnKey() { PasteHelper::pressKey(PasteHelper::
 
 void TranscriptionService::showAccessibilityAlert() {
     if (!environment_.alerts) return;
-    Alert alert;
-    alert.style = AlertStyle::informational;
-    alert.messageText = "Enable Accessibility to Auto-Paste";
-    alert.informativeText =
-        "Parloquin can automatically paste into other apps if Accessibility is enabled.\n\n"
-        "For now, transcriptions are copied to clipboard - press Ctrl+V to paste.\n\n"
-        "To enable auto-paste:\n"
-        "Log in to an X11 session whose X server offers the XTEST extension (Wayland sessions do not allow it)";
-    alert.buttons = {"Open Settings", "Got It"};
-    if (environment_.alerts->runModal(alert) == alertFirstButtonReturn && environment_.openAccessibilitySettings) {
-        environment_.openAccessibilitySettings();
-    }
+    environment_.alerts->runModal(PasteGuidance::alert(PasteGuidance::current()));
 }
 
 void TranscriptionService::transcribeFile(const std::filesystem::path& url, FileCompletion completion,

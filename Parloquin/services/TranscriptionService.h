@@ -76,6 +76,8 @@ public:
     static constexpr platform::AVAudioFrameCount kTapBufferFrames = 4096;
     // How long a paste waits for the user to let go of every key.
     static constexpr std::chrono::milliseconds kPasteKeyWait{2000};
+    // The notice when no way reaches the focused window to paste and the text waits on the clipboard.
+    static constexpr const char* kCopiedOnlyNotice = "In die Zwischenablage kopiert – mit Strg+V einfügen";
 
     // The initializer runs on the worker thread at initialize(); by default it fetches and loads
     // the speech models. Nothing is started here.
@@ -143,8 +145,9 @@ public:
     const std::optional<FileJob>& fileJob() const { return fileJob_; }
     // Pastes the text (the focused window's paste chord once the user has let go of every key, at
     // most kPasteKeyWait later; then Return 0.1 s later when auto-send is on) where the desktop
-    // allows synthetic keys and paste-in-place is on; otherwise copies it, showing the
-    // Accessibility guidance once when a paste was wanted. A clipboard that does not take the
+    // allows synthetic keys and paste-in-place is on; otherwise copies it, showing the guidance
+    // (PasteGuidance) once when a paste was wanted. When no way of TextDelivery reaches the focused
+    // window, the text stays on the clipboard and kCopiedOnlyNotice says so. A clipboard that does not take the
     // text, and keys held past the wait, are told to onNotice; nothing is pasted then.
     virtual void deliverText(const std::string& text);
 

@@ -37,5 +37,7 @@ inline constexpr const char* kLaunchAtLogin = "launchAtLogin";
 inline constexpr const char* kShowFloatingDictationControl = "showFloatingDictationControl";
 inline constexpr const char* kHasShownFirstLaunchExplanation = "hasShownFirstLaunchExplanation";
 inline constexpr const char* kHasShownAccessibilityGuidance = "hasShownAccessibilityGuidance";
+// GNOME's RemoteDesktop portal's restore token: the next login's session starts without asking.
+inline constexpr const char* kRemoteDesktopRestoreToken = "remoteDesktopRestoreToken";
 
 }  // namespace parloquin::settings

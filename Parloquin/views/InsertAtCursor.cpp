@@ -38,9 +38,10 @@ void InsertAtCursor::insert(QWidget* window, std::string text, Completion comple
 void InsertAtCursor::check() {
     if (focus_->hasFocus(target_) && !PasteHelper::isAnyKeyDown()) {
         poll_.stop();
-        if (PasteHelper::pasteAtCursor(text_)) return finish(Outcome::pasted);
+        const PasteHelper::PasteResult result = PasteHelper::pasteAtCursor(text_);
+        if (result == PasteHelper::PasteResult::pasted) return finish(Outcome::pasted);
         restoreWindow();
-        return finish(Outcome::notCopied);
+        return finish(result == PasteHelper::PasteResult::copiedOnly ? Outcome::copied : Outcome::notCopied);
     }
     if (waited_.elapsed() >= focusWait.count()) {
         poll_.stop();

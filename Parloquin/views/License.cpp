@@ -42,6 +42,11 @@ const std::vector<License::Component>& License::components() {
         {"libsystemd", "LGPL 2.1", "https://github.com/systemd/systemd/blob/main/LICENSE.LGPL2.1", {"libsystemd-dev"}},
         {"X11-Bibliotheken (libX11, libXi, libXtst)", "MIT", "https://gitlab.freedesktop.org/xorg/lib/libx11/-/blob/master/COPYING",
          {"libx11-dev", "libxi-dev", "libxtst-dev"}},
+        {"Wayland (libwayland-client, wayland-protocols)", "MIT",
+         "https://gitlab.freedesktop.org/wayland/wayland/-/blob/main/COPYING", {"libwayland-dev", "wayland-protocols"}},
+        {"libxkbcommon", "MIT", "https://github.com/xkbcommon/libxkbcommon/blob/master/LICENSE", {"libxkbcommon-dev"}},
+        {"KDE-Plasma-Wayland-Protokolle (fake-input)", "LGPL 2.1",
+         "https://invent.kde.org/libraries/plasma-wayland-protocols/-/tree/master/LICENSES", {"plasma-wayland-protocols"}},
         {"KI-Modell (Parakeet TDT 0.6B v3)", "CC BY 4.0", "https://creativecommons.org/licenses/by/4.0/", {}},
     };
     return components;

@@ -20,11 +20,13 @@ public:
     // The plain text on the clipboard, if any.
     virtual std::optional<std::string> string() const = 0;
 
-    // The desktop's clipboard through QClipboard. It needs a QGuiApplication; without one it holds
-    // nothing and refuses every write. The contents stay available while the process runs.
+    // The desktop's clipboard: in a Wayland session whose compositor offers the data-control
+    // protocol, through that (WaylandDataControlPasteboard); otherwise through QClipboard, which
+    // needs a QGuiApplication (without one it holds nothing and refuses every write). The contents
+    // stay available while the process runs.
     static std::shared_ptr<NSPasteboard> general();
     // The desktop's primary selection (PRIMARY on X11), what a middle click or Shift+Insert pastes
-    // in a terminal. Without one it refuses every write.
+    // in a terminal, chosen the same way. Without one it refuses every write.
     static std::shared_ptr<NSPasteboard> selection();
 };
 

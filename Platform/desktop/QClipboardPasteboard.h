@@ -7,7 +7,9 @@
 namespace platform {
 
 // NSPasteboard over one of the application's QClipboard selections: the clipboard (CLIPBOARD on
-// X11) or the primary selection. A write is read back before it counts as done.
+// X11) or the primary selection. A write is read back before it counts as done; on Qt's Wayland
+// platform it counts only while a window of this process has the focus (the compositor ignores it
+// otherwise, and Qt's read-back would still give the text).
 class QClipboardPasteboard : public NSPasteboard {
 public:
     explicit QClipboardPasteboard(QClipboard::Mode mode = QClipboard::Clipboard) : mode_(mode) {}

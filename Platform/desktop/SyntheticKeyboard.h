@@ -22,6 +22,9 @@ public:
     // The window class (instance name, then class name) of the window that typed keys go to now,
     // taken from it or its nearest ancestor that has one; empty when unknown.
     virtual std::vector<std::string> focusedWindowClass() = 0;
+    // Whether posted keys reach the window that has the keyboard focus now. A keyboard that serves
+    // only some windows (XTest in a Wayland session reaches X windows only) says no for the others.
+    virtual bool reachesFocusedWindow() { return true; }
 
     // The desktop's keyboard: XTEST on the process's shared X connection.
     static std::shared_ptr<SyntheticKeyboard> system();

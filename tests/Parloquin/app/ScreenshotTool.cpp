@@ -31,6 +31,7 @@
 #include "Parloquin/app/QtRecordingOverlayWindow.h"
 #include "Parloquin/app/QtTranslations.h"
 #include "Parloquin/hotkeys/MessageBoxAlertPresenter.h"
+#include "Parloquin/services/PasteGuidance.h"
 #include "Parloquin/services/HistoryManager.h"
 #include "Parloquin/services/SpeechRecognizer.h"
 #include "Parloquin/services/TranscriptionService.h"
@@ -178,6 +179,19 @@ bool welcomeAlertPicture(const QDir& folder, const std::filesystem::path& storeF
         return false;
     }
     return pictures->ok();
+}
+
+// The guidance when no way to paste works, as an X11 and a GNOME session show it.
+bool pasteGuidancePictures(const QDir& folder) {
+    bool ok = true;
+    using Desktop = parloquin::PasteGuidance::Desktop;
+    for (const auto& [desktop, name] : {std::pair{Desktop::x11, QStringLiteral("paste-guidance-x11")},
+                                        std::pair{Desktop::gnome, QStringLiteral("paste-guidance-gnome")}}) {
+        AlertPictures pictures(folder, name);
+        pictures.runModal(parloquin::PasteGuidance::alert(desktop));
+        ok = pictures.ok() && ok;
+    }
+    return ok;
 }
 
 // The alerts of a held-modifier hotkey the session cannot watch: with the fallback hot key, and
@@ -577,6 +591,7 @@ int main(int argc, char** argv) {
     ok &= floatingButtonPictures(folder);
     ok &= welcomeAlertPicture(folder, store);
     ok &= hotkeyFallbackAlertPictures(folder);
+    ok &= pasteGuidancePictures(folder);
     ok &= fileChooserPicture(folder, store);
     ok &= mainWindowPictures(folder, store);
     ok &= hotkeysPagePictures(folder, store);

@@ -53,11 +53,13 @@ public:
         return keysDown;
     }
     std::vector<std::string> focusedWindowClass() override { return windowClass; }
+    bool reachesFocusedWindow() override { return reaches; }
 
     std::vector<platform::CGEvent> events;
     std::vector<std::chrono::steady_clock::time_point> times;
     std::function<void(const platform::CGEvent&)> onPost;
     bool keysDown = false;
+    bool reaches = true;  // false: no way reaches the focused window (it takes no keys)
     int keyStateReads = 0;
     std::vector<std::string> windowClass{"gedit", "Gedit"};
 };

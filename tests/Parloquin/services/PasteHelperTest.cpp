@@ -80,7 +80,7 @@ TEST(PasteHelperTest, PasteWritesTheClipboardThenPressesTheChordOfTheFocusedWind
     for (const Case& c : cases) {
         parloquin_test::FakeDesktop desktop;
         desktop.keyboard->windowClass = c.windowClass;
-        EXPECT_TRUE(PasteHelper::pasteAtCursor("Grüße")) << c.name;
+        EXPECT_EQ(PasteHelper::pasteAtCursor("Grüße"), PasteHelper::PasteResult::pasted) << c.name;
         EXPECT_EQ(desktop.pasteboard->log, (std::vector<std::string>{"clear", "set Grüße"})) << c.name;
         // A terminal pastes the primary selection with Shift+Insert: it gets the text too.
         EXPECT_EQ(desktop.selection->contents,
@@ -120,13 +120,22 @@ TEST(PasteHelperTest, ATextTheClipboardRefusesIsNotPasted) {
         desktop.pasteboard->refuses = c.clipboardRefuses;
         desktop.selection->refuses = c.selectionRefuses;
         desktop.keyboard->windowClass = c.windowClass;
-        EXPECT_FALSE(PasteHelper::pasteAtCursor("neu")) << c.name;
+        EXPECT_EQ(PasteHelper::pasteAtCursor("neu"), PasteHelper::PasteResult::notCopied) << c.name;
         EXPECT_TRUE(desktop.keyboard->events.empty()) << c.name;
         if (c.clipboardRefuses) {
             EXPECT_FALSE(PasteHelper::copyToClipboard("neu")) << c.name;
             EXPECT_EQ(desktop.pasteboard->contents, "vorher") << c.name;
         }
     }
+}
+
+// A native window of a desktop that lets no program send it keys: the text waits on the clipboard.
+TEST(PasteHelperTest, WhereNoWayReachesTheFocusedWindowTheTextIsOnlyCopied) {
+    parloquin_test::FakeDesktop desktop;
+    desktop.keyboard->reaches = false;
+    EXPECT_EQ(PasteHelper::pasteAtCursor("nur hier"), PasteHelper::PasteResult::copiedOnly);
+    EXPECT_EQ(desktop.pasteboard->contents, "nur hier");
+    EXPECT_TRUE(desktop.keyboard->events.empty());
 }
 
 TEST(PasteHelperTest, AccessibilityIsAskedWithAndWithoutThePrompt) {

@@ -118,7 +118,6 @@ public:
         environment.makeRecordingOverlay = [log = overlays](parloquin::AudioDeviceManager&) {
             return std::make_unique<FakeOverlay>(log);
         };
-        environment.openAccessibilitySettings = [this] { ++settingsOpened; };
         service = std::make_unique<parloquin::TranscriptionService>(
             [recognizer = recognizer] { return recognizer; }, environment);
         service->onStateChanged = [this](parloquin::RecordingState state) { states.push_back(state); };
@@ -149,7 +148,6 @@ public:
     std::shared_ptr<FixtureRecognizer> recognizer = std::make_shared<FixtureRecognizer>();
     std::shared_ptr<RecordingAlerts> alerts = std::make_shared<RecordingAlerts>();
     std::shared_ptr<OverlayLog> overlays = std::make_shared<OverlayLog>();
-    int settingsOpened = 0;
     std::vector<parloquin::RecordingState> states;
     std::unique_ptr<parloquin::TranscriptionService> service;
 };
