@@ -4,6 +4,7 @@
 #include <ATen/core/dispatch/Dispatcher.h>
 #include <torch/csrc/jit/frontend/resolver.h>
 #include <torch/csrc/jit/frontend/sugared_value.h>
+#include <torch/csrc/jit/passes/tensorexpr_fuser.h>
 #include <torch/script.h>
 
 #include <algorithm>
@@ -96,10 +97,14 @@ void keepHeapMemory() {
     mallopt(M_TRIM_THRESHOLD, 512 << 20);
 }
 
-// What every model needs before the first one loads.
+// What every model needs before the first one loads. The models run without the TorchScript
+// tensor-expression fuser: where libtorch is built with LLVM (Debian 13's is) it compiles fused
+// CPU kernels on a model's first runs, and there it got stuck in that code generation, the
+// program hanging with every BLAS thread waiting. Without it the same operators run unfused.
 void prepareRuntime() {
     static std::once_flag once;
     std::call_once(once, [] {
+        torch::jit::setTensorExprFuserEnabled(false);
         keepHeapMemory();
         TensorMemoryCache::install();
         selectQuantizedEngine();
