@@ -9,7 +9,7 @@ debian_release=${debian_release:-99}
 
 # Building and running the application. No sound server: the application talks to the desktop's
 # PulseAudio server, PulseAudio's own or PipeWire's (pipewire-pulse), through the client library.
-# On Debian 12 the pulseaudio package conflicts with pipewire-audio: installing it would take a
+# On Debian 12 and 13 the pulseaudio package conflicts with pipewire-audio: installing it would take a
 # PipeWire desktop's sound away. Each library here has its open-source notice in
 # Parloquin/views/License.cpp, shown by the page "Sonstiges"; a test keeps the two lists together.
 application_packages=(
