@@ -31,7 +31,13 @@ install_npm_packages() {
     folder="$modules/$name"
     if [ -f "$folder/$file" ] && [ "$(sha256sum "$folder/$file" | cut -d' ' -f1)" = "$digest" ]; then continue; fi
     mkdir -p build/npm/packs
-    tarball=$(cd build/npm/packs && npm pack --silent "$spec" | tail -n 1)
+    # npm names the tarball it wrote on its last line; its errors go to standard error.
+    if ! tarball=$(cd build/npm/packs && npm pack --loglevel=error "$spec" | tail -n 1) || [ -z "$tarball" ] ||
+      [ ! -f "build/npm/packs/$tarball" ]; then
+      rm -rf build/npm/packs
+      echo "$spec: npm could not fetch the package (npm pack failed, above); nothing installed" >&2
+      exit 1
+    fi
     rm -rf "$folder"
     mkdir -p "$folder"
     tar -xzf "build/npm/packs/$tarball" -C "$folder" --strip-components=1

@@ -1,9 +1,15 @@
 # The Debian packages Parloquin needs, one list per purpose. Sourced by scripts/install-deps.sh,
 # which installs the lists a purpose needs, and by the test of these lists (tests/scripts).
+# The lists hold for Debian 12 (bookworm) and 13 (trixie); where the two releases package a thing
+# differently, the release is read from /etc/os-release (PARLOQUIN_OS_RELEASE names another file).
+debian_release=$(. "${PARLOQUIN_OS_RELEASE:-/etc/os-release}" 2>/dev/null && echo "${VERSION_ID:-}" || true)
+# A release without a number (testing, unstable) is newer than 13.
+debian_release=${debian_release%%.*}
+debian_release=${debian_release:-99}
 
 # Building and running the application. No sound server: the application talks to the desktop's
 # PulseAudio server, PulseAudio's own or PipeWire's (pipewire-pulse), through the client library.
-# On Debian 12 the pulseaudio package conflicts with pipewire-audio: installing it would take a
+# On Debian 12 and 13 the pulseaudio package conflicts with pipewire-audio: installing it would take a
 # PipeWire desktop's sound away. Each library here has its open-source notice in
 # Parloquin/views/License.cpp, shown by the page "Sonstiges"; a test keeps the two lists together.
 application_packages=(
@@ -32,6 +38,9 @@ application_packages=(
   # speech synthesis
   libespeak-ng-dev espeak-ng-data libsoundtouch-dev  # time-stretching at other speeds
 )
+# Debian 13 moved Qt's SVG icon and image plugins out of libqt6svg6: without them the icons are
+# blank.
+if [ "$debian_release" -ge 13 ]; then application_packages+=(qt6-svg-plugins); fi
 
 # The tests and benchmarks, besides the application's packages.
 test_packages=(
@@ -75,3 +84,7 @@ test_sound_server_packages=(pulseaudio)
 # Continuous integration, besides the tests' packages: a notification daemon with a D-Bus service
 # file, as desktops have, so that every run shows that the tests' session bus starts none.
 ci_packages=(dunst)
+
+# scripts/debian13-check.sh, on the machine that runs it: the Debian 13 root, the tree's copy in
+# it, and a network namespace with the loopback interface up.
+debian13_check_packages=(debootstrap rsync iproute2)

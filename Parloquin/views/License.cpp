@@ -7,7 +7,7 @@ namespace parloquin {
 const std::vector<License::Component>& License::components() {
     static const std::vector<Component> components = {
         {"Qt", "LGPL 3.0", "https://doc.qt.io/qt-6/lgpl.html",
-         {"qt6-base-dev", "qt6-svg-dev", "libqt6svg6", "qt6-translations-l10n"}},
+         {"qt6-base-dev", "qt6-svg-dev", "libqt6svg6", "qt6-svg-plugins", "qt6-translations-l10n"}},
         {"libtorch (PyTorch)", "BSD 3-Clause", "https://github.com/pytorch/pytorch/blob/main/LICENSE",
          {"libtorch-dev"}},
         {"oneDNN", "Apache 2.0", "https://github.com/oneapi-src/oneDNN/blob/master/LICENSE", {"libdnnl-dev"}},

@@ -20,7 +20,8 @@ std::string removeThousandsSeparators(std::string_view text) {
     static const NSRegularExpression grouped = makeRegex("(?<!\\d)\\d{1,3}(?:,\\d{3})+(?!\\d|,\\d)");
     return rewriteMatches(grouped, text, [](const NSTextCheckingResult& match, std::string_view in) {
         std::string digits;
-        for (const char c : match.range().in(in)) {
+        const std::string_view number = match.range().in(in);
+        for (const char c : number) {
             if (c != ',') digits.push_back(c);
         }
         return std::optional<std::string>(std::move(digits));

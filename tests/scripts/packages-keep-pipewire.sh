@@ -4,7 +4,7 @@
 # dpkg-query stand-in on PATH reports which packages are installed, nothing else. apt then
 # simulates installing that plan together with pipewire-audio (nothing is installed): the plan of
 # a machine with PipeWire's PulseAudio server keeps pipewire-audio and removes no PipeWire package.
-# On a machine without it the tests' plan holds the PulseAudio daemon, which on Debian 12 conflicts
+# On a machine without it the tests' plan holds the PulseAudio daemon, which on Debian 12 and 13 conflicts
 # with pipewire-audio: the same simulation fails, as it must.
 set -uo pipefail
 cd "$(dirname "$0")/../.."

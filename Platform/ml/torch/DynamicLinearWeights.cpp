@@ -144,17 +144,27 @@ const DynamicLinearWeights::Kernel& DynamicLinearWeights::kernel(int threads, bo
     const dnnl::memory::desc bias(Dims{1, outputs_}, DataType::f32, Tag::ab);
     const dnnl::memory::desc dst(Dims{rows, outputs_}, DataType::f32, Tag::ab);
     dnnl::primitive_attr attributes;
+    attributes.set_scratchpad_mode(dnnl::scratchpad_mode::user);
+    dnnl::post_ops ops;
+#if DNNL_VERSION_MAJOR >= 3
+    // oneDNN 3 scales the product by the weights' scale of each output channel, then adds the bias.
+    attributes.set_scales_mask(DNNL_ARG_WEIGHTS, 1 << 1);
+    attributes.set_zero_points_mask(DNNL_ARG_SRC, 0);
+    if (relu) ops.append_eltwise(dnnl::algorithm::eltwise_relu, 0.0f, 0.0f);
+    attributes.set_post_ops(ops);
+    dnnl::matmul::primitive_desc description =
+        bias_ ? dnnl::matmul::primitive_desc(cpuEngine(), src, weightMemory_.get_desc(), bias, dst, attributes)
+              : dnnl::matmul::primitive_desc(cpuEngine(), src, weightMemory_.get_desc(), dst, attributes);
+#else
+    // oneDNN 2 adds the bias to the product, then scales by the output scale of each channel.
     attributes.set_output_scales(1 << 1, {DNNL_RUNTIME_F32_VAL});
     attributes.set_zero_points(DNNL_ARG_SRC, 0, {DNNL_RUNTIME_S32_VAL});
-    attributes.set_scratchpad_mode(dnnl::scratchpad_mode::user);
-    if (relu) {
-        dnnl::post_ops ops;
-        ops.append_eltwise(1.0f, dnnl::algorithm::eltwise_relu, 0.0f, 0.0f);
-        attributes.set_post_ops(ops);
-    }
+    if (relu) ops.append_eltwise(1.0f, dnnl::algorithm::eltwise_relu, 0.0f, 0.0f);
+    attributes.set_post_ops(ops);
     const dnnl::matmul::desc operation = bias_ ? dnnl::matmul::desc(src, weightMemory_.get_desc(), bias, dst)
                                                : dnnl::matmul::desc(src, weightMemory_.get_desc(), dst);
     dnnl::matmul::primitive_desc description(operation, attributes, cpuEngine());
+#endif
     dnnl::matmul primitive(description);
     return kernels_.emplace_back(Kernel{threads, relu, std::move(description), std::move(primitive)});
 }
@@ -191,9 +201,14 @@ at::Tensor DynamicLinearWeights::run(const at::Tensor& input, bool reduceRange, 
     float* scaledBias = outputScale + outputs_;
     const float* bias = bias_ ? bias_->data_ptr<float>() : nullptr;
     for (std::int64_t n = 0; n < outputs_; ++n) {
+#if DNNL_VERSION_MAJOR >= 3
+        outputScale[n] = (1.0f / inverseScale) * (1.0f / inverseWeightScales_[static_cast<std::size_t>(n)]);
+        if (bias != nullptr) scaledBias[n] = bias[n];
+#else
         const float productScale = inverseScale * inverseWeightScales_[static_cast<std::size_t>(n)];
         outputScale[n] = 1.0f / productScale;
         if (bias != nullptr) scaledBias[n] = bias[n] * productScale;
+#endif
     }
 
     const Kernel& k = kernel(at::get_num_threads(), relu);
@@ -205,7 +220,11 @@ at::Tensor DynamicLinearWeights::run(const at::Tensor& input, bool reduceRange, 
         {DNNL_ARG_SRC, dnnl::memory({Dims{rows, inputs_}, DataType::u8, Tag::ab}, engine, target)},
         {DNNL_ARG_WEIGHTS, weightMemory_},
         {DNNL_ARG_DST, dnnl::memory({Dims{rows, outputs_}, DataType::f32, Tag::ab}, engine, output.data_ptr())},
+#if DNNL_VERSION_MAJOR >= 3
+        {DNNL_ARG_ATTR_SCALES | DNNL_ARG_WEIGHTS, dnnl::memory({Dims{outputs_}, DataType::f32, Tag::a}, engine, outputScale)},
+#else
         {DNNL_ARG_ATTR_OUTPUT_SCALES, dnnl::memory({Dims{outputs_}, DataType::f32, Tag::a}, engine, outputScale)},
+#endif
         {DNNL_ARG_ATTR_ZERO_POINTS | DNNL_ARG_SRC, dnnl::memory({Dims{1}, DataType::s32, Tag::a}, engine, &zeroPoint)},
         {DNNL_ARG_SCRATCHPAD, dnnl::memory(k.description.scratchpad_desc(), engine, scratch.data_ptr())},
     };

@@ -32,7 +32,7 @@ void TensorMemoryCache::install() {
     std::call_once(once, [] { c10::SetCPUAllocator(&shared(), /*priority=*/1); });
 }
 
-c10::DataPtr TensorMemoryCache::allocate(std::size_t bytes) const {
+c10::DataPtr TensorMemoryCache::allocateBlock(std::size_t bytes) const {
     void* block = nullptr;
     std::size_t size = 0;
     if (bytes >= smallestKept) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <c10/core/Allocator.h>
+#include <torch/version.h>
 
 #include <cstddef>
 #include <mutex>
@@ -24,11 +25,20 @@ public:
     static void install();
     static TensorMemoryCache& shared();
 
-    c10::DataPtr allocate(std::size_t bytes) const override;
+    // libtorch 2.3 made allocate non-const and asks allocators to copy their blocks.
+#if TORCH_VERSION_MAJOR > 2 || (TORCH_VERSION_MAJOR == 2 && TORCH_VERSION_MINOR >= 3)
+    c10::DataPtr allocate(std::size_t bytes) override { return allocateBlock(bytes); }
+    void copy_data(void* destination, const void* source, std::size_t count) const override {
+        default_copy_data(destination, source, count);
+    }
+#else
+    c10::DataPtr allocate(std::size_t bytes) const override { return allocateBlock(bytes); }
+#endif
     c10::DeleterFnPtr raw_deleter() const override { return &release; }
 
 private:
     TensorMemoryCache() = default;
+    c10::DataPtr allocateBlock(std::size_t bytes) const;
     static void release(void* data);
     void keepOrFree(void* block, std::size_t size) const;
 

@@ -4,7 +4,9 @@
 #include <ATen/core/dispatch/Dispatcher.h>
 #include <torch/csrc/jit/frontend/resolver.h>
 #include <torch/csrc/jit/frontend/sugared_value.h>
+#include <torch/csrc/jit/passes/tensorexpr_fuser.h>
 #include <torch/script.h>
+#include <torch/version.h>
 
 #include <algorithm>
 #include <mutex>
@@ -96,10 +98,21 @@ void keepHeapMemory() {
     mallopt(M_TRIM_THRESHOLD, 512 << 20);
 }
 
-// What every model needs before the first one loads.
+// What every model needs before the first one loads. The models run without the TorchScript
+// tensor-expression fuser: where libtorch is built with LLVM (Debian 13's is) it compiles fused
+// CPU kernels on a model's first runs, and there it got stuck in that code generation, the
+// program hanging with every BLAS thread waiting. Without it the same operators run unfused.
+//
+// libtorch 2 runs torch.lstm on oneDNN where oneDNN is enabled; Debian 13's (2.6 on oneDNN 3.7)
+// computes wrong outputs there from the first step on (0.4 off the cell's equations on an AVX-512
+// machine), which changed the synthesiser's durations. Its native kernels compute the equations.
 void prepareRuntime() {
     static std::once_flag once;
     std::call_once(once, [] {
+        torch::jit::setTensorExprFuserEnabled(false);
+#if TORCH_VERSION_MAJOR >= 2
+        at::globalContext().setUserEnabledMkldnn(false);
+#endif
         keepHeapMemory();
         TensorMemoryCache::install();
         selectQuantizedEngine();

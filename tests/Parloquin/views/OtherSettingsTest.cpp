@@ -95,7 +95,8 @@ std::string fileText(const std::string& relative) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// The packages of a bash array "name=( … )", without comments.
+// The packages of a bash array "name=( … )", without comments, and those that one release's lines
+// add to it ("name+=(…)" on one line).
 std::vector<std::string> packageArray(const std::string& script, const std::string& name) {
     std::vector<std::string> packages;
     const std::size_t start = script.find("\n" + name + "=(");
@@ -108,6 +109,12 @@ std::vector<std::string> packageArray(const std::string& script, const std::stri
         std::istringstream words(line);
         for (std::string word; words >> word;) packages.push_back(word);
         if (last) break;
+    }
+    const std::string added = name + "+=(";
+    for (std::size_t at = script.find(added); at != std::string::npos; at = script.find(added, at + 1)) {
+        const std::size_t from = at + added.size();
+        std::istringstream words(script.substr(from, script.find(')', from) - from));
+        for (std::string word; words >> word;) packages.push_back(word);
     }
     return packages;
 }

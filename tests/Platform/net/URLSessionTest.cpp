@@ -35,9 +35,19 @@ public:
     Origin()
         : server_([this](httplib::Server& s) {
               s.Get("/ok", [](const httplib::Request&, httplib::Response& r) { r.set_content("hello", "text/plain"); });
-              s.Get("/missing", [](const httplib::Request&, httplib::Response& r) {
+              // An error page whatever is asked: a Range header leaves it whole (cpp-httplib
+              // would otherwise cut the page by the range, or answer 416, by its version).
+              s.Get("/missing", [](const httplib::Request& q, httplib::Response& r) {
+                  const_cast<httplib::Request&>(q).ranges.clear();
                   r.status = 404;
                   r.set_content("nope", "text/plain");
+              });
+              // A file server's answer to a range that starts at the file's end.
+              s.Get("/past-the-end", [](const httplib::Request& q, httplib::Response& r) {
+                  const_cast<httplib::Request&>(q).ranges.clear();
+                  r.status = 416;
+                  r.set_header("Content-Range", "bytes */5");
+                  r.set_content("<html>416</html>", "text/html");
               });
               // Ranges as a file server answers them (206 from the asked offset on).
               s.Get("/ranged", [this](const httplib::Request& q, httplib::Response& r) {
@@ -205,7 +215,8 @@ TEST(URLSessionTest, AResumedDownloadAppendsOnlyTheRangeItAskedFor) {
         {"/ranged", "01234", 206, "0123456789", 5},
         {"/ranged", "", 200, "0123456789", 0},
         {"/whole", "01234", 200, "0123456789", 0},       // starts again
-        {"/missing", "01234", 416, "01234", std::nullopt},  // an error answer is not stored
+        {"/missing", "01234", 404, "01234", std::nullopt},  // an error answer is not stored
+        {"/past-the-end", "01234", 416, "01234", std::nullopt},
         {"/other-range", "01234", 206, "01234", std::nullopt},
     };
     for (const Case& c : cases) {
