@@ -7,7 +7,7 @@ file(REMOVE_RECURSE "${STAGING}" "${WORK}")
 file(MAKE_DIRECTORY "${WORK}/data" "${WORK}/cache")
 set(asrFolder "${WORK}/data/RarivOredu/Models/parakeet-tdt-0.6b-v3-coreml")
 # The speech library's part of the tree: the platform layer (the TorchScript plugin) and the
-# library, as `cmake --install` installs them.
+# library with its program, as `cmake --install` installs them.
 foreach(part Platform RarivOredu)
   execute_process(COMMAND ${CMAKE_COMMAND} -E env DESTDIR=${STAGING}
                           ${CMAKE_COMMAND} -P ${BUILD_DIR}/${part}/cmake_install.cmake
@@ -17,7 +17,8 @@ set(root "${STAGING}${PREFIX}")
 
 foreach(file include/rarivoredu/RarivOredu.h include/rarivoredu/Transcriber.h include/rarivoredu/Version.h
              ${LIBDIR}/cmake/RarivOredu/RarivOreduConfig.cmake ${LIBDIR}/pkgconfig/rarivoredu.pc
-             ${LIBDIR}/librarivoredu-core.so ${LIBDIR}/librarivoredu-asr.so.0 ${LIBDIR}/parloquin/libplatform_ml_torch.so)
+             ${LIBDIR}/librarivoredu-core.so ${LIBDIR}/librarivoredu-asr.so.0 ${LIBDIR}/parloquin/libplatform_ml_torch.so
+             bin/rarivoredu)
   if(NOT EXISTS "${root}/${file}")
     message(FATAL_ERROR "not installed: ${file}")
   endif()

