@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "Platform/system/Progress.h"
 #include "RarivOredu/api/ErrorTranslation.h"
 #include "RarivOredu/api/ProgressRelay.h"
 #include "RarivOredu/asr/AsrManager.h"
@@ -51,7 +52,7 @@ Transcriber::~Transcriber() = default;
 
 ModelVersion Transcriber::version() const noexcept { return impl_->version; }
 
-Transcript Transcriber::transcribe(std::span<const float> samples) {
+Transcript Transcriber::transcribe(std::span<const float> samples, const ProgressHandler& progress) {
     Transcript transcript;
     transcript.duration = static_cast<double>(samples.size()) / Audio::sampleRate;
     if (samples.empty()) return transcript;
@@ -61,6 +62,12 @@ Transcript Transcriber::transcribe(std::span<const float> samples) {
         padded.assign(samples.begin(), samples.end());
         padded.resize(Audio::sampleRate, 0.0f);
         samples = padded;
+    }
+    std::optional<platform::Progress::Scope> windows;
+    if (progress) {
+        windows.emplace([&progress](std::int64_t done, std::int64_t total) {
+            if (total > 0) progress(Progress{static_cast<double>(done) / static_cast<double>(total), "transcribe", {}});
+        });
     }
     try {
         const ASRResult result = impl_->manager.transcribe(samples);
@@ -79,7 +86,9 @@ Transcript Transcriber::transcribe(std::span<const float> samples) {
     return transcript;
 }
 
-Transcript Transcriber::transcribeFile(const std::filesystem::path& file) { return transcribe(Audio::load(file)); }
+Transcript Transcriber::transcribeFile(const std::filesystem::path& file, const ProgressHandler& progress) {
+    return transcribe(Audio::load(file), progress);
+}
 
 std::filesystem::path Transcriber::modelsFolder(ModelVersion version) { return versionFolder(version); }
 

@@ -155,9 +155,12 @@ int Program::transcribe(const std::vector<std::string>& arguments) {
     json results = json::array();
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::string& file = files[i];
-        progress_.update(static_cast<double>(i) / static_cast<double>(files.size()), file);
-        const api::Transcript transcript = transcriber.transcribeFile(file);
-        progress_.finish();
+        const double share = 1.0 / static_cast<double>(files.size());
+        progress_.update(static_cast<double>(i) * share, file);
+        const api::Transcript transcript = transcriber.transcribeFile(file, [&](const api::Progress& progress) {
+            progress_.update((static_cast<double>(i) + progress.fraction) * share, file);
+        });
+        progress_.clear();
         if (format == "json") {
             results.push_back(transcriptJson(file, transcript));
         } else if (format == "srt") {
@@ -168,6 +171,7 @@ int Program::transcribe(const std::vector<std::string>& arguments) {
             out_ << transcript.text << "\n" << std::flush;
         }
     }
+    progress_.finish();
     if (format == "json") out_ << (files.size() == 1 ? results.front() : results).dump(2) << "\n";
     return success;
 }
@@ -179,8 +183,8 @@ int Program::vad(const std::vector<std::string>& arguments) {
     checkInputs(line.arguments());
     const std::vector<float> samples = api::Audio::load(line.arguments().front());
     api::VoiceActivityDetector detector;
-    const auto segments = detector.segments(samples, [this](const api::Progress& progress) {
-        progress_.update(progress.fraction, "vad");
+    const auto segments = detector.segments(samples, [this, &line](const api::Progress& progress) {
+        progress_.update(progress.fraction, line.arguments().front());
     });
     progress_.finish();
     if (format == "json") {
@@ -206,8 +210,8 @@ int Program::diarize(const std::vector<std::string>& arguments) {
     const std::string& file = line.arguments().front();
     const std::vector<float> samples = api::Audio::load(file);
     api::Diarizer diarizer(speakers);
-    const auto turns = diarizer.diarize(samples, [this](const api::Progress& progress) {
-        progress_.update(progress.fraction, "diarize");
+    const auto turns = diarizer.diarize(samples, [this, &file](const api::Progress& progress) {
+        progress_.update(progress.fraction, file);
     });
     progress_.finish();
     if (format == "json") {

@@ -25,12 +25,13 @@ std::string ProgressBar::timeLeft(double fraction, double secondsSpent) {
 void ProgressBar::update(double fraction, const std::string& label) {
     if (!enabled_) return;
     const auto now = Clock::now();
-    if (label != label_) {
-        label_ = label;
+    if (!running_) {
+        running_ = true;
         started_ = now;
-    } else if (fraction < 1 && now - lastDrawn_ < std::chrono::milliseconds(100)) {
+    } else if (label == label_ && fraction < 1 && now - lastDrawn_ < std::chrono::milliseconds(100)) {
         return;
     }
+    label_ = label;
     lastDrawn_ = now;
     fraction = std::clamp(std::isfinite(fraction) ? fraction : 0.0, 0.0, 1.0);
     constexpr int width = 30;
@@ -46,10 +47,15 @@ void ProgressBar::update(double fraction, const std::string& label) {
     drawn_ = true;
 }
 
-void ProgressBar::finish() {
+void ProgressBar::clear() {
     if (!drawn_) return;
     stream_ << "\r\x1b[K" << std::flush;
     drawn_ = false;
+}
+
+void ProgressBar::finish() {
+    clear();
+    running_ = false;
 }
 
 }  // namespace rarivoredu::cli

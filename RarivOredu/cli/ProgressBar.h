@@ -15,9 +15,12 @@ public:
     ProgressBar(std::ostream& stream, bool enabled);
     ~ProgressBar();
 
-    // The label stands for the step; a new label starts the time estimate afresh.
+    // The fraction is of the whole work, which the first update after finish() starts; the
+    // label names what is being worked on.
     void update(double fraction, const std::string& label);
-    // Clears the line.
+    // Clears the line, for output between updates of the same work.
+    void clear();
+    // Clears the line; the next update starts a new piece of work.
     void finish();
 
     // "1:05 left" from the time spent and the fraction done; empty before there is an estimate.
@@ -27,6 +30,7 @@ private:
     std::ostream& stream_;
     bool enabled_;
     bool drawn_ = false;
+    bool running_ = false;
     std::string label_;
     Clock::time_point started_;
     Clock::time_point lastDrawn_;

@@ -41,8 +41,9 @@ public:
     ModelVersion version() const noexcept;
 
     // 16 kHz mono samples (Audio::load). Audio shorter than a second is padded with silence.
-    Transcript transcribe(std::span<const float> samples);
-    Transcript transcribeFile(const std::filesystem::path& file);
+    // Long audio is recognised in 15 s windows; the progress tells the share of them done.
+    Transcript transcribe(std::span<const float> samples, const ProgressHandler& progress = {});
+    Transcript transcribeFile(const std::filesystem::path& file, const ProgressHandler& progress = {});
 
     // The folder of the version's models.
     static std::filesystem::path modelsFolder(ModelVersion version);
