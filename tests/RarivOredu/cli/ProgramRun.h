@@ -32,15 +32,17 @@ struct ProgramRun {
         return text.str();
     }
 
-    // Runs the program with the arguments; `home` holds the data and cache folders.
+    // Runs the program with the arguments; `home` holds the data and cache folders. The model hub
+    // is a loopback port where nothing listens, unless one is given.
     static ProgramRun of(const std::vector<std::string>& arguments, const std::filesystem::path& home,
-                         const std::string& language = "C", const std::string& input = {}) {
+                         const std::string& language = "C", const std::string& input = {},
+                         const std::string& hub = "http://127.0.0.1:9") {
         const TemporaryDirectory streams;
         std::ofstream(streams / "in") << input;
         std::string command = "env -u LC_ALL -u LC_MESSAGES LANG=" + language +
                               " XDG_DATA_HOME=" + quoted((home / "data").string()) +
                               " XDG_CACHE_HOME=" + quoted((home / "cache").string()) +
-                              " RARIVOREDU_LOG_LEVEL=error RARIVOREDU_HUB_URL=http://127.0.0.1:9 " + quoted(RARIVOREDU_PROGRAM);
+                              " RARIVOREDU_LOG_LEVEL=error RARIVOREDU_HUB_URL=" + quoted(hub) + " " + quoted(RARIVOREDU_PROGRAM);
         for (const std::string& argument : arguments) command += " " + quoted(argument);
         command += " <" + quoted((streams / "in").string()) + " >" + quoted((streams / "out").string()) + " 2>" +
                    quoted((streams / "err").string());

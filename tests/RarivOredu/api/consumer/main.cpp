@@ -1,6 +1,7 @@
 // Uses every engine of the installed library: transcribes a recording with the models the test
 // put in place (they hear "hello" in every recording), and checks what the other engines say
 // without their models.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
@@ -48,6 +49,14 @@ int main(int argc, char** argv) {
             previous = token.start;
         }
         std::cout << "tokens " << transcript.tokens.size() << "\n";
+
+        // The same recording streamed in 100 ms pieces.
+        StreamingTranscriber streaming;
+        for (std::size_t at = 0; at < samples.size(); at += 1600) {
+            streaming.feed(std::span<const float>(samples).subspan(at, std::min<std::size_t>(1600, samples.size() - at)));
+        }
+        const std::string streamed = streaming.finish();
+        if (streamed.find("hello") == std::string::npos) return fail("streamed \"" + streamed + "\"");
 
         if (!failsWith(Error::Kind::modelsMissing, [] { VoiceActivityDetector detector; })) return fail("vad");
         if (!failsWith(Error::Kind::invalidArgument, [] { Diarizer diarizer(0); })) return fail("diarizer");
