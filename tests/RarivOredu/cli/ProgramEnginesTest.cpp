@@ -210,6 +210,26 @@ TEST_F(RarivOreduProgramEngines, TranscriptsComeAsTextSubtitlesAndJsonThatReadBa
     EXPECT_EQ(words, all);
 }
 
+// The recogniser takes a second or more; a shorter recording is heard with silence after it and
+// keeps its own length.
+TEST_F(RarivOreduProgramEngines, ARecordingShorterThanASecondIsTranscribed) {
+    const testsupport::TemporaryDirectory folder;
+    const std::uint32_t samples = 8000, bytes = samples * 2;
+    std::string wav = "RIFF" + std::string(4, '\0') + "WAVEfmt " + std::string("\x10\0\0\0\x01\0\x01\0", 8) +
+                      std::string("\x80\x3e\0\0\0\x7d\0\0\x02\0\x10\0", 12) + "data" + std::string(4, '\0');
+    for (int i = 0; i < 4; ++i) {
+        wav[4 + i] = static_cast<char>((36 + bytes) >> (8 * i));
+        wav[40 + i] = static_cast<char>(bytes >> (8 * i));
+    }
+    std::ofstream(folder / "short.wav", std::ios::binary) << wav << std::string(bytes, '\0');
+    const auto run = ProgramRun::of({"transcribe", "--format", "json", (folder / "short.wav").string()}, home());
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto result = nlohmann::json::parse(run.out);
+    EXPECT_EQ(result.at("text"), "hello");
+    EXPECT_DOUBLE_EQ(result.at("duration").get<double>(), 0.5);
+    for (const auto& token : result.at("tokens")) EXPECT_LE(token.at("end").get<double>(), 0.5);
+}
+
 TEST_F(RarivOreduProgramEngines, SeveralFilesGiveOneResultEach) {
     const auto json = ProgramRun::of({"transcribe", "--format", "json", speech, conversation}, home());
     ASSERT_EQ(json.status, 0) << json.err;
