@@ -108,7 +108,7 @@ Text textOf(Messages::Id id) {
                     "Unklar, was aus {} importiert werden soll: eine .nemo-Datei, eine .onnx-Datei oder die beiden "
                     "Checkpoints der Sprecherzuordnung angeben"};
         case Id::wrote: return {"Wrote {}", "Geschrieben: {}"};
-        case Id::failedFile: return {"{}", "{}"};
+        case Id::noSuchFile: return {"No such file: {}", "Datei nicht gefunden: {}"};
     }
     return {"{}", "{}"};
 }

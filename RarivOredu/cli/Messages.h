@@ -25,7 +25,7 @@ public:
         imported,
         importKinds,
         wrote,
-        failedFile,
+        noSuchFile,
     };
 
     explicit Messages(bool german) : german_(german) {}

@@ -138,7 +138,7 @@ void Program::checkInputs(const std::vector<std::string>& files) const {
     for (const std::string& file : files) {
         std::error_code error;
         if (!std::filesystem::is_regular_file(file, error)) {
-            throw Error(Error::Kind::fileNotFound, "No such file: " + file);
+            throw Error(Error::Kind::fileNotFound, messages_.text(Id::noSuchFile, file));
         }
     }
 }

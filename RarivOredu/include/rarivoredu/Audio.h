@@ -17,7 +17,8 @@ public:
     // and converts it to 16 kHz mono. Throws Error fileNotFound or unreadableAudio.
     static std::vector<float> load(const std::filesystem::path& file);
 
-    // Writes samples as a 16-bit PCM mono WAV file; the file is replaced only once it is whole.
+    // Writes samples as a 16-bit PCM mono WAV file, scaled so that the loudest reaches full scale
+    // (silence stays silence); the file is replaced only once it is whole.
     // Throws Error failed when it cannot be written.
     static void writeWav(const std::filesystem::path& file, std::span<const float> samples, int sampleRate);
 };

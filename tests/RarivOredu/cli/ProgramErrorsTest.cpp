@@ -103,6 +103,9 @@ TEST(RarivOreduProgram, MessagesAreGermanInAGermanLocale) {
     const auto option = ProgramRun::of({"vad", "--bogus", "1", speech}, home.path(), "de_AT.UTF-8");
     EXPECT_EQ(option.status, 2);
     EXPECT_NE(option.err.find("Unbekannte Option: --bogus"), std::string::npos) << option.err;
+    const auto file = ProgramRun::of({"diarize", "/nonexistent/talk.wav"}, home.path(), "de_CH.UTF-8");
+    EXPECT_EQ(file.status, 3);
+    EXPECT_NE(file.err.find("Datei nicht gefunden: /nonexistent/talk.wav"), std::string::npos) << file.err;
     const auto models = ProgramRun::of({"vad", speech}, home.path(), "de_DE.UTF-8");
     EXPECT_EQ(models.status, 4);
     EXPECT_NE(models.err.find("Die Modelle sind nicht installiert"), std::string::npos) << models.err;
