@@ -96,6 +96,7 @@ if [ -f "$copyright" ]; then
 else
   fail "no copyright file at /usr/share/doc/parloquin/copyright"
 fi
+gzip -t "$root/share/doc/parloquin/changelog.gz" 2>/dev/null || fail "no readable changelog.gz"
 
 [ "$failures" -eq 0 ] || exit 1
 echo "The installed tree is complete."
