@@ -68,6 +68,9 @@ metainfo="$root/share/metainfo/org.parloquin.parloquin.metainfo.xml"
 if [ -f "$metainfo" ]; then
   report=$(appstreamcli validate --no-net --pedantic "$metainfo" 2>&1) || fail "appstreamcli validate: $report"
   ! echo "$report" | grep -qE '^[EWIP]:' || fail "appstreamcli has findings: $report"
+  # The metainfo together with the menu entry it names.
+  report=$(appstreamcli validate-tree --no-net --pedantic "$stage/root" 2>&1) || fail "appstreamcli validate-tree: $report"
+  ! echo "$report" | grep -qE '^[EWIP]:' || fail "appstreamcli validate-tree has findings: $report"
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$tree/CMakeCache.txt")
   grep -qF "<release version=\"$version\"" "$metainfo" || fail "the metainfo has no release $version"
 else
