@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # cmake --install of a build tree into a staging folder (DESTDIR) with the prefix a package has
 # (/usr), and the installed tree as a desktop reads it: the menu entry and the metainfo valid, the
-# icon in every size, the programs stripped, the plugin where the program looks for it with every
-# library it links found, the copyright file with the notices.
+# icon in every size, the programs stripped, the installed program starting, the plugin where the
+# program looks for it with every library it links found, the manual page rendering and naming
+# every option of --help, the copyright file with the notices.
 #   install-tree.sh BUILD-TREE
 set -uo pipefail
 tree="${1:?usage: $0 BUILD-TREE}"
-for tool in desktop-file-validate appstreamcli readelf; do
+for tool in desktop-file-validate appstreamcli readelf man; do
   command -v "$tool" >/dev/null || { echo "no $tool here: nothing to check"; exit 77; }
 done
 
@@ -30,8 +31,13 @@ echo "Installed:"
 (cd "$stage/root" && find . -type f | sort | sed 's/^/  /')
 
 program="$root/bin/parloquin"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$tree/CMakeCache.txt")
 if [ -x "$program" ]; then
   stripped "$program" || fail "the program keeps its symbols or debugging information"
+  said=$(QT_QPA_PLATFORM=offscreen timeout 60 "$program" --version 2>&1)
+  status=$?
+  echo "parloquin --version: $said"
+  [ $status -eq 0 ] && [[ "$said" == "Parloquin $version"* ]] || fail "the installed program's --version: status $status"
 else
   fail "no program at /usr/bin/parloquin"
 fi
@@ -71,7 +77,6 @@ if [ -f "$metainfo" ]; then
   # The metainfo together with the menu entry it names.
   report=$(appstreamcli validate-tree --no-net --pedantic "$stage/root" 2>&1) || fail "appstreamcli validate-tree: $report"
   ! echo "$report" | grep -qE '^[EWIP]:' || fail "appstreamcli validate-tree has findings: $report"
-  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$tree/CMakeCache.txt")
   grep -qF "<release version=\"$version\"" "$metainfo" || fail "the metainfo has no release $version"
 else
   fail "no metainfo at /usr/share/metainfo/org.parloquin.parloquin.metainfo.xml"
@@ -90,6 +95,23 @@ for size in 16 22 24 32 48 64 128 256 512; do
     awk '{ print $1*16777216 + $2*65536 + $3*256 + $4, $5*16777216 + $6*65536 + $7*256 + $8 }')
   [ "$width $height" = "$size $size" ] || fail "the ${size}x${size} icon is ${width}x${height}"
 done
+
+page="$root/share/man/man1/parloquin.1.gz"
+if [ -f "$page" ]; then
+  # Rendered as man shows it, with groff's warnings (as lintian reads it); every option that
+  # --help lists is on the page.
+  rendered=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>"$stage/man-warnings")
+  [ -n "$rendered" ] || fail "man -l renders nothing"
+  [ ! -s "$stage/man-warnings" ] || fail "man -l warns: $(cat "$stage/man-warnings")"
+  echo "$rendered" | grep -q '^NAME' && echo "$rendered" | grep -q '^OPTIONS' || fail "the manual page has no NAME or OPTIONS"
+  if [ -x "$program" ]; then
+    while read -r option; do
+      echo "$rendered" | grep -qF -- "$option" || fail "the manual page does not name $option"
+    done < <(QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 "$program" --help | grep -oE '^ +-[^ ]+( --[a-z-]+)?' | sed 's/^ *//; s/,$//')
+  fi
+else
+  fail "no manual page at /usr/share/man/man1/parloquin.1.gz"
+fi
 
 copyright="$root/share/doc/parloquin/copyright"
 if [ -f "$copyright" ]; then

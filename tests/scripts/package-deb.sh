@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # scripts/package.sh on a build tree: it builds parloquin_<version>_amd64.deb, which lintian
 # passes without errors (the script fails otherwise), and the package holds the program and its
-# plugin stripped, the menu entry naming /usr/bin/parloquin, the icon, the metainfo, the copyright
-# file and the changelog, all owned by root, with the dependencies of the libraries it links.
+# plugin stripped, the menu entry naming /usr/bin/parloquin, the icon, the metainfo, the manual
+# page, the copyright file and the changelog, all owned by root, with the dependencies of the libraries it links.
 #   package-deb.sh BUILD-TREE
 set -uo pipefail
 here="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -34,6 +34,7 @@ for path in ./usr/bin/parloquin \
   ./usr/share/icons/hicolor/48x48/apps/parloquin.png \
   ./usr/share/icons/hicolor/256x256/apps/parloquin.png \
   ./usr/share/metainfo/org.parloquin.parloquin.metainfo.xml \
+  ./usr/share/man/man1/parloquin.1.gz \
   ./usr/share/doc/parloquin/copyright \
   ./usr/share/doc/parloquin/changelog.gz; do
   echo "$paths" | grep -qxF "$path" || fail "the package has no $path"
