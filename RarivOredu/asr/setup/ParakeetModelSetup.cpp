@@ -49,11 +49,11 @@ ParakeetModelSetup::Options completed(ParakeetModelSetup::Options options) {
 }
 
 void requireSpace(const ParakeetModelSetup::Options& options, const fs::path& folder, std::uint64_t needed) {
-    const std::uint64_t available = options.availableBytes(folder);
-    if (available < needed) {
-        const auto error = ModelStorageError::insufficientSpace(folder, needed, available);
+    try {
+        ModelStorageError::requireSpace(folder, needed, options.availableBytes(folder));
+    } catch (const ModelStorageError& error) {
         logger().error(error.what());
-        throw error;
+        throw;
     }
 }
 
