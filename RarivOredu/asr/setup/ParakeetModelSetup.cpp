@@ -11,10 +11,12 @@
 #include "Platform/system/FileManager.h"
 #include "Platform/system/HostFacts.h"
 #include "RarivOredu/asr/AsrModelsError.h"
+#include "RarivOredu/checkpoint/CheckpointError.h"
 #include "RarivOredu/checkpoint/StagedModelFolder.h"
 #include "RarivOredu/shared/AppLogger.h"
 #include "RarivOredu/shared/DownloadUtils.h"
 #include "RarivOredu/shared/ModelLoadProgress.h"
+#include "RarivOredu/shared/ModelSourceError.h"
 #include "RarivOredu/shared/ModelStorageError.h"
 #include "RarivOredu/shared/RepoLock.h"
 #include "RarivOredu/shared/UpstreamImport.h"
@@ -54,6 +56,21 @@ void requireSpace(const ParakeetModelSetup::Options& options, const fs::path& fo
     } catch (const ModelStorageError& error) {
         logger().error(error.what());
         throw;
+    }
+}
+
+// Runs a step that reads or converts a downloaded checkpoint. Its bytes are the ones the hub
+// lists, so what the importer refuses in them it would refuse again: said as such, not retried.
+template <typename Step>
+auto refusingCheckpoint(const std::string& fileName, Step&& step) {
+    try {
+        return step();
+    } catch (const CheckpointError& error) {
+        logger().error("The importer refuses " + fileName + ": " + error.what());
+        throw ModelSourceError::refusedCheckpoint(fileName, error.what());
+    } catch (const AsrModelsError& error) {
+        logger().error("The importer refuses " + fileName + ": " + error.what());
+        throw ModelSourceError::refusedCheckpoint(fileName, error.what());
     }
 }
 
@@ -183,10 +200,10 @@ bool ParakeetModelSetup::importFromHub(AsrModelVersion version, const fs::path& 
         report(progress);
     });
 
-    requireSpace(options, modelsDirectory, options.requiredSpace(nemo));
+    requireSpace(options, modelsDirectory, refusingCheckpoint(fileName, [&] { return options.requiredSpace(nemo); }));
     platform::CancellationToken::checkCancellation();
     logger().info("Converting " + fileName + " into " + versionFolder.string());
-    importInto(options, version, nemo, versionFolder, report);
+    refusingCheckpoint(fileName, [&] { importInto(options, version, nemo, versionFolder, report); });
     removeDownload(nemo);
     logger().info("The " + versionName(version) + " models are ready in " + versionFolder.string());
     return true;

@@ -3,17 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <random>
+#include <regex>
 #include <thread>
 
 #include "Platform/log/LogCapture.h"
 #include "Platform/net/URLError.h"
 #include "Platform/system/CancellationToken.h"
 #include "Platform/system/CocoaError.h"
+#include "Platform/system/ErrorDescription.h"
 #include "RarivOredu/asr/AsrModels.h"
 #include "RarivOredu/asr/AsrModelsError.h"
+#include "RarivOredu/checkpoint/CheckpointError.h"
 #include "RarivOredu/shared/ModelLoadProgress.h"
 #include "RarivOredu/shared/DownloadUtils.h"
+#include "RarivOredu/shared/ModelSourceError.h"
 #include "RarivOredu/shared/ModelStorageError.h"
 #include "RarivOredu/shared/UpstreamImport.h"
 #include "tests/support/FileBytes.h"
@@ -53,6 +58,7 @@ public:
                                const rarivoredu::ParakeetImporter::Progress& progress) {
         ++calls;
         EXPECT_EQ(testsupport::readBytes(nemo), checkpointBytes());
+        if (refuse) refuse();
         for (const char* step : {"reading", "encoder", "vocabulary"}) {
             if (progress) progress(step, step[0] == 'v' ? 1.0 : 0.5);
             if (cancelDuring) {
@@ -67,6 +73,7 @@ public:
 
     int calls = 0;
     AsrModelVersion version = AsrModelVersion::v3;
+    std::function<void()> refuse;  // throws what the importer says of a checkpoint it cannot use
     std::optional<platform::CancellationToken> cancelDuring;
 };
 
@@ -151,18 +158,69 @@ TEST_F(ParakeetModelSetupTest, AFirstStartFetchesTheCheckpointConvertsItAndRemov
 
 TEST_F(ParakeetModelSetupTest, ADownloadThatIsNotTheListedFileIsRefusedAndNothingIsInstalled) {
     sandbox.hub.setFileFault(upstreamId, nemoName, TestHub::Fault::wrongBytes());
-    try {
-        firstStart();
-        FAIL() << "a checkpoint of another digest was accepted";
-    } catch (const NSError& error) {
-        EXPECT_EQ(error.code(), platform::CocoaError::fileReadCorruptFile);
-        EXPECT_NE(std::string(error.what()).find("SHA-256 mismatch"), std::string::npos) << error.what();
-    }
+    EXPECT_THROW(firstStart(), rarivoredu::ModelSourceError);
     EXPECT_EQ(conversion.calls, 0);
     EXPECT_FALSE(fs::exists(versionFolder()));
     // A partial file of the wrong digest cannot be continued: it is gone too.
     EXPECT_FALSE(fs::exists(partial()));
     EXPECT_FALSE(fs::exists(download()));
+}
+
+// What trying again cannot mend ends the start after one transfer, with a German text that says
+// what to do instead; the digests are in the log only.
+TEST_F(ParakeetModelSetupTest, WhatNoRetryCanMendIsSaidAfterOneTransfer) {
+    const std::regex digest("[0-9a-f]{64}");
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        int transfers;    // of the checkpoint, over two starts
+        int conversions;  // over two starts
+        std::vector<std::string> told;  // parts of the text the user reads
+    };
+    const Case cases[] = {
+        {"a hub that serves a wrong digest",
+         [this] { sandbox.hub.setFileFault(upstreamId, nemoName, TestHub::Fault::wrongBytes()); },
+         2, 0, {nemoName, "kam verfälscht an", "anderes Netzwerk", "parloquin --import-model"}},
+        {"a checkpoint the importer refuses",
+         [this] {
+             conversion.refuse = [] {
+                 throw rarivoredu::CheckpointError::unsupported("encoder.pre_encode.conv.0.weight holds int8 values");
+             };
+         },
+         1, 2, {nemoName, "lässt sich nicht verwenden", "holds int8 values", "parloquin --import-model"}},
+        {"a disk too small", [this] { freeBytes = 1000; }, 0, 0,
+         {"Not enough free space"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sandbox.hub.clearRequests();
+        sandbox.hub.clearFaults();
+        conversion.calls = 0;
+        conversion.refuse = nullptr;
+        freeBytes = std::uint64_t(1) << 40;
+        c.arrange();
+        log.clear();
+        for (int start = 0; start < 2; ++start) {  // the same on every start
+            std::exception_ptr error;
+            try {
+                firstStart();
+                ADD_FAILURE() << "loaded";
+            } catch (...) {
+                error = std::current_exception();
+            }
+            EXPECT_TRUE(rarivoredu::ModelSourceError::isPermanent(error));
+            const std::string text = platform::errorDescription(error);
+            for (const auto& part : c.told) EXPECT_NE(text.find(part), std::string::npos) << part << " in " << text;
+            EXPECT_FALSE(std::regex_search(text, digest)) << text;
+        }
+        EXPECT_EQ(sandbox.hub.requestCount(fileTarget()), c.transfers);
+        EXPECT_EQ(conversion.calls, c.conversions);
+        EXPECT_FALSE(log.contains("once more")) << "tried again";
+        EXPECT_FALSE(fs::exists(versionFolder()));
+        if (c.transfers > 0 && c.conversions == 0) {
+            EXPECT_TRUE(log.contains("⚠️ Downloaded file SHA-256 mismatch for " + nemoName + ": got "));
+        }
+    }
 }
 
 TEST_F(ParakeetModelSetupTest, AQuitDuringTheDownloadKeepsWhatCameAndTheNextStartFetchesOnlyTheRest) {
