@@ -116,17 +116,25 @@ void importInto(const ParakeetModelSetup::Options& options, AsrModelVersion vers
 
 constexpr std::string_view importPrefix = ".import-";
 
-// Folders that imports of processes which no longer run left behind (a kill, a power cut).
+// The folder an import of this process converts into, under a name of its own, and its lock file.
+void removeImportFolder(const fs::path& folder) {
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+    fs::remove(RepoLock::lockFilePath(folder), ec);
+}
+
+// Folders, and their lock files, that imports of processes which no longer run left behind (a
+// kill, a power cut).
 void removeAbandonedImports(const fs::path& modelsDirectory) {
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(modelsDirectory, ec)) {
-        const std::string name = entry.path().filename().string();
+        std::string name = entry.path().filename().string();
+        if (name.size() > 6 && name.front() == '.' && name.ends_with(".lock")) name = name.substr(1, name.size() - 6);
         if (name.rfind(importPrefix, 0) != 0) continue;
         const std::string pid = name.substr(importPrefix.size());
         if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
         if (fs::exists(fs::path("/proc") / pid)) continue;
-        std::error_code removed;
-        fs::remove_all(entry.path(), removed);
+        removeImportFolder(modelsDirectory / name);
     }
 }
 
@@ -224,10 +232,7 @@ ParakeetModelSetup::Imported ParakeetModelSetup::importFile(const fs::path& nemo
     const fs::path neutral = modelsDirectory / (std::string(importPrefix) + std::to_string(::getpid()));
     struct RemoveNeutral {
         fs::path path;
-        ~RemoveNeutral() {
-            std::error_code ec;
-            fs::remove_all(path, ec);
-        }
+        ~RemoveNeutral() { removeImportFolder(path); }
     } removeNeutral{neutral};
     fs::remove_all(neutral);
     ThrottledReport report;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <random>
 #include <regex>
+#include <set>
 #include <thread>
 
 #include "Platform/log/LogCapture.h"
@@ -24,6 +25,7 @@
 #include "tests/support/FileBytes.h"
 #include "tests/support/FolderContents.h"
 #include "tests/support/HubSandbox.h"
+#include "tests/support/TemporaryDirectory.h"
 
 namespace {
 
@@ -314,11 +316,22 @@ TEST_F(ParakeetModelSetupTest, AnOfflineImportGoesIntoTheFolderOfTheVersionTheCh
     EXPECT_TRUE(AsrModels::modelsExist(v2Folder, AsrModelVersion::v2));
     EXPECT_FALSE(fs::exists(v2Folder / "old.txt"));
     EXPECT_TRUE(fs::exists(nemo));  // the user's file is theirs
-    // Nothing but the version folders (and their lock files) is left in the models folder.
-    for (const auto& entry : fs::directory_iterator(sandbox.modelsDirectory())) {
-        const std::string name = entry.path().filename().string();
-        EXPECT_TRUE(name == "parakeet-tdt-0.6b-v2-coreml" || name.ends_with(".lock")) << name;
-    }
+    // Nothing but the version folder and its lock file is left in the models folder: no trace of
+    // the folder the import converted into first.
+    const auto leftBehind = [&] {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(sandbox.modelsDirectory())) {
+            names.insert(entry.path().filename().string());
+        }
+        return names;
+    };
+    const std::set<std::string> versionFolderAndLock = {"parakeet-tdt-0.6b-v2-coreml",
+                                                        ".parakeet-tdt-0.6b-v2-coreml.lock"};
+    EXPECT_EQ(leftBehind(), versionFolderAndLock);
+    // A second import leaves no more; what an import of a process long gone left is cleared.
+    std::ofstream(sandbox.modelsDirectory() / "..import-999999999.lock");
+    ParakeetModelSetup::importFile(nemo, sandbox.modelsDirectory(), options());
+    EXPECT_EQ(leftBehind(), versionFolderAndLock);
 
     EXPECT_THROW(ParakeetModelSetup::importFile(sandbox.root() / "missing.nemo", sandbox.modelsDirectory(), options()),
                  rarivoredu::AsrModelsError);
@@ -360,6 +373,22 @@ TEST(ParakeetModelSetupCheckpointTest, AFirstStartMakesLoadableBundlesFromTheSer
     EXPECT_EQ(steps.front(), "download");
     EXPECT_EQ(steps.back(), "vocabulary");
     EXPECT_FALSE(fs::exists(ParakeetModelSetup::downloadsFolder(sandbox.modelsDirectory())));
+}
+
+// The real importer takes a lock on the folder it converts into: the offline import leaves neither
+// that folder nor its lock file behind, import after import.
+TEST(ParakeetModelSetupCheckpointTest, AnOfflineImportLeavesOnlyTheVersionFolderAndItsLock) {
+    testsupport::TemporaryDirectory temp;
+    const fs::path models = temp.path() / "Models";
+    const fs::path fixture = fs::path(PARLOQUIN_SOURCE_DIR) / "tests/fixtures/asr/tiny-parakeet-tdt.nemo";
+    for (int round = 0; round < 2; ++round) {
+        const auto imported = ParakeetModelSetup::importFile(fixture, models);
+        EXPECT_EQ(imported.folder, models / "parakeet-tdt-0.6b-v3-coreml");
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(models)) names.insert(entry.path().filename().string());
+        EXPECT_EQ(names, (std::set<std::string>{"parakeet-tdt-0.6b-v3-coreml", ".parakeet-tdt-0.6b-v3-coreml.lock"}))
+            << "round " << round;
+    }
 }
 
 }  // namespace
