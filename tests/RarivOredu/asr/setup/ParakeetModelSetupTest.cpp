@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <functional>
 #include <random>
 #include <regex>
@@ -14,7 +15,9 @@
 #include "Platform/system/CancellationToken.h"
 #include "Platform/system/CocoaError.h"
 #include "Platform/system/ErrorDescription.h"
+#include "RarivOredu/asr/AsrManager.h"
 #include "RarivOredu/asr/AsrModels.h"
+#include "RarivOredu/asr/TdtModelShape.h"
 #include "RarivOredu/asr/AsrModelsError.h"
 #include "RarivOredu/checkpoint/CheckpointError.h"
 #include "RarivOredu/shared/ModelLoadProgress.h"
@@ -373,6 +376,33 @@ TEST(ParakeetModelSetupCheckpointTest, AFirstStartMakesLoadableBundlesFromTheSer
     EXPECT_EQ(steps.front(), "download");
     EXPECT_EQ(steps.back(), "vocabulary");
     EXPECT_FALSE(fs::exists(ParakeetModelSetup::downloadsFolder(sandbox.modelsDirectory())));
+}
+
+// A checkpoint of other widths than the 0.6B models (the tiny one) is imported and then runs: the
+// recogniser decodes with the widths and the blank its bundles describe.
+TEST(ParakeetModelSetupCheckpointTest, ACheckpointOfOtherWidthsIsRecognisedWith) {
+    testsupport::TemporaryDirectory temp;
+    const fs::path models = temp.path() / "Models";
+    const fs::path fixture = fs::path(PARLOQUIN_SOURCE_DIR) / "tests/fixtures/asr/tiny-parakeet-tdt.nemo";
+    const auto imported = ParakeetModelSetup::importFile(fixture, models);
+    platform::MLModelConfiguration cpu;
+    cpu.computeUnits = platform::MLComputeUnits::cpuOnly;
+    const AsrModels set = AsrModels::load(imported.folder, cpu, imported.version);
+
+    const auto shape = rarivoredu::TdtModelShape::of(*set.decoder, *set.joint, set.version);
+    EXPECT_NE(shape.encoderHiddenSize, rarivoredu::ASRConstants::encoderHiddenSize);
+    EXPECT_NE(shape.decoderHiddenSize, rarivoredu::ASRConstants::decoderHiddenSize);
+    EXPECT_EQ(shape.decoderLayers, 2);
+    EXPECT_EQ(static_cast<std::size_t>(shape.blankId), set.vocabulary.size()) << "the blank follows the pieces";
+
+    rarivoredu::AsrManager manager(rarivoredu::ASRConfig::defaultConfig());
+    manager.initialize(set);
+    for (const std::size_t seconds : {2u, 20u}) {  // one window, and the chunked path
+        SCOPED_TRACE(seconds);
+        std::vector<float> samples(seconds * 16000);
+        for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = 0.3f * std::sin(0.17f * static_cast<float>(i));
+        EXPECT_NO_THROW(manager.transcribe(samples));
+    }
 }
 
 // The real importer takes a lock on the folder it converts into: the offline import leaves neither
