@@ -2,7 +2,7 @@
 # installed files, then builds and runs programs outside the tree against them: one through
 # find_package(RarivOredu), whose recognition models load through the TorchScript plugin found
 # beside the installed libraries, and one through pkg-config. Run with -DBUILD_DIR= -DSTAGING= -DPREFIX= -DCONSUMER_SOURCE= -DWORK=
-# -DWRITE_MODELS= -DSPEECH= -DLIBDIR=.
+# -DWRITE_MODELS= -DSPEECH= -DLIBDIR= -DPLUGIN_DIR=.
 file(REMOVE_RECURSE "${STAGING}" "${WORK}")
 file(MAKE_DIRECTORY "${WORK}/data" "${WORK}/cache")
 set(asrFolder "${WORK}/data/RarivOredu/Models/parakeet-tdt-0.6b-v3-coreml")
@@ -17,7 +17,7 @@ set(root "${STAGING}${PREFIX}")
 
 foreach(file include/rarivoredu/RarivOredu.h include/rarivoredu/Transcriber.h include/rarivoredu/Version.h
              ${LIBDIR}/cmake/RarivOredu/RarivOreduConfig.cmake ${LIBDIR}/pkgconfig/rarivoredu.pc
-             ${LIBDIR}/librarivoredu-core.so ${LIBDIR}/librarivoredu-asr.so.0 ${LIBDIR}/parloquin/libplatform_ml_torch.so
+             ${LIBDIR}/librarivoredu-core.so ${LIBDIR}/librarivoredu-asr.so.0 ${PLUGIN_DIR}/libplatform_ml_torch.so
              bin/rarivoredu)
   if(NOT EXISTS "${root}/${file}")
     message(FATAL_ERROR "not installed: ${file}")
