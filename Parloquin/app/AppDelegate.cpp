@@ -583,10 +583,13 @@ void AppDelegate::showAbout() {
     environment_.alerts->runModal(alert);
 }
 
+// Ends the process whatever the window policy: a main window that minimises instead of closing
+// would refuse the close that QCoreApplication::quit() asks of every window, and the quit with it.
+// The stores are written as the application object goes.
 void AppDelegate::quit() {
     showFloatingControlObservation_.cancel();
     taskbarObservation_.cancel();
-    QCoreApplication::quit();
+    QCoreApplication::exit(0);
 }
 
 // MARK: dictation

@@ -5,6 +5,7 @@
 #include <QKeySequence>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -397,6 +398,39 @@ TEST_F(AppDelegateTest, FailedModelLoadLeavesNoHotkeyAndNoButton) {
         EXPECT_TRUE(delegate.statisticsManager()) << c.name;
         delegate.toggleDictation();
         EXPECT_FALSE(delegate.transcriptionService()->isRecording()) << c.name;
+    }
+}
+
+// "Parloquin beenden" ends the event loop whatever the main window does on close: minimising
+// (the task bar entry is kept, or there is no tray and the window is the way back) or hiding.
+TEST_F(AppDelegateTest, QuitEndsTheProgramWhateverTheWindowPolicy) {
+    struct Case {
+        const char* name;
+        bool tray;
+        bool taskbarEntry;
+    };
+    const Case cases[] = {
+        {"tray, task bar entry kept", true, true},
+        {"no tray", false, false},
+        {"tray, window open", true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AppHarness harness;
+        harness.store.defaults().setBool("hasShownFirstLaunchExplanation", true);
+        harness.store.defaults().setBool("showDockIcon", c.taskbarEntry);
+        harness.systemTrayAvailable = [tray = c.tray] { return tray; };
+        AppDelegate& delegate = harness.launch();
+        if (c.tray && !c.taskbarEntry) delegate.openSettings();
+        ASSERT_TRUE(waitUntil([&] { return delegate.mainWindow() && delegate.mainWindow()->isVisible(); }));
+        EXPECT_EQ(delegate.mainWindow()->minimizesOnClose(), c.taskbarEntry || !c.tray);
+
+        QTimer::singleShot(0, &delegate, [&delegate] { delegate.quit(); });
+        QTimer giveUp;  // what a quit that was refused leaves: the loop runs on
+        giveUp.setSingleShot(true);
+        QObject::connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        giveUp.start(5000);
+        EXPECT_EQ(QCoreApplication::exec(), 0) << "the program ran on";
     }
 }
 
