@@ -228,6 +228,12 @@ void AppDelegate::initializeServices() {
     // A first start fetches and converts the models for minutes: the tray says how far it is.
     connect(transcriptionService_.get(), &TranscriptionService::modelProgressChanged, this,
             [this] { showModelProgress(); });
+    transcriptionService_->onStateChanged = [weak](RecordingState state) {
+        if (weak) weak->handleStateChange(state);
+    };
+    // The hotkey is the desktop's from the start: a press during the first setup must not reach the
+    // focused window, and is answered with how far the setup has come.
+    setupHotkeyManager();
     transcriptionService_->initialize([weak](std::exception_ptr error) {
         if (!weak) return;
         if (error)
@@ -239,11 +245,7 @@ void AppDelegate::initializeServices() {
 
 void AppDelegate::modelsLoaded() {
     isInitialized_ = true;
-    QPointer<AppDelegate> weak(this);
-    transcriptionService_->onStateChanged = [weak](RecordingState state) {
-        if (weak) weak->handleStateChange(state);
-    };
-    setupHotkeyManager();
+    updateMenuItemTitles();
     postReadyNotification();
     // The submenu said "Wird geladen..." until now.
     updateRecentTranscriptionsMenu();
@@ -255,7 +257,7 @@ void AppDelegate::modelsFailed(const std::exception_ptr& error) {
     updateStatusTitle("Initialisierung fehlgeschlagen");
     // Without models a start does nothing: the item says so by being disabled, and the submenu
     // stops waiting for them.
-    if (dictationMenuItem_) dictationMenuItem_->setEnabled(false);
+    updateMenuItemTitles();
     updateRecentTranscriptionsMenu();
     postUserNotification("Parloquin konnte nicht gestartet werden", launchFailureBody(error));
 }
@@ -350,6 +352,24 @@ void AppDelegate::showModelProgress() {
     const std::string line = ModelProgressTexts::statusLine(*progress);
     updateStatusTitle(line);
     if (statusItem_) statusItem_->setToolTip(statusToolTip(statusImage_, line));
+    updateMenuItemTitles();
+}
+
+std::string AppDelegate::notReadyText() const {
+    const auto* progress = transcriptionService_ ? &transcriptionService_->modelProgress() : nullptr;
+    if (progress && *progress) return ModelProgressTexts::statusLine(**progress) + " …";
+    return "Sprachmodelle werden geladen …";
+}
+
+void AppDelegate::answerNotReady() {
+    if (launchFailed_) {
+        postUserNotification("Parloquin konnte nicht gestartet werden",
+                             "Ohne Sprachmodelle ist keine Aufnahme möglich. Bitte prüfe die Verbindung und starte "
+                             "Parloquin erneut.");
+        return;
+    }
+    postUserNotification("Parloquin ist noch nicht bereit",
+                         notReadyText() + "\nAufnahmen sind möglich, sobald die Sprachmodelle bereit sind.");
 }
 
 void AppDelegate::setupStatusItem() {
@@ -362,6 +382,7 @@ void AppDelegate::setupStatusItem() {
     menu_->addSeparator();
     dictationMenuItem_ = menu_->addAction(menuTitle(StatusMenuTexts::dictationItemTitle(primaryHotkey())));
     connect(dictationMenuItem_, &QAction::triggered, this, [this] { toggleDictation(); });
+    updateMenuItemTitles();
     QAction* recent = menu_->addAction(QString::fromUtf8(kRecentTranscriptionsTitle));
     recent->setMenu(createRecentTranscriptionsMenu());
     connect(menu_->addAction(QStringLiteral("Statistiken...")), &QAction::triggered, this, [this] { openStatistics(); });
@@ -399,9 +420,14 @@ std::string AppDelegate::primaryHotkey() const {
     return defaults().stringForKey(settings::kPrimaryHotkey).value_or(settings::kDefaultPrimaryHotkey);
 }
 
+// Until the models are ready the start item is off and says how far their setup has come; after a
+// failed start it is off under its usual title.
 void AppDelegate::updateMenuItemTitles() {
-    if (dictationMenuItem_)
-        dictationMenuItem_->setText(menuTitle(StatusMenuTexts::dictationItemTitle(primaryHotkey())));
+    if (!dictationMenuItem_) return;
+    const bool waiting = !isInitialized_ && !launchFailed_;
+    dictationMenuItem_->setText(
+        menuTitle(waiting ? notReadyText() : StatusMenuTexts::dictationItemTitle(primaryHotkey())));
+    dictationMenuItem_->setEnabled(isInitialized_);
 }
 
 void AppDelegate::updateStatusTitle(const std::string& text) {
@@ -605,11 +631,19 @@ void AppDelegate::perform(DictationAction action) {
 
 void AppDelegate::toggleDictation() {
     if (!transcriptionService_) return;
+    if (!isInitialized_) {
+        answerNotReady();
+        return;
+    }
     perform(DictationControl::toggle(transcriptionService_->isRecording()));
 }
 
 void AppDelegate::handleHotkeyPressed() {
     if (!transcriptionService_) return;
+    if (!isInitialized_) {
+        answerNotReady();
+        return;
+    }
     const DictationAction action =
         DictationControl::press(defaults().stringForKey(settings::kRecordingMode).value_or("auto"),
                                 defaults().boolForKey(settings::kPrimaryHotkeyIsSingleKey),
@@ -620,7 +654,7 @@ void AppDelegate::handleHotkeyPressed() {
 }
 
 void AppDelegate::handleHotkeyReleased() {
-    if (!transcriptionService_) return;
+    if (!transcriptionService_ || !isInitialized_) return;
     pressStartedRecording_ = false;
     const DictationAction action =
         DictationControl::release(defaults().stringForKey(settings::kRecordingMode).value_or("auto"),

@@ -118,6 +118,10 @@ private:
     // The status line and the tooltip follow the speech models' setup.
     void showModelProgress();
     void modelsFailed(const std::exception_ptr& error);
+    // How far the models' setup has come, for the start item and the answer to a start.
+    std::string notReadyText() const;
+    // A start asked for before the models are ready: the user learns why nothing happens.
+    void answerNotReady();
     void updateFloatingControlState();
     void reportSettingsFileProblem(const platform::UserDefaults::LoadProblem& problem);
     void createMainWindow(SidebarSection section);

@@ -132,7 +132,6 @@ TEST_F(AppDelegateTest, BeforeTheModelsAreLoadedTheSubmenuSaysSo) {
     harness.delegate->applicationDidFinishLaunching();
     EXPECT_EQ(AppHarness::titles(harness.recentTranscriptionsMenu()), (Titles{"Wird geladen..."}));
     EXPECT_FALSE(harness.recentTranscriptionsMenu()->actions()[0]->isEnabled());
-    EXPECT_EQ(harness.delegate->hotkeyManager(), nullptr);
     ASSERT_TRUE(waitUntil([&] { return !harness.notifications.received.empty(); }));
 }
 
@@ -362,7 +361,7 @@ TEST_F(AppDelegateTest, TheModelsFirstSetupIsShownInTheStatusLineAndTheTooltip) 
     EXPECT_FALSE(delegate.transcriptionService()->modelProgress());
 }
 
-TEST_F(AppDelegateTest, FailedModelLoadLeavesNoHotkeyAndNoButton) {
+TEST_F(AppDelegateTest, FailedModelLoadLeavesNoButtonAndAPressIsAnswered) {
     struct Case {
         std::string name;
         int storedRecords;
@@ -381,13 +380,15 @@ TEST_F(AppDelegateTest, FailedModelLoadLeavesNoHotkeyAndNoButton) {
         };
         AppDelegate& delegate = harness.launch();
         EXPECT_FALSE(delegate.isInitialized()) << c.name;
-        EXPECT_EQ(delegate.statusMenu()->actions()[0]->text(), "Parloquin - Initialisierung fehlgeschlagen") << c.name;
+        EXPECT_EQ(AppHarness::titles(delegate.statusMenu()),
+                  (Titles{"Parloquin - Initialisierung fehlgeschlagen", "---",
+                          "Aufnahme starten (⇧⌘Space)", "Letzte Transkriptionen", "Statistiken...", "---",
+                          "Einstellungen...", "Über Parloquin", "---", "Parloquin beenden"}))
+            << c.name;
         ASSERT_EQ(harness.summaries(), (std::vector<std::string>{"Parloquin konnte nicht gestartet werden"})) << c.name;
         EXPECT_EQ(harness.notifications.received.front().body,
                   QString::fromUtf8("Die Sprachmodelle konnten nicht geladen werden: Could not connect to the "
                                     "server.\nBitte prüfe die Verbindung und starte Parloquin erneut."));
-        EXPECT_EQ(delegate.hotkeyManager(), nullptr) << c.name;
-        EXPECT_TRUE(harness.desktop.target->registered.empty()) << c.name;
         EXPECT_EQ(delegate.floatingControlWindow(), nullptr) << c.name;
         EXPECT_EQ(AppHarness::visibleWindow("FloatingDictationControlWindow"), nullptr) << c.name;
         // A start would do nothing: the item is off. The list no longer waits for the models.
@@ -396,9 +397,74 @@ TEST_F(AppDelegateTest, FailedModelLoadLeavesNoHotkeyAndNoButton) {
         // The stores are there all the same.
         EXPECT_TRUE(delegate.historyManager()) << c.name;
         EXPECT_TRUE(delegate.statisticsManager()) << c.name;
+        // The hotkey stays taken, and a press says what to do instead of typing into a window.
+        EXPECT_EQ(harness.desktop.target->registered, (std::set<HotKeyRegistration>{{49, 768}})) << c.name;
+        harness.desktop.target->fire(platform::kEventHotKeyPressed);
         delegate.toggleDictation();
+        ASSERT_TRUE(waitUntil([&] { return harness.notifications.received.size() == 3; })) << c.name;
+        for (std::size_t i = 1; i < 3; ++i) {
+            EXPECT_EQ(harness.notifications.received[i].summary, "Parloquin konnte nicht gestartet werden");
+            EXPECT_EQ(harness.notifications.received[i].body.toStdString(),
+                      "Ohne Sprachmodelle ist keine Aufnahme möglich. Bitte prüfe die Verbindung und starte "
+                      "Parloquin erneut.");
+        }
         EXPECT_FALSE(delegate.transcriptionService()->isRecording()) << c.name;
     }
+}
+
+// The hotkey is the desktop's from the start, not only once the models are ready: during the first
+// setup a press (or the start item, reached by its shortcut) answers with how far the setup has
+// come, and the start item is off and says the same.
+TEST_F(AppDelegateTest, TheHotkeyIsTakenAtStartAndAStartBeforeTheModelsAreReadyIsAnswered) {
+    using rarivoredu::ModelLoadProgress;
+    std::atomic<bool> finish{false};
+    harness.initializer = [&finish, r = harness.recognizer] {
+        ModelLoadProgress conversion;
+        conversion.step = ModelLoadProgress::Step::import;
+        conversion.fraction = 0.42;
+        conversion.detail = "encoder";
+        ModelLoadProgress::report(conversion);
+        while (!finish) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return std::shared_ptr<parloquin::SpeechRecognizer>(r);
+    };
+    harness.store.defaults().setBool("hasShownFirstLaunchExplanation", true);
+    harness.delegate = std::make_unique<AppDelegate>(harness.environment());
+    AppDelegate& delegate = *harness.delegate;
+    delegate.applicationDidFinishLaunching();
+    EXPECT_FALSE(delegate.dictationMenuItem()->isEnabled());
+    EXPECT_EQ(delegate.dictationMenuItem()->text().toStdString(), "Sprachmodelle werden geladen …");
+
+    auto& target = *harness.desktop.target;
+    EXPECT_TRUE(waitUntil([&] { return target.registered == std::set<HotKeyRegistration>{{49, 768}}; }))
+        << "the hotkey waits for the models";
+    const std::string waiting = "Sprachmodell wird eingerichtet: 42 % …";
+    EXPECT_TRUE(waitUntil([&] { return delegate.dictationMenuItem()->text().toStdString() == waiting; }))
+        << delegate.dictationMenuItem()->text().toStdString();
+    EXPECT_FALSE(delegate.dictationMenuItem()->isEnabled());
+
+    target.fire(platform::kEventHotKeyPressed);
+    target.fire(platform::kEventHotKeyReleased);
+    delegate.toggleDictation();
+    ASSERT_TRUE(waitUntil([&] { return harness.notifications.received.size() == 2; })) << "a start is never silent";
+    for (const auto& answer : harness.notifications.received) {
+        EXPECT_EQ(answer.summary, "Parloquin ist noch nicht bereit");
+        EXPECT_EQ(answer.body.toStdString(), waiting + "\nAufnahmen sind möglich, sobald die Sprachmodelle bereit sind.");
+    }
+    EXPECT_FALSE(delegate.transcriptionService()->isRecording());
+
+    finish = true;
+    ASSERT_TRUE(waitUntil([&] { return harness.notifications.received.size() == 3; }));
+    EXPECT_EQ(harness.summaries().back(), "Parloquin bereit!");
+    EXPECT_EQ(harness.notifications.received.back().body.toStdString().substr(
+                  harness.notifications.received.back().body.toStdString().rfind('\n') + 1),
+              "Tastenkürzel: ⇧⌘Space registriert");
+    EXPECT_TRUE(delegate.dictationMenuItem()->isEnabled());
+    EXPECT_EQ(delegate.dictationMenuItem()->text(), "Aufnahme starten (⇧⌘Space)");
+    target.fire(platform::kEventHotKeyPressed);
+    drainEventLoop();
+    EXPECT_TRUE(delegate.transcriptionService()->isRecording());
+    delegate.cancelDictation();
+    harness.waitForIdle();
 }
 
 // "Parloquin beenden" ends the event loop whatever the main window does on close: minimising
