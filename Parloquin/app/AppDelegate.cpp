@@ -93,7 +93,7 @@ std::string launchFailureBody(const std::exception_ptr& error) {
     } catch (...) {
     }
     std::string body = "Die Sprachmodelle konnten nicht geladen werden: " + cause;
-    if (download) body += "\nBitte prüfe die Verbindung und starte Parloquin erneut.";
+    if (download) body += "\nBitte prüfe die Verbindung und wähle „Erneut versuchen“ im Menü von Parloquin.";
     return body;
 }
 
@@ -228,6 +228,10 @@ void AppDelegate::initializeServices() {
     // A first start fetches and converts the models for minutes: the tray says how far it is.
     connect(transcriptionService_.get(), &TranscriptionService::modelProgressChanged, this,
             [this] { showModelProgress(); });
+    // A retry asked for on the page "Sonstiges" is one from the menu too.
+    connect(transcriptionService_.get(), &TranscriptionService::initializationFailedChanged, this, [this] {
+        if (launchFailed_ && !transcriptionService_->initializationFailed()) setupRetrying();
+    });
     transcriptionService_->onStateChanged = [weak](RecordingState state) {
         if (weak) weak->handleStateChange(state);
     };
@@ -243,6 +247,19 @@ void AppDelegate::initializeServices() {
     });
 }
 
+void AppDelegate::retrySetup() {
+    if (!launchFailed_ || !transcriptionService_) return;
+    transcriptionService_->retryInitialization();
+}
+
+void AppDelegate::setupRetrying() {
+    launchFailed_ = false;
+    if (menu_ && retryMenuItem_) menu_->removeAction(retryMenuItem_);
+    updateStatusTitle("Wird geladen...");
+    updateMenuItemTitles();
+    updateRecentTranscriptionsMenu();
+}
+
 void AppDelegate::modelsLoaded() {
     isInitialized_ = true;
     updateMenuItemTitles();
@@ -256,9 +273,11 @@ void AppDelegate::modelsFailed(const std::exception_ptr& error) {
     launchFailed_ = true;
     updateStatusTitle("Initialisierung fehlgeschlagen");
     // Without models a start does nothing: the item says so by being disabled, and the submenu
-    // stops waiting for them.
+    // stops waiting for them. The setup can be tried again in place.
     updateMenuItemTitles();
     updateRecentTranscriptionsMenu();
+    if (menu_ && retryMenuItem_ && !menu_->actions().contains(retryMenuItem_.data()))
+        menu_->insertAction(menu_->actions().value(1), retryMenuItem_);
     postUserNotification("Parloquin konnte nicht gestartet werden", launchFailureBody(error));
 }
 
@@ -364,8 +383,8 @@ std::string AppDelegate::notReadyText() const {
 void AppDelegate::answerNotReady() {
     if (launchFailed_) {
         postUserNotification("Parloquin konnte nicht gestartet werden",
-                             "Ohne Sprachmodelle ist keine Aufnahme möglich. Bitte prüfe die Verbindung und starte "
-                             "Parloquin erneut.");
+                             "Ohne Sprachmodelle ist keine Aufnahme möglich. Wähle „Erneut versuchen“ im Menü von "
+                             "Parloquin.");
         return;
     }
     postUserNotification("Parloquin ist noch nicht bereit",
@@ -383,6 +402,9 @@ void AppDelegate::setupStatusItem() {
     dictationMenuItem_ = menu_->addAction(menuTitle(StatusMenuTexts::dictationItemTitle(primaryHotkey())));
     connect(dictationMenuItem_, &QAction::triggered, this, [this] { toggleDictation(); });
     updateMenuItemTitles();
+    // Offered after a failed start, right below the status line.
+    retryMenuItem_ = new QAction(QStringLiteral("Erneut versuchen"), menu_);
+    connect(retryMenuItem_, &QAction::triggered, this, [this] { retrySetup(); });
     QAction* recent = menu_->addAction(QString::fromUtf8(kRecentTranscriptionsTitle));
     recent->setMenu(createRecentTranscriptionsMenu());
     connect(menu_->addAction(QStringLiteral("Statistiken...")), &QAction::triggered, this, [this] { openStatistics(); });

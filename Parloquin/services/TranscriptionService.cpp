@@ -150,7 +150,20 @@ void TranscriptionService::reportFailedStart(const std::string& reason, const st
     postNotice("Aufnahme nicht möglich", reason);
 }
 
+void TranscriptionService::setInitializationFailed(bool failed) {
+    if (failed == initializationFailed_) return;
+    initializationFailed_ = failed;
+    emit initializationFailedChanged();
+}
+
+void TranscriptionService::retryInitialization() {
+    if (!initializationFailed_) return;
+    initialize(initializeCompletion_);
+}
+
 void TranscriptionService::initialize(InitializeCompletion completion) {
+    initializeCompletion_ = completion;
+    setInitializationFailed(false);
     worker_.start([this, initializer = asrInitializer_, completion = std::move(completion)] {
         const platform::CancellationToken::Scope scope(stop_);
         // Reports come few (a tenth of a percent at most) and are shown on the main thread.
@@ -182,6 +195,7 @@ void TranscriptionService::initialize(InitializeCompletion completion) {
                 if (error) {
                     asrManager_.reset();
                     setInitialized(false);
+                    setInitializationFailed(true);
                     logger_.log(platform::OSLogType::error, "❌ Failed to initialize Parloquin Engine: " + platform::errorDescription(error));
                 } else {
                     asrManager_ = recognizer;

@@ -123,6 +123,11 @@ public:
     // prints "❌ Failed to initialize Parloquin Engine: " with the reason; the completion gets the
     // error either way.
     virtual void initialize(InitializeCompletion completion = {});
+    // The last start failed, and no other runs: nothing will come of waiting.
+    bool initializationFailed() const { return initializationFailed_; }
+    // After a failed start: runs it again, with the completion of the last initialize(). Nothing
+    // otherwise.
+    void retryInitialization();
     // Does nothing before the recogniser is ready or while recording. While a dictation or a file
     // is transcribed, the start is refused and told to onNotice. A start that fails (no microphone,
     // say) is printed, told to onNotice with its reason, and ends in stopRecording.
@@ -176,6 +181,7 @@ signals:
     void fileFinished(const std::optional<TranscriptionRecord>& record, std::exception_ptr error,
                       const std::optional<std::string>& warning);
     void modelProgressChanged();
+    void initializationFailedChanged();
 
 protected:
     virtual void transcribe(std::vector<float> samples);
@@ -193,6 +199,7 @@ private:
     void endRecording();
     void setProcessing(bool processing);
     void setInitialized(bool initialized);
+    void setInitializationFailed(bool failed);
     void setLastTranscription(std::string text);
     void notify(RecordingState state);
     void postNotice(const std::string& title, const std::string& body);
@@ -222,6 +229,8 @@ private:
     bool isProcessing_ = false;
     std::string lastTranscription_;
     bool isInitialized_ = false;
+    bool initializationFailed_ = false;
+    InitializeCompletion initializeCompletion_;  // of the last initialize(), for a retry
     std::optional<rarivoredu::ModelLoadProgress> modelProgress_;
 
     std::shared_ptr<SpeechRecognizer> asrManager_;

@@ -6,6 +6,8 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QAbstractButton>
+#include <QLabel>
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -24,6 +26,8 @@
 #include "Parloquin/services/StatisticsManager.h"
 #include "Parloquin/views/AppVersion.h"
 #include "Parloquin/views/OtherSettings.h"
+#include "Parloquin/views/ContentAreaView.h"
+#include "Parloquin/views/OtherSettingsView.h"
 #include "Platform/audio/AVAudioError.h"
 #include "Platform/log/LogCapture.h"
 #include "Platform/ml/MLModelError.h"
@@ -361,7 +365,7 @@ TEST_F(AppDelegateTest, TheModelsFirstSetupIsShownInTheStatusLineAndTheTooltip) 
     EXPECT_FALSE(delegate.transcriptionService()->modelProgress());
 }
 
-TEST_F(AppDelegateTest, FailedModelLoadLeavesNoButtonAndAPressIsAnswered) {
+TEST_F(AppDelegateTest, FailedModelLoadLeavesNoButtonAndOffersARetry) {
     struct Case {
         std::string name;
         int storedRecords;
@@ -381,14 +385,15 @@ TEST_F(AppDelegateTest, FailedModelLoadLeavesNoButtonAndAPressIsAnswered) {
         AppDelegate& delegate = harness.launch();
         EXPECT_FALSE(delegate.isInitialized()) << c.name;
         EXPECT_EQ(AppHarness::titles(delegate.statusMenu()),
-                  (Titles{"Parloquin - Initialisierung fehlgeschlagen", "---",
+                  (Titles{"Parloquin - Initialisierung fehlgeschlagen", "Erneut versuchen", "---",
                           "Aufnahme starten (⇧⌘Space)", "Letzte Transkriptionen", "Statistiken...", "---",
                           "Einstellungen...", "Über Parloquin", "---", "Parloquin beenden"}))
             << c.name;
         ASSERT_EQ(harness.summaries(), (std::vector<std::string>{"Parloquin konnte nicht gestartet werden"})) << c.name;
         EXPECT_EQ(harness.notifications.received.front().body,
                   QString::fromUtf8("Die Sprachmodelle konnten nicht geladen werden: Could not connect to the "
-                                    "server.\nBitte prüfe die Verbindung und starte Parloquin erneut."));
+                                    "server.\nBitte prüfe die Verbindung und wähle „Erneut versuchen“ im Menü von "
+                                    "Parloquin."));
         EXPECT_EQ(delegate.floatingControlWindow(), nullptr) << c.name;
         EXPECT_EQ(AppHarness::visibleWindow("FloatingDictationControlWindow"), nullptr) << c.name;
         // A start would do nothing: the item is off. The list no longer waits for the models.
@@ -405,11 +410,64 @@ TEST_F(AppDelegateTest, FailedModelLoadLeavesNoButtonAndAPressIsAnswered) {
         for (std::size_t i = 1; i < 3; ++i) {
             EXPECT_EQ(harness.notifications.received[i].summary, "Parloquin konnte nicht gestartet werden");
             EXPECT_EQ(harness.notifications.received[i].body.toStdString(),
-                      "Ohne Sprachmodelle ist keine Aufnahme möglich. Bitte prüfe die Verbindung und starte "
-                      "Parloquin erneut.");
+                      "Ohne Sprachmodelle ist keine Aufnahme möglich. Wähle „Erneut versuchen“ im Menü von Parloquin.");
         }
         EXPECT_FALSE(delegate.transcriptionService()->isRecording()) << c.name;
     }
+}
+
+// A first start that failed (no network, say) is tried again in place, from the tray menu or from
+// the model card of the page "Sonstiges"; once it succeeds, the shell is as after a good start.
+TEST_F(AppDelegateTest, AFailedStartIsTriedAgainFromTheMenuAndFromTheModelCard) {
+    std::atomic<int> attempts{0};
+    harness.initializer = [&attempts, r = harness.recognizer]() -> std::shared_ptr<parloquin::SpeechRecognizer> {
+        if (++attempts < 3) throw platform::URLError::make(platform::URLError::cannotConnectToHost);
+        return r;
+    };
+    harness.store.defaults().setBool("hasShownFirstLaunchExplanation", true);
+    AppDelegate& delegate = harness.launch();
+    ASSERT_EQ(harness.summaries(), (Titles{"Parloquin konnte nicht gestartet werden"}));
+    QMenu* menu = delegate.statusMenu();
+    ASSERT_EQ(menu->actions().value(1), delegate.retryMenuItem());
+
+    // From the menu: the setup runs again, and fails again.
+    delegate.retryMenuItem()->trigger();
+    EXPECT_FALSE(menu->actions().contains(delegate.retryMenuItem())) << "one retry at a time";
+    EXPECT_EQ(menu->actions()[0]->text(), "Parloquin - Wird geladen...");
+    EXPECT_EQ(AppHarness::titles(harness.recentTranscriptionsMenu()), (Titles{"Wird geladen..."}));
+    ASSERT_TRUE(waitUntil([&] { return harness.notifications.received.size() == 2; }));
+    EXPECT_EQ(attempts, 2);
+    EXPECT_EQ(harness.summaries().back(), "Parloquin konnte nicht gestartet werden");
+    EXPECT_EQ(menu->actions().value(1), delegate.retryMenuItem());
+    const QList<QAction*> entries = menu->actions();
+    EXPECT_EQ(std::count(entries.begin(), entries.end(), delegate.retryMenuItem()), 1);
+
+    // From the model card: it offers the retry only while the start has failed.
+    delegate.openMainWindow(parloquin::SidebarSection::other);
+    ASSERT_TRUE(delegate.mainWindow());
+    parloquin::OtherSettingsView* page = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        return (page = dynamic_cast<parloquin::OtherSettingsView*>(delegate.mainWindow()->contentArea()->page()));
+    }));
+    EXPECT_FALSE(page->retryButton()->isHidden());
+    EXPECT_FALSE(page->modelFailureLabel()->isHidden());
+    page->retryButton()->click();
+    EXPECT_TRUE(page->retryButton()->isHidden());
+    ASSERT_TRUE(waitUntil([&] { return harness.notifications.received.size() == 3; }));
+    EXPECT_EQ(attempts, 3);
+    EXPECT_EQ(harness.summaries().back(), "Parloquin bereit!");
+    EXPECT_TRUE(delegate.isInitialized());
+    EXPECT_FALSE(menu->actions().contains(delegate.retryMenuItem()));
+    EXPECT_EQ(menu->actions()[0]->text(), "Parloquin - Bereit");
+    EXPECT_TRUE(delegate.dictationMenuItem()->isEnabled());
+    EXPECT_EQ(delegate.dictationMenuItem()->text(), "Aufnahme starten (⇧⌘Space)");
+    EXPECT_TRUE(page->retryButton()->isHidden());
+    EXPECT_TRUE(delegate.floatingControlWindow());
+    harness.desktop.target->fire(platform::kEventHotKeyPressed);
+    drainEventLoop();
+    EXPECT_TRUE(delegate.transcriptionService()->isRecording());
+    delegate.cancelDictation();
+    harness.waitForIdle();
 }
 
 // The hotkey is the desktop's from the start, not only once the models are ready: during the first
@@ -417,14 +475,19 @@ TEST_F(AppDelegateTest, FailedModelLoadLeavesNoButtonAndAPressIsAnswered) {
 // come, and the start item is off and says the same.
 TEST_F(AppDelegateTest, TheHotkeyIsTakenAtStartAndAStartBeforeTheModelsAreReadyIsAnswered) {
     using rarivoredu::ModelLoadProgress;
-    std::atomic<bool> finish{false};
-    harness.initializer = [&finish, r = harness.recognizer] {
+    // The setup ends with the test, also with one that failed half-way.
+    auto finish = std::make_shared<std::atomic<bool>>(false);
+    struct Release {
+        std::shared_ptr<std::atomic<bool>> flag;
+        ~Release() { *flag = true; }
+    } release{finish};
+    harness.initializer = [finish, r = harness.recognizer] {
         ModelLoadProgress conversion;
         conversion.step = ModelLoadProgress::Step::import;
         conversion.fraction = 0.42;
         conversion.detail = "encoder";
         ModelLoadProgress::report(conversion);
-        while (!finish) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        while (!*finish) std::this_thread::sleep_for(std::chrono::milliseconds(2));
         return std::shared_ptr<parloquin::SpeechRecognizer>(r);
     };
     harness.store.defaults().setBool("hasShownFirstLaunchExplanation", true);
@@ -452,7 +515,7 @@ TEST_F(AppDelegateTest, TheHotkeyIsTakenAtStartAndAStartBeforeTheModelsAreReadyI
     }
     EXPECT_FALSE(delegate.transcriptionService()->isRecording());
 
-    finish = true;
+    *finish = true;
     ASSERT_TRUE(waitUntil([&] { return harness.notifications.received.size() == 3; }));
     EXPECT_EQ(harness.summaries().back(), "Parloquin bereit!");
     EXPECT_EQ(harness.notifications.received.back().body.toStdString().substr(
