@@ -77,6 +77,8 @@ public:
     // How long a paste waits for the user to let go of every key.
     static constexpr std::chrono::milliseconds kPasteKeyWait{2000};
     // The notice when no way reaches the focused window to paste and the text waits on the clipboard.
+    // The notice when the recorded microphone goes away during a recording.
+    static constexpr const char* kMicrophoneLostTitle = "Mikrofon getrennt – Aufnahme beendet";
     static constexpr const char* kCopiedOnlyNotice = "In die Zwischenablage kopiert – mit Strg+V einfügen";
 
     // The initializer runs on the worker thread at initialize(); by default it fetches and loads
@@ -132,7 +134,9 @@ public:
     // is transcribed, the start is refused and told to onNotice. A start that fails (no microphone,
     // say) is printed, told to onNotice with its reason, and ends in stopRecording.
     virtual void startRecording();
-    // Ends the recording; one second or more is transcribed and delivered.
+    // Ends the recording; one second or more is transcribed and delivered. A microphone that goes
+    // away during the recording ends it the same way (kMicrophoneLostTitle is told): what it gave
+    // until then is transcribed, nothing from the input the server would put in its place.
     virtual void stopRecording();
     // Ends the recording and drops it: nothing is transcribed, delivered or stored, and the state
     // is idle again. Does nothing while no recording runs.
@@ -205,6 +209,10 @@ private:
     void postNotice(const std::string& title, const std::string& body);
     // A start of the microphone that failed: printed, logged and told.
     void reportFailedStart(const std::string& reason, const std::string& detail);
+    // The server offers no input, only monitors of outputs.
+    void reportNoInput();
+    // The recording's input went away: the recording ends with what it had, and the user is told.
+    void microphoneLost();
     void pasteFinished(PendingPaste::Outcome outcome, bool autoSend);
     // The sentence that says where a text that was not delivered can still be found.
     std::string whereTheTextIs() const;
