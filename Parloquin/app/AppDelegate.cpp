@@ -688,6 +688,11 @@ void AppDelegate::handleHotkeyReleased() {
 
 void AppDelegate::handleCommand(DictationCommand command) {
     if (!transcriptionService_) return;
+    // A stop has nothing to stop before the models are ready; a start is answered.
+    if (!isInitialized_) {
+        if (command != DictationCommand::stop) answerNotReady();
+        return;
+    }
     const DictationAction action = DictationControl::command(command, transcriptionService_->isRecording());
     perform(action);
     playFeedback(action);
