@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <chrono>
 
-#include "RarivOredu/shared/NumberText.h"
+#include "RarivOredu/shared/NumberFormat.h"
 #include "RarivOredu/asr/StreamingAsrError.h"
 #include "RarivOredu/asr/TranscriptAssembly.h"
 #include "RarivOredu/shared/ASRConstants.h"
-#include "RarivOredu/shared/DoubleDescription.h"
 #include "RarivOredu/shared/SecondsSince.h"
 
 namespace rarivoredu {
@@ -43,15 +42,15 @@ StreamingAsrManager::StreamingAsrManager(const StreamingAsrConfig& config,
       rightContextSamples_(config_.rightContextFrames() * kFrameSamples),
       inputBuilder_(std::move(input.second)),
       inputSequence_(std::move(input.first)) {
-    logger_.info("Initialized StreamingAsrManager with config: chunk=" + doubleDescription(config_.chunkSeconds) +
-                 "s left=" + doubleDescription(config_.leftContextSeconds) +
-                 "s right=" + doubleDescription(config_.rightContextSeconds) + "s");
+    logger_.info("Initialized StreamingAsrManager with config: chunk=" + formatShortest(config_.chunkSeconds) +
+                 "s left=" + formatShortest(config_.leftContextSeconds) +
+                 "s right=" + formatShortest(config_.rightContextSeconds) + "s");
     const double left = seconds(leftContextSamples_);
     const double right = seconds(rightContextSamples_);
     if (left < config_.leftContextSeconds - seconds(kFrameSamples) ||
         right < config_.rightContextSeconds - seconds(kFrameSamples)) {
-        logger_.notice("Window contexts shortened to fit the recogniser's 15 s: left=" + doubleDescription(left) +
-                       "s right=" + doubleDescription(right) + "s");
+        logger_.notice("Window contexts shortened to fit the recogniser's 15 s: left=" + formatShortest(left) +
+                       "s right=" + formatShortest(right) + "s");
     }
 }
 
@@ -294,7 +293,7 @@ void StreamingAsrManager::apply(const Window& window, const AsrManager::Streamin
     ++processedChunks_;
     if (AppLogger::isEnabled(AppLogger::Level::debug)) {
         logger_.debug("Chunk " + std::to_string(processedChunks_) + ": '" + result.text +
-                      "', time: " + fixedText(result.processingTime, 3) + "s)");
+                      "', time: " + formatFixed(result.processingTime, 3) + "s)");
     }
     updateTranscripts(result, firstToken, continuesWord);
     advance(window.chunkEnd);
@@ -325,16 +324,16 @@ void StreamingAsrManager::updateTranscripts(const ASRResult& result, std::size_t
         }
         volatileTranscript_ = result.text;
         if (logs) {
-            logger_.debug("CONFIRMED (" + floatDescription(result.confidence) + ", " + fixedText(received, 1) +
+            logger_.debug("CONFIRMED (" + formatShortestFloat(result.confidence) + ", " + formatFixed(received, 1) +
                           "s context): promoted to confirmed; new volatile '" + result.text + "'");
         }
     } else {
         volatileTranscript_ = result.text;
         if (logs) {
             const std::string reason = config_.minContextForConfirmation > received
-                                           ? "insufficient context (" + fixedText(received, 1) + "s)"
+                                           ? "insufficient context (" + formatFixed(received, 1) + "s)"
                                            : "low confidence";
-            logger_.debug("VOLATILE (" + floatDescription(result.confidence) + "): " + reason +
+            logger_.debug("VOLATILE (" + formatShortestFloat(result.confidence) + "): " + reason +
                           " - updated volatile '" + result.text + "'");
         }
     }
