@@ -7,6 +7,7 @@
 
 #include "Platform/ml/MLModelBundle.h"
 #include "Platform/ml/MultiArrayCopy.h"
+#include "RarivOredu/asr/TdtModelShape.h"
 #include "RarivOredu/network/ScriptModuleSource.h"
 
 namespace rarivoredu {
@@ -187,6 +188,8 @@ MLModelDescription ParakeetNetwork::description(Module module, const Options& op
                                   arrayFeature("duration", {1, 1, 1}, i32)},
                                  {}};
             if (options.jointLogits) d.outputs.push_back(arrayFeature("logits", {1, config_.jointOutputs()}, f32));
+            // The recogniser takes the blank from here: it follows the vocabulary's pieces.
+            d.metadata[TdtModelShape::blankIdKey] = std::to_string(config_.blankId());
             return d;
         }
     }
