@@ -140,8 +140,8 @@ AsrModelVersion ParakeetImporter::importNemo(const fs::path& nemoFile, const fs:
     constexpr double kReading = 0.02, kVocabulary = 0.99;
     std::uint64_t done = 0;
     std::string_view step;
-    // The checkpoint's tensors, read as the network asks for them; the checkpoint itself is shared
-    // with the state dict for as long as the import runs.
+    // The checkpoint's tensors, read as the network asks for them; the state dict borrows the
+    // checkpoint, which outlives every write below.
     StateDict source(std::shared_ptr<const TorchCheckpoint>(&checkpoint.weights, [](const TorchCheckpoint*) {}));
     source.setReadObserver([&](const std::string&, std::int64_t elements) {
         platform::CancellationToken::checkCancellation();
