@@ -6,7 +6,7 @@
 
 #include "RarivOredu/asr/StreamingAsrError.h"
 #include "RarivOredu/shared/ASRConstants.h"
-#include "RarivOredu/shared/DoubleDescription.h"
+#include "RarivOredu/shared/NumberFormat.h"
 
 namespace rarivoredu {
 namespace {
@@ -56,17 +56,17 @@ void StreamingAsrConfig::validate() const {
     for (const auto& [field, value] : values) {
         if (!std::isfinite(value)) {
             throw StreamingAsrError::invalidConfiguration(std::string(field) + " must be a finite number, got " +
-                                                          doubleDescription(value));
+                                                          formatShortest(value));
         }
     }
     if (chunkSeconds * kSampleRate < kFrameSamples || chunkSeconds * kSampleRate > 240000.0) {
         throw StreamingAsrError::invalidConfiguration("chunkSeconds must be between 0.08 and 15 seconds, got " +
-                                                      doubleDescription(chunkSeconds));
+                                                      formatShortest(chunkSeconds));
     }
     for (const auto& [field, value] : {values[2], values[3]}) {
         if (value < 0) {
             throw StreamingAsrError::invalidConfiguration(std::string(field) + " must not be negative, got " +
-                                                          doubleDescription(value));
+                                                          formatShortest(value));
         }
     }
 }

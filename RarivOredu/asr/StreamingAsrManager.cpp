@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <chrono>
 
-#include "RarivOredu/shared/NumberText.h"
+#include "RarivOredu/shared/NumberFormat.h"
 #include "RarivOredu/asr/StreamingAsrError.h"
 #include "RarivOredu/asr/TranscriptAssembly.h"
 #include "RarivOredu/shared/ASRConstants.h"
-#include "RarivOredu/shared/DoubleDescription.h"
 #include "RarivOredu/shared/SecondsSince.h"
 
 namespace rarivoredu {
@@ -43,15 +42,15 @@ StreamingAsrManager::StreamingAsrManager(const StreamingAsrConfig& config,
       rightContextSamples_(config_.rightContextFrames() * kFrameSamples),
       inputBuilder_(std::move(input.second)),
       inputSequence_(std::move(input.first)) {
-    logger_.info("Initialized StreamingAsrManager with config: chunk=" + doubleDescription(config_.chunkSeconds) +
-                 "s left=" + doubleDescription(config_.leftContextSeconds) +
-                 "s right=" + doubleDescription(config_.rightContextSeconds) + "s");
+    logger_.info("Initialized StreamingAsrManager with config: chunk=" + formatShortest(config_.chunkSeconds) +
+                 "s left=" + formatShortest(config_.leftContextSeconds) +
+                 "s right=" + formatShortest(config_.rightContextSeconds) + "s");
     const double left = seconds(leftContextSamples_);
     const double right = seconds(rightContextSamples_);
     if (left < config_.leftContextSeconds - seconds(kFrameSamples) ||
         right < config_.rightContextSeconds - seconds(kFrameSamples)) {
-        logger_.notice("Window contexts shortened to fit the recogniser's 15 s: left=" + doubleDescription(left) +
-                       "s right=" + doubleDescription(right) + "s");
+        logger_.notice("Window contexts shortened to fit the recogniser's 15 s: left=" + formatShortest(left) +
+                       "s right=" + formatShortest(right) + "s");
     }
 }
 
@@ -294,7 +293,7 @@ void StreamingAsrManager::apply(const Window& window, const AsrManager::Streamin
     ++processedChunks_;
     if (AppLogger::isEnabled(AppLogger::Level::debug)) {
         logger_.debug("Chunk " + std::to_string(processedChunks_) + ": '" + result.text +
-                      "', time: " + fixedText(result.processingTime, 3) + "s)");
+                      "', time: " + formatFixed(result.processingTime, 3) + "s)");
     }
     updateTranscripts(result, firstToken, continuesWord);
     advance(window.chunkEnd);
@@ -325,16 +324,16 @@ void StreamingAsrManager::updateTranscripts(const ASRResult& result, std::size_t
         }
         volatileTranscript_ = result.text;
         if (logs) {
-            logger_.debug("CONFIRMED (" + floatDescription(result.confidence) + ", " + fixedText(received, 1) +
+            logger_.debug("CONFIRMED (" + formatShortestFloat(result.confidence) + ", " + formatFixed(received, 1) +
                           "s context): promoted to confirmed; new volatile '" + result.text + "'");
         }
     } else {
         volatileTranscript_ = result.text;
         if (logs) {
             const std::string reason = config_.minContextForConfirmation > received
-                                           ? "insufficient context (" + fixedText(received, 1) + "s)"
+                                           ? "insufficient context (" + formatFixed(received, 1) + "s)"
                                            : "low confidence";
-            logger_.debug("VOLATILE (" + floatDescription(result.confidence) + "): " + reason +
+            logger_.debug("VOLATILE (" + formatShortestFloat(result.confidence) + "): " + reason +
                           " - updated volatile '" + result.text + "'");
         }
     }
@@ -432,77 +431,6 @@ std::string StreamingAsrManager::confirmedTranscript() const {
 AudioSource StreamingAsrManager::audioSource() const {
     std::lock_guard lock(mutex_);
     return audioSource_;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Recovery
-
-void StreamingAsrManager::recover(const std::exception_ptr& error) {
-    try {
-        logger_.warning("Attempting error recovery for: " + StreamingAsrError::describe(error));
-        if (!error) {
-            reinitialize();
-            return;
-        }
-        try {
-            std::rethrow_exception(error);
-        } catch (const StreamingAsrError& e) {
-            using Kind = StreamingAsrError::Kind;
-            switch (e.kind()) {
-                case Kind::streamAlreadyExists:
-                    logger_.error("Stream already exists - cannot recover automatically");
-                    break;
-                case Kind::audioBufferProcessingFailed: logger_.info("Recovering from audio buffer error"); break;
-                case Kind::audioConversionFailed: logger_.info("Recovering from audio conversion error"); break;
-                case Kind::modelProcessingFailed:
-                    logger_.info("Recovering from model processing error - resetting decoder state");
-                    reinitialize();
-                    break;
-                case Kind::invalidConfiguration:
-                    logger_.error("Configuration error cannot be recovered automatically");
-                    break;
-                case Kind::modelsNotLoaded: logger_.error("Models not loaded - cannot recover automatically"); break;
-                case Kind::bufferOverflow: logger_.info("Buffer overflow handled automatically"); break;
-            }
-        } catch (...) {
-            reinitialize();
-        }
-    } catch (...) {
-        // Recovery never fails the stream.
-    }
-}
-
-void StreamingAsrManager::reinitialize() {
-    std::shared_ptr<AsrManager> asr;
-    AudioSource source;
-    {
-        std::lock_guard lock(mutex_);
-        asr = asrManager_;
-        source = audioSource_;
-    }
-    if (!asr) return;
-    try {
-        asr->resetDecoderState(source);
-        logger_.info("Successfully reset decoder state during error recovery");
-        return;
-    } catch (...) {
-        logger_.error("Failed to reset decoder state during recovery: " +
-                      StreamingAsrError::describe(std::current_exception()));
-    }
-    try {
-        const auto directory = AsrModels::download(std::nullopt, false, AsrModelVersion::v3);
-        const auto models = AsrModels::load(directory, std::nullopt, AsrModelVersion::v3);
-        auto fresh = std::make_shared<AsrManager>(ASRConfig::defaultConfig());
-        fresh->initialize(models);
-        {
-            std::lock_guard lock(mutex_);
-            asrManager_ = std::move(fresh);
-        }
-        logger_.info("Successfully reinitialized ASR manager during error recovery");
-    } catch (...) {
-        logger_.error("Failed to reinitialize ASR manager during recovery: " +
-                      StreamingAsrError::describe(std::current_exception()));
-    }
 }
 
 }  // namespace rarivoredu

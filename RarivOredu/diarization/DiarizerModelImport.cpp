@@ -8,7 +8,7 @@
 #include "RarivOredu/checkpoint/CheckpointError.h"
 #include "RarivOredu/checkpoint/StagedModelFolder.h"
 #include "RarivOredu/diarization/pyannote/PyannoteSegmentationNetwork.h"
-#include "RarivOredu/diarization/pyannote/PyannoteWeights.h"
+#include "RarivOredu/checkpoint/StateDict.h"
 #include "RarivOredu/diarization/wespeaker/WespeakerNetwork.h"
 #include "RarivOredu/shared/AppLogger.h"
 #include "RarivOredu/diarization/CoreMLDiarizer.h"
@@ -33,7 +33,7 @@ const AppLogger& logger() {
 template <class Build>
 void fromCheckpoint(const fs::path& file, const char* what, Build build) {
     try {
-        build(PyannoteWeights::fromCheckpoint(file));
+        build(StateDict::open(file));
     } catch (const CheckpointError& error) {
         logger().error(std::string("The ") + what + " checkpoint " + file.string() + " cannot be imported: " +
                        error.what());
@@ -135,10 +135,10 @@ void DiarizerModelImport::importIntoModelsDirectory(const fs::path& segmentation
 
 void DiarizerModelImport::writeBundles(const fs::path& segmentationCheckpoint, const fs::path& embeddingCheckpoint,
                                        const fs::path& folder) {
-    fromCheckpoint(segmentationCheckpoint, "segmentation", [&](const PyannoteWeights& weights) {
+    fromCheckpoint(segmentationCheckpoint, "segmentation", [&](const StateDict& weights) {
         PyannoteSegmentationNetwork(weights).writeBundle(folder / ModelNames::Diarizer::segmentationFile);
     });
-    fromCheckpoint(embeddingCheckpoint, "embedding", [&](const PyannoteWeights& weights) {
+    fromCheckpoint(embeddingCheckpoint, "embedding", [&](const StateDict& weights) {
         WespeakerNetwork(weights).writeBundle(folder / ModelNames::Diarizer::embeddingFile);
     });
 }

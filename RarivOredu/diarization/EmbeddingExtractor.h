@@ -12,7 +12,7 @@
 #include "Platform/ml/MLPredictionOptions.h"
 #include "RarivOredu/shared/ANEMemoryOptimizer.h"
 #include "RarivOredu/shared/AppLogger.h"
-#include "RarivOredu/shared/ZeroCopyDiarizerFeatureProvider.h"
+#include "RarivOredu/diarization/ZeroCopyDiarizerFeatureProvider.h"
 
 namespace rarivoredu {
 

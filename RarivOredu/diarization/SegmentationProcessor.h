@@ -10,7 +10,7 @@
 #include "Platform/ml/MLPredictionOptions.h"
 #include "RarivOredu/diarization/SpeakerActivity.h"
 #include "RarivOredu/shared/ANEMemoryOptimizer.h"
-#include "RarivOredu/shared/ZeroCopyDiarizerFeatureProvider.h"
+#include "RarivOredu/diarization/ZeroCopyDiarizerFeatureProvider.h"
 
 namespace rarivoredu {
 

@@ -8,7 +8,7 @@
 #include "Platform/system/IntegerText.h"
 #include "RarivOredu/diarization/SpeakerUtilities.h"
 #include "RarivOredu/diarization/VectorMath.h"
-#include "RarivOredu/shared/DoubleDescription.h"
+#include "RarivOredu/shared/NumberFormat.h"
 
 namespace rarivoredu {
 
@@ -22,7 +22,7 @@ constexpr std::int64_t largestId = std::numeric_limits<std::int64_t>::max();
 std::string fixed(float value, int decimals) {
     char text[64];
     const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-    return written.ec == std::errc() ? std::string(text, written.ptr) : floatDescription(value);
+    return written.ec == std::errc() ? std::string(text, written.ptr) : formatShortestFloat(value);
 }
 
 }  // namespace
@@ -97,7 +97,7 @@ SpeakerPtr SpeakerManager::assignSpeaker(std::span<const float> embedding, float
         return newId ? speakerDatabase_.at(*newId) : nullptr;
     }
     if (AppLogger::isEnabled(AppLogger::Level::debug)) {
-        logger_.debug("Audio segment too short (" + floatDescription(speechDuration) + "s) to create new speaker");
+        logger_.debug("Audio segment too short (" + formatShortestFloat(speechDuration) + "s) to create new speaker");
     }
     return nullptr;
 }
@@ -135,7 +135,7 @@ std::optional<std::string> SpeakerManager::createSpeaker(std::span<const float> 
     speaker->updateCount = 1;
     speaker->addRawEmbedding(RawEmbedding(platform::UUID(), std::vector<float>(embedding.begin(), embedding.end()), now));
     speakerDatabase_[newId] = std::move(speaker);
-    logger_.info("Created new speaker " + newId + " (distance to closest: " + floatDescription(distanceToClosest) + ")");
+    logger_.info("Created new speaker " + newId + " (distance to closest: " + formatShortestFloat(distanceToClosest) + ")");
     return newId;
 }
 

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "RarivOredu/diarization/VectorMath.h"
-#include "RarivOredu/shared/DoubleDescription.h"
+#include "RarivOredu/shared/NumberFormat.h"
 
 namespace rarivoredu {
 
@@ -62,7 +62,7 @@ bool SpeakerUtilities::validateEmbedding(std::span<const float> embedding, float
     }
     const float norm = VectorMath::l2Norm(embedding);
     if (norm <= minimum) {  // a NaN norm passes here and is caught below
-        logger().warning("Low magnitude embedding: " + floatDescription(norm));
+        logger().warning("Low magnitude embedding: " + formatShortestFloat(norm));
         return false;
     }
     if (!VectorMath::allFinite(embedding)) {
@@ -121,8 +121,8 @@ SpeakerUtilities::SpeakerCreationResult SpeakerUtilities::validateSpeakerCreatio
     const std::string& id, const std::optional<std::string>& name, std::span<const float> embedding, float duration,
     const AssignmentConfig& config) {
     if (duration < config.minSpeakerDuration) {
-        return SpeakerCreationResult::failure("Duration " + floatDescription(duration) + " < minimum " +
-                                              floatDescription(config.minSpeakerDuration));
+        return SpeakerCreationResult::failure("Duration " + formatShortestFloat(duration) + " < minimum " +
+                                              formatShortestFloat(config.minSpeakerDuration));
     }
     if (!validateEmbedding(embedding, minimumMagnitude)) {
         return SpeakerCreationResult::failure("Invalid embedding: failed quality checks");

@@ -11,7 +11,7 @@
 #include "Platform/audio/AVAudioConverter.h"
 #include "Platform/audio/AVAudioFile.h"
 #include "RarivOredu/shared/AudioConverterError.h"
-#include "RarivOredu/shared/DoubleDescription.h"
+#include "RarivOredu/shared/NumberFormat.h"
 
 namespace rarivoredu {
 namespace {
@@ -240,7 +240,7 @@ std::vector<float> AudioConverter::convertWithPlatformConverter(const platform::
     if (AppLogger::isEnabled(AppLogger::Level::debug)) {
         const double ratio = static_cast<double>(samples.size()) / static_cast<double>(sourceFrames);
         logger_.debug("Audio conversion: " + std::to_string(sourceFrames) + " samples → " +
-                      std::to_string(samples.size()) + " samples, ratio: " + doubleDescription(ratio));
+                      std::to_string(samples.size()) + " samples, ratio: " + formatShortest(ratio));
     }
     return samples;
 }
@@ -258,7 +258,7 @@ std::vector<float> AudioConverter::mixDownAndResample(const platform::AVAudioFor
 
     if (sourceRate != targetRate && AppLogger::isEnabled(AppLogger::Level::debug)) {
         logger_.debug("Manual resampling: " + std::to_string(sourceFormat.channelCount()) + " channels → mono, " +
-                      doubleDescription(sourceRate) + "Hz → " + doubleDescription(targetRate) + "Hz");
+                      formatShortest(sourceRate) + "Hz → " + formatShortest(targetRate) + "Hz");
     }
     return output;
 }

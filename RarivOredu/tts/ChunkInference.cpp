@@ -7,9 +7,8 @@
 #include <limits>
 
 #include "Platform/ml/MLPredictionOptions.h"
-#include "RarivOredu/shared/DoubleDescription.h"
+#include "RarivOredu/shared/NumberFormat.h"
 #include "RarivOredu/shared/ModelPrediction.h"
-#include "RarivOredu/shared/NumberText.h"
 #include "RarivOredu/shared/SecondsSince.h"
 #include "RarivOredu/tts/ChunkAudioAssembly.h"
 #include "RarivOredu/tts/ChunkInputFeatures.h"
@@ -248,10 +247,10 @@ std::vector<float> extractAudio(const platform::MLFeatureProvider& output, Varia
     }
     if (hi - lo != 0.0f) {
         if (AppLogger::isEnabled(Level::info)) {
-            logger().info("Audio range: [" + fixedText(lo, 4) + ", " + fixedText(hi, 4) + "]");
+            logger().info("Audio range: [" + formatFixed(lo, 4) + ", " + formatFixed(hi, 4) + "]");
         }
     } else {
-        logger().warning("Prediction produced constant signal (min=max=" + floatDescription(lo) + ").");
+        logger().warning("Prediction produced constant signal (min=max=" + formatShortestFloat(lo) + ").");
     }
     return samples;
 }

@@ -9,7 +9,7 @@
 #include "Platform/text/UnicodeText.h"
 #include "RarivOredu/shared/AudioWAV.h"
 #include "RarivOredu/shared/BoundedTaskGroup.h"
-#include "RarivOredu/shared/NumberText.h"
+#include "RarivOredu/shared/NumberFormat.h"
 #include "RarivOredu/shared/SecondsSince.h"
 #include "RarivOredu/tts/ChunkAudioAssembly.h"
 #include "RarivOredu/tts/ChunkInference.h"
@@ -203,9 +203,9 @@ SynthesisResult synthesizeDetailed(const SynthesizerContext& context, const std:
         frames += static_cast<std::int64_t>(count / TtsConstants::samplesPerFrame);
         if (logs(Level::info)) {
             logger().info("Chunk " + chunkNumber(index) + " model prediction latency: " +
-                          fixedText(result.predictionTime, 3) + "s");
+                          formatFixed(result.predictionTime, 3) + "s");
             logger().info("Chunk " + chunkNumber(index) + " duration: " +
-                          fixedText(static_cast<double>(count) / TtsConstants::audioSampleRate, 3) + "s (" +
+                          formatFixed(static_cast<double>(count) / TtsConstants::audioSampleRate, 3) + "s (" +
                           std::to_string(count / TtsConstants::samplesPerFrame) + " frames)");
         }
         const int previousPause = index == 0 ? 0 : entries[index - 1].chunkTemplate.pauseAfterMs;
@@ -230,7 +230,7 @@ SynthesisResult synthesizeDetailed(const SynthesizerContext& context, const std:
                                              plan.variant});
     }
     if (logs(Level::notice)) {
-        logger().notice("Total model prediction time: " + fixedText(predictionTime, 3) + "s for " +
+        logger().notice("Total model prediction time: " + formatFixed(predictionTime, 3) + "s for " +
                         std::to_string(entries.size()) + " chunk(s), " + std::to_string(frames) + " total " +
                         (frames == 1 ? "frame" : "frames"));
     }
@@ -257,7 +257,7 @@ std::vector<std::uint8_t> synthesize(const SynthesizerContext& context, const st
     SynthesisResult result = synthesizeDetailed(context, text, voice, variantPreference, phoneticOverrides, speed);
     if (logs(Level::info)) {
         const double seconds = secondsSince(started);
-        logger().info("Total synthesis time: " + fixedText(seconds, 3) + "s for " +
+        logger().info("Total synthesis time: " + formatFixed(seconds, 3) + "s for " +
                       std::to_string(platform::characterCount(text)) + " characters");
     }
     return std::move(result.audio);

@@ -10,7 +10,7 @@
 #include "Platform/system/FileManager.h"
 #include "RarivOredu/shared/DownloadUtils.h"
 #include "RarivOredu/shared/ModelPrediction.h"
-#include "RarivOredu/shared/NumberText.h"
+#include "RarivOredu/shared/NumberFormat.h"
 #include "RarivOredu/shared/Repo.h"
 #include "RarivOredu/shared/RepoLock.h"
 #include "RarivOredu/shared/SecondsSince.h"
@@ -126,7 +126,7 @@ void TtsModels::warmUpAll(const std::map<Variant, platform::MLModelPtr>& models,
     for (const Variant variant : order) {
         const auto found = seconds.find(variant);
         if (found == seconds.end()) continue;
-        logger().info(std::string("Warm-up completed for ") + label(variant) + " in " + fixedText(found->second, 2) + "s");
+        logger().info(std::string("Warm-up completed for ") + label(variant) + " in " + formatFixed(found->second, 2) + "s");
     }
 }
 

@@ -8,7 +8,7 @@
 
 #include "Platform/system/FileManager.h"
 #include "Platform/system/IntegerText.h"
-#include "RarivOredu/shared/NumberText.h"
+#include "RarivOredu/shared/NumberFormat.h"
 #include "RarivOredu/tts/KokoroModelCache.h"
 #include "RarivOredu/tts/KokoroSynthesizerLogger.h"
 #include "RarivOredu/tts/ResourceFile.h"
@@ -128,7 +128,7 @@ VoiceEmbeddingData loadVoiceEmbedding(const std::string& voice, std::int64_t pho
         double sum = 0.0;
         for (const float value : *vector) sum += static_cast<double>(value) * value;
         const float norm = static_cast<float>(std::sqrt(sum));
-        const std::string tail = current + ", dim=" + std::to_string(expectedLength) + ", l2norm=" + fixedText(norm, 3);
+        const std::string tail = current + ", dim=" + std::to_string(expectedLength) + ", l2norm=" + formatFixed(norm, 3);
         if (reused) {
             logger().debug("Reusing cached voice embedding: " + tail);
         } else {

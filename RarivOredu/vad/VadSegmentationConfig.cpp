@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "RarivOredu/shared/DoubleDescription.h"
+#include "RarivOredu/shared/NumberFormat.h"
 #include "RarivOredu/vad/VadError.h"
 
 namespace rarivoredu {
@@ -41,18 +41,18 @@ const VadSegmentationConfig& VadSegmentationConfig::defaultConfig() {
 }
 
 void VadSegmentationConfig::validate() const {
-    require(minSpeechDuration >= 0, "minSpeechDuration", doubleDescription(minSpeechDuration), "0 or more");
-    require(minSilenceDuration >= 0, "minSilenceDuration", doubleDescription(minSilenceDuration), "0 or more");
-    require(maxSpeechDuration > 0, "maxSpeechDuration", doubleDescription(maxSpeechDuration), "above 0");
-    require(speechPadding >= 0, "speechPadding", doubleDescription(speechPadding), "0 or more");
+    require(minSpeechDuration >= 0, "minSpeechDuration", formatShortest(minSpeechDuration), "0 or more");
+    require(minSilenceDuration >= 0, "minSilenceDuration", formatShortest(minSilenceDuration), "0 or more");
+    require(maxSpeechDuration > 0, "maxSpeechDuration", formatShortest(maxSpeechDuration), "above 0");
+    require(speechPadding >= 0, "speechPadding", formatShortest(speechPadding), "0 or more");
     require(silenceThresholdForSplit >= 0 && silenceThresholdForSplit <= 1, "silenceThresholdForSplit",
-            floatDescription(silenceThresholdForSplit), "within 0 to 1");
-    require(negativeThresholdOffset >= 0, "negativeThresholdOffset", floatDescription(negativeThresholdOffset),
+            formatShortestFloat(silenceThresholdForSplit), "within 0 to 1");
+    require(negativeThresholdOffset >= 0, "negativeThresholdOffset", formatShortestFloat(negativeThresholdOffset),
             "0 or more");
-    require(minSilenceAtMaxSpeech >= 0, "minSilenceAtMaxSpeech", doubleDescription(minSilenceAtMaxSpeech), "0 or more");
+    require(minSilenceAtMaxSpeech >= 0, "minSilenceAtMaxSpeech", formatShortest(minSilenceAtMaxSpeech), "0 or more");
     if (negativeThreshold) {
         require(*negativeThreshold >= 0 && *negativeThreshold <= 1, "negativeThreshold",
-                floatDescription(*negativeThreshold), "within 0 to 1");
+                formatShortestFloat(*negativeThreshold), "within 0 to 1");
     }
 }
 

@@ -133,9 +133,9 @@ struct Networks {
 
     Networks() {
         folder = fs::temp_directory_path() / ("bench-diarization-" + std::to_string(::getpid()));
-        rarivoredu::PyannoteSegmentationNetwork(rarivoredu::PyannoteWeights(segmentationWeights()))
+        rarivoredu::PyannoteSegmentationNetwork(rarivoredu::StateDict(segmentationWeights()))
             .writeBundle(folder / "pyannote_segmentation.mlmodelc");
-        rarivoredu::WespeakerNetwork(rarivoredu::PyannoteWeights(embeddingWeights()))
+        rarivoredu::WespeakerNetwork(rarivoredu::StateDict(embeddingWeights()))
             .writeBundle(folder / "wespeaker_v2.mlmodelc");
         segmentation = MLModel::modelWithContentsOfURL(folder / "pyannote_segmentation.mlmodelc");
         embedding = MLModel::modelWithContentsOfURL(folder / "wespeaker_v2.mlmodelc");

@@ -60,9 +60,9 @@ struct RealSizeEngine {
         }
         const auto started = std::chrono::steady_clock::now();
         // Folded as the import folds them.
-        const KokoroWeights weights =
+        const StateDict weights =
             KokoroWeightNorm::fold(testsupport::KokoroRandomWeights::realSize(), folder.path() / "fold");
-        parameters = weights.parameterCount();
+        parameters = weights.elementCount();
         TtsModels models;
         for (const Variant variant : ModelNames::TTS::allVariants) {
             const fs::path bundle = folder.path() / "bundles" / ModelNames::TTS::fileName(variant);

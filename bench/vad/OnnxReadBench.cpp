@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "RarivOredu/checkpoint/OnnxModel.h"
-#include "RarivOredu/vad/silero/SileroVadWeights.h"
+#include "RarivOredu/vad/silero/SileroVadImport.h"
 #include "tests/support/vad/SileroSpeech.h"
 
 namespace {
@@ -16,8 +16,8 @@ namespace {
 void BM_OnnxReadSileroWeights(benchmark::State& st) {
     const auto file = testsupport::SileroSpeech::onnxFile();
     for (auto _ : st) {
-        const auto weights = rarivoredu::SileroVadWeights::fromOnnx(rarivoredu::OnnxModel::open(file));
-        benchmark::DoNotOptimize(weights.tensors.size());
+        const auto weights = rarivoredu::SileroVadImport::readStateDict(rarivoredu::OnnxModel::open(file));
+        benchmark::DoNotOptimize(weights.names().size());
     }
     std::ifstream in("/proc/loadavg");
     double load = 0;

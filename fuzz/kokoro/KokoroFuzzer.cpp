@@ -9,10 +9,10 @@
 #include "RarivOredu/checkpoint/CheckpointError.h"
 #include "RarivOredu/checkpoint/TorchCheckpoint.h"
 #include "RarivOredu/tts/kokoro/KokoroBundleWriter.h"
+#include "RarivOredu/tts/kokoro/KokoroCheckpointImport.h"
 #include "RarivOredu/tts/kokoro/KokoroNetworkConfig.h"
 #include "RarivOredu/tts/kokoro/KokoroScriptSource.h"
 #include "RarivOredu/tts/kokoro/KokoroVoicePack.h"
-#include "RarivOredu/tts/kokoro/KokoroWeights.h"
 #include "fuzz/support/FuzzInput.h"
 #include "fuzz/support/TorchZip.h"
 
@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             (void)KokoroVoicePack::fromCheckpoint(checkpoint).toJSON();
         } catch (const CheckpointError&) {
         }
-        const KokoroWeights weights = KokoroWeights::fromCheckpoint(checkpoint);
-        (void)weights.parameterCount();
+        const StateDict weights = KokoroCheckpointImport::readStateDict(checkpoint);
+        (void)weights.elementCount();
         const auto source = KokoroScriptSource::make(weights, config, 16,
                                                      KokoroBundleWriter::frameBudget(ModelNames::TTS::Variant::fiveSecond, config));
         (void)source.source.size();

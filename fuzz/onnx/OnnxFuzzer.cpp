@@ -6,7 +6,7 @@
 
 #include "RarivOredu/checkpoint/CheckpointError.h"
 #include "RarivOredu/checkpoint/OnnxModel.h"
-#include "RarivOredu/vad/silero/SileroVadWeights.h"
+#include "RarivOredu/vad/silero/SileroVadImport.h"
 #include "fuzz/support/FuzzInput.h"
 
 using namespace rarivoredu;
@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         const auto model = OnnxModel::parse(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.onnx");
         convertAll(model.graph());
-        (void)SileroVadWeights::fromOnnx(model);
+        (void)SileroVadImport::readStateDict(model);
     } catch (const CheckpointError&) {
     }
     return 0;

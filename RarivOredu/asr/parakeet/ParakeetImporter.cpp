@@ -9,6 +9,7 @@
 #include "RarivOredu/asr/parakeet/ParakeetNetwork.h"
 #include "RarivOredu/checkpoint/CheckpointError.h"
 #include "RarivOredu/checkpoint/StagedModelFolder.h"
+#include "RarivOredu/checkpoint/StateDict.h"
 #include "RarivOredu/checkpoint/TarArchive.h"
 #include "RarivOredu/checkpoint/TorchCheckpoint.h"
 #include "RarivOredu/shared/AppLogger.h"
@@ -139,14 +140,14 @@ AsrModelVersion ParakeetImporter::importNemo(const fs::path& nemoFile, const fs:
     constexpr double kReading = 0.02, kVocabulary = 0.99;
     std::uint64_t done = 0;
     std::string_view step;
-    const ParakeetNetwork::TensorSource source = [&](const std::string& name, const ParakeetNetwork::Shape& shape) {
+    // The checkpoint's tensors, read as the network asks for them; the state dict borrows the
+    // checkpoint, which outlives every write below.
+    StateDict source(std::shared_ptr<const TorchCheckpoint>(&checkpoint.weights, [](const TorchCheckpoint*) {}));
+    source.setReadObserver([&](const std::string&, std::int64_t elements) {
         platform::CancellationToken::checkCancellation();
-        const TensorRecord& record = checkpoint.weights.require(name, shape);
-        auto array = record.toFloat32();
-        done += static_cast<std::uint64_t>(record.numel());
+        done += static_cast<std::uint64_t>(elements);
         report(step, kReading + (kVocabulary - kReading) * static_cast<double>(done) / static_cast<double>(total));
-        return array;
-    };
+    });
     ParakeetNetwork::Options networkOptions;
     networkOptions.int8Encoder = options.int8Encoder;
     const std::pair<Module, std::string_view> steps[] = {{Module::preprocessor, "preprocessor"},

@@ -7,10 +7,8 @@
 
 #include "Platform/ml/MLModelBundle.h"
 #include "Platform/ml/MultiArrayCopy.h"
-#include "RarivOredu/asr/AsrModelsError.h"
 #include "RarivOredu/asr/TdtModelShape.h"
-#include "RarivOredu/shared/ShapeText.h"
-#include "RarivOredu/asr/parakeet/ScriptModuleSource.h"
+#include "RarivOredu/network/ScriptModuleSource.h"
 
 namespace rarivoredu {
 namespace fs = std::filesystem;
@@ -71,20 +69,6 @@ std::pair<MLMultiArrayPtr, MLMultiArrayPtr> foldBatchNorm(const MLMultiArrayPtr&
 }  // namespace
 
 ParakeetNetwork::ParakeetNetwork(ParakeetConfig config) : config_(std::move(config)) { config_.validate(); }
-
-ParakeetNetwork::TensorSource ParakeetNetwork::stateDictSource(std::map<std::string, MLMultiArrayPtr> stateDict) {
-    auto tensors = std::make_shared<const std::map<std::string, MLMultiArrayPtr>>(std::move(stateDict));
-    return [tensors](const std::string& name, const Shape& shape) {
-        const auto it = tensors->find(name);
-        if (it == tensors->end()) throw AsrModelsError::loadingFailed("The state dict has no tensor " + name);
-        if (it->second->shape() != shape || it->second->dataType() != f32) {
-            throw AsrModelsError::loadingFailed("The state dict's tensor " + name + " has shape " +
-                                                shapeArrayText(it->second->shape()) + ", expected " +
-                                                shapeArrayText(shape));
-        }
-        return it->second;
-    };
-}
 
 std::string ParakeetNetwork::bundleName(Module module) {
     switch (module) {
@@ -212,7 +196,7 @@ MLModelDescription ParakeetNetwork::description(Module module, const Options& op
     return {};
 }
 
-void ParakeetNetwork::write(Module module, const fs::path& bundleFolder, const TensorSource& weights,
+void ParakeetNetwork::write(Module module, const fs::path& bundleFolder, const StateDict& weights,
                             const Options& options) const {
     const bool int8 = module == Module::encoder && options.int8Encoder;
     MLModelBundle bundle;
@@ -230,11 +214,11 @@ void ParakeetNetwork::write(Module module, const fs::path& bundleFolder, const T
     bundle.write(bundleFolder);
 }
 
-void ParakeetNetwork::writePreprocessor(const fs::path& file, const TensorSource& weights) const {
+void ParakeetNetwork::writePreprocessor(const fs::path& file, const StateDict& weights) const {
     const auto specs = tensors(Module::preprocessor);
     ScriptModuleSource m("def forward(self, audio_signal: Tensor, audio_length: Tensor) -> Dict[str, Tensor]:");
-    const std::string window = m.tensor("window", weights(specs[0].name, specs[0].shape));
-    const std::string bank = m.tensor("filterbank", weights(specs[1].name, specs[1].shape));
+    const std::string window = m.tensor("window", weights.require(specs[0].name, specs[0].shape));
+    const std::string bank = m.tensor("filterbank", weights.require(specs[1].name, specs[1].shape));
     const int hop = ParakeetConfig::hopLength, fft = ParakeetConfig::fftSize;
     m.line("x = audio_signal.float()");
     m.line("n = x.size(1)");
@@ -258,14 +242,18 @@ void ParakeetNetwork::writePreprocessor(const fs::path& file, const TensorSource
     std::move(m).save(file);
 }
 
-void ParakeetNetwork::writeEncoder(const fs::path& file, const TensorSource& weights, bool int8) const {
+void ParakeetNetwork::writeEncoder(const fs::path& file, const StateDict& weights, bool int8) const {
     const ParakeetConfig& c = config_;
     const std::string D = str(c.modelWidth), H = str(c.heads), Dh = str(c.headWidth()),
                       C = str(c.subsamplingChannels);
-    auto w = [&weights](const TensorSpec& spec) { return weights(spec.name, spec.shape); };
     const auto specs = tensors(Module::encoder);
-    std::size_t next = 0;
-    auto take = [&]() -> const TensorSpec& { return specs[next++]; };
+    // A tensor of the encoder by name, in the shape the configuration gives it.
+    auto w = [&](const std::string& name) {
+        for (const auto& spec : specs) {
+            if (spec.name == name) return weights.require(spec.name, spec.shape);
+        }
+        throw std::logic_error("The encoder reads no tensor " + name);
+    };
 
     ScriptModuleSource m("def forward(self, mel: Tensor, mel_length: Tensor) -> Dict[str, Tensor]:");
     // Subsampling over [1, 1, T, 128]: conv, ReLU, depthwise, pointwise, ReLU, depthwise,
@@ -274,38 +262,30 @@ void ParakeetNetwork::writeEncoder(const fs::path& file, const TensorSource& wei
     m.line("x = mel.float().transpose(1, 2).unsqueeze(1)");
     m.line("length = mel_length.long()");
     m.line("x = x * (torch.arange(x.size(2)).unsqueeze(1) < length).float().view(1, 1, -1, 1)");
-    const std::string conv0 = m.tensor("pre_conv0_w", w(take()));
-    const std::string conv0b = m.tensor("pre_conv0_b", w(take()));
+    const std::string conv0 = m.tensor("pre_conv0_w", w(kPreEncode + "conv.0.weight"));
+    const std::string conv0b = m.tensor("pre_conv0_b", w(kPreEncode + "conv.0.bias"));
     m.line("x = torch.relu(torch.conv2d(x, " + conv0 + ", " + conv0b + ", [2, 2], [1, 1], [1, 1], 1))");
     m.line("length = torch.div(length - 1, 2, rounding_mode='floor') + 1");
-    const TensorSpec* dw[2] = {&take(), nullptr};
-    const TensorSpec* dwb[2] = {&take(), nullptr};
-    dw[1] = &take();
-    dwb[1] = &take();
-    const TensorSpec* pw[2] = {&take(), nullptr};
-    const TensorSpec* pwb[2] = {&take(), nullptr};
-    pw[1] = &take();
-    pwb[1] = &take();
+    // Depthwise convolutions conv.2 and conv.5, each followed by the pointwise conv.3 and conv.6.
+    const char* const depthwise[2] = {"conv.2.", "conv.5."};
+    const char* const pointwise[2] = {"conv.3.", "conv.6."};
     for (int i = 0; i < 2; ++i) {
         const std::string n = std::to_string(i + 1);
+        const std::string dw = kPreEncode + depthwise[i], pw = kPreEncode + pointwise[i];
         m.line("x = x * (torch.arange(x.size(2)).unsqueeze(1) < length).float().view(1, 1, -1, 1)");
-        m.line("x = torch.conv2d(x, " + m.tensor("pre_dw" + n + "_w", w(*dw[i])) + ", " +
-               m.tensor("pre_dw" + n + "_b", w(*dwb[i])) + ", [2, 2], [1, 1], [1, 1], " + C + ")");
+        m.line("x = torch.conv2d(x, " + m.tensor("pre_dw" + n + "_w", w(dw + "weight")) + ", " +
+               m.tensor("pre_dw" + n + "_b", w(dw + "bias")) + ", [2, 2], [1, 1], [1, 1], " + C + ")");
         m.line("length = torch.div(length - 1, 2, rounding_mode='floor') + 1");
         // The pointwise convolution as a linear layer over the channels.
-        const auto weight = reshaped(w(*pw[i]), {c.subsamplingChannels, c.subsamplingChannels});
-        m.line("x = torch.relu(" + m.linear("pre_pw" + n, "x.permute(0, 2, 3, 1)", weight, w(*pwb[i]), int8) +
+        const auto weight = reshaped(w(pw + "weight"), {c.subsamplingChannels, c.subsamplingChannels});
+        m.line("x = torch.relu(" + m.linear("pre_pw" + n, "x.permute(0, 2, 3, 1)", weight, w(pw + "bias"), int8) +
                ").permute(0, 3, 1, 2)");
     }
     m.line("x = x * (torch.arange(x.size(2)).unsqueeze(1) < length).float().view(1, 1, -1, 1)");
     const int rows = ParakeetConfig::melBins / ParakeetConfig::subsamplingFactor;
     m.line("T = x.size(2)");
     m.line("x = x.transpose(1, 2).reshape(1, T, " + str(static_cast<std::int64_t>(c.subsamplingChannels) * rows) + ")");
-    {
-        const auto& ow = take();
-        const auto& ob = take();
-        m.line("x = " + m.linear("pre_out", "x", w(ow), w(ob), int8));
-    }
+    m.line("x = " + m.linear("pre_out", "x", w(kPreEncode + "out.weight"), w(kPreEncode + "out.bias"), int8));
 
     // Masks and the encodings of the relative positions T - 1 … -(T - 1).
     m.line("frames = torch.arange(T).unsqueeze(0)");
@@ -323,12 +303,7 @@ void ParakeetNetwork::writeEncoder(const fs::path& file, const TensorSource& wei
     for (int i = 0; i < c.layers; ++i) {
         const std::string l = "l" + std::to_string(i) + "_";
         const std::string p = layerPrefix(i);
-        auto get = [&](const std::string& name) {
-            for (const auto& spec : specs) {
-                if (spec.name == p + name) return weights(spec.name, spec.shape);
-            }
-            throw std::logic_error("no tensor " + p + name);
-        };
+        auto get = [&](const std::string& name) { return w(p + name); };
         auto norm = [&](const std::string& name, const std::string& input) {
             return "torch.layer_norm(" + input + ", [" + D + "], " + m.tensor(l + name + "_w", get(name + ".weight")) +
                    ", " + m.tensor(l + name + "_b", get(name + ".bias")) + ", 1e-05)";
@@ -382,14 +357,14 @@ void ParakeetNetwork::writeEncoder(const fs::path& file, const TensorSource& wei
     std::move(m).save(file);
 }
 
-void ParakeetNetwork::writeDecoder(const fs::path& file, const TensorSource& weights) const {
+void ParakeetNetwork::writeDecoder(const fs::path& file, const StateDict& weights) const {
     const auto specs = tensors(Module::decoder);
     ScriptModuleSource m(
         "def forward(self, targets: Tensor, target_length: Tensor, h_in: Tensor, c_in: Tensor) -> Dict[str, Tensor]:");
-    const std::string embedding = m.tensor("embedding", weights(specs[0].name, specs[0].shape));
+    const std::string embedding = m.tensor("embedding", weights.require(specs[0].name, specs[0].shape));
     std::string params;
     for (std::size_t i = 1; i < specs.size(); ++i) {
-        params += (i > 1 ? ", " : "") + m.tensor("lstm" + std::to_string(i - 1), weights(specs[i].name, specs[i].shape));
+        params += (i > 1 ? ", " : "") + m.tensor("lstm" + std::to_string(i - 1), weights.require(specs[i].name, specs[i].shape));
     }
     m.line("x = torch.embedding(" + embedding + ", targets.long(), " + str(config_.blankId()) + ")");
     m.line("y, h, c = torch.lstm(x, [h_in, c_in], [" + params + "], True, " + str(ParakeetConfig::predictionLayers) +
@@ -398,9 +373,9 @@ void ParakeetNetwork::writeDecoder(const fs::path& file, const TensorSource& wei
     std::move(m).save(file);
 }
 
-void ParakeetNetwork::writeJoint(const fs::path& file, const TensorSource& weights, bool logits) const {
+void ParakeetNetwork::writeJoint(const fs::path& file, const StateDict& weights, bool logits) const {
     const auto specs = tensors(Module::joint);
-    auto w = [&](std::size_t i) { return weights(specs[i].name, specs[i].shape); };
+    auto w = [&](std::size_t i) { return weights.require(specs[i].name, specs[i].shape); };
     ScriptModuleSource m("def forward(self, encoder_step: Tensor, decoder_step: Tensor) -> Dict[str, Tensor]:");
     const std::string encoderProjection =
         m.linear("enc", "encoder_step.reshape(1, " + str(config_.modelWidth) + ")", w(0), w(1));

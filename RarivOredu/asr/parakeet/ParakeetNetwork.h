@@ -1,7 +1,6 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -11,6 +10,7 @@
 #include "Platform/ml/MLMultiArray.h"
 #include "Platform/ml/ThreadingPreference.h"
 #include "RarivOredu/asr/parakeet/ParakeetConfig.h"
+#include "RarivOredu/checkpoint/StateDict.h"
 
 namespace rarivoredu {
 
@@ -34,14 +34,17 @@ struct ParakeetNetworkOptions {
 //  - JointDecision: "encoder_step" [1, d_model, 1], "decoder_step" [1, H, 1] → "token_id",
 //    "token_prob" (the token's softmax probability among the tokens), "duration" (the index of
 //    the best duration), each [1, 1, 1].
+// Blocks: the preprocessor is pre-emphasis → STFT power → log mel filterbank → per-bin
+// normalisation; the encoder is subsampling (3×3 conv stride 2, then twice depthwise stride 2 +
+// pointwise, ReLUs) → linear → `layers` conformer blocks (½ feed-forward, relative-position
+// self-attention, convolution module of pointwise + GLU, depthwise, SiLU, pointwise, ½
+// feed-forward, layer norm); the decoder is an embedding → two-layer LSTM; the joint is the sum of
+// the two projections → ReLU → linear over tokens and durations.
 // The maths is that of the checkpoints' training code in evaluation mode; batch norm is folded
 // into the depthwise convolution.
 class ParakeetNetwork {
 public:
     using Shape = platform::MLMultiArray::Shape;
-    // A float32 tensor of the state dict by name; the shape given is the one the network needs.
-    // Throws when the tensor is missing or has another shape.
-    using TensorSource = std::function<platform::MLMultiArrayPtr(const std::string& name, const Shape& shape)>;
 
     enum class Module { preprocessor, encoder, decoder, joint };
     static constexpr Module modules[] = {Module::preprocessor, Module::encoder, Module::decoder, Module::joint};
@@ -56,10 +59,6 @@ public:
 
     explicit ParakeetNetwork(ParakeetConfig config);
 
-    // Serves the tensors of a state dict held in memory. A missing tensor or one of another
-    // shape throws AsrModelsError (loadingFailed) naming it.
-    static TensorSource stateDictSource(std::map<std::string, platform::MLMultiArrayPtr> stateDict);
-
     const ParakeetConfig& config() const noexcept { return config_; }
 
     // The state-dict tensors a module is built from, with their shapes.
@@ -69,8 +68,9 @@ public:
 
     // "Preprocessor.mlmodelc", "Encoder.mlmodelc", "Decoder.mlmodelc", "JointDecision.mlmodelc".
     static std::string bundleName(Module module);
-    // Writes the module's bundle (description and TorchScript module) into `bundleFolder`.
-    void write(Module module, const std::filesystem::path& bundleFolder, const TensorSource& weights,
+    // Writes the module's bundle (description and TorchScript module) into `bundleFolder`. A
+    // tensor of `weights` that is missing or of another shape throws CheckpointError naming it.
+    void write(Module module, const std::filesystem::path& bundleFolder, const StateDict& weights,
                const Options& options = {}) const;
     platform::MLModelDescription description(Module module, const Options& options = {}) const;
 
@@ -78,10 +78,10 @@ public:
     std::string vocabularyJson() const;
 
 private:
-    void writePreprocessor(const std::filesystem::path& file, const TensorSource& weights) const;
-    void writeEncoder(const std::filesystem::path& file, const TensorSource& weights, bool int8) const;
-    void writeDecoder(const std::filesystem::path& file, const TensorSource& weights) const;
-    void writeJoint(const std::filesystem::path& file, const TensorSource& weights, bool logits) const;
+    void writePreprocessor(const std::filesystem::path& file, const StateDict& weights) const;
+    void writeEncoder(const std::filesystem::path& file, const StateDict& weights, bool int8) const;
+    void writeDecoder(const std::filesystem::path& file, const StateDict& weights) const;
+    void writeJoint(const std::filesystem::path& file, const StateDict& weights, bool logits) const;
 
     ParakeetConfig config_;
 };

@@ -1,6 +1,5 @@
 #include "RarivOredu/diarization/pyannote/PyannoteSegmentationNetwork.h"
 
-#include "Platform/ml/MLModelBundle.h"
 #include "RarivOredu/checkpoint/CheckpointError.h"
 
 namespace rarivoredu {
@@ -15,9 +14,9 @@ std::string num(std::int64_t value) { return std::to_string(value); }
 
 }  // namespace
 
-PyannoteSegmentationNetwork::PyannoteSegmentationNetwork(const PyannoteWeights& w) {
+PyannoteSegmentationNetwork::PyannoteSegmentationNetwork(const StateDict& w) {
     auto take = [&](const std::string& buffer, const std::string& name, std::vector<std::int64_t> shape) {
-        buffers_[buffer] = w.require(name, shape);
+        module_.tensor(buffer, w.require(name, shape));
     };
     const auto lowShape = w.shape("sincnet.conv1d.0.filterbank.low_hz_");
     const auto windowShape = w.shape("sincnet.conv1d.0.filterbank.window_");
@@ -86,9 +85,10 @@ PyannoteSegmentationNetwork::PyannoteSegmentationNetwork(const PyannoteWeights& 
     }
     take("classifier_w", "classifier.weight", {classes, in});
     take("classifier_b", "classifier.bias", {classes});
+    module_.append(forwardSource());
 }
 
-std::string PyannoteSegmentationNetwork::source() const {
+std::string PyannoteSegmentationNetwork::forwardSource() const {
     const Widths& s = widths_;
     std::string src;
     auto line = [&src](const std::string& text) { src += "    " + text + "\n"; };
@@ -151,8 +151,7 @@ MLModelDescription PyannoteSegmentationNetwork::description() {
 }
 
 void PyannoteSegmentationNetwork::writeBundle(const std::filesystem::path& folder) const {
-    platform::MLModelBundle::writeTorchScript(folder, description(), platform::ThreadingPreference::blasWide, source(),
-                                              buffers_);
+    ScriptModuleSource(module_).writeBundle(folder, description(), platform::ThreadingPreference::blasWide);
 }
 
 }  // namespace rarivoredu

@@ -7,7 +7,8 @@
 
 #include "Platform/ml/MLModelDescription.h"
 #include "Platform/ml/MLMultiArray.h"
-#include "RarivOredu/diarization/pyannote/PyannoteWeights.h"
+#include "RarivOredu/checkpoint/StateDict.h"
+#include "RarivOredu/network/ScriptModuleSource.h"
 
 namespace rarivoredu {
 
@@ -39,19 +40,21 @@ public:
 
     // Reads and checks every weight. Throws CheckpointError (missingTensor, wrongShape) when the
     // weights are not of this network, or its classifier does not give the seven classes.
-    explicit PyannoteSegmentationNetwork(const PyannoteWeights& weights);
+    explicit PyannoteSegmentationNetwork(const StateDict& weights);
 
     const Widths& widths() const noexcept { return widths_; }
-    std::string source() const;
-    const std::map<std::string, platform::MLMultiArrayPtr>& buffers() const noexcept { return buffers_; }
+    const std::string& source() const noexcept { return module_.source(); }
+    const std::map<std::string, platform::MLMultiArrayPtr>& buffers() const noexcept { return module_.buffers(); }
     static platform::MLModelDescription description();
 
     // Writes the compiled model folder ("model.pt" and its description) into `folder`.
     void writeBundle(const std::filesystem::path& folder) const;
 
 private:
+    std::string forwardSource() const;
+
     Widths widths_;
-    std::map<std::string, platform::MLMultiArrayPtr> buffers_;
+    ScriptModuleSource module_;
 };
 
 }  // namespace rarivoredu

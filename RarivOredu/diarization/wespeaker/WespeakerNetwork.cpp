@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "Platform/ml/MLModelBundle.h"
 #include "RarivOredu/checkpoint/CheckpointError.h"
 #include "RarivOredu/diarization/wespeaker/KaldiFilterbank.h"
 
@@ -24,7 +23,7 @@ struct FoldedConvolution {
     MLMultiArrayPtr bias;
 };
 
-FoldedConvolution fold(const PyannoteWeights& w, const std::string& conv, const std::string& norm,
+FoldedConvolution fold(const StateDict& w, const std::string& conv, const std::string& norm,
                        std::vector<std::int64_t> shape) {
     const std::int64_t out = shape[0];
     const auto weight = w.require(conv + ".weight", shape);
@@ -47,7 +46,7 @@ FoldedConvolution fold(const PyannoteWeights& w, const std::string& conv, const 
 
 }  // namespace
 
-WespeakerNetwork::WespeakerNetwork(const PyannoteWeights& w) {
+WespeakerNetwork::WespeakerNetwork(const StateDict& w) {
     const auto stem = w.shape("resnet.conv1.weight");
     if (stem.size() != 4 || stem[1] != 1 || stem[2] != 3 || stem[3] != 3) {
         throw CheckpointError::wrongShape("resnet.conv1.weight", {32, 1, 3, 3}, stem);
@@ -58,8 +57,8 @@ WespeakerNetwork::WespeakerNetwork(const PyannoteWeights& w) {
     auto conv = [&](const std::string& buffer, const std::string& convName, const std::string& normName,
                     std::vector<std::int64_t> shape) {
         FoldedConvolution folded = fold(w, convName, normName, std::move(shape));
-        buffers_[buffer + "_w"] = folded.weight;
-        buffers_[buffer + "_b"] = folded.bias;
+        module_.tensor(buffer + "_w", folded.weight);
+        module_.tensor(buffer + "_b", folded.bias);
         return "self." + buffer + "_w.contiguous(memory_format=2), self." + buffer + "_b";
     };
     const std::int64_t c = widths_.channels;
@@ -95,17 +94,17 @@ WespeakerNetwork::WespeakerNetwork(const PyannoteWeights& w) {
         if (stage > 1) frequency = (frequency - 1) / 2 + 1;
     }
     line("return x");
-    resnetSource_ = src;
 
     widths_.pooledFeatures = static_cast<int>(2 * in * frequency);
-    buffers_["seg1_w"] = w.require("resnet.seg_1.weight", {embeddingSize, widths_.pooledFeatures});
-    buffers_["seg1_b"] = w.require("resnet.seg_1.bias", {embeddingSize});
-    buffers_["fbank_window"] = KaldiFilterbank::window();
-    buffers_["fbank_mel"] = KaldiFilterbank::melBanks();
+    module_.tensor("seg1_w", w.require("resnet.seg_1.weight", {embeddingSize, widths_.pooledFeatures}));
+    module_.tensor("seg1_b", w.require("resnet.seg_1.bias", {embeddingSize}));
+    module_.tensor("fbank_window", KaldiFilterbank::window());
+    module_.tensor("fbank_mel", KaldiFilterbank::melBanks());
+    module_.append(moduleSource(src));
 }
 
-std::string WespeakerNetwork::source() const {
-    std::string src = KaldiFilterbank::methodSource("fbank_window", "fbank_mel") + "\n" + resnetSource_ + "\n";
+std::string WespeakerNetwork::moduleSource(const std::string& resnetSource) const {
+    std::string src = KaldiFilterbank::methodSource("fbank_window", "fbank_mel") + "\n" + resnetSource + "\n";
     src +=
         "def forward(self, waveform: Tensor, mask: Tensor) -> Dict[str, Tensor]:\n"
         "    embeddings: List[Tensor] = []\n"
@@ -138,8 +137,7 @@ MLModelDescription WespeakerNetwork::description() {
 }
 
 void WespeakerNetwork::writeBundle(const std::filesystem::path& folder) const {
-    platform::MLModelBundle::writeTorchScript(folder, description(), platform::ThreadingPreference::torchWide, source(),
-                                              buffers_);
+    ScriptModuleSource(module_).writeBundle(folder, description(), platform::ThreadingPreference::torchWide);
 }
 
 }  // namespace rarivoredu

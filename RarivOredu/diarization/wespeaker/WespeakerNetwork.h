@@ -7,7 +7,8 @@
 
 #include "Platform/ml/MLModelDescription.h"
 #include "Platform/ml/MLMultiArray.h"
-#include "RarivOredu/diarization/pyannote/PyannoteWeights.h"
+#include "RarivOredu/checkpoint/StateDict.h"
+#include "RarivOredu/network/ScriptModuleSource.h"
 
 namespace rarivoredu {
 
@@ -35,19 +36,21 @@ public:
 
     // Reads and checks every weight. Throws CheckpointError (missingTensor, wrongShape) when the
     // weights are not of this network or do not give 256 values.
-    explicit WespeakerNetwork(const PyannoteWeights& weights);
+    explicit WespeakerNetwork(const StateDict& weights);
 
     const Widths& widths() const noexcept { return widths_; }
-    std::string source() const;
-    const std::map<std::string, platform::MLMultiArrayPtr>& buffers() const noexcept { return buffers_; }
+    const std::string& source() const noexcept { return module_.source(); }
+    const std::map<std::string, platform::MLMultiArrayPtr>& buffers() const noexcept { return module_.buffers(); }
     static platform::MLModelDescription description();
 
     void writeBundle(const std::filesystem::path& folder) const;
 
 private:
+    // The filterbank, the ResNet (its source given) and forward.
+    std::string moduleSource(const std::string& resnetSource) const;
+
     Widths widths_;
-    std::map<std::string, platform::MLMultiArrayPtr> buffers_;
-    std::string resnetSource_;
+    ScriptModuleSource module_;
 };
 
 }  // namespace rarivoredu

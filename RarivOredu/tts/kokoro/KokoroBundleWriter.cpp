@@ -1,9 +1,8 @@
 #include "RarivOredu/tts/kokoro/KokoroBundleWriter.h"
 
-#include <map>
-
-#include "Platform/ml/MLModelBundle.h"
+#include "RarivOredu/network/ScriptModuleSource.h"
 #include "RarivOredu/tts/kokoro/KokoroScriptSource.h"
+#include "RarivOredu/tts/kokoro/KokoroWeightNorm.h"
 
 namespace rarivoredu {
 
@@ -15,11 +14,11 @@ int KokoroBundleWriter::frameBudget(Variant variant, const KokoroNetworkConfig& 
     return ModelNames::TTS::maxDurationSeconds(variant) * KokoroNetworkConfig::sampleRate / config.samplesPerFrame();
 }
 
-platform::MLModelDescription KokoroBundleWriter::description(Variant variant, const KokoroWeights& weights,
+platform::MLModelDescription KokoroBundleWriter::description(Variant variant, const StateDict& weights,
                                                              const KokoroNetworkConfig& config) {
     using platform::MLMultiArrayDataType;
     const std::int64_t tokens = tokenCapacity(variant);
-    const std::int64_t style = weights.weightShape("predictor.F0.0.norm1.fc.weight").at(1);
+    const std::int64_t style = KokoroWeightNorm::weightShape(weights, "predictor.F0.0.norm1.fc.weight").at(1);
     const std::int64_t samples = static_cast<std::int64_t>(frameBudget(variant, config)) * config.samplesPerFrame();
     platform::MLModelDescription d;
     d.inputs = {arrayFeature("input_ids", {1, tokens}, MLMultiArrayDataType::int32),
@@ -33,14 +32,14 @@ platform::MLModelDescription KokoroBundleWriter::description(Variant variant, co
     return d;
 }
 
-void KokoroBundleWriter::write(const std::filesystem::path& folder, Variant variant, const KokoroWeights& weights,
+void KokoroBundleWriter::write(const std::filesystem::path& folder, Variant variant, const StateDict& weights,
                                const KokoroNetworkConfig& config) {
     const KokoroScriptSource script =
         KokoroScriptSource::make(weights, config, tokenCapacity(variant), frameBudget(variant, config));
-    std::map<std::string, platform::MLMultiArrayPtr> buffers;
-    for (const auto& name : script.weights) buffers[KokoroScriptSource::bufferName(name)] = weights.tensors().at(name);
-    platform::MLModelBundle::writeTorchScript(folder, description(variant, weights, config),
-                                              platform::ThreadingPreference::blasWide, script.source, std::move(buffers));
+    ScriptModuleSource module;
+    module.append(script.source);
+    for (const auto& name : script.weights) module.tensor(KokoroScriptSource::bufferName(name), weights.tensor(name));
+    std::move(module).writeBundle(folder, description(variant, weights, config), platform::ThreadingPreference::blasWide);
 }
 
 }  // namespace rarivoredu

@@ -5,7 +5,7 @@
 #include "Platform/ml/MLModelDescription.h"
 #include "RarivOredu/shared/ModelNames.h"
 #include "RarivOredu/tts/kokoro/KokoroNetworkConfig.h"
-#include "RarivOredu/tts/kokoro/KokoroWeights.h"
+#include "RarivOredu/checkpoint/StateDict.h"
 
 namespace rarivoredu {
 
@@ -18,12 +18,12 @@ struct KokoroBundleWriter {
     // Duration frames the variant's audio holds: its seconds × 24000 ÷ samplesPerFrame.
     static int frameBudget(Variant variant, const KokoroNetworkConfig& config) noexcept;
     // The model description of a variant of these weights (ref_s is twice the style width).
-    static platform::MLModelDescription description(Variant variant, const KokoroWeights& weights,
+    static platform::MLModelDescription description(Variant variant, const StateDict& weights,
                                                     const KokoroNetworkConfig& config);
 
     // Writes `folder` (created when needed). Throws CheckpointError for missing tensors and
     // platform::NSError when the network does not compile or the files cannot be written.
-    static void write(const std::filesystem::path& folder, Variant variant, const KokoroWeights& weights,
+    static void write(const std::filesystem::path& folder, Variant variant, const StateDict& weights,
                       const KokoroNetworkConfig& config);
 };
 

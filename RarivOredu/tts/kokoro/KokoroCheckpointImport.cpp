@@ -49,9 +49,9 @@ bool ignorable(const std::string& name) {
 
 // The upstream AdaIN layers normalise with an affine instance norm whose scale and shift start at
 // 1 and 0; a checkpoint trained without them (upstream loads it leniently) leaves them at that.
-KokoroWeights withInstanceNormDefaults(const KokoroWeights& weights) {
-    auto tensors = weights.tensors();
-    for (const auto& [name, array] : weights.tensors()) {
+StateDict withInstanceNormDefaults(const StateDict& weights) {
+    auto tensors = weights.arrays();
+    for (const auto& [name, array] : weights.arrays()) {
         const std::string tail = ".fc.weight";
         if (name.size() <= tail.size() || name.compare(name.size() - tail.size(), tail.size(), tail) != 0) continue;
         const std::string layer = name.substr(0, name.size() - tail.size());
@@ -67,12 +67,12 @@ KokoroWeights withInstanceNormDefaults(const KokoroWeights& weights) {
         tensors[layer + ".norm.weight"] = scale;
         tensors[layer + ".norm.bias"] = shift;
     }
-    return KokoroWeights(std::move(tensors));
+    return StateDict(std::move(tensors));
 }
 
-void refuseUnknownTensors(const KokoroWeights& weights, const KokoroNetworkConfig& config) {
+void refuseUnknownTensors(const StateDict& weights, const KokoroNetworkConfig& config) {
     const auto used = KokoroScriptSource::make(weights, config, 8, 8).weights;
-    for (const auto& [name, array] : weights.tensors()) {
+    for (const auto& name : weights.names()) {
         if (!used.count(name) && !ignorable(name)) throw CheckpointError::malformed("Kokoro checkpoint entry '" + name + "'");
     }
 }
@@ -110,23 +110,49 @@ void tryBundle(const std::filesystem::path& bundle) {
 
 }  // namespace
 
+const std::vector<std::string>& KokoroCheckpointImport::parts() {
+    static const std::vector<std::string> names{"bert", "bert_encoder", "predictor", "text_encoder", "decoder"};
+    return names;
+}
+
+StateDict KokoroCheckpointImport::readStateDict(const TorchCheckpoint& checkpoint) {
+    std::map<std::string, platform::MLMultiArrayPtr> tensors;
+    std::map<std::string, int> perPart;
+    for (const auto& [name, record] : checkpoint.tensors()) {
+        const auto dot = name.find('.');
+        const std::string part = name.substr(0, dot);
+        if (dot == std::string::npos || std::find(parts().begin(), parts().end(), part) == parts().end()) {
+            throw CheckpointError::malformed("Kokoro checkpoint entry '" + name + "'");
+        }
+        std::string key = name.substr(dot + 1);
+        if (key.rfind("module.", 0) == 0) key.erase(0, 7);
+        if (key.empty()) throw CheckpointError::malformed("Kokoro checkpoint entry '" + name + "'");
+        tensors[part + "." + key] = record.toFloat32();
+        ++perPart[part];
+    }
+    for (const auto& part : parts()) {
+        if (perPart[part] == 0) throw CheckpointError::missingTensor(part);
+    }
+    return StateDict(std::move(tensors));
+}
+
 void KokoroCheckpointImport::importFolder(const std::filesystem::path& checkpoint, const std::filesystem::path& config,
                                           const std::filesystem::path& target) {
     const std::string configText = readText(config);
     vocabularyDocument(configText);  // a bad configuration fails before the long read
     KokoroNetworkConfig::fromJSON(configText);
-    importWeights(KokoroWeights::fromCheckpoint(TorchCheckpoint::open(checkpoint)), configText, target);
+    importWeights(readStateDict(TorchCheckpoint::open(checkpoint)), configText, target);
 }
 
-void KokoroCheckpointImport::importWeights(const KokoroWeights& read, const std::string& configText,
+void KokoroCheckpointImport::importWeights(const StateDict& read, const std::string& configText,
                                            const std::filesystem::path& target) {
-    const KokoroWeights weights = withInstanceNormDefaults(read);
+    const StateDict weights = withInstanceNormDefaults(read);
     const std::string vocabulary = vocabularyDocument(configText);
     const KokoroNetworkConfig network = KokoroNetworkConfig::fromJSON(configText);
     refuseUnknownTensors(weights, network);
 
     StagedModelFolder staged(target);
-    const KokoroWeights folded = KokoroWeightNorm::fold(weights, staged.path() / ".weight-norm");
+    const StateDict folded = KokoroWeightNorm::fold(weights, staged.path() / ".weight-norm");
     std::filesystem::remove_all(staged.path() / ".weight-norm");
     for (const Variant variant : ModelNames::TTS::allVariants) {
         KokoroBundleWriter::write(staged.path() / ModelNames::TTS::fileName(variant), variant, folded, network);

@@ -3,9 +3,13 @@
 #include <filesystem>
 #include <string>
 
-#include "RarivOredu/tts/kokoro/KokoroWeights.h"
+#include <vector>
+
+#include "RarivOredu/checkpoint/StateDict.h"
 
 namespace rarivoredu {
+
+class TorchCheckpoint;
 
 // Turns the public Kokoro checkpoint (`kokoro-v1_0.pth`) and its `config.json` into the
 // repository folder the synthesiser reads: both model bundles ("kokoro_21_5s.mlmodelc",
@@ -23,8 +27,18 @@ struct KokoroCheckpointImport {
     static void importFolder(const std::filesystem::path& checkpoint, const std::filesystem::path& config,
                              const std::filesystem::path& target);
     // The same for weights already read and the text of config.json.
-    static void importWeights(const KokoroWeights& weights, const std::string& configText,
+    static void importWeights(const StateDict& weights, const std::string& configText,
                               const std::filesystem::path& target);
+
+    // The tensors of a Kokoro checkpoint by their module path ("decoder.generator.ups.0.weight_v"):
+    // the five state dicts `bert`, `bert_encoder`, `predictor`, `text_encoder` and `decoder`
+    // joined under their names, the "module." prefix of a data-parallel save removed, every tensor
+    // read as float32. Weight-normed convolutions keep their `weight_g` / `weight_v` pair as read;
+    // KokoroWeightNorm folds them. Throws CheckpointError: missingTensor when one of the five parts
+    // is absent, malformed for a tensor outside them or not named as a module path.
+    static StateDict readStateDict(const TorchCheckpoint& checkpoint);
+    // The five state dicts of a checkpoint.
+    static const std::vector<std::string>& parts();
 };
 
 }  // namespace rarivoredu

@@ -5,6 +5,7 @@
 
 #include "RarivOredu/checkpoint/CheckpointError.h"
 #include "RarivOredu/tts/kokoro/KokoroScriptHelpers.h"
+#include "RarivOredu/tts/kokoro/KokoroWeightNorm.h"
 
 namespace rarivoredu {
 
@@ -22,7 +23,7 @@ std::string intList(const std::vector<int>& values) {
 // Writes the forward of one network, recording the weights it names.
 class Emitter {
 public:
-    Emitter(const KokoroWeights& weights, KokoroScriptSource& out) : w_(weights), out_(out) {}
+    Emitter(const StateDict& weights, KokoroScriptSource& out) : w_(weights), names_(weights.names()), out_(out) {}
 
     void line(const std::string& text) { out_.source += "    " + text + "\n"; }
 
@@ -60,8 +61,8 @@ public:
 
     // `self.adain_resblk(x, s, [...], upsample, learned)` arguments after the style.
     std::string resblk(const std::string& p) {
-        const bool upsample = w_.hasWeight(p + ".pool.weight");
-        const bool learned = w_.hasWeight(p + ".conv1x1.weight");
+        const bool upsample = KokoroWeightNorm::hasWeight(w_, p + ".pool.weight");
+        const bool learned = KokoroWeightNorm::hasWeight(w_, p + ".conv1x1.weight");
         std::vector<std::string> names = adain(p + ".norm1");
         if (upsample) names.insert(names.end(), {p + ".pool.weight", p + ".pool.bias"});
         names.insert(names.end(), {p + ".conv1.weight", p + ".conv1.bias"});
@@ -71,7 +72,7 @@ public:
         return list(names) + ", " + boolean(upsample) + ", " + boolean(learned);
     }
 
-    bool upsamples(const std::string& p) const { return w_.hasWeight(p + ".pool.weight"); }
+    bool upsamples(const std::string& p) const { return KokoroWeightNorm::hasWeight(w_, p + ".pool.weight"); }
 
     std::string snake(const std::string& p, std::size_t blocks) {
         std::vector<std::string> names;
@@ -90,14 +91,14 @@ public:
         int n = 0;
         for (;;) {
             const std::string child = prefix + "." + str(n) + ".";
-            const auto it = w_.tensors().lower_bound(child);
-            if (it == w_.tensors().end() || it->first.rfind(child, 0) != 0) return n;
+            const auto it = std::lower_bound(names_.begin(), names_.end(), child);
+            if (it == names_.end() || it->rfind(child, 0) != 0) return n;
             ++n;
         }
     }
 
     std::int64_t dim(const std::string& weight, std::size_t axis) const {
-        const auto shape = w_.weightShape(weight);
+        const auto shape = KokoroWeightNorm::weightShape(w_, weight);
         if (axis >= shape.size()) {
             throw CheckpointError::wrongShape(weight, std::vector<std::int64_t>(axis + 1, -1), shape);
         }
@@ -106,11 +107,12 @@ public:
 
 private:
     void use(const std::string& name) {
-        w_.tensor(name);  // throws when absent
+        (void)w_.shape(name);  // throws when absent
         out_.weights.insert(name);
     }
 
-    const KokoroWeights& w_;
+    const StateDict& w_;
+    const std::vector<std::string> names_;  // in order
     KokoroScriptSource& out_;
 };
 
@@ -122,7 +124,7 @@ std::string KokoroScriptSource::bufferName(const std::string& weight) {
     return name;
 }
 
-KokoroScriptSource KokoroScriptSource::make(const KokoroWeights& weights, const KokoroNetworkConfig& config,
+KokoroScriptSource KokoroScriptSource::make(const StateDict& weights, const KokoroNetworkConfig& config,
                                             int tokens, int frameBudget) {
     KokoroScriptSource out;
     out.source = std::string(kokoroScriptHelpers) + "\n";

@@ -3,8 +3,8 @@
 #include <set>
 #include <string>
 
+#include "RarivOredu/checkpoint/StateDict.h"
 #include "RarivOredu/tts/kokoro/KokoroNetworkConfig.h"
-#include "RarivOredu/tts/kokoro/KokoroWeights.h"
 
 namespace rarivoredu {
 
@@ -29,7 +29,7 @@ struct KokoroScriptSource {
     // A layer given as a weight_g / weight_v pair has its weight computed at every call; the
     // import folds them first (KokoroWeightNorm). Throws CheckpointError::missingTensor for a
     // weight the network needs and does not find.
-    static KokoroScriptSource make(const KokoroWeights& weights, const KokoroNetworkConfig& config, int tokens,
+    static KokoroScriptSource make(const StateDict& weights, const KokoroNetworkConfig& config, int tokens,
                                    int frameBudget);
     // "decoder.encode.conv1.weight_v" → "decoder_encode_conv1_weight_v".
     static std::string bufferName(const std::string& weight);

@@ -9,6 +9,7 @@
 #include "Platform/ml/MLPredictionOptions.h"
 #include "Platform/ml/TorchScriptRuntime.h"
 #include "RarivOredu/checkpoint/CheckpointError.h"
+#include "RarivOredu/network/ScriptModuleSource.h"
 #include "RarivOredu/tts/kokoro/KokoroScriptSource.h"
 
 namespace rarivoredu {
@@ -21,18 +22,19 @@ bool endsWith(const std::string& text, const std::string& tail) {
 
 }  // namespace
 
-KokoroWeights KokoroWeightNorm::fold(const KokoroWeights& weights, const std::filesystem::path& scratchFolder) {
+StateDict KokoroWeightNorm::fold(const StateDict& weights, const std::filesystem::path& scratchFolder) {
     std::map<std::string, platform::MLMultiArrayPtr> plain;
     std::map<std::string, platform::MLMultiArrayPtr> buffers;
     std::vector<std::string> layers;
-    for (const auto& [name, array] : weights.tensors()) {
+    const auto tensors = weights.arrays();
+    for (const auto& [name, array] : tensors) {
         if (endsWith(name, ".weight_v")) {
             const std::string layer = name.substr(0, name.size() - 2);
             const std::string gain = layer + "_g";
             if (!weights.contains(gain)) throw CheckpointError::missingTensor(gain);
             layers.push_back(layer);
             buffers["v" + std::to_string(layers.size())] = array;
-            buffers["g" + std::to_string(layers.size())] = weights.tensors().at(gain);
+            buffers["g" + std::to_string(layers.size())] = tensors.at(gain);
         } else if (endsWith(name, ".weight_g")) {
             const std::string direction = name.substr(0, name.size() - 1) + "v";
             if (!weights.contains(direction)) throw CheckpointError::missingTensor(direction);
@@ -42,16 +44,18 @@ KokoroWeights KokoroWeightNorm::fold(const KokoroWeights& weights, const std::fi
     }
     if (layers.empty()) return weights;
 
-    std::string source = "def forward(self) -> Dict[str, Tensor]:\n    out: Dict[str, Tensor] = {}\n";
+    ScriptModuleSource source("def forward(self) -> Dict[str, Tensor]:");
+    source.line("out: Dict[str, Tensor] = {}");
     for (std::size_t i = 1; i <= layers.size(); ++i) {
         const std::string n = std::to_string(i);
-        source += "    out[\"" + n + "\"] = torch._weight_norm(self.v" + n + ", self.g" + n + ", 0)\n";
+        source.line("out[\"" + n + "\"] = torch._weight_norm(" + source.tensor("v" + n, buffers.at("v" + n)) + ", " +
+                    source.tensor("g" + n, buffers.at("g" + n)) + ", 0)");
     }
-    source += "    return out\n";
+    source.line("return out");
     std::filesystem::create_directories(scratchFolder);
     const auto module = scratchFolder / "weight-norm.pt";
     auto& runtime = platform::TorchScriptRuntime::shared();
-    runtime.saveScriptModule(module, source, buffers);
+    std::move(source).save(module);
     platform::MLDictionaryFeatureProvider::Dictionary folded;
     {
         const auto engine = runtime.makeEngine(module, platform::MLModelDescription{}, platform::ThreadingPreference::blasWide);
@@ -64,7 +68,15 @@ KokoroWeights KokoroWeightNorm::fold(const KokoroWeights& weights, const std::fi
         if (found == folded.end() || !found->second.multiArrayValue()) throw CheckpointError::missingTensor(layers[i - 1]);
         plain[layers[i - 1]] = found->second.multiArrayValue();
     }
-    return KokoroWeights(std::move(plain));
+    return StateDict(std::move(plain));
+}
+
+bool KokoroWeightNorm::hasWeight(const StateDict& weights, const std::string& name) {
+    return weights.contains(name) || (weights.contains(name + "_v") && weights.contains(name + "_g"));
+}
+
+std::vector<std::int64_t> KokoroWeightNorm::weightShape(const StateDict& weights, const std::string& name) {
+    return weights.contains(name) ? weights.shape(name) : weights.shape(name + "_v");
 }
 
 }  // namespace rarivoredu

@@ -2,7 +2,11 @@
 
 #include <filesystem>
 
-#include "RarivOredu/tts/kokoro/KokoroWeights.h"
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "RarivOredu/checkpoint/StateDict.h"
 
 namespace rarivoredu {
 
@@ -18,7 +22,12 @@ namespace rarivoredu {
 struct KokoroWeightNorm {
     // Throws platform::NSError when the runtime cannot build or run the module, and
     // CheckpointError::missingTensor for a weight_v without its weight_g (or the reverse).
-    static KokoroWeights fold(const KokoroWeights& weights, const std::filesystem::path& scratchFolder);
+    static StateDict fold(const StateDict& weights, const std::filesystem::path& scratchFolder);
+
+    // The weight of a layer, plain or weight-normed.
+    static bool hasWeight(const StateDict& weights, const std::string& name);
+    // Its shape: that of `weight_v` when weight-normed. Throws CheckpointError::missingTensor.
+    static std::vector<std::int64_t> weightShape(const StateDict& weights, const std::string& name);
 };
 
 }  // namespace rarivoredu

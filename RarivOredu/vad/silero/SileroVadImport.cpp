@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
+#include <optional>
 
 #include "Platform/system/CocoaError.h"
 #include "Platform/system/SHA256.h"
@@ -15,13 +16,62 @@
 #include "RarivOredu/shared/RepoLock.h"
 #include "RarivOredu/shared/UpstreamImport.h"
 #include "RarivOredu/vad/silero/SileroVadNetwork.h"
-#include "RarivOredu/vad/silero/SileroVadWeights.h"
+#include "RarivOredu/checkpoint/CheckpointError.h"
 
 namespace rarivoredu {
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// A graph's tensors under the names the network gave them: exporters inline subgraphs under a
+// prefix ending in "__" ("If_0_then_branch__Inline_0__encoder.0.reparam_conv.weight").
+const OnnxModel::Tensor* findTensor(const std::map<std::string, const OnnxModel::Tensor*>& constants,
+                                    const std::string& name) {
+    if (const auto exact = constants.find(name); exact != constants.end()) return exact->second;
+    const std::string suffix = "__" + name;
+    for (const auto& [key, tensor] : constants) {
+        if (key.size() > suffix.size() && key.compare(key.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            return tensor;
+        }
+    }
+    return nullptr;
+}
+
+// Where a graph falls short of the layout: nothing when it holds every tensor in its shape.
+struct Shortfall {
+    int found = 0;  // tensors present in their shape
+    std::optional<CheckpointError> error;
+};
+
+Shortfall check(const OnnxModel::Graph& graph) {
+    const auto constants = graph.constants();
+    Shortfall shortfall;
+    for (const auto& [name, shape] : SileroVadNetwork::layout()) {
+        const auto* tensor = findTensor(constants, name);
+        if (!tensor) {
+            if (!shortfall.error) shortfall.error = CheckpointError::missingTensor(name);
+            continue;
+        }
+        if (tensor->dims != shape) {
+            if (!shortfall.error) shortfall.error = CheckpointError::wrongShape(name, shape, tensor->dims);
+            continue;
+        }
+        ++shortfall.found;
+    }
+    return shortfall;
+}
+
+// The graph and every subgraph under it, depth first.
+void collectGraphs(const OnnxModel::Graph& graph, std::vector<const OnnxModel::Graph*>& into) {
+    into.push_back(&graph);
+    for (const auto& node : graph.nodes) {
+        for (const auto& attribute : node.attributes) {
+            for (const auto& subgraph : attribute.graphs) collectGraphs(*subgraph, into);
+        }
+    }
+}
+
 
 // The pinned file has 2.3 MB: a body far beyond that is not it, and is not stored whole.
 constexpr std::uint64_t maximumOnnxBytes = 64ull << 20;
@@ -56,7 +106,7 @@ void requirePinnedDigest(const std::string& digest, const std::string& what) {
 
 // Converts a checked ONNX file into the compiled model in the staged folder.
 void build(const fs::path& onnxFile, const StagedModelFolder& stage) {
-    const auto weights = SileroVadWeights::fromOnnx(OnnxModel::open(onnxFile));
+    const auto weights = SileroVadImport::readStateDict(OnnxModel::open(onnxFile));
     SileroVadNetwork::writeBundle(weights, stage.path() / ModelNames::VAD::sileroVadFile);
 }
 
@@ -101,6 +151,28 @@ bool SileroVadImport::importFromSource(const fs::path& repoFolder) {
 void SileroVadImport::registerImporter() {
     static std::once_flag once;
     std::call_once(once, [] { UpstreamImport::registerImporter(Repo::vad, &SileroVadImport::importFromSource); });
+}
+
+StateDict SileroVadImport::readStateDict(const OnnxModel& model) {
+    std::vector<const OnnxModel::Graph*> graphs;
+    collectGraphs(model.graph(), graphs);
+    const OnnxModel::Graph* chosen = nullptr;
+    Shortfall closest;
+    closest.found = -1;
+    for (const auto* graph : graphs) {
+        auto shortfall = check(*graph);
+        if (!shortfall.error) {
+            chosen = graph;
+            break;
+        }
+        if (shortfall.found > closest.found) closest = std::move(shortfall);
+    }
+    if (!chosen) throw *closest.error;
+
+    StateDict::Arrays tensors;
+    const auto constants = chosen->constants();
+    for (const auto& [name, shape] : SileroVadNetwork::layout()) tensors[name] = findTensor(constants, name)->toFloat32();
+    return StateDict(std::move(tensors));
 }
 
 }  // namespace rarivoredu

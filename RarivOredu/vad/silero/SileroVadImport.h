@@ -5,7 +5,11 @@
 #include <optional>
 #include <string>
 
+#include "RarivOredu/checkpoint/StateDict.h"
+
 namespace rarivoredu {
+
+class OnnxModel;
 
 // Where a user's voice activity model comes from: Silero's own ONNX export of the network
 // (v6.2, MIT licence), fetched from a pinned address of Silero's repository, checked against its
@@ -45,6 +49,13 @@ public:
     // The importer the repository download calls: fetches sourceURL() and imports it; false,
     // having changed nothing, when there is no address to fetch.
     static bool importFromSource(const std::filesystem::path& repoFolder);
+
+    // The tensors of SileroVadNetwork::layout() found in an ONNX export of the network: in the
+    // branch of the graph's sample-rate test whose tensors have the 16 kHz shapes. A model whose
+    // graphs hold no branch with all fifteen refuses with CheckpointError: missingTensor naming the
+    // first tensor missing from the branch that comes closest, or wrongShape when a tensor of the
+    // name has another shape.
+    static StateDict readStateDict(const OnnxModel& model);
 
     // Registers importFromSource for Repo::vad; the first call does it, later ones nothing.
     static void registerImporter();

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <map>
 
-#include "Platform/ml/MLModelBundle.h"
+#include "RarivOredu/network/ScriptModuleSource.h"
 
 namespace rarivoredu {
 
@@ -76,8 +76,32 @@ def forward(self, audio_input: Tensor, hidden_state: Tensor, cell_state: Tensor)
     return source;
 }
 
-void SileroVadNetwork::writeBundle(const SileroVadWeights& weights, const std::filesystem::path& folder) {
-    const auto& t = weights.tensors;
+const SileroVadNetwork::Layout& SileroVadNetwork::layout() {
+    static const Layout tensors{
+        {"stft.forward_basis_buffer", {258, 1, 256}},
+        {"encoder.0.reparam_conv.weight", {128, 129, 3}},
+        {"encoder.0.reparam_conv.bias", {128}},
+        {"encoder.1.reparam_conv.weight", {64, 128, 3}},
+        {"encoder.1.reparam_conv.bias", {64}},
+        {"encoder.2.reparam_conv.weight", {64, 64, 3}},
+        {"encoder.2.reparam_conv.bias", {64}},
+        {"encoder.3.reparam_conv.weight", {128, 64, 3}},
+        {"encoder.3.reparam_conv.bias", {128}},
+        {"decoder.rnn.weight_ih", {512, 128}},
+        {"decoder.rnn.weight_hh", {512, 128}},
+        {"decoder.rnn.bias_ih", {512}},
+        {"decoder.rnn.bias_hh", {512}},
+        {"decoder.decoder.2.weight", {1, 128, 1}},
+        {"decoder.decoder.2.bias", {1}},
+    };
+    return tensors;
+}
+
+void SileroVadNetwork::writeBundle(const StateDict& weights, const std::filesystem::path& folder) {
+    std::map<std::string, MLMultiArrayPtr> t;
+    for (const auto& [name, shape] : layout()) t[name] = weights.require(name, shape);
+    ScriptModuleSource module;
+    module.append(torchScriptSource());
     std::map<std::string, MLMultiArrayPtr> buffers{
         {"stft_basis", t.at("stft.forward_basis_buffer")},
         {"lstm_input_weight", transposed(*t.at("decoder.rnn.weight_ih"), 512, 128)},
@@ -91,8 +115,8 @@ void SileroVadNetwork::writeBundle(const SileroVadWeights& weights, const std::f
         buffers["conv" + std::to_string(layer) + "_weight"] = t.at(prefix + "weight");
         buffers["conv" + std::to_string(layer) + "_bias"] = t.at(prefix + "bias");
     }
-    platform::MLModelBundle::writeTorchScript(folder, description(), platform::ThreadingPreference::blasWide,
-                                              torchScriptSource(), std::move(buffers));
+    for (auto& [name, tensor] : buffers) module.tensor(name, std::move(tensor));
+    std::move(module).writeBundle(folder, description(), platform::ThreadingPreference::blasWide);
 }
 
 }  // namespace rarivoredu

@@ -2,9 +2,11 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Platform/ml/MLModelDescription.h"
-#include "RarivOredu/vad/silero/SileroVadWeights.h"
+#include "RarivOredu/checkpoint/StateDict.h"
 
 namespace rarivoredu {
 
@@ -28,13 +30,22 @@ public:
     static constexpr int steps = 8;
     static constexpr int stepSamples = 512;
 
+    using Layout = std::vector<std::pair<std::string, platform::MLMultiArray::Shape>>;
+    // The fifteen tensors of the 16 kHz network, by the names of Silero's export, in this order:
+    //   stft.forward_basis_buffer [258, 1, 256]       the real and imaginary Fourier rows, 129 each
+    //   encoder.0–3.reparam_conv.weight/.bias         3-tap convolutions 129→128, 128→64, 64→64, 64→128
+    //   decoder.rnn.weight_ih/_hh [512, 128], .bias_ih/_hh [512]   an LSTM cell, gates i, f, g, o
+    //   decoder.decoder.2.weight [1, 128, 1], .bias [1]            the output's 1×1 convolution
+    static const Layout& layout();
+
     static platform::MLModelDescription description();
     // The TorchScript module's source; writeBundle gives it its weights as buffers.
     static const std::string& torchScriptSource();
 
-    // Writes the compiled-model folder (its description and model.pt). Throws what the model
+    // Writes the compiled-model folder (its description and model.pt) from the tensors of
+    // layout(). Throws CheckpointError for a tensor missing or of another shape, and what the model
     // runtime throws (NSError) when the module cannot be built or written.
-    static void writeBundle(const SileroVadWeights& weights, const std::filesystem::path& folder);
+    static void writeBundle(const StateDict& weights, const std::filesystem::path& folder);
 };
 
 }  // namespace rarivoredu

@@ -89,7 +89,7 @@ TEST(DiarizerModelImportTest, ThePipelineRunsOnTheImportedNetworksOverTwoVoices)
     auto weights = testsupport::stateDict(segmentationCheckpoint);
     const auto bias = weights.at("classifier.bias");
     for (const int silentOrOverlap : {0, 4, 5, 6}) bias->setValue(silentOrOverlap, bias->valueAtOffset(silentOrOverlap) - 10);
-    rarivoredu::PyannoteSegmentationNetwork(rarivoredu::PyannoteWeights(weights))
+    rarivoredu::PyannoteSegmentationNetwork(rarivoredu::StateDict(weights))
         .writeBundle(dir.path() / "singles.mlmodelc");
 
     rarivoredu::DiarizerConfig config = rarivoredu::DiarizerConfig::defaultConfig();

@@ -20,7 +20,7 @@ using platform::MLMultiArrayPtr;
 using rarivoredu::ParakeetConfig;
 using rarivoredu::ParakeetNetwork;
 using Module = ParakeetNetwork::Module;
-using StateDict = std::map<std::string, MLMultiArrayPtr>;
+using Tensors = std::map<std::string, MLMultiArrayPtr>;
 
 namespace {
 
@@ -127,7 +127,7 @@ MLMultiArrayPtr int32Scalar(MLMultiArray::Shape shape, int value) {
 // Random weights leave the blank's share of the steps to chance. The blank's bias is set so that
 // it wins on three steps in four on speech-like noise, over a few decoder states: the written
 // Preprocessor, Encoder and Decoder run, the joint's logits are computed here.
-void calibrateBlank(StateDict& weights, const ParakeetConfig& config, const fs::path& folder, WeightSource& random) {
+void calibrateBlank(Tensors& weights, const ParakeetConfig& config, const fs::path& folder, WeightSource& random) {
     const auto preprocessor = platform::MLModel::modelWithContentsOfURL(folder / "Preprocessor.mlmodelc");
     const auto encoder = platform::MLModel::modelWithContentsOfURL(folder / "Encoder.mlmodelc");
     const auto decoder = platform::MLModel::modelWithContentsOfURL(folder / "Decoder.mlmodelc");
@@ -201,10 +201,10 @@ ParakeetConfig AsrNetworkModels::config() const {
     return c;
 }
 
-StateDict AsrNetworkModels::stateDict() const {
+Tensors AsrNetworkModels::stateDict() const {
     const ParakeetNetwork network(config());
     WeightSource random(seed);
-    StateDict weights;
+    Tensors weights;
     for (const auto& spec : network.allTensors()) {
         if (spec.integer) continue;
         const std::string& name = spec.name;
@@ -241,19 +241,19 @@ StateDict AsrNetworkModels::stateDict() const {
 void AsrNetworkModels::write(const fs::path& folder) const {
     const ParakeetConfig c = config();
     const ParakeetNetwork network(c);
-    StateDict weights = stateDict();
+    Tensors weights = stateDict();
     WeightSource calibration(seed ^ 0x5DEECE66DULL);
     ParakeetNetwork::Options options;
     options.int8Encoder = precision == Precision::int8;
     options.threading = threading;
     fs::create_directories(folder);
-    const auto source = ParakeetNetwork::stateDictSource(weights);
+    const rarivoredu::StateDict source(weights);
     for (const Module module : {Module::preprocessor, Module::encoder, Module::decoder}) {
         network.write(module, folder / ParakeetNetwork::bundleName(module), source, options);
     }
     calibrateBlank(weights, c, folder, calibration);
     network.write(Module::joint, folder / ParakeetNetwork::bundleName(Module::joint),
-                  ParakeetNetwork::stateDictSource(weights), options);
+                  rarivoredu::StateDict(weights), options);
     std::ofstream(folder / "parakeet_vocab.json", std::ios::binary | std::ios::trunc) << network.vocabularyJson();
 }
 

@@ -99,7 +99,7 @@ private:
 
 }  // namespace
 
-rarivoredu::KokoroWeights KokoroRandomWeights::make(const Widths& w, std::uint64_t seed) {
+rarivoredu::StateDict KokoroRandomWeights::make(const Widths& w, std::uint64_t seed) {
     Builder b(seed);
     // Text model.
     b.weight("bert.embeddings.word_embeddings.weight", {w.tokens, w.bertEmbedding});
@@ -171,7 +171,7 @@ rarivoredu::KokoroWeights KokoroRandomWeights::make(const Widths& w, std::uint64
         b.snake(g + ".resblocks." + std::to_string(3 + j), c2, kernels[j], w.style);
     }
     b.normedConv(g + ".conv_post", {22, c2, 7});
-    return rarivoredu::KokoroWeights(std::move(b.tensors));
+    return rarivoredu::StateDict(std::move(b.tensors));
 }
 
 }  // namespace testsupport

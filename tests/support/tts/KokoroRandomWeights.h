@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "RarivOredu/tts/kokoro/KokoroWeights.h"
+#include "RarivOredu/checkpoint/StateDict.h"
 
 namespace testsupport {
 
@@ -27,8 +27,8 @@ struct KokoroRandomWeights {
     };
 
     // The real model's widths (Widths{}): about 82 million parameters.
-    static rarivoredu::KokoroWeights make(const Widths& widths, std::uint64_t seed = 1);
-    static rarivoredu::KokoroWeights realSize(std::uint64_t seed = 1) { return make(Widths{}, seed); }
+    static rarivoredu::StateDict make(const Widths& widths, std::uint64_t seed = 1);
+    static rarivoredu::StateDict realSize(std::uint64_t seed = 1) { return make(Widths{}, seed); }
 };
 
 }  // namespace testsupport

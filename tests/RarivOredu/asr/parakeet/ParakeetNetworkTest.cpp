@@ -206,18 +206,19 @@ TEST_F(ParakeetNetworkTest, RecognisersGreedyDecoderEmitsTheReferenceTokens) {
     wide.predictionWidth = rarivoredu::ASRConstants::decoderHiddenSize;
     const ParakeetNetwork widened(wide);
     const auto original = checkpoint_->weights();
-    const ParakeetNetwork::TensorSource source = [&](const std::string& name, const MLMultiArray::Shape& shape) {
-        const ParakeetNetwork tiny(checkpoint_->config());
-        for (const Module module : {Module::decoder, Module::joint}) {
-            for (const auto& spec : tiny.tensors(module)) {
-                if (spec.name == name) {
-                    const bool gates = name.find("dec_rnn") != std::string::npos;
-                    return padded(original(name, spec.shape), shape, gates ? 4 : 1);
-                }
-            }
+    // The tiny decoder's and joint's tensors, padded to the widened shapes.
+    std::map<std::string, MLMultiArrayPtr> paddedTensors;
+    const ParakeetNetwork tiny(checkpoint_->config());
+    for (const Module module : {Module::decoder, Module::joint}) {
+        const auto wideSpecs = widened.tensors(module);
+        const auto tinySpecs = tiny.tensors(module);
+        for (std::size_t i = 0; i < tinySpecs.size(); ++i) {
+            const auto& spec = tinySpecs[i];
+            const bool gates = spec.name.find("dec_rnn") != std::string::npos;
+            paddedTensors[spec.name] = padded(original.require(spec.name, spec.shape), wideSpecs[i].shape, gates ? 4 : 1);
         }
-        throw std::runtime_error("no tensor " + name);
-    };
+    }
+    const rarivoredu::StateDict source(std::move(paddedTensors));
     testsupport::TemporaryDirectory folder;
     widened.write(Module::decoder, folder / "Decoder.mlmodelc", source);
     widened.write(Module::joint, folder / "JointDecision.mlmodelc", source);

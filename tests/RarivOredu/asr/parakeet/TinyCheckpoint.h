@@ -5,6 +5,7 @@
 #include <string>
 
 #include "RarivOredu/asr/parakeet/ParakeetNetwork.h"
+#include "RarivOredu/checkpoint/StateDict.h"
 
 namespace testsupport {
 
@@ -18,9 +19,7 @@ public:
 
     const rarivoredu::ParakeetConfig& config() const { return config_; }
     const std::map<std::string, platform::MLMultiArrayPtr>& stateDict() const { return stateDict_; }
-    rarivoredu::ParakeetNetwork::TensorSource weights() const {
-        return rarivoredu::ParakeetNetwork::stateDictSource(stateDict_);
-    }
+    rarivoredu::StateDict weights() const { return rarivoredu::StateDict(stateDict_); }
 
 private:
     rarivoredu::ParakeetConfig config_;

@@ -21,11 +21,11 @@ using platform::MLMultiArray;
 using platform::MLMultiArrayDataType;
 using rarivoredu::CheckpointError;
 using rarivoredu::PyannoteSegmentationNetwork;
-using rarivoredu::PyannoteWeights;
+using rarivoredu::StateDict;
 using testsupport::diarizationFixture;
 
 TEST(PyannoteSegmentationNetworkTest, TheBundleScoresTheChunkAsTheReferenceNetworkDoes) {
-    const PyannoteSegmentationNetwork network(PyannoteWeights::fromCheckpoint(diarizationFixture("segmentation.bin")));
+    const PyannoteSegmentationNetwork network(StateDict::open(diarizationFixture("segmentation.bin")));
     const auto& widths = network.widths();
     EXPECT_EQ(widths.filters, 80);
     EXPECT_EQ(widths.kernel, 251);
@@ -86,7 +86,7 @@ TEST(PyannoteSegmentationNetworkTest, WeightsOfAnotherShapeOrWithoutALayerAreRef
         Weights weights = original;
         c.change(weights);
         try {
-            PyannoteSegmentationNetwork network{PyannoteWeights(weights)};
+            PyannoteSegmentationNetwork network{StateDict(weights)};
             ADD_FAILURE() << "accepted";
         } catch (const CheckpointError& error) {
             EXPECT_EQ(error.kind(), c.kind) << error.what();

@@ -26,7 +26,7 @@ using platform::MLMultiArrayDataType;
 using platform::MLMultiArrayPtr;
 using rarivoredu::CheckpointError;
 using rarivoredu::KaldiFilterbank;
-using rarivoredu::PyannoteWeights;
+using rarivoredu::StateDict;
 using rarivoredu::WespeakerNetwork;
 using testsupport::diarizationFixture;
 
@@ -60,7 +60,7 @@ TEST(WespeakerNetworkTest, TheFilterbankGivesKaldisLogMelEnergies) {
 // Three rows: a chunk with a hard mask, another with soft weights, and silence with no mask (the
 // bias alone, without running the network).
 TEST(WespeakerNetworkTest, TheBundleEmbedsEachRowAsTheReferenceNetworkDoes) {
-    const WespeakerNetwork network(PyannoteWeights::fromCheckpoint(diarizationFixture("embedding.bin")));
+    const WespeakerNetwork network(StateDict::open(diarizationFixture("embedding.bin")));
     EXPECT_EQ(network.widths().channels, 8);
     EXPECT_EQ(network.widths().blocks, (std::vector<int>{3, 4, 6, 3}));
     EXPECT_EQ(network.widths().pooledFeatures, 1280);
@@ -115,7 +115,7 @@ TEST(WespeakerNetworkTest, WeightsOfAnotherShapeOrWithoutALayerAreRefusedByName)
         Weights weights = original;
         c.change(weights);
         try {
-            WespeakerNetwork network{PyannoteWeights(weights)};
+            WespeakerNetwork network{StateDict(weights)};
             ADD_FAILURE() << "accepted";
         } catch (const CheckpointError& error) {
             EXPECT_EQ(error.kind(), c.kind) << error.what();

@@ -68,7 +68,7 @@ TEST(KokoroCheckpointImportTest, TheCheckpointBecomesBothBundlesAndTheVocabulary
 
 // A checkpoint trained without the AdaIN norms' scale and shift imports, with 1 and 0 for them.
 TEST(KokoroCheckpointImportTest, InstanceNormsWithoutScaleAndShiftTakeTheIdentity) {
-    auto tensors = KokoroWeights::fromCheckpoint(TorchCheckpoint::open(fixture("kokoro-tiny.pth"))).tensors();
+    auto tensors = KokoroCheckpointImport::readStateDict(TorchCheckpoint::open(fixture("kokoro-tiny.pth"))).arrays();
     std::size_t removed = 0;
     for (auto it = tensors.begin(); it != tensors.end();) {
         const bool affine = it->first.find(".norm.weight") != std::string::npos ||
@@ -78,18 +78,18 @@ TEST(KokoroCheckpointImportTest, InstanceNormsWithoutScaleAndShiftTakeTheIdentit
     }
     ASSERT_GT(removed, 100u);
     testsupport::TemporaryDirectory root;
-    KokoroCheckpointImport::importWeights(KokoroWeights(std::move(tensors)), readText(fixture("config.json")),
+    KokoroCheckpointImport::importWeights(StateDict(std::move(tensors)), readText(fixture("config.json")),
                                           root / "kokoro");
     EXPECT_TRUE(fs::exists(root / "kokoro" / "kokoro_21_15s.mlmodelc" / "model.pt"));
 }
 
 TEST(KokoroCheckpointImportTest, BadInputIsRefusedAndLeavesTheFolderAsItWas) {
-    const Tensors good = KokoroWeights::fromCheckpoint(TorchCheckpoint::open(fixture("kokoro-tiny.pth"))).tensors();
+    const Tensors good = KokoroCheckpointImport::readStateDict(TorchCheckpoint::open(fixture("kokoro-tiny.pth"))).arrays();
     const std::string config = readText(fixture("config.json"));
     const auto withTensors = [&](const std::function<void(Tensors&)>& change) {
         Tensors tensors = good;
         change(tensors);
-        return KokoroWeights(std::move(tensors));
+        return StateDict(std::move(tensors));
     };
     const auto array = [](std::vector<std::int64_t> shape) {
         auto a = platform::MLMultiArray::create(shape, platform::MLMultiArrayDataType::float32);

@@ -36,9 +36,9 @@ TEST(KokoroRealSizeTest, ASentenceBecomesAWavOfWholeFramesAtTheModelsRate) {
         for (int i = 0; i < 256; ++i) voice << (i ? ", " : "") << (i % 7 - 3) * 0.05;
         voice << "]}";
     }
-    const KokoroWeights weights = testsupport::KokoroRandomWeights::realSize();
-    EXPECT_EQ(weights.parameterCount(), 81810022);  // the upstream model's parameters
-    const KokoroWeights folded = KokoroWeightNorm::fold(weights, folder.path() / "fold");
+    const StateDict weights = testsupport::KokoroRandomWeights::realSize();
+    EXPECT_EQ(weights.elementCount(), 81810022);  // the upstream model's parameters
+    const StateDict folded = KokoroWeightNorm::fold(weights, folder.path() / "fold");
     TtsModels models;
     for (const Variant variant : ModelNames::TTS::allVariants) {
         const fs::path bundle = folder.path() / "bundles" / ModelNames::TTS::fileName(variant);

@@ -1,7 +1,8 @@
-#include "RarivOredu/asr/parakeet/ScriptModuleSource.h"
+#include "RarivOredu/network/ScriptModuleSource.h"
 
 #include <stdexcept>
 
+#include "Platform/ml/MLModelBundle.h"
 #include "Platform/ml/TorchScriptRuntime.h"
 
 namespace rarivoredu {
@@ -13,6 +14,8 @@ void ScriptModuleSource::line(const std::string& statement, int indent) {
     source_ += statement;
     source_ += '\n';
 }
+
+void ScriptModuleSource::append(const std::string& text) { source_ += text; }
 
 std::string ScriptModuleSource::tensor(const std::string& name, platform::MLMultiArrayPtr value) {
     if (!buffers_.emplace(name, std::move(value)).second) {
@@ -34,6 +37,12 @@ std::string ScriptModuleSource::linear(const std::string& name, const std::strin
 
 void ScriptModuleSource::save(const std::filesystem::path& path) && {
     platform::TorchScriptRuntime::shared().saveScriptModule(path, source_, std::move(buffers_), int8_);
+}
+
+void ScriptModuleSource::writeBundle(const std::filesystem::path& folder, platform::MLModelDescription description,
+                                     platform::ThreadingPreference threading) && {
+    platform::MLModelBundle::writeTorchScript(folder, std::move(description), threading, source_, std::move(buffers_),
+                                              int8_);
 }
 
 }  // namespace rarivoredu

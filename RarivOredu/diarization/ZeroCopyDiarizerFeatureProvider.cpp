@@ -1,4 +1,4 @@
-#include "RarivOredu/shared/ZeroCopyDiarizerFeatureProvider.h"
+#include "RarivOredu/diarization/ZeroCopyDiarizerFeatureProvider.h"
 
 #include <algorithm>
 

@@ -2,12 +2,12 @@
 
 #include <limits>
 
-#include "RarivOredu/shared/DoubleDescription.h"
+#include "RarivOredu/shared/NumberFormat.h"
 
 namespace rarivoredu {
 namespace {
 
-TEST(DoubleDescription, ReadsLikeTheShortestDecimalWithWholeNumbersKeepingAPoint) {
+TEST(NumberFormat, ReadsLikeTheShortestDecimalWithWholeNumbersKeepingAPoint) {
     const std::pair<double, const char*> cases[] = {
         {16000.0, "16000.0"},
         {44100.0, "44100.0"},
@@ -21,17 +21,17 @@ TEST(DoubleDescription, ReadsLikeTheShortestDecimalWithWholeNumbersKeepingAPoint
         {std::numeric_limits<double>::infinity(), "inf"},
         {-std::numeric_limits<double>::infinity(), "-inf"},
     };
-    for (const auto& [value, text] : cases) EXPECT_EQ(doubleDescription(value), text);
+    for (const auto& [value, text] : cases) EXPECT_EQ(formatShortest(value), text);
 }
 
-TEST(DoubleDescription, FloatsReadAsTheShortestDecimalOfTheFloat) {
+TEST(NumberFormat, FloatsReadAsTheShortestDecimalOfTheFloat) {
     const std::pair<float, const char*> cases[] = {
         {0.85f, "0.85"},
         {0.1f, "0.1"},
         {1.0f, "1.0"},
         {std::numeric_limits<float>::quiet_NaN(), "nan"},
     };
-    for (const auto& [value, text] : cases) EXPECT_EQ(floatDescription(value), text);
+    for (const auto& [value, text] : cases) EXPECT_EQ(formatShortestFloat(value), text);
 }
 
 }  // namespace

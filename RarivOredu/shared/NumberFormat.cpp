@@ -1,4 +1,4 @@
-#include "RarivOredu/shared/DoubleDescription.h"
+#include "RarivOredu/shared/NumberFormat.h"
 
 #include <charconv>
 #include <cmath>
@@ -20,8 +20,15 @@ std::string shortestDescription(Number value) {
 
 }  // namespace
 
-std::string doubleDescription(double value) { return shortestDescription(value); }
+std::string formatShortest(double value) { return shortestDescription(value); }
 
-std::string floatDescription(float value) { return shortestDescription(value); }
+std::string formatShortestFloat(float value) { return shortestDescription(value); }
+
+std::string formatFixed(double value, int decimals) {
+    char text[512];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    if (result.ec != std::errc{}) return {};
+    return std::string(text, result.ptr);
+}
 
 }  // namespace rarivoredu
