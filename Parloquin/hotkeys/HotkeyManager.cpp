@@ -7,6 +7,7 @@
 
 #include "Parloquin/hotkeys/HotkeyModifier.h"
 #include "Parloquin/hotkeys/HotkeyTriple.h"
+#include "Parloquin/hotkeys/KeyNames.h"
 #include "Parloquin/settings/SettingsKeys.h"
 
 namespace parloquin {
@@ -122,6 +123,13 @@ void HotkeyManager::handleHotKeyEvent(const platform::HotKeyEvent& event) {
         post([this] { reportReleased(); });
 }
 
+HotkeyRegistration HotkeyManager::registration() const {
+    if (fallbackActive_) return hasHotKey() ? HotkeyRegistration::fallback : HotkeyRegistration::none;
+    if (hasHotKey()) return HotkeyRegistration::combination;
+    if (hasEventTap()) return isSingleKey_ ? HotkeyRegistration::singleKeyTap : HotkeyRegistration::combination;
+    return HotkeyRegistration::none;
+}
+
 bool HotkeyManager::checkInputMonitoringPermission() {
     return environment_.permissions && environment_.permissions->canMonitorInput();
 }
@@ -148,7 +156,8 @@ void HotkeyManager::registerEventTap() {
         if (!fallbackActive_) {
             bool registered = registerCarbonHotkey(fallbackKeyCode_, fallbackModifiers_);
             fallbackActive_ = true;
-            std::string hotkey = settings_.string(settings::kPrimaryHotkey).value_or(settings::kDefaultPrimaryHotkey);
+            std::string hotkey =
+                hotkeyLabel(settings_.string(settings::kPrimaryHotkey).value_or(settings::kDefaultPrimaryHotkey));
             post([this, hotkey, registered] { showFallbackHotkeyAlert(hotkey, registered); });
         }
         if (!fallbackTimer_ && environment_.timers) {
@@ -252,15 +261,16 @@ void HotkeyManager::showFallbackHotkeyAlert(const std::string& hotkey, bool fall
         alert.informativeText = "Parloquin nutzt das Ersatz-Tastenkürzel, weil dein gewähltes Kürzel eine X11-Sitzung "
                                 "braucht, " +
                                 session +
-                                ".\n\nAktueller Stand:\n• Ersatz-Kürzel (⇧⌘Leertaste): ✅ einsatzbereit\n• "
+                                ".\n\nAktueller Stand:\n• Ersatz-Kürzel (Umschalt+Super+Leertaste): ✅ einsatzbereit\n• "
                                 "Dein Kürzel (" +
-                                hotkey + waiting + "Drücke ⇧⌘Leertaste, um jetzt eine Aufnahme zu starten, oder " +
+                                hotkey + waiting +
+                                "Drücke Umschalt+Super+Leertaste, um jetzt eine Aufnahme zu starten, oder " +
                                 holdMode;
     } else {
         alert.messageText = "Parloquin hat kein globales Tastenkürzel";
         alert.informativeText = "Dein gewähltes Kürzel braucht eine X11-Sitzung, " + session +
                                 ", und das Ersatz-Tastenkürzel konnte nicht registriert werden.\n\nAktueller "
-                                "Stand:\n• Ersatz-Kürzel (⇧⌘Leertaste): ❌ nicht verfügbar\n• Dein Kürzel (" +
+                                "Stand:\n• Ersatz-Kürzel (Umschalt+Super+Leertaste): ❌ nicht verfügbar\n• Dein Kürzel (" +
                                 hotkey + waiting + "Starte Aufnahmen über das Menü, oder " + holdMode;
     }
     environment_.alerts->runModal(alert);

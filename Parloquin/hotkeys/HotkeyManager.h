@@ -8,6 +8,7 @@
 #include <QObject>
 
 #include "Parloquin/hotkeys/HotkeyEnvironment.h"
+#include "Parloquin/hotkeys/HotkeyRegistration.h"
 #include "Parloquin/hotkeys/HotkeySettings.h"
 #include "Platform/desktop/CGEvent.h"
 #include "Platform/desktop/CGEventTap.h"
@@ -79,6 +80,8 @@ public:
     bool hasHotKey() const noexcept { return hotKeyRef_ != nullptr; }
     bool hasEventTap() const noexcept { return eventTap_ != nullptr; }
     bool isPolling() const noexcept { return fallbackTimer_ != nullptr; }
+    // What works now: the chosen hotkey, the fallback in its place, or nothing.
+    HotkeyRegistration registration() const;
 
 private:
     bool handleTapEvent(platform::CGEventType type, const platform::CGEvent& event);

@@ -17,6 +17,8 @@ constexpr const char* kInputMonitoringNote =
     "Unter Linux gibt es dafür keine Einstellung: Einzeltasten-Tastenkürzel brauchen eine X11-Sitzung, deren "
     "X-Server XInput 2 bietet (Wayland erlaubt es nicht).";
 constexpr const char* kSingleKeyNote = "Keine Einstellung unter Linux: braucht eine X11-Sitzung mit XTEST und XInput 2";
+// What the hotkey manager registers while it cannot watch a lone modifier.
+constexpr const char* kFallbackHotkey = "⇧⌘Space";
 
 }  // namespace
 
@@ -39,55 +41,78 @@ const std::vector<HotkeysSettings::Option>& HotkeysSettings::recordingModes() {
 }
 
 const std::vector<HotkeysSettings::Option>& HotkeysSettings::cancelKeys() {
-    static const std::vector<Option> options = {{"Escape", "Escape"}, {"⌘.", "⌘."}, {"Keine", "none"}};
+    // The stored value of the second stays "⌘.".
+    static const std::vector<Option> options = {{"Escape", "Escape"}, {"Super+.", "⌘."}, {"Keine", "none"}};
     return options;
 }
 
 const std::vector<HotkeysSettings::Preset>& HotkeysSettings::singleKeyPresets() {
     static const std::vector<Preset> presets = {
-        {"⌥", "Optionstaste (Halten zum Aufnehmen)"},
-        {"⌘", "Befehlstaste (Halten zum Aufnehmen)"},
+        {"⌥", "Alt-Taste (Halten zum Aufnehmen)"},
+        {"⌘", "Super-Taste (Halten zum Aufnehmen)"},
     };
     return presets;
 }
 
 const std::vector<HotkeysSettings::Preset>& HotkeysSettings::combinationPresets() {
     static const std::vector<Preset> presets = {
-        {"⌘⇧Space", "Standard (Umschaltmodus)"},
-        {"⌥Space", "Option + Leertaste (Umschaltmodus)"},
-        {"⌃⌥Space", "Control + Option + Leertaste"},
-        {"⇧⌘Space", "Shift + Befehl + Leertaste (Standard)"},
+        // "⌘⇧Space", stored by earlier versions, is the same keys as "⇧⌘Space": its row is that one.
+        {"⌃⌥Space", "Standard: von keiner verbreiteten Arbeitsoberfläche belegt"},
+        {"⌥Space", "Unter GNOME das Fenstermenü, unter KDE Plasma KRunner"},
+        {"⇧⌘Space", "Bisheriger Standard; unter GNOME der Wechsel der Eingabequelle"},
     };
     return presets;
 }
 
 const std::vector<HotkeysSettings::Tip>& HotkeysSettings::tips() {
     static const std::vector<Tip> tips = {
-        {"hand.tap.fill", "Einzeltasten (⌥, ⌘): Halten zum Aufnehmen, loslassen zum Transkribieren"},
+        {"hand.tap.fill", "Einzeltasten (Alt, Super): Halten zum Aufnehmen, loslassen zum Transkribieren"},
         {"keyboard.fill", "Tastenkombinationen: Einmal drücken zum Starten, nochmal zum Stoppen"},
-        {"checkmark.shield.fill", "Intelligenter Filter: Option+Löschen löst keine Aufnahme aus"},
+        {"checkmark.shield.fill", "Intelligenter Filter: Alt+Rücktaste löst keine Aufnahme aus"},
         {"lightbulb.fill",
-         "Vermeide Tastenkürzel die vom System verwendet werden (z.B. ⌘Leertaste, mit der GNOME die Tastaturbelegung "
-         "wechselt)"},
+         "Vermeide Tastenkürzel die vom System verwendet werden (z.B. Super+Leertaste, mit der GNOME die "
+         "Tastaturbelegung wechselt)"},
         {"accessibility", "X11-Sitzung mit XTEST für Direkt-Einfügen-Modus erforderlich"},
     };
     return tips;
 }
 
 std::string HotkeysSettings::modeName(std::string_view recordingMode, std::string_view hotkey) {
-    if (recordingMode == "toggle") return "Toggle";
-    if (recordingMode == "hold") return "Hold-to-record";
-    return isSingleKeyHotkey(hotkey) ? "Hold-to-record" : "Toggle";
+    if (recordingMode == "toggle") return "Umschaltmodus";
+    if (recordingMode == "hold") return "Halten-zum-Aufnehmen";
+    return isSingleKeyHotkey(hotkey) ? "Halten-zum-Aufnehmen" : "Umschaltmodus";
 }
 
 HotkeysSettings::Status HotkeysSettings::currentStatus(std::string_view hotkey, std::string_view recordingMode,
+                                                       std::optional<HotkeyRegistration> registration,
                                                        bool accessibilityGranted, bool inputMonitoringGranted) {
-    const std::string active = "Active: " + std::string(hotkey) + " - " + modeName(recordingMode, hotkey) + " mode";
-    if (!isSingleKeyHotkey(hotkey) || (accessibilityGranted && inputMonitoringGranted))
-        return {"checkmark.circle.fill", Tone::green, active, nullptr};
-    return {"exclamationmark.triangle.fill", Tone::orange,
-            "Using fallback hotkey (⇧⌘Space) - " + std::string(hotkey) + " needs an X11 session with XInput 2",
-            kSingleKeyNote};
+    const std::string label = hotkeyLabel(hotkey);
+    const std::string mode = modeName(recordingMode, hotkey);
+    const Status fallback{"exclamationmark.triangle.fill", Tone::orange,
+                          "Ersatz-Tastenkürzel aktiv (" + hotkeyLabel(kFallbackHotkey) + ") – " + label +
+                              " braucht eine X11-Sitzung mit XInput 2",
+                          kSingleKeyNote};
+    if (!registration) {
+        if (isSingleKeyHotkey(hotkey) && !(accessibilityGranted && inputMonitoringGranted))
+            return {fallback.icon, fallback.tone,
+                    "Noch nicht aktiv: " + label + " braucht eine X11-Sitzung mit XInput 2; dann gilt das "
+                    "Ersatz-Tastenkürzel " + hotkeyLabel(kFallbackHotkey),
+                    kSingleKeyNote};
+        return {"clock.fill", Tone::secondary,
+                "Noch nicht aktiv: " + label + " (" + mode + ") gilt, sobald die Sprachmodelle geladen sind", nullptr};
+    }
+    switch (*registration) {
+        case HotkeyRegistration::combination:
+        case HotkeyRegistration::singleKeyTap:
+            return {"checkmark.circle.fill", Tone::green, "Aktiv: " + label + " – " + mode, nullptr};
+        case HotkeyRegistration::fallback: return fallback;
+        case HotkeyRegistration::none: break;
+    }
+    return {"xmark.circle.fill", Tone::orange,
+            "Nicht aktiv: " + label +
+                " konnte nicht registriert werden – ein anderes Programm belegt es. Wähle ein anderes Tastenkürzel "
+                "oder starte Aufnahmen über das Menü.",
+            nullptr};
 }
 
 const char* HotkeysSettings::recordingModeIcon(std::string_view recordingMode) {
@@ -97,11 +122,11 @@ const char* HotkeysSettings::recordingModeIcon(std::string_view recordingMode) {
 }
 
 std::string HotkeysSettings::recordingModeHelpText(std::string_view recordingMode, std::string_view hotkey) {
-    const std::string h(hotkey);
-    if (recordingMode == "toggle") return "Press " + h + " to start, press again to stop";
-    if (recordingMode == "hold") return "Hold " + h + " to record, release to transcribe";
-    if (isSingleKeyHotkey(hotkey)) return "Auto: Hold " + h + " to record (single-key default)";
-    return "Auto: Press " + h + " to toggle (combo default)";
+    const std::string h = hotkeyLabel(hotkey);
+    if (recordingMode == "toggle") return "Drücke " + h + " zum Starten, nochmal zum Stoppen";
+    if (recordingMode == "hold") return "Halte " + h + " zum Aufnehmen, loslassen zum Transkribieren";
+    if (isSingleKeyHotkey(hotkey)) return "Automatisch: " + h + " halten zum Aufnehmen (so bei Einzeltasten)";
+    return "Automatisch: " + h + " drücken zum Starten und Stoppen (so bei Tastenkombinationen)";
 }
 
 HotkeysSettings::PasteStatus HotkeysSettings::pasteStatus(bool pasteInPlace, bool accessibilityGranted,
@@ -118,7 +143,7 @@ HotkeysSettings::PermissionHelp HotkeysSettings::permissionHelp(bool accessibili
     const bool needsInputMonitoring = storedSingleKey && !inputMonitoringGranted;
     if (needsInputMonitoring) {
         // Names the modifier that is chosen; ⌥ when the display text is no single key.
-        const std::string key = isSingleKeyHotkey(hotkey) ? std::string(hotkey) : std::string("⌥");
+        const std::string key = hotkeyLabel(isSingleKeyHotkey(hotkey) ? hotkey : std::string_view("⌥"));
         help.warnings.push_back("X11-Sitzung mit XInput 2 für Einzeltasten-Tastenkürzel (" + key +
                                 ") erforderlich");
     }

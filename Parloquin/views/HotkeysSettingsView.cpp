@@ -93,8 +93,13 @@ HotkeysSettingsView::HotkeysSettingsView(const PageContext& context, QWidget* pa
             [this](bool recording) { recordingChanged(recording); });
 
     permissionTimer_.setInterval(permissionCheckInterval);
+    // The registration may change by itself (the fallback gives way once the grants are there):
+    // the card follows it while the page shows.
     connect(&permissionTimer_, &QTimer::timeout, this, [this] {
-        if (binding(settings::kPasteInPlaceMode)->boolValue()) refreshPermissions();
+        if (binding(settings::kPasteInPlaceMode)->boolValue())
+            refreshPermissions();
+        else
+            refresh();
     });
     refresh();
 }
@@ -177,7 +182,8 @@ QWidget* HotkeysSettingsView::presetsSection(QWidget* parent) {
         blockLayout->addWidget(
             SecondaryText::label(text(label), weighted(TextStyle::caption(), QFont::DemiBold), block));
         for (const auto& preset : rows) {
-            auto* row = new HotkeyPresetRow(text(preset.title), text(preset.description), block);
+            auto* row = new HotkeyPresetRow(QString::fromStdString(hotkeyLabel(preset.title)), text(preset.description),
+                                            preset.title, block);
             connect(row, &QAbstractButton::clicked, this, [this, title = std::string(preset.title)] { applyPreset(title); });
             presetRows_.push_back(row);
             blockLayout->addWidget(row);
@@ -273,9 +279,15 @@ void HotkeysSettingsView::refresh() {
     const std::string mode = binding(settings::kRecordingMode)->stringValue().toStdString();
     const bool storedSingleKey = binding(settings::kPrimaryHotkeyIsSingleKey)->boolValue();
 
-    hotkeyDisplay_->setHotkey(QString::fromStdString(hotkey));
-    statusCard_->setStatus(Settings::currentStatus(hotkey, mode, accessibilityGranted_, inputMonitoringGranted_));
-    for (HotkeyPresetRow* row : presetRows_) row->setSelected(row->title().toStdString() == hotkey);
+    hotkeyDisplay_->setHotkey(QString::fromStdString(hotkeyLabel(hotkey)));
+    std::optional<HotkeyRegistration> registration;
+    if (hotkeyManager_) registration = hotkeyManager_->registration();
+    statusCard_->setStatus(
+        Settings::currentStatus(hotkey, mode, registration, accessibilityGranted_, inputMonitoringGranted_));
+    // A preset is chosen when its keys are (two display texts are the same keys).
+    const auto chosen = hotkeyPresetValues(hotkey);
+    for (HotkeyPresetRow* row : presetRows_)
+        row->setSelected(row->preset() == hotkey || (chosen && hotkeyPresetValues(row->preset()) == chosen));
 
     recordingModeIcon_->setPixmap(SymbolIcon::pixmap(Settings::recordingModeIcon(mode), kLineIconSize,
                                                      ThemeColors::shared().accentColor, devicePixelRatioF()));
