@@ -53,6 +53,15 @@ std::string StatusMenuTexts::readyNotificationBody(std::string_view hotkey, Hotk
         case HotkeyRegistration::fallback:
             return pressHint(std::string(kFallbackHotkey)) + "\n" + models + "\nTastenkürzel: " +
                    std::string(kFallbackHotkey) + " registriert (Ersatz für " + label + ", braucht X11 mit XInput 2)";
+        case HotkeyRegistration::portal:
+            return pressHint(label) + "\n" + models + "\nTastenkürzel: " + label + " von der Arbeitsoberfläche vergeben";
+        case HotkeyRegistration::portalPending:
+            return "Die Arbeitsoberfläche fragt nach dem Tastenkürzel " + label +
+                   "; bis dahin startet das Menü Aufnahmen.\n" + models + "\nTastenkürzel: " + label + " angefragt";
+        case HotkeyRegistration::desktopShortcut:
+            return "Lege in den Tastatur-Einstellungen der Arbeitsoberfläche ein Tastenkürzel an, das »parloquin "
+                   "--toggle« ausführt (siehe Einstellungen → Tastenkürzel); bis dahin startet das Menü Aufnahmen.\n" +
+                   models + "\nTastenkürzel: unter Wayland über die Arbeitsoberfläche";
         case HotkeyRegistration::none:
             break;
     }

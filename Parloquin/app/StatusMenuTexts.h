@@ -27,6 +27,7 @@ struct StatusMenuTexts {
     static std::string copiedNotificationBody(std::string_view text);
 
     // The ready notification names the shortcut that really works and what the models take on disk.
+    // With the portal the label is the trigger the desktop bound, where it says one.
     static std::string readyNotificationBody(std::string_view hotkey, HotkeyRegistration registration,
                                              std::uint64_t modelBytes);
 };

@@ -55,9 +55,11 @@ HotkeyManager::HotkeyManager(HotkeySettings& settings, HotkeyEnvironment environ
         registerEventTap();
     else
         registerCarbonHotkey(currentKeyCode_, currentModifiers_);
+    registerDesktopSource();
 }
 
 HotkeyManager::~HotkeyManager() {
+    desktopSource_.reset();
     cancelHotKey_.reset();
     cancelHandler_.reset();
     hotKeyRef_.reset();
@@ -80,10 +82,31 @@ void HotkeyManager::updateHotkey(std::uint16_t keyCode, std::uint32_t modifiers,
     } else if (!registerCarbonHotkey(currentKeyCode_, currentModifiers_)) {
         registerEventTap();
     }
+    registerDesktopSource();
 }
+
+// In a Wayland session the desktop binds the keys: asked for the hotkey as it is now.
+void HotkeyManager::registerDesktopSource() {
+    desktopSource_.reset();
+    if (!environment_.waylandSession || !environment_.desktopSource) return;
+    desktopSource_ = environment_.desktopSource({std::uint16_t(currentKeyCode_), currentModifiers_, isSingleKey_});
+    if (!desktopSource_) return;
+    desktopSource_->onPressed = [this] { post([this] { reportPressed(); }); };
+    desktopSource_->onReleased = [this] { post([this] { reportReleased(); }); };
+    desktopSource_->onChanged = [this] {
+        post([this] {
+            if (onRegistrationChanged) onRegistrationChanged();
+        });
+    };
+}
+
+std::string HotkeyManager::desktopTrigger() const { return desktopSource_ ? desktopSource_->trigger() : std::string(); }
+
+std::string HotkeyManager::desktopProblem() const { return desktopSource_ ? desktopSource_->problem() : std::string(); }
 
 void HotkeyManager::unregisterHotkey() {
     suspended_ = false;  // nothing is left to come back
+    desktopSource_.reset();
     hotKeyRef_.reset();
     if (eventTap_) {
         eventTap_->setEnabled(false);
@@ -124,6 +147,8 @@ void HotkeyManager::handleHotKeyEvent(const platform::HotKeyEvent& event) {
 }
 
 HotkeyRegistration HotkeyManager::registration() const {
+    if (environment_.waylandSession)
+        return desktopSource_ ? desktopSource_->registration() : HotkeyRegistration::desktopShortcut;
     if (fallbackActive_) return hasHotKey() ? HotkeyRegistration::fallback : HotkeyRegistration::none;
     if (hasHotKey()) return HotkeyRegistration::combination;
     if (hasEventTap()) return isSingleKey_ ? HotkeyRegistration::singleKeyTap : HotkeyRegistration::combination;
@@ -361,6 +386,7 @@ void HotkeyManager::suspendRegistration() {
     tapKeyDown_ = false;
     cancelHotKey_.reset();
     cancelHandler_.reset();
+    desktopSource_.reset();
 }
 
 void HotkeyManager::resumeRegistration() {
@@ -376,6 +402,7 @@ void HotkeyManager::resumeRegistration() {
         case Registration::eventTap: createEventTap(); break;
         case Registration::none: break;
     }
+    registerDesktopSource();
     if (cancelKeyWanted_) registerCancelKey();
 }
 

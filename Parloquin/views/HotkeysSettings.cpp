@@ -1,6 +1,10 @@
 #include "Parloquin/views/HotkeysSettings.h"
 
+#include <cstdlib>
+
+#include "Parloquin/hotkeys/HotkeyModifier.h"
 #include "Parloquin/hotkeys/KeyNames.h"
+#include "Parloquin/hotkeys/ShortcutTrigger.h"
 #include "Parloquin/settings/SettingsKeys.h"
 
 namespace parloquin {
@@ -85,7 +89,8 @@ std::string HotkeysSettings::modeName(std::string_view recordingMode, std::strin
 
 HotkeysSettings::Status HotkeysSettings::currentStatus(std::string_view hotkey, std::string_view recordingMode,
                                                        std::optional<HotkeyRegistration> registration,
-                                                       bool accessibilityGranted, bool inputMonitoringGranted) {
+                                                       bool accessibilityGranted, bool inputMonitoringGranted,
+                                                       std::string_view desktopTrigger) {
     const std::string label = hotkeyLabel(hotkey);
     const std::string mode = modeName(recordingMode, hotkey);
     const Status fallback{"exclamationmark.triangle.fill", Tone::orange,
@@ -106,6 +111,26 @@ HotkeysSettings::Status HotkeysSettings::currentStatus(std::string_view hotkey, 
         case HotkeyRegistration::singleKeyTap:
             return {"checkmark.circle.fill", Tone::green, "Aktiv: " + label + " – " + mode, nullptr};
         case HotkeyRegistration::fallback: return fallback;
+        case HotkeyRegistration::portal:
+            return {"checkmark.circle.fill", Tone::green,
+                    "Aktiv über die Arbeitsoberfläche: " +
+                        (desktopTrigger.empty() ? label : std::string(desktopTrigger)) + " – " + mode,
+                    nullptr};
+        case HotkeyRegistration::portalPending:
+            return {"clock.fill", Tone::secondary,
+                    "Die Arbeitsoberfläche wird nach " + label + " gefragt – bestätige es in ihrem Dialog", nullptr};
+        case HotkeyRegistration::desktopShortcut:
+            if (isSingleKeyHotkey(hotkey))
+                return {"info.circle.fill", Tone::blue,
+                        "Eine einzelne Taste (" + label +
+                            ") geht unter Wayland nur in einer X11-Sitzung oder als Tastenkürzel der "
+                            "Arbeitsoberfläche. Nimm stattdessen eine Tastenkombination wie " +
+                            hotkeyLabel(DefaultHotkey::display) + ".",
+                        nullptr};
+            return {"info.circle.fill", Tone::blue,
+                    "Unter Wayland vergibt die Arbeitsoberfläche das Tastenkürzel: lege " + label +
+                        " dort an, wie unten beschrieben",
+                    nullptr};
         case HotkeyRegistration::none: break;
     }
     return {"xmark.circle.fill", Tone::orange,
@@ -113,6 +138,52 @@ HotkeysSettings::Status HotkeysSettings::currentStatus(std::string_view hotkey, 
                 " konnte nicht registriert werden – ein anderes Programm belegt es. Wähle ein anderes Tastenkürzel "
                 "oder starte Aufnahmen über das Menü.",
             nullptr};
+}
+
+HotkeysSettings::Desktop HotkeysSettings::desktopFromEnvironment() {
+    const char* current = std::getenv("XDG_CURRENT_DESKTOP");
+    const std::string_view desktop = current ? current : "";
+    if (desktop.find("GNOME") != std::string_view::npos) return Desktop::gnome;
+    if (desktop.find("sway") != std::string_view::npos || std::getenv("SWAYSOCK")) return Desktop::sway;
+    return Desktop::other;
+}
+
+std::vector<std::string> HotkeysSettings::desktopShortcutLines(Desktop desktop, std::string_view hotkey,
+                                                               std::string_view recordingMode) {
+    // A lone modifier is no shortcut a desktop takes (nor a text that names no keys): the default
+    // combination in its place.
+    HotkeyTriple keys = ShortcutTrigger::fromDisplay(hotkey).value_or(DefaultHotkey::values);
+    if (keys.isSingleKey) keys = DefaultHotkey::values;
+    const bool hold = recordingMode == "hold";
+    std::vector<std::string> lines;
+    switch (desktop) {
+        case Desktop::sway: {
+            const std::string sway = ShortcutTrigger::sway(keys);
+            lines.push_back("In der sway-Konfiguration (~/.config/sway/config), danach swaymsg reload:");
+            if (hold) {
+                lines.push_back("bindsym --no-repeat " + sway + " exec parloquin --start");
+                lines.push_back("bindsym --release " + sway + " exec parloquin --stop");
+            } else {
+                lines.push_back("bindsym --no-repeat " + sway + " exec parloquin --toggle");
+            }
+            break;
+        }
+        case Desktop::gnome:
+            lines.push_back("Einstellungen → Tastatur → Tastenkürzel anzeigen und anpassen → Eigene Tastenkürzel → "
+                            "Tastenkürzel hinzufügen:");
+            lines.push_back("Name: Parloquin · Befehl: parloquin --toggle · Tastenkürzel: " +
+                            hotkeyLabel(HotkeyModifier::glyphs(keys.modifiers) +
+                                        std::string(keyName(keys.keyCode).value_or(""))));
+            lines.push_back("GNOME kennt kein Loslassen: Halten-zum-Aufnehmen geht so nicht, der Umschaltmodus schon.");
+            break;
+        case Desktop::other:
+            lines.push_back("Lege in den Tastatur-Einstellungen der Arbeitsoberfläche ein Tastenkürzel an, das diesen "
+                            "Befehl ausführt:");
+            lines.push_back(hold ? "parloquin --start (beim Drücken) und parloquin --stop (beim Loslassen)"
+                                 : "parloquin --toggle");
+            break;
+    }
+    return lines;
 }
 
 const char* HotkeysSettings::recordingModeIcon(std::string_view recordingMode) {

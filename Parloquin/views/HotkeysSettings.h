@@ -110,7 +110,15 @@ struct HotkeysSettings {
     // needs both.
     static Status currentStatus(std::string_view hotkey, std::string_view recordingMode,
                                 std::optional<HotkeyRegistration> registration, bool accessibilityGranted,
-                                bool inputMonitoringGranted);
+                                bool inputMonitoringGranted, std::string_view desktopTrigger = {});
+
+    // The desktops that name the keys for a shortcut of their own.
+    enum class Desktop { gnome, sway, other };
+    static Desktop desktopFromEnvironment();
+    // Where no portal binds the hotkey (a Wayland session): what to bind, for the stored keys and
+    // the recording mode (hold: a start on the press, a stop on the release), line by line.
+    static std::vector<std::string> desktopShortcutLines(Desktop desktop, std::string_view hotkey,
+                                                          std::string_view recordingMode);
     static const char* recordingModeIcon(std::string_view recordingMode);
     static std::string recordingModeHelpText(std::string_view recordingMode, std::string_view hotkey);
     // storedSingleKey is "primaryHotkeyIsSingleKey" as stored, whatever the display text says.

@@ -148,6 +148,13 @@ QWidget* HotkeysSettingsView::primarySection(QWidget* parent) {
     cardLayout->setContentsMargins(0, 8, 0, 0);
     statusCard_ = new CurrentHotkeyStatus(card);
     cardLayout->addWidget(statusCard_);
+    desktopShortcutHelp_ = SecondaryText::label(QString(), TextStyle::caption(), card);
+    desktopShortcutHelp_->setObjectName(QStringLiteral("DesktopShortcutHelp"));
+    desktopShortcutHelp_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    desktopShortcutHelp_->setWordWrap(true);
+    desktopShortcutHelp_->setContentsMargins(4, 8, 0, 0);
+    desktopShortcutHelp_->hide();
+    cardLayout->addWidget(desktopShortcutHelp_);
     layout->addWidget(card);
     binding(settings::kPrimaryHotkey);
     binding(settings::kRecordingMode);
@@ -281,9 +288,23 @@ void HotkeysSettingsView::refresh() {
 
     hotkeyDisplay_->setHotkey(QString::fromStdString(hotkeyLabel(hotkey)));
     std::optional<HotkeyRegistration> registration;
-    if (hotkeyManager_) registration = hotkeyManager_->registration();
+    std::string trigger, problem;
+    if (hotkeyManager_) {
+        registration = hotkeyManager_->registration();
+        trigger = hotkeyManager_->desktopTrigger();
+        problem = hotkeyManager_->desktopProblem();
+    }
     statusCard_->setStatus(
-        Settings::currentStatus(hotkey, mode, registration, accessibilityGranted_, inputMonitoringGranted_));
+        Settings::currentStatus(hotkey, mode, registration, accessibilityGranted_, inputMonitoringGranted_, trigger));
+    // The command line to bind where no portal binds the keys; what is wrong with those it bound.
+    std::vector<std::string> lines;
+    if (registration == HotkeyRegistration::desktopShortcut)
+        lines = Settings::desktopShortcutLines(Settings::desktopFromEnvironment(), hotkey, mode);
+    if (!problem.empty()) lines.insert(lines.begin(), problem);
+    QString joined;
+    for (const std::string& line : lines) joined += (joined.isEmpty() ? QString() : QStringLiteral("\n")) + QString::fromStdString(line);
+    desktopShortcutHelp_->setText(joined);
+    desktopShortcutHelp_->setVisible(!joined.isEmpty());
     // A preset is chosen when its keys are (two display texts are the same keys).
     const auto chosen = hotkeyPresetValues(hotkey);
     for (HotkeyPresetRow* row : presetRows_)

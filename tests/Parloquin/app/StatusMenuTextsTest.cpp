@@ -91,6 +91,18 @@ TEST(StatusMenuTextsTest, ReadyNotificationNamesWhatIsReallyRegistered) {
         {"⌥", HotkeyRegistration::fallback,
          "Drücke Umschalt+Super+Leertaste überall, um eine Aufnahme zu starten." + models +
              "Tastenkürzel: Umschalt+Super+Leertaste registriert (Ersatz für Alt, braucht X11 mit XInput 2)"},
+        // A Wayland session: the desktop bound it, is asked, or a desktop shortcut is the way.
+        {"⌃⌥Space", HotkeyRegistration::portal,
+         "Drücke Strg+Alt+Leertaste überall, um eine Aufnahme zu starten." + models +
+             "Tastenkürzel: Strg+Alt+Leertaste von der Arbeitsoberfläche vergeben"},
+        {"⌃⌥Space", HotkeyRegistration::portalPending,
+         "Die Arbeitsoberfläche fragt nach dem Tastenkürzel Strg+Alt+Leertaste; bis dahin startet das Menü "
+         "Aufnahmen." +
+             models + "Tastenkürzel: Strg+Alt+Leertaste angefragt"},
+        {"⌃⌥Space", HotkeyRegistration::desktopShortcut,
+         "Lege in den Tastatur-Einstellungen der Arbeitsoberfläche ein Tastenkürzel an, das »parloquin --toggle« "
+         "ausführt (siehe Einstellungen → Tastenkürzel); bis dahin startet das Menü Aufnahmen." +
+             models + "Tastenkürzel: unter Wayland über die Arbeitsoberfläche"},
         // Nothing to press: the menu, and why.
         {"⌃⌥D", HotkeyRegistration::none,
          "Starte eine Aufnahme über das Menü." + models +

@@ -144,5 +144,60 @@ TEST(HotkeysSettings, ResetWritesTheFiveDefaultsAndNothingElse) {
     EXPECT_TRUE(defaults.boolForKey("autoSendText")) << "another page's key stays";
 }
 
+
+// Where no portal binds the hotkey, the page says what to bind on this desktop, for the keys and
+// the mode: sway gets bindsym lines (a release line for hold to talk), GNOME the way to a custom
+// shortcut; a lone modifier, which no desktop binds, gives way to the default combination.
+TEST(HotkeysSettings, DesktopShortcutLinesForEachDesktopAndMode) {
+    using D = Settings::Desktop;
+    struct Case {
+        D desktop;
+        const char* hotkey;
+        const char* mode;
+        std::vector<std::string> lines;
+    };
+    const std::string sway = "In der sway-Konfiguration (~/.config/sway/config), danach swaymsg reload:";
+    const std::string gnome =
+        "Einstellungen → Tastatur → Tastenkürzel anzeigen und anpassen → Eigene Tastenkürzel → Tastenkürzel "
+        "hinzufügen:";
+    const Case cases[] = {
+        {D::sway, "⌃⌥Space", "toggle", {sway, "bindsym --no-repeat Ctrl+Alt+space exec parloquin --toggle"}},
+        {D::sway, "⌃⌥Space", "auto", {sway, "bindsym --no-repeat Ctrl+Alt+space exec parloquin --toggle"}},
+        {D::sway,
+         "⇧⌘Space",
+         "hold",
+         {sway, "bindsym --no-repeat Shift+Mod4+space exec parloquin --start",
+          "bindsym --release Shift+Mod4+space exec parloquin --stop"}},
+        {D::sway,
+         "⌥",
+         "hold",
+         {sway, "bindsym --no-repeat Ctrl+Alt+space exec parloquin --start",
+          "bindsym --release Ctrl+Alt+space exec parloquin --stop"}},
+        {D::gnome,
+         "⌃⇧K",
+         "toggle",
+         {gnome, "Name: Parloquin · Befehl: parloquin --toggle · Tastenkürzel: Strg+Umschalt+K",
+          "GNOME kennt kein Loslassen: Halten-zum-Aufnehmen geht so nicht, der Umschaltmodus schon."}},
+        {D::other,
+         "⌃⌥Space",
+         "hold",
+         {"Lege in den Tastatur-Einstellungen der Arbeitsoberfläche ein Tastenkürzel an, das diesen Befehl ausführt:",
+          "parloquin --start (beim Drücken) und parloquin --stop (beim Loslassen)"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Settings::desktopShortcutLines(c.desktop, c.hotkey, c.mode), c.lines) << c.hotkey << " " << c.mode;
+
+    // The card: the portal's own words for the keys, the dialog it waits for, a lone modifier's limit.
+    EXPECT_EQ(Settings::currentStatus("⌃⌥Space", "auto", HotkeyRegistration::portal, true, true, "Ctrl+Alt+Space").text,
+              "Aktiv über die Arbeitsoberfläche: Ctrl+Alt+Space – Umschaltmodus");
+    EXPECT_EQ(Settings::currentStatus("⌃⌥Space", "auto", HotkeyRegistration::portal, true, true).text,
+              "Aktiv über die Arbeitsoberfläche: Strg+Alt+Leertaste – Umschaltmodus");
+    EXPECT_EQ(Settings::currentStatus("⌃⌥Space", "auto", HotkeyRegistration::portalPending, true, true).tone,
+              Settings::Tone::secondary);
+    EXPECT_EQ(Settings::currentStatus("⌥", "auto", HotkeyRegistration::desktopShortcut, true, true).text,
+              "Eine einzelne Taste (Alt) geht unter Wayland nur in einer X11-Sitzung oder als Tastenkürzel der "
+              "Arbeitsoberfläche. Nimm stattdessen eine Tastenkombination wie Strg+Alt+Leertaste.");
+}
+
 }  // namespace
 }  // namespace parloquin

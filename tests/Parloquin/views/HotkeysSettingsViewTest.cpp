@@ -384,4 +384,32 @@ TEST_F(HotkeysSettingsViewTest, ThePageNamesTheKeysOfALinuxKeyboard) {
             EXPECT_EQ(label->text().toStdString().find(mac), std::string::npos) << label->text().toStdString();
 }
 
+// In a Wayland session without the portal, the card says the desktop binds the hotkey and the
+// lines to bind are under it; with the portal, the card shows what the desktop bound.
+TEST_F(HotkeysSettingsViewTest, AWaylandSessionShowsWhatTheDesktopBindsOrWhatToBind) {
+    qputenv("XDG_CURRENT_DESKTOP", "sway");
+    HotkeyEnvironment environment = desktop.environment();
+    environment.waylandSession = true;
+    manager = std::make_unique<HotkeyManager>(hotkeySettings, std::move(environment));
+    defaults().setString("recordingMode", "hold");
+    open();
+    EXPECT_EQ(manager->registration(), HotkeyRegistration::desktopShortcut);
+    EXPECT_EQ(page->statusCard()->textLabel()->text().toStdString(),
+              "Unter Wayland vergibt die Arbeitsoberfläche das Tastenkürzel: lege Strg+Alt+Leertaste dort an, wie "
+              "unten beschrieben");
+    ASSERT_TRUE(page->desktopShortcutHelp()->isVisible());
+    EXPECT_EQ(page->desktopShortcutHelp()->text().toStdString(),
+              "In der sway-Konfiguration (~/.config/sway/config), danach swaymsg reload:\n"
+              "bindsym --no-repeat Ctrl+Alt+space exec parloquin --start\n"
+              "bindsym --release Ctrl+Alt+space exec parloquin --stop");
+    qunsetenv("XDG_CURRENT_DESKTOP");
+    page.reset();
+    manager.reset();
+
+    // On X11 there is nothing to bind.
+    makeManager();
+    open();
+    EXPECT_FALSE(page->desktopShortcutHelp()->isVisible());
+}
+
 }  // namespace parloquin
