@@ -2,7 +2,8 @@
 # Renders pictures of the shell for a person to look at: the recording overlay, the floating
 # button in its three states, the welcome alert, the hotkey fallback alerts, the paste guidance,
 # Qt's file chooser, the main window on each of its pages (and the sheets they open; the hotkeys page also while
-# recording, without grants, with paste in place off and scrolled to its end; the file page also
+# recording, without grants, with paste in place off, scrolled to its end, and as a Wayland session
+# shows it: on sway without the portal, and with the portal; the file page also
 # after a change of section while a file runs), the open status menu with its tray, and the tray,
 # its tooltip and the page "Sonstiges" while a first start fetches the speech models, in the
 # German locale.

@@ -11,6 +11,8 @@
 
 #include "Parloquin/app/DictationControl.h"
 #include "Parloquin/app/SettingsFileNotices.h"
+#include "Parloquin/hotkeys/DefaultHotkey.h"
+#include "Parloquin/hotkeys/KeyNames.h"
 #include "Parloquin/services/HistoryManager.h"
 #include "Parloquin/services/StatisticsManager.h"
 #include "Parloquin/services/TranscriptionService.h"
@@ -42,12 +44,12 @@ constexpr const char* kStopSound = "device-removed";
 const char* const kWelcomeText =
     "Parloquin bietet zwei Aufnahmemodi:\n"
     "\n"
-    "🎯 Umschaltmodus (Standard: ⇧⌘Space)\n"
+    "🎯 Umschaltmodus (Standard: Strg+Alt+Leertaste)\n"
     "• Einmal drücken zum Starten, nochmal zum Stoppen\n"
     "• Funktioniert sofort ohne Berechtigungen\n"
     "• Ideal für längere Aufnahmen\n"
     "\n"
-    "🎙️ Halten-zum-Aufnehmen (Alt-Taste ⌥)\n"
+    "🎙️ Halten-zum-Aufnehmen (Alt-Taste)\n"
     "• Halte die Alt-Taste beim Sprechen\n"
     "• Erfordert eine X11-Sitzung mit XInput 2\n"
     "• Ideal für kurze Sprachbefehle\n"
@@ -122,8 +124,8 @@ AppDelegate::~AppDelegate() {
 std::map<std::string, Value> AppDelegate::registeredDefaults() {
     std::map<std::string, Value> registered = {
         {settings::kPrimaryHotkey, Value(std::string(settings::kDefaultPrimaryHotkey))},
-        {settings::kPrimaryHotkeyKeyCode, Value(std::int64_t(49))},
-        {settings::kPrimaryHotkeyModifiers, Value(std::int64_t(768))},
+        {settings::kPrimaryHotkeyKeyCode, Value(std::int64_t(DefaultHotkey::values.keyCode))},
+        {settings::kPrimaryHotkeyModifiers, Value(std::int64_t(DefaultHotkey::values.modifiers))},
         {settings::kPrimaryHotkeyIsSingleKey, Value(false)},
         {settings::kRecordingMode, Value(std::string("auto"))},
         {settings::kPasteInPlaceMode, Value(true)},
@@ -138,7 +140,11 @@ std::map<std::string, Value> AppDelegate::registeredDefaults() {
     return registered;
 }
 
-void AppDelegate::registerDefaultSettings() { defaults().registerDefaults(registeredDefaults()); }
+void AppDelegate::registerDefaultSettings() {
+    // Before the registration domain answers for the hotkey: whoever has none stored gets one.
+    DefaultHotkey::storeForUserWithoutOne(defaults());
+    defaults().registerDefaults(registeredDefaults());
+}
 
 // MARK: launch
 
@@ -303,13 +309,7 @@ void AppDelegate::setupHotkeyManager() {
 }
 
 HotkeyRegistration AppDelegate::hotkeyRegistration() const {
-    if (!hotkeyManager_) return HotkeyRegistration::none;
-    const HotkeyManager& manager = *hotkeyManager_;
-    if (manager.fallbackActive()) return manager.hasHotKey() ? HotkeyRegistration::fallback : HotkeyRegistration::none;
-    if (manager.hasHotKey()) return HotkeyRegistration::combination;
-    if (manager.hasEventTap())
-        return manager.isSingleKey() ? HotkeyRegistration::singleKeyTap : HotkeyRegistration::combination;
-    return HotkeyRegistration::none;
+    return hotkeyManager_ ? hotkeyManager_->registration() : HotkeyRegistration::none;
 }
 
 void AppDelegate::postReadyNotification() {

@@ -1,15 +1,17 @@
 #include "Parloquin/app/StatusMenuTexts.h"
 
+#include "Parloquin/hotkeys/KeyNames.h"
 #include "Parloquin/views/ModelStorageSize.h"
 #include "Platform/text/UnicodeText.h"
 
 namespace parloquin {
 namespace {
 
-constexpr std::string_view kFallbackHotkey = "⇧⌘Space";
+// The fallback the hotkey manager registers in place of a lone modifier it cannot watch.
+constexpr std::string_view kFallbackHotkey = "Umschalt+Super+Leertaste";
 
-std::string pressHint(std::string_view hotkey) {
-    return "Drücke " + std::string(hotkey) + " überall um eine Aufnahme zu starten.";
+std::string pressHint(const std::string& label) {
+    return "Drücke " + label + " überall, um eine Aufnahme zu starten.";
 }
 
 }  // namespace
@@ -24,7 +26,7 @@ std::string StatusMenuTexts::recordCountStatus(std::size_t recordCount) {
 }
 
 std::string StatusMenuTexts::dictationItemTitle(std::string_view hotkey) {
-    return "Aufnahme starten (" + std::string(hotkey) + ")";
+    return "Aufnahme starten (" + hotkeyLabel(hotkey) + ")";
 }
 
 std::string StatusMenuTexts::recentTranscriptionTitle(std::string_view relativeTime, std::string_view text) {
@@ -41,18 +43,30 @@ std::string StatusMenuTexts::copiedNotificationBody(std::string_view text) {
 std::string StatusMenuTexts::readyNotificationBody(std::string_view hotkey, HotkeyRegistration registration,
                                                    std::uint64_t modelBytes) {
     const std::string models = "Modelle: Geladen (" + ModelStorageSize::text(modelBytes) + " zwischengespeichert)";
+    const std::string label = hotkeyLabel(hotkey);
     switch (registration) {
         case HotkeyRegistration::combination:
+            return pressHint(label) + "\n" + models + "\nTastenkürzel: " + label + " registriert";
         case HotkeyRegistration::singleKeyTap:
-            return pressHint(hotkey) + "\n" + models + "\nTastenkürzel: " + std::string(hotkey) + " registriert";
+            return "Halte " + label + " überall gedrückt, um aufzunehmen.\n" + models + "\nTastenkürzel: " + label +
+                   " registriert";
         case HotkeyRegistration::fallback:
-            return pressHint(kFallbackHotkey) + "\n" + models + "\nTastenkürzel: " + std::string(kFallbackHotkey) +
-                   " registriert (Ersatz für " + std::string(hotkey) + ", braucht X11 mit XInput 2)";
+            return pressHint(std::string(kFallbackHotkey)) + "\n" + models + "\nTastenkürzel: " +
+                   std::string(kFallbackHotkey) + " registriert (Ersatz für " + label + ", braucht X11 mit XInput 2)";
+        case HotkeyRegistration::portal:
+            return pressHint(label) + "\n" + models + "\nTastenkürzel: " + label + " von der Arbeitsoberfläche vergeben";
+        case HotkeyRegistration::portalPending:
+            return "Die Arbeitsoberfläche fragt nach dem Tastenkürzel " + label +
+                   "; bis dahin startet das Menü Aufnahmen.\n" + models + "\nTastenkürzel: " + label + " angefragt";
+        case HotkeyRegistration::desktopShortcut:
+            return "Lege in den Tastatur-Einstellungen der Arbeitsoberfläche ein Tastenkürzel an, das »parloquin "
+                   "--toggle« ausführt (siehe Einstellungen → Tastenkürzel); bis dahin startet das Menü Aufnahmen.\n" +
+                   models + "\nTastenkürzel: unter Wayland über die Arbeitsoberfläche";
         case HotkeyRegistration::none:
             break;
     }
-    return "Starte eine Aufnahme über das Menü.\n" + models + "\nTastenkürzel: " + std::string(hotkey) +
-           " nicht registriert";
+    return "Starte eine Aufnahme über das Menü.\n" + models + "\nTastenkürzel: " + label +
+           " nicht registriert (ein anderes Programm belegt es, oder die Sitzung erlaubt es nicht)";
 }
 
 }  // namespace parloquin

@@ -5,15 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace parloquin {
+#include "Parloquin/hotkeys/HotkeyRegistration.h"
 
-// What the global hotkey turned out to be once the manager has registered it.
-enum class HotkeyRegistration {
-    combination,   // the chosen key combination
-    singleKeyTap,  // the chosen lone modifier, watched on the event tap
-    fallback,      // ⇧⌘Space stands in while a permission is missing
-    none,          // nothing could be registered
-};
+namespace parloquin {
 
 // The texts of the status menu and of the notifications the shell posts.
 struct StatusMenuTexts {
@@ -33,6 +27,7 @@ struct StatusMenuTexts {
     static std::string copiedNotificationBody(std::string_view text);
 
     // The ready notification names the shortcut that really works and what the models take on disk.
+    // With the portal the label is the trigger the desktop bound, where it says one.
     static std::string readyNotificationBody(std::string_view hotkey, HotkeyRegistration registration,
                                              std::uint64_t modelBytes);
 };

@@ -1,5 +1,10 @@
 #include "Parloquin/hotkeys/HotkeyEnvironment.h"
 
+#include <cstdlib>
+#include <string_view>
+
+#include "Parloquin/hotkeys/PortalHotkeySource.h"
+
 #include "Parloquin/hotkeys/MessageBoxAlertPresenter.h"
 #include "Parloquin/hotkeys/QtTimerScheduler.h"
 #include "Platform/desktop/X11Connection.h"
@@ -8,6 +13,12 @@
 #include "Platform/desktop/X11PermissionProbe.h"
 
 namespace parloquin {
+
+bool HotkeyEnvironment::isWaylandSession() {
+    const char* display = std::getenv("WAYLAND_DISPLAY");
+    const char* type = std::getenv("XDG_SESSION_TYPE");
+    return (display && *display) || (type && std::string_view(type) == "wayland");
+}
 
 HotkeyEnvironment HotkeyEnvironment::system() {
     auto connection = platform::X11Connection::shared();
@@ -18,6 +29,11 @@ HotkeyEnvironment HotkeyEnvironment::system() {
     environment.alerts = std::make_shared<MessageBoxAlertPresenter>();
     environment.timers = std::make_shared<QtTimerScheduler>();
     environment.openURL = [](const std::string&) { return false; };
+    environment.waylandSession = isWaylandSession();
+    if (environment.waylandSession)
+        environment.desktopSource = [](const HotkeyTriple& hotkey) -> std::unique_ptr<HotkeySource> {
+            return PortalHotkeySource::forSession(hotkey);
+        };
     return environment;
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "Parloquin/hotkeys/ApplicationActivation.h"
+#include "Parloquin/hotkeys/HotkeySource.h"
+#include "Parloquin/hotkeys/HotkeyTriple.h"
 #include "Parloquin/hotkeys/TimerScheduler.h"
 #include "Parloquin/services/AlertPresenter.h"
 #include "Platform/desktop/EventTapFactory.h"
@@ -24,10 +26,18 @@ struct HotkeyEnvironment {
     std::shared_ptr<ApplicationActivation> application;
     // Opens a settings address; false when it could not be opened. Optional: without it nothing opens.
     std::function<bool(const std::string& address)> openURL;
+    // A Wayland session: a program cannot grab keys over the desktop's own windows, only the
+    // desktop binds them (through desktopSource where it offers that, else a desktop shortcut).
+    bool waylandSession = false;
+    // The desktop's binding of the hotkey given; nullptr where the session offers none.
+    std::function<std::unique_ptr<HotkeySource>(const HotkeyTriple&)> desktopSource;
 
     // The desktop's own services: X11 hot keys, taps and permissions on one private connection,
-    // QMessageBox alerts, Qt timers. This desktop has no privacy settings pane to open.
+    // QMessageBox alerts, Qt timers; in a Wayland session the GlobalShortcuts portal. This desktop
+    // has no privacy settings pane to open.
     static HotkeyEnvironment system();
+    // WAYLAND_DISPLAY is set, or the session says it is one.
+    static bool isWaylandSession();
 };
 
 }  // namespace parloquin

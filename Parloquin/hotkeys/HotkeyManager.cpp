@@ -7,6 +7,7 @@
 
 #include "Parloquin/hotkeys/HotkeyModifier.h"
 #include "Parloquin/hotkeys/HotkeyTriple.h"
+#include "Parloquin/hotkeys/KeyNames.h"
 #include "Parloquin/settings/SettingsKeys.h"
 
 namespace parloquin {
@@ -54,9 +55,11 @@ HotkeyManager::HotkeyManager(HotkeySettings& settings, HotkeyEnvironment environ
         registerEventTap();
     else
         registerCarbonHotkey(currentKeyCode_, currentModifiers_);
+    registerDesktopSource();
 }
 
 HotkeyManager::~HotkeyManager() {
+    desktopSource_.reset();
     cancelHotKey_.reset();
     cancelHandler_.reset();
     hotKeyRef_.reset();
@@ -79,10 +82,31 @@ void HotkeyManager::updateHotkey(std::uint16_t keyCode, std::uint32_t modifiers,
     } else if (!registerCarbonHotkey(currentKeyCode_, currentModifiers_)) {
         registerEventTap();
     }
+    registerDesktopSource();
 }
+
+// In a Wayland session the desktop binds the keys: asked for the hotkey as it is now.
+void HotkeyManager::registerDesktopSource() {
+    desktopSource_.reset();
+    if (!environment_.waylandSession || !environment_.desktopSource) return;
+    desktopSource_ = environment_.desktopSource({std::uint16_t(currentKeyCode_), currentModifiers_, isSingleKey_});
+    if (!desktopSource_) return;
+    desktopSource_->onPressed = [this] { post([this] { reportPressed(); }); };
+    desktopSource_->onReleased = [this] { post([this] { reportReleased(); }); };
+    desktopSource_->onChanged = [this] {
+        post([this] {
+            if (onRegistrationChanged) onRegistrationChanged();
+        });
+    };
+}
+
+std::string HotkeyManager::desktopTrigger() const { return desktopSource_ ? desktopSource_->trigger() : std::string(); }
+
+std::string HotkeyManager::desktopProblem() const { return desktopSource_ ? desktopSource_->problem() : std::string(); }
 
 void HotkeyManager::unregisterHotkey() {
     suspended_ = false;  // nothing is left to come back
+    desktopSource_.reset();
     hotKeyRef_.reset();
     if (eventTap_) {
         eventTap_->setEnabled(false);
@@ -122,6 +146,15 @@ void HotkeyManager::handleHotKeyEvent(const platform::HotKeyEvent& event) {
         post([this] { reportReleased(); });
 }
 
+HotkeyRegistration HotkeyManager::registration() const {
+    if (environment_.waylandSession)
+        return desktopSource_ ? desktopSource_->registration() : HotkeyRegistration::desktopShortcut;
+    if (fallbackActive_) return hasHotKey() ? HotkeyRegistration::fallback : HotkeyRegistration::none;
+    if (hasHotKey()) return HotkeyRegistration::combination;
+    if (hasEventTap()) return isSingleKey_ ? HotkeyRegistration::singleKeyTap : HotkeyRegistration::combination;
+    return HotkeyRegistration::none;
+}
+
 bool HotkeyManager::checkInputMonitoringPermission() {
     return environment_.permissions && environment_.permissions->canMonitorInput();
 }
@@ -148,7 +181,8 @@ void HotkeyManager::registerEventTap() {
         if (!fallbackActive_) {
             bool registered = registerCarbonHotkey(fallbackKeyCode_, fallbackModifiers_);
             fallbackActive_ = true;
-            std::string hotkey = settings_.string(settings::kPrimaryHotkey).value_or(settings::kDefaultPrimaryHotkey);
+            std::string hotkey =
+                hotkeyLabel(settings_.string(settings::kPrimaryHotkey).value_or(settings::kDefaultPrimaryHotkey));
             post([this, hotkey, registered] { showFallbackHotkeyAlert(hotkey, registered); });
         }
         if (!fallbackTimer_ && environment_.timers) {
@@ -252,15 +286,16 @@ void HotkeyManager::showFallbackHotkeyAlert(const std::string& hotkey, bool fall
         alert.informativeText = "Parloquin nutzt das Ersatz-Tastenkürzel, weil dein gewähltes Kürzel eine X11-Sitzung "
                                 "braucht, " +
                                 session +
-                                ".\n\nAktueller Stand:\n• Ersatz-Kürzel (⇧⌘Leertaste): ✅ einsatzbereit\n• "
+                                ".\n\nAktueller Stand:\n• Ersatz-Kürzel (Umschalt+Super+Leertaste): ✅ einsatzbereit\n• "
                                 "Dein Kürzel (" +
-                                hotkey + waiting + "Drücke ⇧⌘Leertaste, um jetzt eine Aufnahme zu starten, oder " +
+                                hotkey + waiting +
+                                "Drücke Umschalt+Super+Leertaste, um jetzt eine Aufnahme zu starten, oder " +
                                 holdMode;
     } else {
         alert.messageText = "Parloquin hat kein globales Tastenkürzel";
         alert.informativeText = "Dein gewähltes Kürzel braucht eine X11-Sitzung, " + session +
                                 ", und das Ersatz-Tastenkürzel konnte nicht registriert werden.\n\nAktueller "
-                                "Stand:\n• Ersatz-Kürzel (⇧⌘Leertaste): ❌ nicht verfügbar\n• Dein Kürzel (" +
+                                "Stand:\n• Ersatz-Kürzel (Umschalt+Super+Leertaste): ❌ nicht verfügbar\n• Dein Kürzel (" +
                                 hotkey + waiting + "Starte Aufnahmen über das Menü, oder " + holdMode;
     }
     environment_.alerts->runModal(alert);
@@ -351,6 +386,7 @@ void HotkeyManager::suspendRegistration() {
     tapKeyDown_ = false;
     cancelHotKey_.reset();
     cancelHandler_.reset();
+    desktopSource_.reset();
 }
 
 void HotkeyManager::resumeRegistration() {
@@ -366,6 +402,7 @@ void HotkeyManager::resumeRegistration() {
         case Registration::eventTap: createEventTap(); break;
         case Registration::none: break;
     }
+    registerDesktopSource();
     if (cancelKeyWanted_) registerCancelKey();
 }
 

@@ -8,6 +8,7 @@
 #include <QObject>
 
 #include "Parloquin/hotkeys/HotkeyEnvironment.h"
+#include "Parloquin/hotkeys/HotkeyRegistration.h"
 #include "Parloquin/hotkeys/HotkeySettings.h"
 #include "Platform/desktop/CGEvent.h"
 #include "Platform/desktop/CGEventTap.h"
@@ -79,6 +80,16 @@ public:
     bool hasHotKey() const noexcept { return hotKeyRef_ != nullptr; }
     bool hasEventTap() const noexcept { return eventTap_ != nullptr; }
     bool isPolling() const noexcept { return fallbackTimer_ != nullptr; }
+    // What works now: the chosen hotkey, the fallback in its place, the desktop's binding, or
+    // nothing. In a Wayland session the desktop's binding (or the want of one) decides: the X11
+    // grab beside it reaches X windows only.
+    HotkeyRegistration registration() const;
+    // The desktop's word for the keys it bound, and what is wrong with them; empty where none.
+    std::string desktopTrigger() const;
+    std::string desktopProblem() const;
+    bool waylandSession() const noexcept { return environment_.waylandSession; }
+    // The registration changed by itself (the desktop answered, or went away).
+    std::function<void()> onRegistrationChanged;
 
 private:
     bool handleTapEvent(platform::CGEventType type, const platform::CGEvent& event);
@@ -95,6 +106,7 @@ private:
     void reportCancelPressed();
     void createEventTap();
     void registerCancelKey();
+    void registerDesktopSource();
 
     enum class Registration { none, hotKey, eventTap };
 
@@ -111,6 +123,7 @@ private:
     std::uint32_t currentModifiers_ = 0;
     bool isSingleKey_ = false;
 
+    std::unique_ptr<HotkeySource> desktopSource_;
     std::unique_ptr<platform::EventHotKey> cancelHotKey_;
     std::unique_ptr<platform::EventHandler> cancelHandler_;
     bool cancelKeyWanted_ = false;

@@ -6,10 +6,10 @@ namespace parloquin {
 
 const std::array<HotkeyModifier, 4>& HotkeyModifier::all() {
     static constexpr std::array<HotkeyModifier, 4> modifiers = {{
-        {platform::kCGEventFlagMaskControl, "⌃", platform::controlKey, 59, "Control (⌃)"},
-        {platform::kCGEventFlagMaskAlternate, "⌥", platform::optionKey, 58, "Alt (⌥)"},
-        {platform::kCGEventFlagMaskShift, "⇧", platform::shiftKey, 56, "Shift (⇧)"},
-        {platform::kCGEventFlagMaskCommand, "⌘", platform::cmdKey, 55, "Super (⌘)"},
+        {platform::kCGEventFlagMaskControl, "⌃", platform::controlKey, 59, "Control (⌃)", "Strg"},
+        {platform::kCGEventFlagMaskAlternate, "⌥", platform::optionKey, 58, "Alt (⌥)", "Alt"},
+        {platform::kCGEventFlagMaskShift, "⇧", platform::shiftKey, 56, "Shift (⇧)", "Umschalt"},
+        {platform::kCGEventFlagMaskCommand, "⌘", platform::cmdKey, 55, "Super (⌘)", "Super"},
     }};
     return modifiers;
 }

@@ -16,7 +16,8 @@ struct HotkeyModifier {
     const char* glyph;
     std::uint32_t carbonBit;
     std::uint16_t loneKeyCode;
-    const char* name;
+    const char* name;     // in the alerts: "Alt (⌥)"
+    const char* keyName;  // on the key of a German Linux keyboard: "Strg", "Alt", "Umschalt", "Super"
 
     // In the order their glyphs are written: ⌃ ⌥ ⇧ ⌘.
     static const std::array<HotkeyModifier, 4>& all();

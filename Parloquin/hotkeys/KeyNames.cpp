@@ -1,6 +1,7 @@
 #include "Parloquin/hotkeys/KeyNames.h"
 
 #include <array>
+#include <utility>
 
 #include "Parloquin/hotkeys/HotkeyModifier.h"
 #include "Platform/desktop/EventHotKey.h"
@@ -63,6 +64,36 @@ std::optional<HotkeyTriple> hotkeyPresetValues(std::string_view display) {
     for (const Preset& preset : kPresets)
         if (preset.display == display) return preset.values;
     return std::nullopt;
+}
+
+std::string hotkeyLabel(std::string_view display) {
+    // The keys whose names differ on a German Linux keyboard; the rest keep theirs.
+    static constexpr std::pair<std::string_view, std::string_view> kGerman[] = {
+        {"Space", "Leertaste"}, {"Return", "Eingabe"}, {"Delete", "Rücktaste"}, {"ForwardDelete", "Entf"},
+        {"Escape", "Esc"},      {"Tab", "Tab"},
+    };
+    std::uint32_t modifiers = 0;
+    std::string_view rest = display;
+    for (bool found = true; found && !rest.empty();) {
+        found = false;
+        for (const auto& modifier : HotkeyModifier::all()) {
+            const std::string_view glyph = modifier.glyph;
+            if (rest.starts_with(glyph)) {
+                modifiers |= modifier.carbonBit;
+                rest.remove_prefix(glyph.size());
+                found = true;
+            }
+        }
+    }
+    if (modifiers == 0) return std::string(display);
+    std::string label;
+    for (const auto& modifier : HotkeyModifier::all())
+        if (modifiers & modifier.carbonBit) label += (label.empty() ? "" : "+") + std::string(modifier.keyName);
+    if (rest.empty()) return label;
+    std::string key(rest);
+    for (const auto& [name, german] : kGerman)
+        if (rest == name) key = german;
+    return label + "+" + key;
 }
 
 bool isSingleKeyHotkey(std::string_view display) {

@@ -19,7 +19,7 @@ inline constexpr const char* kPrimaryHotkey = "primaryHotkey";
 inline constexpr const char* kPrimaryHotkeyKeyCode = "primaryHotkeyKeyCode";
 inline constexpr const char* kPrimaryHotkeyModifiers = "primaryHotkeyModifiers";
 inline constexpr const char* kPrimaryHotkeyIsSingleKey = "primaryHotkeyIsSingleKey";
-inline constexpr const char* kDefaultPrimaryHotkey = "⇧⌘Space";
+inline constexpr const char* kDefaultPrimaryHotkey = "⌃⌥Space";  // DefaultHotkey::display
 
 // Stored and shown by the general page; no other part of the application reads them.
 inline constexpr const char* kPostProcessingEnabled = "postProcessingEnabled";

@@ -3,6 +3,7 @@
 #include <QString>
 #include <algorithm>
 
+#include "Parloquin/hotkeys/KeyNames.h"
 #include "Parloquin/services/HistoryManager.h"
 
 namespace parloquin {
@@ -52,7 +53,7 @@ std::string HistoryListing::filterLabel(const std::optional<std::string>& langua
 }
 
 std::string HistoryListing::emptyMessage(const std::string& hotkey) {
-    return "Dein Transkriptionsverlauf erscheint hier. Starte eine Aufnahme mit " + hotkey +
+    return "Dein Transkriptionsverlauf erscheint hier. Starte eine Aufnahme mit " + hotkeyLabel(hotkey) +
            " für deine erste Transkription.";
 }
 

@@ -19,8 +19,9 @@ constexpr qreal kCornerRadius = 8;
 
 }  // namespace
 
-HotkeyPresetRow::HotkeyPresetRow(const QString& title, const QString& description, QWidget* parent)
-    : QAbstractButton(parent), title_(title), description_(description) {
+HotkeyPresetRow::HotkeyPresetRow(const QString& title, const QString& description, std::string preset,
+                                 QWidget* parent)
+    : QAbstractButton(parent), title_(title), description_(description), preset_(std::move(preset)) {
     setText(title);
     setAccessibleDescription(description);
     setCursor(Qt::PointingHandCursor);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <string>
 
 namespace parloquin {
 
@@ -8,9 +9,11 @@ namespace parloquin {
 // hotkey), the preset's glyphs and what it is. A click applies it (the clicked signal).
 class HotkeyPresetRow : public QAbstractButton {
 public:
-    HotkeyPresetRow(const QString& title, const QString& description, QWidget* parent = nullptr);
+    // The title as shown, and the preset's display text as stored.
+    HotkeyPresetRow(const QString& title, const QString& description, std::string preset, QWidget* parent = nullptr);
 
     const QString& title() const { return title_; }
+    const std::string& preset() const { return preset_; }
     const QString& description() const { return description_; }
     void setSelected(bool selected);
     bool isSelected() const { return selected_; }
@@ -26,6 +29,7 @@ private:
 
     QString title_;
     QString description_;
+    std::string preset_;
     bool selected_ = false;
 };
 

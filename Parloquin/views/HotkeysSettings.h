@@ -1,9 +1,12 @@
 #pragma once
 
 #include <string>
+#include <optional>
 #include <string_view>
 #include <vector>
 
+#include "Parloquin/hotkeys/DefaultHotkey.h"
+#include "Parloquin/hotkeys/HotkeyRegistration.h"
 #include "Parloquin/views/SettingField.h"
 #include "Parloquin/views/SettingOption.h"
 #include "Platform/system/UserDefaults.h"
@@ -20,7 +23,7 @@ struct HotkeysSettings {
     using Field = SettingField;
     using Option = SettingOption;
     struct Preset {
-        const char* title;  // also the display text it applies
+        const char* title;  // the display text it applies, as stored; shown with hotkeyLabel
         const char* description;
     };
     struct Tip {
@@ -88,7 +91,7 @@ struct HotkeysSettings {
     static constexpr const char* resetCaption = "Standard-Tastenkürzelkonfiguration wiederherstellen";
     static constexpr const char* resetButton = "Auf Standard zurücksetzen";
 
-    static constexpr const char* defaultHotkey = "⇧⌘Space";
+    static constexpr const char* defaultHotkey = DefaultHotkey::display;
     static constexpr int pickerWidth = 300;
 
     // The five settings in the page's order.
@@ -100,11 +103,22 @@ struct HotkeysSettings {
     static const std::vector<Preset>& combinationPresets();
     static const std::vector<Tip>& tips();
 
-    // "Toggle" or "Hold-to-record": an unknown mode is hold-to-record for a single key.
+    // "Umschaltmodus" or "Halten-zum-Aufnehmen": an unknown mode holds to record for a single key.
     static std::string modeName(std::string_view recordingMode, std::string_view hotkey);
-    // A key combination is a grab of the desktop's and needs no grant; a single key needs both.
-    static Status currentStatus(std::string_view hotkey, std::string_view recordingMode, bool accessibilityGranted,
-                                bool inputMonitoringGranted);
+    // What the hotkey manager really registered; none (no manager yet, while the models load)
+    // foresees it: a key combination is a grab of the desktop's and needs no grant, a single key
+    // needs both.
+    static Status currentStatus(std::string_view hotkey, std::string_view recordingMode,
+                                std::optional<HotkeyRegistration> registration, bool accessibilityGranted,
+                                bool inputMonitoringGranted, std::string_view desktopTrigger = {});
+
+    // The desktops that name the keys for a shortcut of their own.
+    enum class Desktop { gnome, sway, other };
+    static Desktop desktopFromEnvironment();
+    // Where no portal binds the hotkey (a Wayland session): what to bind, for the stored keys and
+    // the recording mode (hold: a start on the press, a stop on the release), line by line.
+    static std::vector<std::string> desktopShortcutLines(Desktop desktop, std::string_view hotkey,
+                                                          std::string_view recordingMode);
     static const char* recordingModeIcon(std::string_view recordingMode);
     static std::string recordingModeHelpText(std::string_view recordingMode, std::string_view hotkey);
     // storedSingleKey is "primaryHotkeyIsSingleKey" as stored, whatever the display text says.

@@ -93,8 +93,13 @@ HotkeysSettingsView::HotkeysSettingsView(const PageContext& context, QWidget* pa
             [this](bool recording) { recordingChanged(recording); });
 
     permissionTimer_.setInterval(permissionCheckInterval);
+    // The registration may change by itself (the fallback gives way once the grants are there):
+    // the card follows it while the page shows.
     connect(&permissionTimer_, &QTimer::timeout, this, [this] {
-        if (binding(settings::kPasteInPlaceMode)->boolValue()) refreshPermissions();
+        if (binding(settings::kPasteInPlaceMode)->boolValue())
+            refreshPermissions();
+        else
+            refresh();
     });
     refresh();
 }
@@ -143,6 +148,13 @@ QWidget* HotkeysSettingsView::primarySection(QWidget* parent) {
     cardLayout->setContentsMargins(0, 8, 0, 0);
     statusCard_ = new CurrentHotkeyStatus(card);
     cardLayout->addWidget(statusCard_);
+    desktopShortcutHelp_ = SecondaryText::label(QString(), TextStyle::caption(), card);
+    desktopShortcutHelp_->setObjectName(QStringLiteral("DesktopShortcutHelp"));
+    desktopShortcutHelp_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    desktopShortcutHelp_->setWordWrap(true);
+    desktopShortcutHelp_->setContentsMargins(4, 8, 0, 0);
+    desktopShortcutHelp_->hide();
+    cardLayout->addWidget(desktopShortcutHelp_);
     layout->addWidget(card);
     binding(settings::kPrimaryHotkey);
     binding(settings::kRecordingMode);
@@ -177,7 +189,8 @@ QWidget* HotkeysSettingsView::presetsSection(QWidget* parent) {
         blockLayout->addWidget(
             SecondaryText::label(text(label), weighted(TextStyle::caption(), QFont::DemiBold), block));
         for (const auto& preset : rows) {
-            auto* row = new HotkeyPresetRow(text(preset.title), text(preset.description), block);
+            auto* row = new HotkeyPresetRow(QString::fromStdString(hotkeyLabel(preset.title)), text(preset.description),
+                                            preset.title, block);
             connect(row, &QAbstractButton::clicked, this, [this, title = std::string(preset.title)] { applyPreset(title); });
             presetRows_.push_back(row);
             blockLayout->addWidget(row);
@@ -273,9 +286,29 @@ void HotkeysSettingsView::refresh() {
     const std::string mode = binding(settings::kRecordingMode)->stringValue().toStdString();
     const bool storedSingleKey = binding(settings::kPrimaryHotkeyIsSingleKey)->boolValue();
 
-    hotkeyDisplay_->setHotkey(QString::fromStdString(hotkey));
-    statusCard_->setStatus(Settings::currentStatus(hotkey, mode, accessibilityGranted_, inputMonitoringGranted_));
-    for (HotkeyPresetRow* row : presetRows_) row->setSelected(row->title().toStdString() == hotkey);
+    hotkeyDisplay_->setHotkey(QString::fromStdString(hotkeyLabel(hotkey)));
+    std::optional<HotkeyRegistration> registration;
+    std::string trigger, problem;
+    if (hotkeyManager_) {
+        registration = hotkeyManager_->registration();
+        trigger = hotkeyManager_->desktopTrigger();
+        problem = hotkeyManager_->desktopProblem();
+    }
+    statusCard_->setStatus(
+        Settings::currentStatus(hotkey, mode, registration, accessibilityGranted_, inputMonitoringGranted_, trigger));
+    // The command line to bind where no portal binds the keys; what is wrong with those it bound.
+    std::vector<std::string> lines;
+    if (registration == HotkeyRegistration::desktopShortcut)
+        lines = Settings::desktopShortcutLines(Settings::desktopFromEnvironment(), hotkey, mode);
+    if (!problem.empty()) lines.insert(lines.begin(), problem);
+    QString joined;
+    for (const std::string& line : lines) joined += (joined.isEmpty() ? QString() : QStringLiteral("\n")) + QString::fromStdString(line);
+    desktopShortcutHelp_->setText(joined);
+    desktopShortcutHelp_->setVisible(!joined.isEmpty());
+    // A preset is chosen when its keys are (two display texts are the same keys).
+    const auto chosen = hotkeyPresetValues(hotkey);
+    for (HotkeyPresetRow* row : presetRows_)
+        row->setSelected(row->preset() == hotkey || (chosen && hotkeyPresetValues(row->preset()) == chosen));
 
     recordingModeIcon_->setPixmap(SymbolIcon::pixmap(Settings::recordingModeIcon(mode), kLineIconSize,
                                                      ThemeColors::shared().accentColor, devicePixelRatioF()));

@@ -57,6 +57,8 @@ public:
     HotkeyDisplay* hotkeyDisplay() const { return hotkeyDisplay_; }
     QWidget* recordingHint() const { return recordingHint_; }
     CurrentHotkeyStatus* statusCard() const { return statusCard_; }
+    // Under the card in a Wayland session without the portal: the desktop shortcut to make.
+    QLabel* desktopShortcutHelp() const { return desktopShortcutHelp_; }
     const std::vector<HotkeyPresetRow*>& presetRows() const { return presetRows_; }
     SegmentedPicker* recordingModePicker() const { return recordingModePicker_; }
     QLabel* recordingModeHelp() const { return recordingModeHelp_; }
@@ -110,6 +112,7 @@ private:
     HotkeyDisplay* hotkeyDisplay_ = nullptr;
     QWidget* recordingHint_ = nullptr;
     CurrentHotkeyStatus* statusCard_ = nullptr;
+    QLabel* desktopShortcutHelp_ = nullptr;
     std::vector<HotkeyPresetRow*> presetRows_;
     SegmentedPicker* recordingModePicker_ = nullptr;
     QLabel* recordingModeIcon_ = nullptr;

@@ -104,10 +104,14 @@ TEST_F(AppDelegateTest, LaunchRegistersTheDefaultsWithoutWritingThem) {
     };
     EXPECT_EQ(AppDelegate::registeredDefaults().size(), 19u);
     for (const auto& [key, value] : expected) EXPECT_EQ(defaults.object(key), value) << key;
+    // A new user's hotkey is Strg+Alt+Leertaste; this one ran Parloquin before (the store has a
+    // file) and keeps the earlier default, stored for them.
+    EXPECT_EQ(AppDelegate::registeredDefaults().at("primaryHotkey"), Value(std::string("⌃⌥Space")));
+    EXPECT_EQ(AppDelegate::registeredDefaults().at("primaryHotkeyModifiers"), Value(std::int64_t(0x1800)));
     // The store holds only what was set by hand, and what the launch wrote on purpose.
     platform::UserDefaults reread(defaults.storePath());
     EXPECT_EQ(reread.object("autoSendText"), std::nullopt);
-    EXPECT_EQ(reread.object("primaryHotkey"), std::nullopt);
+    EXPECT_EQ(reread.object("primaryHotkey"), Value(std::string("⇧⌘Space")));
     EXPECT_EQ(reread.object("pasteInPlaceMode"), Value(false));
 }
 
@@ -117,7 +121,7 @@ TEST_F(AppDelegateTest, StatusMenuHasItsEntriesInOrder) {
     EXPECT_EQ(delegate.statusItem()->toolTip(), QStringLiteral(" Parloquin"));
     EXPECT_EQ(delegate.statusItem()->contextMenu(), delegate.statusMenu());
     EXPECT_EQ(AppHarness::titles(delegate.statusMenu()),
-              (Titles{"Parloquin - Bereit", "---", "Aufnahme starten (⇧⌘Space)", "Letzte Transkriptionen",
+              (Titles{"Parloquin - Bereit", "---", "Aufnahme starten (Umschalt+Super+Leertaste)", "Letzte Transkriptionen",
                       "Statistiken...", "---", "Einstellungen...", "Über Parloquin", "---", "Parloquin beenden"}));
     const auto actions = delegate.statusMenu()->actions();
     EXPECT_FALSE(actions[0]->isEnabled());
@@ -203,8 +207,8 @@ TEST_F(AppDelegateTest, ReadyLaunchRegistersTheHotkeyAndShowsTheButton) {
     EXPECT_EQ(harness.summaries(), (std::vector<std::string>{"Parloquin bereit!"}));
     const auto& ready = harness.notifications.received.front();
     EXPECT_EQ(ready.body.toStdString(),
-              "Drücke ⇧⌘Space überall um eine Aufnahme zu starten.\nModelle: Geladen (3 MB zwischengespeichert)\n"
-              "Tastenkürzel: ⇧⌘Space registriert");
+              "Drücke Umschalt+Super+Leertaste überall, um eine Aufnahme zu starten.\nModelle: Geladen (3 MB "
+              "zwischengespeichert)\nTastenkürzel: Umschalt+Super+Leertaste registriert");
     EXPECT_EQ(ready.hints.value("sound-name").toString(), "message-new-instant");
     EXPECT_EQ(delegate.statusMenu()->actions()[0]->text(), "Parloquin - Bereit");
     EXPECT_EQ(harness.desktop.target->registered, (std::set<HotKeyRegistration>{{49, 768}}));
@@ -232,16 +236,19 @@ TEST_F(AppDelegateTest, ReadyNotificationSaysWhichShortcutReallyWorks) {
         std::string firstLine;
     };
     const std::vector<Case> cases = {
-        {"combination", "⌃⌥D", 2, 6144, false, false, true, "Tastenkürzel: ⌃⌥D registriert",
-         "Drücke ⌃⌥D überall um eine Aufnahme zu starten."},
-        {"combination refused", "⌃⌥D", 2, 6144, false, true, true, "Tastenkürzel: ⌃⌥D nicht registriert",
+        {"combination", "⌃⌥D", 2, 6144, false, false, true, "Tastenkürzel: Strg+Alt+D registriert",
+         "Drücke Strg+Alt+D überall, um eine Aufnahme zu starten."},
+        {"combination refused", "⌃⌥D", 2, 6144, false, true, true,
+         "Tastenkürzel: Strg+Alt+D nicht registriert (ein anderes Programm belegt es, oder die Sitzung erlaubt es "
+         "nicht)",
          "Starte eine Aufnahme über das Menü."},
-        {"lone modifier on the tap", "⌥", 58, 2048, true, false, true, "Tastenkürzel: ⌥ registriert",
-         "Drücke ⌥ überall um eine Aufnahme zu starten."},
+        {"lone modifier on the tap", "⌥", 58, 2048, true, false, true, "Tastenkürzel: Alt registriert",
+         "Halte Alt überall gedrückt, um aufzunehmen."},
         {"fallback", "⌥", 58, 2048, true, false, false,
-         "Tastenkürzel: ⇧⌘Space registriert (Ersatz für ⌥, braucht X11 mit XInput 2)",
-         "Drücke ⇧⌘Space überall um eine Aufnahme zu starten."},
-        {"fallback refused", "⌥", 58, 2048, true, true, false, "Tastenkürzel: ⌥ nicht registriert",
+         "Tastenkürzel: Umschalt+Super+Leertaste registriert (Ersatz für Alt, braucht X11 mit XInput 2)",
+         "Drücke Umschalt+Super+Leertaste überall, um eine Aufnahme zu starten."},
+        {"fallback refused", "⌥", 58, 2048, true, true, false,
+         "Tastenkürzel: Alt nicht registriert (ein anderes Programm belegt es, oder die Sitzung erlaubt es nicht)",
          "Starte eine Aufnahme über das Menü."},
     };
     for (const auto& c : cases) {
@@ -768,10 +775,11 @@ TEST_F(AppDelegateTest, ACopyTheClipboardRefusesIsNotReportedAsCopied) {
 
 TEST_F(AppDelegateTest, StartItemFollowsTheStoredHotkeyAtOnce) {
     AppDelegate& delegate = harness.launch();
-    harness.store.defaults().setString("primaryHotkey", "⌃⌥Space");
-    ASSERT_TRUE(waitUntil([&] { return delegate.dictationMenuItem()->text() == QString::fromUtf8("Aufnahme starten (⌃⌥Space)"); }));
+    harness.store.defaults().setString("primaryHotkey", "⌥");
+    ASSERT_TRUE(waitUntil([&] { return delegate.dictationMenuItem()->text() == QString::fromUtf8("Aufnahme starten (Alt)"); }));
+    // Nothing stored: the default of a new user.
     harness.store.defaults().removeObject("primaryHotkey");
-    ASSERT_TRUE(waitUntil([&] { return delegate.dictationMenuItem()->text() == QString::fromUtf8("Aufnahme starten (⇧⌘Space)"); }));
+    ASSERT_TRUE(waitUntil([&] { return delegate.dictationMenuItem()->text() == QString::fromUtf8("Aufnahme starten (Strg+Alt+Leertaste)"); }));
 }
 
 TEST_F(AppDelegateTest, OneDictationFromTheMenu) {
@@ -802,7 +810,7 @@ TEST_F(AppDelegateTest, OneDictationFromTheMenu) {
     }));
     EXPECT_TRUE(AppHarness::visibleWindow("RecordingOverlayWindow"));
     EXPECT_EQ(delegate.floatingControlWindow()->view()->toolTip(), "Aufnahme stoppen");
-    EXPECT_EQ(delegate.dictationMenuItem()->text(), QString::fromUtf8("Aufnahme starten (⇧⌘Space)"));
+    EXPECT_EQ(delegate.dictationMenuItem()->text(), QString::fromUtf8("Aufnahme starten (Umschalt+Super+Leertaste)"));
 
     // The fake microphone delivers more than a second; then the menu stops the recording.
     ASSERT_TRUE(waitUntil([&] { return delegate.transcriptionService()->recordedSamples().size() >= 16000; }));

@@ -65,7 +65,7 @@ TEST_F(AppTrayX11Test, IconDocksAndAClickOpensTheMenu) {
     QMenu* menu = delegate.statusMenu();
     ASSERT_TRUE(waitUntil([&] { return menu->isVisible(); }));
     EXPECT_EQ(AppHarness::titles(menu),
-              (Titles{"Parloquin - Bereit", "---", "Aufnahme starten (⇧⌘Space)", "Letzte Transkriptionen",
+              (Titles{"Parloquin - Bereit", "---", "Aufnahme starten (Umschalt+Super+Leertaste)", "Letzte Transkriptionen",
                       "Statistiken...", "---", "Einstellungen...", "Über Parloquin", "---", "Parloquin beenden"}));
     menu->hide();
 }
@@ -165,7 +165,7 @@ TEST(AppWithoutTrayX11Test, TheMainWindowOpensAndTheFloatingButtonOffersTheMenu)
     QMenu* menu = delegate.statusMenu();
     ASSERT_TRUE(waitUntil([&] { return menu->isVisible(); }));
     EXPECT_EQ(AppHarness::titles(menu),
-              (Titles{"Parloquin - Bereit", "---", "Aufnahme starten (⇧⌘Space)", "Letzte Transkriptionen",
+              (Titles{"Parloquin - Bereit", "---", "Aufnahme starten (Umschalt+Super+Leertaste)", "Letzte Transkriptionen",
                       "Statistiken...", "---", "Einstellungen...", "Über Parloquin", "---", "Parloquin beenden"}));
     menu->hide();
     EXPECT_FALSE(delegate.transcriptionService()->isRecording()) << "a right click is no click";

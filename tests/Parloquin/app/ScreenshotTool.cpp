@@ -46,6 +46,7 @@
 #include "Parloquin/views/SystemInfoView.h"
 #include "Platform/desktop/SMAppService.h"
 #include "Parloquin/hotkeys/HotkeyManager.h"
+#include "Parloquin/hotkeys/UserDefaultsHotkeySettings.h"
 #include "RarivOredu/shared/ModelLoadProgress.h"
 #include "tests/Parloquin/app/TranscriptPagesScreenshots.h"
 #include "tests/Parloquin/hotkeys/HotkeyFakes.h"
@@ -462,6 +463,46 @@ bool hotkeysPagePictures(const QDir& folder, const std::filesystem::path& storeF
     return ok;
 }
 
+// The hotkeys page as a Wayland session shows it: on sway without the GlobalShortcuts portal (the
+// lines to bind, for hold to talk), and with the portal once the desktop has bound the keys.
+bool hotkeysWaylandPictures(const QDir& folder, const std::filesystem::path& storeFolder) {
+    struct BoundByThePortal : parloquin::HotkeySource {
+        parloquin::HotkeyRegistration registration() const override { return parloquin::HotkeyRegistration::portal; }
+        std::string trigger() const override { return "Strg+Alt+Leertaste"; }
+        std::string problem() const override { return {}; }
+    };
+    bool ok = true;
+    for (bool portal : {false, true}) {
+        platform::UserDefaults defaults(storeFolder / (portal ? "wayland-portal.json" : "wayland-sway.json"));
+        defaults.registerDefaults(parloquin::AppDelegate::registeredDefaults());
+        defaults.setString("recordingMode", portal ? "auto" : "hold");
+        parloquin_test::FakeHotkeyDesktop desktop;
+        parloquin::UserDefaultsHotkeySettings settings(defaults);
+        parloquin::HotkeyEnvironment environment = desktop.environment();
+        environment.waylandSession = true;
+        if (portal)
+            environment.desktopSource = [](const parloquin::HotkeyTriple&) -> std::unique_ptr<parloquin::HotkeySource> {
+                return std::make_unique<BoundByThePortal>();
+            };
+        qputenv("XDG_CURRENT_DESKTOP", portal ? "KDE" : "sway");
+        parloquin::HotkeyManager manager(settings, std::move(environment));
+        parloquin::PageContext context;
+        context.defaults = &defaults;
+        context.hotkeyManager = &manager;
+        parloquin::MainWindowView window(context, parloquin::SidebarSection::hotkeys);
+        window.setWindowTitle(QStringLiteral("Parloquin"));
+        window.resize(900, 600);
+        window.show();
+        wait(300);
+        ok &= save(window.grab(), folder,
+                   portal ? QStringLiteral("main-window-hotkeys-wayland-portal.png")
+                          : QStringLiteral("main-window-hotkeys-wayland-sway.png"));
+        window.hide();
+        qunsetenv("XDG_CURRENT_DESKTOP");
+    }
+    return ok;
+}
+
 // A recogniser whose first setup stands still half way through the download until released.
 struct SetupUnderWay {
     std::atomic<bool> released{false};
@@ -623,6 +664,7 @@ int main(int argc, char** argv) {
     ok &= fileChooserPicture(folder, store);
     ok &= mainWindowPictures(folder, store);
     ok &= hotkeysPagePictures(folder, store);
+    ok &= hotkeysWaylandPictures(folder, store);
     ok &= parloquin_test::transcriptPagePictures(
         store, [&folder](const QPixmap& picture, const QString& name) { return save(picture, folder, name); });
     ok &= trayMenuPicture(folder, store);

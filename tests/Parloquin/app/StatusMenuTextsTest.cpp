@@ -32,7 +32,7 @@ TEST(StatusMenuTextsTest, StatusByNumberOfRecords) {
     };
     for (const auto& c : cases) EXPECT_EQ(StatusMenuTexts::recordCountStatus(c.records), c.status) << c.records;
     EXPECT_EQ(StatusMenuTexts::statusLine("Bereit"), "Parloquin - Bereit");
-    EXPECT_EQ(StatusMenuTexts::dictationItemTitle("⌥"), "Aufnahme starten (⌥)");
+    EXPECT_EQ(StatusMenuTexts::dictationItemTitle("⌥"), "Aufnahme starten (Alt)");
 }
 
 TEST(StatusMenuTextsTest, RecentTitleShowsThirtyCharactersAndAlwaysDots) {
@@ -81,16 +81,33 @@ TEST(StatusMenuTextsTest, ReadyNotificationNamesWhatIsReallyRegistered) {
     };
     const std::vector<Case> cases = {
         {"⇧⌘Space", HotkeyRegistration::combination,
-         "Drücke ⇧⌘Space überall um eine Aufnahme zu starten." + models + "Tastenkürzel: ⇧⌘Space registriert"},
+         "Drücke Umschalt+Super+Leertaste überall, um eine Aufnahme zu starten." + models +
+             "Tastenkürzel: Umschalt+Super+Leertaste registriert"},
         {"⌃⌥D", HotkeyRegistration::combination,
-         "Drücke ⌃⌥D überall um eine Aufnahme zu starten." + models + "Tastenkürzel: ⌃⌥D registriert"},
+         "Drücke Strg+Alt+D überall, um eine Aufnahme zu starten." + models + "Tastenkürzel: Strg+Alt+D registriert"},
+        // A lone modifier is held, not pressed.
         {"⌥", HotkeyRegistration::singleKeyTap,
-         "Drücke ⌥ überall um eine Aufnahme zu starten." + models + "Tastenkürzel: ⌥ registriert"},
+         "Halte Alt überall gedrückt, um aufzunehmen." + models + "Tastenkürzel: Alt registriert"},
         {"⌥", HotkeyRegistration::fallback,
-         "Drücke ⇧⌘Space überall um eine Aufnahme zu starten." + models +
-             "Tastenkürzel: ⇧⌘Space registriert (Ersatz für ⌥, braucht X11 mit XInput 2)"},
+         "Drücke Umschalt+Super+Leertaste überall, um eine Aufnahme zu starten." + models +
+             "Tastenkürzel: Umschalt+Super+Leertaste registriert (Ersatz für Alt, braucht X11 mit XInput 2)"},
+        // A Wayland session: the desktop bound it, is asked, or a desktop shortcut is the way.
+        {"⌃⌥Space", HotkeyRegistration::portal,
+         "Drücke Strg+Alt+Leertaste überall, um eine Aufnahme zu starten." + models +
+             "Tastenkürzel: Strg+Alt+Leertaste von der Arbeitsoberfläche vergeben"},
+        {"⌃⌥Space", HotkeyRegistration::portalPending,
+         "Die Arbeitsoberfläche fragt nach dem Tastenkürzel Strg+Alt+Leertaste; bis dahin startet das Menü "
+         "Aufnahmen." +
+             models + "Tastenkürzel: Strg+Alt+Leertaste angefragt"},
+        {"⌃⌥Space", HotkeyRegistration::desktopShortcut,
+         "Lege in den Tastatur-Einstellungen der Arbeitsoberfläche ein Tastenkürzel an, das »parloquin --toggle« "
+         "ausführt (siehe Einstellungen → Tastenkürzel); bis dahin startet das Menü Aufnahmen." +
+             models + "Tastenkürzel: unter Wayland über die Arbeitsoberfläche"},
+        // Nothing to press: the menu, and why.
         {"⌃⌥D", HotkeyRegistration::none,
-         "Starte eine Aufnahme über das Menü." + models + "Tastenkürzel: ⌃⌥D nicht registriert"},
+         "Starte eine Aufnahme über das Menü." + models +
+             "Tastenkürzel: Strg+Alt+D nicht registriert (ein anderes Programm belegt es, oder die Sitzung erlaubt es "
+             "nicht)"},
     };
     for (const auto& c : cases) {
         const std::string body = StatusMenuTexts::readyNotificationBody(c.hotkey, c.registration, 2'480'000'000);

@@ -118,18 +118,18 @@ TEST(HotkeyFallback, FallbackAlertSaysWhatIsTrue) {
         std::string absent;
     } cases[] = {
         {"fallback registered", false, "⌥", "Parloquin ist bereit (Ersatz-Tastenkürzel)",
-         {"• Ersatz-Kürzel (⇧⌘Leertaste): ✅ einsatzbereit\n",
-          "• Dein Kürzel (⌥): ⏳ wartet auf eine X11-Sitzung mit XInput 2\n",
-          "Drücke ⇧⌘Leertaste, um jetzt eine Aufnahme zu starten"},
+         {"• Ersatz-Kürzel (Umschalt+Super+Leertaste): ✅ einsatzbereit\n",
+          "• Dein Kürzel (Alt): ⏳ wartet auf eine X11-Sitzung mit XInput 2\n",
+          "Drücke Umschalt+Super+Leertaste, um jetzt eine Aufnahme zu starten"},
          "❌"},
         {"no display string stored", false, std::nullopt, "Parloquin ist bereit (Ersatz-Tastenkürzel)",
-         {"• Dein Kürzel (⇧⌘Space): ⏳"}, "❌"},
+         {"• Dein Kürzel (Strg+Alt+Leertaste): ⏳"}, "❌"},
         {"fallback refused", true, "⌥", "Parloquin hat kein globales Tastenkürzel",
          {"Dein gewähltes Kürzel braucht eine X11-Sitzung, deren X-Server XInput 2 anbietet (Wayland erlaubt das "
           "nicht; eine Berechtigung dafür gibt es unter Linux nicht), und das Ersatz-Tastenkürzel konnte nicht "
           "registriert werden.",
-          "• Ersatz-Kürzel (⇧⌘Leertaste): ❌ nicht verfügbar\n",
-          "• Dein Kürzel (⌥): ⏳ wartet auf eine X11-Sitzung mit XInput 2\n",
+          "• Ersatz-Kürzel (Umschalt+Super+Leertaste): ❌ nicht verfügbar\n",
+          "• Dein Kürzel (Alt): ⏳ wartet auf eine X11-Sitzung mit XInput 2\n",
           "Starte Aufnahmen über das Menü, oder melde dich für den Halten-Modus in einer X11-Sitzung mit XInput 2 "
           "an."},
          "einsatzbereit"},
@@ -167,9 +167,10 @@ TEST(HotkeyFallback, FallbackAlertTextInFull) {
     EXPECT_EQ(f.desktop.alerts->shown[0].informativeText,
               "Parloquin nutzt das Ersatz-Tastenkürzel, weil dein gewähltes Kürzel eine X11-Sitzung braucht, deren "
               "X-Server XInput 2 anbietet (Wayland erlaubt das nicht; eine Berechtigung dafür gibt es unter Linux "
-              "nicht).\n\nAktueller Stand:\n• Ersatz-Kürzel (⇧⌘Leertaste): ✅ einsatzbereit\n• Dein Kürzel (⌥): ⏳ "
-              "wartet auf eine X11-Sitzung mit XInput 2\n\nDrücke ⇧⌘Leertaste, um jetzt eine Aufnahme zu starten, "
-              "oder melde dich für den Halten-Modus in einer X11-Sitzung mit XInput 2 an.");
+              "nicht).\n\nAktueller Stand:\n• Ersatz-Kürzel (Umschalt+Super+Leertaste): ✅ einsatzbereit\n• Dein "
+              "Kürzel (Alt): ⏳ wartet auf eine X11-Sitzung mit XInput 2\n\nDrücke Umschalt+Super+Leertaste, um "
+              "jetzt eine Aufnahme zu starten, oder melde dich für den Halten-Modus in einer X11-Sitzung mit XInput 2 "
+              "an.");
 }
 
 TEST(HotkeyFallback, AccessibilityPromptRaisesAnAccessoryAppForTenSeconds) {

@@ -41,7 +41,7 @@ TEST(KeyNames, EveryCodeUpTo127) {
 // is the same hotkey as "⇧⌘Space", written in another order.
 TEST(KeyNames, Presets) {
     const char* const displays[] = {"⌥", "⌘", "⌃", "⇧", "⌘⇧Space", "⌥Space", "⌃⌥Space", "⇧⌘Space"};
-    std::string table = "preset\tkeyCode\tmodifiers\tisSingleKey\tas recorded\n";
+    std::string table = "preset\tkeyCode\tmodifiers\tisSingleKey\tas recorded\tas shown\n";
     for (const char* display : displays) {
         const auto values = hotkeyPresetValues(display);
         ASSERT_TRUE(values) << display;
@@ -56,11 +56,33 @@ TEST(KeyNames, Presets) {
             recorded = HotkeyRecorder::handleKeyDown(values->keyCode, flags)->display;
         }
         table += std::string(display) + "\t" + std::to_string(values->keyCode) + "\t" + hex(values->modifiers) + "\t" +
-                 (values->isSingleKey ? "true" : "false") + "\t" + recorded + "\n";
+                 (values->isSingleKey ? "true" : "false") + "\t" + recorded + "\t" + hotkeyLabel(display) + "\n";
         EXPECT_EQ(isSingleKeyHotkey(display), values->isSingleKey) << display;
     }
     testsupport::expectGolden("hotkeys", "presets.tsv", table);
     for (const char* unknown : {"Space", "", "⌥⌥", "⇧⌘space", "⌘ "}) EXPECT_FALSE(hotkeyPresetValues(unknown)) << unknown;
+}
+
+// What a person reads on a German Linux keyboard: no Mac glyph and no Mac key name, the modifiers in
+// the desktop's order whatever order the stored text has; a text that is no hotkey stays as it is.
+TEST(KeyNames, LabelsNameTheKeysOfALinuxKeyboard) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"⇧⌘Space", "Umschalt+Super+Leertaste"},
+        {"⌘⇧Space", "Umschalt+Super+Leertaste"},
+        {"⌃⌥Space", "Strg+Alt+Leertaste"},
+        {"⌥", "Alt"},
+        {"⌘", "Super"},
+        {"⌃⇧K", "Strg+Umschalt+K"},
+        {"⌥Delete", "Alt+Rücktaste"},
+        {"⌘ForwardDelete", "Super+Entf"},
+        {"⌃Return", "Strg+Eingabe"},
+        {"⌃⌥⇧⌘F12", "Strg+Alt+Umschalt+Super+F12"},
+        {"⌘←", "Super+←"},
+        {"Space", "Space"},
+        {"", ""},
+        {"F1", "F1"},
+    };
+    for (const auto& [display, label] : cases) EXPECT_EQ(hotkeyLabel(display), label) << display;
 }
 
 TEST(KeyNames, KeyWithModifiersAsTheRecorderShowsIt) {

@@ -80,7 +80,7 @@ TEST(HistoryListingTest, CountsAndWhichContentShows) {
 
 TEST(HistoryListingTest, TextsNameTheHotkeyTheSearchAndEveryRecord) {
     EXPECT_EQ(HistoryListing::emptyMessage("⌃⌥D"),
-              "Dein Transkriptionsverlauf erscheint hier. Starte eine Aufnahme mit ⌃⌥D für deine erste Transkription.");
+              "Dein Transkriptionsverlauf erscheint hier. Starte eine Aufnahme mit Strg+Alt+D für deine erste Transkription.");
     EXPECT_EQ(HistoryListing::noResultsMessage("Termin"), "Keine Transkriptionen gefunden für \"Termin\"");
     EXPECT_EQ(HistoryListing::noResultsMessage(""), "Keine Transkriptionen gefunden für \"\"");
     const Alert alert = HistoryListing::clearConfirmation(20);

@@ -97,10 +97,10 @@ TEST_F(HistoryViewTest, NoRecordsShowTheLoadingThenTheEmptyPlaceholderNamingTheU
     EXPECT_FALSE(page->isLoading());
     EXPECT_TRUE(page->emptyView()->isVisibleTo(page.get()));
     EXPECT_EQ(page->emptyView()->messageLabel()->text(),
-              "Dein Transkriptionsverlauf erscheint hier. Starte eine Aufnahme mit ⌃⌥D für deine erste Transkription.");
+              "Dein Transkriptionsverlauf erscheint hier. Starte eine Aufnahme mit Strg+Alt+D für deine erste Transkription.");
     store.defaults().setString("primaryHotkey", "⇧⌘Space");
     drainEventLoop();
-    EXPECT_TRUE(page->emptyView()->messageLabel()->text().contains("mit ⇧⌘Space für"));
+    EXPECT_TRUE(page->emptyView()->messageLabel()->text().contains("mit Umschalt+Super+Leertaste für"));
 }
 
 TEST_F(HistoryViewTest, OneRecordShowsItsRowAtOnce) {

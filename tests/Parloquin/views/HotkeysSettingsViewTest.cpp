@@ -8,9 +8,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <set>
 
 #include "Parloquin/hotkeys/HotkeyManager.h"
 #include "Parloquin/hotkeys/HotkeyRecorder.h"
+#include "Parloquin/hotkeys/KeyNames.h"
 #include "Parloquin/hotkeys/UserDefaultsHotkeySettings.h"
 #include "Parloquin/services/PasteHelper.h"
 #include "Parloquin/views/CurrentHotkeyStatus.h"
@@ -59,7 +61,7 @@ class HotkeysSettingsViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::map<std::string, Value> registered = {{"primaryHotkeyKeyCode", Value(std::int64_t(49))},
-                                                   {"primaryHotkeyModifiers", Value(std::int64_t(768))},
+                                                   {"primaryHotkeyModifiers", Value(std::int64_t(0x1800))},
                                                    {"primaryHotkeyIsSingleKey", Value(false)}};
         for (const auto& field : HotkeysSettings::fields()) registered.emplace(field.key, field.defaultValue);
         defaults().registerDefaults(registered);
@@ -83,13 +85,13 @@ protected:
     }
     HotkeyPresetRow* preset(const std::string& title) {
         for (HotkeyPresetRow* row : page->presetRows())
-            if (row->title().toStdString() == title) return row;
+            if (row->preset() == title) return row;
         return nullptr;
     }
     std::vector<std::string> selectedPresets() {
         std::vector<std::string> selected;
         for (HotkeyPresetRow* row : page->presetRows())
-            if (row->isSelected()) selected.push_back(row->title().toStdString());
+            if (row->isSelected()) selected.push_back(row->preset());
         return selected;
     }
     // The four keys as stored.
@@ -125,7 +127,6 @@ TEST_F(HotkeysSettingsViewTest, APresetStoresAllFourKeys) {
     } cases[] = {
         {"⌥", 58, 0x800, true, {}, true},
         {"⌘", 55, 0x100, true, {}, true},
-        {"⌘⇧Space", 49, 0x300, false, {{49, 0x300}}, false},
         {"⌥Space", 49, 0x800, false, {{49, 0x800}}, false},
         {"⌃⌥Space", 49, 0x1800, false, {{49, 0x1800}}, false},
         {"⇧⌘Space", 49, 0x300, false, {{49, 0x300}}, false},
@@ -139,8 +140,8 @@ TEST_F(HotkeysSettingsViewTest, APresetStoresAllFourKeys) {
             ASSERT_TRUE(preset(c.preset));
             click(preset(c.preset));
             EXPECT_EQ(stored(), std::make_tuple(std::string(c.preset), c.keyCode, c.modifiers, c.single));
-            EXPECT_EQ(selectedPresets(), std::vector<std::string>{c.preset}) << "selected by its exact text alone";
-            EXPECT_EQ(page->hotkeyDisplay()->hotkey().toStdString(), c.preset);
+            EXPECT_EQ(selectedPresets(), std::vector<std::string>{c.preset});
+            EXPECT_EQ(page->hotkeyDisplay()->hotkey().toStdString(), hotkeyLabel(c.preset));
             if (withManager) {
                 EXPECT_EQ(desktop.target->registered, c.registered);
                 EXPECT_EQ(manager->hasEventTap(), c.tap);
@@ -149,6 +150,12 @@ TEST_F(HotkeysSettingsViewTest, APresetStoresAllFourKeys) {
         // A text that is no preset changes nothing.
         page->applyPreset("Space");
         EXPECT_EQ(stored(), std::make_tuple(std::string("⇧⌘Space"), std::int64_t(49), std::int64_t(0x300), false));
+        // Earlier versions stored the same keys as "⌘⇧Space": its row is the one chosen, and it is kept.
+        page->applyPreset("⌘⇧Space");
+        drainEventLoop();
+        EXPECT_EQ(stored(), std::make_tuple(std::string("⌘⇧Space"), std::int64_t(49), std::int64_t(0x300), false));
+        EXPECT_EQ(selectedPresets(), std::vector<std::string>{"⇧⌘Space"});
+        EXPECT_EQ(page->hotkeyDisplay()->hotkey().toStdString(), "Umschalt+Super+Leertaste");
         page.reset();
     }
 }
@@ -172,11 +179,11 @@ TEST_F(HotkeysSettingsViewTest, RecordingLetsGoOfTheGlobalHotkeyUntilItEnds) {
         End end;
         Registered after;
     } cases[] = {
-        {"Abbrechen", End::displayClicked, {{49, 768}}},
-        {"Escape", End::escape, {{49, 768}}},
+        {"Abbrechen", End::displayClicked, {{49, 0x1800}}},
+        {"Escape", End::escape, {{49, 0x1800}}},
         {"a key captured", End::capture, {{40, 0x900}}},
-        {"another page shown", End::pageHidden, {{49, 768}}},
-        {"the page gone", End::pageGone, {{49, 768}}},
+        {"another page shown", End::pageHidden, {{49, 0x1800}}},
+        {"the page gone", End::pageGone, {{49, 0x1800}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -184,7 +191,7 @@ TEST_F(HotkeysSettingsViewTest, RecordingLetsGoOfTheGlobalHotkeyUntilItEnds) {
             defaults().removeObject(key);
         makeManager();
         open();
-        ASSERT_EQ(desktop.target->registered, (Registered{{49, 768}}));
+        ASSERT_EQ(desktop.target->registered, (Registered{{49, 0x1800}}));
         EXPECT_FALSE(page->recordingHint()->isVisible());
 
         click(page->hotkeyDisplay());
@@ -216,7 +223,7 @@ TEST_F(HotkeysSettingsViewTest, RecordingLetsGoOfTheGlobalHotkeyUntilItEnds) {
         if (c.end == End::capture) {
             EXPECT_EQ(stored(), std::make_tuple(std::string("⌥⌘K"), std::int64_t(40), std::int64_t(0x900), false));
         } else {
-            EXPECT_EQ(defaults().stringForKey("primaryHotkey"), "⇧⌘Space");
+            EXPECT_EQ(defaults().stringForKey("primaryHotkey"), "⌃⌥Space");
         }
         page.reset();
         manager.reset();
@@ -224,8 +231,8 @@ TEST_F(HotkeysSettingsViewTest, RecordingLetsGoOfTheGlobalHotkeyUntilItEnds) {
     }
 }
 
-// The reset: the five settings, and ⇧⌘Space registered with the manager.
-TEST_F(HotkeysSettingsViewTest, ResetWritesTheDefaultsAndRegistersShiftCommandSpace) {
+// The reset: the five settings, and the default Strg+Alt+Leertaste registered with the manager.
+TEST_F(HotkeysSettingsViewTest, ResetWritesTheDefaultsAndRegistersTheDefaultHotkey) {
     makeManager();
     open();
     click(preset("⌥"));
@@ -241,14 +248,14 @@ TEST_F(HotkeysSettingsViewTest, ResetWritesTheDefaultsAndRegistersShiftCommandSp
 
     click(page->resetButton());
     EXPECT_TRUE(fixture.alerts->shown.empty()) << "no question first";
-    EXPECT_EQ(stored(), std::make_tuple(std::string("⇧⌘Space"), std::int64_t(49), std::int64_t(768), false));
+    EXPECT_EQ(stored(), std::make_tuple(std::string("⌃⌥Space"), std::int64_t(49), std::int64_t(0x1800), false));
     EXPECT_EQ(defaults().stringForKey("recordingMode"), "auto");
     EXPECT_EQ(defaults().stringForKey("cancelHotkey"), "Escape");
     EXPECT_TRUE(defaults().boolForKey("pasteInPlaceMode"));
     EXPECT_TRUE(defaults().boolForKey("hotkeyFeedback"));
-    EXPECT_EQ(desktop.target->registered, (Registered{{49, 768}}));
+    EXPECT_EQ(desktop.target->registered, (Registered{{49, 0x1800}}));
     EXPECT_FALSE(manager->hasEventTap());
-    EXPECT_EQ(selectedPresets(), std::vector<std::string>{"⇧⌘Space"});
+    EXPECT_EQ(selectedPresets(), std::vector<std::string>{"⌃⌥Space"});
     EXPECT_EQ(page->recordingModePicker()->value(), "auto");
     EXPECT_EQ(page->cancelKeyPicker()->value(), "Escape");
     EXPECT_TRUE(page->pasteInPlaceSwitch()->isChecked());
@@ -267,11 +274,12 @@ TEST_F(HotkeysSettingsViewTest, GrantsAreLookedAtOnShowingAndWhenPasteInPlaceIsS
     const auto lines = visibleTexts(page->permissionWarnings());
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], "X11-Sitzung mit XTEST für Auto-Einfügen erforderlich");
-    EXPECT_EQ(lines[1], "X11-Sitzung mit XInput 2 für Einzeltasten-Tastenkürzel (⌘) erforderlich");
+    EXPECT_EQ(lines[1], "X11-Sitzung mit XInput 2 für Einzeltasten-Tastenkürzel (Super) erforderlich");
     for (QPushButton* button : page->permissionWarnings()->findChildren<QPushButton*>())
         ADD_FAILURE() << "a button that would open nothing: " << button->text().toStdString();
     EXPECT_EQ(page->statusCard()->textLabel()->text().toStdString(),
-              "Using fallback hotkey (⇧⌘Space) - ⌘ needs an X11 session with XInput 2");
+              "Noch nicht aktiv: Super braucht eine X11-Sitzung mit XInput 2; dann gilt das Ersatz-Tastenkürzel "
+              "Umschalt+Super+Leertaste");
     EXPECT_TRUE(page->statusCard()->noteLabel()->isVisible());
 
     // Granted meanwhile: switching paste in place off and on looks again.
@@ -283,7 +291,8 @@ TEST_F(HotkeysSettingsViewTest, GrantsAreLookedAtOnShowingAndWhenPasteInPlaceIsS
     EXPECT_FALSE(page->permissionWarnings()->isVisible());
     click(page->pasteInPlaceSwitch());
     EXPECT_TRUE(page->readyLine()->isVisible());
-    EXPECT_EQ(page->statusCard()->textLabel()->text().toStdString(), "Active: ⌘ - Hold-to-record mode");
+    EXPECT_EQ(page->statusCard()->textLabel()->text().toStdString(),
+              "Noch nicht aktiv: Super (Halten-zum-Aufnehmen) gilt, sobald die Sprachmodelle geladen sind");
     EXPECT_FALSE(page->statusCard()->noteLabel()->isVisible());
 
     // Shown again, the page looks again.
@@ -297,21 +306,25 @@ TEST_F(HotkeysSettingsViewTest, GrantsAreLookedAtOnShowingAndWhenPasteInPlaceIsS
 
 TEST_F(HotkeysSettingsViewTest, PickersAndSwitchesWriteAtOnceAndFollowChangesElsewhere) {
     open();
-    EXPECT_EQ(page->recordingModeHelp()->text().toStdString(), "Auto: Press ⇧⌘Space to toggle (combo default)");
+    const std::string automatic =
+        "Automatisch: Strg+Alt+Leertaste drücken zum Starten und Stoppen (so bei Tastenkombinationen)";
+    EXPECT_EQ(page->recordingModeHelp()->text().toStdString(), automatic);
     click(page->recordingModePicker()->segment("toggle"));
     EXPECT_EQ(defaults().stringForKey("recordingMode"), "toggle");
-    EXPECT_EQ(page->recordingModeHelp()->text().toStdString(), "Press ⇧⌘Space to start, press again to stop");
-    EXPECT_EQ(page->statusCard()->textLabel()->text().toStdString(), "Active: ⇧⌘Space - Toggle mode");
+    EXPECT_EQ(page->recordingModeHelp()->text().toStdString(), "Drücke Strg+Alt+Leertaste zum Starten, nochmal zum Stoppen");
+    EXPECT_EQ(page->statusCard()->textLabel()->text().toStdString(),
+              "Noch nicht aktiv: Strg+Alt+Leertaste (Umschaltmodus) gilt, sobald die Sprachmodelle geladen sind");
 
     // Set elsewhere to a mode the picker does not know: no segment, the automatic help.
     defaults().setString("recordingMode", "x");
     drainEventLoop();
     EXPECT_EQ(page->recordingModePicker()->value(), "");
-    EXPECT_EQ(page->recordingModeHelp()->text().toStdString(), "Auto: Press ⇧⌘Space to toggle (combo default)");
+    EXPECT_EQ(page->recordingModeHelp()->text().toStdString(), automatic);
     defaults().setString("primaryHotkey", "⌥");
     drainEventLoop();
-    EXPECT_EQ(page->recordingModeHelp()->text().toStdString(), "Auto: Hold ⌥ to record (single-key default)");
-    EXPECT_EQ(page->hotkeyDisplay()->hotkey().toStdString(), "⌥");
+    EXPECT_EQ(page->recordingModeHelp()->text().toStdString(),
+              "Automatisch: Alt halten zum Aufnehmen (so bei Einzeltasten)");
+    EXPECT_EQ(page->hotkeyDisplay()->hotkey().toStdString(), "Alt");
     EXPECT_EQ(selectedPresets(), std::vector<std::string>{"⌥"});
 
     click(page->cancelKeyPicker()->segment("⌘."));
@@ -329,4 +342,74 @@ TEST_F(HotkeysSettingsViewTest, PickersAndSwitchesWriteAtOnceAndFollowChangesEls
 }
 
 }  // namespace
+// The card says what the manager really registered: a combination another program holds is not
+// shown as active, and a combination that works is.
+TEST_F(HotkeysSettingsViewTest, TheStatusCardShowsTheRealRegistration) {
+    desktop.target->refused = {{49, 0x1800}};
+    makeManager();
+    open();
+    EXPECT_EQ(manager->registration(), HotkeyRegistration::none);
+    EXPECT_EQ(page->statusCard()->textLabel()->text().toStdString(),
+              "Nicht aktiv: Strg+Alt+Leertaste konnte nicht registriert werden – ein anderes Programm belegt es. Wähle "
+              "ein anderes Tastenkürzel oder starte Aufnahmen über das Menü.");
+    EXPECT_NE(page->statusCard()->textLabel()->palette().color(QPalette::WindowText),
+              CurrentHotkeyStatus::color(HotkeysSettings::Tone::green));
+
+    click(preset("⇧⌘Space"));
+    EXPECT_EQ(manager->registration(), HotkeyRegistration::combination);
+    EXPECT_EQ(page->statusCard()->textLabel()->text().toStdString(),
+              "Aktiv: Umschalt+Super+Leertaste – Umschaltmodus");
+    EXPECT_EQ(page->statusCard()->textLabel()->palette().color(QPalette::WindowText),
+              CurrentHotkeyStatus::color(HotkeysSettings::Tone::green));
+}
+
+// Every text on the page names Linux keys: no Mac glyph, no Mac key name.
+TEST_F(HotkeysSettingsViewTest, ThePageNamesTheKeysOfALinuxKeyboard) {
+    open();
+    std::vector<std::string> titles;
+    for (HotkeyPresetRow* row : page->presetRows()) {
+        titles.push_back(row->title().toStdString());
+        for (const std::string& text : {row->title().toStdString(), row->description().toStdString()})
+            for (const char* mac : {"⌘", "⌥", "⇧", "⌃", "Befehl", "Option", "Control"})
+                EXPECT_EQ(text.find(mac), std::string::npos) << text;
+    }
+    EXPECT_EQ(titles, (std::vector<std::string>{"Alt", "Super", "Strg+Alt+Leertaste", "Alt+Leertaste",
+                                                 "Umschalt+Super+Leertaste"}));
+    std::vector<std::string> descriptions;
+    for (HotkeyPresetRow* row : page->presetRows()) descriptions.push_back(row->description().toStdString());
+    EXPECT_EQ(std::set<std::string>(descriptions.begin(), descriptions.end()).size(), descriptions.size())
+        << "two presets with one label";
+    for (const QLabel* label : page->findChildren<QLabel*>())
+        for (const char* mac : {"⌘", "⌥", "⇧", "⌃", "Befehlstaste", "Optionstaste"})
+            EXPECT_EQ(label->text().toStdString().find(mac), std::string::npos) << label->text().toStdString();
+}
+
+// In a Wayland session without the portal, the card says the desktop binds the hotkey and the
+// lines to bind are under it; with the portal, the card shows what the desktop bound.
+TEST_F(HotkeysSettingsViewTest, AWaylandSessionShowsWhatTheDesktopBindsOrWhatToBind) {
+    qputenv("XDG_CURRENT_DESKTOP", "sway");
+    HotkeyEnvironment environment = desktop.environment();
+    environment.waylandSession = true;
+    manager = std::make_unique<HotkeyManager>(hotkeySettings, std::move(environment));
+    defaults().setString("recordingMode", "hold");
+    open();
+    EXPECT_EQ(manager->registration(), HotkeyRegistration::desktopShortcut);
+    EXPECT_EQ(page->statusCard()->textLabel()->text().toStdString(),
+              "Unter Wayland vergibt die Arbeitsoberfläche das Tastenkürzel: lege Strg+Alt+Leertaste dort an, wie "
+              "unten beschrieben");
+    ASSERT_TRUE(page->desktopShortcutHelp()->isVisible());
+    EXPECT_EQ(page->desktopShortcutHelp()->text().toStdString(),
+              "In der sway-Konfiguration (~/.config/sway/config), danach swaymsg reload:\n"
+              "bindsym --no-repeat Ctrl+Alt+space exec parloquin --start\n"
+              "bindsym --release Ctrl+Alt+space exec parloquin --stop");
+    qunsetenv("XDG_CURRENT_DESKTOP");
+    page.reset();
+    manager.reset();
+
+    // On X11 there is nothing to bind.
+    makeManager();
+    open();
+    EXPECT_FALSE(page->desktopShortcutHelp()->isVisible());
+}
+
 }  // namespace parloquin
