@@ -627,6 +627,13 @@ void AppDelegate::handleHotkeyReleased() {
     playFeedback(action);
 }
 
+void AppDelegate::handleCommand(DictationCommand command) {
+    if (!transcriptionService_) return;
+    const DictationAction action = DictationControl::command(command, transcriptionService_->isRecording());
+    perform(action);
+    playFeedback(action);
+}
+
 // The lone modifier was the start of a key combination (Alt+Delete, say): the recording its press
 // started is dropped. A recording that ran before the press goes on.
 void AppDelegate::handleHotkeyCombined() {

@@ -87,6 +87,9 @@ public:
     void handleHotkeyPressed();
     void handleHotkeyReleased();
     void handleHotkeyCombined();
+    // A desktop shortcut's command ("parloquin --start", "--stop", "--toggle"): start, stop, or
+    // either, as the hotkey's press would; a start while recording and a stop while idle do nothing.
+    void handleCommand(DictationCommand command);
     // Ends a running recording without transcribing it (the cancel key).
     void cancelDictation();
     // May be called from any thread.
