@@ -49,9 +49,9 @@ std::string loaderError() {
 // milliseconds) before they sleep: threads that sleep at once are woken through the scheduler at
 // every step, and on a busy machine each wake-up waits for a core. The pools span only the cores
 // other programs leave free (ThreadPools), so the spinning threads take no core the others use.
-// Random-weight int8 set of the real size, 15 s, median seconds of interleaved rounds on 8 cores
-// that other builds kept at load 16-21: 5.5 s sleeping, 2.0 s spinning; with 2 more cores kept
-// busy 15.6 s and 8.4 s, with 4 more 23.0 s and 20.8 s. The user's own choice (OMP_WAIT_POLICY,
+// Random-weight int8 set of the real size, 15 s, interleaved rounds: at load 16-21 on 8 cores
+// 3.44 and 2.74 s with sleeping threads, 1.60 and 2.31 s spinning; with 2 cores kept busy on top
+// (load 25) 21.0 s sleeping, 7.5 s spinning. The user's own choice (OMP_WAIT_POLICY,
 // GOMP_SPINCOUNT) stands; ours is taken out of the environment again once libgomp has read it,
 // so that programs started later do not inherit it.
 void* openWithBoundedOpenMPSpinning(const char* path) {
