@@ -330,17 +330,15 @@ std::string openMPSettings() {
     return text;
 }
 
-TEST(ThreadPoolsTest, OpenMPThreadsSpinABoundedWhileAndTheEnvironmentIsLeftAsItWas) {
+TEST(ThreadPoolsTest, OpenMPThreadsSleepWhileTheyWaitAndTheEnvironmentIsLeftAsItWas) {
     if (std::getenv("OMP_WAIT_POLICY") != nullptr || std::getenv("GOMP_SPINCOUNT") != nullptr) {
         GTEST_SKIP() << "the user chose how OpenMP waits";
     }
     TorchScriptRuntime::shared();
-    EXPECT_EQ(std::getenv("GOMP_SPINCOUNT"), nullptr) << "programs started later would inherit it";
-    EXPECT_EQ(std::getenv("OMP_WAIT_POLICY"), nullptr);
+    EXPECT_EQ(std::getenv("OMP_WAIT_POLICY"), nullptr) << "programs started later would inherit it";
     const std::string settings = openMPSettings();
     if (settings.empty()) GTEST_SKIP() << "libtorch does not run on libgomp here";
-    EXPECT_NE(settings.find("GOMP_SPINCOUNT = '300000'"), std::string::npos) << "idle threads wait otherwise:\n"
-                                                                              << settings;
+    EXPECT_NE(settings.find("GOMP_SPINCOUNT = '0'"), std::string::npos) << "idle threads spin:\n" << settings;
 }
 
 }  // namespace
