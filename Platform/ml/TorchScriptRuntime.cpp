@@ -49,9 +49,10 @@ std::string loaderError() {
 // 8 cores) 15 s of audio took 17.3 s on the int8 set with 4 spinning threads, 3.3 s with 4 that
 // sleep. With the pools sized to the free cores, a bounded spin (GOMP_SPINCOUNT 300 000) before
 // sleeping was measured against this on the same binaries, interleaved, at load 19-26: the int8
-// set's 15 s took 2.0 s spinning against 5.5 s sleeping (medians), but a diarization chunk with
-// two speakers 1.24-1.67 s against 0.83-0.88 s and 3.3 s of synthesis 4.7 s against 3.3 s; the
-// setting is the process's, so threads sleep. The user's own choice (OMP_WAIT_POLICY,
+// set's 15 s took 2.0 s spinning against 5.5 s sleeping (medians of four rounds; a fifth ran the
+// other way, 1.8 s against 1.5 s), but a diarization chunk with two speakers 1.24-1.67 s against
+// 0.83-0.88 s and 3.3 s of synthesis 4.7 s against 3.3 s; the setting is the process's, so
+// threads sleep. The user's own choice (OMP_WAIT_POLICY,
 // GOMP_SPINCOUNT) stands; ours is taken out of the environment again once libgomp has read it, so
 // that programs started later do not inherit it.
 void* openWithSleepingOpenMPThreads(const char* path) {
