@@ -1,28 +1,52 @@
 #!/usr/bin/env bash
 # The recogniser at real size. Writes random-weight model sets of the real size (float32, and int8
 # with a quantised Encoder) into a cache folder once, then loads each with AsrModels::load and
-# transcribes 15 s and 60 s through AsrManager::transcribe, and prints a table per set. The sets
+# transcribes 15 s and 60 s through AsrManager::transcribe, and prints a table per run. The sets
 # are made as an import makes them: a state dict with the real checkpoints' names and shapes
 # (seeded random weights) goes through the library's network builder (ParakeetNetwork), the code
 # ParakeetImporter runs on a .nemo file; a 2.4 GB random .nemo is not written first, since only
 # reading it would differ.
-#   bench/recogniser-real-size.sh [runs] [--loaded]   (default 5 runs after 2 warm-up runs)
-# --loaded: then the same runs again while 2, and then 4, cores are kept busy by spinning processes
-# the script starts and stops itself, as a build or a browser would; each table is headed by the
-# machine's load average.
+#   bench/recogniser-real-size.sh [runs] [--rounds N] [--lengths S,S...] [--sets fp32,int8]
+#                                 [--variant NAME:VAR=VALUE[,VAR=VALUE...]]... [--loaded]
+# Each round runs every set under every variant once, interleaved (fp32, int8, fp32, int8, ...), so
+# that a machine whose load changes over the run weighs on each alike; each run is a process of its
+# own with `runs` timed transcriptions (default 5) after 2 warm-up ones. Without --variant the
+# runtime's own settings apply (the variables that change them are cleared for the runs); each
+# --variant adds a run with the given variables set, e.g. --variant passive:OMP_WAIT_POLICY=PASSIVE
+# (the default is then also run, as "default"). Rounds default to 2, lengths (seconds of audio) to
+# 15,60, sets to both.
+# --loaded: then the same rounds again while 2, and then 4, cores are kept busy by spinning
+# processes the script starts and stops itself, as a build or a browser would.
+# Every table is headed by the machine's load average; at the end one table has a row per run:
+# median seconds, RTFx, CPU time / wall time (cores busy on average), the load average as the run
+# ended, resident memory idle (models loaded, after the runs) and at its peak.
 # The sets take about 3.2 GB in ${PARLOQUIN_BENCH_CACHE:-${XDG_CACHE_HOME:-~/.cache}/parloquin-bench};
-# they are written again when the generator's source changes. The runtime's own settings apply:
-# the variables that change them are cleared for the runs. The recogniser's log goes to
-# <cache>/<set>.log. Not part of the tests: run it on a quiet machine, since the figures are
-# wall-clock times.
+# they are written again when the generator's source changes. The recogniser's log goes to
+# <cache>/<set>.log. Not part of the tests: the figures are wall-clock times, so they are read
+# beside the load average and against the other runs of the same rounds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs=5
+rounds=2
+lengths=15,60
+sets=fp32,int8
 loaded=false
-for arg in "$@"; do
-  if [ "$arg" = --loaded ]; then loaded=true; else runs=$arg; fi
+variants=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --loaded) loaded=true ;;
+    --rounds) rounds=$2; shift ;;
+    --lengths) lengths=$2; shift ;;
+    --sets) sets=$2; shift ;;
+    --variant)
+      if [[ "$2" != *:*=* ]]; then echo "$0: a variant is NAME:VAR=VALUE[,VAR=VALUE...], not '$2'" >&2; exit 2; fi
+      variants+=("$2"); shift ;;
+    *) runs=$1 ;;
+  esac
+  shift
 done
+variants=(default: "${variants[@]}")
 cache="${PARLOQUIN_BENCH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/parloquin-bench}"
 build=build/release
 jobs="${PARLOQUIN_JOBS:-$(nproc)}"
@@ -44,14 +68,28 @@ for precision in fp32 int8; do
   fi
 done
 
+summary="$(mktemp)"
+run="$(mktemp)"
+condition=0
 run_sets() {  # heading
-  for precision in fp32 int8; do
-    echo
-    echo "== $precision, $1 (load average $(cut -d' ' -f1-3 /proc/loadavg))"
-    env -u RARIVOREDU_TORCH_THREADS -u RARIVOREDU_BLAS_THREADS -u OMP_NUM_THREADS -u OPENBLAS_NUM_THREADS \
-        -u OMP_WAIT_POLICY -u GOMP_SPINCOUNT -u OPENBLAS_THREAD_TIMEOUT \
-        -u MALLOC_MMAP_MAX_ -u MALLOC_TRIM_THRESHOLD_ -u MALLOC_ARENA_MAX -u MALLOC_TOP_PAD_ -u LD_PRELOAD \
-        "$build/bench/asr/bench_asr_real_size" "$cache/$precision" "$precision" "$runs" 2>"$cache/$precision.log"
+  condition=$((condition + 1))
+  local round precision variant name settings
+  for ((round = 1; round <= rounds; round++)); do
+    for variant in "${variants[@]}"; do
+      name=${variant%%:*}
+      settings=()
+      [ -z "${variant#*:}" ] || IFS=, read -r -a settings <<<"${variant#*:}"
+      for precision in ${sets//,/ }; do
+        echo
+        echo "== $precision, $name, $1, round $round (load average $(cut -d' ' -f1-3 /proc/loadavg))"
+        env -u RARIVOREDU_TORCH_THREADS -u RARIVOREDU_BLAS_THREADS -u OMP_NUM_THREADS -u OPENBLAS_NUM_THREADS \
+            -u OMP_WAIT_POLICY -u GOMP_SPINCOUNT -u OPENBLAS_THREAD_TIMEOUT \
+            -u MALLOC_MMAP_MAX_ -u MALLOC_TRIM_THRESHOLD_ -u MALLOC_ARENA_MAX -u MALLOC_TOP_PAD_ -u LD_PRELOAD \
+            "${settings[@]}" "$build/bench/asr/bench_asr_real_size" "$cache/$precision" "$precision" "$runs" "$lengths" \
+            2>>"$cache/$precision.log" | tee "$run"
+        sed -n "/^summary /{s/^summary //;s/ /|/g;s/^/$condition|$1|$name|$round|/;p}" "$run" >>"$summary"
+      done
+    done
   done
 }
 
@@ -68,7 +106,7 @@ stop_busy() {
   [ ${#busy[@]} -eq 0 ] || kill "${busy[@]}" 2>/dev/null || true
   busy=()
 }
-trap stop_busy EXIT
+trap 'stop_busy; rm -f "$summary" "$run"' EXIT
 trap 'exit 130' INT TERM
 
 run_sets "$(nproc) cores, none kept busy"
@@ -79,3 +117,12 @@ if [ "$loaded" = true ]; then
     stop_busy
   done
 fi
+
+echo
+echo "== every run (s: median seconds per transcription; cpu/wall: cores busy on average; load: 1-minute load average as the run ended)"
+printf '%-10s %-28s %5s %-5s %6s %8s %7s %8s %5s %8s %8s\n' variant condition round set audio s RTFx cpu/wall load "idle GB" "peak GB"
+sort -t'|' -k1,1n -k5,5 -k6,6n -k3,3 -k4,4n "$summary" |
+  while IFS='|' read -r _ condition name round set seconds median rtfx busy load idle peak; do
+    printf '%-10s %-28s %5s %-5s %4s s %8s %7s %8s %5s %8s %8s\n' "$name" "$condition" "$round" "$set" "$seconds" \
+      "$median" "$rtfx" "$busy" "$load" "$idle" "$peak"
+  done

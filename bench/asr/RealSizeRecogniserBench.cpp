@@ -2,9 +2,12 @@
 // AsrManager::transcribe on 15 s and 60 s of speech-like audio.
 //   bench_asr_real_size <folder written by bench_asr_generate_models> <label> [runs] [seconds,...]
 // Prints the load time, the real-time factor (RTFx: audio seconds per second of work; the lowest
-// and the median of `runs` runs after two warm-up runs), the time per model in one more set of
-// runs with every model timed, minor page faults per run and per Encoder window, and the peak
-// resident memory.
+// and the median of `runs` runs after two warm-up runs), the process's CPU time over the wall time
+// of those runs (how many cores were busy on average), the machine's load average as the runs
+// ended, the time per model in one more set of runs with every model timed, minor page faults per
+// run and per Encoder window, the resident memory when idle (models loaded, after the runs) and at
+// its peak. Last come lines "summary <label> <seconds> <median s> <RTFx median> <cpu/wall> <load
+// average> <idle RSS GB> <peak RSS GB>", one per length, for scripts to collect.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -12,6 +15,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -59,6 +65,29 @@ double peakResidentGB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / (1024.0 * 1024.0);
+}
+
+double processCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// The resident memory now (VmRSS), in GB.
+double residentGB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) return std::atof(line.c_str() + 6) / (1024.0 * 1024.0);
+    }
+    return 0;
+}
+
+// The one-minute load average.
+double loadAverage() {
+    double load = 0;
+    std::ifstream("/proc/loadavg") >> load;
+    return load;
 }
 
 double median(std::vector<double> values) {
@@ -114,24 +143,32 @@ int main(int argc, char** argv) {
 
         std::printf("\n%s: %s\n", label.c_str(), folder.c_str());
         std::printf("BLAS: %s\n", platform::TorchScriptRuntime::shared().blasDescription().c_str());
-        std::printf("load: %.2f s (AsrModels::load), peak RSS after loading %.2f GB\n\n", loadSeconds, loadedGB);
-        std::printf("%-6s %5s %9s %11s %9s | %8s %8s %8s %8s %8s | %7s %6s %6s %9s\n", "audio", "runs", "RTFx min",
-                    "RTFx median", "s median", "preproc", "encoder", "decoder", "joint", "rest", "windows", "steps", "tokens",
-                    "minflt");
+        std::printf("load: %.2f s (AsrModels::load), peak RSS after loading %.2f GB, resident %.2f GB\n\n", loadSeconds,
+                    loadedGB, residentGB());
+        std::printf("%-6s %5s %9s %11s %9s %8s %5s | %8s %8s %8s %8s %8s | %7s %6s %6s %9s\n", "audio", "runs", "RTFx min",
+                    "RTFx median", "s median", "cpu/wall", "load", "preproc", "encoder", "decoder", "joint", "rest", "windows",
+                    "steps", "tokens", "minflt");
 
+        struct Summary {
+            double seconds, medianSeconds, busyCores, load;
+        };
+        std::vector<Summary> summaries;
         std::string encoderWindows;
         for (const double seconds : lengths) {
             const auto audio = speechLike(seconds);
             manager.initialize(models);
-            std::vector<double> times, faults;
+            std::vector<double> times, faults, cpuTimes;
             std::size_t tokens = 0;
             for (int i = 0; i < warmUps + runs; ++i) {
                 const long faultsBefore = minorFaults();
+                const double cpuBefore = processCpuSeconds();
                 const auto start = Clock::now();
                 const auto result = manager.transcribe(audio);
                 const double elapsed = since(start);
+                const double cpu = processCpuSeconds() - cpuBefore;
                 if (i < warmUps) continue;
                 times.push_back(elapsed);
+                cpuTimes.push_back(cpu);
                 faults.push_back(static_cast<double>(minorFaults() - faultsBefore));
                 tokens = result.tokenTimings ? result.tokenTimings->size() : 0;
             }
@@ -159,13 +196,23 @@ int main(int argc, char** argv) {
                 }
             }
             const double slowest = *std::max_element(times.begin(), times.end());
-            std::printf("%4.0f s %5d %9.1f %11.1f %9.3f | %8.3f %8.3f %8.3f %8.3f %8.3f | %7ld %6ld %6zu %9.0f\n", seconds,
-                        runs, seconds / slowest, seconds / median(times), median(times), pre, enc, dec, joi,
-                        total - pre - enc - dec - joi, windows, steps, tokens, median(faults));
+            double wallSum = 0, cpuSum = 0;
+            for (std::size_t r = 0; r < times.size(); ++r) wallSum += times[r], cpuSum += cpuTimes[r];
+            const double busyCores = cpuSum / wallSum;
+            const double load = loadAverage();
+            std::printf("%4.0f s %5d %9.1f %11.1f %9.3f %8.2f %5.1f | %8.3f %8.3f %8.3f %8.3f %8.3f | %7ld %6ld %6zu %9.0f\n",
+                        seconds, runs, seconds / slowest, seconds / median(times), median(times), busyCores, load, pre, enc,
+                        dec, joi, total - pre - enc - dec - joi, windows, steps, tokens, median(faults));
+            summaries.push_back({seconds, median(times), busyCores, load});
             encoderWindows += "  " + std::to_string(static_cast<int>(seconds)) + " s:" + windowText + "\n";
         }
         std::printf("\nencoder windows of the fastest timed run (time/minor faults):\n%s", encoderWindows.c_str());
-        std::printf("\npeak RSS: %.2f GB\n", peakResidentGB());
+        const double idle = residentGB(), peak = peakResidentGB();
+        std::printf("\nRSS idle (models loaded, after the runs): %.2f GB, peak: %.2f GB\n", idle, peak);
+        for (const auto& s : summaries) {
+            std::printf("summary %s %.0f %.3f %.1f %.2f %.1f %.2f %.2f\n", label.c_str(), s.seconds, s.medianSeconds,
+                        s.seconds / s.medianSeconds, s.busyCores, s.load, idle, peak);
+        }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s: %s\n", label.c_str(), e.what());
         return 1;

@@ -3,7 +3,8 @@
 //   BM_SegmentationPerChunk        one segmentation run
 //   BM_EmbeddingPerSpeaker/<rows>  one embedding run with <rows> speakers' masks set
 //   BM_ChunkWithSpeakers/<n>       segmentation plus n embedding runs of one speaker each, as
-//                                  the pipeline runs them; rtfx = 10 s / that time
+//                                  the pipeline runs them; rtfx = 10 s / that time, cpu_per_wall
+//                                  the process's CPU time over it (cores busy on average)
 // Each reports the process's peak resident memory so far (peak_rss_mb).
 #include <benchmark/benchmark.h>
 
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -163,6 +165,12 @@ MLMultiArrayPtr masks(int rows) {
     return mask;
 }
 
+double processCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
 void reportPeakMemory(benchmark::State& state) {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
@@ -199,14 +207,17 @@ void BM_ChunkWithSpeakers(benchmark::State& state) {
     const MLDictionaryFeatureProvider embeddingInputs(
         {{"waveform", MLFeatureValue::featureValueWithMultiArray(chunk({3, 160000}))},
          {"mask", MLFeatureValue::featureValueWithMultiArray(masks(1))}});
-    double seconds = 0;
+    double seconds = 0, cpuSeconds = 0;
     for (auto _ : state) {
+        const double cpuStart = processCpuSeconds();
         const auto start = Clock::now();
         networks().segmentation->predictionFromFeatures(segmentationInputs);
         for (int i = 0; i < state.range(0); ++i) networks().embedding->predictionFromFeatures(embeddingInputs);
         seconds += std::chrono::duration<double>(Clock::now() - start).count();
+        cpuSeconds += processCpuSeconds() - cpuStart;
     }
     state.counters["rtfx"] = 10.0 * static_cast<double>(state.iterations()) / seconds;
+    state.counters["cpu_per_wall"] = cpuSeconds / seconds;
     reportPeakMemory(state);
 }
 BENCHMARK(BM_ChunkWithSpeakers)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();

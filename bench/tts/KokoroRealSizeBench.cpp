@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
 
 #include "Platform/ml/MLModel.h"
 #include "RarivOredu/tts/TtSManager.h"
@@ -56,7 +57,13 @@ struct RealSizeEngine {
         if (fs::exists(voice)) {
             KokoroVoicePack::fromFloat32File(voice).writeJSON(kokoro / "voices" / "af_heart.json");
         } else {
-            std::ofstream(kokoro / "voices" / "af_heart.json") << "{\"embedding\": [" << std::string(255 * 5, ' ') << "]}";
+            // Without the npm packages: a seeded voice of the same size (256 values in a voice's range).
+            std::ofstream json(kokoro / "voices" / "af_heart.json");
+            std::mt19937 random(7);
+            std::uniform_real_distribution<float> value(-0.3f, 0.3f);
+            json << "{\"embedding\": [";
+            for (int i = 0; i < 256; ++i) json << (i ? ", " : "") << value(random);
+            json << "]}";
         }
         const auto started = std::chrono::steady_clock::now();
         // Folded as the import folds them.
