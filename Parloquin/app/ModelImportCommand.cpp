@@ -6,8 +6,9 @@
 
 #include "Platform/log/StandardErrorLogSink.h"
 #include "Platform/system/CancellationToken.h"
-#include "RarivOredu/asr/AsrModels.h"
+#include "RarivOredu/asr/AsrModelVersion.h"
 #include "RarivOredu/asr/setup/ParakeetModelSetup.h"
+#include "RarivOredu/shared/ModelStore.h"
 
 namespace parloquin {
 namespace {
@@ -33,7 +34,7 @@ int ModelImportCommand::importFile(const std::string& name) {
     std::signal(SIGTERM, stopImport);
     const platform::CancellationToken::Scope scope(interruption());
     try {
-        const auto models = rarivoredu::AsrModels::defaultCacheDirectory().parent_path();
+        const auto models = rarivoredu::ModelStore::modelsFolder();
         const auto imported = rarivoredu::ParakeetModelSetup::importFile(file, models);
         platform::StandardErrorLogSink::writeLine(
             std::string("Imported the ") + (imported.version == rarivoredu::AsrModelVersion::v2 ? "v2" : "v3") +

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "Platform/system/FileManager.h"
+#include "RarivOredu/shared/ModelStore.h"
 
 namespace parloquin {
 namespace fs = std::filesystem;
@@ -56,8 +57,7 @@ CacheCleaner::CacheCleaner(fs::path applicationCache, fs::path libraryFolder)
     : applicationCache_(std::move(applicationCache)), libraryFolder_(std::move(libraryFolder)) {}
 
 CacheCleaner CacheCleaner::standard() {
-    return CacheCleaner(platform::FileManager::cachesDirectory() / "Parloquin",
-                        platform::FileManager::applicationSupportDirectory() / "RarivOredu");
+    return CacheCleaner(platform::FileManager::cachesDirectory() / "Parloquin", rarivoredu::ModelStore::libraryFolder());
 }
 
 bool CacheCleaner::isTemporaryName(const std::string& name) {

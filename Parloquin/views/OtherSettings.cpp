@@ -1,7 +1,7 @@
 #include "Parloquin/views/OtherSettings.h"
 
 #include "Parloquin/views/ModelStorageSize.h"
-#include "Platform/system/FileManager.h"
+#include "RarivOredu/shared/ModelStore.h"
 
 namespace parloquin {
 
@@ -61,7 +61,7 @@ const std::vector<OtherSettings::SupportLinkRow>& OtherSettings::supportLinks() 
 }
 
 std::filesystem::path OtherSettings::modelFolder() {
-    return platform::FileManager::applicationSupportDirectory() / "RarivOredu";
+    return rarivoredu::ModelStore::libraryFolder();
 }
 
 std::string OtherSettings::modelFolderText(const std::filesystem::path& folder, const std::filesystem::path& home) {

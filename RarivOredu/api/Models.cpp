@@ -1,13 +1,11 @@
 #include "rarivoredu/Models.h"
 
-#include "Platform/system/FileManager.h"
+#include "RarivOredu/shared/ModelStore.h"
 
 namespace rarivoredu::api {
 
-std::filesystem::path Models::directory() {
-    return platform::FileManager::applicationSupportDirectory() / "RarivOredu" / "Models";
-}
+std::filesystem::path Models::directory() { return ModelStore::modelsFolder(); }
 
-std::filesystem::path Models::synthesisDirectory() { return platform::FileManager::cachesDirectory() / "rarivoredu"; }
+std::filesystem::path Models::synthesisDirectory() { return ModelStore::synthesisCacheFolder(); }
 
 }  // namespace rarivoredu::api

@@ -19,6 +19,7 @@
 #include "RarivOredu/shared/DownloadUtils.h"
 #include "RarivOredu/shared/ModelSourceError.h"
 #include "RarivOredu/shared/ModelNames.h"
+#include "RarivOredu/shared/ModelStore.h"
 #include "RarivOredu/shared/RepoLock.h"
 
 namespace rarivoredu {
@@ -150,7 +151,7 @@ void fetchModelFiles(const fs::path& directory, AsrModelVersion version) {
 const std::set<std::string>& AsrModels::requiredModels() { return ModelNames::ASR::requiredModels(); }
 
 fs::path AsrModels::defaultCacheDirectory(AsrModelVersion version) {
-    return FileManager::applicationSupportDirectory() / "RarivOredu" / "Models" / std::string(folderName(version));
+    return ModelStore::modelsFolder() / std::string(folderName(version));
 }
 
 platform::MLModelConfiguration AsrModels::defaultConfiguration() {

@@ -14,6 +14,7 @@
 #include "RarivOredu/shared/DiarizerError.h"
 #include "RarivOredu/shared/DownloadUtils.h"
 #include "RarivOredu/shared/ModelNames.h"
+#include "RarivOredu/shared/ModelStore.h"
 #include "RarivOredu/shared/Repo.h"
 #include "RarivOredu/shared/RepoLock.h"
 #include "RarivOredu/shared/SecondsSince.h"
@@ -72,8 +73,7 @@ const std::set<std::string>& CoreMLDiarizer::requiredModelNames() {
 }
 
 fs::path CoreMLDiarizer::defaultModelsDirectory() {
-    return FileManager::applicationSupportDirectory() / "RarivOredu" / "Models" /
-           std::string(Repo(Repo::diarizer).folderName());
+    return ModelStore::modelsFolder() / std::string(Repo(Repo::diarizer).folderName());
 }
 
 MLModelConfiguration CoreMLDiarizer::defaultConfiguration() {

@@ -15,7 +15,6 @@ struct TtsConstants {
     static constexpr int maxMergeTokens = 242;     // bound of the budget when short sentences merge
     static constexpr const char* defaultVoice = "af_heart";
     static constexpr const char* defaultRepoId = "ViridErevidaro/kokoro-82m-coreml";
-    static constexpr const char* modelsDirectoryName = "Models";
     // Speeds of synthesised speech: slower or faster ones are refused.
     static constexpr float minimumSpeed = 0.5f;
     static constexpr float maximumSpeed = 2.0f;

@@ -10,6 +10,7 @@
 #include "Platform/system/FileManager.h"
 #include "RarivOredu/shared/DownloadUtils.h"
 #include "RarivOredu/shared/ModelPrediction.h"
+#include "RarivOredu/shared/ModelStore.h"
 #include "RarivOredu/shared/NumberFormat.h"
 #include "RarivOredu/shared/Repo.h"
 #include "RarivOredu/shared/RepoLock.h"
@@ -17,7 +18,6 @@
 #include "RarivOredu/shared/UpstreamImport.h"
 #include "RarivOredu/tts/KokoroModelProbes.h"
 #include "RarivOredu/tts/TTSError.h"
-#include "RarivOredu/tts/TtsConstants.h"
 #include "RarivOredu/tts/kokoro/KokoroUpstreamImport.h"
 
 namespace rarivoredu {
@@ -58,7 +58,7 @@ const char* TtsModels::label(Variant variant) noexcept {
 }
 
 fs::path TtsModels::cacheDirectory() {
-    const fs::path root = platform::FileManager::cachesDirectory() / "rarivoredu";
+    const fs::path root = ModelStore::synthesisCacheFolder();
     if (!platform::FileManager::fileExists(root)) platform::FileManager::createDirectory(root, true);
     return root;
 }
@@ -66,11 +66,11 @@ fs::path TtsModels::cacheDirectory() {
 fs::path TtsModels::kokoroDirectory() { return kokoroDirectory(cacheDirectory()); }
 
 fs::path TtsModels::kokoroDirectory(const fs::path& cacheDirectory) {
-    return cacheDirectory / TtsConstants::modelsDirectoryName / std::string(Repo(Repo::kokoro).folderName());
+    return ModelStore::modelsFolder(cacheDirectory) / std::string(Repo(Repo::kokoro).folderName());
 }
 
 TtsModels TtsModels::download(const std::optional<std::set<Variant>>& variants) {
-    const fs::path modelsDirectory = cacheDirectory() / TtsConstants::modelsDirectoryName;
+    const fs::path modelsDirectory = ModelStore::modelsFolder(cacheDirectory());
     const std::vector<Variant> order = requestOrder(variants);
     std::vector<std::string> names;
     for (const Variant variant : order) names.emplace_back(ModelNames::TTS::fileName(variant));

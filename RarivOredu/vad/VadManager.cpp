@@ -4,9 +4,9 @@
 #include <chrono>
 #include <charconv>
 
-#include "Platform/system/FileManager.h"
 #include "RarivOredu/shared/DownloadUtils.h"
 #include "RarivOredu/shared/ModelNames.h"
+#include "RarivOredu/shared/ModelStore.h"
 #include "RarivOredu/shared/Repo.h"
 #include "RarivOredu/shared/SecondsSince.h"
 #include "RarivOredu/vad/SpeechSegmentation.h"
@@ -62,11 +62,11 @@ bool VadManager::isAvailable() const {
 }
 
 std::filesystem::path VadManager::defaultModelsDirectory() {
-    return platform::FileManager::applicationSupportDirectory() / "RarivOredu";
+    return ModelStore::libraryFolder();
 }
 
 void VadManager::loadModel(const std::optional<std::filesystem::path>& directory) {
-    const auto modelsDirectory = directory.value_or(defaultModelsDirectory()) / "Models";
+    const auto modelsDirectory = ModelStore::modelsFolder(directory.value_or(defaultModelsDirectory()));
     const auto& required = ModelNames::VAD::requiredModels();
     // A first download imports Silero's own export of the network.
     SileroVadImport::registerImporter();

@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -18,6 +21,7 @@
 #include "RarivOredu/shared/ModelLoadProgress.h"
 #include "RarivOredu/shared/ModelSourceError.h"
 #include "RarivOredu/shared/ModelStorageError.h"
+#include "RarivOredu/shared/ModelStore.h"
 #include "RarivOredu/shared/RepoLock.h"
 #include "RarivOredu/shared/UpstreamImport.h"
 
@@ -116,6 +120,13 @@ void importInto(const ParakeetModelSetup::Options& options, AsrModelVersion vers
 
 constexpr std::string_view importPrefix = ".import-";
 
+// The id written as these decimal digits; one no process can hold when there are too many of them.
+std::uint64_t processId(const std::string& digits) {
+    std::uint64_t pid = 0;
+    const auto read = std::from_chars(digits.data(), digits.data() + digits.size(), pid);
+    return read.ec == std::errc() ? pid : std::numeric_limits<std::uint64_t>::max();
+}
+
 // The folder an import of this process converts into, under a name of its own, and its lock file.
 void removeImportFolder(const fs::path& folder) {
     std::error_code ec;
@@ -133,7 +144,7 @@ void removeAbandonedImports(const fs::path& modelsDirectory) {
         if (name.rfind(importPrefix, 0) != 0) continue;
         const std::string pid = name.substr(importPrefix.size());
         if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
-        if (fs::exists(fs::path("/proc") / pid)) continue;
+        if (ModelStore::processRuns(processId(pid))) continue;
         removeImportFolder(modelsDirectory / name);
     }
 }

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "RarivOredu/checkpoint/TorchCheckpoint.h"
 #include "RarivOredu/shared/Repo.h"
@@ -96,6 +98,31 @@ TEST_F(KokoroUpstreamImportTest, AVoiceTensorBecomesTheVoiceFileAndAMisshapenOne
     EXPECT_ANY_THROW(KokoroUpstreamImport::fetchVoice("af_bella", voices / "af_bella.json"));
     EXPECT_EQ(entries(voices), std::vector<std::string>{"af_heart.json"});
     EXPECT_EQ(entries(target), std::vector<std::string>{"voices"});
+}
+
+// The id of a process that has ended and been reaped.
+pid_t endedProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+// A download a killed process left beside the folder goes with the next import or voice; one of a
+// process that still runs stays.
+TEST_F(KokoroUpstreamImportTest, DownloadFoldersOfEndedProcessesAreRemovedAndThoseOfRunningOnesKept) {
+    const std::string ended = std::to_string(endedProcess());
+    const std::string running = std::to_string(::getpid());
+    const fs::path voices = target / "voices";
+    for (const fs::path& folder : {root / (".kokoro.download-" + ended + "-0"), root / (".kokoro.download-" + running + "-999"),
+                                   voices / (".af_heart.json.download-" + ended + "-4")}) {
+        fs::create_directories(folder);
+        std::ofstream(folder / "kokoro-v1_0.pth") << "partial";
+    }
+    ASSERT_TRUE(KokoroUpstreamImport::importFromHub(target));
+    EXPECT_EQ(entries(root.path()), (std::vector<std::string>{".kokoro.download-" + running + "-999", "kokoro"}));
+    ASSERT_TRUE(KokoroUpstreamImport::fetchVoice("af_heart", voices / "af_heart.json"));
+    EXPECT_EQ(entries(voices), std::vector<std::string>{"af_heart.json"});
 }
 
 // The whole path: a manager on a hub that holds the public model builds its bundles from it, takes
