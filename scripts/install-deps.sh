@@ -2,7 +2,8 @@
 # Installs the Debian packages one purpose needs (the lists are in scripts/packages.sh):
 #   scripts/install-deps.sh application   building and running Parloquin
 #   scripts/install-deps.sh tests         that, and the tests and benchmarks (with their npm
-#                                         packages, into build/npm/node_modules)
+#                                         packages, into build/npm/node_modules), and packaging
+#   scripts/install-deps.sh package       that, and what building the Debian package takes
 #   scripts/install-deps.sh ci            that, and what continuous integration adds
 # Packages already installed are skipped. As root it runs apt-get, otherwise sudo apt-get; without
 # either it names the packages to install and stops.
@@ -54,16 +55,21 @@ install_npm_packages() {
 wanted=("${application_packages[@]}")
 case "$purpose" in
   application) what="To build and run Parloquin" ;;
+  package)
+    what="To build the Debian package"
+    wanted+=("${package_packages[@]}")
+    ;;
   tests | ci)
     what="To build and run the tests"
-    wanted+=("${test_packages[@]}")
+    # The tests install the program and build its package.
+    wanted+=("${test_packages[@]}" "${package_packages[@]}")
     # A machine whose sound runs on PipeWire keeps it: the tests use its pipewire-pulse.
     if ! installed pipewire-pulse; then wanted+=("${test_sound_server_packages[@]}"); fi
     if ! command -v npm >/dev/null; then wanted+=("${test_npm_tool_packages[@]}"); fi
     if [ "$purpose" = ci ]; then wanted+=("${ci_packages[@]}"); fi
     ;;
   *)
-    echo "usage: $0 [--dry-run] application|tests|ci" >&2
+    echo "usage: $0 [--dry-run] application|package|tests|ci" >&2
     exit 2
     ;;
 esac
@@ -76,17 +82,19 @@ while read -r package want ok state; do
 done < <(dpkg-query -W -f='${Package} ${Status}\n' "${wanted[@]}" 2>/dev/null || true)
 missing=()
 for p in "${wanted[@]}"; do [ -n "${present[$p]:-}" ] || missing+=("$p"); done
+for_tests=false
+if [ "$purpose" = tests ] || [ "$purpose" = ci ]; then for_tests=true; fi
 needs_locale=false
-if [ "$purpose" != application ] && ! locale -a 2>/dev/null | grep -ix 'de_DE.utf8' >/dev/null; then needs_locale=true; fi
+if [ "$for_tests" = true ] && ! locale -a 2>/dev/null | grep -ix 'de_DE.utf8' >/dev/null; then needs_locale=true; fi
 if [ "$dry_run" = true ]; then
   [ ${#missing[@]} -eq 0 ] || printf '%s\n' "${missing[@]}"
   [ "$needs_locale" = false ] || echo "(and the locale de_DE.UTF-8 would be made)" >&2
-  [ "$purpose" = application ] || printf '(and the npm package %s would be installed into build/npm)\n' \
+  [ "$for_tests" = false ] || printf '(and the npm package %s would be installed into build/npm)\n' \
     "${test_npm_packages[@]%% *}" >&2
   exit 0
 fi
 finish() {
-  if [ "$purpose" != application ]; then install_npm_packages; fi
+  if [ "$for_tests" = true ]; then install_npm_packages; fi
   exit 0
 }
 [ ${#missing[@]} -gt 0 ] || [ "$needs_locale" = true ] || finish

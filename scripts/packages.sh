@@ -85,6 +85,11 @@ test_npm_tool_packages=(nodejs npm)
 # server is installed, the tests run a private one of it instead (scripts/test-session.sh).
 test_sound_server_packages=(pulseaudio)
 
+# Installing and packaging (scripts/package.sh, and the tests that check what it builds): CPack's
+# Debian generator computes the dependencies with dpkg-shlibdeps (dpkg-dev); lintian checks the
+# package, desktop-file-validate the menu entry, appstreamcli the metainfo, man the manual page.
+package_packages=(dpkg-dev lintian desktop-file-utils appstream man-db)
+
 # Continuous integration, besides the tests' packages: a notification daemon with a D-Bus service
 # file, as desktops have, so that every run shows that the tests' session bus starts none.
 ci_packages=(dunst)

@@ -93,7 +93,7 @@ std::string launchFailureBody(const std::exception_ptr& error) {
     } catch (...) {
     }
     std::string body = "Die Sprachmodelle konnten nicht geladen werden: " + cause;
-    if (download) body += "\nBitte prüfe die Verbindung und starte Parloquin erneut.";
+    if (download) body += "\nBitte prüfe die Verbindung und wähle „Erneut versuchen“ im Menü von Parloquin.";
     return body;
 }
 
@@ -228,6 +228,16 @@ void AppDelegate::initializeServices() {
     // A first start fetches and converts the models for minutes: the tray says how far it is.
     connect(transcriptionService_.get(), &TranscriptionService::modelProgressChanged, this,
             [this] { showModelProgress(); });
+    // A retry asked for on the page "Sonstiges" is one from the menu too.
+    connect(transcriptionService_.get(), &TranscriptionService::initializationFailedChanged, this, [this] {
+        if (launchFailed_ && !transcriptionService_->initializationFailed()) setupRetrying();
+    });
+    transcriptionService_->onStateChanged = [weak](RecordingState state) {
+        if (weak) weak->handleStateChange(state);
+    };
+    // The hotkey is the desktop's from the start: a press during the first setup must not reach the
+    // focused window, and is answered with how far the setup has come.
+    setupHotkeyManager();
     transcriptionService_->initialize([weak](std::exception_ptr error) {
         if (!weak) return;
         if (error)
@@ -237,13 +247,22 @@ void AppDelegate::initializeServices() {
     });
 }
 
+void AppDelegate::retrySetup() {
+    if (!launchFailed_ || !transcriptionService_) return;
+    transcriptionService_->retryInitialization();
+}
+
+void AppDelegate::setupRetrying() {
+    launchFailed_ = false;
+    if (menu_ && retryMenuItem_) menu_->removeAction(retryMenuItem_);
+    updateStatusTitle("Wird geladen...");
+    updateMenuItemTitles();
+    updateRecentTranscriptionsMenu();
+}
+
 void AppDelegate::modelsLoaded() {
     isInitialized_ = true;
-    QPointer<AppDelegate> weak(this);
-    transcriptionService_->onStateChanged = [weak](RecordingState state) {
-        if (weak) weak->handleStateChange(state);
-    };
-    setupHotkeyManager();
+    updateMenuItemTitles();
     postReadyNotification();
     // The submenu said "Wird geladen..." until now.
     updateRecentTranscriptionsMenu();
@@ -254,9 +273,11 @@ void AppDelegate::modelsFailed(const std::exception_ptr& error) {
     launchFailed_ = true;
     updateStatusTitle("Initialisierung fehlgeschlagen");
     // Without models a start does nothing: the item says so by being disabled, and the submenu
-    // stops waiting for them.
-    if (dictationMenuItem_) dictationMenuItem_->setEnabled(false);
+    // stops waiting for them. The setup can be tried again in place.
+    updateMenuItemTitles();
     updateRecentTranscriptionsMenu();
+    if (menu_ && retryMenuItem_ && !menu_->actions().contains(retryMenuItem_.data()))
+        menu_->insertAction(menu_->actions().value(1), retryMenuItem_);
     postUserNotification("Parloquin konnte nicht gestartet werden", launchFailureBody(error));
 }
 
@@ -350,6 +371,24 @@ void AppDelegate::showModelProgress() {
     const std::string line = ModelProgressTexts::statusLine(*progress);
     updateStatusTitle(line);
     if (statusItem_) statusItem_->setToolTip(statusToolTip(statusImage_, line));
+    updateMenuItemTitles();
+}
+
+std::string AppDelegate::notReadyText() const {
+    const auto* progress = transcriptionService_ ? &transcriptionService_->modelProgress() : nullptr;
+    if (progress && *progress) return ModelProgressTexts::statusLine(**progress) + " …";
+    return "Sprachmodelle werden geladen …";
+}
+
+void AppDelegate::answerNotReady() {
+    if (launchFailed_) {
+        postUserNotification("Parloquin konnte nicht gestartet werden",
+                             "Ohne Sprachmodelle ist keine Aufnahme möglich. Wähle „Erneut versuchen“ im Menü von "
+                             "Parloquin.");
+        return;
+    }
+    postUserNotification("Parloquin ist noch nicht bereit",
+                         notReadyText() + "\nAufnahmen sind möglich, sobald die Sprachmodelle bereit sind.");
 }
 
 void AppDelegate::setupStatusItem() {
@@ -362,6 +401,10 @@ void AppDelegate::setupStatusItem() {
     menu_->addSeparator();
     dictationMenuItem_ = menu_->addAction(menuTitle(StatusMenuTexts::dictationItemTitle(primaryHotkey())));
     connect(dictationMenuItem_, &QAction::triggered, this, [this] { toggleDictation(); });
+    updateMenuItemTitles();
+    // Offered after a failed start, right below the status line.
+    retryMenuItem_ = new QAction(QStringLiteral("Erneut versuchen"), menu_);
+    connect(retryMenuItem_, &QAction::triggered, this, [this] { retrySetup(); });
     QAction* recent = menu_->addAction(QString::fromUtf8(kRecentTranscriptionsTitle));
     recent->setMenu(createRecentTranscriptionsMenu());
     connect(menu_->addAction(QStringLiteral("Statistiken...")), &QAction::triggered, this, [this] { openStatistics(); });
@@ -399,9 +442,14 @@ std::string AppDelegate::primaryHotkey() const {
     return defaults().stringForKey(settings::kPrimaryHotkey).value_or(settings::kDefaultPrimaryHotkey);
 }
 
+// Until the models are ready the start item is off and says how far their setup has come; after a
+// failed start it is off under its usual title.
 void AppDelegate::updateMenuItemTitles() {
-    if (dictationMenuItem_)
-        dictationMenuItem_->setText(menuTitle(StatusMenuTexts::dictationItemTitle(primaryHotkey())));
+    if (!dictationMenuItem_) return;
+    const bool waiting = !isInitialized_ && !launchFailed_;
+    dictationMenuItem_->setText(
+        menuTitle(waiting ? notReadyText() : StatusMenuTexts::dictationItemTitle(primaryHotkey())));
+    dictationMenuItem_->setEnabled(isInitialized_);
 }
 
 void AppDelegate::updateStatusTitle(const std::string& text) {
@@ -583,10 +631,13 @@ void AppDelegate::showAbout() {
     environment_.alerts->runModal(alert);
 }
 
+// Ends the process whatever the window policy: a main window that minimises instead of closing
+// would refuse the close that QCoreApplication::quit() asks of every window, and the quit with it.
+// The stores are written as the application object goes.
 void AppDelegate::quit() {
     showFloatingControlObservation_.cancel();
     taskbarObservation_.cancel();
-    QCoreApplication::quit();
+    QCoreApplication::exit(0);
 }
 
 // MARK: dictation
@@ -602,11 +653,19 @@ void AppDelegate::perform(DictationAction action) {
 
 void AppDelegate::toggleDictation() {
     if (!transcriptionService_) return;
+    if (!isInitialized_) {
+        answerNotReady();
+        return;
+    }
     perform(DictationControl::toggle(transcriptionService_->isRecording()));
 }
 
 void AppDelegate::handleHotkeyPressed() {
     if (!transcriptionService_) return;
+    if (!isInitialized_) {
+        answerNotReady();
+        return;
+    }
     const DictationAction action =
         DictationControl::press(defaults().stringForKey(settings::kRecordingMode).value_or("auto"),
                                 defaults().boolForKey(settings::kPrimaryHotkeyIsSingleKey),
@@ -617,12 +676,24 @@ void AppDelegate::handleHotkeyPressed() {
 }
 
 void AppDelegate::handleHotkeyReleased() {
-    if (!transcriptionService_) return;
+    if (!transcriptionService_ || !isInitialized_) return;
     pressStartedRecording_ = false;
     const DictationAction action =
         DictationControl::release(defaults().stringForKey(settings::kRecordingMode).value_or("auto"),
                                   defaults().boolForKey(settings::kPrimaryHotkeyIsSingleKey),
                                   transcriptionService_->isRecording());
+    perform(action);
+    playFeedback(action);
+}
+
+void AppDelegate::handleCommand(DictationCommand command) {
+    if (!transcriptionService_) return;
+    // A stop has nothing to stop before the models are ready; a start is answered.
+    if (!isInitialized_) {
+        if (command != DictationCommand::stop) answerNotReady();
+        return;
+    }
+    const DictationAction action = DictationControl::command(command, transcriptionService_->isRecording());
     perform(action);
     playFeedback(action);
 }

@@ -75,6 +75,8 @@ public:
     void openHistory();
     void showAbout();
     void quit();
+    // After a failed start: sets the speech models up again in place ("Erneut versuchen").
+    void retrySetup();
     // Shows the main window on the section; until the stores exist it tries again every 0.5 s.
     void openMainWindow(SidebarSection section);
     // The main window was closed: it stays for the next time.
@@ -87,6 +89,9 @@ public:
     void handleHotkeyPressed();
     void handleHotkeyReleased();
     void handleHotkeyCombined();
+    // A desktop shortcut's command ("parloquin --start", "--stop", "--toggle"): start, stop, or
+    // either, as the hotkey's press would; a start while recording and a stop while idle do nothing.
+    void handleCommand(DictationCommand command);
     // Ends a running recording without transcribing it (the cancel key).
     void cancelDictation();
     // May be called from any thread.
@@ -100,6 +105,8 @@ public:
     QSystemTrayIcon* statusItem() const { return statusItem_; }
     QMenu* statusMenu() const { return menu_; }
     QAction* dictationMenuItem() const { return dictationMenuItem_; }
+    // "Erneut versuchen": in the menu only after a failed start.
+    QAction* retryMenuItem() const { return retryMenuItem_; }
     StatusImage statusImage() const { return statusImage_; }
     TranscriptionService* transcriptionService() const { return transcriptionService_.get(); }
     HotkeyManager* hotkeyManager() const { return hotkeyManager_.get(); }
@@ -118,6 +125,12 @@ private:
     // The status line and the tooltip follow the speech models' setup.
     void showModelProgress();
     void modelsFailed(const std::exception_ptr& error);
+    // A retry of the setup began: the menu waits for the models again.
+    void setupRetrying();
+    // How far the models' setup has come, for the start item and the answer to a start.
+    std::string notReadyText() const;
+    // A start asked for before the models are ready: the user learns why nothing happens.
+    void answerNotReady();
     void updateFloatingControlState();
     void reportSettingsFileProblem(const platform::UserDefaults::LoadProblem& problem);
     void createMainWindow(SidebarSection section);
@@ -131,6 +144,7 @@ private:
     QPointer<QSystemTrayIcon> statusItem_;
     QPointer<QMenu> menu_;
     QPointer<QAction> dictationMenuItem_;
+    QPointer<QAction> retryMenuItem_;
     StatusImage statusImage_ = StatusImage::menuBarIcon;
     platform::UserDefaults::Observation menuTitleObservation_;
 

@@ -5,6 +5,8 @@
 namespace parloquin {
 
 enum class DictationAction { none, start, stop };
+// What a command sent to the running program asks for.
+enum class DictationCommand { toggle, start, stop };
 
 // When a dictation starts or stops. The settings and the recording flag are read at the moment of
 // each event.
@@ -17,6 +19,9 @@ struct DictationControl {
     // release does nothing.
     static DictationAction press(std::string_view recordingMode, bool isSingleKey, bool isRecording);
     static DictationAction release(std::string_view recordingMode, bool isSingleKey, bool isRecording);
+    // A command from the command line: toggle as the menu item, start only while idle, stop only
+    // while recording.
+    static DictationAction command(DictationCommand command, bool isRecording);
 
 private:
     static bool holdsToRecord(std::string_view recordingMode, bool isSingleKey);

@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <exception>
+#include <filesystem>
 
 #include "Platform/log/StandardErrorLogSink.h"
 #include "Platform/system/CancellationToken.h"
@@ -10,8 +11,6 @@
 
 namespace parloquin {
 namespace {
-
-constexpr const char* kOption = "--import-model";
 
 platform::CancellationToken& interruption() {
     static platform::CancellationToken token;
@@ -22,15 +21,12 @@ extern "C" void stopImport(int) { interruption().cancel(); }
 
 }  // namespace
 
-std::optional<int> ModelImportCommand::run(const std::vector<std::string>& arguments) {
-    std::size_t at = 1;
-    while (at < arguments.size() && arguments[at] != kOption) ++at;
-    if (at >= arguments.size()) return std::nullopt;
-    if (at + 1 >= arguments.size() || arguments[at + 1].empty()) {
+int ModelImportCommand::importFile(const std::string& name) {
+    if (name.empty()) {
         platform::StandardErrorLogSink::writeLine("Usage: parloquin --import-model FILE (a .nemo checkpoint)");
         return 2;
     }
-    const std::filesystem::path file = std::filesystem::absolute(arguments[at + 1]);
+    const std::filesystem::path file = std::filesystem::absolute(name);
 
     interruption();  // made before a signal can ask for it
     std::signal(SIGINT, stopImport);

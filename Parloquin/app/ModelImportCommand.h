@@ -1,8 +1,6 @@
 #pragma once
 
-#include <optional>
 #include <string>
-#include <vector>
 
 namespace parloquin {
 
@@ -12,9 +10,9 @@ namespace parloquin {
 // version folder whole, under the folder's lock, and that Parloquin takes it at its next start.
 // Ctrl+C stops it and leaves nothing half-made. It writes one line: what it made, or why not.
 struct ModelImportCommand {
-    // The exit status when the arguments ask for an import (0 done, 1 failed, 2 misused), after
-    // running it; nothing when they do not.
-    static std::optional<int> run(const std::vector<std::string>& arguments);
+    // Imports the file (CommandLine reads its name); the exit status: 0 done, 1 failed, 2 no file
+    // named.
+    static int importFile(const std::string& file);
 };
 
 }  // namespace parloquin

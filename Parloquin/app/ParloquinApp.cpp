@@ -20,6 +20,12 @@ ParloquinApp::ParloquinApp(AppEnvironment environment) {
 
 void ParloquinApp::reopen() { appDelegate_->openMainWindow(SidebarSection::general); }
 
+void ParloquinApp::perform(const QString& command) {
+    if (command == QLatin1String("toggle")) appDelegate_->handleCommand(DictationCommand::toggle);
+    if (command == QLatin1String("start")) appDelegate_->handleCommand(DictationCommand::start);
+    if (command == QLatin1String("stop")) appDelegate_->handleCommand(DictationCommand::stop);
+}
+
 void ParloquinApp::launch() {
     QTimer::singleShot(0, appDelegate_.get(), [delegate = appDelegate_.get()] { delegate->applicationDidFinishLaunching(); });
 }

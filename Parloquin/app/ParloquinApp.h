@@ -17,6 +17,8 @@ public:
     void launch();
     // Another start of the program while this one runs: show the main window.
     void reopen();
+    // A command sent by a later start ("toggle", "start", "stop"); others are ignored.
+    void perform(const QString& command);
 
     AppDelegate& appDelegate() { return *appDelegate_; }
 

@@ -24,8 +24,10 @@ QString StatusIcons::accessibilityDescription(StatusImage image) {
     return {};
 }
 
-QIcon StatusIcons::icon(StatusImage image) {
-    QSvgRenderer renderer(resource(image));
+namespace {
+
+QIcon rendered(const QString& resource) {
+    QSvgRenderer renderer(resource);
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48, 64, 128}) {
         QPixmap pixmap(size, size);
@@ -37,6 +39,14 @@ QIcon StatusIcons::icon(StatusImage image) {
         icon.addPixmap(pixmap);
     }
     return icon;
+}
+
+}  // namespace
+
+QIcon StatusIcons::icon(StatusImage image) { return rendered(resource(image)); }
+
+QIcon StatusIcons::applicationIcon() {
+    return QIcon::fromTheme(QStringLiteral("parloquin"), rendered(QStringLiteral(":/parloquin/parloquin.svg")));
 }
 
 }  // namespace parloquin

@@ -19,8 +19,9 @@ struct StatusIcons {
     static QString resource(StatusImage image);
     // What the picture says to assistive technology: empty for the application's own icon.
     static QString accessibilityDescription(StatusImage image);
-    // The application's icon for windows and dialogs.
-    static QIcon applicationIcon() { return icon(StatusImage::menuBarIcon); }
+    // The application's icon for windows and dialogs: the icon theme's "parloquin", as installed
+    // beside the menu entry, else the same picture from the resources.
+    static QIcon applicationIcon();
 };
 
 }  // namespace parloquin

@@ -150,7 +150,20 @@ void TranscriptionService::reportFailedStart(const std::string& reason, const st
     postNotice("Aufnahme nicht möglich", reason);
 }
 
+void TranscriptionService::setInitializationFailed(bool failed) {
+    if (failed == initializationFailed_) return;
+    initializationFailed_ = failed;
+    emit initializationFailedChanged();
+}
+
+void TranscriptionService::retryInitialization() {
+    if (!initializationFailed_) return;
+    initialize(initializeCompletion_);
+}
+
 void TranscriptionService::initialize(InitializeCompletion completion) {
+    initializeCompletion_ = completion;
+    setInitializationFailed(false);
     worker_.start([this, initializer = asrInitializer_, completion = std::move(completion)] {
         const platform::CancellationToken::Scope scope(stop_);
         // Reports come few (a tenth of a percent at most) and are shown on the main thread.
@@ -182,6 +195,7 @@ void TranscriptionService::initialize(InitializeCompletion completion) {
                 if (error) {
                     asrManager_.reset();
                     setInitialized(false);
+                    setInitializationFailed(true);
                     logger_.log(platform::OSLogType::error, "❌ Failed to initialize Parloquin Engine: " + platform::errorDescription(error));
                 } else {
                     asrManager_ = recognizer;
@@ -233,19 +247,24 @@ void TranscriptionService::startRecording() {
             0, kTapBufferFrames, *inputFormat,
             [tap = recordingTap_](const platform::AVAudioPCMBufferPtr& buffer) { tap->process(buffer); });
     }
+    // A server with no input at all offers only the monitors of outputs, which hold no speech and
+    // are never recorded. Asked afresh, since the list may not have caught up yet.
+    auto onlyMonitors = [this] {
+        return audioDeviceManager_->availableDevices().empty() && audioHardware_->defaultInputDeviceUID() &&
+               audioHardware_->inputDevices().empty();
+    };
     try {
         audioEngine_->start();
     } catch (const std::exception& error) {
-        reportFailedStart(failedStartReason(error), error.what());
+        if (onlyMonitors())
+            reportNoInput();
+        else
+            reportFailedStart(failedStartReason(error), error.what());
         stopRecording();
         return;
     }
-    // A server with no input at all still records: the default input is then the monitor of an
-    // output, which holds no speech. Asked afresh, since the list may not have caught up yet.
-    if (audioDeviceManager_->availableDevices().empty() && audioHardware_->inputDevices().empty()) {
-        reportFailedStart("Kein Mikrofon gefunden. Schließe ein Mikrofon an oder schalte es in den "
-                          "Toneinstellungen des Systems frei.",
-                          "the sound server lists no input, only monitors of outputs");
+    if (onlyMonitors()) {
+        reportNoInput();
         stopRecording();
         return;
     }
@@ -253,10 +272,26 @@ void TranscriptionService::startRecording() {
     sampleTimer_.start();
 }
 
+void TranscriptionService::reportNoInput() {
+    reportFailedStart("Kein Mikrofon gefunden. Schließe ein Mikrofon an oder schalte es in den "
+                      "Toneinstellungen des Systems frei.",
+                      "the sound server lists no input, only monitors of outputs");
+}
+
 void TranscriptionService::collectSamples() {
     if (!recordingTap_) return;
     recordingTap_->takeSamples(recordedSamples_);
     audioDeviceManager_->setCurrentAudioLevel(recordingTap_->level());
+    if (audioEngine_ && audioEngine_->inputNode().inputLost()) microphoneLost();
+}
+
+// The microphone went away mid-sentence: the recording ends there. What it gave until then is the
+// user's and is transcribed; whatever the server offers in its place is never recorded.
+void TranscriptionService::microphoneLost() {
+    logger_.log(platform::OSLogType::error, "🎤 The microphone went away during the recording; the recording ends");
+    postNotice(kMicrophoneLostTitle, "Das Mikrofon ist nicht mehr erreichbar. Transkribiert wird nur, was bis dahin "
+                                     "aufgenommen wurde; von einem anderen Eingang nimmt Parloquin nichts auf.");
+    stopRecording();
 }
 
 void TranscriptionService::endRecording() {

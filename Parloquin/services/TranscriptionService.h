@@ -77,6 +77,8 @@ public:
     // How long a paste waits for the user to let go of every key.
     static constexpr std::chrono::milliseconds kPasteKeyWait{2000};
     // The notice when no way reaches the focused window to paste and the text waits on the clipboard.
+    // The notice when the recorded microphone goes away during a recording.
+    static constexpr const char* kMicrophoneLostTitle = "Mikrofon getrennt – Aufnahme beendet";
     static constexpr const char* kCopiedOnlyNotice = "In die Zwischenablage kopiert – mit Strg+V einfügen";
 
     // The initializer runs on the worker thread at initialize(); by default it fetches and loads
@@ -123,16 +125,24 @@ public:
     // prints "❌ Failed to initialize Parloquin Engine: " with the reason; the completion gets the
     // error either way.
     virtual void initialize(InitializeCompletion completion = {});
+    // The last start failed, and no other runs: nothing will come of waiting.
+    bool initializationFailed() const { return initializationFailed_; }
+    // After a failed start: runs it again, with the completion of the last initialize(). Nothing
+    // otherwise.
+    void retryInitialization();
     // Does nothing before the recogniser is ready or while recording. While a dictation or a file
     // is transcribed, the start is refused and told to onNotice. A start that fails (no microphone,
     // say) is printed, told to onNotice with its reason, and ends in stopRecording.
     virtual void startRecording();
-    // Ends the recording; one second or more is transcribed and delivered.
+    // Ends the recording; one second or more is transcribed and delivered. A microphone that goes
+    // away during the recording ends it the same way (kMicrophoneLostTitle is told): what it gave
+    // until then is transcribed, nothing from the input the server would put in its place.
     virtual void stopRecording();
     // Ends the recording and drops it: nothing is transcribed, delivered or stored, and the state
     // is idle again. Does nothing while no recording runs.
     virtual void cancelRecording();
-    // Transcribes an audio file (WAV, MP3, M4A, AIFF, CAF) with no formatting commands applied.
+    // Transcribes an audio file (any format platform::AVAudioFile reads) with no formatting commands
+    // applied.
     // Refused with notInitialized before the recogniser is ready, and with busy while recording
     // or processing. The completion runs on the main thread, also for a refusal; so does the
     // progress, after each window of audio of a file longer than one window.
@@ -176,6 +186,7 @@ signals:
     void fileFinished(const std::optional<TranscriptionRecord>& record, std::exception_ptr error,
                       const std::optional<std::string>& warning);
     void modelProgressChanged();
+    void initializationFailedChanged();
 
 protected:
     virtual void transcribe(std::vector<float> samples);
@@ -193,11 +204,16 @@ private:
     void endRecording();
     void setProcessing(bool processing);
     void setInitialized(bool initialized);
+    void setInitializationFailed(bool failed);
     void setLastTranscription(std::string text);
     void notify(RecordingState state);
     void postNotice(const std::string& title, const std::string& body);
     // A start of the microphone that failed: printed, logged and told.
     void reportFailedStart(const std::string& reason, const std::string& detail);
+    // The server offers no input, only monitors of outputs.
+    void reportNoInput();
+    // The recording's input went away: the recording ends with what it had, and the user is told.
+    void microphoneLost();
     void pasteFinished(PendingPaste::Outcome outcome, bool autoSend);
     // The sentence that says where a text that was not delivered can still be found.
     std::string whereTheTextIs() const;
@@ -222,6 +238,8 @@ private:
     bool isProcessing_ = false;
     std::string lastTranscription_;
     bool isInitialized_ = false;
+    bool initializationFailed_ = false;
+    InitializeCompletion initializeCompletion_;  // of the last initialize(), for a retry
     std::optional<rarivoredu::ModelLoadProgress> modelProgress_;
 
     std::shared_ptr<SpeechRecognizer> asrManager_;

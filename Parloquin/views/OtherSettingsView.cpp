@@ -214,9 +214,16 @@ QWidget* OtherSettingsView::advancedSection(QWidget* parent) {
     layoutOf(card)->addWidget(modelProgressBar_);
     modelProgressLabel_ = SecondaryText::label(QString(), TextStyle::caption(), card);
     layoutOf(card)->addWidget(modelProgressLabel_);
+    // After a failed start the setup is tried again from here, as from the tray menu.
+    modelFailureLabel_ = wrapped(text("Die Sprachmodelle konnten nicht eingerichtet werden."), TextStyle::caption(), card);
+    layoutOf(card)->addWidget(modelFailureLabel_);
+    retryButton_ = secondaryButton("Erneut versuchen", card);
+    layoutOf(card)->addWidget(retryButton_, 0, Qt::AlignLeft);
     if (context_.transcriptionService) {
-        connect(context_.transcriptionService, &TranscriptionService::modelProgressChanged, this,
-                [this] { updateModelProgress(); });
+        TranscriptionService* service = context_.transcriptionService;
+        connect(service, &TranscriptionService::modelProgressChanged, this, [this] { updateModelProgress(); });
+        connect(service, &TranscriptionService::initializationFailedChanged, this, [this] { updateModelProgress(); });
+        connect(retryButton_, &QPushButton::clicked, service, [service] { service->retryInitialization(); });
     }
     updateModelProgress();
     modelFolderLabel_ = SecondaryText::label(
@@ -254,6 +261,9 @@ QWidget* OtherSettingsView::advancedSection(QWidget* parent) {
 void OtherSettingsView::updateModelProgress() {
     const auto* service = context_.transcriptionService;
     const auto& progress = service ? service->modelProgress() : std::nullopt;
+    const bool failed = service && service->initializationFailed();
+    modelFailureLabel_->setVisible(failed);
+    retryButton_->setVisible(failed);
     modelProgressBar_->setVisible(progress.has_value());
     modelProgressLabel_->setVisible(progress.has_value());
     if (!progress) return;

@@ -44,6 +44,9 @@ public:
     // While the speech models are set up: how far it has come (hidden otherwise).
     QProgressBar* modelProgressBar() const { return modelProgressBar_; }
     QLabel* modelProgressLabel() const { return modelProgressLabel_; }
+    // After a failed start: why, and "Erneut versuchen" (hidden otherwise).
+    QLabel* modelFailureLabel() const { return modelFailureLabel_; }
+    QAbstractButton* retryButton() const { return retryButton_; }
     // A button or link row of the page by its text.
     QAbstractButton* button(const QString& text) const;
 
@@ -70,6 +73,8 @@ private:
     void showToolStatus(const std::string& text);
     QProgressBar* modelProgressBar_ = nullptr;
     QLabel* modelProgressLabel_ = nullptr;
+    QLabel* modelFailureLabel_ = nullptr;
+    QAbstractButton* retryButton_ = nullptr;
 };
 
 }  // namespace parloquin

@@ -28,6 +28,8 @@ const std::string& AVAudioInputNode::inputDevice() const { return backend_->devi
 
 std::string AVAudioInputNode::currentDevice() { return running_ ? backend_->capturedDevice() : std::string(); }
 
+bool AVAudioInputNode::inputLost() const { return running_ && backend_->inputLost(); }
+
 void AVAudioInputNode::installTapOnBus(AVAudioNodeBus bus, AVAudioFrameCount bufferSize,
                                        std::optional<AVAudioFormat> format, AVAudioNodeTapBlock block) {
     if (bus != 0) throw std::invalid_argument("An input node has only bus 0.");

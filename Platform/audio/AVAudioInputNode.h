@@ -40,6 +40,9 @@ public:
     const std::string& inputDevice() const;
     // While the engine runs: the UID of the device really recorded. Empty otherwise.
     std::string currentDevice();
+    // While the engine runs: its input went away or was swapped for another, so the capture
+    // delivers nothing more.
+    bool inputLost() const;
 
     // Throws std::invalid_argument for a bus other than 0, a bus that has a tap already, a buffer
     // size of 0, a format other than the bus's output format, or when the output format is unknown.

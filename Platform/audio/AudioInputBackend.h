@@ -34,6 +34,9 @@ public:
     virtual void stop() = 0;
     // While capturing: the UID of the input that is really recorded. Empty otherwise.
     virtual std::string capturedDevice() = 0;
+    // The input of the running capture went away (unloaded, unplugged) or was swapped for
+    // another: nothing more is delivered. May be asked from any thread.
+    virtual bool inputLost() const { return false; }
 };
 
 }  // namespace platform

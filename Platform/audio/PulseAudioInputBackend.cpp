@@ -40,7 +40,22 @@ bool PulseAudioInputBackend::setDevice(const std::string& uid) {
     return true;
 }
 
-std::optional<AVAudioFormat> PulseAudioInputBackend::format() { return hardware_->inputFormat(device_); }
+std::optional<std::string> PulseAudioInputBackend::source() const {
+    if (!device_.empty()) return device_;
+    const std::vector<AudioInputDevice> inputs = hardware_->inputDevices();
+    if (inputs.empty()) return std::nullopt;
+    if (const std::optional<std::string> fallback = hardware_->defaultInputDeviceUID()) {
+        for (const AudioInputDevice& input : inputs)
+            if (input.uid == *fallback) return fallback;
+    }
+    return inputs.front().uid;
+}
+
+std::optional<AVAudioFormat> PulseAudioInputBackend::format() {
+    const std::optional<std::string> name = source();
+    if (!name) return std::nullopt;
+    return hardware_->inputFormat(*name);
+}
 
 void PulseAudioInputBackend::start(const AVAudioFormat& format, Receiver receiver) {
     stop();
@@ -48,6 +63,9 @@ void PulseAudioInputBackend::start(const AVAudioFormat& format, Receiver receive
         format.sampleRate() > PA_RATE_MAX || format.sampleRate() != std::floor(format.sampleRate())) {
         throw AVAudioError::make(AVAudioError::captureFailed, "The sound server cannot record in this format.");
     }
+    // Recorded by name: a stream left to the server's default would follow it onto a monitor.
+    const std::optional<std::string> name = source();
+    if (!name) throw AVAudioError::make(AVAudioError::deviceUnavailable, "No audio input device is available.");
     std::shared_ptr<PulseAudioConnection> connection = hardware_->connection();
     const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<uint32_t>(format.sampleRate()),
                               static_cast<uint8_t>(format.channelCount())};
@@ -67,6 +85,7 @@ void PulseAudioInputBackend::start(const AVAudioFormat& format, Receiver receive
     pa_stream_set_read_callback(stream, onRead, this);
     pa_stream_set_moved_callback(stream, onMoved, this);
     running_ = false;
+    lost_.store(false, std::memory_order_release);
 
     pa_buffer_attr attributes{};
     attributes.maxlength = static_cast<uint32_t>(-1);
@@ -74,8 +93,11 @@ void PulseAudioInputBackend::start(const AVAudioFormat& format, Receiver receive
     attributes.prebuf = static_cast<uint32_t>(-1);
     attributes.minreq = static_cast<uint32_t>(-1);
     attributes.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(fragmentMicroseconds, &spec));
-    const char* device = device_.empty() ? nullptr : device_.c_str();
-    bool started = pa_stream_connect_record(stream, device, &attributes, PA_STREAM_ADJUST_LATENCY) == 0;
+    // When the source goes away the server would move the stream to another one, often the
+    // monitor of the speakers: the stream stays on its source and ends with it instead.
+    bool started = pa_stream_connect_record(stream, name->c_str(), &attributes,
+                                            static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
+                                                                           PA_STREAM_DONT_MOVE)) == 0;
     while (started) {
         const pa_stream_state_t state = pa_stream_get_state(stream);
         if (state == PA_STREAM_READY) {
@@ -122,20 +144,27 @@ std::string PulseAudioInputBackend::capturedDevice() {
 
 void PulseAudioInputBackend::onState(pa_stream* stream, void* userdata) {
     auto* self = static_cast<PulseAudioInputBackend*>(userdata);
-    // The server ends a running stream when its source goes away and no other takes it over;
-    // the recording stops short, which the log says.
+    // The server ends a running stream when its source goes away: the recording is cut short,
+    // which the log says and inputLost() tells.
     if (self->running_ && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) {
         self->running_ = false;
+        self->lost_.store(true, std::memory_order_release);
         captureLogger().log(OSLogType::error,
                             "The audio input stopped during the recording: " + self->connection_->lastError());
     }
     self->connection_->signal();
 }
 
-void PulseAudioInputBackend::onMoved(pa_stream* stream, void*) {
+// A server that moves the stream all the same (a user's mixer, a server that ignores the flag)
+// would have it record another input: nothing from there is delivered.
+void PulseAudioInputBackend::onMoved(pa_stream* stream, void* userdata) {
+    auto* self = static_cast<PulseAudioInputBackend*>(userdata);
+    self->lost_.store(true, std::memory_order_release);
     const char* name = pa_stream_get_device_name(stream);
-    captureLogger().log(OSLogType::defaultType, std::string("The audio input moved to another device: ") +
-                                                    (name != nullptr ? name : "unknown"));
+    captureLogger().log(OSLogType::error, std::string("The audio input moved to another device, whose sound is not "
+                                                      "recorded: ") +
+                                              (name != nullptr ? name : "unknown"));
+    self->connection_->signal();
 }
 
 void PulseAudioInputBackend::onRead(pa_stream* stream, std::size_t, void* userdata) {
@@ -145,6 +174,10 @@ void PulseAudioInputBackend::onRead(pa_stream* stream, std::size_t, void* userda
         std::size_t bytes = 0;
         if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0) return;
         const auto frames = static_cast<AVAudioFrameCount>(bytes / self->frameBytes_);
+        if (self->lost_.load(std::memory_order_acquire)) {
+            pa_stream_drop(stream);
+            continue;
+        }
         // No data but a length is a gap in the capture: it stays as silence, so time keeps its pace.
         if (frames > 0) self->receiver_(static_cast<const float*>(data), frames);
         pa_stream_drop(stream);

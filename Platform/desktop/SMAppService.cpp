@@ -69,7 +69,7 @@ std::optional<std::map<std::string, std::string>> mainGroup(std::istream& entry)
 std::filesystem::path runningExecutable() {
     std::error_code error;
     auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::path() : path;
+    return error ? std::filesystem::path() : SMAppService::programPath(path.string());
 }
 
 }  // namespace
@@ -90,6 +90,15 @@ std::shared_ptr<SMAppService> SMAppService::mainApp() {
 SMAppService::SMAppService(std::filesystem::path entryPath, std::filesystem::path executable)
     : entryPath_(std::move(entryPath)), executable_(std::move(executable)) {}
 
+std::filesystem::path SMAppService::programPath(const std::string& link) {
+    // The kernel marks a program file that was removed or replaced after it started (a package
+    // upgrade puts the new program at the same path) by this suffix.
+    static const std::string deleted = " (deleted)";
+    if (link.size() > deleted.size() && link.compare(link.size() - deleted.size(), deleted.size(), deleted) == 0)
+        return link.substr(0, link.size() - deleted.size());
+    return link;
+}
+
 std::string SMAppService::desktopEntry(const std::filesystem::path& executable) {
     return "[Desktop Entry]\n"
            "Type=Application\n"
@@ -97,6 +106,7 @@ std::string SMAppService::desktopEntry(const std::filesystem::path& executable) 
            "Exec=" +
            execValue(executable.string()) +
            "\n"
+           "Icon=parloquin\n"
            "Terminal=false\n"
            "X-GNOME-Autostart-enabled=true\n";
 }

@@ -15,7 +15,7 @@ public:
     // settings write them).
     enum class Status { notRegistered, enabled };
 
-    // This program, started from where it lies now, with its entry in the user's autostart folder
+    // This program, started from where it lies now (the installed program, or the build tree's), with its entry in the user's autostart folder
     // (none when the user has no home folder: registering then fails).
     static std::shared_ptr<SMAppService> mainApp();
     // Throws platform::NSError when the user has no home folder.
@@ -32,8 +32,12 @@ public:
     Status status() const;
 
     const std::filesystem::path& entryPath() const { return entryPath_; }
-    // The desktop entry that starts the program at this path.
+    // The desktop entry that starts the program at this path, with the application's icon
+    // (parloquin in the icon theme, as the installed menu entry has it).
     static std::string desktopEntry(const std::filesystem::path& executable);
+    // The program that /proc/self/exe names (`link` is what it reads): a program file that was
+    // replaced while it ran, as a package upgrade does, is named by its path still.
+    static std::filesystem::path programPath(const std::string& link);
 
 private:
     std::filesystem::path entryPath_;

@@ -91,6 +91,15 @@ std::filesystem::path TorchScriptRuntime::pluginPath() {
         const auto installed = (program.parent_path() / RARIVOREDU_TORCH_PLUGIN_INSTALLED).lexically_normal();
         if (std::filesystem::is_regular_file(installed, error)) return installed;
     }
+    // Linked into the speech library's shared library, the installed plugin lies beside that.
+    Dl_info library{};
+    if (dladdr(reinterpret_cast<const void*>(&TorchScriptRuntime::pluginPath), &library) != 0 &&
+        library.dli_fname != nullptr && *library.dli_fname != '\0') {
+        const auto installed =
+            (std::filesystem::path(library.dli_fname).parent_path() / RARIVOREDU_TORCH_PLUGIN_BESIDE_LIBRARY)
+                .lexically_normal();
+        if (std::filesystem::is_regular_file(installed, error)) return installed;
+    }
     return RARIVOREDU_TORCH_PLUGIN_BUILT;
 }
 

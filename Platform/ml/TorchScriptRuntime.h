@@ -22,7 +22,8 @@ public:
     static TorchScriptRuntime& shared();
 
     // Where the plugin is looked for: $RARIVOREDU_TORCH_PLUGIN when set; otherwise where an
-    // installation puts it beside the program, when it is there; otherwise the build tree.
+    // installation puts it beside the program, or beside the shared library that holds this code,
+    // when it is there; otherwise the build tree.
     static std::filesystem::path pluginPath();
 
     // Loads a TorchScript module (see TorchScriptEngine).

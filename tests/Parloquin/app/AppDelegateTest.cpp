@@ -5,6 +5,9 @@
 #include <QKeySequence>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTimer>
+#include <QAbstractButton>
+#include <QLabel>
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -23,6 +26,8 @@
 #include "Parloquin/services/StatisticsManager.h"
 #include "Parloquin/views/AppVersion.h"
 #include "Parloquin/views/OtherSettings.h"
+#include "Parloquin/views/ContentAreaView.h"
+#include "Parloquin/views/OtherSettingsView.h"
 #include "Platform/audio/AVAudioError.h"
 #include "Platform/log/LogCapture.h"
 #include "Platform/ml/MLModelError.h"
@@ -131,7 +136,6 @@ TEST_F(AppDelegateTest, BeforeTheModelsAreLoadedTheSubmenuSaysSo) {
     harness.delegate->applicationDidFinishLaunching();
     EXPECT_EQ(AppHarness::titles(harness.recentTranscriptionsMenu()), (Titles{"Wird geladen..."}));
     EXPECT_FALSE(harness.recentTranscriptionsMenu()->actions()[0]->isEnabled());
-    EXPECT_EQ(harness.delegate->hotkeyManager(), nullptr);
     ASSERT_TRUE(waitUntil([&] { return !harness.notifications.received.empty(); }));
 }
 
@@ -361,7 +365,7 @@ TEST_F(AppDelegateTest, TheModelsFirstSetupIsShownInTheStatusLineAndTheTooltip) 
     EXPECT_FALSE(delegate.transcriptionService()->modelProgress());
 }
 
-TEST_F(AppDelegateTest, FailedModelLoadLeavesNoHotkeyAndNoButton) {
+TEST_F(AppDelegateTest, FailedModelLoadLeavesNoButtonAndOffersARetry) {
     struct Case {
         std::string name;
         int storedRecords;
@@ -380,13 +384,16 @@ TEST_F(AppDelegateTest, FailedModelLoadLeavesNoHotkeyAndNoButton) {
         };
         AppDelegate& delegate = harness.launch();
         EXPECT_FALSE(delegate.isInitialized()) << c.name;
-        EXPECT_EQ(delegate.statusMenu()->actions()[0]->text(), "Parloquin - Initialisierung fehlgeschlagen") << c.name;
+        EXPECT_EQ(AppHarness::titles(delegate.statusMenu()),
+                  (Titles{"Parloquin - Initialisierung fehlgeschlagen", "Erneut versuchen", "---",
+                          "Aufnahme starten (⇧⌘Space)", "Letzte Transkriptionen", "Statistiken...", "---",
+                          "Einstellungen...", "Über Parloquin", "---", "Parloquin beenden"}))
+            << c.name;
         ASSERT_EQ(harness.summaries(), (std::vector<std::string>{"Parloquin konnte nicht gestartet werden"})) << c.name;
         EXPECT_EQ(harness.notifications.received.front().body,
                   QString::fromUtf8("Die Sprachmodelle konnten nicht geladen werden: Could not connect to the "
-                                    "server.\nBitte prüfe die Verbindung und starte Parloquin erneut."));
-        EXPECT_EQ(delegate.hotkeyManager(), nullptr) << c.name;
-        EXPECT_TRUE(harness.desktop.target->registered.empty()) << c.name;
+                                    "server.\nBitte prüfe die Verbindung und wähle „Erneut versuchen“ im Menü von "
+                                    "Parloquin."));
         EXPECT_EQ(delegate.floatingControlWindow(), nullptr) << c.name;
         EXPECT_EQ(AppHarness::visibleWindow("FloatingDictationControlWindow"), nullptr) << c.name;
         // A start would do nothing: the item is off. The list no longer waits for the models.
@@ -395,8 +402,167 @@ TEST_F(AppDelegateTest, FailedModelLoadLeavesNoHotkeyAndNoButton) {
         // The stores are there all the same.
         EXPECT_TRUE(delegate.historyManager()) << c.name;
         EXPECT_TRUE(delegate.statisticsManager()) << c.name;
+        // The hotkey stays taken, and a press says what to do instead of typing into a window.
+        EXPECT_EQ(harness.desktop.target->registered, (std::set<HotKeyRegistration>{{49, 768}})) << c.name;
+        harness.desktop.target->fire(platform::kEventHotKeyPressed);
         delegate.toggleDictation();
+        ASSERT_TRUE(waitUntil([&] { return harness.notifications.received.size() == 3; })) << c.name;
+        for (std::size_t i = 1; i < 3; ++i) {
+            EXPECT_EQ(harness.notifications.received[i].summary, "Parloquin konnte nicht gestartet werden");
+            EXPECT_EQ(harness.notifications.received[i].body.toStdString(),
+                      "Ohne Sprachmodelle ist keine Aufnahme möglich. Wähle „Erneut versuchen“ im Menü von Parloquin.");
+        }
         EXPECT_FALSE(delegate.transcriptionService()->isRecording()) << c.name;
+    }
+}
+
+// A first start that failed (no network, say) is tried again in place, from the tray menu or from
+// the model card of the page "Sonstiges"; once it succeeds, the shell is as after a good start.
+TEST_F(AppDelegateTest, AFailedStartIsTriedAgainFromTheMenuAndFromTheModelCard) {
+    std::atomic<int> attempts{0};
+    harness.initializer = [&attempts, r = harness.recognizer]() -> std::shared_ptr<parloquin::SpeechRecognizer> {
+        if (++attempts < 3) throw platform::URLError::make(platform::URLError::cannotConnectToHost);
+        return r;
+    };
+    harness.store.defaults().setBool("hasShownFirstLaunchExplanation", true);
+    AppDelegate& delegate = harness.launch();
+    ASSERT_EQ(harness.summaries(), (Titles{"Parloquin konnte nicht gestartet werden"}));
+    QMenu* menu = delegate.statusMenu();
+    ASSERT_EQ(menu->actions().value(1), delegate.retryMenuItem());
+
+    // From the menu: the setup runs again, and fails again.
+    delegate.retryMenuItem()->trigger();
+    EXPECT_FALSE(menu->actions().contains(delegate.retryMenuItem())) << "one retry at a time";
+    EXPECT_EQ(menu->actions()[0]->text(), "Parloquin - Wird geladen...");
+    EXPECT_EQ(AppHarness::titles(harness.recentTranscriptionsMenu()), (Titles{"Wird geladen..."}));
+    ASSERT_TRUE(waitUntil([&] { return harness.notifications.received.size() == 2; }));
+    EXPECT_EQ(attempts, 2);
+    EXPECT_EQ(harness.summaries().back(), "Parloquin konnte nicht gestartet werden");
+    EXPECT_EQ(menu->actions().value(1), delegate.retryMenuItem());
+    const QList<QAction*> entries = menu->actions();
+    EXPECT_EQ(std::count(entries.begin(), entries.end(), delegate.retryMenuItem()), 1);
+
+    // From the model card: it offers the retry only while the start has failed.
+    delegate.openMainWindow(parloquin::SidebarSection::other);
+    ASSERT_TRUE(delegate.mainWindow());
+    parloquin::OtherSettingsView* page = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        return (page = dynamic_cast<parloquin::OtherSettingsView*>(delegate.mainWindow()->contentArea()->page()));
+    }));
+    EXPECT_FALSE(page->retryButton()->isHidden());
+    EXPECT_FALSE(page->modelFailureLabel()->isHidden());
+    page->retryButton()->click();
+    EXPECT_TRUE(page->retryButton()->isHidden());
+    ASSERT_TRUE(waitUntil([&] { return harness.notifications.received.size() == 3; }));
+    EXPECT_EQ(attempts, 3);
+    EXPECT_EQ(harness.summaries().back(), "Parloquin bereit!");
+    EXPECT_TRUE(delegate.isInitialized());
+    EXPECT_FALSE(menu->actions().contains(delegate.retryMenuItem()));
+    EXPECT_EQ(menu->actions()[0]->text(), "Parloquin - Bereit");
+    EXPECT_TRUE(delegate.dictationMenuItem()->isEnabled());
+    EXPECT_EQ(delegate.dictationMenuItem()->text(), "Aufnahme starten (⇧⌘Space)");
+    EXPECT_TRUE(page->retryButton()->isHidden());
+    EXPECT_TRUE(delegate.floatingControlWindow());
+    harness.desktop.target->fire(platform::kEventHotKeyPressed);
+    drainEventLoop();
+    EXPECT_TRUE(delegate.transcriptionService()->isRecording());
+    delegate.cancelDictation();
+    harness.waitForIdle();
+}
+
+// The hotkey is the desktop's from the start, not only once the models are ready: during the first
+// setup a press (or the start item, reached by its shortcut) answers with how far the setup has
+// come, and the start item is off and says the same.
+TEST_F(AppDelegateTest, TheHotkeyIsTakenAtStartAndAStartBeforeTheModelsAreReadyIsAnswered) {
+    using rarivoredu::ModelLoadProgress;
+    // The setup ends with the test, also with one that failed half-way.
+    auto finish = std::make_shared<std::atomic<bool>>(false);
+    struct Release {
+        std::shared_ptr<std::atomic<bool>> flag;
+        ~Release() { *flag = true; }
+    } release{finish};
+    harness.initializer = [finish, r = harness.recognizer] {
+        ModelLoadProgress conversion;
+        conversion.step = ModelLoadProgress::Step::import;
+        conversion.fraction = 0.42;
+        conversion.detail = "encoder";
+        ModelLoadProgress::report(conversion);
+        while (!*finish) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return std::shared_ptr<parloquin::SpeechRecognizer>(r);
+    };
+    harness.store.defaults().setBool("hasShownFirstLaunchExplanation", true);
+    harness.delegate = std::make_unique<AppDelegate>(harness.environment());
+    AppDelegate& delegate = *harness.delegate;
+    delegate.applicationDidFinishLaunching();
+    EXPECT_FALSE(delegate.dictationMenuItem()->isEnabled());
+    EXPECT_EQ(delegate.dictationMenuItem()->text().toStdString(), "Sprachmodelle werden geladen …");
+
+    auto& target = *harness.desktop.target;
+    EXPECT_TRUE(waitUntil([&] { return target.registered == std::set<HotKeyRegistration>{{49, 768}}; }))
+        << "the hotkey waits for the models";
+    const std::string waiting = "Sprachmodell wird eingerichtet: 42 % …";
+    EXPECT_TRUE(waitUntil([&] { return delegate.dictationMenuItem()->text().toStdString() == waiting; }))
+        << delegate.dictationMenuItem()->text().toStdString();
+    EXPECT_FALSE(delegate.dictationMenuItem()->isEnabled());
+
+    target.fire(platform::kEventHotKeyPressed);
+    target.fire(platform::kEventHotKeyReleased);
+    delegate.toggleDictation();
+    // The command line's start is answered too; its stop has nothing to stop.
+    delegate.handleCommand(parloquin::DictationCommand::start);
+    delegate.handleCommand(parloquin::DictationCommand::stop);
+    ASSERT_TRUE(waitUntil([&] { return harness.notifications.received.size() == 3; })) << "a start is never silent";
+    for (const auto& answer : harness.notifications.received) {
+        EXPECT_EQ(answer.summary, "Parloquin ist noch nicht bereit");
+        EXPECT_EQ(answer.body.toStdString(), waiting + "\nAufnahmen sind möglich, sobald die Sprachmodelle bereit sind.");
+    }
+    EXPECT_FALSE(delegate.transcriptionService()->isRecording());
+
+    *finish = true;
+    ASSERT_TRUE(waitUntil([&] { return harness.notifications.received.size() == 4; }));
+    EXPECT_EQ(harness.summaries().back(), "Parloquin bereit!");
+    EXPECT_EQ(harness.notifications.received.back().body.toStdString().substr(
+                  harness.notifications.received.back().body.toStdString().rfind('\n') + 1),
+              "Tastenkürzel: ⇧⌘Space registriert");
+    EXPECT_TRUE(delegate.dictationMenuItem()->isEnabled());
+    EXPECT_EQ(delegate.dictationMenuItem()->text(), "Aufnahme starten (⇧⌘Space)");
+    target.fire(platform::kEventHotKeyPressed);
+    drainEventLoop();
+    EXPECT_TRUE(delegate.transcriptionService()->isRecording());
+    delegate.cancelDictation();
+    harness.waitForIdle();
+}
+
+// "Parloquin beenden" ends the event loop whatever the main window does on close: minimising
+// (the task bar entry is kept, or there is no tray and the window is the way back) or hiding.
+TEST_F(AppDelegateTest, QuitEndsTheProgramWhateverTheWindowPolicy) {
+    struct Case {
+        const char* name;
+        bool tray;
+        bool taskbarEntry;
+    };
+    const Case cases[] = {
+        {"tray, task bar entry kept", true, true},
+        {"no tray", false, false},
+        {"tray, window open", true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AppHarness harness;
+        harness.store.defaults().setBool("hasShownFirstLaunchExplanation", true);
+        harness.store.defaults().setBool("showDockIcon", c.taskbarEntry);
+        harness.systemTrayAvailable = [tray = c.tray] { return tray; };
+        AppDelegate& delegate = harness.launch();
+        if (c.tray && !c.taskbarEntry) delegate.openSettings();
+        ASSERT_TRUE(waitUntil([&] { return delegate.mainWindow() && delegate.mainWindow()->isVisible(); }));
+        EXPECT_EQ(delegate.mainWindow()->minimizesOnClose(), c.taskbarEntry || !c.tray);
+
+        QTimer::singleShot(0, &delegate, [&delegate] { delegate.quit(); });
+        QTimer giveUp;  // what a quit that was refused leaves: the loop runs on
+        giveUp.setSingleShot(true);
+        QObject::connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        giveUp.start(5000);
+        EXPECT_EQ(QCoreApplication::exec(), 0) << "the program ran on";
     }
 }
 

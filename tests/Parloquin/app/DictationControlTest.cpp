@@ -63,4 +63,20 @@ TEST(DictationControlTest, MenuAndFloatingButtonAlwaysToggle) {
     EXPECT_EQ(DictationControl::toggle(true), DictationAction::stop);
 }
 
+// A desktop shortcut's command: a repeated --start (key repeat) never stops, a --stop never starts.
+TEST(DictationControlTest, CommandsStartOnlyWhileIdleAndStopOnlyWhileRecording) {
+    using C = parloquin::DictationCommand;
+    using A = DictationAction;
+    struct Case {
+        C command;
+        A whileIdle;
+        A whileRecording;
+    };
+    for (const Case& c : {Case{C::toggle, A::start, A::stop}, Case{C::start, A::start, A::none},
+                          Case{C::stop, A::none, A::stop}}) {
+        EXPECT_STREQ(name(DictationControl::command(c.command, false)), name(c.whileIdle));
+        EXPECT_STREQ(name(DictationControl::command(c.command, true)), name(c.whileRecording));
+    }
+}
+
 }  // namespace

@@ -125,6 +125,51 @@ TEST_F(ProgramSessionX11Test, ASecondStartHandsOverAndTheFirstKeepsItsWholeHisto
     EXPECT_TRUE(first.isRunning());
 }
 
+// A desktop shortcut drives the running copy through the command line: --start and --stop make a
+// dictation (a repeated --start, as from key repeat, changes nothing), and --toggle with no copy
+// running starts Parloquin without recording.
+TEST_F(ProgramSessionX11Test, CommandsFromADesktopShortcutDriveTheRunningCopy) {
+    parloquin_test::PrivateSessionBus bus;
+    parloquin_test::NotificationServer notifications;
+    ASSERT_TRUE(notifications.start(bus.address()));
+    testsupport::TemporaryDirectory home;
+    prepareHome(home.path());
+    auto command = [&](const char* option) {
+        ParloquinProcess sent(home.path());
+        sent.environment.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
+        sent.command << option;
+        if (!sent.start() || !sent.waitForExit()) return -1;
+        EXPECT_EQ(sent.standardError(), "") << option;
+        return sent.exitCode();
+    };
+
+    ParloquinProcess first(home.path());
+    first.environment.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    first.command << "--toggle";
+    ASSERT_TRUE(first.start());
+    ASSERT_TRUE(waitUntil([&] { return !notifications.received.empty(); }, milliseconds(120000)))
+        << first.standardError();
+    ASSERT_EQ(notifications.received.front().summary, "Parloquin bereit!") << first.standardError();
+    QTest::qWait(1500);
+    EXPECT_TRUE(storedHistory(home.path()).empty());  // started, not recording
+
+    EXPECT_EQ(command("--start"), 0);
+    QTest::qWait(700);
+    EXPECT_EQ(command("--start"), 0);
+    QTest::qWait(700);
+    EXPECT_EQ(command("--stop"), 0);
+    ASSERT_TRUE(waitUntil([&] { return storedHistory(home.path()).size() == 1; }, milliseconds(30000)))
+        << first.standardError();
+    EXPECT_EQ(command("--stop"), 0);  // nothing to stop
+    EXPECT_EQ(command("--toggle"), 0);
+    QTest::qWait(1500);
+    EXPECT_EQ(command("--toggle"), 0);
+    ASSERT_TRUE(waitUntil([&] { return storedHistory(home.path()).size() == 2; }, milliseconds(30000)))
+        << first.standardError();
+    EXPECT_FALSE(mainWindowShown());
+    EXPECT_TRUE(first.isRunning());
+}
+
 // Where no journal runs, a failed model load reaches standard error with its reason. Where a
 // journal runs, the program is started in a mount namespace of its own in which the journal's
 // socket is hidden.

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "tests/Parloquin/app/ParloquinProcess.h"
+#include "tests/Platform/desktop/PrivateSessionBus.h"
 #include "tests/support/TemporaryDirectory.h"
 
 namespace {
@@ -91,6 +92,56 @@ TEST(ProgramWithoutDisplayTest, ImportsACheckpointFileTheUserHasAndSaysWhereItWe
     }
     EXPECT_TRUE(fs::exists(folder / "Encoder.mlmodelc"));
     EXPECT_TRUE(fs::exists(folder / "parakeet_vocab.json"));
+}
+
+// What the command line asks for that needs neither a display nor the models: it ends at once,
+// writes nothing, and starts nothing.
+TEST(ProgramWithoutDisplayTest, HelpVersionAndMisusedOptionsEndWithoutStarting) {
+    struct Case {
+        QStringList arguments;
+        int status;
+        std::string outputStart;
+        std::string error;
+    };
+    const Case cases[] = {
+        {{"--help"}, 0, "Usage: parloquin [options]\n", ""},
+        {{"--version"}, 0, "Parloquin ", ""},
+        {{"--bogus"}, 2, "", "Unknown option 'bogus'. See parloquin --help.\n"},
+        {{"--toggle", "--stop"}, 2, "", "--toggle and --stop cannot be combined. See parloquin --help.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        testsupport::TemporaryDirectory home;
+        ParloquinProcess program(home.path());
+        program.environment.remove("DISPLAY");
+        program.environment.remove("WAYLAND_DISPLAY");
+        program.command += c.arguments;
+        program.keepStandardOutput = true;
+        ASSERT_TRUE(program.start());
+        ASSERT_TRUE(program.waitForExit());
+        EXPECT_EQ(program.exitCode(), c.status);
+        const std::string output = program.standardOutput();
+        EXPECT_EQ(output.rfind(c.outputStart, 0), 0u) << output;
+        if (c.outputStart.empty()) EXPECT_EQ(output, "");
+        EXPECT_EQ(program.standardError(), c.error);
+        EXPECT_TRUE(std::filesystem::is_empty(home.path() / "config"));
+        EXPECT_TRUE(std::filesystem::is_empty(home.path() / "data"));
+    }
+}
+
+// --stop with no Parloquin running has nothing to stop, and starts nothing (a release binding).
+TEST(ProgramWithoutDisplayTest, StopWithoutARunningParloquinEndsAndStartsNothing) {
+    parloquin_test::PrivateSessionBus bus;  // no other test's Parloquin on it
+    testsupport::TemporaryDirectory home;
+    ParloquinProcess program(home.path());
+    program.environment.remove("DISPLAY");
+    program.environment.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    program.command += QStringList{"--stop"};
+    ASSERT_TRUE(program.start());
+    ASSERT_TRUE(program.waitForExit());
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(program.standardError(), "Parloquin is not running: there is no recording to stop.\n");
+    EXPECT_TRUE(std::filesystem::is_empty(home.path() / "config"));
 }
 
 }  // namespace

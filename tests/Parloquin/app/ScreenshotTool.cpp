@@ -3,8 +3,8 @@
 // The overlay and the floating button are drawn at twice their size over a plain backdrop; the
 // welcome alert as it comes up at the first launch, and the alerts of a hotkey on the fallback;
 // the main window as it is, on each page, and the sheets of the page "Sonstiges"; the open status
-// menu (also while a first start sets the models up, with the tooltip) is taken from the X server
-// with the tray it hangs from, so it needs a display with a system tray.
+// menu (also while a first start sets the models up, with the tooltip, and after it failed) is
+// taken from the X server with the tray it hangs from, so it needs a display with a system tray.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -568,7 +568,35 @@ bool modelSetupPictures(const QDir& folder, const std::filesystem::path& storeFo
                                                                 menuArea.height()),
                    folder, "tray-menu-model-setup.png");
         menu->hide();
+
+        // The setup failed (the network went away): the menu offers to try again.
         setup.released = true;
+        if (!waitFor([&] { return menu->actions().contains(delegate.retryMenuItem()); })) {
+            std::fprintf(stderr, "the shell did not offer a retry after the failed setup\n");
+            return false;
+        }
+        wait(300);
+        menu->popup(QPoint(icon.right() - menu->sizeHint().width(), icon.bottom() + 2));
+        waitFor([&] { return menu->isVisible(); });
+        wait(300);
+        menuArea = menu->geometry().united(icon).adjusted(-16, 0, 8, 16).intersected(screen);
+        menuArea.setTop(0);
+        ok &= save(QGuiApplication::primaryScreen()->grabWindow(0, menuArea.x(), menuArea.y(), menuArea.width(),
+                                                                menuArea.height()),
+                   folder, "tray-menu-setup-failed.png");
+        menu->hide();
+
+        // The model card of the page "Sonstiges" offers the same.
+        delegate.openMainWindow(parloquin::SidebarSection::other);
+        waitFor([&] { return delegate.mainWindow() && delegate.mainWindow()->isVisible(); });
+        wait(300);
+        if (auto* other = dynamic_cast<parloquin::OtherSettingsView*>(delegate.mainWindow()->contentArea()->page())) {
+            other->ensureWidgetVisible(other->retryButton(), 0, 160);
+            wait(150);
+            ok &= save(delegate.mainWindow()->grab(), folder, QStringLiteral("main-window-other-setup-failed.png"));
+        } else {
+            ok = false;
+        }
     }
     return ok;
 }

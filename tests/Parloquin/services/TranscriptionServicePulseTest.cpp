@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <cstdio>
 #include <fstream>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,15 +31,13 @@ namespace {
 
 using parloquin_test::waitUntil;
 
-// A PulseAudio server of the test's own whose one source is the monitor of its one output, as on
-// a machine with speakers and no microphone.
-class MonitorOnlySoundServer {
+// A PulseAudio server of the test's own with the modules given, off the session's bus.
+class OwnSoundServer {
 public:
-    MonitorOnlySoundServer() {
+    explicit OwnSoundServer(const std::string& modules) {
         const auto config = directory_ / "server.pa";
         std::ofstream(config) << "load-module module-native-protocol-unix socket=" << socket().string() << "\n"
-                              << "load-module module-null-sink sink_name=only_output "
-                                 "sink_properties=device.description=Lautsprecher\n";
+                              << modules;
         pid_ = ::fork();
         if (pid_ == 0) {
             ::setenv("XDG_RUNTIME_DIR", directory_.path().c_str(), 1);
@@ -52,7 +52,7 @@ public:
         for (int i = 0; i < 100 && !std::filesystem::exists(socket()); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    ~MonitorOnlySoundServer() {
+    ~OwnSoundServer() {
         if (pid_ <= 0) return;
         ::kill(pid_, SIGTERM);
         int status = 0;
@@ -61,11 +61,44 @@ public:
     bool running() const { return pid_ > 0 && std::filesystem::exists(socket()); }
     std::string address() const { return "unix:" + socket().string(); }
 
+    // What pactl prints for the command, on this server; its last line break taken off.
+    std::string pactl(const std::string& command) const {
+        const std::string line = "PULSE_SERVER=" + address() + " pactl " + command + " 2>&1";
+        std::string output;
+        if (FILE* pipe = ::popen(line.c_str(), "r")) {
+            char chunk[256];
+            while (std::fgets(chunk, sizeof chunk, pipe)) output += chunk;
+            ::pclose(pipe);
+        }
+        while (!output.empty() && output.back() == '\n') output.pop_back();
+        return output;
+    }
+
 private:
     std::filesystem::path socket() const { return directory_ / "native"; }
 
     testsupport::TemporaryDirectory directory_;
     pid_t pid_ = -1;
+};
+
+// Speakers and no microphone: the server's one source is the monitor of its one output.
+class MonitorOnlySoundServer : public OwnSoundServer {
+public:
+    MonitorOnlySoundServer()
+        : OwnSoundServer("load-module module-null-sink sink_name=only_output "
+                         "sink_properties=device.description=Lautsprecher\n") {}
+};
+
+// Speakers that play desktop sound (440 Hz) and a USB microphone that hears a 1 kHz tone, which
+// can be unplugged (its module unloaded).
+class DesktopSoundServer : public OwnSoundServer {
+public:
+    DesktopSoundServer()
+        : OwnSoundServer("load-module module-null-sink sink_name=speakers sink_properties=device.description=Lautsprecher\n"
+                         "load-module module-sine sink=speakers frequency=440\n") {
+        if (running()) microphoneModule = pactl("load-module module-sine-source source_name=usb_mic rate=48000 frequency=1000");
+    }
+    std::string microphoneModule;  // its index
 };
 
 class TranscriptionServicePulseTest : public ::testing::Test {
@@ -189,6 +222,73 @@ TEST_F(TranscriptionServicePulseTest, AStartWithoutAMicrophoneIsToldAndReturnsTo
               (std::vector<std::string>{"Aufnahme nicht möglich: Kein Mikrofon gefunden. Schließe ein Mikrofon an oder "
                                         "schalte es in den Toneinstellungen des Systems frei."}));
     EXPECT_TRUE(recognizer->calls().empty());
+}
+
+// The microphone is unplugged mid-sentence. The server would carry the recording over to another
+// source (here the only one left, the monitor of the speakers): the recording ends instead, the
+// user is told, and what reaches the recogniser is the microphone's alone.
+TEST_F(TranscriptionServicePulseTest, AMicrophoneUnpluggedDuringARecordingEndsItAndNothingElseIsRecorded) {
+    DesktopSoundServer server;
+    ASSERT_TRUE(server.running()) << "pulseaudio did not start";
+    ASSERT_FALSE(server.microphoneModule.empty());
+    server.pactl("set-default-source usb_mic");
+    testsupport::ScopedEnvironment variables;
+    variables.set("PULSE_SERVER", server.address());
+    TranscriptionEnvironment environment;
+    environment.defaults = &store.defaults();
+    environment.audioHardware = platform::PulseAudioHardware::make();
+    TranscriptionService service([r = recognizer] { return r; }, environment);
+    bool ready = false;
+    service.initialize([&](std::exception_ptr) { ready = true; });
+    ASSERT_TRUE(waitUntil([&] { return ready; }));
+    std::vector<std::string> notices;
+    service.onNotice = [&](const std::string& title, const std::string&) { notices.push_back(title); };
+    service.onStateChanged = [this](RecordingState state) { idle = state == RecordingState::idle; };
+
+    service.startRecording();
+    ASSERT_TRUE(service.isRecording());
+    waitUntil([] { return false; }, std::chrono::milliseconds(1500));
+    EXPECT_EQ(server.pactl("unload-module " + server.microphoneModule), "");
+    EXPECT_TRUE(waitUntil([&] { return !service.isRecording(); }, std::chrono::milliseconds(3000)))
+        << "the recording went on from another source";
+    service.stopRecording();
+    ASSERT_TRUE(waitUntil([&] { return idle; }));
+    EXPECT_EQ(notices, (std::vector<std::string>{"Mikrofon getrennt – Aufnahme beendet"}));
+
+    const auto calls = recognizer->calls();
+    ASSERT_EQ(calls.size(), 1u);
+    const std::vector<float>& samples = calls.front();
+    EXPECT_NEAR(static_cast<double>(samples.size()), 24000.0, 8000.0);
+    // The microphone's tone up to its end: nothing of the speakers' 440 Hz.
+    ASSERT_GT(samples.size(), 4000u);
+    const std::span<const float> tail(samples.data() + samples.size() - 4000, 3200);
+    EXPECT_NEAR(testsupport::zeroCrossingFrequency(tail, 16000), 1000.0, 5.0);
+    EXPECT_LT(testsupport::toneAmplitude(tail, 16000, 440), 0.01);
+}
+
+// Speakers and a microphone, and the server's default input is the speakers' monitor (a default
+// a desktop leaves behind when a headset goes): a dictation without a chosen input records the
+// microphone, never what the speakers play.
+TEST_F(TranscriptionServicePulseTest, ADefaultInputThatIsAMonitorGivesWayToTheMicrophone) {
+    DesktopSoundServer server;
+    ASSERT_TRUE(server.running()) << "pulseaudio did not start";
+    server.pactl("set-default-source speakers.monitor");
+    ASSERT_EQ(server.pactl("get-default-source"), "speakers.monitor");
+    testsupport::ScopedEnvironment variables;
+    variables.set("PULSE_SERVER", server.address());
+    TranscriptionEnvironment environment;
+    environment.defaults = &store.defaults();
+    environment.audioHardware = platform::PulseAudioHardware::make();
+    TranscriptionService service([r = recognizer] { return r; }, environment);
+    bool ready = false;
+    service.initialize([&](std::exception_ptr) { ready = true; });
+    ASSERT_TRUE(waitUntil([&] { return ready; }));
+    service.onStateChanged = [this](RecordingState state) { idle = state == RecordingState::idle; };
+
+    const std::vector<float> samples = dictate(service, std::chrono::milliseconds(1500));
+    ASSERT_GE(samples.size(), TranscriptionService::kMinimumSamples);
+    EXPECT_NEAR(testsupport::zeroCrossingFrequency(testsupport::middle(samples, 400), 16000), 1000.0, 5.0);
+    EXPECT_LT(testsupport::toneAmplitude(samples, 16000, 440), 0.01);
 }
 
 }  // namespace

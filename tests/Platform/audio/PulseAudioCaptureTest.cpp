@@ -174,7 +174,9 @@ TEST(PulseAudioDevicesTest, TellsListenersWhenAnInputComesAndGoes) {
     EXPECT_EQ(changes.load(), after);
 }
 
-TEST(PulseAudioCaptureTest, AnInputThatGoesAwayDuringARecordingIsLogged) {
+// The server would carry the recording over to its default input (or a monitor of the speakers):
+// the capture ends with its input instead, says so, and hands over nothing from elsewhere.
+TEST(PulseAudioCaptureTest, AnInputThatGoesAwayDuringARecordingEndsTheCapture) {
     LogCapture log;
     auto hardware = AudioHardware::system();
     const std::string name = "parloquin_unplugged_" + std::to_string(::getpid());
@@ -185,17 +187,26 @@ TEST(PulseAudioCaptureTest, AnInputThatGoesAwayDuringARecordingIsLogged) {
 
     AVAudioEngine engine;
     ASSERT_TRUE(engine.inputNode().setInputDevice(name));
-    engine.inputNode().installTapOnBus(0, 4096, std::nullopt, [](const AVAudioPCMBufferPtr&) {});
+    std::atomic<int> buffers{0};
+    engine.inputNode().installTapOnBus(0, 480, std::nullopt, [&buffers](const AVAudioPCMBufferPtr&) { ++buffers; });
     engine.start();
-    // The server carries the recording over to the default input; the log says so.
+    EXPECT_EQ(engine.inputNode().currentDevice(), name);
+    EXPECT_FALSE(engine.inputNode().inputLost());
+    for (int i = 0; i < 500 && buffers == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_GT(buffers.load(), 0);
+
     run("pactl unload-module " + module);
-    const std::string moved = "The audio input moved to another device: parloquin_sine";
-    for (int i = 0; i < 500 && !log.contains(moved, "AudioCapture"); ++i) {
+    for (int i = 0; i < 500 && !engine.inputNode().inputLost(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_TRUE(log.contains(moved, "AudioCapture"));
+    EXPECT_TRUE(engine.inputNode().inputLost()) << "the recording went on from another input";
+    const int atTheEnd = buffers.load();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(buffers.load(), atTheEnd) << "audio came from another input";
+    EXPECT_TRUE(log.contains("The audio input stopped during the recording", "AudioCapture") ||
+                log.contains("The audio input moved to another device", "AudioCapture"));
     engine.stop();
     engine.inputNode().removeTapOnBus(0);
+    EXPECT_FALSE(engine.inputNode().inputLost()) << "a stopped engine has nothing to lose";
 }
 
 TEST(PulseAudioDevicesTest, WithoutAServerThereAreNoInputsAndNothingStarts) {

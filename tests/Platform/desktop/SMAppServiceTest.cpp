@@ -48,7 +48,26 @@ TEST(SMAppServiceTest, TheEntryStartsThisProgramWhereverItLies) {
         const std::string entry = SMAppService::desktopEntry(c.program);
         EXPECT_EQ(execLine(entry), c.exec) << c.program;
         EXPECT_EQ(entry.rfind("[Desktop Entry]\nType=Application\nName=Parloquin\n", 0), 0u);
+        // The desktop's autostart settings show it with the application's icon.
+        EXPECT_NE(entry.find("\nIcon=parloquin\n"), std::string::npos) << entry;
     }
+}
+
+// The program the entry names is the one that runs: the installed one, or a build tree's. After a
+// package upgrade replaced the program file, the running one is still named by its path.
+TEST(SMAppServiceTest, AProgramReplacedWhileItRunsIsNamedByItsPath) {
+    struct Case {
+        const char* link;
+        const char* program;
+    };
+    const Case cases[] = {
+        {"/usr/bin/parloquin", "/usr/bin/parloquin"},
+        {"/usr/bin/parloquin (deleted)", "/usr/bin/parloquin"},
+        {"/home/anna/src/build/app/Parloquin/parloquin", "/home/anna/src/build/app/Parloquin/parloquin"},
+        {"/home/anna/a (deleted) b/parloquin", "/home/anna/a (deleted) b/parloquin"},
+        {" (deleted)", " (deleted)"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SMAppService::programPath(c.link), c.program) << c.link;
 }
 
 TEST(SMAppServiceTest, TheEntryLivesInTheUsersAutostartFolder) {

@@ -51,4 +51,30 @@ TEST_F(SingleInstanceTest, AnOwnerThatDoesNotAnswerOrNoBusAtAllIsReported) {
     EXPECT_EQ(lonely.claim([] {}), Claim::noBus);
 }
 
+// A desktop shortcut's command: sent to the copy that runs, refused when that copy does not offer
+// it, and "not running" where nobody owns the name, so that the caller can start instead.
+TEST_F(SingleInstanceTest, ActionsReachTheOwnerAndNoOwnerIsToldApart) {
+    SingleInstance caller(bus.connect("action-caller"), kId);
+    EXPECT_EQ(caller.request("start", 2000), SingleInstance::Request::notRunning);
+
+    QStringList performed;
+    int activations = 0;
+    SingleInstance owner(bus.connect("action-owner"), kId);
+    ASSERT_EQ(owner.claim([&] { ++activations; }, {"start", "stop"}, [&](const QString& a) { performed << a; }),
+              Claim::owned);
+    EXPECT_EQ(caller.request("start"), SingleInstance::Request::done);
+    EXPECT_EQ(caller.request("reboot"), SingleInstance::Request::refused);
+    // A later copy that starts for a command hands the command over instead of activating.
+    // (Connection names are the process's: each test uses its own.)
+    SingleInstance later(bus.connect("action-later"), kId);
+    EXPECT_EQ(later.claim([] {}, {}, {}, "stop"), Claim::handedOver);
+    EXPECT_TRUE(waitUntil([&] { return performed.size() == 2; }));
+    EXPECT_EQ(performed, (QStringList{"start", "stop"}));
+    EXPECT_EQ(activations, 0);
+
+    SingleInstance lonely(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/parloquin-bus"), "none"),
+                          kId);
+    EXPECT_EQ(lonely.request("start"), SingleInstance::Request::noBus);
+}
+
 }  // namespace
