@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the fuzzing harnesses of the file readers (fuzz/) with clang-16, libFuzzer, ASan and
-# UBSan in build/fuzz, then
+# Builds the fuzzing harnesses of the file readers (fuzz/) with clang (the release's version that
+# scripts/packages.sh names), libFuzzer, ASan and UBSan in build/fuzz, then
 #   scripts/fuzz.sh [seconds]        runs each harness for that long (default 60), growing its
 #                                    corpus in build/fuzz/corpus/<harness> from the seeds;
 #   scripts/fuzz.sh --regression     runs each harness once over its seed corpus and the crash
@@ -13,6 +13,7 @@
 # input that caused it lies in build/fuzz/findings/<harness>.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/packages.sh
 
 mode=fuzz
 seconds=60
@@ -31,8 +32,8 @@ tree=build/fuzz
 jobs="${PARLOQUIN_JOBS:-$(nproc)}"
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
-configure=(cmake -S . -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang-16
-           -DCMAKE_CXX_COMPILER=clang++-16 -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g"
+configure=(cmake -S . -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER="clang-$fuzz_clang_version"
+           -DCMAKE_CXX_COMPILER="clang++-$fuzz_clang_version" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g"
            -DPARLOQUIN_FUZZ=ON -DPARLOQUIN_BUILD_TESTS=OFF -DPARLOQUIN_BUILD_BENCH=OFF "${launcher[@]}")
 stamp="$tree/configured-with"
 if [[ ! -f "$tree/build.ninja" || "$(cat "$stamp" 2>/dev/null)" != "${configure[*]}" ]]; then

@@ -42,6 +42,10 @@ application_packages=(
 # blank.
 if [ "$debian_release" -ge 13 ]; then application_packages+=(qt6-svg-plugins); fi
 
+# The clang that builds the fuzzing harnesses (scripts/fuzz.sh): Debian 12 has 14 to 16, Debian 13
+# 17 to 19 (19 its default).
+if [ "$debian_release" -ge 13 ]; then fuzz_clang_version=19; else fuzz_clang_version=16; fi
+
 # The tests and benchmarks, besides the application's packages.
 test_packages=(
   git
@@ -61,7 +65,7 @@ test_packages=(
   # a German locale, so that tests can check that files and reports ignore the user's locale
   locales
   # the fuzzing harnesses of the file readers (fuzz/): clang with libFuzzer and the sanitizers
-  clang-16 libclang-rt-16-dev
+  "clang-$fuzz_clang_version" "libclang-rt-$fuzz_clang_version-dev"
 )
 
 # npm packages of the tests, installed by scripts/install-deps.sh tests into build/npm/node_modules

@@ -78,7 +78,7 @@ void BM_ResumeDownload(benchmark::State& state) {
             out.write(body().data(), static_cast<std::streamsize>(kept));
         }
         state.ResumeTiming();
-        const auto response = session.resumeDownload(platform::URLRequest{server().baseURL() + "/blob", 30}, partial);
+        auto response = session.resumeDownload(platform::URLRequest{server().baseURL() + "/blob", 30}, partial);
         benchmark::DoNotOptimize(response.statusCode);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *

@@ -141,7 +141,7 @@ void espeakPerWord(benchmark::State& state, const std::vector<std::string>& word
     EspeakG2P& g2p = EspeakG2P::shared();
     std::size_t next = 0;
     for (auto _ : state) {
-        const auto tokens = g2p.queue().sync([&] { return g2p.phonemize(words[next], "en-us"); });
+        auto tokens = g2p.queue().sync([&] { return g2p.phonemize(words[next], "en-us"); });
         benchmark::DoNotOptimize(tokens);
         next = (next + 1) % words.size();
     }

@@ -92,7 +92,7 @@ void BM_RealHourSegmented(benchmark::State& st) {
     double seconds = 0;
     for (auto _ : st) {
         const auto start = Clock::now();
-        const auto found = manager.segmentSpeech(hour);
+        auto found = manager.segmentSpeech(hour);
         seconds += std::chrono::duration<double>(Clock::now() - start).count();
         segments = found.size();
         benchmark::DoNotOptimize(found);

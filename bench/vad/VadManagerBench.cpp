@@ -126,7 +126,7 @@ void BM_SegmentOneHour(benchmark::State& st) {
     const rarivoredu::VadManager manager(rarivoredu::VadConfig::defaultConfig(), platform::MLModelPtr{});
     std::size_t segments = 0;
     for (auto _ : st) {
-        const auto found = manager.segmentSpeech(results, 3600 * 16000);
+        auto found = manager.segmentSpeech(results, 3600 * 16000);
         segments = found.size();
         benchmark::DoNotOptimize(found);
     }

@@ -55,42 +55,46 @@ WaylandLayerPanel::WaylandLayerPanel(std::shared_ptr<WaylandConnection> connecti
     if (!takesPointer_ || connection_->seat() == nullptr ||
         (connection_->seatCapabilities() & WL_SEAT_CAPABILITY_POINTER) == 0)
         return;
-    static constexpr wl_pointer_listener listener{
-        [](void* data, wl_pointer*, std::uint32_t, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
+    // Member by member: a newer libwayland's listener has more events (axis_relative_direction),
+    // which a seat bound at version 5 never sends; they stay null.
+    static constexpr wl_pointer_listener listener = [] {
+        wl_pointer_listener l{};
+        l.enter = [](void* data, wl_pointer*, std::uint32_t, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
             auto* self = static_cast<WaylandLayerPanel*>(data);
             self->pointerInside_ = surface != nullptr && surface == self->surface_;
             self->pointerX_ = wl_fixed_to_int(x);
             self->pointerY_ = wl_fixed_to_int(y);
             if (self->pointerInside_ && self->onPointer)
                 self->onPointer({PointerEvent::Type::motion, self->pointerX_, self->pointerY_, 0});
-        },
-        [](void* data, wl_pointer*, std::uint32_t, wl_surface*) {
+        };
+        l.leave = [](void* data, wl_pointer*, std::uint32_t, wl_surface*) {
             auto* self = static_cast<WaylandLayerPanel*>(data);
             if (self->pointerInside_ && self->onPointer)
                 self->onPointer({PointerEvent::Type::leave, self->pointerX_, self->pointerY_, 0});
             self->pointerInside_ = false;
-        },
-        [](void* data, wl_pointer*, std::uint32_t, wl_fixed_t x, wl_fixed_t y) {
+        };
+        l.motion = [](void* data, wl_pointer*, std::uint32_t, wl_fixed_t x, wl_fixed_t y) {
             auto* self = static_cast<WaylandLayerPanel*>(data);
             self->pointerX_ = wl_fixed_to_int(x);
             self->pointerY_ = wl_fixed_to_int(y);
             if (self->pointerInside_ && self->onPointer)
                 self->onPointer({PointerEvent::Type::motion, self->pointerX_, self->pointerY_, 0});
-        },
-        [](void* data, wl_pointer*, std::uint32_t, std::uint32_t, std::uint32_t button, std::uint32_t state) {
+        };
+        l.button = [](void* data, wl_pointer*, std::uint32_t, std::uint32_t, std::uint32_t button, std::uint32_t state) {
             auto* self = static_cast<WaylandLayerPanel*>(data);
             if (!self->pointerInside_ || !self->onPointer) return;
             const auto type = state == WL_POINTER_BUTTON_STATE_PRESSED ? PointerEvent::Type::press
                                                                         : PointerEvent::Type::release;
             self->onPointer({type, self->pointerX_, self->pointerY_, button});
-        },
-        [](void*, wl_pointer*, std::uint32_t, std::uint32_t, wl_fixed_t) {},
-        [](void*, wl_pointer*) {},
-        [](void*, wl_pointer*, std::uint32_t) {},
-        [](void*, wl_pointer*, std::uint32_t, std::uint32_t) {},
-        [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
-        [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
-    };
+        };
+        l.axis = [](void*, wl_pointer*, std::uint32_t, std::uint32_t, wl_fixed_t) {};
+        l.frame = [](void*, wl_pointer*) {};
+        l.axis_source = [](void*, wl_pointer*, std::uint32_t) {};
+        l.axis_stop = [](void*, wl_pointer*, std::uint32_t, std::uint32_t) {};
+        l.axis_discrete = [](void*, wl_pointer*, std::uint32_t, std::int32_t) {};
+        l.axis_value120 = [](void*, wl_pointer*, std::uint32_t, std::int32_t) {};
+        return l;
+    }();
     pointer_ = wl_seat_get_pointer(connection_->seat());
     wl_pointer_add_listener(pointer_, &listener, this);
 }

@@ -36,7 +36,7 @@ struct OpenedCheckpoint {
     TorchCheckpoint weights;
 };
 
-const TarArchive::Member& requireMember(const TarArchive& archive, const std::string& name) {
+const TarArchive::Member& requireMember(const TarArchive& archive, const char* name) {
     const TarArchive::Member* member = archive.find(name);
     if (member == nullptr || member->type != TarArchive::Member::Type::file) {
         throw AsrModelsError::loadingFailed(archive.path().string() + " is not a model checkpoint: it holds no " + name);

@@ -146,12 +146,14 @@ TEST(AppWithoutTrayX11Test, TheMainWindowOpensAndTheFloatingButtonOffersTheMenu)
         const auto texts = harness.summaries();
         return std::find(texts.begin(), texts.end(), "Kein Infobereich gefunden") != texts.end();
     }));
-    for (const auto& n : harness.notifications.received)
-        if (n.summary == QStringLiteral("Kein Infobereich gefunden"))
+    for (const auto& n : harness.notifications.received) {
+        if (n.summary == QStringLiteral("Kein Infobereich gefunden")) {
             EXPECT_EQ(n.body.toStdString(),
                       "Die Arbeitsoberfläche zeigt keine Symbole im Infobereich, darum fehlt das Parloquin-Symbol mit "
                       "seinem Menü. Das Hauptfenster ist geöffnet; das Menü erreichst du auch mit einem Rechtsklick "
                       "auf die schwebende Aufnahmetaste.");
+        }
+    }
     ASSERT_TRUE(waitUntil([&] { return delegate.mainWindow() && delegate.mainWindow()->isVisible(); }));
     delegate.mainWindow()->close();
     drainEventLoop();

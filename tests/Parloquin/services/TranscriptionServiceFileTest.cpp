@@ -174,8 +174,8 @@ TEST_F(TranscriptionServiceFileTest, AFileWaitsForNoDictationAndNoOtherFile) {
         while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     });
     Outcome first;
-    service.transcribeFile(file, [&](std::optional<TranscriptionRecord> r, std::exception_ptr e, auto) {
-        first = {true, r, e};
+    service.transcribeFile(file, [&](std::optional<TranscriptionRecord> r, std::exception_ptr e, std::optional<std::string> w) {
+        first = {true, std::move(r), e, std::move(w)};
     });
     Outcome second = transcribe(service, file);
     EXPECT_EQ(errorOf<TranscriptionError>(second)->kind(), TranscriptionError::Kind::busy);
