@@ -11,11 +11,11 @@
 
 #include "Parloquin/app/DictationControl.h"
 #include "Parloquin/app/SettingsFileNotices.h"
+#include "Parloquin/services/AppVersion.h"
 #include "Parloquin/services/HistoryManager.h"
 #include "Parloquin/services/StatisticsManager.h"
 #include "Parloquin/services/TranscriptionService.h"
 #include "Parloquin/settings/SettingsKeys.h"
-#include "Parloquin/views/AppVersion.h"
 #include "Parloquin/views/GeneralSettings.h"
 #include "Parloquin/views/MainWindowNotifications.h"
 #include "Parloquin/views/ModelProgressTexts.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "Parloquin/services/AlertPresenter.h"
-#include "Parloquin/views/AppVersion.h"
+#include "Parloquin/services/AppVersion.h"
 #include "Platform/system/HostDescription.h"
 
 namespace parloquin {

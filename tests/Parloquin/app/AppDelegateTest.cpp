@@ -19,9 +19,9 @@
 #include <chrono>
 
 #include "Parloquin/app/AppDelegate.h"
+#include "Parloquin/services/AppVersion.h"
 #include "Parloquin/services/HistoryManager.h"
 #include "Parloquin/services/StatisticsManager.h"
-#include "Parloquin/views/AppVersion.h"
 #include "Parloquin/views/OtherSettings.h"
 #include "Platform/audio/AVAudioError.h"
 #include "Platform/log/LogCapture.h"
