@@ -1,6 +1,6 @@
 #include "Parloquin/app/StatusMenuTexts.h"
 
-#include "Parloquin/views/ModelStorageSize.h"
+#include "Parloquin/services/ModelStorageSize.h"
 #include "Platform/text/UnicodeText.h"
 
 namespace parloquin {

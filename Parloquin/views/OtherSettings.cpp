@@ -1,6 +1,6 @@
 #include "Parloquin/views/OtherSettings.h"
 
-#include "Parloquin/views/ModelStorageSize.h"
+#include "Parloquin/services/ModelStorageSize.h"
 #include "Platform/system/FileManager.h"
 
 namespace parloquin {

@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
+#include "Parloquin/services/ModelStorageSize.h"
 #include "Parloquin/services/TranscriptionService.h"
 #include "Parloquin/views/CacheCleaner.h"
 #include "Parloquin/views/DiagnosticsReport.h"
@@ -15,7 +16,6 @@
 #include "Parloquin/views/LinkRowButton.h"
 #include "Parloquin/views/ModelProgressTexts.h"
 #include "Parloquin/views/OpenSourceLicensesView.h"
-#include "Parloquin/views/ModelStorageSize.h"
 #include "Parloquin/views/OtherSettings.h"
 #include "Parloquin/views/PageDivider.h"
 #include "Parloquin/views/PageHeaderView.h"
