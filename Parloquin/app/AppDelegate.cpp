@@ -13,6 +13,7 @@
 #include "Parloquin/app/SettingsFileNotices.h"
 #include "Parloquin/services/AppVersion.h"
 #include "Parloquin/services/HistoryManager.h"
+#include "Parloquin/services/ModelFolder.h"
 #include "Parloquin/services/ModelStorageSize.h"
 #include "Parloquin/services/StatisticsManager.h"
 #include "Parloquin/services/TranscriptionService.h"
@@ -20,7 +21,6 @@
 #include "Parloquin/views/GeneralSettings.h"
 #include "Parloquin/views/MainWindowNotifications.h"
 #include "Parloquin/views/ModelProgressTexts.h"
-#include "Parloquin/views/OtherSettings.h"
 #include "Platform/net/URLError.h"
 #include "Platform/system/RelativeDateTimeFormatter.h"
 #include "Platform/system/TimeZone.h"
@@ -297,7 +297,7 @@ void AppDelegate::postReadyNotification() {
     updateStatusTitle("Bereit");
     postUserNotification("Parloquin bereit!",
                          StatusMenuTexts::readyNotificationBody(hotkey, hotkeyRegistration(),
-                                                                ModelStorageSize::measure(OtherSettings::modelFolder())));
+                                                                ModelStorageSize::measure(ModelFolder::path())));
 }
 
 void AppDelegate::postUserNotification(const std::string& title, const std::string& body) {

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <system_error>
 
+#include "Parloquin/services/ModelFolder.h"
 #include "Platform/system/FileManager.h"
 
 namespace parloquin {
@@ -57,7 +58,7 @@ CacheCleaner::CacheCleaner(fs::path applicationCache, fs::path libraryFolder)
 
 CacheCleaner CacheCleaner::standard() {
     return CacheCleaner(platform::FileManager::cachesDirectory() / "Parloquin",
-                        platform::FileManager::applicationSupportDirectory() / "RarivOredu");
+                        ModelFolder::path());
 }
 
 bool CacheCleaner::isTemporaryName(const std::string& name) {

@@ -1,7 +1,6 @@
 #include "Parloquin/views/OtherSettings.h"
 
 #include "Parloquin/services/ModelStorageSize.h"
-#include "Platform/system/FileManager.h"
 
 namespace parloquin {
 
@@ -58,10 +57,6 @@ const std::vector<OtherSettings::SupportLinkRow>& OtherSettings::supportLinks() 
         {"envelope.fill", "Support kontaktieren", "Erhalten Sie Hilfe von unserem Team", supportMailAddress},
     };
     return links;
-}
-
-std::filesystem::path OtherSettings::modelFolder() {
-    return platform::FileManager::applicationSupportDirectory() / "RarivOredu";
 }
 
 std::string OtherSettings::modelFolderText(const std::filesystem::path& folder, const std::filesystem::path& home) {

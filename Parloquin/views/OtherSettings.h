@@ -52,8 +52,6 @@ struct OtherSettings {
     static const std::vector<LegalLinkRow>& legalLinks();
     static const std::vector<SupportLinkRow>& supportLinks();
 
-    // Where the speech library keeps its models: its folder under the data folder.
-    static std::filesystem::path modelFolder();
     // The folder as a person reads it, "~/.local/share/RarivOredu/": the home folder as "~".
     static std::string modelFolderText(const std::filesystem::path& folder, const std::filesystem::path& home);
 
