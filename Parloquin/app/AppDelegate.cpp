@@ -262,7 +262,7 @@ void AppDelegate::modelsFailed(const std::exception_ptr& error) {
 
 void AppDelegate::setupHotkeyManager() {
     HotkeyEnvironment hotkeys =
-        environment_.hotkeyEnvironment ? environment_.hotkeyEnvironment() : HotkeyEnvironment::system();
+        environment_.hotkeyEnvironment ? environment_.hotkeyEnvironment() : HotkeyEnvironment::system(environment_.alerts);
     if (!hotkeys.application) hotkeys.application = environment_.application;
     hotkeyManager_ = std::make_unique<HotkeyManager>(hotkeySettings_, std::move(hotkeys));
     QPointer<AppDelegate> weak(this);

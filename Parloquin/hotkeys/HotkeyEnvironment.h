@@ -26,8 +26,9 @@ struct HotkeyEnvironment {
     std::function<bool(const std::string& address)> openURL;
 
     // The desktop's own services: X11 hot keys, taps and permissions on one private connection,
-    // QMessageBox alerts, Qt timers. This desktop has no privacy settings pane to open.
-    static HotkeyEnvironment system();
+    // Qt timers, and the alerts given (the shell's message boxes). This desktop has no privacy
+    // settings pane to open.
+    static HotkeyEnvironment system(std::shared_ptr<AlertPresenter> alerts);
 };
 
 }  // namespace parloquin
