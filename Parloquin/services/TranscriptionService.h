@@ -132,7 +132,8 @@ public:
     // Ends the recording and drops it: nothing is transcribed, delivered or stored, and the state
     // is idle again. Does nothing while no recording runs.
     virtual void cancelRecording();
-    // Transcribes an audio file (WAV, MP3, M4A, AIFF, CAF) with no formatting commands applied.
+    // Transcribes an audio file (any format platform::AVAudioFile reads) with no formatting commands
+    // applied.
     // Refused with notInitialized before the recogniser is ready, and with busy while recording
     // or processing. The completion runs on the main thread, also for a refusal; so does the
     // progress, after each window of audio of a file longer than one window.

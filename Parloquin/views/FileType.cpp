@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "Platform/audio/AVAudioFile.h"
+
 namespace parloquin {
 
 FileType FileType::plainText() { return {"Text", {"txt"}}; }
@@ -11,7 +13,7 @@ FileType FileType::richText() { return {"Rich Text", {"rtf"}}; }
 FileType FileType::json() { return {"JSON", {"json"}}; }
 FileType FileType::commaSeparatedValues() { return {"CSV", {"csv"}}; }
 FileType FileType::diagnosticsLog() { return {"Text", {"log", "txt"}}; }
-FileType FileType::audio() { return {"Audiodateien", {"wav", "wave", "mp3", "m4a", "aiff", "aif", "aifc", "caf"}}; }
+FileType FileType::audio() { return {"Audiodateien", platform::AVAudioFile::readableExtensions()}; }
 
 bool FileType::hasExtension(std::string extension) const {
     if (!extension.empty() && extension.front() == '.') extension.erase(0, 1);

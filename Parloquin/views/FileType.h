@@ -20,7 +20,8 @@ struct FileType {
     static FileType commaSeparatedValues();
     // The diagnostics report: "Text", .log or .txt.
     static FileType diagnosticsLog();
-    // The audio files that can be transcribed: WAV, MP3, M4A, AIFF, CAF.
+    // The audio files that can be transcribed: every format the decoder reads
+    // (platform::AVAudioFile::readableExtensions).
     static FileType audio();
 
     // Whether the extension (with or without its dot, in any letter case) is one of the type's.

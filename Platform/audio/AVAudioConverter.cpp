@@ -54,6 +54,8 @@ AVAudioConverter::AVAudioConverter(const AVAudioFormat& inputFormat, const AVAud
             channelMap_[k] = inputChannels == 1 ? 0 : -1;
         }
     }
+    mixesDown_ = outputChannels == 1 && inputChannels > 1;
+    if (mixesDown_) mixStaging_.resize(chunkFrames);
     directOutput_ = outputFormat.commonFormat() == AVAudioCommonFormat::pcmFormatFloat32 &&
                     (!outputFormat.isInterleaved() || outputChannels == 1);
 
@@ -75,7 +77,24 @@ void AVAudioConverter::reset() {
     if (resampler_ != nullptr) soxr_clear(resampler_);
 }
 
+void AVAudioConverter::mixDown(AVAudioFrameCount frames, float* destination) noexcept {
+    const AVAudioChannelCount channels = inputFormat_.channelCount();
+    pcm::readChannel(*input_, 0, inputOffset_, frames, destination);
+    for (AVAudioChannelCount c = 1; c < channels; ++c) {
+        pcm::readChannel(*input_, c, inputOffset_, frames, mixStaging_.data());
+        for (AVAudioFrameCount i = 0; i < frames; ++i) destination[i] += mixStaging_[i];
+    }
+    const float scale = 1.0f / static_cast<float>(channels);
+    for (AVAudioFrameCount i = 0; i < frames; ++i) destination[i] *= scale;
+}
+
 AVAudioFrameCount AVAudioConverter::prepareInput(AVAudioFrameCount available) {
+    if (mixesDown_) {
+        const AVAudioFrameCount frames = std::min(available, chunkFrames);
+        mixDown(frames, inputStaging_.data());
+        inputPointers_[0] = inputStaging_.data();
+        return frames;
+    }
     const auto channels = static_cast<AVAudioChannelCount>(channelMap_.size());
     bool direct = true;
     for (AVAudioChannelCount k = 0; k < channels && direct; ++k) {
@@ -138,7 +157,16 @@ AVAudioFrameCount AVAudioConverter::passThrough(AVAudioPCMBuffer& output, AVAudi
                                                 AVAudioFrameCount room) {
     const auto channels = static_cast<AVAudioChannelCount>(channelMap_.size());
     AVAudioFrameCount frames = std::min(input_->frameLength() - inputOffset_, room);
-    if (!directOutput_) frames = std::min(frames, chunkFrames);
+    if (!directOutput_ || mixesDown_) frames = std::min(frames, chunkFrames);
+    if (mixesDown_) {
+        if (directOutput_) {
+            mixDown(frames, pcm::contiguousFloatChannel(output, 0) + at);
+        } else {
+            mixDown(frames, inputStaging_.data());
+            pcm::writeChannel(output, 0, at, frames, inputStaging_.data());
+        }
+        return frames;
+    }
     for (AVAudioChannelCount k = 0; k < channels; ++k) {
         const int source = channelMap_[k];
         float* run = directOutput_ ? pcm::contiguousFloatChannel(output, k) + at : nullptr;

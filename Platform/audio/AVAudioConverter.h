@@ -38,9 +38,10 @@ using AVAudioConverterInputBlock = std::function<std::shared_ptr<const AVAudioPC
 
 // Converts PCM audio between formats: sample type, interleaving, channel count and sample rate.
 //
-// Channels: output channel k takes input channel k. With fewer input channels, a mono input feeds
-// every output channel and the missing channels of a wider input are silent; extra input channels
-// are left out. So two channels become one by taking the first, with no down-mix.
+// Channels: a mono output is the mean of all input channels, so no speaker of a multi-channel
+// recording is lost. Otherwise output channel k takes input channel k: with fewer input channels, a
+// mono input feeds every output channel and the missing channels of a wider input are silent;
+// extra input channels are left out.
 // Sample rate: band-limited resampling (libsoxr, high quality). The converter keeps state between
 // calls: input it has not used yet and the resampler's history. After endOfStream it answers
 // endOfStream until reset().
@@ -74,16 +75,20 @@ private:
     AVAudioFrameCount resample(AVAudioFrameCount inputFrames, AVAudioPCMBuffer& output, AVAudioFrameCount at,
                                AVAudioFrameCount room, bool flush, std::size_t& used);
     AVAudioFrameCount passThrough(AVAudioPCMBuffer& output, AVAudioFrameCount at, AVAudioFrameCount room);
+    // Writes the mean of every input channel over frames from the read position into destination.
+    void mixDown(AVAudioFrameCount frames, float* destination) noexcept;
 
     AVAudioFormat inputFormat_;
     AVAudioFormat outputFormat_;
     std::vector<int> channelMap_;  // per output channel: the input channel, or -1 for silence
     soxr* resampler_ = nullptr;
     bool directOutput_ = false;
+    bool mixesDown_ = false;  // a mono output from more than one input channel
 
     std::vector<float> inputStaging_;
     std::vector<float> outputStaging_;
     std::vector<float> silence_;
+    std::vector<float> mixStaging_;
     std::vector<const float*> inputPointers_;
     std::vector<float*> outputPointers_;
 

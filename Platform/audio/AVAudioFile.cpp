@@ -53,6 +53,12 @@ std::unique_ptr<AudioFileDecoder> openDecoder(const std::filesystem::path& path)
 
 }  // namespace
 
+const std::vector<std::string>& AVAudioFile::readableExtensions() {
+    static const std::vector<std::string> extensions = {"wav",  "wave", "aiff", "aif", "aifc", "caf", "mp3",
+                                                        "m4a",  "aac",  "flac", "ogg", "oga",  "opus"};
+    return extensions;
+}
+
 AVAudioFile::AVAudioFile(const std::filesystem::path& url)
     : url_(url), decoder_((checkReadable(url), openDecoder(url))),
       processingFormat_(*AVAudioFormat::standard(decoder_->sampleRate(), decoder_->channelCount())),

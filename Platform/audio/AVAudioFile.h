@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "Platform/audio/AVAudioFormat.h"
 #include "Platform/audio/AVAudioPCMBuffer.h"
@@ -11,8 +13,8 @@ namespace platform {
 
 class AudioFileDecoder;
 
-// An audio file opened for reading. WAV, AIFF, CAF and MP3 are read through libsndfile; M4A (AAC)
-// and whatever else libsndfile does not know go through FFmpeg.
+// An audio file opened for reading. WAV, AIFF, CAF, MP3, FLAC and Ogg (Vorbis, Opus) are read
+// through libsndfile; M4A (AAC) and whatever else libsndfile does not know go through FFmpeg.
 // Samples come out in the processing format: 32-bit float, not interleaved, at the file's own
 // sample rate and channel count. Reads go forward from the current frame position.
 class AVAudioFile {
@@ -20,6 +22,10 @@ public:
     // Opens the file for reading. Throws NSError (domain AVAudioError::domain) when the file is
     // missing, unreadable, empty, damaged or not audio in a format we read.
     explicit AVAudioFile(const std::filesystem::path& url);
+
+    // The file-name extensions (lower case, without the dot) of the formats read here: WAV, AIFF,
+    // CAF, MP3, M4A, AAC, FLAC, Ogg Vorbis, Opus. The one list that file choosers offer.
+    static const std::vector<std::string>& readableExtensions();
     ~AVAudioFile();
     AVAudioFile(AVAudioFile&&) noexcept;
     AVAudioFile& operator=(AVAudioFile&&) noexcept;

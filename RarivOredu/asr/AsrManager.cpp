@@ -69,6 +69,16 @@ AsrManager::~AsrManager() = default;
 void AsrManager::initialize(const AsrModels& models) {
     std::lock_guard lock(mutex_);
     logger_.info("Initializing AsrManager with provided models");
+    TdtModelShape shape = TdtModelShape::family(models.version);
+    if (models.decoder && models.joint) shape = TdtModelShape::of(*models.decoder, *models.joint, models.version);
+    if (shape != TdtModelShape::family(models.version)) logger_.info("Model widths: " + shape.description());
+    const MLMultiArray::Shape stateShape{shape.decoderLayers, 1, shape.decoderHiddenSize};
+    for (TdtDecoderState* state : {&microphoneState_, &systemState_}) {
+        if (!state->hiddenState || state->hiddenState->shape() != stateShape) {
+            *state = TdtDecoderState::make(shape.decoderLayers, shape.decoderHiddenSize);
+        }
+    }
+    shape_ = shape;
     asrModels_ = models;
     preprocessorModel_ = models.preprocessor;
     encoderModel_ = models.encoder;
@@ -136,8 +146,8 @@ void AsrManager::resetDecoderState(AudioSource source) {
 
 void AsrManager::resetState() {
     std::lock_guard lock(mutex_);
-    microphoneState_ = TdtDecoderState::make();
-    systemState_ = TdtDecoderState::make();
+    microphoneState_ = TdtDecoderState::make(shape_.decoderLayers, shape_.decoderHiddenSize);
+    systemState_ = TdtDecoderState::make(shape_.decoderLayers, shape_.decoderHiddenSize);
 }
 
 void AsrManager::cleanup() {
@@ -146,8 +156,8 @@ void AsrManager::cleanup() {
     encoderModel_.reset();
     decoderModel_.reset();
     jointModel_.reset();
-    microphoneState_ = TdtDecoderState::make();
-    systemState_ = TdtDecoderState::make();
+    microphoneState_ = TdtDecoderState::make(shape_.decoderLayers, shape_.decoderHiddenSize);
+    systemState_ = TdtDecoderState::make(shape_.decoderLayers, shape_.decoderHiddenSize);
     logger_.info("AsrManager resources cleaned up");
 }
 
@@ -249,8 +259,9 @@ AsrManager::InferenceResult AsrManager::executeMLInference(std::span<const float
 
     if (!asrModels_ || !decoderModel_ || !jointModel_) throw ASRError::notInitialized();
     TdtConfig tdtConfig = config_.tdtConfig;
-    if (asrModels_->version == AsrModelVersion::v2) tdtConfig.blankId = 1024;
-    const TdtDecoderV3 decoder(AppLogger("TDT"), tdtConfig, platform::MLPredictionOptions{});
+    // The configured blank is the 0.6B v3 model's; a set of other pieces says its own.
+    if (tdtConfig.blankId == TdtConfig::defaultConfig().blankId) tdtConfig.blankId = shape_.blankId;
+    const TdtDecoderV3 decoder(AppLogger("TDT"), tdtConfig, platform::MLPredictionOptions{}, shape_);
     InferenceResult result;
     result.hypothesis = decoder.decode(encoded->multiArrayValue(), encoderLength, frames, *decoderModel_, *jointModel_,
                                        decoderState, startFrameAdjustment, isLastChunk, globalFrameOffset);

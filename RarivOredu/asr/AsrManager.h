@@ -19,6 +19,7 @@
 #include "RarivOredu/asr/AsrModels.h"
 #include "RarivOredu/asr/AudioSource.h"
 #include "RarivOredu/asr/TdtDecoderState.h"
+#include "RarivOredu/asr/TdtModelShape.h"
 #include "RarivOredu/asr/TdtHypothesis.h"
 #include "RarivOredu/asr/TranscriptAssembly.h"
 #include "RarivOredu/shared/AppLogger.h"
@@ -82,8 +83,10 @@ public:
     const ASRConfig& config() const noexcept { return config_; }
     const AppLogger& logger() const noexcept { return logger_; }
 
-    // Installs the model set (again, replacing everything it set before). Leaves the decoder
-    // states as they are.
+    // Installs the model set (again, replacing everything it set before) and takes its widths
+    // and blank token from the bundles' descriptions (TdtModelShape). Leaves the decoder states as
+    // they are unless the set's prediction network has other widths: then both start afresh.
+    // Throws ASRError::processingFailed when the descriptions do not fit together.
     void initialize(const AsrModels& models);
     bool isAvailable() const;
 
@@ -91,7 +94,7 @@ public:
     // A failure of that priming is logged and the result returned. Throws ASRError
     // (notInitialized, invalidAudioData below 16,000 samples, processingFailed) and model errors.
     ASRResult transcribe(std::span<const float> samples, AudioSource source = AudioSource::microphone);
-    // The buffer's first channel, converted to 16 kHz mono first unless it is in that format.
+    // The buffer, converted to 16 kHz mono first (its channels mixed) unless it is in that format.
     ASRResult transcribeBuffer(const platform::AVAudioPCMBuffer& buffer, AudioSource source = AudioSource::microphone);
     // The whole file, read and converted to 16 kHz mono.
     ASRResult transcribeAudioFile(const std::filesystem::path& url, AudioSource source = AudioSource::microphone);
@@ -159,6 +162,7 @@ private:
     platform::MLModelPtr decoderModel_;
     platform::MLModelPtr jointModel_;
     std::optional<AsrModels> asrModels_;
+    TdtModelShape shape_;
     Vocabulary vocabulary_;
     TdtDecoderState microphoneState_;
     TdtDecoderState systemState_;

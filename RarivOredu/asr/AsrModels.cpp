@@ -11,10 +11,13 @@
 #include <sstream>
 #include <vector>
 
+#include "Platform/ml/MLModelBundle.h"
+#include "Platform/system/CancellationToken.h"
 #include "Platform/system/FileManager.h"
 #include "RarivOredu/asr/AsrModelsError.h"
 #include "RarivOredu/shared/AppLogger.h"
 #include "RarivOredu/shared/DownloadUtils.h"
+#include "RarivOredu/shared/ModelSourceError.h"
 #include "RarivOredu/shared/ModelNames.h"
 #include "RarivOredu/shared/RepoLock.h"
 
@@ -87,6 +90,61 @@ AsrModels::Vocabulary withVocabularyRecovery(const fs::path& directory, AsrModel
     return vocabulary;
 }
 
+// Every model folder the set needs is there with its description; what loads from them is
+// learnt when they are loaded.
+void requireModelFolders(const fs::path& folder) {
+    for (const auto& name : AsrModels::requiredModels()) {
+        const fs::path description = folder / name / platform::MLModelBundle::descriptionFileName;
+        if (!FileManager::fileExists(description)) throw AsrModelsError::modelNotFound(name, folder / name);
+    }
+}
+
+// Puts the version's model folders and a usable vocabulary on disk without loading a model: the
+// load that follows is the one that compiles them. A folder this call downloads and that does
+// not hold a usable set is removed and downloaded once more; one that was there is replaced by a
+// fresh download (DownloadUtils::refetchRepo), and put back when none can be had. What trying
+// again cannot mend (ModelSourceError::isPermanent) is thrown at once.
+void fetchModelFiles(const fs::path& directory, AsrModelVersion version) {
+    const fs::path folder = versionFolder(directory, version);
+    const fs::path models = modelsDirectory(directory);
+    const bool existed = FileManager::fileExists(folder);
+    bool readingVocabulary = false;
+    auto attempt = [&] {
+        readingVocabulary = false;
+        if (!FileManager::fileExists(folder)) DownloadUtils::downloadRepo(repo(version), models);
+        requireModelFolders(folder);
+        readingVocabulary = true;
+        AsrModels::loadVocabulary(directory, version);
+    };
+    auto removeDownloaded = [&] {
+        std::error_code ec;
+        if (!existed) fs::remove_all(folder, ec);
+    };
+    std::exception_ptr cause;
+    try {
+        attempt();
+        return;
+    } catch (const std::exception& error) {
+        removeDownloaded();
+        if (platform::CancellationToken::currentIsCancelled()) throw;
+        if (ModelSourceError::isPermanent(std::current_exception())) throw;
+        logger().warning(std::string(readingVocabulary ? "Vocabulary unusable: " : "Model files unusable: ") +
+                         error.what());
+        cause = std::current_exception();
+    }
+    if (!existed) {
+        logger().info("Downloading " + std::string(repo(version).folderName()) + " once more…");
+        try {
+            attempt();
+        } catch (...) {
+            removeDownloaded();
+            throw;
+        }
+        return;
+    }
+    DownloadUtils::refetchRepo(repo(version), models, cause, attempt);
+}
+
 }  // namespace
 
 const std::set<std::string>& AsrModels::requiredModels() { return ModelNames::ASR::requiredModels(); }
@@ -136,26 +194,16 @@ fs::path AsrModels::download(const std::optional<fs::path>& given, bool force, A
     }
     logger().info("Downloading ASR models to: " + folder.string());
 
-    const MLComputeUnits units = defaultConfiguration().computeUnits;
-    const std::vector<ModelSpec> specs{{ModelNames::ASR::preprocessorFile, MLComputeUnits::cpuOnly},
-                                       {ModelNames::ASR::encoderFile, units},
-                                       {ModelNames::ASR::decoderFile, units},
-                                       {ModelNames::ASR::jointFile, units}};
-    auto fetchModels = [&] {
-        for (const auto& spec : specs) {
-            DownloadUtils::loadModels(repo(version), {spec.fileName}, modelsDirectory(directory), spec.computeUnits);
-        }
-    };
     if (force && FileManager::fileExists(folder)) {
         // The version folder holds the models; the directory as given may be the caller's own.
         DownloadUtils::refetchRepo(repo(version), modelsDirectory(directory),
                                    std::make_exception_ptr(AsrModelsError::downloadFailed("A fresh copy was asked for")),
                                    [&] {
-                                       fetchModels();
+                                       requireModelFolders(folder);
                                        loadVocabulary(directory, version);
                                    });
     } else {
-        withVocabularyRecovery(directory, version, fetchModels);
+        fetchModelFiles(directory, version);
     }
     logger().info("Successfully downloaded ASR models");
     return directory;

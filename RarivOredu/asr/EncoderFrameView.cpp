@@ -8,7 +8,6 @@
 #include <string>
 
 #include "RarivOredu/asr/ASRError.h"
-#include "RarivOredu/shared/ASRConstants.h"
 #include "RarivOredu/shared/ShapeText.h"
 
 namespace rarivoredu {
@@ -23,12 +22,11 @@ constexpr bool fitsInt32(std::int64_t value) noexcept {
 
 }  // namespace
 
-EncoderFrameView::EncoderFrameView(platform::MLMultiArrayPtr encoderOutput, std::int64_t validLength)
+EncoderFrameView::EncoderFrameView(platform::MLMultiArrayPtr encoderOutput, std::int64_t validLength, int width)
     : array(std::move(encoderOutput)) {
     const auto& shape = array->shape();
     if (shape.size() != 3) throw ASRError::processingFailed("Invalid encoder output shape: " + shapeArrayText(shape));
     if (shape[0] != 1) throw ASRError::processingFailed("Unsupported batch dimension: " + std::to_string(shape[0]));
-    constexpr int width = ASRConstants::encoderHiddenSize;
     if (shape[1] == width) {
         hiddenAxis = 1;
         timeAxis = 2;

@@ -17,10 +17,8 @@ using platform::MLMultiArrayDataType;
 
 namespace {
 
-const platform::MLMultiArray::Shape stateShape{2, 1, ASRConstants::decoderHiddenSize};
-
-platform::MLMultiArrayPtr zeroedStateArray() {
-    auto array = ANEOptimizer::createAlignedArray(stateShape, MLMultiArrayDataType::float32);
+platform::MLMultiArrayPtr zeroedStateArray(int layers, int width) {
+    auto array = ANEOptimizer::createAlignedArray({layers, 1, width}, MLMultiArrayDataType::float32);
     TdtDecoderState::fill(*array, 0.0);
     return array;
 }
@@ -36,10 +34,12 @@ TdtDecoderState::TdtDecoderState() {
     }
 }
 
-TdtDecoderState TdtDecoderState::make() {
+TdtDecoderState TdtDecoderState::make() { return make(2, ASRConstants::decoderHiddenSize); }
+
+TdtDecoderState TdtDecoderState::make(int layers, int width) {
     TdtDecoderState state{Unallocated{}};
-    state.hiddenState = zeroedStateArray();
-    state.cellState = zeroedStateArray();
+    state.hiddenState = zeroedStateArray(layers, width);
+    state.cellState = zeroedStateArray(layers, width);
     return state;
 }
 

@@ -11,8 +11,9 @@ namespace rarivoredu {
 // The two arrays are shared: copies of a state refer to the same arrays, and the decoder writes
 // into them in place.
 struct TdtDecoderState {
-    platform::MLMultiArrayPtr hiddenState;  // [2, 1, 640] float32, fed as "h_in", refreshed from "h_out"
-    platform::MLMultiArrayPtr cellState;    // [2, 1, 640] float32, fed as "c_in", refreshed from "c_out"
+    // [layers, 1, width] float32 ([2, 1, 640] for the 0.6B models)
+    platform::MLMultiArrayPtr hiddenState;  // fed as "h_in", refreshed from "h_out"
+    platform::MLMultiArrayPtr cellState;    // fed as "c_in", refreshed from "c_out"
     // The last non-blank token emitted on this stream.
     std::optional<int> lastToken;
     // The Decoder's "decoder" output for lastToken (or for the priming blank), which a following
@@ -27,6 +28,8 @@ struct TdtDecoderState {
     TdtDecoderState();
     // The same, passing an allocation failure to the caller.
     static TdtDecoderState make();
+    // A fresh state for a prediction network of other widths.
+    static TdtDecoderState make(int layers, int width);
 
     // Takes "h_out" and "c_out" of a Decoder output as the state's arrays; a missing or
     // non-array output leaves that array as it was.

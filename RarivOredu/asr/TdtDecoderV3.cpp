@@ -46,8 +46,6 @@ const std::string kMissingTokenId = "Joint decision output missing token_id";
 const std::string kMissingTokenProb = "Joint decision output missing token_prob";
 const std::string kMissingDuration = "Joint decision output missing duration";
 
-constexpr int kProjectionSize = ASRConstants::decoderHiddenSize;
-
 constexpr bool fitsInt32(std::int64_t value) noexcept {
     return value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max();
 }
@@ -102,7 +100,8 @@ public:
           targets_(MLMultiArray::create({1, 1}, MLMultiArrayDataType::int32)),
           targetLength_(MLMultiArray::create({1}, MLMultiArrayDataType::int32)),
           encoderStep_(ANEOptimizer::createAlignedArray({1, view.hiddenSize, 1}, MLMultiArrayDataType::float32)),
-          decoderStep_(ANEOptimizer::createAlignedArray({1, kProjectionSize, 1}, MLMultiArrayDataType::float32)),
+          decoderStep_(ANEOptimizer::createAlignedArray({1, decoder.shape_.decoderHiddenSize, 1},
+                                                        MLMultiArrayDataType::float32)),
           tokenIdBacking_(MLMultiArray::create({1, 1, 1}, MLMultiArrayDataType::int32)),
           tokenProbBacking_(MLMultiArray::create({1, 1, 1}, MLMultiArrayDataType::float32)),
           durationBacking_(MLMultiArray::create({1, 1, 1}, MLMultiArrayDataType::int32)),
@@ -208,8 +207,12 @@ private:
 
 // ---------------------------------------------------------------------------------------------
 
-TdtDecoderV3::TdtDecoderV3(AppLogger logger, TdtConfig config, MLPredictionOptions predictionOptions)
-    : logger_(std::move(logger)), config_(std::move(config)), predictionOptions_(std::move(predictionOptions)) {
+TdtDecoderV3::TdtDecoderV3(AppLogger logger, TdtConfig config, MLPredictionOptions predictionOptions,
+                           TdtModelShape shape)
+    : logger_(std::move(logger)),
+      config_(std::move(config)),
+      predictionOptions_(std::move(predictionOptions)),
+      shape_(shape) {
     config_.validate();
 }
 
@@ -227,7 +230,7 @@ TdtHypothesis TdtDecoderV3::decode(const MLMultiArrayPtr& encoderOutput, int enc
     hypothesis.decState = decoderState;
     if (encoderLength < 2) return hypothesis;
 
-    const EncoderFrameView view(encoderOutput, encoderLength);
+    const EncoderFrameView view(encoderOutput, encoderLength, shape_.encoderHiddenSize);
     const int frames = std::min(encoderLength, audioFrameCount);  // E: usable frames
     const int lastFrame = frames - 1;                              // L
     int t = startFrame(decoderState.timeJump, startFrameAdjustment);
@@ -352,15 +355,16 @@ void TdtDecoderV3::prepareDecoderProjection(const MLMultiArray& projection, MLMu
     }
     const auto& stepShape = decoderStep.shape();
     if (decoderStep.dataType() != MLMultiArrayDataType::float32 || stepShape.size() != 3 || stepShape[0] != 1 ||
-        stepShape[1] != kProjectionSize || stepShape[2] != 1) {
+        stepShape[1] < 1 || !fitsInt32(stepShape[1]) || stepShape[2] != 1) {
         throw ASRError::processingFailed("Prepared decoder step shape mismatch: " + shapeDescription(decoderStep));
     }
+    const std::int64_t width = stepShape[1];
     std::size_t hiddenAxis = 0;
     std::size_t timeAxis = 0;
-    if (shape[2] == kProjectionSize) {
+    if (shape[2] == width) {
         hiddenAxis = 2;
         timeAxis = 1;
-    } else if (shape[1] == kProjectionSize) {
+    } else if (shape[1] == width) {
         hiddenAxis = 1;
         timeAxis = 2;
     } else {
@@ -378,7 +382,7 @@ void TdtDecoderV3::prepareDecoderProjection(const MLMultiArray& projection, MLMu
         if (strides[axis] < 0) start += strides[axis] * (shape[axis] - 1);
     }
     const std::int64_t featureStride = strides[hiddenAxis];
-    const std::int64_t reach = (kProjectionSize - 1) * featureStride;
+    const std::int64_t reach = (width - 1) * featureStride;
     const std::int64_t lowest = start + std::min<std::int64_t>(0, reach);
     const std::int64_t highest = start + std::max<std::int64_t>(0, reach);
     // Bounds are those of the memory the array addresses, so padded layouts pass.
@@ -388,11 +392,13 @@ void TdtDecoderV3::prepareDecoderProjection(const MLMultiArray& projection, MLMu
     const float* source = projection.data<float>() + start;
     float* destination = decoderStep.data<float>();
     if (destinationStride == 1 && featureStride == 1) {
-        if (source != destination) std::memmove(destination, source, kProjectionSize * sizeof(float));
+        if (source != destination) {
+            std::memmove(destination, source, static_cast<std::size_t>(width) * sizeof(float));
+        }
         return;
     }
     if (!fitsInt32(featureStride)) throw ASRError::processingFailed("Decoder projection stride out of range");
-    cblas_scopy(kProjectionSize, source, static_cast<int>(featureStride), destination,
+    cblas_scopy(static_cast<int>(width), source, static_cast<int>(featureStride), destination,
                 static_cast<int>(destinationStride));
 }
 

@@ -12,6 +12,7 @@
 #include "RarivOredu/asr/TdtConfig.h"
 #include "RarivOredu/asr/TdtDecoderState.h"
 #include "RarivOredu/asr/TdtHypothesis.h"
+#include "RarivOredu/asr/TdtModelShape.h"
 #include "RarivOredu/shared/AppLogger.h"
 
 namespace rarivoredu {
@@ -38,8 +39,8 @@ public:
         std::optional<platform::MLFeatureValue> featureValueForName(const std::string& name) const override;
 
     private:
-        platform::MLMultiArrayPtr encoderStep_;  // [1, 1024, 1] float32, "encoder_step"
-        platform::MLMultiArrayPtr decoderStep_;  // [1, 640, 1] float32, "decoder_step"
+        platform::MLMultiArrayPtr encoderStep_;  // [1, D, 1] float32, "encoder_step"
+        platform::MLMultiArrayPtr decoderStep_;  // [1, H, 1] float32, "decoder_step"
         platform::MLFeatureValue encoderValue_;
         platform::MLFeatureValue decoderValue_;
     };
@@ -48,11 +49,14 @@ public:
     // ended on.
     static constexpr std::array<int, 3> resetTokenIds{7883, 7952, 7948};
 
-    // Throws std::invalid_argument for an invalid configuration.
-    TdtDecoderV3(AppLogger logger, TdtConfig config, platform::MLPredictionOptions predictionOptions = {});
+    // Throws std::invalid_argument for an invalid configuration. The widths come from `shape`;
+    // the blank token from the configuration.
+    TdtDecoderV3(AppLogger logger, TdtConfig config, platform::MLPredictionOptions predictionOptions = {},
+                 TdtModelShape shape = {});
 
     const AppLogger& logger() const noexcept { return logger_; }
     const TdtConfig& config() const noexcept { return config_; }
+    const TdtModelShape& shape() const noexcept { return shape_; }
     const platform::MLPredictionOptions& predictionOptions() const noexcept { return predictionOptions_; }
 
     // Decodes the frames [start, E) of `encoderOutput`, E = min(encoderLength, audioFrameCount),
@@ -68,8 +72,8 @@ public:
     // below 0); 20 when both are 0; the adjustment alone when there is no overrun.
     static int startFrame(std::optional<int> timeJump, int startFrameAdjustment) noexcept;
 
-    // Copies a Decoder projection (rank 3, batch 1, 640 features, time extent 1, float32) into
-    // `decoderStep` ([1, 640, 1] float32). Throws ASRError::processingFailed.
+    // Copies a Decoder projection (rank 3, batch 1, H features, time extent 1, float32) into
+    // `decoderStep` ([1, H, 1] float32, which sets H). Throws ASRError::processingFailed.
     static void prepareDecoderProjection(const platform::MLMultiArray& projection, platform::MLMultiArray& decoderStep);
     // The frames to advance for a duration bin. Throws ASRError::processingFailed.
     int durationForBin(int bin) const;
@@ -85,6 +89,7 @@ private:
     AppLogger logger_;
     TdtConfig config_;
     platform::MLPredictionOptions predictionOptions_;
+    TdtModelShape shape_;
 };
 
 }  // namespace rarivoredu

@@ -23,6 +23,7 @@
 #include "Platform/system/HostFacts.h"
 #include "Platform/system/SHA256.h"
 #include "RarivOredu/shared/ModelFolderError.h"
+#include "RarivOredu/shared/ModelSourceError.h"
 #include "RarivOredu/shared/ModelNames.h"
 #include "RarivOredu/shared/RepoLock.h"
 #include "RarivOredu/shared/SystemInfo.h"
@@ -476,19 +477,23 @@ void DownloadUtils::downloadFile(std::string_view repoId, const std::string& pat
     }
 
     // A file of another size or digest is not the file the listing promised: it is never installed.
-    auto refuse = [&](const std::string& what, const std::string& details) {
+    auto discard = [&](const std::string& what, const std::string& details) {
         logger().warning("⚠️ Downloaded file " + what + " mismatch for " + details);
         std::error_code ec;
         fs::remove(temporary, ec);
-        throw CocoaError::make(CocoaError::fileReadCorruptFile, "Downloaded file " + what + " mismatch for " + details);
     };
     const auto actual = FileManager::fileSize(temporary);
     if (actual && static_cast<std::int64_t>(*actual) != expectedSize) {
-        refuse("size", path + ": got " + std::to_string(*actual) + ", expected " + std::to_string(expectedSize));
+        const std::string details =
+            path + ": got " + std::to_string(*actual) + ", expected " + std::to_string(expectedSize);
+        discard("size", details);
+        throw CocoaError::make(CocoaError::fileReadCorruptFile, "Downloaded file size mismatch for " + details);
     }
     if (hash) {
         if (const std::string digest = hash->finalizeHex(); digest != *expectedSHA256) {
-            refuse("SHA-256", path + ": got " + digest + ", expected " + *expectedSHA256);
+            // The whole file came as the hub sends it: asking again brings the same bytes.
+            discard("SHA-256", path + ": got " + digest + ", expected " + *expectedSHA256);
+            throw ModelSourceError::corruptDownload(path);
         }
     }
 
@@ -566,6 +571,8 @@ void DownloadUtils::resumableDownload(std::string_view repoId, const std::string
         hash.emplace();
         hashPrefix(partial, here, *hash);
     }
+    // Whether bytes of an earlier transfer are part of the file.
+    bool continued = here > 0;
     if (here < total) {
         if (here > 0) {
             logger().info("Continuing the download of " + path + " at " + platform::formatByteCount(here, true) +
@@ -577,6 +584,7 @@ void DownloadUtils::resumableDownload(std::string_view repoId, const std::string
         auto start = [&](std::uint64_t offset) {
             started = true;
             stored = offset;
+            continued = offset > 0;
             // The server sends the whole file: the digest starts again with it.
             if (offset == 0 && hash) hash->finalizeHex();
         };
@@ -622,7 +630,14 @@ void DownloadUtils::resumableDownload(std::string_view repoId, const std::string
     }
     if (hash) {
         if (const std::string digest = hash->finalizeHex(); digest != *expectedSHA256) {
-            refuse("SHA-256", path + ": got " + digest + ", expected " + *expectedSHA256);
+            // A continued download may have begun on bytes of an older file: the next try starts
+            // afresh. A whole transfer of other bytes would only come again.
+            if (continued) refuse("SHA-256", path + ": got " + digest + ", expected " + *expectedSHA256);
+            logger().warning("⚠️ Downloaded file SHA-256 mismatch for " + path + ": got " + digest + ", expected " +
+                             *expectedSHA256);
+            std::error_code ec;
+            fs::remove(partial, ec);
+            throw ModelSourceError::corruptDownload(path);
         }
     }
     FileManager::moveItem(partial, destination);
@@ -768,6 +783,11 @@ std::map<std::string, platform::MLModelPtr> DownloadUtils::loadModels(Repo repo,
     } catch (const std::exception& error) {
         if (!existed) removeFolder(repoFolder);
         if (platform::CancellationToken::currentIsCancelled()) throw;
+        // What trying again cannot change is said at once, without a second transfer.
+        if (ModelSourceError::isPermanent(std::current_exception())) {
+            logger().error(std::string("Load failed for good: ") + error.what());
+            throw;
+        }
         logger().warning(std::string("First load failed: ") + error.what());
         firstError = std::current_exception();
     }

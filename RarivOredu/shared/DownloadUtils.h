@@ -116,8 +116,9 @@ public:
                           std::optional<std::uint64_t> maximumBytes = std::nullopt);
     // Makes `destination` hold the repository file `path`, of `expectedSize` bytes and, when
     // `expectedSHA256` is given, of that digest (computed while the bytes arrive). A file of that
-    // size already there is kept. A download of another size or digest is removed and fails; one
-    // longer than `expectedSize` is stopped as soon as it is.
+    // size already there is kept. A download of another size or digest is removed and fails (of
+    // another digest: ModelSourceError, which no retry mends; the digests are logged); one longer
+    // than `expectedSize` is stopped as soon as it is.
     static void downloadFile(Repo repo, const std::string& path, const std::filesystem::path& destination,
                              std::int64_t expectedSize, const ProgressHandler& progress = {},
                              double timeout = DownloadConfig::defaultConfig().timeout,
@@ -132,8 +133,10 @@ public:
     // "<destination>.partial", which is kept when the transfer stops (failure, cancellation), and
     // the next call continues it with a Range request where it stopped. The size, and the
     // SHA-256 when given, are checked over the whole file before it is renamed into place; a
-    // partial file that cannot be the file (too long, wrong digest) is removed. `progress` sees
-    // the fraction of the whole file that is here.
+    // partial file that cannot be the file (too long, wrong digest) is removed. A whole transfer
+    // of another digest fails with ModelSourceError (the digests go to the log); a continued one
+    // with CocoaError fileReadCorruptFile, since its first bytes may be of an older file and the
+    // next try starts afresh. `progress` sees the fraction of the whole file that is here.
     static void resumableDownload(std::string_view repoId, const std::string& path,
                                   const std::filesystem::path& destination, std::int64_t expectedSize,
                                   const std::optional<std::string>& expectedSHA256, const ProgressHandler& progress = {},
@@ -146,7 +149,9 @@ public:
     // folder is replaced by a fresh download (refetchRepo) and the load tried once more on it; a
     // folder that this call downloaded itself is simply downloaded once more. Nothing the user
     // had is lost: when no fresh copy loads, the folder is put back as it was and the error
-    // names the first failure. Loads of one repository run one at a time, also across processes.
+    // names the first failure. An error that trying again cannot mend
+    // (ModelSourceError::isPermanent) is thrown at once, without a second download. Loads of one
+    // repository run one at a time, also across processes.
     static std::map<std::string, platform::MLModelPtr> loadModels(Repo repo, const std::vector<std::string>& modelNames,
                                                                   const std::filesystem::path& directory,
                                                                   platform::MLComputeUnits computeUnits);

@@ -12,6 +12,7 @@
 #include "RarivOredu/checkpoint/TarArchive.h"
 #include "RarivOredu/checkpoint/TorchCheckpoint.h"
 #include "RarivOredu/shared/AppLogger.h"
+#include "RarivOredu/shared/ModelStorageError.h"
 #include "RarivOredu/shared/RepoLock.h"
 
 namespace rarivoredu {
@@ -95,8 +96,6 @@ void writeText(const fs::path& path, const std::string& text) {
     if (!out) throw AsrModelsError::loadingFailed("Could not write " + path.string());
 }
 
-std::string megabytes(std::uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB"; }
-
 }  // namespace
 
 std::uint64_t ParakeetImporter::requiredSpace(const fs::path& nemoFile, const ParakeetImportOptions& options) {
@@ -126,12 +125,8 @@ AsrModelVersion ParakeetImporter::importNemo(const fs::path& nemoFile, const fs:
 
     fs::create_directories(versionFolder.parent_path());
     const std::uint64_t needed = bundleBytes(network, options);
-    const std::uint64_t available = StagedModelFolder::availableBytes(versionFolder.parent_path());
-    if (available < needed) {
-        throw AsrModelsError::loadingFailed("Not enough free space in " + versionFolder.parent_path().string() +
-                                            ": the import needs " + megabytes(needed) + ", " + megabytes(available) +
-                                            " are free");
-    }
+    ModelStorageError::requireSpace(versionFolder.parent_path(), needed,
+                                    StagedModelFolder::availableBytes(versionFolder.parent_path()));
 
     const RepoLock lock(versionFolder);
     StagedModelFolder stage(versionFolder);

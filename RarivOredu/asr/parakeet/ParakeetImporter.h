@@ -25,7 +25,8 @@ public:
     // <models>/parakeet-tdt-0.6b-v3-coreml): the four bundles and parakeet_vocab.json are
     // written into a StagedModelFolder that replaces versionFolder only when complete. Returns
     // the version the checkpoint is (v3: 8192 pieces, v2: 1024). Throws CheckpointError or
-    // AsrModelsError with a clear text; on any failure versionFolder is as it was. Checks
+    // AsrModelsError with a clear text, ModelStorageError when the file system lacks the room
+    // for the bundles (before anything is written); on any failure versionFolder is as it was. Checks
     // platform::CancellationToken::checkCancellation() between tensors and bundles (a cancelled
     // import throws its NSError). Two imports into the same folder at once: the second waits
     // for the first (RepoLock), then replaces its result.

@@ -8,6 +8,7 @@
 #include "Platform/ml/MLModelBundle.h"
 #include "Platform/ml/MultiArrayCopy.h"
 #include "RarivOredu/asr/AsrModelsError.h"
+#include "RarivOredu/asr/TdtModelShape.h"
 #include "RarivOredu/shared/ShapeText.h"
 #include "RarivOredu/asr/parakeet/ScriptModuleSource.h"
 
@@ -203,6 +204,8 @@ MLModelDescription ParakeetNetwork::description(Module module, const Options& op
                                   arrayFeature("duration", {1, 1, 1}, i32)},
                                  {}};
             if (options.jointLogits) d.outputs.push_back(arrayFeature("logits", {1, config_.jointOutputs()}, f32));
+            // The recogniser takes the blank from here: it follows the vocabulary's pieces.
+            d.metadata[TdtModelShape::blankIdKey] = std::to_string(config_.blankId());
             return d;
         }
     }

@@ -11,10 +11,12 @@
 #include "Platform/system/FileManager.h"
 #include "Platform/system/HostFacts.h"
 #include "RarivOredu/asr/AsrModelsError.h"
+#include "RarivOredu/checkpoint/CheckpointError.h"
 #include "RarivOredu/checkpoint/StagedModelFolder.h"
 #include "RarivOredu/shared/AppLogger.h"
 #include "RarivOredu/shared/DownloadUtils.h"
 #include "RarivOredu/shared/ModelLoadProgress.h"
+#include "RarivOredu/shared/ModelSourceError.h"
 #include "RarivOredu/shared/ModelStorageError.h"
 #include "RarivOredu/shared/RepoLock.h"
 #include "RarivOredu/shared/UpstreamImport.h"
@@ -49,11 +51,26 @@ ParakeetModelSetup::Options completed(ParakeetModelSetup::Options options) {
 }
 
 void requireSpace(const ParakeetModelSetup::Options& options, const fs::path& folder, std::uint64_t needed) {
-    const std::uint64_t available = options.availableBytes(folder);
-    if (available < needed) {
-        const auto error = ModelStorageError::insufficientSpace(folder, needed, available);
+    try {
+        ModelStorageError::requireSpace(folder, needed, options.availableBytes(folder));
+    } catch (const ModelStorageError& error) {
         logger().error(error.what());
-        throw error;
+        throw;
+    }
+}
+
+// Runs a step that reads or converts a downloaded checkpoint. Its bytes are the ones the hub
+// lists, so what the importer refuses in them it would refuse again: said as such, not retried.
+template <typename Step>
+auto refusingCheckpoint(const std::string& fileName, Step&& step) {
+    try {
+        return step();
+    } catch (const CheckpointError& error) {
+        logger().error("The importer refuses " + fileName + ": " + error.what());
+        throw ModelSourceError::refusedCheckpoint(fileName, error.what());
+    } catch (const AsrModelsError& error) {
+        logger().error("The importer refuses " + fileName + ": " + error.what());
+        throw ModelSourceError::refusedCheckpoint(fileName, error.what());
     }
 }
 
@@ -99,17 +116,25 @@ void importInto(const ParakeetModelSetup::Options& options, AsrModelVersion vers
 
 constexpr std::string_view importPrefix = ".import-";
 
-// Folders that imports of processes which no longer run left behind (a kill, a power cut).
+// The folder an import of this process converts into, under a name of its own, and its lock file.
+void removeImportFolder(const fs::path& folder) {
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+    fs::remove(RepoLock::lockFilePath(folder), ec);
+}
+
+// Folders, and their lock files, that imports of processes which no longer run left behind (a
+// kill, a power cut).
 void removeAbandonedImports(const fs::path& modelsDirectory) {
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(modelsDirectory, ec)) {
-        const std::string name = entry.path().filename().string();
+        std::string name = entry.path().filename().string();
+        if (name.size() > 6 && name.front() == '.' && name.ends_with(".lock")) name = name.substr(1, name.size() - 6);
         if (name.rfind(importPrefix, 0) != 0) continue;
         const std::string pid = name.substr(importPrefix.size());
         if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
         if (fs::exists(fs::path("/proc") / pid)) continue;
-        std::error_code removed;
-        fs::remove_all(entry.path(), removed);
+        removeImportFolder(modelsDirectory / name);
     }
 }
 
@@ -183,10 +208,10 @@ bool ParakeetModelSetup::importFromHub(AsrModelVersion version, const fs::path& 
         report(progress);
     });
 
-    requireSpace(options, modelsDirectory, options.requiredSpace(nemo));
+    requireSpace(options, modelsDirectory, refusingCheckpoint(fileName, [&] { return options.requiredSpace(nemo); }));
     platform::CancellationToken::checkCancellation();
     logger().info("Converting " + fileName + " into " + versionFolder.string());
-    importInto(options, version, nemo, versionFolder, report);
+    refusingCheckpoint(fileName, [&] { importInto(options, version, nemo, versionFolder, report); });
     removeDownload(nemo);
     logger().info("The " + versionName(version) + " models are ready in " + versionFolder.string());
     return true;
@@ -207,10 +232,7 @@ ParakeetModelSetup::Imported ParakeetModelSetup::importFile(const fs::path& nemo
     const fs::path neutral = modelsDirectory / (std::string(importPrefix) + std::to_string(::getpid()));
     struct RemoveNeutral {
         fs::path path;
-        ~RemoveNeutral() {
-            std::error_code ec;
-            fs::remove_all(path, ec);
-        }
+        ~RemoveNeutral() { removeImportFolder(path); }
     } removeNeutral{neutral};
     fs::remove_all(neutral);
     ThrottledReport report;

@@ -23,8 +23,9 @@ namespace rarivoredu {
 // to the thread's ModelLoadProgress scope; a cancelled platform::CancellationToken stops the
 // download (the partial file stays for the next start) or the conversion (nothing is left of
 // it; the downloaded checkpoint stays). Failures: ModelStorageError when the disk is too small,
-// the platform's NSError for the hub and the files, CheckpointError / AsrModelsError of the
-// conversion.
+// the platform's NSError for the hub and the files, ModelSourceError when the download is not
+// the listed file or the importer refuses the checkpoint (neither is mended by trying again);
+// importFile throws the importer's own CheckpointError / AsrModelsError.
 class ParakeetModelSetup {
 public:
     ParakeetModelSetup() = delete;

@@ -96,6 +96,30 @@ TEST(RecordingTapTest, ARecordingEqualsItsWholeSignalConvertedAtOnce) {
     }
 }
 
+TEST(RecordingTapTest, AStereoRecordingWithOneSpeakerPerChannelKeepsBoth) {
+    const AVAudioFormat format = *AVAudioFormat::make(platform::AVAudioCommonFormat::pcmFormatFloat32, 48000, 2, true);
+    const std::size_t frames = 48000;
+    const std::vector<float> left = testsupport::sine(440, 48000, frames);
+    const std::vector<float> right = testsupport::sine(1000, 48000, frames);
+    std::vector<float> signal(2 * frames);
+    for (std::size_t i = 0; i < frames; ++i) {
+        signal[2 * i] = left[i];
+        signal[2 * i + 1] = right[i];
+    }
+    auto tap = RecordingTap::make(format);
+    ASSERT_TRUE(tap);
+    for (std::size_t at = 0; at < frames; at += 4096) {
+        const auto count = static_cast<AVAudioFrameCount>(std::min<std::size_t>(4096, frames - at));
+        tap->process(bufferOf(format, signal.data() + 2 * at, count));
+    }
+    tap->finish();
+    std::vector<float> recorded;
+    tap->takeSamples(recorded);
+    const auto steady = testsupport::middle(recorded, 800);
+    EXPECT_NEAR(testsupport::toneAmplitude(steady, 16000, 440), 0.25, 0.01) << "the left speaker";
+    EXPECT_NEAR(testsupport::toneAmplitude(steady, 16000, 1000), 0.25, 0.01) << "the right speaker";
+}
+
 TEST(RecordingTapTest, TheLevelIsThatOfTheLastBuffer) {
     const AVAudioFormat format = *AVAudioFormat::make(platform::AVAudioCommonFormat::pcmFormatFloat32, 48000, 1, true);
     auto tap = RecordingTap::make(format);

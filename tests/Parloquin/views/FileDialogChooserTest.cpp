@@ -45,7 +45,8 @@ TEST(FileDialogChooserTest, AnOpenDialogTakesOneExistingFileOfTheType) {
     EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
     EXPECT_EQ(dialog->windowTitle(), "Audiodatei wählen");
     EXPECT_EQ(dialog->nameFilters(),
-              QStringList{"Audiodateien (*.wav *.wave *.mp3 *.m4a *.aiff *.aif *.aifc *.caf)"});
+              QStringList{"Audiodateien (*.wav *.wave *.aiff *.aif *.aifc *.caf *.mp3 *.m4a *.aac *.flac *.ogg *.oga "
+                          "*.opus)"});
 }
 
 }  // namespace

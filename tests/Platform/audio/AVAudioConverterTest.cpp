@@ -77,6 +77,8 @@ TEST(AVAudioConverter, ChangesSampleTypeLayoutAndChannelsAtTheSameRate) {
     const std::vector<float> right = {-0.25f, 0.5f, 0.125f, -1.0f};
     const std::vector<float> third = {0.5f, 0.5f, 0.5f, 0.5f};
     const std::vector<float> silent(4, 0.0f);
+    const std::vector<float> mean = {-0.125f, 0.375f, -0.1875f, -0.125f};
+    const std::vector<float> meanOfThree = {0.0833333358f, 0.416666657f, 0.0416666679f, 0.0833333358f};
     struct Case {
         const char* name;
         AVAudioFormat from;
@@ -90,9 +92,12 @@ TEST(AVAudioConverter, ChangesSampleTypeLayoutAndChannelsAtTheSameRate) {
     const Case cases[] = {
         {"int16 interleaved stereo to float stereo", int16Interleaved(2), {left, right}, floatFormat(8000, 2), {left, right}},
         {"float stereo to int16 interleaved stereo", floatFormat(8000, 2), {left, right}, int16Interleaved(2), {left, right}},
-        {"stereo to mono keeps the first channel", floatFormat(8000, 2), {left, right}, floatFormat(8000, 1), {left}},
-        {"interleaved stereo to mono keeps the first channel", floatFormat(8000, 2, true), {left, right},
-         floatFormat(8000, 1), {left}},
+        {"stereo to mono mixes both channels", floatFormat(8000, 2), {left, right}, floatFormat(8000, 1), {mean}},
+        {"interleaved stereo to mono mixes both channels", floatFormat(8000, 2, true), {left, right},
+         floatFormat(8000, 1), {mean}},
+        {"int16 stereo to mono mixes both channels", int16Interleaved(2), {left, right}, floatFormat(8000, 1), {mean}},
+        {"three channels to mono mixes all three", floatFormat(8000, 3), {left, right, third}, floatFormat(8000, 1),
+         {meanOfThree}},
         {"mono to stereo feeds both channels", int16Interleaved(1), {left}, floatFormat(8000, 2), {left, left}},
         {"three channels to two drops the third", floatFormat(8000, 3), {left, right, third}, floatFormat(8000, 2),
          {left, right}},
@@ -106,7 +111,12 @@ TEST(AVAudioConverter, ChangesSampleTypeLayoutAndChannelsAtTheSameRate) {
         Feeder feeder{{bufferOf(c.from, c.in)}};
         const auto out = drain(*converter, feeder.block(), 64);
         ASSERT_EQ(out.size(), c.expected.size());
-        for (std::size_t ch = 0; ch < out.size(); ++ch) EXPECT_EQ(out[ch], c.expected[ch]) << "channel " << ch;
+        for (std::size_t ch = 0; ch < out.size(); ++ch) {
+            ASSERT_EQ(out[ch].size(), c.expected[ch].size()) << "channel " << ch;
+            for (std::size_t i = 0; i < out[ch].size(); ++i) {
+                EXPECT_NEAR(out[ch][i], c.expected[ch][i], 1e-6f) << "channel " << ch << ", frame " << i;
+            }
+        }
     }
 }
 
@@ -133,7 +143,7 @@ TEST(AVAudioConverter, ResampledLengthIsTheExactRatio) {
     }
 }
 
-TEST(AVAudioConverter, AToneKeepsItsPitchAndOnlyTheFirstChannelIsHeard) {
+TEST(AVAudioConverter, AToneKeepsItsPitchAndBothChannelsAreHeard) {
     const AVAudioFrameCount frames = 48000;
     auto converter = AVAudioConverter::make(floatFormat(48000, 2, true), floatFormat(16000, 1));
     ASSERT_TRUE(converter);
@@ -141,9 +151,8 @@ TEST(AVAudioConverter, AToneKeepsItsPitchAndOnlyTheFirstChannelIsHeard) {
                             {testsupport::sine(440, 48000, frames), testsupport::sine(1000, 48000, frames)})}};
     const auto out = drain(*converter, feeder.block(), 1000)[0];
     const auto steady = testsupport::middle(out, 800);
-    EXPECT_NEAR(testsupport::zeroCrossingFrequency(steady, 16000), 440.0, 0.05);
-    EXPECT_NEAR(testsupport::toneAmplitude(steady, 16000, 440), 0.5, 0.01);
-    EXPECT_LT(testsupport::toneAmplitude(steady, 16000, 1000), 0.001);
+    EXPECT_NEAR(testsupport::toneAmplitude(steady, 16000, 440), 0.25, 0.01);
+    EXPECT_NEAR(testsupport::toneAmplitude(steady, 16000, 1000), 0.25, 0.01);
 }
 
 TEST(AVAudioConverter, PiecewiseInputGivesTheSameSamplesAsOneBuffer) {

@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,6 +32,7 @@ const Fixture fixtures[] = {
     {"tone440.mp3", 44100, 2, 22050}, {"tone440.m4a", 48000, 2, 24000},
     // No length in the file: it is counted by decoding, priming included.
     {"tone440.aac", 32000, 1, 17408},
+    {"tone440.flac", 22050, 1, 4410}, {"tone440.ogg", 22050, 1, 4410}, {"tone440.opus", 48000, 1, 9600},
 };
 
 std::vector<float> channelOf(const AVAudioPCMBuffer& buffer, AVAudioChannelCount channel) {
@@ -61,6 +65,33 @@ TEST(AVAudioFile, ReadsEveryFixtureWholeInItsOwnRateAndChannels) {
 
         file.read(*buffer);
         EXPECT_EQ(buffer->frameLength(), 0u) << "nothing is left after the end";
+    }
+}
+
+// What a file chooser offers is what opens: every extension of the list, on a file of its format.
+TEST(AVAudioFile, EveryReadableExtensionOpens) {
+    const std::map<std::string, std::string> fixtureOf = {
+        {"wav", "tone440.wav"},   {"wave", "tone440.wav"}, {"aiff", "tone440.aiff"}, {"aif", "tone440.aiff"},
+        {"aifc", "tone440.aiff"}, {"caf", "tone440.caf"},  {"mp3", "tone440.mp3"},   {"m4a", "tone440.m4a"},
+        {"aac", "tone440.aac"},   {"flac", "tone440.flac"}, {"ogg", "tone440.ogg"},  {"oga", "tone440.ogg"},
+        {"opus", "tone440.opus"},
+    };
+    testsupport::TemporaryDirectory folder;
+    for (const std::string& extension : AVAudioFile::readableExtensions()) {
+        SCOPED_TRACE(extension);
+        const auto fixture = fixtureOf.find(extension);
+        ASSERT_NE(fixture, fixtureOf.end()) << "no file of this format is tried";
+        const auto path = folder.path() / ("sound." + extension);
+        std::filesystem::copy_file(testsupport::audioFixture(fixture->second), path);
+        AVAudioFile file(path);
+        auto buffer = AVAudioPCMBuffer::make(file.processingFormat(), 4096);
+        file.read(*buffer);
+        EXPECT_GT(buffer->frameLength(), 0u);
+    }
+    for (const char* format : {"ogg", "flac", "opus"}) {
+        EXPECT_NE(std::find(AVAudioFile::readableExtensions().begin(), AVAudioFile::readableExtensions().end(), format),
+                  AVAudioFile::readableExtensions().end())
+            << format;
     }
 }
 

@@ -77,6 +77,15 @@ TEST_F(AsrModelsDownloadTest, DownloadsIntoAnEmptyFolderThenLoadsTheSet) {
     EXPECT_TRUE(sandbox.hub.requests().empty());
 }
 
+// The first start downloads, then loads: each model is compiled once, by the load.
+TEST_F(AsrModelsDownloadTest, AFirstStartLoadsEachModelOnce) {
+    const AsrModels models = AsrModels::load(AsrModels::download(versionFolder()), std::nullopt, AsrModelVersion::v3);
+    ASSERT_TRUE(models.joint);
+    for (const auto& name : AsrModels::requiredModels()) {
+        EXPECT_EQ(log.matching("Compiled model " + name + " in ", "DownloadUtils").size(), 1u) << name;
+    }
+}
+
 TEST_F(AsrModelsDownloadTest, AMissingVocabularyIsFetchedAgain) {
     AsrModels::download(versionFolder());
     fs::remove(versionFolder() / "parakeet_vocab.json");

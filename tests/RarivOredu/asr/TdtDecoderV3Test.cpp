@@ -342,12 +342,18 @@ TEST(TdtDecoderV3Test, MalformedModelOutputsFailWithTheirTexts) {
 
 TEST(TdtDecoderV3Test, HelpersFailWithTheirTexts) {
     const TdtDecoderV3 decoder(AppLogger("TDT"), TdtConfig::defaultConfig());
-    auto step = array({1, 512, 1});
+    // The step's width is the model's: a projection of another width does not fit it.
     try {
-        TdtDecoderV3::prepareDecoderProjection(*array({1, 640, 1}), *step);
+        TdtDecoderV3::prepareDecoderProjection(*array({1, 640, 1}), *array({1, 512, 1}));
         ADD_FAILURE();
     } catch (const ASRError& e) {
-        EXPECT_EQ(e.message(), "Prepared decoder step shape mismatch: 1x512x1");
+        EXPECT_EQ(e.message(), "Decoder projection hidden size mismatch: [1, 640, 1]");
+    }
+    try {
+        TdtDecoderV3::prepareDecoderProjection(*array({1, 512, 1}), *array({1, 512, 2}));
+        ADD_FAILURE();
+    } catch (const ASRError& e) {
+        EXPECT_EQ(e.message(), "Prepared decoder step shape mismatch: 1x512x2");
     }
     for (const int bin : {-1, 5}) {
         try {

@@ -116,7 +116,7 @@ TEST_F(CoreMLDiarizerTest, AFolderPlacedByHandIsNeverLostToAFailedFetch) {
     const Case cases[] = {
         {"serves a file unlike its listing",
          [&] { sandbox.hub.setFileFault(repoId, weights, TestHub::Fault::wrongBytes()); },
-         "SHA-256 mismatch for wespeaker_v2.mlmodelc/weights/weight.bin", false},
+         "„wespeaker_v2.mlmodelc/weights/weight.bin“ kam verfälscht an", false},
         {"reachable", [&] { sandbox.hub.clearFaults(); }, "", false},
         {"unreachable", [&] { sandbox.unplugHub(); }, "Could not connect to the server.", true},
     };

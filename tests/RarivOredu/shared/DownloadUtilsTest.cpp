@@ -11,6 +11,7 @@
 #include "Platform/net/URLError.h"
 #include "Platform/system/CocoaError.h"
 #include "Platform/system/SHA256.h"
+#include "RarivOredu/shared/ModelSourceError.h"
 #include "tests/support/FolderContents.h"
 #include "tests/support/HubSandbox.h"
 #include "tests/support/LoopbackProxy.h"
@@ -265,8 +266,6 @@ TEST_F(DownloadUtilsHubTest, AFailedDownloadInstallsNothingAndKeepsTheOldFile) {
          "Download failed: "},
         {"dropped connection", TestHub::Fault::dropConnection(), URLError::domain,
          URLError::networkConnectionLost, "Download failed: "},
-        {"other bytes of the same size", TestHub::Fault::wrongBytes(), CocoaError::domain,
-         CocoaError::fileReadCorruptFile, "⚠️ Downloaded file SHA-256 mismatch for config.json: got "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -282,6 +281,28 @@ TEST_F(DownloadUtilsHubTest, AFailedDownloadInstallsNothingAndKeepsTheOldFile) {
         EXPECT_EQ(error.domain(), c.domain);
         EXPECT_EQ(error.code(), c.code) << error.what();
         EXPECT_TRUE(log.contains(c.logLine, "DownloadUtils")) << c.logLine;
+        EXPECT_EQ(testsupport::folderContents(folder.path()), std::set<std::string>{"config.json"});
+        EXPECT_EQ(testsupport::readBytes(destination), "old");
+    }
+    {
+        // Other bytes of the same size: the file the hub sends is not the listed one, and asking
+        // again would bring it again. The digests are logged, not told.
+        TemporaryDirectory folder;
+        const fs::path destination = folder.path() / "config.json";
+        testsupport::writeFileMakingFolders(destination, "old");
+        sandbox.hub.setFileFault(vadId, "config.json", TestHub::Fault::wrongBytes(), 1);
+        log.clear();
+        try {
+            DownloadUtils::downloadFile(Repo::vad, "config.json", destination, static_cast<std::int64_t>(content.size()),
+                                        {}, 30, platform::SHA256::hexDigest(content));
+            ADD_FAILURE() << "installed";
+        } catch (const rarivoredu::ModelSourceError& error) {
+            EXPECT_EQ(error.kind(), rarivoredu::ModelSourceError::Kind::corruptDownload);
+            EXPECT_EQ(error.file(), "config.json");
+            EXPECT_EQ(std::string(error.what()).find(platform::SHA256::hexDigest(content)), std::string::npos);
+        }
+        EXPECT_TRUE(log.contains("⚠️ Downloaded file SHA-256 mismatch for config.json: got ", "DownloadUtils"));
+        EXPECT_TRUE(log.contains(", expected " + platform::SHA256::hexDigest(content), "DownloadUtils"));
         EXPECT_EQ(testsupport::folderContents(folder.path()), std::set<std::string>{"config.json"});
         EXPECT_EQ(testsupport::readBytes(destination), "old");
     }
@@ -355,6 +376,26 @@ TEST(DownloadUtilsHubAddressTest, TheHubAddressComesFromTheEnvironment) {
 }  // namespace
 
 namespace {
+
+TEST(ResumableDownloadTest, AWholeTransferOfOtherBytesIsAPermanentFailure) {
+    const std::string repoId = "owner/large";
+    const std::string bytes(100'000, 'n');
+    HubSandbox sandbox;
+    sandbox.hub.addFile(repoId, "big.bin", bytes, true);
+    sandbox.hub.setFileFault(repoId, "big.bin", TestHub::Fault::wrongBytes());
+    const fs::path destination = sandbox.modelsDirectory() / "big.bin";
+    std::exception_ptr error;
+    try {
+        DownloadUtils::resumableDownload(repoId, "big.bin", destination, static_cast<std::int64_t>(bytes.size()),
+                                         platform::SHA256::hexDigest(bytes));
+    } catch (...) {
+        error = std::current_exception();
+    }
+    EXPECT_TRUE(rarivoredu::ModelSourceError::isPermanent(error));
+    EXPECT_FALSE(fs::exists(DownloadUtils::partialPath(destination)));
+    EXPECT_FALSE(fs::exists(destination));
+    EXPECT_EQ(sandbox.hub.requestCount(TestHub::filePath(repoId, "big.bin")), 1);
+}
 
 TEST(ResumableDownloadTest, ADroppedTransferIsContinuedAndAPartialFileThatCannotBeTheFileIsStartedAgain) {
     const std::string repoId = "owner/large";

@@ -11,6 +11,7 @@
 #include "Platform/system/CancellationToken.h"
 #include "Platform/system/NSError.h"
 #include "RarivOredu/shared/ModelFolderError.h"
+#include "RarivOredu/shared/ModelSourceError.h"
 #include "RarivOredu/shared/UpstreamImport.h"
 #include "tests/support/FolderContents.h"
 #include "tests/support/HubSandbox.h"
@@ -190,29 +191,31 @@ TEST(ModelLoadingTest, ABrokenModelFolderIsReplacedByAFreshCopyOrKeptAsItWas) {
     }
 }
 
-// The same bytes, another digest: the listing's SHA-256 catches what the size cannot.
-TEST(ModelLoadingTest, AFileWhoseDigestDiffersIsNeverInstalled) {
+// The same bytes, another digest: the listing's SHA-256 catches what the size cannot. The hub
+// sent the whole file as it is: asking again on the same connection would only bring it again,
+// so the load fails after one transfer and leaves no folder behind.
+TEST(ModelLoadingTest, AFileWhoseDigestDiffersIsNeverInstalledNorFetchedTwice) {
     HubSandbox sandbox;
     addVad(sandbox);
     const std::string weights = vadModel + "/weights/weight.bin";
     sandbox.hub.setFileFault(vadId, weights, TestHub::Fault::wrongBytes(), 1);
     platform::LogCapture log;
-    const auto models = DownloadUtils::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::all);
-    EXPECT_EQ(models.count(vadModel), 1u);
-    EXPECT_TRUE(log.contains("⚠️ Downloaded file SHA-256 mismatch for " + weights, "DownloadUtils"));
-    EXPECT_TRUE(log.contains("First load failed: Downloaded file SHA-256 mismatch for " + weights, "DownloadUtils"));
-    EXPECT_EQ(sandbox.hub.requestCount(TestHub::filePath(vadId, weights)), 2);
-
-    // Always wrong: the load fails with the mismatch and leaves no folder behind.
-    fs::remove_all(sandbox.modelsDirectory() / "silero-vad-coreml");
-    sandbox.hub.setFileFault(vadId, weights, TestHub::Fault::wrongBytes());
     try {
         DownloadUtils::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::all);
         ADD_FAILURE() << "no error";
-    } catch (const NSError& error) {
-        EXPECT_NE(error.localizedDescription().find("SHA-256 mismatch for " + weights), std::string::npos);
+    } catch (const rarivoredu::ModelSourceError& error) {
+        EXPECT_EQ(error.kind(), rarivoredu::ModelSourceError::Kind::corruptDownload);
+        EXPECT_EQ(error.file(), weights);
     }
+    EXPECT_TRUE(log.contains("⚠️ Downloaded file SHA-256 mismatch for " + weights, "DownloadUtils"));
+    EXPECT_FALSE(log.contains("once more", "DownloadUtils"));
+    EXPECT_EQ(sandbox.hub.requestCount(TestHub::filePath(vadId, weights)), 1);
     EXPECT_FALSE(fs::exists(sandbox.modelsDirectory() / "silero-vad-coreml"));
+
+    // A later load (another network, the hub mended) fetches afresh.
+    const auto models = DownloadUtils::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::all);
+    EXPECT_EQ(models.count(vadModel), 1u);
+    EXPECT_EQ(sandbox.hub.requestCount(TestHub::filePath(vadId, weights)), 2);
 }
 
 // What the log says happened, happened: the hub named is the hub used, and nothing is said to be

@@ -13,6 +13,7 @@
 #include "RarivOredu/asr/AsrModelsError.h"
 #include "RarivOredu/asr/parakeet/ParakeetImporter.h"
 #include "RarivOredu/checkpoint/CheckpointError.h"
+#include "RarivOredu/shared/ModelStorageError.h"
 #include "RarivOredu/checkpoint/TarArchive.h"
 #include "tests/RarivOredu/asr/parakeet/TinyCheckpoint.h"
 #include "tests/RarivOredu/checkpoint/ArchiveBytes.h"
@@ -228,7 +229,11 @@ TEST(ParakeetImporterTest, AFullDiskIsRefusedAndTheOldFolderStays) {
     try {
         ParakeetImporter::importNemo(TinyCheckpoint::nemoFile(), folder);
         ADD_FAILURE() << "imported";
-    } catch (const rarivoredu::AsrModelsError& e) {
+    } catch (const rarivoredu::ModelStorageError& e) {
+        // The error the first start and the offline import say in the user's words.
+        EXPECT_EQ(e.kind(), rarivoredu::ModelStorageError::Kind::insufficientSpace);
+        EXPECT_EQ(e.folder(), mountPoint);
+        EXPECT_GT(e.neededBytes(), e.availableBytes());
         EXPECT_NE(std::string(e.what()).find("Not enough free space in " + mountPoint.string()), std::string::npos)
             << e.what();
     }

@@ -3,22 +3,32 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
+#include <functional>
 #include <random>
+#include <regex>
+#include <set>
 #include <thread>
 
 #include "Platform/log/LogCapture.h"
 #include "Platform/net/URLError.h"
 #include "Platform/system/CancellationToken.h"
 #include "Platform/system/CocoaError.h"
+#include "Platform/system/ErrorDescription.h"
+#include "RarivOredu/asr/AsrManager.h"
 #include "RarivOredu/asr/AsrModels.h"
+#include "RarivOredu/asr/TdtModelShape.h"
 #include "RarivOredu/asr/AsrModelsError.h"
+#include "RarivOredu/checkpoint/CheckpointError.h"
 #include "RarivOredu/shared/ModelLoadProgress.h"
 #include "RarivOredu/shared/DownloadUtils.h"
+#include "RarivOredu/shared/ModelSourceError.h"
 #include "RarivOredu/shared/ModelStorageError.h"
 #include "RarivOredu/shared/UpstreamImport.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/FolderContents.h"
 #include "tests/support/HubSandbox.h"
+#include "tests/support/TemporaryDirectory.h"
 
 namespace {
 
@@ -53,6 +63,7 @@ public:
                                const rarivoredu::ParakeetImporter::Progress& progress) {
         ++calls;
         EXPECT_EQ(testsupport::readBytes(nemo), checkpointBytes());
+        if (refuse) refuse();
         for (const char* step : {"reading", "encoder", "vocabulary"}) {
             if (progress) progress(step, step[0] == 'v' ? 1.0 : 0.5);
             if (cancelDuring) {
@@ -67,6 +78,7 @@ public:
 
     int calls = 0;
     AsrModelVersion version = AsrModelVersion::v3;
+    std::function<void()> refuse;  // throws what the importer says of a checkpoint it cannot use
     std::optional<platform::CancellationToken> cancelDuring;
 };
 
@@ -151,18 +163,69 @@ TEST_F(ParakeetModelSetupTest, AFirstStartFetchesTheCheckpointConvertsItAndRemov
 
 TEST_F(ParakeetModelSetupTest, ADownloadThatIsNotTheListedFileIsRefusedAndNothingIsInstalled) {
     sandbox.hub.setFileFault(upstreamId, nemoName, TestHub::Fault::wrongBytes());
-    try {
-        firstStart();
-        FAIL() << "a checkpoint of another digest was accepted";
-    } catch (const NSError& error) {
-        EXPECT_EQ(error.code(), platform::CocoaError::fileReadCorruptFile);
-        EXPECT_NE(std::string(error.what()).find("SHA-256 mismatch"), std::string::npos) << error.what();
-    }
+    EXPECT_THROW(firstStart(), rarivoredu::ModelSourceError);
     EXPECT_EQ(conversion.calls, 0);
     EXPECT_FALSE(fs::exists(versionFolder()));
     // A partial file of the wrong digest cannot be continued: it is gone too.
     EXPECT_FALSE(fs::exists(partial()));
     EXPECT_FALSE(fs::exists(download()));
+}
+
+// What trying again cannot mend ends the start after one transfer, with a German text that says
+// what to do instead; the digests are in the log only.
+TEST_F(ParakeetModelSetupTest, WhatNoRetryCanMendIsSaidAfterOneTransfer) {
+    const std::regex digest("[0-9a-f]{64}");
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        int transfers;    // of the checkpoint, over two starts
+        int conversions;  // over two starts
+        std::vector<std::string> told;  // parts of the text the user reads
+    };
+    const Case cases[] = {
+        {"a hub that serves a wrong digest",
+         [this] { sandbox.hub.setFileFault(upstreamId, nemoName, TestHub::Fault::wrongBytes()); },
+         2, 0, {nemoName, "kam verfälscht an", "anderes Netzwerk", "parloquin --import-model"}},
+        {"a checkpoint the importer refuses",
+         [this] {
+             conversion.refuse = [] {
+                 throw rarivoredu::CheckpointError::unsupported("encoder.pre_encode.conv.0.weight holds int8 values");
+             };
+         },
+         1, 2, {nemoName, "lässt sich nicht verwenden", "holds int8 values", "parloquin --import-model"}},
+        {"a disk too small", [this] { freeBytes = 1000; }, 0, 0,
+         {"Not enough free space"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sandbox.hub.clearRequests();
+        sandbox.hub.clearFaults();
+        conversion.calls = 0;
+        conversion.refuse = nullptr;
+        freeBytes = std::uint64_t(1) << 40;
+        c.arrange();
+        log.clear();
+        for (int start = 0; start < 2; ++start) {  // the same on every start
+            std::exception_ptr error;
+            try {
+                firstStart();
+                ADD_FAILURE() << "loaded";
+            } catch (...) {
+                error = std::current_exception();
+            }
+            EXPECT_TRUE(rarivoredu::ModelSourceError::isPermanent(error));
+            const std::string text = platform::errorDescription(error);
+            for (const auto& part : c.told) EXPECT_NE(text.find(part), std::string::npos) << part << " in " << text;
+            EXPECT_FALSE(std::regex_search(text, digest)) << text;
+        }
+        EXPECT_EQ(sandbox.hub.requestCount(fileTarget()), c.transfers);
+        EXPECT_EQ(conversion.calls, c.conversions);
+        EXPECT_FALSE(log.contains("once more")) << "tried again";
+        EXPECT_FALSE(fs::exists(versionFolder()));
+        if (c.transfers > 0 && c.conversions == 0) {
+            EXPECT_TRUE(log.contains("⚠️ Downloaded file SHA-256 mismatch for " + nemoName + ": got "));
+        }
+    }
 }
 
 TEST_F(ParakeetModelSetupTest, AQuitDuringTheDownloadKeepsWhatCameAndTheNextStartFetchesOnlyTheRest) {
@@ -256,11 +319,22 @@ TEST_F(ParakeetModelSetupTest, AnOfflineImportGoesIntoTheFolderOfTheVersionTheCh
     EXPECT_TRUE(AsrModels::modelsExist(v2Folder, AsrModelVersion::v2));
     EXPECT_FALSE(fs::exists(v2Folder / "old.txt"));
     EXPECT_TRUE(fs::exists(nemo));  // the user's file is theirs
-    // Nothing but the version folders (and their lock files) is left in the models folder.
-    for (const auto& entry : fs::directory_iterator(sandbox.modelsDirectory())) {
-        const std::string name = entry.path().filename().string();
-        EXPECT_TRUE(name == "parakeet-tdt-0.6b-v2-coreml" || name.ends_with(".lock")) << name;
-    }
+    // Nothing but the version folder and its lock file is left in the models folder: no trace of
+    // the folder the import converted into first.
+    const auto leftBehind = [&] {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(sandbox.modelsDirectory())) {
+            names.insert(entry.path().filename().string());
+        }
+        return names;
+    };
+    const std::set<std::string> versionFolderAndLock = {"parakeet-tdt-0.6b-v2-coreml",
+                                                        ".parakeet-tdt-0.6b-v2-coreml.lock"};
+    EXPECT_EQ(leftBehind(), versionFolderAndLock);
+    // A second import leaves no more; what an import of a process long gone left is cleared.
+    std::ofstream(sandbox.modelsDirectory() / "..import-999999999.lock");
+    ParakeetModelSetup::importFile(nemo, sandbox.modelsDirectory(), options());
+    EXPECT_EQ(leftBehind(), versionFolderAndLock);
 
     EXPECT_THROW(ParakeetModelSetup::importFile(sandbox.root() / "missing.nemo", sandbox.modelsDirectory(), options()),
                  rarivoredu::AsrModelsError);
@@ -302,6 +376,49 @@ TEST(ParakeetModelSetupCheckpointTest, AFirstStartMakesLoadableBundlesFromTheSer
     EXPECT_EQ(steps.front(), "download");
     EXPECT_EQ(steps.back(), "vocabulary");
     EXPECT_FALSE(fs::exists(ParakeetModelSetup::downloadsFolder(sandbox.modelsDirectory())));
+}
+
+// A checkpoint of other widths than the 0.6B models (the tiny one) is imported and then runs: the
+// recogniser decodes with the widths and the blank its bundles describe.
+TEST(ParakeetModelSetupCheckpointTest, ACheckpointOfOtherWidthsIsRecognisedWith) {
+    testsupport::TemporaryDirectory temp;
+    const fs::path models = temp.path() / "Models";
+    const fs::path fixture = fs::path(PARLOQUIN_SOURCE_DIR) / "tests/fixtures/asr/tiny-parakeet-tdt.nemo";
+    const auto imported = ParakeetModelSetup::importFile(fixture, models);
+    platform::MLModelConfiguration cpu;
+    cpu.computeUnits = platform::MLComputeUnits::cpuOnly;
+    const AsrModels set = AsrModels::load(imported.folder, cpu, imported.version);
+
+    const auto shape = rarivoredu::TdtModelShape::of(*set.decoder, *set.joint, set.version);
+    EXPECT_NE(shape.encoderHiddenSize, rarivoredu::ASRConstants::encoderHiddenSize);
+    EXPECT_NE(shape.decoderHiddenSize, rarivoredu::ASRConstants::decoderHiddenSize);
+    EXPECT_EQ(shape.decoderLayers, 2);
+    EXPECT_EQ(static_cast<std::size_t>(shape.blankId), set.vocabulary.size()) << "the blank follows the pieces";
+
+    rarivoredu::AsrManager manager(rarivoredu::ASRConfig::defaultConfig());
+    manager.initialize(set);
+    for (const std::size_t seconds : {2u, 20u}) {  // one window, and the chunked path
+        SCOPED_TRACE(seconds);
+        std::vector<float> samples(seconds * 16000);
+        for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = 0.3f * std::sin(0.17f * static_cast<float>(i));
+        EXPECT_NO_THROW(manager.transcribe(samples));
+    }
+}
+
+// The real importer takes a lock on the folder it converts into: the offline import leaves neither
+// that folder nor its lock file behind, import after import.
+TEST(ParakeetModelSetupCheckpointTest, AnOfflineImportLeavesOnlyTheVersionFolderAndItsLock) {
+    testsupport::TemporaryDirectory temp;
+    const fs::path models = temp.path() / "Models";
+    const fs::path fixture = fs::path(PARLOQUIN_SOURCE_DIR) / "tests/fixtures/asr/tiny-parakeet-tdt.nemo";
+    for (int round = 0; round < 2; ++round) {
+        const auto imported = ParakeetModelSetup::importFile(fixture, models);
+        EXPECT_EQ(imported.folder, models / "parakeet-tdt-0.6b-v3-coreml");
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(models)) names.insert(entry.path().filename().string());
+        EXPECT_EQ(names, (std::set<std::string>{"parakeet-tdt-0.6b-v3-coreml", ".parakeet-tdt-0.6b-v3-coreml.lock"}))
+            << "round " << round;
+    }
 }
 
 }  // namespace
