@@ -13,16 +13,16 @@
 #include "Parloquin/app/SettingsFileNotices.h"
 #include "Parloquin/hotkeys/DefaultHotkey.h"
 #include "Parloquin/hotkeys/KeyNames.h"
+#include "Parloquin/services/AppVersion.h"
 #include "Parloquin/services/HistoryManager.h"
+#include "Parloquin/services/ModelFolder.h"
+#include "Parloquin/services/ModelStorageSize.h"
 #include "Parloquin/services/StatisticsManager.h"
 #include "Parloquin/services/TranscriptionService.h"
 #include "Parloquin/settings/SettingsKeys.h"
-#include "Parloquin/views/AppVersion.h"
 #include "Parloquin/views/GeneralSettings.h"
 #include "Parloquin/views/MainWindowNotifications.h"
 #include "Parloquin/views/ModelProgressTexts.h"
-#include "Parloquin/views/ModelStorageSize.h"
-#include "Parloquin/views/OtherSettings.h"
 #include "Platform/net/URLError.h"
 #include "Platform/system/RelativeDateTimeFormatter.h"
 #include "Platform/system/TimeZone.h"
@@ -289,7 +289,7 @@ void AppDelegate::modelsFailed(const std::exception_ptr& error) {
 
 void AppDelegate::setupHotkeyManager() {
     HotkeyEnvironment hotkeys =
-        environment_.hotkeyEnvironment ? environment_.hotkeyEnvironment() : HotkeyEnvironment::system();
+        environment_.hotkeyEnvironment ? environment_.hotkeyEnvironment() : HotkeyEnvironment::system(environment_.alerts);
     if (!hotkeys.application) hotkeys.application = environment_.application;
     hotkeyManager_ = std::make_unique<HotkeyManager>(hotkeySettings_, std::move(hotkeys));
     QPointer<AppDelegate> weak(this);
@@ -318,7 +318,7 @@ void AppDelegate::postReadyNotification() {
     updateStatusTitle("Bereit");
     postUserNotification("Parloquin bereit!",
                          StatusMenuTexts::readyNotificationBody(hotkey, hotkeyRegistration(),
-                                                                ModelStorageSize::measure(OtherSettings::modelFolder())));
+                                                                ModelStorageSize::measure(ModelFolder::path())));
 }
 
 void AppDelegate::postUserNotification(const std::string& title, const std::string& body) {

@@ -2,9 +2,9 @@
 
 #include <QSystemTrayIcon>
 
+#include "Parloquin/app/MessageBoxAlertPresenter.h"
 #include "Parloquin/app/QtApplicationActivation.h"
 #include "Parloquin/app/QtRecordingOverlayWindow.h"
-#include "Parloquin/hotkeys/MessageBoxAlertPresenter.h"
 #include "Parloquin/services/TranscriptionService.h"
 #include "Platform/desktop/NSSound.h"
 
@@ -19,7 +19,7 @@ AppEnvironment AppEnvironment::system() {
     environment.application = std::make_shared<QtApplicationActivation>();
     environment.clock = platform::Clock::system();
     environment.loginItem = platform::SMAppService::mainApp();
-    environment.hotkeyEnvironment = [] { return HotkeyEnvironment::system(); };
+    environment.hotkeyEnvironment = [alerts = environment.alerts] { return HotkeyEnvironment::system(alerts); };
     environment.playSound = [](const std::string& soundName) { platform::NSSound(soundName).play(); };
     environment.systemTrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     environment.makeTranscriptionService = [alerts = environment.alerts, defaults = environment.defaults] {

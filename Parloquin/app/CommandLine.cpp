@@ -2,7 +2,7 @@
 
 #include <QCommandLineParser>
 
-#include "Parloquin/views/AppVersion.h"
+#include "Parloquin/services/AppVersion.h"
 
 namespace parloquin {
 namespace {

@@ -1,7 +1,7 @@
 #include "Parloquin/app/StatusMenuTexts.h"
 
 #include "Parloquin/hotkeys/KeyNames.h"
-#include "Parloquin/views/ModelStorageSize.h"
+#include "Parloquin/services/ModelStorageSize.h"
 #include "Platform/text/UnicodeText.h"
 
 namespace parloquin {

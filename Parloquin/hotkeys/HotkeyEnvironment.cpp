@@ -5,7 +5,6 @@
 
 #include "Parloquin/hotkeys/PortalHotkeySource.h"
 
-#include "Parloquin/hotkeys/MessageBoxAlertPresenter.h"
 #include "Parloquin/hotkeys/QtTimerScheduler.h"
 #include "Platform/desktop/X11Connection.h"
 #include "Platform/desktop/X11EventTapFactory.h"
@@ -20,13 +19,13 @@ bool HotkeyEnvironment::isWaylandSession() {
     return (display && *display) || (type && std::string_view(type) == "wayland");
 }
 
-HotkeyEnvironment HotkeyEnvironment::system() {
+HotkeyEnvironment HotkeyEnvironment::system(std::shared_ptr<AlertPresenter> alerts) {
     auto connection = platform::X11Connection::shared();
     HotkeyEnvironment environment;
     environment.eventTarget = std::make_shared<platform::X11EventTarget>(connection);
     environment.eventTaps = std::make_shared<platform::X11EventTapFactory>(connection);
     environment.permissions = std::make_shared<platform::X11PermissionProbe>(connection);
-    environment.alerts = std::make_shared<MessageBoxAlertPresenter>();
+    environment.alerts = std::move(alerts);
     environment.timers = std::make_shared<QtTimerScheduler>();
     environment.openURL = [](const std::string&) { return false; };
     environment.waylandSession = isWaylandSession();

@@ -33,9 +33,9 @@ struct HotkeyEnvironment {
     std::function<std::unique_ptr<HotkeySource>(const HotkeyTriple&)> desktopSource;
 
     // The desktop's own services: X11 hot keys, taps and permissions on one private connection,
-    // QMessageBox alerts, Qt timers; in a Wayland session the GlobalShortcuts portal. This desktop
-    // has no privacy settings pane to open.
-    static HotkeyEnvironment system();
+    // Qt timers, the alerts given (the shell's message boxes); in a Wayland session the
+    // GlobalShortcuts portal. This desktop has no privacy settings pane to open.
+    static HotkeyEnvironment system(std::shared_ptr<AlertPresenter> alerts);
     // WAYLAND_DISPLAY is set, or the session says it is one.
     static bool isWaylandSession();
 };

@@ -32,7 +32,7 @@ public:
 
     // Reads the stored hotkey and registers it. A combination the desktop refuses here stays inactive
     // until it is changed.
-    explicit HotkeyManager(HotkeySettings& settings, HotkeyEnvironment environment = HotkeyEnvironment::system());
+    explicit HotkeyManager(HotkeySettings& settings, HotkeyEnvironment environment);
     virtual ~HotkeyManager();
     HotkeyManager(const HotkeyManager&) = delete;
     HotkeyManager& operator=(const HotkeyManager&) = delete;

@@ -12,39 +12,9 @@
 #include "Platform/system/UserDefaults.h"
 #include "Platform/desktop/X11Connection.h"
 #include "Platform/desktop/X11PermissionProbe.h"
-#include "Platform/system/NSError.h"
-#include "Platform/text/NSRegularExpression.h"
-#include "Platform/text/UnicodeText.h"
 
 namespace parloquin {
 namespace {
-
-using platform::NSRegularExpression;
-
-struct Rule {
-    const char* pattern;
-    const char* replacement;
-};
-
-constexpr Rule kParagraphCommands[] = {
-    {"\\bneuer\\s+absatz\\b", "\n\n"},
-    {"\\bneuen\\s+absatz\\b", "\n\n"},
-    {"\\babsatz\\b", "\n\n"},
-};
-
-constexpr Rule kLineCommands[] = {
-    {"\\bzeilenumbruch\\b", "\n"},
-    {"\\bneue\\s+zeile\\b", "\n"},
-    {"\\bnächste\\s+zeile\\b", "\n"},
-    {"\\bumbruch\\b", "\n"},
-};
-
-constexpr Rule kWhitespaceRules[] = {
-    {"[ \\t]+\\n", "\n"},
-    {"\\n[ \\t]+", "\n"},
-    {"\\n{3,}", "\n\n"},
-    {"[ \\t]{2,}", " "},
-};
 
 // Window classes of terminal emulators, in lower case, besides those whose name begins or ends
 // with "term" or holds "terminal" (xterm, uxterm, gnome-terminal, xfce4-terminal, terminator,
@@ -58,45 +28,6 @@ constexpr const char* kTerminalClasses[] = {
 std::string lowercase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
     return text;
-}
-
-struct CompiledRule {
-    NSRegularExpression expression;
-    std::string replacement;
-};
-
-// A pattern that does not compile is left out; the others still apply.
-template <std::size_t N>
-std::vector<CompiledRule> compile(const Rule (&rules)[N], unsigned options) {
-    std::vector<CompiledRule> compiled;
-    for (const Rule& rule : rules) {
-        try {
-            compiled.push_back({NSRegularExpression(rule.pattern, options), rule.replacement});
-        } catch (const platform::NSError&) {
-        }
-    }
-    return compiled;
-}
-
-std::string applyAll(const std::vector<CompiledRule>& rules, std::string text) {
-    for (const CompiledRule& rule : rules) text = rule.expression.stringByReplacingMatches(text, rule.replacement);
-    return text;
-}
-
-const std::vector<CompiledRule>& formattingRules() {
-    static const std::vector<CompiledRule> rules = [] {
-        std::vector<CompiledRule> all = compile(kParagraphCommands, NSRegularExpression::caseInsensitive);
-        for (CompiledRule& rule : compile(kLineCommands, NSRegularExpression::caseInsensitive)) {
-            all.push_back(std::move(rule));
-        }
-        return all;
-    }();
-    return rules;
-}
-
-const std::vector<CompiledRule>& whitespaceRules() {
-    static const std::vector<CompiledRule> rules = compile(kWhitespaceRules, 0);
-    return rules;
 }
 
 // A paste is possible where one of the delivery's routes works in this session; watching input is
@@ -142,15 +73,6 @@ PasteHelper::Desktop PasteHelper::setDesktop(Desktop replacement) {
     Desktop previous = desktop();
     currentDesktop() = std::move(replacement);
     return previous;
-}
-
-std::string PasteHelper::applySpokenFormattingCommands(std::string_view text, bool enabled) {
-    if (!enabled) return std::string(text);
-    return cleanWhitespace(applyAll(formattingRules(), std::string(text)));
-}
-
-std::string PasteHelper::cleanWhitespace(std::string_view text) {
-    return platform::trimmingWhitespaceAndNewlines(applyAll(whitespaceRules(), std::string(text)));
 }
 
 PasteHelper::PasteResult PasteHelper::pasteAtCursor(const std::string& text) {

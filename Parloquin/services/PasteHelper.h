@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "Platform/desktop/CGEvent.h"
@@ -13,13 +12,12 @@
 
 namespace parloquin {
 
-// Delivers text: the spoken formatting commands ("neuer Absatz", "neue Zeile" …) and the
-// white-space clean-up after them, the synthetic paste into the focused application (Ctrl+V, the
-// desktop's paste chord; Shift+Insert in an X terminal, where Ctrl+V is a control character), the
-// clipboard copy, and the Accessibility check that decides whether a synthetic paste can work at
-// all in this session. The keys go through TextDelivery, which picks the way that reaches the
-// focused window (XTest, KWin's fake input, wlroots' virtual keyboard, GNOME's RemoteDesktop
-// portal). Static only; main thread only.
+// Delivers text: the synthetic paste into the focused application (Ctrl+V, the desktop's paste
+// chord; Shift+Insert in an X terminal, where Ctrl+V is a control character), the clipboard copy,
+// and the Accessibility check that decides whether a synthetic paste can work at all in this
+// session. The keys go through TextDelivery, which picks the way that reaches the focused window
+// (XTest, KWin's fake input, wlroots' virtual keyboard, GNOME's RemoteDesktop portal). The text
+// comes already formatted (SpokenFormatting). Static only; main thread only.
 class PasteHelper {
 public:
     PasteHelper() = delete;
@@ -44,13 +42,6 @@ public:
     static const Desktop& desktop();
     // Replaces the desktop (tests); returns the one in use before.
     static Desktop setDesktop(Desktop desktop);
-
-    // Paragraph commands become two line breaks, line commands one, matched as whole words in any
-    // letter case; then cleanWhitespace. With the switch off the text is returned as it is.
-    static std::string applySpokenFormattingCommands(std::string_view text, bool enabled);
-    // No spaces or tabs around line breaks, at most two line breaks in a row, single spaces, and
-    // no white space at either end.
-    static std::string cleanWhitespace(std::string_view text);
 
     enum class PasteResult {
         pasted,      // the paste chord went out

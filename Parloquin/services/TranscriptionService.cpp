@@ -7,6 +7,7 @@
 #include "Parloquin/services/AsrManagerRecognizer.h"
 #include "Parloquin/services/PasteGuidance.h"
 #include "Parloquin/services/PasteHelper.h"
+#include "Parloquin/services/SpokenFormatting.h"
 #include "Parloquin/services/TranscriptionError.h"
 #include "Parloquin/settings/SettingsKeys.h"
 #include "Platform/audio/AVAudioError.h"
@@ -376,7 +377,7 @@ void TranscriptionService::transcribe(std::vector<float> samples) {
 
 void TranscriptionService::handleTranscriptionResult(const rarivoredu::ASRResult& result, double audioDuration,
                                                      double inferenceTime, double realTimeFactor) {
-    std::string text = PasteHelper::applySpokenFormattingCommands(result.text, spokenFormattingCommandsEnabled());
+    std::string text = SpokenFormatting::applySpokenFormattingCommands(result.text, spokenFormattingCommandsEnabled());
     setLastTranscription(text);
     setProcessing(false);
     notify(RecordingState::idle);

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <system_error>
 
+#include "Parloquin/services/ModelFolder.h"
 #include "Platform/system/FileManager.h"
 #include "RarivOredu/shared/ModelStore.h"
 
@@ -57,7 +58,8 @@ CacheCleaner::CacheCleaner(fs::path applicationCache, fs::path libraryFolder)
     : applicationCache_(std::move(applicationCache)), libraryFolder_(std::move(libraryFolder)) {}
 
 CacheCleaner CacheCleaner::standard() {
-    return CacheCleaner(platform::FileManager::cachesDirectory() / "Parloquin", rarivoredu::ModelStore::libraryFolder());
+    return CacheCleaner(platform::FileManager::cachesDirectory() / "Parloquin",
+                        ModelFolder::path());
 }
 
 bool CacheCleaner::isTemporaryName(const std::string& name) {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "Parloquin/views/AppVersion.h"
+#include "Parloquin/services/AppVersion.h"
 #include "Platform/system/Date.h"
 #include "Platform/system/HostDescription.h"
 

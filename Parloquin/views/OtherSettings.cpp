@@ -1,7 +1,6 @@
 #include "Parloquin/views/OtherSettings.h"
 
-#include "Parloquin/views/ModelStorageSize.h"
-#include "RarivOredu/shared/ModelStore.h"
+#include "Parloquin/services/ModelStorageSize.h"
 
 namespace parloquin {
 
@@ -58,10 +57,6 @@ const std::vector<OtherSettings::SupportLinkRow>& OtherSettings::supportLinks() 
         {"envelope.fill", "Support kontaktieren", "Erhalten Sie Hilfe von unserem Team", supportMailAddress},
     };
     return links;
-}
-
-std::filesystem::path OtherSettings::modelFolder() {
-    return rarivoredu::ModelStore::libraryFolder();
 }
 
 std::string OtherSettings::modelFolderText(const std::filesystem::path& folder, const std::filesystem::path& home) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "Parloquin/services/AlertPresenter.h"
-#include "Parloquin/views/AppVersion.h"
+#include "Parloquin/services/AppVersion.h"
 #include "Platform/system/HostDescription.h"
 
 namespace parloquin {
@@ -52,8 +52,6 @@ struct OtherSettings {
     static const std::vector<LegalLinkRow>& legalLinks();
     static const std::vector<SupportLinkRow>& supportLinks();
 
-    // Where the speech library keeps its models: its folder under the data folder.
-    static std::filesystem::path modelFolder();
     // The folder as a person reads it, "~/.local/share/RarivOredu/": the home folder as "~".
     static std::string modelFolderText(const std::filesystem::path& folder, const std::filesystem::path& home);
 

@@ -7,6 +7,8 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
+#include "Parloquin/services/ModelFolder.h"
+#include "Parloquin/services/ModelStorageSize.h"
 #include "Parloquin/services/TranscriptionService.h"
 #include "Parloquin/views/CacheCleaner.h"
 #include "Parloquin/views/DiagnosticsReport.h"
@@ -15,7 +17,6 @@
 #include "Parloquin/views/LinkRowButton.h"
 #include "Parloquin/views/ModelProgressTexts.h"
 #include "Parloquin/views/OpenSourceLicensesView.h"
-#include "Parloquin/views/ModelStorageSize.h"
 #include "Parloquin/views/OtherSettings.h"
 #include "Parloquin/views/PageDivider.h"
 #include "Parloquin/views/PageHeaderView.h"
@@ -109,7 +110,7 @@ QWidget* OtherSettingsView::aboutSection(QWidget* parent) {
     int line = 0;
     for (const OtherSettings::AboutRow& row :
          OtherSettings::aboutRows(AppVersion::bundle(), platform::HostFacts().describe(),
-                                  ModelStorageSize::measure(OtherSettings::modelFolder()))) {
+                                  ModelStorageSize::measure(ModelFolder::path()))) {
         auto* label = new QLabel(text(row.label), card);
         QPalette secondary = label->palette();
         secondary.setColor(QPalette::WindowText, colors.secondary);
@@ -227,7 +228,7 @@ QWidget* OtherSettingsView::advancedSection(QWidget* parent) {
     }
     updateModelProgress();
     modelFolderLabel_ = SecondaryText::label(
-        text(OtherSettings::modelFolderText(OtherSettings::modelFolder(),
+        text(OtherSettings::modelFolderText(ModelFolder::path(),
                                             platform::FileManager::homeDirectoryForCurrentUser())),
         TextStyle::caption(), card);
     modelFolderLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -295,7 +296,7 @@ void OtherSettingsView::showSystemInfo() {
 }
 
 void OtherSettingsView::showModelFolder() {
-    const std::filesystem::path folder = OtherSettings::modelFolder();
+    const std::filesystem::path folder = ModelFolder::path();
     // Before the first download there is no folder yet; an empty one shows where the models will lie.
     try {
         platform::FileManager::createDirectory(folder);

@@ -22,9 +22,10 @@
 #include <chrono>
 
 #include "Parloquin/app/AppDelegate.h"
+#include "Parloquin/services/AppVersion.h"
 #include "Parloquin/services/HistoryManager.h"
+#include "Parloquin/services/ModelFolder.h"
 #include "Parloquin/services/StatisticsManager.h"
-#include "Parloquin/views/AppVersion.h"
 #include "Parloquin/views/OtherSettings.h"
 #include "Parloquin/views/ContentAreaView.h"
 #include "Parloquin/views/OtherSettingsView.h"
@@ -198,7 +199,7 @@ TEST_F(AppDelegateTest, TheAboutDialogShowsTheBuildsVersion) {
 TEST_F(AppDelegateTest, ReadyLaunchRegistersTheHotkeyAndShowsTheButton) {
     storeRecords(harness, 2);
     // The notification says what the models take on disk.
-    const std::filesystem::path models = parloquin::OtherSettings::modelFolder() / "Models";
+    const std::filesystem::path models = parloquin::ModelFolder::path() / "Models";
     std::filesystem::create_directories(models);
     std::ofstream(models / "model.pt").close();
     std::filesystem::resize_file(models / "model.pt", 3'200'000);

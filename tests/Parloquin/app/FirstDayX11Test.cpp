@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "Parloquin/app/AppDelegate.h"
+#include "Parloquin/app/MessageBoxAlertPresenter.h"
 #include "Parloquin/hotkeys/HotkeyEnvironment.h"
 #include "Parloquin/views/ContentAreaView.h"
 #include "Parloquin/views/OtherSettingsView.h"
@@ -62,7 +63,7 @@ public:
         // With a tray, the user keeps the task bar entry: the window minimises on close.
         defaults.setBool("showDockIcon", tray);
         harness.systemTrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
-        harness.hotkeys = [] { return parloquin::HotkeyEnvironment::system(); };
+        harness.hotkeys = [] { return parloquin::HotkeyEnvironment::system(std::make_shared<parloquin::MessageBoxAlertPresenter>()); };
         // The first setup: the download comes to 42 %, then the network is gone. The retry works.
         harness.initializer = [this, r = harness.recognizer]() -> std::shared_ptr<parloquin::SpeechRecognizer> {
             if (++attempts == 1) {

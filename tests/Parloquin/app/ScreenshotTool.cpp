@@ -30,7 +30,7 @@
 #include "Parloquin/app/FloatingDictationControlWindow.h"
 #include "Parloquin/app/QtRecordingOverlayWindow.h"
 #include "Parloquin/app/QtTranslations.h"
-#include "Parloquin/hotkeys/MessageBoxAlertPresenter.h"
+#include "Parloquin/app/MessageBoxAlertPresenter.h"
 #include "Parloquin/services/PasteGuidance.h"
 #include "Parloquin/services/HistoryManager.h"
 #include "Parloquin/services/SpeechRecognizer.h"

@@ -1,4 +1,4 @@
-#include "Parloquin/views/AppVersion.h"
+#include "Parloquin/services/AppVersion.h"
 
 namespace parloquin {
 

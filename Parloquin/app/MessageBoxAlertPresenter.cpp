@@ -1,4 +1,4 @@
-#include "Parloquin/hotkeys/MessageBoxAlertPresenter.h"
+#include "Parloquin/app/MessageBoxAlertPresenter.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -5,7 +5,8 @@
 
 namespace parloquin {
 
-// The version this program was built as, as the about card and the diagnostics report show it.
+// The version this program was built as, as the about card, the about dialog, the diagnostics
+// report and --version show it.
 struct AppVersion {
     std::optional<std::string> shortVersion;  // "0.1.0"
     std::optional<std::string> buildNumber;

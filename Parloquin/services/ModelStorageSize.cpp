@@ -1,4 +1,4 @@
-#include "Parloquin/views/ModelStorageSize.h"
+#include "Parloquin/services/ModelStorageSize.h"
 
 #include <system_error>
 
