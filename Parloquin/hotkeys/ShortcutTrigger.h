@@ -10,7 +10,7 @@ namespace parloquin {
 
 // A stored hotkey written for the desktops that bind it themselves, with X keysym names.
 struct ShortcutTrigger {
-    // As the desktop portal's preferred trigger (the shortcuts specification): "CTRL+ALT+space";
+    // As the desktop portal's preferred trigger (the XDG shortcut format): "CTRL+ALT+space";
     // a lone modifier is its left key: "Alt_L". Empty for a key no keysym is known for.
     static std::string portal(const HotkeyTriple& hotkey);
     // As sway's bindsym takes it: "Ctrl+Alt+space", "Mod4+Shift+space"; a lone modifier "Alt_L".

@@ -37,7 +37,7 @@ public:
     struct Shortcut {
         QString id;
         QString description;
-        QString preferredTrigger;  // as the shortcuts specification writes it: "CTRL+ALT+space"
+        QString preferredTrigger;  // as the XDG shortcut format writes it: "CTRL+ALT+space"
     };
 
     // nullptr where the bus has no portal with a GlobalShortcuts interface. Otherwise the session
