@@ -1,5 +1,7 @@
 #include "Platform/desktop/GlobalShortcutsPortal.h"
 
+#include "Platform/desktop/DesktopPortal.h"
+
 #include <QDBusArgument>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
@@ -39,26 +41,15 @@ Q_DECLARE_METATYPE(platform::GlobalShortcutEntries)
 namespace platform {
 namespace {
 
-const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString& kService = DesktopPortal::service;
+const QString& kPath = DesktopPortal::path;
 const QString kInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
-constexpr int kPropertyTimeout = 2000;  // ms: a portal that does not answer that soon is not used
 
 std::uint32_t interfaceVersion(QDBusConnection& bus) {
-    QDBusMessage get = QDBusMessage::createMethodCall(kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                      QStringLiteral("Get"));
-    get << kInterface << QStringLiteral("version");
-    const QDBusMessage reply = bus.call(get, QDBus::Block, kPropertyTimeout);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return 0;
-    return reply.arguments().first().value<QDBusVariant>().variant().toUInt();
+    return DesktopPortal::uintProperty(bus, kInterface, QStringLiteral("version"));
 }
 
-// The portal names its request objects after the caller's unique bus name.
-QString requestPath(const QDBusConnection& bus, const QString& token) {
-    QString sender = bus.baseService();
-    sender.remove(0, 1).replace(QLatin1Char('.'), QLatin1Char('_'));
-    return QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
-}
+QString requestPath(const QDBusConnection& bus, const QString& token) { return DesktopPortal::requestPath(bus, token); }
 
 // A string in the portals as they are, an object path in the documentation.
 QString pathOf(const QVariant& value) {
