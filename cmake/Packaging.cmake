@@ -1,6 +1,9 @@
 # The Debian package: CPack's DEB generator over everything the install rules install, with the
 # prefix /usr. scripts/package.sh builds it (cpack --config <build tree>/CPackConfig.cmake).
-# Every install component goes into the one package.
+# The package holds the application: the install rules without a component of their own. The
+# speech library's shared objects, headers and program (component "library") install with
+# `cmake --install` but stay out of it: shared libraries in a Debian package belong in packages
+# named after their sonames.
 
 set(PARLOQUIN_PACKAGE_MAINTAINER "The Parloquin developers <parloquin@example.org>" CACHE STRING
     "Maintainer of the Debian package, as \"Name <address>\"")
@@ -57,5 +60,7 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "sound-theme-freedesktop, fonts-dejavu-core, fonts-noto-color-emoji, qt6-translations-l10n")
 # Qt's Wayland platform, for QT_QPA_PLATFORM=wayland.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-wayland")
+
+set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};Unspecified;/")
 
 include(CPack)
