@@ -394,7 +394,7 @@ TEST_F(AppDelegateTest, FailedModelLoadLeavesNoButtonAndOffersARetry) {
         EXPECT_FALSE(delegate.isInitialized()) << c.name;
         EXPECT_EQ(AppHarness::titles(delegate.statusMenu()),
                   (Titles{"Parloquin - Initialisierung fehlgeschlagen", "Erneut versuchen", "---",
-                          "Aufnahme starten (⇧⌘Space)", "Letzte Transkriptionen", "Statistiken...", "---",
+                          "Aufnahme starten (Umschalt+Super+Leertaste)", "Letzte Transkriptionen", "Statistiken...", "---",
                           "Einstellungen...", "Über Parloquin", "---", "Parloquin beenden"}))
             << c.name;
         ASSERT_EQ(harness.summaries(), (std::vector<std::string>{"Parloquin konnte nicht gestartet werden"})) << c.name;
@@ -468,7 +468,7 @@ TEST_F(AppDelegateTest, AFailedStartIsTriedAgainFromTheMenuAndFromTheModelCard) 
     EXPECT_FALSE(menu->actions().contains(delegate.retryMenuItem()));
     EXPECT_EQ(menu->actions()[0]->text(), "Parloquin - Bereit");
     EXPECT_TRUE(delegate.dictationMenuItem()->isEnabled());
-    EXPECT_EQ(delegate.dictationMenuItem()->text(), "Aufnahme starten (⇧⌘Space)");
+    EXPECT_EQ(delegate.dictationMenuItem()->text(), "Aufnahme starten (Umschalt+Super+Leertaste)");
     EXPECT_TRUE(page->retryButton()->isHidden());
     EXPECT_TRUE(delegate.floatingControlWindow());
     harness.desktop.target->fire(platform::kEventHotKeyPressed);
@@ -531,9 +531,9 @@ TEST_F(AppDelegateTest, TheHotkeyIsTakenAtStartAndAStartBeforeTheModelsAreReadyI
     EXPECT_EQ(harness.summaries().back(), "Parloquin bereit!");
     EXPECT_EQ(harness.notifications.received.back().body.toStdString().substr(
                   harness.notifications.received.back().body.toStdString().rfind('\n') + 1),
-              "Tastenkürzel: ⇧⌘Space registriert");
+              "Tastenkürzel: Umschalt+Super+Leertaste registriert");
     EXPECT_TRUE(delegate.dictationMenuItem()->isEnabled());
-    EXPECT_EQ(delegate.dictationMenuItem()->text(), "Aufnahme starten (⇧⌘Space)");
+    EXPECT_EQ(delegate.dictationMenuItem()->text(), "Aufnahme starten (Umschalt+Super+Leertaste)");
     target.fire(platform::kEventHotKeyPressed);
     drainEventLoop();
     EXPECT_TRUE(delegate.transcriptionService()->isRecording());

@@ -83,7 +83,7 @@ public:
     // A setup still waiting would hold the service's end, and the test's, for good.
     ~FirstDay() { networkGone = true; }
 
-    // A press of the hotkey (⇧⌘Space) on the keyboard.
+    // A press of the hotkey (Umschalt+Super+Leertaste, stored) on the keyboard.
     void pressHotkey() {
         keyboard.press({XTestKeyboard::kLeftShift, XTestKeyboard::kLeftSuper, XTestKeyboard::kSpace});
         keyboard.release({XTestKeyboard::kSpace, XTestKeyboard::kLeftSuper, XTestKeyboard::kLeftShift});
