@@ -128,9 +128,12 @@ bool WaylandCompositor::focus(TestTextWindow& window) {
                 break;
             }
             case Kind::kwin:
-                runKWinScript(QStringLiteral("for (const client of workspace.clientList()) {"
-                                             "  if (client.caption === \"%1\") workspace.activeClient = client;"
-                                             "}")
+                // KWin 6 names its windows windowList()/activeWindow, 5.27 clientList()/activeClient.
+                runKWinScript(QStringLiteral("(function () { const six = typeof workspace.windowList === \"function\";"
+                                             "for (const client of (six ? workspace.windowList() : workspace.clientList())) {"
+                                             "  if (client.caption !== \"%1\") continue;"
+                                             "  if (six) workspace.activeWindow = client; else workspace.activeClient = client;"
+                                             "} })();")
                                   .arg(escapedForScript(window.title())));
                 break;
             case Kind::mutter:
