@@ -120,7 +120,8 @@ protected:
 };
 
 TEST_F(SwayShortcutDictationWaylandTest, TheBoundKeysDictateIntoTheFocusedNativeAndXWindow) {
-    // Sway runs as nobody under root, and so do the commands of its bindings.
+    // Sway runs as nobody under root, and so do the commands of its bindings: a bus that let in
+    // only root would refuse them, and `parloquin --toggle` would end with "No session bus".
     parloquin_test::PrivateSessionBus bus(::getuid() == 0 ? QStringList{"nobody"} : QStringList{});
     ASSERT_FALSE(bus.address().isEmpty());
     parloquin_test::NotificationServer notifications;
