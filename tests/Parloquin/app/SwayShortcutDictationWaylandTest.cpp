@@ -4,7 +4,9 @@
 // sway runs `parloquin --toggle/--start/--stop`, which drive the running Parloquin (models that
 // hear "Hallo" in every recording). With a native and with an X window focused, each dictation's
 // text arrives in that window and stays on the clipboard for native readers; the recording overlay
-// leaves the focus where it was, so the toggle's second press still arrives.
+// leaves the focus where it was, so the toggle's second press still arrives. Sway matches keys from
+// a virtual keyboard against bindsym by the keysyms of that keyboard's own keymap (sent before its
+// first key), as it does for a real one: no bindcode or --to-code is needed.
 #include <gtest/gtest.h>
 
 #include <QFile>
