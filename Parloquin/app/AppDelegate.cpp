@@ -224,9 +224,9 @@ void AppDelegate::reportSettingsFileProblem(const platform::UserDefaults::LoadPr
 
 void AppDelegate::initializeServices() {
     if (!environment_.makeTranscriptionService) return;
-    transcriptionService_ = environment_.makeTranscriptionService();
-    historyManager_ = &transcriptionService_->historyManager();
-    statisticsManager_ = &transcriptionService_->statisticsManager();
+    historyManager_ = &environment_.transcriptionStores().historyManager();
+    statisticsManager_ = &environment_.transcriptionStores().statisticsManager();
+    transcriptionService_ = environment_.makeTranscriptionService(environment_.stores);
     QPointer<AppDelegate> weak(this);
     // A dictation that cannot start, or a text that could not be pasted, is never silent.
     transcriptionService_->onNotice = [weak](const std::string& title, const std::string& body) {
@@ -239,9 +239,8 @@ void AppDelegate::initializeServices() {
     connect(transcriptionService_.get(), &TranscriptionService::initializationFailedChanged, this, [this] {
         if (launchFailed_ && !transcriptionService_->initializationFailed()) setupRetrying();
     });
-    transcriptionService_->onStateChanged = [weak](RecordingState state) {
-        if (weak) weak->handleStateChange(state);
-    };
+    connect(transcriptionService_.get(), &TranscriptionService::stateChanged, this,
+            [this](RecordingState state) { handleStateChange(state); });
     // The hotkey is the desktop's from the start: a press during the first setup must not reach the
     // focused window, and is answered with how far the setup has come.
     setupHotkeyManager();
@@ -752,9 +751,7 @@ void AppDelegate::setupFloatingControlWindow() {
     connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& at) {
         if (menu_) menu_->popup(view->mapToGlobal(at));
     });
-    connect(transcriptionService_.get(), &TranscriptionService::isRecordingChanged, this,
-            [this] { updateFloatingControlState(); });
-    connect(transcriptionService_.get(), &TranscriptionService::isProcessingChanged, this,
+    connect(transcriptionService_.get(), &TranscriptionService::stateChanged, this,
             [this] { updateFloatingControlState(); });
     updateFloatingControlState();
     updateFloatingControlVisibility();

@@ -22,14 +22,24 @@ AppEnvironment AppEnvironment::system() {
     environment.hotkeyEnvironment = [alerts = environment.alerts] { return HotkeyEnvironment::system(alerts); };
     environment.playSound = [](const std::string& soundName) { platform::NSSound(soundName).play(); };
     environment.systemTrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
-    environment.makeTranscriptionService = [alerts = environment.alerts, defaults = environment.defaults] {
+    environment.makeTranscriptionService = [alerts = environment.alerts,
+                                            defaults = environment.defaults](std::shared_ptr<TranscriptionSink> sink) {
         TranscriptionEnvironment service;
         service.defaults = defaults;
         service.alerts = alerts;
+        service.sink = std::move(sink);
         service.makeRecordingOverlay = QtRecordingOverlayWindow::factory();
         return std::make_unique<TranscriptionService>(TranscriptionService::defaultAsrInitializer(), service);
     };
     return environment;
+}
+
+TranscriptionStores& AppEnvironment::transcriptionStores() {
+    if (!stores) {
+        stores = std::make_shared<TranscriptionStores>(defaults != nullptr ? *defaults : platform::UserDefaults::standard(),
+                                                       clock ? clock : platform::Clock::system());
+    }
+    return *stores;
 }
 
 }  // namespace parloquin

@@ -7,6 +7,8 @@
 #include "Parloquin/hotkeys/ApplicationActivation.h"
 #include "Parloquin/hotkeys/HotkeyEnvironment.h"
 #include "Parloquin/services/AlertPresenter.h"
+#include "Parloquin/services/TranscriptionSink.h"
+#include "Parloquin/services/TranscriptionStores.h"
 #include "Platform/desktop/NSPasteboard.h"
 #include "Platform/desktop/SMAppService.h"
 #include "Platform/desktop/UNUserNotificationCenter.h"
@@ -33,8 +35,14 @@ struct AppEnvironment {
     std::function<void(const std::string& soundName)> playSound;
     // Whether the desktop shows tray icons. Optional: without it, a tray is taken to be there.
     std::function<bool()> systemTrayAvailable;
-    // Makes the dictation service on the main thread; its models are not yet loaded.
-    std::function<std::unique_ptr<TranscriptionService>()> makeTranscriptionService;
+    // Makes the dictation service on the main thread, writing into the sink; its models are not
+    // yet loaded.
+    std::function<std::unique_ptr<TranscriptionService>(std::shared_ptr<TranscriptionSink> sink)>
+        makeTranscriptionService;
+    // The history and the statistics, owned here for the life of the process; made from the
+    // defaults and the clock on first use when none were given.
+    std::shared_ptr<TranscriptionStores> stores;
+    TranscriptionStores& transcriptionStores();
 
     // The desktop's services: the user's defaults, the session's notification service, message
     // boxes, the clipboard, X11 hotkeys, the sound theme, and the dictation service with the

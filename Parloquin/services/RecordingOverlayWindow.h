@@ -9,9 +9,10 @@ class AudioDeviceManager;
 
 // The small window shown while the microphone records; it draws the elapsed time and the level of
 // its AudioDeviceManager (currentAudioLevel). The application supplies the window; the dictation
-// service makes one per recording, shows it when the recording starts and hides it at the stop.
+// service's DictationRecorder makes one per recording, shows it when the recording starts and hides
+// it at the stop.
 //
-// The service destroys the object right after hide(). A window that fades out keeps what it needs
+// The recorder destroys the object right after hide(). A window that fades out keeps what it needs
 // alive itself until the fade has ended. Main thread only.
 class RecordingOverlayWindow {
 public:
@@ -23,7 +24,7 @@ public:
     virtual void hide() = 0;
 };
 
-// Makes the overlay of one recording for the service's device manager; never fails.
+// Makes the overlay of one recording for the recorder's device manager; never fails.
 using RecordingOverlayFactory = std::function<std::unique_ptr<RecordingOverlayWindow>(AudioDeviceManager&)>;
 
 }  // namespace parloquin

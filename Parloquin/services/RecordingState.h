@@ -4,7 +4,7 @@
 
 namespace parloquin {
 
-// Where the dictation service is: the argument of its onStateChanged callback.
+// Where the dictation service is: the argument of its stateChanged signal.
 enum class RecordingState : std::uint8_t {
     idle = 0,        // nothing is recorded or processed
     recording = 1,   // the microphone is being recorded

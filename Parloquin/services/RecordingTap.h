@@ -16,10 +16,11 @@ namespace parloquin {
 //
 // One converter serves the whole recording, so the resampler's history runs on from buffer to
 // buffer, and each captured buffer is handed to it exactly once. The samples wait in a ring
-// until the main thread takes them; the level of the latest buffer is kept beside them.
+// until the thread that collects them takes them; the level of the latest buffer is kept beside
+// them.
 //
-// process() runs on the capture thread and allocates nothing; takeSamples() and finish() belong
-// to the main thread, finish() only after the capture has ended.
+// process() runs on the capture thread and allocates nothing; takeSamples() belongs to one
+// collecting thread; finish() runs once the capture has ended, on any one thread.
 class RecordingTap {
 public:
     // 32-bit float, 16,000 Hz, one channel, not interleaved.
@@ -28,7 +29,7 @@ public:
     static platform::AVAudioFrameCount outputCapacity(platform::AVAudioFrameCount frames, double inputSampleRate);
 
     // Nothing when no converter from the input format can be made. The ring holds ringSeconds of
-    // output that the main thread has not taken yet; what does not fit is counted as dropped.
+    // output not collected yet; what does not fit is counted as dropped.
     static std::unique_ptr<RecordingTap> make(const platform::AVAudioFormat& inputFormat,
                                               platform::AVAudioFrameCount bufferFrames = 4096,
                                               double ringSeconds = 60.0);
@@ -36,10 +37,12 @@ public:
     // Capture thread: converts one buffer. A buffer the converter fails on gives no samples and
     // no level.
     void process(const platform::AVAudioPCMBufferPtr& buffer);
-    // Main thread: appends the samples converted since the last call.
+    // The collecting thread: appends the samples converted since the last call.
     void takeSamples(std::vector<float>& samples);
-    // Main thread, once the capture has ended: converts what the resampler still holds.
+    // Once the capture has ended: converts what the resampler still holds.
     void finish();
+    // How many samples went into the ring so far; once finish() has run, all a collector gets.
+    std::uint64_t convertedSamples() const noexcept { return ring_.written(); }
 
     // The level (AudioDeviceManager::levelOfMeanSquare) of the last converted buffer.
     float level() const noexcept { return level_.load(std::memory_order_relaxed); }

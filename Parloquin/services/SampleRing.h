@@ -17,6 +17,8 @@ public:
     std::size_t write(const float* samples, std::size_t count) noexcept;
     // Reader: appends every sample written so far and frees their room.
     void drainInto(std::vector<float>& destination);
+    // How many samples were ever written (those that did not fit are not counted).
+    std::size_t written() const noexcept { return written_.load(std::memory_order_acquire); }
 
 private:
     std::vector<float> storage_;

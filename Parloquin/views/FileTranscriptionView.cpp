@@ -60,8 +60,7 @@ FileTranscriptionView::FileTranscriptionView(TranscriptionService& service, cons
     page->addWidget(makeResultCard(content));
     page->addStretch(1);
 
-    connect(&service_, &TranscriptionService::isProcessingChanged, this, [this] { serviceChanged(); });
-    connect(&service_, &TranscriptionService::isRecordingChanged, this, [this] { serviceChanged(); });
+    connect(&service_, &TranscriptionService::stateChanged, this, [this] { serviceChanged(); });
     connect(&service_, &TranscriptionService::fileJobChanged, this, [this] { showJob(); });
     connect(&service_, &TranscriptionService::fileFinished, this,
             [this](const std::optional<TranscriptionRecord>& record, std::exception_ptr error,

@@ -62,9 +62,10 @@ struct LaunchedShell {
         environment.application = std::make_shared<parloquin::QtApplicationActivation>();
         environment.clock = platform::Clock::system();
         environment.hotkeyEnvironment = [this] { return desktop.environment(); };
-        environment.makeTranscriptionService = [this] {
+        environment.makeTranscriptionService = [this](std::shared_ptr<parloquin::TranscriptionSink> sink) {
             parloquin::TranscriptionEnvironment service;
             service.defaults = &defaults;
+            service.sink = std::move(sink);
             service.audioHardware = hardware;
             return std::make_unique<parloquin::TranscriptionService>(
                 [] { return std::shared_ptr<parloquin::SpeechRecognizer>(std::make_shared<SilentRecognizer>()); },

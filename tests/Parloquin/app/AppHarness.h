@@ -54,9 +54,10 @@ public:
         environment.hotkeyEnvironment = [this] { return hotkeys ? hotkeys() : desktop.environment(); };
         environment.playSound = [this](const std::string& soundName) { sounds.push_back(soundName); };
         environment.systemTrayAvailable = systemTrayAvailable;
-        environment.makeTranscriptionService = [this] {
+        environment.makeTranscriptionService = [this](std::shared_ptr<parloquin::TranscriptionSink> sink) {
             parloquin::TranscriptionEnvironment service;
             service.defaults = &store.defaults();
+            service.sink = std::move(sink);
             service.audioHardware = hardware;
             service.clock = clock;
             service.alerts = alerts;

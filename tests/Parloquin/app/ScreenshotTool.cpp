@@ -291,9 +291,10 @@ bool trayMenuPicture(const QDir& folder, const std::filesystem::path& storeFolde
 
     parloquin::AppEnvironment environment = parloquin::AppEnvironment::system();
     environment.defaults = &defaults;
-    environment.makeTranscriptionService = [&defaults] {
+    environment.makeTranscriptionService = [&defaults](std::shared_ptr<parloquin::TranscriptionSink> sink) {
         parloquin::TranscriptionEnvironment service;
         service.defaults = &defaults;
+        service.sink = std::move(sink);
         return std::make_unique<parloquin::TranscriptionService>(
             [] { return std::shared_ptr<parloquin::SpeechRecognizer>(std::make_shared<FixedText>()); }, service);
     };
@@ -582,9 +583,10 @@ bool modelSetupPictures(const QDir& folder, const std::filesystem::path& storeFo
     defaults.setBool("hasShownFirstLaunchExplanation", true);
     parloquin::AppEnvironment environment = parloquin::AppEnvironment::system();
     environment.defaults = &defaults;
-    environment.makeTranscriptionService = [&] {
+    environment.makeTranscriptionService = [&](std::shared_ptr<parloquin::TranscriptionSink> sink) {
         parloquin::TranscriptionEnvironment service;
         service.defaults = &defaults;
+        service.sink = std::move(sink);
         return std::make_unique<parloquin::TranscriptionService>(setup.initializer(), service);
     };
     QWidget desktop(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);

@@ -18,6 +18,7 @@
 #include "Parloquin/services/SpeechRecognizer.h"
 #include "Parloquin/services/StatisticsManager.h"
 #include "Parloquin/services/TranscriptionService.h"
+#include "Parloquin/services/TranscriptionStores.h"
 #include "Parloquin/views/ContentAreaView.h"
 #include "Parloquin/views/DropZoneView.h"
 #include "Parloquin/views/FileTranscriptionView.h"
@@ -83,6 +84,8 @@ bool transcriptPagePictures(const std::filesystem::path& storeFolder, const Save
     parloquin::TranscriptionEnvironment environment;
     environment.defaults = &defaults;
     environment.audioHardware = hardware;
+    auto stores = std::make_shared<parloquin::TranscriptionStores>(defaults, platform::Clock::system());
+    environment.sink = stores;
     parloquin::TranscriptionService service([recognizer] { return recognizer; }, environment);
     bool ready = false;
     service.initialize([&ready](std::exception_ptr) { ready = true; });
@@ -90,8 +93,8 @@ bool transcriptPagePictures(const std::filesystem::path& storeFolder, const Save
 
     auto chooser = std::make_shared<FakeChooser>();
     parloquin::PageContext context;
-    context.historyManager = &service.historyManager();
-    context.statisticsManager = &service.statisticsManager();
+    context.historyManager = &stores->historyManager();
+    context.statisticsManager = &stores->statisticsManager();
     context.transcriptionService = &service;
     context.defaults = &defaults;
     context.files = chooser;

@@ -15,6 +15,7 @@
 #include "Parloquin/services/RecordingOverlayWindow.h"
 #include "Parloquin/services/SpeechRecognizer.h"
 #include "Parloquin/services/TranscriptionService.h"
+#include "Parloquin/services/TranscriptionStores.h"
 #include "tests/Parloquin/services/DesktopFakes.h"
 #include "tests/Parloquin/services/StoreFixtures.h"
 #include "tests/Platform/desktop/EventLoopWait.h"
@@ -118,9 +119,12 @@ public:
         environment.makeRecordingOverlay = [log = overlays](parloquin::AudioDeviceManager&) {
             return std::make_unique<FakeOverlay>(log);
         };
+        stores = std::make_shared<parloquin::TranscriptionStores>(store.defaults(), clock);
+        environment.sink = stores;
         service = std::make_unique<parloquin::TranscriptionService>(
             [recognizer = recognizer] { return recognizer; }, environment);
-        service->onStateChanged = [this](parloquin::RecordingState state) { states.push_back(state); };
+        QObject::connect(service.get(), &parloquin::TranscriptionService::stateChanged,
+                         [this](parloquin::RecordingState state) { states.push_back(state); });
         if (ready) {
             bool done = false;
             service->initialize([&done](std::exception_ptr) { done = true; });
@@ -142,6 +146,10 @@ public:
         drainEventLoop();
     }
 
+    // The stores the service writes into, made with it.
+    parloquin::HistoryManager& history() { return stores->historyManager(); }
+    parloquin::StatisticsManager& statistics() { return stores->statisticsManager(); }
+
     storetest::Store store;
     std::shared_ptr<storetest::ManualClock> clock = std::make_shared<storetest::ManualClock>();
     std::shared_ptr<testsupport::FakeAudioHardware> hardware = testsupport::FakeAudioHardware::make();
@@ -149,6 +157,7 @@ public:
     std::shared_ptr<RecordingAlerts> alerts = std::make_shared<RecordingAlerts>();
     std::shared_ptr<OverlayLog> overlays = std::make_shared<OverlayLog>();
     std::vector<parloquin::RecordingState> states;
+    std::shared_ptr<parloquin::TranscriptionStores> stores;
     std::unique_ptr<parloquin::TranscriptionService> service;
 };
 

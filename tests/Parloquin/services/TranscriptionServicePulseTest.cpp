@@ -111,7 +111,7 @@ protected:
         bool done = false;
         service->initialize([&](std::exception_ptr) { done = true; });
         waitUntil([&] { return done; });
-        service->onStateChanged = [this](RecordingState state) { idle = state == RecordingState::idle; };
+        QObject::connect(service.get(), &TranscriptionService::stateChanged, [this](RecordingState state) { idle = state == RecordingState::idle; });
         return service;
     }
 
@@ -195,7 +195,7 @@ TEST_F(TranscriptionServicePulseTest, AStartWithoutAMicrophoneIsToldAndReturnsTo
         service.initialize([&](std::exception_ptr) { ready = true; });
         EXPECT_TRUE(waitUntil([&] { return ready; })) << address;
         RefusedStart start;
-        service.onStateChanged = [&](RecordingState state) { start.states.push_back(state); };
+        QObject::connect(&service, &TranscriptionService::stateChanged, [&](RecordingState state) { start.states.push_back(state); });
         service.onNotice = [&](const std::string& title, const std::string& body) {
             start.notices.push_back(title + ": " + body);
         };
@@ -243,7 +243,7 @@ TEST_F(TranscriptionServicePulseTest, AMicrophoneUnpluggedDuringARecordingEndsIt
     ASSERT_TRUE(waitUntil([&] { return ready; }));
     std::vector<std::string> notices;
     service.onNotice = [&](const std::string& title, const std::string&) { notices.push_back(title); };
-    service.onStateChanged = [this](RecordingState state) { idle = state == RecordingState::idle; };
+    QObject::connect(&service, &TranscriptionService::stateChanged, [this](RecordingState state) { idle = state == RecordingState::idle; });
 
     service.startRecording();
     ASSERT_TRUE(service.isRecording());
@@ -283,7 +283,7 @@ TEST_F(TranscriptionServicePulseTest, ADefaultInputThatIsAMonitorGivesWayToTheMi
     bool ready = false;
     service.initialize([&](std::exception_ptr) { ready = true; });
     ASSERT_TRUE(waitUntil([&] { return ready; }));
-    service.onStateChanged = [this](RecordingState state) { idle = state == RecordingState::idle; };
+    QObject::connect(&service, &TranscriptionService::stateChanged, [this](RecordingState state) { idle = state == RecordingState::idle; });
 
     const std::vector<float> samples = dictate(service, std::chrono::milliseconds(1500));
     ASSERT_GE(samples.size(), TranscriptionService::kMinimumSamples);

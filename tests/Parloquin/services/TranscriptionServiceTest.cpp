@@ -124,7 +124,7 @@ TEST_F(TranscriptionServiceTest, StateSequencesOfADictation) {
         EXPECT_FALSE(service.isProcessing()) << c.name;
         EXPECT_EQ(fakes.pasteboard->contents, c.clipboard) << c.name;
         EXPECT_EQ(h.overlays->events, c.overlay) << c.name;
-        EXPECT_EQ(service.historyManager().records().size(), c.clipboard ? 1u : 0u) << c.name;
+        EXPECT_EQ(h.history().records().size(), c.clipboard ? 1u : 0u) << c.name;
         EXPECT_EQ(notices, c.notices) << c.name;
     }
 }
@@ -244,8 +244,8 @@ TEST_F(TranscriptionServiceTest, ACancelledRecordingIsNeitherTranscribedNorStore
     EXPECT_EQ(harness.states, (std::vector<State>{State::recording, State::idle}));
     EXPECT_EQ(harness.overlays->events, (std::vector<std::string>{"show", "hide"}));
     EXPECT_TRUE(harness.recognizer->calls().empty());
-    EXPECT_TRUE(service.historyManager().records().empty());
-    EXPECT_EQ(service.statisticsManager().statistics().totalRecordings, 0);
+    EXPECT_TRUE(harness.history().records().empty());
+    EXPECT_EQ(harness.statistics().statistics().totalRecordings, 0);
     EXPECT_FALSE(desktop.pasteboard->contents);
     EXPECT_EQ(service.lastTranscription(), "");
     EXPECT_EQ(service.audioDeviceManager().currentAudioLevel(), 0.0f);
@@ -253,7 +253,7 @@ TEST_F(TranscriptionServiceTest, ACancelledRecordingIsNeitherTranscribedNorStore
     // The next dictation is whole again.
     harness.dictate();
     EXPECT_EQ(harness.recognizer->calls().size(), 1u);
-    EXPECT_EQ(service.historyManager().records().size(), 1u);
+    EXPECT_EQ(harness.history().records().size(), 1u);
 }
 
 TEST_F(TranscriptionServiceTest, FormattingPrivacyAndEmptyTextDecideWhatIsStoredAndDelivered) {
@@ -296,18 +296,18 @@ TEST_F(TranscriptionServiceTest, FormattingPrivacyAndEmptyTextDecideWhatIsStored
         EXPECT_EQ(notices, c.notices) << c.name;
         EXPECT_EQ(service.lastTranscription(), c.last) << c.name;
         EXPECT_EQ(fakes.pasteboard->contents, c.delivered) << c.name;
-        EXPECT_EQ(service.historyManager().records().size(), c.records) << c.name;
-        EXPECT_EQ(service.statisticsManager().statistics().totalRecordings, static_cast<std::int64_t>(c.records))
+        EXPECT_EQ(h.history().records().size(), c.records) << c.name;
+        EXPECT_EQ(h.statistics().statistics().totalRecordings, static_cast<std::int64_t>(c.records))
             << c.name;
     }
 }
 
 TEST_F(TranscriptionServiceTest, TheRecordHoldsTheFiguresOfTheDictation) {
     harness.recognizer->setText("Guten Morgen, heute ist ein schöner Tag in der Stadt.");
-    TranscriptionService& service = harness.make();
+    harness.make();
     harness.dictate();
-    ASSERT_EQ(service.historyManager().records().size(), 1u);
-    const TranscriptionRecord& record = service.historyManager().records()[0];
+    ASSERT_EQ(harness.history().records().size(), 1u);
+    const TranscriptionRecord& record = harness.history().records()[0];
     EXPECT_EQ(record.text, "Guten Morgen, heute ist ein schöner Tag in der Stadt.");
     EXPECT_EQ(record.charCount, 53);
     EXPECT_EQ(record.wordCount, 10);
@@ -378,7 +378,7 @@ TEST_F(TranscriptionServiceTest, DeliveryPastesCopiesAndGuidesOnce) {
         EXPECT_EQ(notices, told) << c.name;
         EXPECT_EQ(h.alerts->shown.size(), c.alerts) << c.name;
         EXPECT_EQ(fakes.permissions->prompts, static_cast<int>(c.alerts)) << c.name;
-        EXPECT_EQ(service.hasShownGuidance(), c.alerts > 0) << c.name;
+        EXPECT_EQ(service.delivery().hasShownGuidance(), c.alerts > 0) << c.name;
     }
 }
 
@@ -500,7 +500,7 @@ TEST(TranscriptionServiceRecognizerTest, StartsFromTheModelsFolderAndDictatesThr
     ASSERT_TRUE(service.isInitialized());
 
     bool idle = false;
-    service.onStateChanged = [&](State state) { idle = state == State::idle; };
+    QObject::connect(&service, &TranscriptionService::stateChanged, [&](State state) { idle = state == State::idle; });
     service.startRecording();
     service.stopRecording();
     ASSERT_TRUE(waitUntil([&] { return idle; }));
@@ -559,6 +559,8 @@ TEST(TranscriptionServiceFileProgressTest, ALongFileCountsItsWindowsAndCanBeCanc
     TranscriptionEnvironment services;
     services.defaults = &harness.store.defaults();
     services.audioHardware = harness.hardware;
+    auto stores = std::make_shared<TranscriptionStores>(harness.store.defaults(), platform::Clock::system());
+    services.sink = stores;
     TranscriptionService service([manager] { return std::make_shared<AsrManagerRecognizer>(manager); }, services);
     bool ready = false;
     service.initialize([&](std::exception_ptr) { ready = true; });
@@ -614,7 +616,7 @@ TEST(TranscriptionServiceFileProgressTest, ALongFileCountsItsWindowsAndCanBeCanc
         EXPECT_EQ(error.code(), platform::CocoaError::userCancelled);
     }
     EXPECT_LT(cancelled.reports.size(), 5u);
-    EXPECT_EQ(service.historyManager().records().size(), 1u);
+    EXPECT_EQ(stores->historyManager().records().size(), 1u);
     EXPECT_FALSE(service.isProcessing());
     service.startRecording();
     EXPECT_TRUE(service.isRecording());

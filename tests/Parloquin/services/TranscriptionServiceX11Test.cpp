@@ -54,7 +54,7 @@ TEST(TranscriptionServiceX11Test, TheTextLandsWhereTheUserTypes) {
         harness.store.defaults().setBool("pasteInPlaceMode", c.pasteInPlace);
         harness.store.defaults().setBool("autoSendText", c.autoSend);
         harness.recognizer->setText(text);
-        TranscriptionService& service = harness.make();
+        harness.make();
         harness.dictate();
 
         EXPECT_EQ(platform::NSPasteboard::general()->string(), text) << c.name;
@@ -67,7 +67,7 @@ TEST(TranscriptionServiceX11Test, TheTextLandsWhereTheUserTypes) {
         parloquin_test::drainEventLoop();
         EXPECT_EQ(target.text(), c.typed) << c.name;
         EXPECT_EQ(target.returnPresses(), c.returns) << c.name;
-        EXPECT_EQ(service.historyManager().records().size(), 1u) << c.name;
+        EXPECT_EQ(harness.history().records().size(), 1u) << c.name;
     }
 }
 
@@ -80,7 +80,7 @@ TEST(TranscriptionServiceX11Test, ThePasteWaitsUntilTheKeysAreLetGo) {
         int holdMilliseconds;        // after the text is ready
         bool pasted;
     };
-    const int tooLong = static_cast<int>(TranscriptionService::kPasteKeyWait.count()) + 500;
+    const int tooLong = static_cast<int>(DictationDelivery::kPasteKeyWait.count()) + 500;
     const std::vector<Case> cases = {
         {"hotkey held", {XTestKeyboard::kLeftShift, XTestKeyboard::kLeftSuper, XTestKeyboard::kSpace}, 250, true},
         {"modifiers held", {XTestKeyboard::kLeftShift, XTestKeyboard::kLeftSuper}, 250, true},

@@ -43,7 +43,7 @@ protected:
         bool ready = false;
         service->initialize([&](std::exception_ptr) { ready = true; });
         ASSERT_TRUE(waitUntil([&] { return ready; }));
-        service->onStateChanged = [this](RecordingState state) { idle = state == RecordingState::idle; };
+        QObject::connect(service.get(), &TranscriptionService::stateChanged, [this](RecordingState state) { idle = state == RecordingState::idle; });
 
         parloquin::PageContext context;
         context.defaults = &store.defaults();

@@ -48,8 +48,8 @@ class FileTranscriptionViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
         service = &harness.make();
-        context.historyManager = &service->historyManager();
-        context.statisticsManager = &service->statisticsManager();
+        context.historyManager = &harness.history();
+        context.statisticsManager = &harness.statistics();
         context.transcriptionService = service;
         context.defaults = &harness.store.defaults();
         context.alerts = harness.alerts;
@@ -121,9 +121,9 @@ TEST_F(FileTranscriptionViewTest, EveryFormatChosenOrDroppedIsTranscribedIntoThe
             EXPECT_EQ(page->resultText()->text().toStdString(), text);
             // About 1.25 s at 16 kHz reached the recogniser.
             EXPECT_NEAR(double(harness.recognizer->calls().back().size()), 20000.0, 400.0);
-            EXPECT_EQ(service->historyManager().records().size(), std::size_t(transcribed));
-            EXPECT_EQ(service->historyManager().records().front().text, text);
-            EXPECT_EQ(service->statisticsManager().statistics().totalRecordings, transcribed);
+            EXPECT_EQ(harness.history().records().size(), std::size_t(transcribed));
+            EXPECT_EQ(harness.history().records().front().text, text);
+            EXPECT_EQ(harness.statistics().statistics().totalRecordings, transcribed);
         }
     }
     const auto chips = FileTranscription::chips(*page->transcriptionResult());
@@ -225,7 +225,7 @@ TEST_F(FileTranscriptionViewTest, ARunningFileShowsItsProgressAndCanBeCancelled)
     EXPECT_TRUE(page->transcribeButton()->isVisibleTo(page.get()));
     EXPECT_TRUE(page->transcribeButton()->isEnabled());
     EXPECT_FALSE(page->resultCard()->isVisibleTo(page.get()));
-    EXPECT_TRUE(service->historyManager().records().empty());
+    EXPECT_TRUE(harness.history().records().empty());
 }
 
 // The user goes to another section and back while a long file runs: the page built anew shows
@@ -295,14 +295,14 @@ TEST_F(FileTranscriptionViewTest, APageBuiltWhileAFileRunsShowsItsProgressCancel
             EXPECT_EQ(again->errorLine()->findChildren<QLabel*>().back()->text(),
                       QString::fromUtf8(FileTranscription::cancelled));
             EXPECT_FALSE(again->resultCard()->isVisibleTo(again));
-            EXPECT_TRUE(service->historyManager().records().empty());
+            EXPECT_TRUE(harness.history().records().empty());
         } else {
             step = 2;
             ASSERT_TRUE(waitUntil([&] { return again->transcriptionResult().has_value(); }));
             EXPECT_TRUE(again->resultCard()->isVisibleTo(again));
             EXPECT_EQ(again->resultText()->text().toStdString(), harness.recognizer->text());
             EXPECT_FALSE(again->errorLine()->isVisibleTo(again));
-            EXPECT_EQ(service->historyManager().records().size(), 1u);
+            EXPECT_EQ(harness.history().records().size(), 1u);
         }
         EXPECT_FALSE(again->progressRow()->isVisibleTo(again));
         EXPECT_FALSE(again->cancelButton()->isVisibleTo(again));
@@ -368,7 +368,7 @@ TEST_F(FileTranscriptionViewTest, FailuresAndSilenceAreShownInTheServicesWords) 
         EXPECT_EQ(errorShown(), c.error);
         EXPECT_FALSE(page->resultCard()->isVisibleTo(page.get()));
     }
-    EXPECT_TRUE(service->historyManager().records().empty()) << "nothing recognised, nothing kept";
+    EXPECT_TRUE(harness.history().records().empty()) << "nothing recognised, nothing kept";
 }
 
 TEST_F(FileTranscriptionViewTest, AFailureAfterASuccessLeavesTheResultBesideTheError) {
