@@ -10,6 +10,7 @@
 #include "Parloquin/services/SpokenFormatting.h"
 #include "Parloquin/services/TranscriptionError.h"
 #include "Parloquin/settings/SettingsKeys.h"
+#include "Parloquin/settings/SettingsTable.h"
 #include "Platform/audio/AVAudioError.h"
 #include "Platform/audio/AVAudioFile.h"
 #include "Platform/system/ErrorDescription.h"
@@ -96,22 +97,18 @@ TranscriptionService::~TranscriptionService() {
     worker_.waitForDone();
 }
 
-bool TranscriptionService::setting(const char* key, bool fallback) const {
-    return defaults_.object(key) ? defaults_.boolForKey(key) : fallback;
-}
-
-bool TranscriptionService::hasShownGuidance() const { return setting(settings::kHasShownAccessibilityGuidance, false); }
+bool TranscriptionService::hasShownGuidance() const { return SettingsTable::flag(defaults_, settings::kHasShownAccessibilityGuidance); }
 void TranscriptionService::setHasShownGuidance(bool shown) {
     defaults_.setBool(settings::kHasShownAccessibilityGuidance, shown);
 }
-bool TranscriptionService::pasteInPlaceMode() const { return setting(settings::kPasteInPlaceMode, true); }
-bool TranscriptionService::autoSendText() const { return setting(settings::kAutoSendText, false); }
-bool TranscriptionService::privacyModeEnabled() const { return setting(settings::kPrivacyModeEnabled, false); }
+bool TranscriptionService::pasteInPlaceMode() const { return SettingsTable::flag(defaults_, settings::kPasteInPlaceMode); }
+bool TranscriptionService::autoSendText() const { return SettingsTable::flag(defaults_, settings::kAutoSendText); }
+bool TranscriptionService::privacyModeEnabled() const { return SettingsTable::flag(defaults_, settings::kPrivacyModeEnabled); }
 bool TranscriptionService::spokenFormattingCommandsEnabled() const {
-    return setting(settings::kSpokenFormattingCommandsEnabled, true);
+    return SettingsTable::flag(defaults_, settings::kSpokenFormattingCommandsEnabled);
 }
 std::string TranscriptionService::cancelHotkey() const {
-    return defaults_.stringForKey(settings::kCancelHotkey).value_or("Escape");
+    return SettingsTable::text(defaults_, settings::kCancelHotkey);
 }
 
 void TranscriptionService::setRecording(bool recording) {

@@ -198,7 +198,6 @@ protected:
 private:
     struct Recognition;
 
-    bool setting(const char* key, bool fallback) const;
     void setRecording(bool recording);
     // Stops the microphone and the overlay and takes the last samples into recordedSamples_.
     void endRecording();
