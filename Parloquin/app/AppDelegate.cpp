@@ -20,7 +20,7 @@
 #include "Parloquin/services/StatisticsManager.h"
 #include "Parloquin/services/TranscriptionService.h"
 #include "Parloquin/settings/SettingsKeys.h"
-#include "Parloquin/views/GeneralSettings.h"
+#include "Parloquin/settings/SettingsTable.h"
 #include "Parloquin/views/MainWindowNotifications.h"
 #include "Parloquin/views/ModelProgressTexts.h"
 #include "Platform/net/URLError.h"
@@ -122,24 +122,7 @@ AppDelegate::~AppDelegate() {
     if (environment_.defaults) environment_.defaults->save();
 }
 
-std::map<std::string, Value> AppDelegate::registeredDefaults() {
-    std::map<std::string, Value> registered = {
-        {settings::kPrimaryHotkey, Value(std::string(settings::kDefaultPrimaryHotkey))},
-        {settings::kPrimaryHotkeyKeyCode, Value(std::int64_t(DefaultHotkey::values.keyCode))},
-        {settings::kPrimaryHotkeyModifiers, Value(std::int64_t(DefaultHotkey::values.modifiers))},
-        {settings::kPrimaryHotkeyIsSingleKey, Value(false)},
-        {settings::kRecordingMode, Value(std::string("auto"))},
-        {settings::kPasteInPlaceMode, Value(true)},
-        {settings::kCancelHotkey, Value(std::string("Escape"))},
-        {settings::kHotkeyFeedback, Value(true)},
-        {settings::kHasShownAccessibilityGuidance, Value(false)},
-    };
-    // The general page's settings with the page's defaults, but for the two only the page reads.
-    for (const auto& field : GeneralSettings::fields())
-        if (field.key != settings::kPostProcessingEnabled && field.key != settings::kPostProcessingMode)
-            registered.emplace(field.key, field.defaultValue);
-    return registered;
-}
+std::map<std::string, Value> AppDelegate::registeredDefaults() { return SettingsTable::registeredDefaults(); }
 
 void AppDelegate::registerDefaultSettings() {
     // Before the registration domain answers for the hotkey: whoever has none stored gets one.
@@ -439,7 +422,7 @@ void AppDelegate::setupStatusItem() {
 }
 
 std::string AppDelegate::primaryHotkey() const {
-    return defaults().stringForKey(settings::kPrimaryHotkey).value_or(settings::kDefaultPrimaryHotkey);
+    return SettingsTable::text(defaults(), settings::kPrimaryHotkey);
 }
 
 // Until the models are ready the start item is off and says how far their setup has come; after a
@@ -667,7 +650,7 @@ void AppDelegate::handleHotkeyPressed() {
         return;
     }
     const DictationAction action =
-        DictationControl::press(defaults().stringForKey(settings::kRecordingMode).value_or("auto"),
+        DictationControl::press(SettingsTable::text(defaults(), settings::kRecordingMode),
                                 defaults().boolForKey(settings::kPrimaryHotkeyIsSingleKey),
                                 transcriptionService_->isRecording());
     perform(action);
@@ -679,7 +662,7 @@ void AppDelegate::handleHotkeyReleased() {
     if (!transcriptionService_ || !isInitialized_) return;
     pressStartedRecording_ = false;
     const DictationAction action =
-        DictationControl::release(defaults().stringForKey(settings::kRecordingMode).value_or("auto"),
+        DictationControl::release(SettingsTable::text(defaults(), settings::kRecordingMode),
                                   defaults().boolForKey(settings::kPrimaryHotkeyIsSingleKey),
                                   transcriptionService_->isRecording());
     perform(action);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Parloquin/hotkeys/HotkeyTriple.h"
+#include "Parloquin/settings/SettingsKeys.h"
 #include "Platform/desktop/EventHotKey.h"
 #include "Platform/system/UserDefaults.h"
 
@@ -11,7 +12,7 @@ namespace parloquin {
 // the window menu, Plasma Alt+Space for KRunner). Users of the earlier default
 // Umschalt+Super+Leertaste keep it.
 struct DefaultHotkey {
-    static constexpr const char* display = "⌃⌥Space";
+    static constexpr const char* display = settings::kDefaultPrimaryHotkey;
     static constexpr HotkeyTriple values{49, platform::controlKey | platform::optionKey, false};
     static constexpr const char* earlierDisplay = "⇧⌘Space";
     static constexpr HotkeyTriple earlierValues{49, platform::cmdKey | platform::shiftKey, false};
@@ -22,5 +23,9 @@ struct DefaultHotkey {
     // hotkey is left as it is. False when a write failed.
     static bool storeForUserWithoutOne(platform::UserDefaults& defaults);
 };
+
+static_assert(DefaultHotkey::values.keyCode == settings::kDefaultPrimaryHotkeyKeyCode &&
+                  DefaultHotkey::values.modifiers == settings::kDefaultPrimaryHotkeyModifiers,
+              "the settings table registers the default hotkey");
 
 }  // namespace parloquin

@@ -182,7 +182,7 @@ void HotkeyManager::registerEventTap() {
             bool registered = registerCarbonHotkey(fallbackKeyCode_, fallbackModifiers_);
             fallbackActive_ = true;
             std::string hotkey =
-                hotkeyLabel(settings_.string(settings::kPrimaryHotkey).value_or(settings::kDefaultPrimaryHotkey));
+                hotkeyLabel(settings_.text(settings::kPrimaryHotkey));
             post([this, hotkey, registered] { showFallbackHotkeyAlert(hotkey, registered); });
         }
         if (!fallbackTimer_ && environment_.timers) {
@@ -420,7 +420,7 @@ void HotkeyManager::deactivateCancelKey() {
 void HotkeyManager::registerCancelKey() {
     cancelHotKey_.reset();
     cancelHandler_.reset();
-    const auto key = cancelKey(settings_.string(settings::kCancelHotkey).value_or("Escape"));
+    const auto key = cancelKey(settings_.text(settings::kCancelHotkey));
     if (!key || !environment_.eventTarget) return;
     platform::OSStatus status = environment_.eventTarget->installEventHandler(
         {{platform::kEventClassKeyboard, platform::kEventHotKeyPressed}},

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "Parloquin/settings/SettingsTable.h"
+
 namespace parloquin {
 
 // The stored settings the hotkey manager reads and writes, as the user-defaults store offers them:
@@ -15,6 +17,8 @@ public:
     virtual std::int64_t integer(std::string_view key) const = 0;
     virtual bool boolean(std::string_view key) const = 0;
     virtual std::optional<std::string> string(std::string_view key) const = 0;
+    // The text stored, else the setting's default from SettingsTable.
+    std::string text(std::string_view key) const { return string(key).value_or(SettingsTable::defaultText(key)); }
     virtual void setInteger(std::string_view key, std::int64_t value) = 0;
     virtual void setBool(std::string_view key, bool value) = 0;
 };

@@ -6,6 +6,7 @@
 #include "Parloquin/services/PasteGuidance.h"
 #include "Parloquin/services/PasteHelper.h"
 #include "Parloquin/settings/SettingsKeys.h"
+#include "Parloquin/settings/SettingsTable.h"
 
 namespace parloquin {
 namespace {
@@ -19,16 +20,12 @@ DictationDelivery::DictationDelivery(platform::UserDefaults& defaults, std::shar
                                      Notice notice)
     : defaults_(defaults), alerts_(std::move(alerts)), notice_(std::move(notice)) {}
 
-bool DictationDelivery::setting(const char* key, bool fallback) const {
-    return defaults_.object(key) ? defaults_.boolForKey(key) : fallback;
-}
-
-bool DictationDelivery::hasShownGuidance() const { return setting(settings::kHasShownAccessibilityGuidance, false); }
+bool DictationDelivery::hasShownGuidance() const { return SettingsTable::flag(defaults_, settings::kHasShownAccessibilityGuidance); }
 void DictationDelivery::setHasShownGuidance(bool shown) {
     defaults_.setBool(settings::kHasShownAccessibilityGuidance, shown);
 }
-bool DictationDelivery::pasteInPlaceMode() const { return setting(settings::kPasteInPlaceMode, true); }
-bool DictationDelivery::autoSendText() const { return setting(settings::kAutoSendText, false); }
+bool DictationDelivery::pasteInPlaceMode() const { return SettingsTable::flag(defaults_, settings::kPasteInPlaceMode); }
+bool DictationDelivery::autoSendText() const { return SettingsTable::flag(defaults_, settings::kAutoSendText); }
 
 void DictationDelivery::deliver(const std::string& text) {
     if (text.empty()) return;
@@ -79,7 +76,7 @@ void DictationDelivery::pasteFinished(PendingPaste::Outcome outcome, bool autoSe
 }
 
 std::string DictationDelivery::whereTheTextIs() const {
-    return setting(settings::kPrivacyModeEnabled, false) ? std::string() : std::string(" Du findest ihn im Verlauf.");
+    return SettingsTable::flag(defaults_, settings::kPrivacyModeEnabled) ? std::string() : std::string(" Du findest ihn im Verlauf.");
 }
 
 void DictationDelivery::showAccessibilityAlert() {

@@ -42,7 +42,6 @@ public:
     bool autoSendText() const;
 
 private:
-    bool setting(const char* key, bool fallback) const;
     void pasteFinished(PendingPaste::Outcome outcome, bool autoSend);
     // The sentence that says where a text that was not delivered can still be found.
     std::string whereTheTextIs() const;

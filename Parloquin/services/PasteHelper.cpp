@@ -9,6 +9,7 @@
 
 #include "Parloquin/services/TextDelivery.h"
 #include "Parloquin/settings/SettingsKeys.h"
+#include "Parloquin/settings/SettingsTable.h"
 #include "Platform/system/UserDefaults.h"
 #include "Platform/desktop/X11Connection.h"
 #include "Platform/desktop/X11PermissionProbe.h"
@@ -56,7 +57,7 @@ const PasteHelper::Desktop& PasteHelper::desktop() {
     if (!desktop) {
         auto connection = platform::X11Connection::shared();
         platform::RemoteDesktopPortalKeyboard::TokenStore tokens{
-            [] { return platform::UserDefaults::standard().stringForKey(settings::kRemoteDesktopRestoreToken).value_or(""); },
+            [] { return SettingsTable::text(platform::UserDefaults::standard(), settings::kRemoteDesktopRestoreToken); },
             [](const std::string& token) {
                 platform::UserDefaults::standard().set(settings::kRemoteDesktopRestoreToken,
                                                        platform::UserDefaults::Value(token));

@@ -6,6 +6,7 @@
 #include "Parloquin/services/SpokenFormatting.h"
 #include "Parloquin/services/TranscriptionError.h"
 #include "Parloquin/settings/SettingsKeys.h"
+#include "Parloquin/settings/SettingsTable.h"
 #include "Platform/system/ErrorDescription.h"
 #include "Platform/system/Progress.h"
 
@@ -40,10 +41,6 @@ TranscriptionService::~TranscriptionService() {
     stop_.cancel();
     if (fileJob_) fileJob_->cancellation.cancel();
     worker_.waitForDone();
-}
-
-bool TranscriptionService::setting(const char* key, bool fallback) const {
-    return defaults_.object(key) ? defaults_.boolForKey(key) : fallback;
 }
 
 std::vector<float> TranscriptionService::recordedSamples() const {
@@ -202,7 +199,7 @@ void TranscriptionService::finishDictation(const Recognition& recognition) {
     }
     const std::string& heard = recognition.result->text;
     std::string text = SpokenFormatting::applySpokenFormattingCommands(
-        heard, setting(settings::kSpokenFormattingCommandsEnabled, true));
+        heard, SettingsTable::flag(defaults_, settings::kSpokenFormattingCommandsEnabled));
     setLastTranscription(text);
     setState(RecordingState::idle);
     // No word at all was heard (a muted or wrong microphone, silence): the user learns why nothing
@@ -285,7 +282,7 @@ void TranscriptionService::finishFile(const Recognition& recognition, const File
 }
 
 void TranscriptionService::store(const TranscriptionRecord& record) {
-    if (setting(settings::kPrivacyModeEnabled, false) || !environment_.sink) return;
+    if (SettingsTable::flag(defaults_, settings::kPrivacyModeEnabled) || !environment_.sink) return;
     environment_.sink->store(record);
 }
 

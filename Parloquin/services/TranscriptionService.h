@@ -134,7 +134,6 @@ signals:
     void initializationFailedChanged();
 
 private:
-    bool setting(const char* key, bool fallback) const;
     void setState(RecordingState state);
     void setInitialized(bool initialized);
     void setInitializationFailed(bool failed);

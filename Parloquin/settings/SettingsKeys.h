@@ -1,7 +1,8 @@
 #pragma once
 
 // The names under which Parloquin keeps its settings in the user-defaults store. Every part of the
-// application that reads or writes a setting names it through these, so that a key is spelt once.
+// application that reads or writes a setting names it through these, so that a key is spelt once;
+// each one's type and default are in SettingsTable.
 namespace parloquin::settings {
 
 // Dictation
@@ -19,7 +20,10 @@ inline constexpr const char* kPrimaryHotkey = "primaryHotkey";
 inline constexpr const char* kPrimaryHotkeyKeyCode = "primaryHotkeyKeyCode";
 inline constexpr const char* kPrimaryHotkeyModifiers = "primaryHotkeyModifiers";
 inline constexpr const char* kPrimaryHotkeyIsSingleKey = "primaryHotkeyIsSingleKey";
-inline constexpr const char* kDefaultPrimaryHotkey = "⌃⌥Space";  // DefaultHotkey::display
+// A new user's hotkey, Strg+Alt+Leertaste (DefaultHotkey): its display text, key code and mask.
+inline constexpr const char* kDefaultPrimaryHotkey = "⌃⌥Space";
+inline constexpr long long kDefaultPrimaryHotkeyKeyCode = 49;
+inline constexpr long long kDefaultPrimaryHotkeyModifiers = 0x1800;  // control 4096 + option 2048
 
 // Stored and shown by the general page; no other part of the application reads them.
 inline constexpr const char* kPostProcessingEnabled = "postProcessingEnabled";

@@ -7,20 +7,7 @@ namespace parloquin {
 using Value = GeneralSettings::Value;
 
 const std::vector<GeneralSettings::Field>& GeneralSettings::fields() {
-    static const std::vector<Field> fields = {
-        {settings::kAutoSendText, Value(false)},
-        {settings::kPrivacyModeEnabled, Value(false)},
-        {settings::kPostProcessingEnabled, Value(true)},
-        {settings::kPostProcessingMode, Value(std::string("smart_text"))},
-        {settings::kAutomaticUpdates, Value(true)},
-        {settings::kShowDockIcon, Value(false)},
-        {settings::kLaunchAtLogin, Value(false)},
-        {settings::kRecordingOverlayStyle, Value(std::string("default"))},
-        {settings::kShowRecordingTimer, Value(false)},
-        {settings::kShareAnalytics, Value(false)},
-        {settings::kSpokenFormattingCommandsEnabled, Value(true)},
-        {settings::kShowFloatingDictationControl, Value(true)},
-    };
+    static const std::vector<Field> fields = SettingField::fieldsOf(SettingsTable::Page::general);
     return fields;
 }
 

@@ -10,8 +10,8 @@
 
 namespace parloquin {
 
-// What the general page keeps and shows, apart from its widgets: its twelve settings with the
-// defaults the page declares, its entries in order with their texts, the options of its two
+// What the general page keeps and shows, apart from its widgets: its twelve settings with their
+// defaults (from SettingsTable), its entries in order with their texts, the options of its two
 // pickers, and the reset to the defaults.
 struct GeneralSettings {
     using Value = platform::UserDefaults::Value;
@@ -36,7 +36,7 @@ struct GeneralSettings {
     static constexpr int postProcessingPickerWidth = 420;
     static constexpr int overlayPickerWidth = 300;
 
-    // The twelve settings in the page's order.
+    // The twelve settings in the page's order, from SettingsTable.
     static const std::vector<Field>& fields();
     static Value defaultValue(const std::string& key);
     static const std::vector<Entry>& entries();

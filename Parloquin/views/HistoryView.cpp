@@ -15,6 +15,7 @@
 #include "Parloquin/services/HistoryManager.h"
 #include "Parloquin/services/PasteHelper.h"
 #include "Parloquin/settings/SettingsKeys.h"
+#include "Parloquin/settings/SettingsTable.h"
 #include "Parloquin/views/HistoryDetailView.h"
 #include "Parloquin/views/HistoryExportView.h"
 #include "Parloquin/views/HistoryRowView.h"
@@ -65,9 +66,10 @@ HistoryView::HistoryView(HistoryManager& history, const PageContext& context, QW
     connect(relativeTimeTimer_, &QTimer::timeout, this, [this] { refreshRelativeTimes(); });
     saver_ = std::make_shared<TranscriptSaver>(context_.files, context_.alerts, localeIdentifier_);
     platform::UserDefaults& defaults = context_.defaults ? *context_.defaults : platform::UserDefaults::standard();
-    privacyMode_ = new SettingBinding(defaults, settings::kPrivacyModeEnabled, Value(false), this);
+    privacyMode_ = new SettingBinding(defaults, settings::kPrivacyModeEnabled,
+                                      SettingsTable::defaultValue(settings::kPrivacyModeEnabled), this);
     hotkey_ = new SettingBinding(defaults, settings::kPrimaryHotkey,
-                                 Value(std::string(settings::kDefaultPrimaryHotkey)), this);
+                                 SettingsTable::defaultValue(settings::kPrimaryHotkey), this);
 
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(0, 0, 0, 0);

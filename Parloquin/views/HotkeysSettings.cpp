@@ -29,13 +29,7 @@ constexpr const char* kFallbackHotkey = "⇧⌘Space";
 }  // namespace
 
 const std::vector<HotkeysSettings::Field>& HotkeysSettings::fields() {
-    static const std::vector<Field> fields = {
-        {settings::kPrimaryHotkey, Value(std::string(defaultHotkey))},
-        {settings::kRecordingMode, Value(std::string("auto"))},
-        {settings::kPasteInPlaceMode, Value(true)},
-        {settings::kCancelHotkey, Value(std::string("Escape"))},
-        {settings::kHotkeyFeedback, Value(true)},
-    };
+    static const std::vector<Field> fields = SettingField::fieldsOf(SettingsTable::Page::hotkeys);
     return fields;
 }
 

@@ -14,7 +14,7 @@
 namespace parloquin {
 
 // What the hotkeys page keeps and shows, apart from its widgets: its five settings with their
-// defaults, the options of its two pickers, the presets and tips, and every text it derives from
+// defaults (from SettingsTable), the options of its two pickers, the presets and tips, and every text it derives from
 // the settings and the two grants (Accessibility: synthetic keys; Input Monitoring: the session's
 // key events).
 struct HotkeysSettings {
@@ -94,7 +94,7 @@ struct HotkeysSettings {
     static constexpr const char* defaultHotkey = DefaultHotkey::display;
     static constexpr int pickerWidth = 300;
 
-    // The five settings in the page's order.
+    // The five settings in the page's order, from SettingsTable.
     static const std::vector<Field>& fields();
     static Value defaultValue(const std::string& key);
     static const std::vector<Option>& recordingModes();

@@ -120,8 +120,6 @@ SettingBinding* HotkeysSettingsView::binding(const std::string& key) {
     return created;
 }
 
-// MARK: sections
-
 SegmentedPicker* HotkeysSettingsView::picker(const std::string& key, const char* title,
                                              const std::vector<SettingOption>& options, QWidget* parent) {
     auto* picker = new SegmentedPicker(SegmentedPicker::segments(options), parent);
@@ -279,8 +277,6 @@ QWidget* HotkeysSettingsView::resetSection(QWidget* parent) {
     return reset;
 }
 
-// MARK: what the page shows
-
 void HotkeysSettingsView::refresh() {
     const std::string hotkey = binding(settings::kPrimaryHotkey)->stringValue().toStdString();
     const std::string mode = binding(settings::kRecordingMode)->stringValue().toStdString();
@@ -345,8 +341,6 @@ void HotkeysSettingsView::recordingChanged(bool recording) {
     recordingHint_->setVisible(recording);
     if (!recording && hotkeyManager_) hotkeyManager_->resumeRegistration();
 }
-
-// MARK: actions
 
 void HotkeysSettingsView::toggleRecording() {
     if (hotkeyRecorder_->isRecording()) {

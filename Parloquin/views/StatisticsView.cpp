@@ -8,6 +8,7 @@
 
 #include "Parloquin/services/StatisticsManager.h"
 #include "Parloquin/settings/SettingsKeys.h"
+#include "Parloquin/settings/SettingsTable.h"
 #include "Parloquin/views/DestructiveButtonStyle.h"
 #include "Parloquin/views/ExportOptionsView.h"
 #include "Parloquin/views/LanguageBarView.h"
@@ -87,7 +88,8 @@ StatisticsView::StatisticsView(StatisticsManager& statistics, const PageContext&
     setObjectName(QStringLiteral("StatisticsView"));
     if (!context_.files) context_.files = FileChooser::system();
     platform::UserDefaults& defaults = context_.defaults ? *context_.defaults : platform::UserDefaults::standard();
-    privacyMode_ = new SettingBinding(defaults, settings::kPrivacyModeEnabled, platform::UserDefaults::Value(false), this);
+    privacyMode_ = new SettingBinding(defaults, settings::kPrivacyModeEnabled,
+                                      SettingsTable::defaultValue(settings::kPrivacyModeEnabled), this);
 
     page_ = PageLayout::scrollingPage(this, QStringLiteral("StatisticsContent"), PageLayout::padding);
     QWidget* content = page_->parentWidget();

@@ -1,6 +1,7 @@
 #pragma once
 
-// The storage behind PickleValue handles, shared by PickleValue and PickleReader only.
+// The storage behind PickleValue handles, shared by PickleValue and the reader's units only
+// (PickleReader, PickleDocumentBuilder, PickleCallInterpreter).
 
 #include <deque>
 #include <memory>

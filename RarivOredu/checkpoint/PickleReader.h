@@ -15,7 +15,9 @@ namespace rarivoredu {
 // with a meaning here (collections.OrderedDict, torch's tensor rebuilding functions and storage
 // types, builtins.set / frozenset, _codecs.encode, torch dtypes) are interpreted, any other
 // becomes an opaque object value. Every length, memo index and stack access is checked: bad input
-// throws CheckpointError (truncated, malformed, unsupported), never more.
+// throws CheckpointError (truncated, malformed, unsupported), never more. This unit is the
+// opcode machine (input, stack, marks, memo, containers); PickleDocumentBuilder makes the nodes
+// within their budgets and PickleCallInterpreter gives globals and calls their meaning.
 class PickleReader {
 public:
     // Finds the bytes of a storage named by a persistent id ('storage', type, key, location,
