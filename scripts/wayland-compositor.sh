@@ -16,7 +16,8 @@
 # ended (SIGTERM). Everything it started ends with it.
 #
 #   sway    WLR_BACKENDS=headless WLR_RENDERER=pixman. Sway refuses to run as root: as root it runs
-#           as the user nobody, in a runtime folder of that user's.
+#           as the user nobody, in a runtime folder of that user's. PARLOQUIN_SWAY_CONFIG names a
+#           file of configuration lines that sway reads after its own (a test's key bindings).
 #   kwin    kwin_wayland --virtual --xwayland, KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 (every client may
 #           use the restricted interfaces, such as fake input). Where the binary's file capability
 #           keeps it from running (a container), a copy of it runs; KWin's own Qt platform wants the
@@ -124,7 +125,12 @@ xwayland force
 output * resolution 1280x800
 exec $ready
 CONF
-    [ ${#run_as[@]} -eq 0 ] || chown nobody:nogroup "$runtime/sway.conf"
+    # A test's own lines (key bindings), readable by the user sway runs as.
+    if [ -n "${PARLOQUIN_SWAY_CONFIG:-}" ]; then
+      cp "$PARLOQUIN_SWAY_CONFIG" "$runtime/sway-extra.conf"
+      echo "include $runtime/sway-extra.conf" >>"$runtime/sway.conf"
+    fi
+    [ ${#run_as[@]} -eq 0 ] || chown nobody:nogroup "$runtime"/sway*.conf
     "${environment[@]}" WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
       "${run_as[@]}" sway -c "$runtime/sway.conf" >"$runtime/compositor.log" 2>&1 &
     compositor_pid=$!
