@@ -359,7 +359,7 @@ TEST_F(AppDelegateTest, TheModelsFirstSetupIsShownInTheStatusLineAndTheTooltip) 
     const std::vector<Step> steps{
         {"Parloquin - Sprachmodell wird heruntergeladen: 42 %", " Parloquin\nSprachmodell wird heruntergeladen: 42 %"},
         {"Parloquin - Sprachmodell wird eingerichtet: 63 %", " Parloquin\nSprachmodell wird eingerichtet: 63 %"},
-        {"Parloquin - Bereit", AppDelegate::statusToolTip(StatusImage::menuBarIcon).toStdString()},
+        {"Parloquin - Bereit", parloquin::TrayMenu::statusToolTip(StatusImage::menuBarIcon).toStdString()},
     };
     for (std::size_t i = 0; i < steps.size(); ++i) {
         SCOPED_TRACE(steps[i].statusLine);
