@@ -16,8 +16,9 @@
 #include "RarivOredu/asr/AsrModelsError.h"
 #include "RarivOredu/checkpoint/CheckpointError.h"
 #include "RarivOredu/checkpoint/StagedModelFolder.h"
+#include "RarivOredu/hub/HubListing.h"
+#include "RarivOredu/hub/VerifiedDownload.h"
 #include "RarivOredu/shared/AppLogger.h"
-#include "RarivOredu/shared/DownloadUtils.h"
 #include "RarivOredu/shared/ModelLoadProgress.h"
 #include "RarivOredu/shared/ModelSourceError.h"
 #include "RarivOredu/shared/ModelStorageError.h"
@@ -185,12 +186,12 @@ bool ParakeetModelSetup::importFromHub(AsrModelVersion version, const fs::path& 
     const Options options = completed(given);
     const std::string repoId(upstreamRepoId(version));
     const std::string fileName(upstreamFileName(version));
-    const auto listing = DownloadUtils::listRepoFilesIfPresent(repoId);
+    const auto listing = HubListing::listRepoFilesIfPresent(repoId);
     if (!listing) {
         logger().info("The hub has no " + repoId);
         return false;
     }
-    const DownloadUtils::RepoFile* entry = nullptr;
+    const RepoFile* entry = nullptr;
     for (const auto& file : *listing) {
         if (file.type == "file" && file.path == fileName) entry = &file;
     }
@@ -205,12 +206,12 @@ bool ParakeetModelSetup::importFromHub(AsrModelVersion version, const fs::path& 
     const fs::path nemo = downloadsFolder(modelsDirectory) / fileName;
     // What is already here counts: an unfinished download needs only its rest.
     std::uint64_t here = FileManager::fileSize(nemo).value_or(0);
-    if (here != total) here = std::min(FileManager::fileSize(DownloadUtils::partialPath(nemo)).value_or(0), total);
+    if (here != total) here = std::min(FileManager::fileSize(VerifiedDownload::partialPath(nemo)).value_or(0), total);
     requireSpace(options, modelsDirectory, (total - here) + estimatedFolderBytes(total));
 
     ThrottledReport report;
     logger().info("Fetching " + repoId + "/" + fileName + " (" + platform::formatByteCount(total, false) + ")");
-    DownloadUtils::resumableDownload(repoId, fileName, nemo, size, entry->sha256Digest(), [&](double fraction) {
+    VerifiedDownload::resumableDownload(repoId, fileName, nemo, size, entry->sha256Digest(), [&](double fraction) {
         ModelLoadProgress progress;
         progress.step = ModelLoadProgress::Step::download;
         progress.fraction = fraction;

@@ -8,8 +8,9 @@
 #include <unistd.h>
 
 #include "RarivOredu/checkpoint/TorchCheckpoint.h"
+#include "RarivOredu/hub/HubListing.h"
+#include "RarivOredu/hub/VerifiedDownload.h"
 #include "RarivOredu/shared/AppLogger.h"
-#include "RarivOredu/shared/DownloadUtils.h"
 #include "RarivOredu/shared/ModelStore.h"
 #include "RarivOredu/shared/UpstreamImport.h"
 #include "RarivOredu/tts/kokoro/KokoroCheckpointImport.h"
@@ -27,12 +28,12 @@ const AppLogger& logger() {
 }
 
 // The listing entry of a file of the upstream repository; nothing when the hub does not hold it.
-std::optional<DownloadUtils::RepoFile> listed(const std::string& path) {
-    return DownloadUtils::findRepoFile(KokoroUpstreamImport::repoId, path);
+std::optional<RepoFile> listed(const std::string& path) {
+    return HubListing::findRepoFile(KokoroUpstreamImport::repoId, path);
 }
 
-void fetch(const DownloadUtils::RepoFile& file, const fs::path& to) {
-    DownloadUtils::downloadListedFile(KokoroUpstreamImport::repoId, file, to);
+void fetch(const RepoFile& file, const fs::path& to) {
+    VerifiedDownload::downloadListedFile(KokoroUpstreamImport::repoId, file, to);
 }
 
 // A folder beside `near`, of this call alone, removed with everything in it when the object goes.

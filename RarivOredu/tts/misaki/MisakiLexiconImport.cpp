@@ -9,8 +9,8 @@
 #include "Platform/system/CocoaError.h"
 #include "Platform/system/SHA256.h"
 #include "RarivOredu/checkpoint/StagedModelFolder.h"
+#include "RarivOredu/hub/VerifiedDownload.h"
 #include "RarivOredu/shared/AppLogger.h"
-#include "RarivOredu/shared/DownloadUtils.h"
 #include "RarivOredu/tts/misaki/MisakiLexicon.h"
 
 namespace rarivoredu {
@@ -89,9 +89,9 @@ void MisakiLexiconImport::importFromURL(const std::string& baseURL, const Digest
         const fs::path local = scratch.path() / files[i].first;
         platform::SHA256 hash;
         logger().info("Fetching " + url);
-        DownloadUtils::fetchFile(url, local, {}, DownloadUtils::DownloadConfig::defaultConfig().timeout,
-                                 [&hash](const char* bytes, std::size_t length) { hash.update(bytes, length); },
-                                 maximumWordListBytes);
+        VerifiedDownload::fetchFile(url, local, {}, VerifiedDownload::defaultTimeout,
+                                    [&hash](const char* bytes, std::size_t length) { hash.update(bytes, length); },
+                                    maximumWordListBytes);
         requireDigest(hash.finalizeHex(), *files[i].second, "The file at " + url, files[i].first);
         texts[i] = readWhole(local);
     }

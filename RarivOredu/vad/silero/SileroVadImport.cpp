@@ -7,16 +7,16 @@
 
 #include "Platform/system/CocoaError.h"
 #include "Platform/system/SHA256.h"
+#include "RarivOredu/checkpoint/CheckpointError.h"
 #include "RarivOredu/checkpoint/OnnxModel.h"
 #include "RarivOredu/checkpoint/StagedModelFolder.h"
+#include "RarivOredu/hub/VerifiedDownload.h"
 #include "RarivOredu/shared/AppLogger.h"
-#include "RarivOredu/shared/DownloadUtils.h"
 #include "RarivOredu/shared/ModelNames.h"
 #include "RarivOredu/shared/Repo.h"
 #include "RarivOredu/shared/RepoLock.h"
 #include "RarivOredu/shared/UpstreamImport.h"
 #include "RarivOredu/vad/silero/SileroVadNetwork.h"
-#include "RarivOredu/checkpoint/CheckpointError.h"
 
 namespace rarivoredu {
 
@@ -137,9 +137,9 @@ bool SileroVadImport::importFromSource(const fs::path& repoFolder) {
     const fs::path onnxFile = stage.path() / "silero_vad.onnx";
     platform::SHA256 hash;
     logger().info("Fetching the VAD model from " + *url);
-    DownloadUtils::fetchFile(*url, onnxFile, {}, DownloadUtils::DownloadConfig::defaultConfig().timeout,
-                             [&hash](const char* bytes, std::size_t length) { hash.update(bytes, length); },
-                             maximumOnnxBytes);
+    VerifiedDownload::fetchFile(*url, onnxFile, {}, VerifiedDownload::defaultTimeout,
+                                [&hash](const char* bytes, std::size_t length) { hash.update(bytes, length); },
+                                maximumOnnxBytes);
     requirePinnedDigest(hash.finalizeHex(), "The file at " + *url);
     build(onnxFile, stage);
     fs::remove(onnxFile);

@@ -17,11 +17,11 @@
 #include "Platform/system/ErrorDescription.h"
 #include "RarivOredu/asr/AsrManager.h"
 #include "RarivOredu/asr/AsrModels.h"
-#include "RarivOredu/asr/TdtModelShape.h"
 #include "RarivOredu/asr/AsrModelsError.h"
+#include "RarivOredu/asr/TdtModelShape.h"
 #include "RarivOredu/checkpoint/CheckpointError.h"
+#include "RarivOredu/hub/ModelFolderLoader.h"
 #include "RarivOredu/shared/ModelLoadProgress.h"
-#include "RarivOredu/shared/DownloadUtils.h"
 #include "RarivOredu/shared/ModelSourceError.h"
 #include "RarivOredu/shared/ModelStorageError.h"
 #include "RarivOredu/shared/UpstreamImport.h"
@@ -368,7 +368,7 @@ TEST(ParakeetModelSetupCheckpointTest, AFirstStartMakesLoadableBundlesFromTheSer
     const fs::path folder = sandbox.modelsDirectory() / "parakeet-tdt-0.6b-v3-coreml";
     EXPECT_TRUE(AsrModels::modelsExist(folder, AsrModelVersion::v3));
     EXPECT_FALSE(AsrModels::loadVocabulary(folder, AsrModelVersion::v3).empty());
-    const auto models = rarivoredu::DownloadUtils::loadModels(
+    const auto models = rarivoredu::ModelFolderLoader::loadModels(
         rarivoredu::Repo::parakeet, {"Preprocessor.mlmodelc", "Encoder.mlmodelc", "Decoder.mlmodelc", "JointDecision.mlmodelc"},
         sandbox.modelsDirectory(), platform::MLComputeUnits::cpuOnly);
     EXPECT_EQ(models.size(), 4u);
