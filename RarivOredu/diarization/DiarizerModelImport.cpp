@@ -6,7 +6,6 @@
 #include "Platform/net/URLError.h"
 #include "Platform/system/FileManager.h"
 #include "RarivOredu/checkpoint/CheckpointError.h"
-#include "RarivOredu/checkpoint/StagedModelFolder.h"
 #include "RarivOredu/checkpoint/StateDict.h"
 #include "RarivOredu/diarization/CoreMLDiarizer.h"
 #include "RarivOredu/diarization/pyannote/PyannoteSegmentationNetwork.h"
@@ -18,6 +17,7 @@
 #include "RarivOredu/shared/ModelNames.h"
 #include "RarivOredu/shared/Repo.h"
 #include "RarivOredu/shared/RepoLock.h"
+#include "RarivOredu/shared/StagedModelFolder.h"
 #include "RarivOredu/shared/UpstreamImport.h"
 
 namespace rarivoredu {

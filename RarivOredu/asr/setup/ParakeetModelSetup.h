@@ -32,7 +32,7 @@ public:
 
     // Seams for tests: how free space is measured and how a checkpoint is converted.
     struct Options {
-        std::function<std::uint64_t(const std::filesystem::path&)> availableBytes;  // StagedModelFolder's
+        std::function<std::uint64_t(const std::filesystem::path&)> availableBytes;  // ModelStore's
         std::function<AsrModelVersion(const std::filesystem::path& nemoFile, const std::filesystem::path& versionFolder,
                                       const ParakeetImporter::Progress& progress)>
             importNemo;  // ParakeetImporter::importNemo

@@ -8,9 +8,9 @@
 #include "Platform/system/AtomicFileWriter.h"
 #include "Platform/system/CocoaError.h"
 #include "Platform/system/SHA256.h"
-#include "RarivOredu/checkpoint/StagedModelFolder.h"
 #include "RarivOredu/hub/VerifiedDownload.h"
 #include "RarivOredu/shared/AppLogger.h"
+#include "RarivOredu/shared/StagedModelFolder.h"
 #include "RarivOredu/tts/misaki/MisakiLexicon.h"
 
 namespace rarivoredu {

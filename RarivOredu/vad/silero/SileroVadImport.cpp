@@ -9,12 +9,12 @@
 #include "Platform/system/SHA256.h"
 #include "RarivOredu/checkpoint/CheckpointError.h"
 #include "RarivOredu/checkpoint/OnnxModel.h"
-#include "RarivOredu/checkpoint/StagedModelFolder.h"
 #include "RarivOredu/hub/VerifiedDownload.h"
 #include "RarivOredu/shared/AppLogger.h"
 #include "RarivOredu/shared/ModelNames.h"
 #include "RarivOredu/shared/Repo.h"
 #include "RarivOredu/shared/RepoLock.h"
+#include "RarivOredu/shared/StagedModelFolder.h"
 #include "RarivOredu/shared/UpstreamImport.h"
 #include "RarivOredu/vad/silero/SileroVadNetwork.h"
 

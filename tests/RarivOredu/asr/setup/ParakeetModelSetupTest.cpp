@@ -332,7 +332,7 @@ TEST_F(ParakeetModelSetupTest, AnOfflineImportGoesIntoTheFolderOfTheVersionTheCh
                                                         ".parakeet-tdt-0.6b-v2-coreml.lock"};
     EXPECT_EQ(leftBehind(), versionFolderAndLock);
     // A second import leaves no more; what an import of a process long gone left is cleared.
-    std::ofstream(sandbox.modelsDirectory() / "..import-999999999.lock");
+    std::ofstream(sandbox.modelsDirectory() / "..import-999999999-0.lock");
     ParakeetModelSetup::importFile(nemo, sandbox.modelsDirectory(), options());
     EXPECT_EQ(leftBehind(), versionFolderAndLock);
 
