@@ -11,8 +11,7 @@
 #include "RarivOredu/diarization/pyannote/PyannoteSegmentationNetwork.h"
 #include "RarivOredu/diarization/wespeaker/WespeakerNetwork.h"
 #include "RarivOredu/hub/HubEndpoint.h"
-#include "RarivOredu/hub/HubListing.h"
-#include "RarivOredu/hub/VerifiedDownload.h"
+#include "RarivOredu/hub/HubSource.h"
 #include "RarivOredu/shared/AppLogger.h"
 #include "RarivOredu/shared/ModelNames.h"
 #include "RarivOredu/shared/Repo.h"
@@ -62,11 +61,11 @@ DiarizerModelImport::Source publicSegmentationSource() {
 
 // The listing entry of a source's file; nothing when the hub does not hold it.
 std::optional<RepoFile> listed(const DiarizerModelImport::Source& source) {
-    return HubListing::findRepoFile(source.repoId, source.path);
+    return HubSource(source.repoId).find(source.path);
 }
 
 void fetch(const DiarizerModelImport::Source& source, const RepoFile& file, const fs::path& to) {
-    VerifiedDownload::downloadListedFile(source.repoId, file, to);
+    HubSource(source.repoId).fetch(file, to);
 }
 
 }  // namespace

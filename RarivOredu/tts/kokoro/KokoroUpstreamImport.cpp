@@ -4,8 +4,7 @@
 #include <optional>
 
 #include "RarivOredu/checkpoint/TorchCheckpoint.h"
-#include "RarivOredu/hub/HubListing.h"
-#include "RarivOredu/hub/VerifiedDownload.h"
+#include "RarivOredu/hub/HubSource.h"
 #include "RarivOredu/shared/AppLogger.h"
 #include "RarivOredu/shared/StagedModelFolder.h"
 #include "RarivOredu/shared/UpstreamImport.h"
@@ -23,14 +22,15 @@ const AppLogger& logger() {
     return instance;
 }
 
-// The listing entry of a file of the upstream repository; nothing when the hub does not hold it.
-std::optional<RepoFile> listed(const std::string& path) {
-    return HubListing::findRepoFile(KokoroUpstreamImport::repoId, path);
+// The upstream repository the checkpoint and the voices come from.
+const HubSource& upstream() {
+    static const HubSource source(KokoroUpstreamImport::repoId);
+    return source;
 }
 
-void fetch(const RepoFile& file, const fs::path& to) {
-    VerifiedDownload::downloadListedFile(KokoroUpstreamImport::repoId, file, to);
-}
+std::optional<RepoFile> listed(const std::string& path) { return upstream().find(path); }
+
+void fetch(const RepoFile& file, const fs::path& to) { upstream().fetch(file, to); }
 
 // A folder beside `near` for this call's downloads, ".<near>.<name>-<pid>-<n>", removed with
 // everything in it when the call ends.
