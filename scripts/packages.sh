@@ -57,6 +57,8 @@ test_packages=(
   # headless Wayland compositors with XWayland (scripts/wayland-compositor.sh), native Qt windows on
   # them, a native clipboard reader, xhost to let the tests into sway's XWayland
   sway kwin-wayland mutter xwayland qt6-wayland wl-clipboard x11-xserver-utils
+  # Plasma's desktop portal, run on KWin's bus for its global shortcuts
+  xdg-desktop-portal xdg-desktop-portal-kde
   # sound tools and the tones of the PipeWire test session
   pulseaudio-utils sox
   libcanberra-pulse  # the feedback sounds played into the test sound server

@@ -7,6 +7,7 @@
 #                     XDG_RUNTIME_DIR)
 #   DISPLAY, XAUTHORITY   its XWayland server
 #   XDG_SESSION_TYPE, XDG_CURRENT_DESKTOP   as the desktop's own session sets them
+#   KDE_SESSION_VERSION   (kwin) Plasma's major version, as its session sets it
 #   PARLOQUIN_COMPOSITOR   sway, kwin or mutter
 #   SWAYSOCK          (sway) its IPC socket, for swaymsg
 #   PARLOQUIN_COMPOSITOR_BUS   (kwin, mutter) the address of the compositor's own session bus,
@@ -16,11 +17,16 @@
 # ended (SIGTERM). Everything it started ends with it.
 #
 #   sway    WLR_BACKENDS=headless WLR_RENDERER=pixman. Sway refuses to run as root: as root it runs
-#           as the user nobody, in a runtime folder of that user's.
+#           as the user nobody, in a runtime folder of that user's. PARLOQUIN_SWAY_CONFIG names a
+#           file of configuration lines that sway reads after its own (a test's key bindings).
 #   kwin    kwin_wayland --virtual --xwayland, KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 (every client may
 #           use the restricted interfaces, such as fake input). Where the binary's file capability
 #           keeps it from running (a container), a copy of it runs; KWin's own Qt platform wants the
-#           name kwin_wayland, so the copy keeps it.
+#           name kwin_wayland, so the copy keeps it. With PARLOQUIN_DESKTOP_PORTAL=1 Plasma's desktop
+#           portal runs on the compositor's bus too, as a Plasma session starts it: xdg-desktop-portal
+#           with its KDE backend (whose global shortcuts are KWin's own kglobalaccel) and the
+#           permission store; the clients' environment then says PARLOQUIN_DESKTOP_PORTAL=kde. Not
+#           installed, it is left out and the variable is not said.
 #   mutter  mutter --headless --wayland --virtual-monitor.
 set -euo pipefail
 
@@ -115,6 +121,50 @@ start_bus() {
   environment+=(DBUS_SESSION_BUS_ADDRESS="$bus_address")
 }
 
+# Waits until the name has an owner on the compositor's bus; false after 30 s.
+bus_name_owned() {
+  for _ in $(seq 300); do
+    if dbus-send --bus="$bus_address" --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+      org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null | grep -q 'boolean true'; then
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# Plasma's desktop portal on the compositor's bus, its programs in this script's group. The backend
+# first: the portal takes the backends that are there when it starts (the bus starts none).
+portal=""
+start_kde_portal() {
+  local backend
+  backend=$(ls /usr/lib/*/libexec/xdg-desktop-portal-kde 2>/dev/null | head -n 1)
+  if [ -z "$backend" ] || [ ! -x /usr/libexec/xdg-desktop-portal ] || [ ! -x /usr/libexec/xdg-permission-store ]; then
+    echo "wayland-compositor: xdg-desktop-portal-kde is not installed: no desktop portal" >&2
+    return 0
+  fi
+  local clients=()
+  while IFS= read -r line; do clients+=("$line"); done <"$runtime/environment"
+  "${environment[@]}" "${clients[@]}" XDG_CURRENT_DESKTOP=KDE /usr/libexec/xdg-permission-store \
+    >"$runtime/permission-store.log" 2>&1 &
+  # Its dialogs are not needed here: off screen, so it needs neither display.
+  "${environment[@]}" "${clients[@]}" XDG_CURRENT_DESKTOP=KDE QT_QPA_PLATFORM=offscreen "$backend" \
+    >"$runtime/portal-kde.log" 2>&1 &
+  bus_name_owned org.freedesktop.impl.portal.desktop.kde || {
+    echo "wayland-compositor: xdg-desktop-portal-kde did not start; its log:" >&2
+    tail -n 20 "$runtime/portal-kde.log" >&2
+    exit 4
+  }
+  "${environment[@]}" "${clients[@]}" XDG_CURRENT_DESKTOP=KDE /usr/libexec/xdg-desktop-portal \
+    >"$runtime/portal.log" 2>&1 &
+  bus_name_owned org.freedesktop.portal.Desktop || {
+    echo "wayland-compositor: xdg-desktop-portal did not start; its log:" >&2
+    tail -n 20 "$runtime/portal.log" >&2
+    exit 4
+  }
+  portal=kde
+}
+
 desktop=""
 case "$kind" in
   sway)
@@ -124,7 +174,12 @@ xwayland force
 output * resolution 1280x800
 exec $ready
 CONF
-    [ ${#run_as[@]} -eq 0 ] || chown nobody:nogroup "$runtime/sway.conf"
+    # A test's own lines (key bindings), readable by the user sway runs as.
+    if [ -n "${PARLOQUIN_SWAY_CONFIG:-}" ]; then
+      cp "$PARLOQUIN_SWAY_CONFIG" "$runtime/sway-extra.conf"
+      echo "include $runtime/sway-extra.conf" >>"$runtime/sway.conf"
+    fi
+    [ ${#run_as[@]} -eq 0 ] || chown nobody:nogroup "$runtime"/sway*.conf
     "${environment[@]}" WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
       "${run_as[@]}" sway -c "$runtime/sway.conf" >"$runtime/compositor.log" 2>&1 &
     compositor_pid=$!
@@ -141,6 +196,8 @@ CONF
       cp "$kwin" "$runtime/bin/kwin_wayland"
       kwin="$runtime/bin/kwin_wayland"
     fi
+    # Plasma's session says its major version (5 or 6) to its programs.
+    plasma_version=$("$kwin" --version 2>/dev/null | grep -o '[0-9][0-9]*' | head -n 1 || true)
     "${environment[@]}" KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 XDG_CURRENT_DESKTOP=KDE \
       "$kwin" --virtual --xwayland --socket wayland-kwin --width 1280 --height 800 "$ready" \
       >"$runtime/compositor.log" 2>&1 &
@@ -171,8 +228,12 @@ if [ ! -f "$runtime/environment" ]; then
   exit 4
 fi
 
+if [ "$kind" = kwin ] && [ "${PARLOQUIN_DESKTOP_PORTAL:-}" = 1 ]; then start_kde_portal; fi
+
 {
   cat "$runtime/environment"
+  [ -z "$portal" ] || echo "PARLOQUIN_DESKTOP_PORTAL=$portal"
+  [ -z "${plasma_version:-}" ] || echo "KDE_SESSION_VERSION=$plasma_version"
   echo "XDG_SESSION_TYPE=wayland"
   echo "XDG_CURRENT_DESKTOP=$desktop"
   echo "PARLOQUIN_COMPOSITOR=$kind"

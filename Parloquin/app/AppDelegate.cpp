@@ -51,14 +51,15 @@ const char* const kWelcomeText =
     "\n"
     "🎙️ Halten-zum-Aufnehmen (Alt-Taste)\n"
     "• Halte die Alt-Taste beim Sprechen\n"
-    "• Erfordert eine X11-Sitzung mit XInput 2\n"
+    "• In einer X11-Sitzung mit XInput 2; unter Wayland hältst du stattdessen eine Tastenkombination (KDE "
+    "Plasma, sway)\n"
     "• Ideal für kurze Sprachbefehle\n"
     "\n"
     "Weitere Funktionen:\n"
-    "• Direktes Einfügen erfordert eine X11-Sitzung mit XTEST\n"
-    "• Ohne X11 (etwa unter Wayland) wird Text in die Zwischenablage kopiert\n"
+    "• Direktes Einfügen unter X11 und unter Wayland auf KDE Plasma, GNOME und sway\n"
+    "• Wo das nicht geht, liegt der Text in der Zwischenablage\n"
     "\n"
-    "Unter Linux musst du dafür keine Berechtigungen vergeben.";
+    "Unter Linux musst du dafür keine Berechtigungen vergeben; nur GNOME fragt einmal, ob Parloquin tippen darf.";
 
 // The version line comes from the build, as on the page "Sonstiges".
 const char* const kAboutCredits =

@@ -15,11 +15,13 @@ namespace {
 
 // Neither grant has a settings pane on this desktop: the page says what each takes instead.
 constexpr const char* kAccessibilityNote =
-    "Unter Linux gibt es dafür keine Einstellung: Einfügen an der Cursorposition braucht eine X11-Sitzung, deren "
-    "X-Server die XTEST-Erweiterung bietet (Wayland erlaubt es nicht).";
+    "Unter Linux gibt es dafür keine Einstellung: Einfügen an der Cursorposition braucht unter X11 einen X-Server mit "
+    "der XTEST-Erweiterung, unter Wayland KDE Plasma, GNOME (es fragt einmal) oder sway und andere "
+    "wlroots-Arbeitsoberflächen. Diese Sitzung bietet keinen dieser Wege: der Text liegt in der Zwischenablage.";
 constexpr const char* kInputMonitoringNote =
     "Unter Linux gibt es dafür keine Einstellung: Einzeltasten-Tastenkürzel brauchen eine X11-Sitzung, deren "
-    "X-Server XInput 2 bietet (Wayland erlaubt es nicht).";
+    "X-Server XInput 2 bietet; unter Wayland nimmt nur KDE Plasma eine einzelne Taste an, und Plasma 5.27 vergisst "
+    "sie bei der nächsten Anmeldung.";
 constexpr const char* kSingleKeyNote = "Keine Einstellung unter Linux: braucht eine X11-Sitzung mit XTEST und XInput 2";
 // What the hotkey manager registers while it cannot watch a lone modifier.
 constexpr const char* kFallbackHotkey = "⇧⌘Space";
@@ -76,7 +78,8 @@ const std::vector<HotkeysSettings::Tip>& HotkeysSettings::tips() {
         {"lightbulb.fill",
          "Vermeide Tastenkürzel die vom System verwendet werden (z.B. Super+Leertaste, mit der GNOME die "
          "Tastaturbelegung wechselt)"},
-        {"accessibility", "X11-Sitzung mit XTEST für Direkt-Einfügen-Modus erforderlich"},
+        {"accessibility", "Direkt einfügen geht unter X11, KDE Plasma, GNOME und sway; sonst liegt der Text in der "
+                          "Zwischenablage"},
     };
     return tips;
 }
@@ -210,7 +213,8 @@ HotkeysSettings::PasteStatus HotkeysSettings::pasteStatus(bool pasteInPlace, boo
 HotkeysSettings::PermissionHelp HotkeysSettings::permissionHelp(bool accessibilityGranted, bool inputMonitoringGranted,
                                                                 bool storedSingleKey, std::string_view hotkey) {
     PermissionHelp help;
-    if (!accessibilityGranted) help.warnings.push_back("X11-Sitzung mit XTEST für Auto-Einfügen erforderlich");
+    if (!accessibilityGranted)
+        help.warnings.push_back("Auto-Einfügen braucht X11 mit XTEST oder KDE Plasma, GNOME oder sway unter Wayland");
     const bool needsInputMonitoring = storedSingleKey && !inputMonitoringGranted;
     if (needsInputMonitoring) {
         // Names the modifier that is chosen; ⌥ when the display text is no single key.

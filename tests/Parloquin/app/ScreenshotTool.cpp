@@ -1,5 +1,7 @@
 // Renders pictures of the shell for a person to look at (scripts/screenshots.sh):
 //   parloquin_screenshots <folder>
+//   parloquin_screenshots --wayland <folder>   only the hotkeys page as a Wayland session shows it,
+//                                              also taken from the compositor's screen by grim
 // The overlay and the floating button are drawn at twice their size over a plain backdrop; the
 // welcome alert as it comes up at the first launch, and the alerts of a hotkey on the fallback;
 // the main window as it is, on each page, and the sheets of the page "Sonstiges"; the open status
@@ -16,12 +18,14 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
+#include <QProcess>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSystemTrayIcon>
 #include <QToolTip>
 #include <atomic>
 #include <cstdio>
+#include <string_view>
 #include <thread>
 #include <filesystem>
 #include <memory>
@@ -91,6 +95,20 @@ bool save(const QPixmap& picture, const QDir& folder, const QString& name) {
     const QString path = folder.filePath(name);
     if (!picture.save(path)) {
         std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+// The compositor's whole screen as it shows it now, through grim (Wayland compositors with the
+// screencopy protocol, such as sway).
+bool saveScreen(const QDir& folder, const QString& name) {
+    const QString path = folder.filePath(name);
+    QProcess grim;
+    grim.start(QStringLiteral("grim"), {path});
+    if (!grim.waitForFinished(20000) || grim.exitStatus() != QProcess::NormalExit || grim.exitCode() != 0) {
+        std::fprintf(stderr, "grim could not take %s: %s\n", qPrintable(path), grim.readAllStandardError().constData());
         return false;
     }
     std::printf("%s\n", qPrintable(path));
@@ -465,7 +483,8 @@ bool hotkeysPagePictures(const QDir& folder, const std::filesystem::path& storeF
 
 // The hotkeys page as a Wayland session shows it: on sway without the GlobalShortcuts portal (the
 // lines to bind, for hold to talk), and with the portal once the desktop has bound the keys.
-bool hotkeysWaylandPictures(const QDir& folder, const std::filesystem::path& storeFolder) {
+// With fromScreen, the sway variant is also taken from the compositor's screen.
+bool hotkeysWaylandPictures(const QDir& folder, const std::filesystem::path& storeFolder, bool fromScreen = false) {
     struct BoundByThePortal : parloquin::HotkeySource {
         parloquin::HotkeyRegistration registration() const override { return parloquin::HotkeyRegistration::portal; }
         std::string trigger() const override { return "Strg+Alt+Leertaste"; }
@@ -497,6 +516,10 @@ bool hotkeysWaylandPictures(const QDir& folder, const std::filesystem::path& sto
         ok &= save(window.grab(), folder,
                    portal ? QStringLiteral("main-window-hotkeys-wayland-portal.png")
                           : QStringLiteral("main-window-hotkeys-wayland-sway.png"));
+        if (fromScreen && !portal) {
+            wait(700);  // the compositor has drawn the window's newest picture
+            ok &= saveScreen(folder, QStringLiteral("screen-hotkeys-wayland-sway.png"));
+        }
         window.hide();
         qunsetenv("XDG_CURRENT_DESKTOP");
     }
@@ -647,14 +670,20 @@ bool modelSetupPictures(const QDir& folder, const std::filesystem::path& storeFo
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     const auto qtTranslations = parloquin::QtTranslations::install();
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
+    const bool wayland = argc == 3 && std::string_view(argv[1]) == "--wayland";
+    if (argc != 2 && !wayland) {
+        std::fprintf(stderr, "usage: %s [--wayland] <folder>\n", argv[0]);
         return 2;
     }
-    QDir folder(QString::fromLocal8Bit(argv[1]));
+    QDir folder(QString::fromLocal8Bit(argv[argc - 1]));
     if (!folder.mkpath(".")) return 1;
     const std::filesystem::path store = folder.filePath(".store").toStdString();
     std::filesystem::create_directories(store);
+    if (wayland) {
+        const bool shown = hotkeysWaylandPictures(folder, store, true);
+        std::filesystem::remove_all(store);
+        return shown ? 0 : 1;
+    }
 
     bool ok = overlayPicture(folder);
     ok &= floatingButtonPictures(folder);

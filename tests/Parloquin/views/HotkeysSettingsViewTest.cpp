@@ -273,7 +273,7 @@ TEST_F(HotkeysSettingsViewTest, GrantsAreLookedAtOnShowingAndWhenPasteInPlaceIsS
     EXPECT_FALSE(page->readyLine()->isVisible());
     const auto lines = visibleTexts(page->permissionWarnings());
     ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "X11-Sitzung mit XTEST für Auto-Einfügen erforderlich");
+    EXPECT_EQ(lines[0], "Auto-Einfügen braucht X11 mit XTEST oder KDE Plasma, GNOME oder sway unter Wayland");
     EXPECT_EQ(lines[1], "X11-Sitzung mit XInput 2 für Einzeltasten-Tastenkürzel (Super) erforderlich");
     for (QPushButton* button : page->permissionWarnings()->findChildren<QPushButton*>())
         ADD_FAILURE() << "a button that would open nothing: " << button->text().toStdString();

@@ -5,183 +5,26 @@
 // portal that goes away and comes back.
 #include <gtest/gtest.h>
 
-#include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusMetaType>
-#include <QDBusObjectPath>
-#include <QMutex>
 #include <QThread>
-#include <QTimer>
-#include <atomic>
 #include <vector>
 
 #include "Platform/desktop/GlobalShortcutsPortal.h"
 #include "tests/Platform/desktop/EventLoopWait.h"
+#include "tests/Platform/desktop/FakeGlobalShortcutsPortal.h"
 #include "tests/Platform/desktop/PrivateSessionBus.h"
-
-namespace portal_test {
-
-struct Entry {
-    QString id;
-    QVariantMap properties;
-};
-using Entries = QList<Entry>;
-
-QDBusArgument& operator<<(QDBusArgument& argument, const Entry& entry) {
-    argument.beginStructure();
-    argument << entry.id << entry.properties;
-    argument.endStructure();
-    return argument;
-}
-const QDBusArgument& operator>>(const QDBusArgument& argument, Entry& entry) {
-    argument.beginStructure();
-    argument >> entry.id >> entry.properties;
-    argument.endStructure();
-    return argument;
-}
-
-}  // namespace portal_test
-
-Q_DECLARE_METATYPE(portal_test::Entry)
-Q_DECLARE_METATYPE(portal_test::Entries)
 
 namespace {
 
+using parloquin_test::FakeGlobalShortcutsPortal;
 using platform::GlobalShortcutsPortal;
-using portal_test::Entries;
-using portal_test::Entry;
 using State = GlobalShortcutsPortal::State;
 using parloquin_test::waitUntil;
-
-const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString kInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
-
-Entries entriesOf(const QVariant& value) {
-    if (value.userType() == qMetaTypeId<Entries>()) return value.value<Entries>();
-    return qdbus_cast<Entries>(value.value<QDBusArgument>());
-}
-
-// Answers as xdg-desktop-portal does: each call returns its request's path at once and the
-// Response signal on that path afterwards, on a thread of its own.
-class FakeGlobalShortcutsPortal : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.GlobalShortcuts")
-    Q_PROPERTY(uint version READ version)
-
-public:
-    enum class Desktop { plasma527, gnome48 };
-
-    FakeGlobalShortcutsPortal(QDBusConnection bus, Desktop desktop) : bus_(std::move(bus)), desktop_(desktop) {}
-    uint version() const { return desktop_ == Desktop::plasma527 ? 1 : 2; }
-
-    bool publish() {
-        return bus_.registerObject(kPath, this, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties) &&
-               bus_.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
-    }
-    void withdraw() {
-        bus_.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
-        bus_.unregisterObject(kPath);
-    }
-    // What the desktop sends when the keys go down or up.
-    void send(const char* signal, const QString& id) {
-        bus_.send(QDBusMessage::createSignal(kPath, kInterface, QString::fromLatin1(signal))
-                  << QVariant::fromValue(QDBusObjectPath(session())) << id << qulonglong(1234) << QVariantMap());
-    }
-
-    // Set before the client starts.
-    uint bindAnswer = 0;  // 0 bound, 1 the user cancelled the dialog
-    QString boundTrigger;  // what the desktop says it bound
-
-    struct Call {
-        QString method;
-        QVariantMap options;
-        Entries shortcuts;  // CreateSession's option or BindShortcuts' argument
-    };
-    std::vector<Call> calls() const {
-        QMutexLocker lock(&mutex_);
-        return calls_;
-    }
-    QString session() const {
-        QMutexLocker lock(&mutex_);
-        return session_;
-    }
-
-public slots:
-    QDBusObjectPath CreateSession(const QVariantMap& options, const QDBusMessage& message) {
-        const Entries offered = entriesOf(options.value(QStringLiteral("shortcuts")));
-        const QString path = QStringLiteral("/org/freedesktop/portal/desktop/session/%1/%2")
-                                 .arg(sender(message), options.value(QStringLiteral("session_handle_token")).toString());
-        {
-            QMutexLocker lock(&mutex_);
-            calls_.push_back({QStringLiteral("CreateSession"), options, offered});
-            session_ = path;
-            // Plasma 5.27 registers what CreateSession names, with the preferred trigger.
-            if (desktop_ == Desktop::plasma527)
-                for (const Entry& entry : offered)
-                    bound_.push_back({entry.id,
-                                      {{QStringLiteral("description"), entry.properties.value("description")},
-                                       {QStringLiteral("trigger_description"), boundTrigger}}});
-        }
-        return answer(message, options, 0, {{QStringLiteral("session_handle"), path}});
-    }
-    QDBusObjectPath ListShortcuts(const QDBusObjectPath&, const QVariantMap& options, const QDBusMessage& message) {
-        Entries bound;
-        {
-            QMutexLocker lock(&mutex_);
-            calls_.push_back({QStringLiteral("ListShortcuts"), options, {}});
-            bound = bound_;
-        }
-        return answer(message, options, 0, {{QStringLiteral("shortcuts"), QVariant::fromValue(bound)}});
-    }
-    // The type spelt in full: QtDBus finds a slot's argument types by these names.
-    QDBusObjectPath BindShortcuts(const QDBusObjectPath&, const portal_test::Entries& shortcuts, const QString&,
-                                  const QVariantMap& options, const QDBusMessage& message) {
-        Entries bound;
-        {
-            QMutexLocker lock(&mutex_);
-            calls_.push_back({QStringLiteral("BindShortcuts"), options, shortcuts});
-            // GNOME binds what the user accepted in its dialog, and says how to press it.
-            if (desktop_ == Desktop::gnome48 && bindAnswer == 0)
-                for (const Entry& entry : shortcuts)
-                    bound_.push_back({entry.id,
-                                      {{QStringLiteral("description"), entry.properties.value("description")},
-                                       {QStringLiteral("trigger_description"), boundTrigger}}});
-            bound = bound_;
-        }
-        return answer(message, options, bindAnswer, {{QStringLiteral("shortcuts"), QVariant::fromValue(bound)}});
-    }
-
-private:
-    static QString sender(const QDBusMessage& message) {
-        return message.service().mid(1).replace(QLatin1Char('.'), QLatin1Char('_'));
-    }
-    QDBusObjectPath answer(const QDBusMessage& message, const QVariantMap& options, uint response,
-                           const QVariantMap& results) {
-        const QString path = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
-                                 .arg(sender(message), options.value(QStringLiteral("handle_token")).toString());
-        QTimer::singleShot(0, this, [this, path, response, results] {
-            bus_.send(QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.portal.Request"),
-                                                 QStringLiteral("Response"))
-                      << response << results);
-        });
-        return QDBusObjectPath(path);
-    }
-
-    QDBusConnection bus_;
-    Desktop desktop_;
-    mutable QMutex mutex_;
-    std::vector<Call> calls_;
-    Entries bound_;
-    QString session_;
-};
 
 class GlobalShortcutsPortalTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        qDBusRegisterMetaType<Entry>();
-        qDBusRegisterMetaType<Entries>();
+        FakeGlobalShortcutsPortal::registerTypes();
         ASSERT_FALSE(bus.address().isEmpty());
     }
     ~GlobalShortcutsPortalTest() override {
@@ -324,4 +167,3 @@ TEST_F(GlobalShortcutsPortalTest, APortalThatVanishesEndsTheHoldAndIsAskedAgainW
 
 }  // namespace
 
-#include "GlobalShortcutsPortalTest.moc"

@@ -5,13 +5,23 @@
 
 namespace parloquin_test {
 
-PrivateSessionBus::PrivateSessionBus() {
+PrivateSessionBus::PrivateSessionBus() : PrivateSessionBus(QStringList{}) {}
+
+PrivateSessionBus::PrivateSessionBus(const QStringList& otherUsers) {
     // The configuration's service folder is "services" beside it: an empty folder of our own.
     const QString config = folder_.filePath(QStringLiteral("bus.conf"));
+    QFile source(QStringLiteral(PARLOQUIN_SOURCE_DIR "/scripts/test-session-bus.conf"));
     if (!folder_.isValid() || !QDir(folder_.path()).mkdir(QStringLiteral("services")) ||
-        !QFile::copy(QStringLiteral(PARLOQUIN_SOURCE_DIR "/scripts/test-session-bus.conf"), config)) {
+        !source.open(QIODevice::ReadOnly)) {
         return;
     }
+    QByteArray text = source.readAll();
+    QByteArray users;
+    for (const QString& user : otherUsers) users += "    <allow user=\"" + user.toUtf8() + "\"/>\n";
+    text.replace("  </policy>", users + "  </policy>");
+    QFile written(config);
+    if (!written.open(QIODevice::WriteOnly) || written.write(text) != text.size()) return;
+    written.close();
     daemon_.setProgram(QStringLiteral("dbus-daemon"));
     daemon_.setArguments({QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
                           QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});

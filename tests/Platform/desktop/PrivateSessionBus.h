@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 namespace parloquin_test {
@@ -13,6 +14,9 @@ namespace parloquin_test {
 class PrivateSessionBus {
 public:
     PrivateSessionBus();
+    // Lets in the named users' programs too, besides this user's (programs that a compositor
+    // running as another user starts, such as sway's key bindings run as nobody under root).
+    explicit PrivateSessionBus(const QStringList& otherUsers);
     ~PrivateSessionBus();
     PrivateSessionBus(const PrivateSessionBus&) = delete;
     PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;

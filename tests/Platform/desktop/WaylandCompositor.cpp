@@ -39,8 +39,13 @@ const char* WaylandCompositor::name(Kind kind) {
     return "";
 }
 
-WaylandCompositor::WaylandCompositor(Kind kind) : kind_(kind) {
+WaylandCompositor::WaylandCompositor(Kind kind, Portal portal) : kind_(kind) {
     process_.setProgram(QStringLiteral(PARLOQUIN_SOURCE_DIR "/scripts/wayland-compositor.sh"));
+    if (portal == Portal::desktop) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("PARLOQUIN_DESKTOP_PORTAL"), QStringLiteral("1"));
+        process_.setProcessEnvironment(environment);
+    }
     process_.setArguments({QString::fromLatin1(name(kind))});
     process_.setProcessChannelMode(QProcess::SeparateChannels);
     process_.start();

@@ -28,7 +28,10 @@ public:
     enum class WindowKind { native, x11 };
     static const char* name(Kind kind);
 
-    explicit WaylandCompositor(Kind kind);
+    // With the desktop portal: Plasma's on KWin (xdg-desktop-portal-kde) on the compositor's bus,
+    // where it is installed; hasDesktopPortal() says whether it runs.
+    enum class Portal { none, desktop };
+    explicit WaylandCompositor(Kind kind, Portal portal = Portal::none);
     ~WaylandCompositor();
     WaylandCompositor(const WaylandCompositor&) = delete;
     WaylandCompositor& operator=(const WaylandCompositor&) = delete;
@@ -37,9 +40,11 @@ public:
     // False when it could not start (not installed, or it failed): failure() says why.
     bool isRunning() const;
     const QString& failure() const { return failure_; }
+    bool hasDesktopPortal() const { return !value(QStringLiteral("PARLOQUIN_DESKTOP_PORTAL")).isEmpty(); }
 
     // What its clients need: WAYLAND_DISPLAY (a socket path), DISPLAY, XAUTHORITY, XDG_SESSION_TYPE,
-    // XDG_CURRENT_DESKTOP, PARLOQUIN_COMPOSITOR, and SWAYSOCK or PARLOQUIN_COMPOSITOR_BUS.
+    // XDG_CURRENT_DESKTOP, PARLOQUIN_COMPOSITOR, and SWAYSOCK or PARLOQUIN_COMPOSITOR_BUS
+    // (and PARLOQUIN_DESKTOP_PORTAL where a portal runs on it).
     const QMap<QString, QString>& clientVariables() const { return variables_; }
     QString value(const QString& name) const { return variables_.value(name); }
     // This process's environment with the client variables laid over it.
