@@ -15,10 +15,11 @@
 #include "Platform/system/CancellationToken.h"
 #include "Platform/system/FileManager.h"
 #include "RarivOredu/asr/AsrModelsError.h"
+#include "RarivOredu/hub/ModelFolderLoader.h"
+#include "RarivOredu/hub/RepoMirror.h"
 #include "RarivOredu/shared/AppLogger.h"
-#include "RarivOredu/shared/DownloadUtils.h"
-#include "RarivOredu/shared/ModelSourceError.h"
 #include "RarivOredu/shared/ModelNames.h"
+#include "RarivOredu/shared/ModelSourceError.h"
 #include "RarivOredu/shared/ModelStore.h"
 #include "RarivOredu/shared/RepoLock.h"
 
@@ -84,7 +85,7 @@ AsrModels::Vocabulary withVocabularyRecovery(const fs::path& directory, AsrModel
         cause = std::current_exception();
     }
     AsrModels::Vocabulary vocabulary;
-    DownloadUtils::refetchRepo(repo(version), modelsDirectory(directory), cause, [&] {
+    ModelFolderLoader::refetchRepo(repo(version), modelsDirectory(directory), cause, [&] {
         fetchModels();
         vocabulary = AsrModels::loadVocabulary(directory, version);
     });
@@ -103,7 +104,7 @@ void requireModelFolders(const fs::path& folder) {
 // Puts the version's model folders and a usable vocabulary on disk without loading a model: the
 // load that follows is the one that compiles them. A folder this call downloads and that does
 // not hold a usable set is removed and downloaded once more; one that was there is replaced by a
-// fresh download (DownloadUtils::refetchRepo), and put back when none can be had. What trying
+// fresh download (ModelFolderLoader::refetchRepo), and put back when none can be had. What trying
 // again cannot mend (ModelSourceError::isPermanent) is thrown at once.
 void fetchModelFiles(const fs::path& directory, AsrModelVersion version) {
     const fs::path folder = versionFolder(directory, version);
@@ -112,7 +113,7 @@ void fetchModelFiles(const fs::path& directory, AsrModelVersion version) {
     bool readingVocabulary = false;
     auto attempt = [&] {
         readingVocabulary = false;
-        if (!FileManager::fileExists(folder)) DownloadUtils::downloadRepo(repo(version), models);
+        if (!FileManager::fileExists(folder)) RepoMirror::downloadRepo(repo(version), models);
         requireModelFolders(folder);
         readingVocabulary = true;
         AsrModels::loadVocabulary(directory, version);
@@ -143,7 +144,7 @@ void fetchModelFiles(const fs::path& directory, AsrModelVersion version) {
         }
         return;
     }
-    DownloadUtils::refetchRepo(repo(version), models, cause, attempt);
+    ModelFolderLoader::refetchRepo(repo(version), models, cause, attempt);
 }
 
 }  // namespace
@@ -197,12 +198,12 @@ fs::path AsrModels::download(const std::optional<fs::path>& given, bool force, A
 
     if (force && FileManager::fileExists(folder)) {
         // The version folder holds the models; the directory as given may be the caller's own.
-        DownloadUtils::refetchRepo(repo(version), modelsDirectory(directory),
-                                   std::make_exception_ptr(AsrModelsError::downloadFailed("A fresh copy was asked for")),
-                                   [&] {
-                                       requireModelFolders(folder);
-                                       loadVocabulary(directory, version);
-                                   });
+        ModelFolderLoader::refetchRepo(
+            repo(version), modelsDirectory(directory),
+            std::make_exception_ptr(AsrModelsError::downloadFailed("A fresh copy was asked for")), [&] {
+                requireModelFolders(folder);
+                loadVocabulary(directory, version);
+            });
     } else {
         fetchModelFiles(directory, version);
     }
@@ -225,7 +226,7 @@ AsrModels AsrModels::load(const fs::path& directory, const std::optional<platfor
         const std::vector<ModelSpec> first{{ModelNames::ASR::preprocessorFile, MLComputeUnits::cpuOnly},
                                            {ModelNames::ASR::encoderFile, configuration.computeUnits}};
         for (const auto& spec : first) {
-            auto loaded = DownloadUtils::loadModels(repo(version), {spec.fileName}, models, spec.computeUnits);
+            auto loaded = ModelFolderLoader::loadModels(repo(version), {spec.fileName}, models, spec.computeUnits);
             auto it = loaded.find(spec.fileName);
             if (it == loaded.end() || !it->second) continue;
             (spec.fileName == ModelNames::ASR::preprocessorFile ? set.preprocessor : set.encoder) = it->second;
@@ -234,8 +235,8 @@ AsrModels AsrModels::load(const fs::path& directory, const std::optional<platfor
         if (!set.preprocessor || !set.encoder) {
             throw AsrModelsError::loadingFailed("Failed to load preprocessor or encoder model");
         }
-        auto loaded = DownloadUtils::loadModels(repo(version), {ModelNames::ASR::decoderFile, ModelNames::ASR::jointFile},
-                                                models, configuration.computeUnits);
+        auto loaded = ModelFolderLoader::loadModels(
+            repo(version), {ModelNames::ASR::decoderFile, ModelNames::ASR::jointFile}, models, configuration.computeUnits);
         auto decoder = loaded.find(ModelNames::ASR::decoderFile);
         auto joint = loaded.find(ModelNames::ASR::jointFile);
         if (decoder == loaded.end() || joint == loaded.end() || !decoder->second || !joint->second) {

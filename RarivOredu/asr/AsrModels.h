@@ -49,7 +49,7 @@ struct AsrModels {
     // Makes sure the version's models and vocabulary are on disk; returns the directory given
     // (the version's default folder when none). No model is loaded here: load() is the one that
     // compiles them, once. With `force` the version folder is replaced by a fresh download; it is
-    // kept when no fresh copy can be had (DownloadUtils::refetchRepo).
+    // kept when no fresh copy can be had (ModelFolderLoader::refetchRepo).
     static std::filesystem::path download(const std::optional<std::filesystem::path>& directory = std::nullopt,
                                           bool force = false, AsrModelVersion version = AsrModelVersion::v3);
     // Loads the four models and the vocabulary. The preprocessor always runs on the CPU only.

@@ -10,9 +10,10 @@
 #include "Platform/system/CancellationToken.h"
 #include "Platform/system/FileManager.h"
 #include "RarivOredu/diarization/DiarizerModelImport.h"
+#include "RarivOredu/hub/ModelFolderLoader.h"
+#include "RarivOredu/hub/RepoMirror.h"
 #include "RarivOredu/shared/AppLogger.h"
 #include "RarivOredu/shared/DiarizerError.h"
-#include "RarivOredu/shared/DownloadUtils.h"
 #include "RarivOredu/shared/ModelNames.h"
 #include "RarivOredu/shared/ModelStore.h"
 #include "RarivOredu/shared/Repo.h"
@@ -37,7 +38,7 @@ bool allModelsPresent(const fs::path& repoFolder) {
 }
 
 // Fetches what is missing of the repository into its folder, then runs `load`. A fetch that fails
-// is recovered as a folder that fails to load is (DownloadUtils::refetchRepo): the folder is set
+// is recovered as a folder that fails to load is (ModelFolderLoader::refetchRepo): the folder is set
 // aside, fetched anew and loaded; when that fails too, it is put back as it was, so models the user
 // placed by hand are never lost to a network error. Answers the seconds the fetching took (0 when
 // nothing was missing).
@@ -50,12 +51,12 @@ double fetchIfMissingThenLoad(const fs::path& modelsDirectory, const fs::path& r
     const auto started = Clock::now();
     double seconds = 0;
     try {
-        DownloadUtils::downloadRepo(Repo::diarizer, modelsDirectory);
+        RepoMirror::downloadRepo(Repo::diarizer, modelsDirectory);
         seconds = secondsSince(started);
     } catch (const std::exception& error) {
         if (platform::CancellationToken::currentIsCancelled()) throw;
         logger.warning(std::string("Download failed, fetching a fresh copy: ") + error.what());
-        DownloadUtils::refetchRepo(Repo::diarizer, modelsDirectory, std::current_exception(), [&] {
+        ModelFolderLoader::refetchRepo(Repo::diarizer, modelsDirectory, std::current_exception(), [&] {
             seconds = secondsSince(started);
             load();
         });
@@ -104,8 +105,8 @@ DiarizerModels CoreMLDiarizer::downloadModels(const std::optional<fs::path>& dir
         RepoLock lock(repoFolder);
         const auto& names = requiredModelNames();
         downloadSeconds = fetchIfMissingThenLoad(modelsDirectory, repoFolder, logger, [&] {
-            loaded = DownloadUtils::loadModels(Repo::diarizer, std::vector<std::string>(names.begin(), names.end()),
-                                               modelsDirectory, computeUnits);
+            loaded = ModelFolderLoader::loadModels(
+                Repo::diarizer, std::vector<std::string>(names.begin(), names.end()), modelsDirectory, computeUnits);
         });
     }
     const auto segmentation = loaded.find(ModelNames::Diarizer::segmentationFile);

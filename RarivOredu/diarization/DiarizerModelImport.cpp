@@ -6,16 +6,17 @@
 #include "Platform/net/URLError.h"
 #include "Platform/system/FileManager.h"
 #include "RarivOredu/checkpoint/CheckpointError.h"
-#include "RarivOredu/checkpoint/StagedModelFolder.h"
-#include "RarivOredu/diarization/pyannote/PyannoteSegmentationNetwork.h"
 #include "RarivOredu/checkpoint/StateDict.h"
-#include "RarivOredu/diarization/wespeaker/WespeakerNetwork.h"
-#include "RarivOredu/shared/AppLogger.h"
 #include "RarivOredu/diarization/CoreMLDiarizer.h"
-#include "RarivOredu/shared/DownloadUtils.h"
+#include "RarivOredu/diarization/pyannote/PyannoteSegmentationNetwork.h"
+#include "RarivOredu/diarization/wespeaker/WespeakerNetwork.h"
+#include "RarivOredu/hub/HubEndpoint.h"
+#include "RarivOredu/hub/HubSource.h"
+#include "RarivOredu/shared/AppLogger.h"
 #include "RarivOredu/shared/ModelNames.h"
 #include "RarivOredu/shared/Repo.h"
 #include "RarivOredu/shared/RepoLock.h"
+#include "RarivOredu/shared/StagedModelFolder.h"
 #include "RarivOredu/shared/UpstreamImport.h"
 
 namespace rarivoredu {
@@ -59,12 +60,12 @@ DiarizerModelImport::Source publicSegmentationSource() {
 }
 
 // The listing entry of a source's file; nothing when the hub does not hold it.
-std::optional<DownloadUtils::RepoFile> listed(const DiarizerModelImport::Source& source) {
-    return DownloadUtils::findRepoFile(source.repoId, source.path);
+std::optional<RepoFile> listed(const DiarizerModelImport::Source& source) {
+    return HubSource(source.repoId).find(source.path);
 }
 
-void fetch(const DiarizerModelImport::Source& source, const DownloadUtils::RepoFile& file, const fs::path& to) {
-    DownloadUtils::downloadListedFile(source.repoId, file, to);
+void fetch(const DiarizerModelImport::Source& source, const RepoFile& file, const fs::path& to) {
+    HubSource(source.repoId).fetch(file, to);
 }
 
 }  // namespace
@@ -87,11 +88,11 @@ bool DiarizerModelImport::importFromHub(const fs::path& repoFolder) {
     const auto token = hubToken();
     struct ForgetToken {
         std::string repoId;
-        ~ForgetToken() { DownloadUtils::setAccessToken(repoId, {}); }
+        ~ForgetToken() { HubEndpoint::setAccessToken(repoId, {}); }
     } forget{segmentation.repoId};
-    if (segmentation.needsToken && token) DownloadUtils::setAccessToken(segmentation.repoId, *token);
+    if (segmentation.needsToken && token) HubEndpoint::setAccessToken(segmentation.repoId, *token);
 
-    std::optional<DownloadUtils::RepoFile> segmentationFile;
+    std::optional<RepoFile> segmentationFile;
     try {
         segmentationFile = listed(segmentation);
     } catch (const platform::NSError& error) {

@@ -12,9 +12,4 @@ ModelStorageError::ModelStorageError(Kind kind, std::filesystem::path folder, st
                    platform::formatByteCount(available_, false) + " free";
 }
 
-void ModelStorageError::requireSpace(const std::filesystem::path& folder, std::uint64_t needed,
-                                     std::uint64_t available) {
-    if (available < needed) throw insufficientSpace(folder, needed, available);
-}
-
 }  // namespace rarivoredu

@@ -19,11 +19,6 @@ public:
         return ModelStorageError(Kind::insufficientSpace, std::move(folder), neededBytes, availableBytes);
     }
 
-    // The one check of free space before models are fetched or written: throws
-    // insufficientSpace when `availableBytes` is below `neededBytes`.
-    static void requireSpace(const std::filesystem::path& folder, std::uint64_t neededBytes,
-                             std::uint64_t availableBytes);
-
     Kind kind() const noexcept { return kind_; }
     const std::filesystem::path& folder() const noexcept { return folder_; }
     // All the bytes the work still needs on that disk, and what it has free.

@@ -10,7 +10,7 @@ namespace rarivoredu {
 
 // Where a repository's models come from when the hub holds the public upstream model (a
 // checkpoint in its authors' format) rather than bundles of ours. The engine that owns the
-// repository registers an importer before its first load; DownloadUtils::downloadRepo asks it
+// repository registers an importer before its first load; RepoMirror::downloadRepo asks it
 // first and falls back to the repository's own bundle listing when it declines.
 class UpstreamImport {
 public:

@@ -8,8 +8,8 @@
 
 #include "Platform/system/FileManager.h"
 #include "Platform/system/NSError.h"
+#include "RarivOredu/hub/HubEndpoint.h"
 #include "RarivOredu/shared/AssetDownloader.h"
-#include "RarivOredu/shared/DownloadUtils.h"
 #include "RarivOredu/shared/Repo.h"
 #include "RarivOredu/tts/ResourceFile.h"
 #include "RarivOredu/tts/TTSError.h"
@@ -91,7 +91,7 @@ void KokoroVocabulary::downloadLocked(const fs::path& cacheDirectory) {
     FileManager::createDirectory(directory, true);
     std::string remote;
     try {
-        remote = DownloadUtils::resolveURL(Repo::kokoro, fileName);
+        remote = HubEndpoint::resolveURL(Repo::kokoro, fileName);
     } catch (const std::exception&) {
         throw TTSError::downloadFailed("Invalid Kokoro vocabulary URL: " + TtsResourceDownloader::baseURL() + "/" +
                                        fileName);
@@ -99,7 +99,7 @@ void KokoroVocabulary::downloadLocked(const fs::path& cacheDirectory) {
     try {
         AssetDownloader::ensure(AssetDownloader::Descriptor{fileName, remote, directory / fileName, true,
                                                             TtsResourceDownloader::jsonTransferMode(fileName)},
-                                DownloadUtils::sharedSession(), logger_);
+                                HubEndpoint::sharedSession(), logger_);
     } catch (const std::exception& error) {
         logger_.error(std::string("Failed to download vocabulary: ") + error.what());
         throw TTSError::downloadFailed(std::string("Failed to obtain Kokoro vocabulary: ") + error.what());

@@ -8,7 +8,8 @@
 #include "Platform/ml/MLDictionaryFeatureProvider.h"
 #include "Platform/ml/MLMultiArray.h"
 #include "Platform/system/FileManager.h"
-#include "RarivOredu/shared/DownloadUtils.h"
+#include "RarivOredu/hub/ModelFolderLoader.h"
+#include "RarivOredu/hub/RepoMirror.h"
 #include "RarivOredu/shared/ModelPrediction.h"
 #include "RarivOredu/shared/ModelStore.h"
 #include "RarivOredu/shared/NumberFormat.h"
@@ -94,12 +95,13 @@ TtsModels TtsModels::download(const std::optional<std::set<Variant>>& variants) 
             if (missing && !(importer && (*importer)(repoFolder))) {
                 for (const auto& name : names) {
                     if (!platform::FileManager::fileExists(repoFolder / name)) {
-                        DownloadUtils::downloadDirectory(Repo::kokoro, name, repoFolder);
+                        RepoMirror::downloadDirectory(Repo::kokoro, name, repoFolder);
                     }
                 }
             }
         }
-        loaded = DownloadUtils::loadModels(Repo::kokoro, names, modelsDirectory, platform::MLComputeUnits::cpuAndGPU);
+        loaded =
+            ModelFolderLoader::loadModels(Repo::kokoro, names, modelsDirectory, platform::MLComputeUnits::cpuAndGPU);
     }
     TtsModels models;
     for (const Variant variant : order) {

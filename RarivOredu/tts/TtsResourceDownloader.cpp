@@ -7,7 +7,7 @@
 #include "Platform/system/AtomicFileWriter.h"
 #include "Platform/system/CocoaError.h"
 #include "Platform/system/FileManager.h"
-#include "RarivOredu/shared/DownloadUtils.h"
+#include "RarivOredu/hub/HubEndpoint.h"
 #include "RarivOredu/shared/Repo.h"
 #include "RarivOredu/tts/TTSError.h"
 #include "RarivOredu/tts/TtsModels.h"
@@ -35,7 +35,7 @@ const AppLogger& TtsResourceDownloader::logger() {
 }
 
 std::string TtsResourceDownloader::baseURL() {
-    return DownloadUtils::configuredHubAddress() + "/" + std::string(Repo(Repo::kokoro).remotePath()) + "/resolve/main";
+    return HubEndpoint::configuredHubAddress() + "/" + std::string(Repo(Repo::kokoro).remotePath()) + "/resolve/main";
 }
 
 fs::path TtsResourceDownloader::voicesDirectory() { return TtsModels::kokoroDirectory() / "voices"; }
@@ -63,13 +63,13 @@ fs::path TtsResourceDownloader::downloadFile(const std::string& name) {
 
     std::string remote;
     try {
-        remote = DownloadUtils::resolveURL(Repo::kokoro, name);
+        remote = HubEndpoint::resolveURL(Repo::kokoro, name);
     } catch (const std::exception&) {
         throw TTSError::modelNotFound("Invalid URL for " + name);
     }
     try {
         AssetDownloader::ensure(AssetDownloader::Descriptor{name, remote, local, true, jsonTransferMode(name)},
-                                DownloadUtils::sharedSession(), logger());
+                                HubEndpoint::sharedSession(), logger());
     } catch (const std::exception& error) {
         throw TTSError::modelNotFound("Failed to download " + name + ": " + error.what());
     }
@@ -80,13 +80,13 @@ platform::Data TtsResourceDownloader::fetchVoiceEmbeddingData(const std::string&
     VoiceId::require(voice);
     std::string remote;
     try {
-        remote = DownloadUtils::resolveURL(Repo::kokoro, "voices/" + voice + ".json");
+        remote = HubEndpoint::resolveURL(Repo::kokoro, "voices/" + voice + ".json");
     } catch (const std::exception&) {
         throw TTSError::modelNotFound("Invalid URL for voice embedding: " + voice);
     }
     const std::string description = voice + " voice embedding JSON";
     try {
-        platform::Data data = AssetDownloader::fetchData(remote, description, DownloadUtils::sharedSession(), logger());
+        platform::Data data = AssetDownloader::fetchData(remote, description, HubEndpoint::sharedSession(), logger());
         logger().info("Downloaded voice embedding JSON for " + voice);
         return data;
     } catch (const std::exception& error) {

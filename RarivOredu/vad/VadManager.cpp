@@ -4,7 +4,7 @@
 #include <chrono>
 #include <charconv>
 
-#include "RarivOredu/shared/DownloadUtils.h"
+#include "RarivOredu/hub/ModelFolderLoader.h"
 #include "RarivOredu/shared/ModelNames.h"
 #include "RarivOredu/shared/ModelStore.h"
 #include "RarivOredu/shared/Repo.h"
@@ -71,8 +71,8 @@ void VadManager::loadModel(const std::optional<std::filesystem::path>& directory
     // A first download imports Silero's own export of the network.
     SileroVadImport::registerImporter();
     // The fetch runs unlocked: chunks of a model already loaded go on meanwhile.
-    const auto models = DownloadUtils::loadModels(Repo::vad, std::vector<std::string>(required.begin(), required.end()),
-                                                  modelsDirectory, config_.computeUnits);
+    const auto models = ModelFolderLoader::loadModels(
+        Repo::vad, std::vector<std::string>(required.begin(), required.end()), modelsDirectory, config_.computeUnits);
     const auto found = models.find(ModelNames::VAD::sileroVadFile);
     if (found == models.end() || !found->second) {
         logger_.error("Failed to load VAD model from downloaded models");

@@ -5,11 +5,11 @@
 #include <string_view>
 
 #include "Platform/system/NSError.h"
-#include "RarivOredu/shared/DownloadUtils.h"
+#include "RarivOredu/hub/RepoFile.h"
 #include "fuzz/support/FuzzInput.h"
 
 using namespace rarivoredu;
-using RepoFile = DownloadUtils::RepoFile;
+using rarivoredu::RepoFile;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzzsupport::quietLogs();

@@ -8,13 +8,13 @@
 #include "RarivOredu/asr/AsrModelsError.h"
 #include "RarivOredu/asr/parakeet/ParakeetNetwork.h"
 #include "RarivOredu/checkpoint/CheckpointError.h"
-#include "RarivOredu/checkpoint/StagedModelFolder.h"
 #include "RarivOredu/checkpoint/StateDict.h"
 #include "RarivOredu/checkpoint/TarArchive.h"
 #include "RarivOredu/checkpoint/TorchCheckpoint.h"
 #include "RarivOredu/shared/AppLogger.h"
-#include "RarivOredu/shared/ModelStorageError.h"
+#include "RarivOredu/shared/ModelStore.h"
 #include "RarivOredu/shared/RepoLock.h"
+#include "RarivOredu/shared/StagedModelFolder.h"
 
 namespace rarivoredu {
 namespace fs = std::filesystem;
@@ -126,8 +126,7 @@ AsrModelVersion ParakeetImporter::importNemo(const fs::path& nemoFile, const fs:
 
     fs::create_directories(versionFolder.parent_path());
     const std::uint64_t needed = bundleBytes(network, options);
-    ModelStorageError::requireSpace(versionFolder.parent_path(), needed,
-                                    StagedModelFolder::availableBytes(versionFolder.parent_path()));
+    ModelStore::requireSpace(versionFolder.parent_path(), needed);
 
     const RepoLock lock(versionFolder);
     StagedModelFolder stage(versionFolder);

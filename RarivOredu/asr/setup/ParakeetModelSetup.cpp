@@ -1,11 +1,7 @@
 #include "RarivOredu/asr/setup/ParakeetModelSetup.h"
 
-#include <unistd.h>
-
-#include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -15,14 +11,15 @@
 #include "Platform/system/HostFacts.h"
 #include "RarivOredu/asr/AsrModelsError.h"
 #include "RarivOredu/checkpoint/CheckpointError.h"
-#include "RarivOredu/checkpoint/StagedModelFolder.h"
+#include "RarivOredu/hub/HubListing.h"
+#include "RarivOredu/hub/VerifiedDownload.h"
 #include "RarivOredu/shared/AppLogger.h"
-#include "RarivOredu/shared/DownloadUtils.h"
 #include "RarivOredu/shared/ModelLoadProgress.h"
 #include "RarivOredu/shared/ModelSourceError.h"
 #include "RarivOredu/shared/ModelStorageError.h"
 #include "RarivOredu/shared/ModelStore.h"
 #include "RarivOredu/shared/RepoLock.h"
+#include "RarivOredu/shared/StagedModelFolder.h"
 #include "RarivOredu/shared/UpstreamImport.h"
 
 namespace rarivoredu {
@@ -41,7 +38,7 @@ std::string versionName(AsrModelVersion version) { return version == AsrModelVer
 // The options with the real measures and the real importer where a seam is left empty.
 ParakeetModelSetup::Options completed(ParakeetModelSetup::Options options) {
     if (!options.availableBytes) options.availableBytes = [](const fs::path& path) {
-        return StagedModelFolder::availableBytes(path);
+        return ModelStore::availableBytes(path);
     };
     if (!options.importNemo) {
         options.importNemo = [](const fs::path& nemo, const fs::path& folder, const ParakeetImporter::Progress& progress) {
@@ -56,7 +53,7 @@ ParakeetModelSetup::Options completed(ParakeetModelSetup::Options options) {
 
 void requireSpace(const ParakeetModelSetup::Options& options, const fs::path& folder, std::uint64_t needed) {
     try {
-        ModelStorageError::requireSpace(folder, needed, options.availableBytes(folder));
+        ModelStore::requireSpace(folder, needed, options.availableBytes(folder));
     } catch (const ModelStorageError& error) {
         logger().error(error.what());
         throw;
@@ -118,37 +115,6 @@ void importInto(const ParakeetModelSetup::Options& options, AsrModelVersion vers
     }
 }
 
-constexpr std::string_view importPrefix = ".import-";
-
-// The id written as these decimal digits; one no process can hold when there are too many of them.
-std::uint64_t processId(const std::string& digits) {
-    std::uint64_t pid = 0;
-    const auto read = std::from_chars(digits.data(), digits.data() + digits.size(), pid);
-    return read.ec == std::errc() ? pid : std::numeric_limits<std::uint64_t>::max();
-}
-
-// The folder an import of this process converts into, under a name of its own, and its lock file.
-void removeImportFolder(const fs::path& folder) {
-    std::error_code ec;
-    fs::remove_all(folder, ec);
-    fs::remove(RepoLock::lockFilePath(folder), ec);
-}
-
-// Folders, and their lock files, that imports of processes which no longer run left behind (a
-// kill, a power cut).
-void removeAbandonedImports(const fs::path& modelsDirectory) {
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(modelsDirectory, ec)) {
-        std::string name = entry.path().filename().string();
-        if (name.size() > 6 && name.front() == '.' && name.ends_with(".lock")) name = name.substr(1, name.size() - 6);
-        if (name.rfind(importPrefix, 0) != 0) continue;
-        const std::string pid = name.substr(importPrefix.size());
-        if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
-        if (ModelStore::processRuns(processId(pid))) continue;
-        removeImportFolder(modelsDirectory / name);
-    }
-}
-
 void removeDownload(const fs::path& nemo) {
     std::error_code ec;
     fs::remove(nemo, ec);
@@ -185,12 +151,12 @@ bool ParakeetModelSetup::importFromHub(AsrModelVersion version, const fs::path& 
     const Options options = completed(given);
     const std::string repoId(upstreamRepoId(version));
     const std::string fileName(upstreamFileName(version));
-    const auto listing = DownloadUtils::listRepoFilesIfPresent(repoId);
+    const auto listing = HubListing::listRepoFilesIfPresent(repoId);
     if (!listing) {
         logger().info("The hub has no " + repoId);
         return false;
     }
-    const DownloadUtils::RepoFile* entry = nullptr;
+    const RepoFile* entry = nullptr;
     for (const auto& file : *listing) {
         if (file.type == "file" && file.path == fileName) entry = &file;
     }
@@ -205,12 +171,12 @@ bool ParakeetModelSetup::importFromHub(AsrModelVersion version, const fs::path& 
     const fs::path nemo = downloadsFolder(modelsDirectory) / fileName;
     // What is already here counts: an unfinished download needs only its rest.
     std::uint64_t here = FileManager::fileSize(nemo).value_or(0);
-    if (here != total) here = std::min(FileManager::fileSize(DownloadUtils::partialPath(nemo)).value_or(0), total);
+    if (here != total) here = std::min(FileManager::fileSize(VerifiedDownload::partialPath(nemo)).value_or(0), total);
     requireSpace(options, modelsDirectory, (total - here) + estimatedFolderBytes(total));
 
     ThrottledReport report;
     logger().info("Fetching " + repoId + "/" + fileName + " (" + platform::formatByteCount(total, false) + ")");
-    DownloadUtils::resumableDownload(repoId, fileName, nemo, size, entry->sha256Digest(), [&](double fraction) {
+    VerifiedDownload::resumableDownload(repoId, fileName, nemo, size, entry->sha256Digest(), [&](double fraction) {
         ModelLoadProgress progress;
         progress.step = ModelLoadProgress::Step::download;
         progress.fraction = fraction;
@@ -237,24 +203,15 @@ ParakeetModelSetup::Imported ParakeetModelSetup::importFile(const fs::path& nemo
     FileManager::createDirectory(modelsDirectory);
     requireSpace(options, modelsDirectory, options.requiredSpace(nemoFile));
 
-    // The version is known once the checkpoint is read: the folder is made under a name of its
-    // own first, then put in the version's place.
-    removeAbandonedImports(modelsDirectory);
-    const fs::path neutral = modelsDirectory / (std::string(importPrefix) + std::to_string(::getpid()));
-    struct RemoveNeutral {
-        fs::path path;
-        ~RemoveNeutral() { removeImportFolder(path); }
-    } removeNeutral{neutral};
-    fs::remove_all(neutral);
+    // The version is known once the checkpoint is read: the folder is staged under a name of its
+    // own and put in the version's place when it is complete.
+    StagedModelFolder staged(modelsDirectory, ".import-");
     ThrottledReport report;
-    const AsrModelVersion version = options.importNemo(nemoFile, neutral, importProgress(report));
+    const AsrModelVersion version = options.importNemo(nemoFile, staged.path(), importProgress(report));
 
     const fs::path target = modelsDirectory / std::string(folderName(version));
     RepoLock lock(target);
-    StagedModelFolder staged(target);
-    fs::remove_all(staged.path());
-    FileManager::moveItem(neutral, staged.path());
-    staged.commit();
+    staged.commit(target);
     logger().info("Imported " + nemoFile.string() + " into " + target.string());
     return {version, target};
 }

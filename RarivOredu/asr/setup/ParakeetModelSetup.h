@@ -14,7 +14,7 @@ namespace rarivoredu {
 // (nvidia/parakeet-tdt-0.6b-v3 / parakeet-tdt-0.6b-v3.nemo, and v2 likewise), or from a .nemo
 // file the user already has.
 //
-// The hub import, once registered, is what DownloadUtils::downloadRepo asks first for the two
+// The hub import, once registered, is what RepoMirror::downloadRepo asks first for the two
 // TDT repositories. It checks the free space, downloads the checkpoint into
 // "<models directory>/.downloads/" (continued where it stopped when an earlier start was ended;
 // size and SHA-256 as the hub lists them), converts it into the version folder, which appears
@@ -32,7 +32,7 @@ public:
 
     // Seams for tests: how free space is measured and how a checkpoint is converted.
     struct Options {
-        std::function<std::uint64_t(const std::filesystem::path&)> availableBytes;  // StagedModelFolder's
+        std::function<std::uint64_t(const std::filesystem::path&)> availableBytes;  // ModelStore's
         std::function<AsrModelVersion(const std::filesystem::path& nemoFile, const std::filesystem::path& versionFolder,
                                       const ParakeetImporter::Progress& progress)>
             importNemo;  // ParakeetImporter::importNemo

@@ -1,16 +1,12 @@
 #include "RarivOredu/tts/kokoro/KokoroUpstreamImport.h"
 
-#include <atomic>
-#include <charconv>
-#include <cstdint>
 #include <mutex>
 #include <optional>
-#include <unistd.h>
 
 #include "RarivOredu/checkpoint/TorchCheckpoint.h"
+#include "RarivOredu/hub/HubSource.h"
 #include "RarivOredu/shared/AppLogger.h"
-#include "RarivOredu/shared/DownloadUtils.h"
-#include "RarivOredu/shared/ModelStore.h"
+#include "RarivOredu/shared/StagedModelFolder.h"
 #include "RarivOredu/shared/UpstreamImport.h"
 #include "RarivOredu/tts/kokoro/KokoroCheckpointImport.h"
 #include "RarivOredu/tts/kokoro/KokoroVoicePack.h"
@@ -26,60 +22,21 @@ const AppLogger& logger() {
     return instance;
 }
 
-// The listing entry of a file of the upstream repository; nothing when the hub does not hold it.
-std::optional<DownloadUtils::RepoFile> listed(const std::string& path) {
-    return DownloadUtils::findRepoFile(KokoroUpstreamImport::repoId, path);
+// The upstream repository the checkpoint and the voices come from.
+const HubSource& upstream() {
+    static const HubSource source(KokoroUpstreamImport::repoId);
+    return source;
 }
 
-void fetch(const DownloadUtils::RepoFile& file, const fs::path& to) {
-    DownloadUtils::downloadListedFile(KokoroUpstreamImport::repoId, file, to);
-}
+std::optional<RepoFile> listed(const std::string& path) { return upstream().find(path); }
 
-// A folder beside `near`, of this call alone, removed with everything in it when the object goes.
-// Its name is ".<near>.<name>-<pid>-<n>"; folders of that form whose process no longer runs (a
-// kill, a power cut) are removed when the next one is made.
-struct ScratchFolder {
-    fs::path path;
-    explicit ScratchFolder(const fs::path& near, const std::string& name)
-        : path(near.parent_path() / (stem(near, name) + std::to_string(::getpid()) + "-" + std::to_string(next()))) {
-        removeAbandoned(near, name);
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    static unsigned next() {
-        static std::atomic<unsigned> counter{0};
-        return counter++;
-    }
-    static std::string stem(const fs::path& near, const std::string& name) {
-        return "." + near.filename().string() + "." + name + "-";
-    }
-    // The pid in "<stem><pid>-<n>", when the name has that form.
-    static std::optional<std::uint64_t> ownerOf(const std::string& entry, const std::string& stem) {
-        if (entry.rfind(stem, 0) != 0) return std::nullopt;
-        const std::string rest = entry.substr(stem.size());
-        const std::size_t dash = rest.find('-');
-        if (dash == 0 || dash == std::string::npos || dash + 1 == rest.size()) return std::nullopt;
-        if (rest.find_first_not_of("0123456789-") != std::string::npos || rest.find('-', dash + 1) != std::string::npos)
-            return std::nullopt;
-        std::uint64_t pid = 0;
-        const auto read = std::from_chars(rest.data(), rest.data() + dash, pid);
-        return read.ec == std::errc() ? std::optional(pid) : std::nullopt;
-    }
-    static void removeAbandoned(const fs::path& near, const std::string& name) {
-        const std::string prefix = stem(near, name);
-        std::error_code error;
-        for (const auto& entry : fs::directory_iterator(near.parent_path(), error)) {
-            const auto pid = ownerOf(entry.path().filename().string(), prefix);
-            if (!pid || ModelStore::processRuns(*pid)) continue;
-            std::error_code ignored;
-            fs::remove_all(entry.path(), ignored);
-        }
-    }
-};
+void fetch(const RepoFile& file, const fs::path& to) { upstream().fetch(file, to); }
+
+// A folder beside `near` for this call's downloads, ".<near>.<name>-<pid>-<n>", removed with
+// everything in it when the call ends.
+StagedModelFolder scratchBeside(const fs::path& near, const std::string& name) {
+    return StagedModelFolder(near.parent_path(), "." + near.filename().string() + "." + name + "-");
+}
 
 }  // namespace
 
@@ -96,10 +53,10 @@ bool KokoroUpstreamImport::importFromHub(const fs::path& repoFolder) {
         return false;
     }
     logger().info(std::string("Fetching the Kokoro checkpoint from ") + repoId);
-    const ScratchFolder scratch(repoFolder, "download");
-    fetch(*config, scratch.path / "config.json");
-    fetch(*checkpoint, scratch.path / checkpointFile);
-    KokoroCheckpointImport::importFolder(scratch.path / checkpointFile, scratch.path / "config.json", repoFolder);
+    const StagedModelFolder scratch = scratchBeside(repoFolder, "download");
+    fetch(*config, scratch.path() / "config.json");
+    fetch(*checkpoint, scratch.path() / checkpointFile);
+    KokoroCheckpointImport::importFolder(scratch.path() / checkpointFile, scratch.path() / "config.json", repoFolder);
     logger().info("Imported the Kokoro models into " + repoFolder.string());
     return true;
 }
@@ -107,9 +64,9 @@ bool KokoroUpstreamImport::importFromHub(const fs::path& repoFolder) {
 bool KokoroUpstreamImport::fetchVoice(const std::string& voice, const fs::path& destination) {
     const auto file = listed("voices/" + voice + ".pt");
     if (!file) return false;
-    const ScratchFolder scratch(destination, "download");
-    fetch(*file, scratch.path / "voice.pt");
-    KokoroVoicePack::fromCheckpoint(TorchCheckpoint::open(scratch.path / "voice.pt")).writeJSON(destination);
+    const StagedModelFolder scratch = scratchBeside(destination, "download");
+    fetch(*file, scratch.path() / "voice.pt");
+    KokoroVoicePack::fromCheckpoint(TorchCheckpoint::open(scratch.path() / "voice.pt")).writeJSON(destination);
     return true;
 }
 

@@ -8,9 +8,9 @@
 #include "Platform/system/AtomicFileWriter.h"
 #include "Platform/system/CocoaError.h"
 #include "Platform/system/SHA256.h"
-#include "RarivOredu/checkpoint/StagedModelFolder.h"
+#include "RarivOredu/hub/PinnedSource.h"
 #include "RarivOredu/shared/AppLogger.h"
-#include "RarivOredu/shared/DownloadUtils.h"
+#include "RarivOredu/shared/StagedModelFolder.h"
 #include "RarivOredu/tts/misaki/MisakiLexicon.h"
 
 namespace rarivoredu {
@@ -35,13 +35,12 @@ std::string readWhole(const fs::path& path) {
     return bytes;
 }
 
+// What errors call a word list: "misaki's us_gold.json".
+std::string titleOf(const char* name) { return std::string("misaki's ") + name; }
+
 void requireDigest(const std::string& digest, const std::string& expected, const std::string& what,
                    const char* name) {
-    if (digest == expected) return;
-    const std::string description =
-        what + " is not misaki's " + name + ": SHA-256 " + digest + ", expected " + expected;
-    logger().error(description);
-    throw platform::CocoaError::make(platform::CocoaError::fileReadCorruptFile, description);
+    PinnedSource::requireDigest(digest, expected, what, titleOf(name), logger());
 }
 
 void convertAndWrite(const std::string& gold, const std::string& silver, const fs::path& destination,
@@ -87,12 +86,8 @@ void MisakiLexiconImport::importFromURL(const std::string& baseURL, const Digest
     for (int i = 0; i < 2; ++i) {
         const std::string url = baseURL + "/" + files[i].first;
         const fs::path local = scratch.path() / files[i].first;
-        platform::SHA256 hash;
         logger().info("Fetching " + url);
-        DownloadUtils::fetchFile(url, local, {}, DownloadUtils::DownloadConfig::defaultConfig().timeout,
-                                 [&hash](const char* bytes, std::size_t length) { hash.update(bytes, length); },
-                                 maximumWordListBytes);
-        requireDigest(hash.finalizeHex(), *files[i].second, "The file at " + url, files[i].first);
+        PinnedSource{url, *files[i].second, maximumWordListBytes, titleOf(files[i].first)}.fetch(local, logger());
         texts[i] = readWhole(local);
     }
     convertAndWrite(texts[0], texts[1], destination, allowed);

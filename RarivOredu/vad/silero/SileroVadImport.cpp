@@ -7,16 +7,16 @@
 
 #include "Platform/system/CocoaError.h"
 #include "Platform/system/SHA256.h"
+#include "RarivOredu/checkpoint/CheckpointError.h"
 #include "RarivOredu/checkpoint/OnnxModel.h"
-#include "RarivOredu/checkpoint/StagedModelFolder.h"
+#include "RarivOredu/hub/PinnedSource.h"
 #include "RarivOredu/shared/AppLogger.h"
-#include "RarivOredu/shared/DownloadUtils.h"
 #include "RarivOredu/shared/ModelNames.h"
 #include "RarivOredu/shared/Repo.h"
 #include "RarivOredu/shared/RepoLock.h"
+#include "RarivOredu/shared/StagedModelFolder.h"
 #include "RarivOredu/shared/UpstreamImport.h"
 #include "RarivOredu/vad/silero/SileroVadNetwork.h"
-#include "RarivOredu/checkpoint/CheckpointError.h"
 
 namespace rarivoredu {
 
@@ -96,12 +96,10 @@ std::string fileDigest(const fs::path& path) {
     return hash.finalizeHex();
 }
 
+constexpr const char* pinnedTitle = "Silero VAD v6.2";
+
 void requirePinnedDigest(const std::string& digest, const std::string& what) {
-    if (digest == SileroVadImport::pinnedSHA256) return;
-    const std::string description = what + " is not Silero VAD v6.2: SHA-256 " + digest + ", expected " +
-                                    SileroVadImport::pinnedSHA256;
-    logger().error(description);
-    throw platform::CocoaError::make(platform::CocoaError::fileReadCorruptFile, description);
+    PinnedSource::requireDigest(digest, SileroVadImport::pinnedSHA256, what, pinnedTitle, logger());
 }
 
 // Converts a checked ONNX file into the compiled model in the staged folder.
@@ -135,12 +133,8 @@ bool SileroVadImport::importFromSource(const fs::path& repoFolder) {
     if (!url) return false;
     StagedModelFolder stage(repoFolder);
     const fs::path onnxFile = stage.path() / "silero_vad.onnx";
-    platform::SHA256 hash;
     logger().info("Fetching the VAD model from " + *url);
-    DownloadUtils::fetchFile(*url, onnxFile, {}, DownloadUtils::DownloadConfig::defaultConfig().timeout,
-                             [&hash](const char* bytes, std::size_t length) { hash.update(bytes, length); },
-                             maximumOnnxBytes);
-    requirePinnedDigest(hash.finalizeHex(), "The file at " + *url);
+    PinnedSource{*url, pinnedSHA256, maximumOnnxBytes, pinnedTitle}.fetch(onnxFile, logger());
     build(onnxFile, stage);
     fs::remove(onnxFile);
     stage.commit();

@@ -8,7 +8,7 @@
 #include "Platform/log/LogCapture.h"
 #include "RarivOredu/diarization/CoreMLDiarizer.h"
 #include "RarivOredu/diarization/DiarizerModelImport.h"
-#include "RarivOredu/shared/DownloadUtils.h"
+#include "RarivOredu/hub/RepoMirror.h"
 #include "RarivOredu/shared/Repo.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/HubSandbox.h"
@@ -20,7 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using rarivoredu::CoreMLDiarizer;
 using rarivoredu::DiarizerModelImport;
-using rarivoredu::DownloadUtils;
+using rarivoredu::RepoMirror;
 using rarivoredu::Repo;
 using testsupport::diarizationFixture;
 using testsupport::HubSandbox;
@@ -103,7 +103,7 @@ TEST(DiarizerHubImportTest, AWrongDigestACutFileOrAForeignFileLeaveNothingBehind
         if (!c.replacement.empty()) sandbox.hub.addFile(c.repoId, c.path, c.replacement, true);
         else sandbox.hub.setFileFault(c.repoId, c.path, c.fault);
         DiarizerModelImport::registerUpstreamImporter();
-        EXPECT_ANY_THROW(DownloadUtils::downloadRepo(Repo::diarizer, sandbox.modelsDirectory()));
+        EXPECT_ANY_THROW(RepoMirror::downloadRepo(Repo::diarizer, sandbox.modelsDirectory()));
         EXPECT_EQ(besideTheRepository(sandbox.modelsDirectory()), std::vector<std::string>{});
     }
 }
@@ -136,7 +136,7 @@ TEST(DiarizerHubImportTest, TheTokenGoesToTheGatedRepositoryOnlyAndIsNeverWritte
         sandbox.hub.setFileFault(officialSegmentation, "pytorch_model.bin", TestHub::Fault::wrongBytes());
         DiarizerModelImport::registerUpstreamImporter();
         try {
-            DownloadUtils::downloadRepo(Repo::diarizer, sandbox.modelsDirectory());
+            RepoMirror::downloadRepo(Repo::diarizer, sandbox.modelsDirectory());
             ADD_FAILURE() << "a corrupted transfer was accepted";
         } catch (const std::exception& error) {
             EXPECT_EQ(std::string(error.what()).find(token), std::string::npos) << error.what();

@@ -17,11 +17,11 @@
 #include "Platform/system/ErrorDescription.h"
 #include "RarivOredu/asr/AsrManager.h"
 #include "RarivOredu/asr/AsrModels.h"
-#include "RarivOredu/asr/TdtModelShape.h"
 #include "RarivOredu/asr/AsrModelsError.h"
+#include "RarivOredu/asr/TdtModelShape.h"
 #include "RarivOredu/checkpoint/CheckpointError.h"
+#include "RarivOredu/hub/ModelFolderLoader.h"
 #include "RarivOredu/shared/ModelLoadProgress.h"
-#include "RarivOredu/shared/DownloadUtils.h"
 #include "RarivOredu/shared/ModelSourceError.h"
 #include "RarivOredu/shared/ModelStorageError.h"
 #include "RarivOredu/shared/UpstreamImport.h"
@@ -332,7 +332,7 @@ TEST_F(ParakeetModelSetupTest, AnOfflineImportGoesIntoTheFolderOfTheVersionTheCh
                                                         ".parakeet-tdt-0.6b-v2-coreml.lock"};
     EXPECT_EQ(leftBehind(), versionFolderAndLock);
     // A second import leaves no more; what an import of a process long gone left is cleared.
-    std::ofstream(sandbox.modelsDirectory() / "..import-999999999.lock");
+    std::ofstream(sandbox.modelsDirectory() / "..import-999999999-0.lock");
     ParakeetModelSetup::importFile(nemo, sandbox.modelsDirectory(), options());
     EXPECT_EQ(leftBehind(), versionFolderAndLock);
 
@@ -368,7 +368,7 @@ TEST(ParakeetModelSetupCheckpointTest, AFirstStartMakesLoadableBundlesFromTheSer
     const fs::path folder = sandbox.modelsDirectory() / "parakeet-tdt-0.6b-v3-coreml";
     EXPECT_TRUE(AsrModels::modelsExist(folder, AsrModelVersion::v3));
     EXPECT_FALSE(AsrModels::loadVocabulary(folder, AsrModelVersion::v3).empty());
-    const auto models = rarivoredu::DownloadUtils::loadModels(
+    const auto models = rarivoredu::ModelFolderLoader::loadModels(
         rarivoredu::Repo::parakeet, {"Preprocessor.mlmodelc", "Encoder.mlmodelc", "Decoder.mlmodelc", "JointDecision.mlmodelc"},
         sandbox.modelsDirectory(), platform::MLComputeUnits::cpuOnly);
     EXPECT_EQ(models.size(), 4u);

@@ -1,4 +1,5 @@
-#include "RarivOredu/shared/DownloadUtils.h"
+#include "RarivOredu/hub/ModelFolderLoader.h"
+#include "RarivOredu/hub/RepoMirror.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,8 @@ namespace {
 namespace fs = std::filesystem;
 using platform::MLComputeUnits;
 using platform::NSError;
-using rarivoredu::DownloadUtils;
+using rarivoredu::ModelFolderLoader;
+using rarivoredu::RepoMirror;
 using rarivoredu::Repo;
 using testsupport::HubSandbox;
 using testsupport::ModelBundleFiles;
@@ -58,13 +60,13 @@ int rootListings(const TestHub& hub, const std::string& repoId) {
     return count;
 }
 
-TEST(ModelLoadingTest, DownloadsIntoAnEmptyFolderAndLoadsTheModelsByName) {
+TEST(ModelFolderLoaderTest, DownloadsIntoAnEmptyFolderAndLoadsTheModelsByName) {
     HubSandbox sandbox;
     addParakeet(sandbox);
     platform::LogCapture log;
     const fs::path repoFolder = sandbox.modelsDirectory() / "parakeet-tdt-0.6b-v3-coreml";
 
-    const auto models = DownloadUtils::loadModels(Repo::parakeet, {"Encoder.mlmodelc", "Decoder.mlmodelc"},
+    const auto models = ModelFolderLoader::loadModels(Repo::parakeet, {"Encoder.mlmodelc", "Decoder.mlmodelc"},
                                                   sandbox.modelsDirectory(), MLComputeUnits::cpuOnly);
     ASSERT_EQ(models.size(), 2u);
     for (const auto& [name, model] : models) {
@@ -95,21 +97,21 @@ TEST(ModelLoadingTest, DownloadsIntoAnEmptyFolderAndLoadsTheModelsByName) {
     // Present now: loaded from disk without asking the hub.
     sandbox.hub.clearRequests();
     log.clear();
-    const auto again = DownloadUtils::loadModels(Repo::parakeet, {"JointDecision.mlmodelc"}, sandbox.modelsDirectory(),
+    const auto again = ModelFolderLoader::loadModels(Repo::parakeet, {"JointDecision.mlmodelc"}, sandbox.modelsDirectory(),
                                                  MLComputeUnits::all);
     EXPECT_EQ(again.count("JointDecision.mlmodelc"), 1u);
     EXPECT_TRUE(sandbox.hub.requests().empty());
     EXPECT_TRUE(log.contains("Found parakeet-tdt-0.6b-v3-coreml locally, no download needed"));
 
     // No names: the folder is ensured and nothing is loaded.
-    EXPECT_TRUE(DownloadUtils::loadModels(Repo::parakeet, {}, sandbox.modelsDirectory(), MLComputeUnits::all).empty());
+    EXPECT_TRUE(ModelFolderLoader::loadModels(Repo::parakeet, {}, sandbox.modelsDirectory(), MLComputeUnits::all).empty());
 }
 
-TEST(ModelLoadingTest, RepositoryPathsArePercentEncodedInRequests) {
+TEST(ModelFolderLoaderTest, RepositoryPathsArePercentEncodedInRequests) {
     HubSandbox sandbox;
     addVad(sandbox);
     sandbox.hub.addFile(vadId, vadModel + "/weights/weight #2 (b).bin", "w2");
-    DownloadUtils::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly);
+    ModelFolderLoader::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly);
     EXPECT_EQ(sandbox.hub.requestCount(TestHub::filePath(vadId, vadModel + "/weights/weight%20%232%20%28b%29.bin")), 1);
     EXPECT_EQ(testsupport::readBytes(sandbox.modelsDirectory() / "silero-vad-coreml" / vadModel / "weights" /
                                        "weight #2 (b).bin"),
@@ -118,7 +120,7 @@ TEST(ModelLoadingTest, RepositoryPathsArePercentEncodedInRequests) {
 
 // A repository folder that fails to load: set aside, fetched anew, loaded; the hub unreachable:
 // left exactly as it was, with an error that names what is wrong with it.
-TEST(ModelLoadingTest, ABrokenModelFolderIsReplacedByAFreshCopyOrKeptAsItWas) {
+TEST(ModelFolderLoaderTest, ABrokenModelFolderIsReplacedByAFreshCopyOrKeptAsItWas) {
     const std::string encoder = "Encoder.mlmodelc";
     struct Case {
         const char* name;
@@ -146,7 +148,7 @@ TEST(ModelLoadingTest, ABrokenModelFolderIsReplacedByAFreshCopyOrKeptAsItWas) {
             SCOPED_TRACE(std::string(c.name) + (reachable ? ", hub reachable" : ", hub unreachable"));
             HubSandbox sandbox;
             addParakeet(sandbox);
-            DownloadUtils::loadModels(Repo::parakeet, {encoder}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly);
+            ModelFolderLoader::loadModels(Repo::parakeet, {encoder}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly);
             const fs::path repoFolder = sandbox.modelsDirectory() / "parakeet-tdt-0.6b-v3-coreml";
             c.breakIt(repoFolder / encoder);
             testsupport::writeFileMakingFolders(repoFolder / "mine.json", "the user's own");
@@ -156,7 +158,7 @@ TEST(ModelLoadingTest, ABrokenModelFolderIsReplacedByAFreshCopyOrKeptAsItWas) {
 
             platform::LogCapture log;
             if (reachable) {
-                const auto models = DownloadUtils::loadModels(Repo::parakeet, {encoder}, sandbox.modelsDirectory(),
+                const auto models = ModelFolderLoader::loadModels(Repo::parakeet, {encoder}, sandbox.modelsDirectory(),
                                                               MLComputeUnits::cpuOnly);
                 ASSERT_EQ(models.count(encoder), 1u);
                 EXPECT_EQ(ModelBundleFiles::runTiny(*models.at(encoder)), doubled);
@@ -165,7 +167,7 @@ TEST(ModelLoadingTest, ABrokenModelFolderIsReplacedByAFreshCopyOrKeptAsItWas) {
                 EXPECT_TRUE(log.contains(": the fresh download replaced it", "DownloadUtils"));
             } else {
                 try {
-                    DownloadUtils::loadModels(Repo::parakeet, {encoder}, sandbox.modelsDirectory(),
+                    ModelFolderLoader::loadModels(Repo::parakeet, {encoder}, sandbox.modelsDirectory(),
                                               MLComputeUnits::cpuOnly);
                     ADD_FAILURE() << "no error";
                 } catch (const rarivoredu::ModelFolderError& error) {
@@ -194,14 +196,14 @@ TEST(ModelLoadingTest, ABrokenModelFolderIsReplacedByAFreshCopyOrKeptAsItWas) {
 // The same bytes, another digest: the listing's SHA-256 catches what the size cannot. The hub
 // sent the whole file as it is: asking again on the same connection would only bring it again,
 // so the load fails after one transfer and leaves no folder behind.
-TEST(ModelLoadingTest, AFileWhoseDigestDiffersIsNeverInstalledNorFetchedTwice) {
+TEST(ModelFolderLoaderTest, AFileWhoseDigestDiffersIsNeverInstalledNorFetchedTwice) {
     HubSandbox sandbox;
     addVad(sandbox);
     const std::string weights = vadModel + "/weights/weight.bin";
     sandbox.hub.setFileFault(vadId, weights, TestHub::Fault::wrongBytes(), 1);
     platform::LogCapture log;
     try {
-        DownloadUtils::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::all);
+        ModelFolderLoader::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::all);
         ADD_FAILURE() << "no error";
     } catch (const rarivoredu::ModelSourceError& error) {
         EXPECT_EQ(error.kind(), rarivoredu::ModelSourceError::Kind::corruptDownload);
@@ -213,18 +215,18 @@ TEST(ModelLoadingTest, AFileWhoseDigestDiffersIsNeverInstalledNorFetchedTwice) {
     EXPECT_FALSE(fs::exists(sandbox.modelsDirectory() / "silero-vad-coreml"));
 
     // A later load (another network, the hub mended) fetches afresh.
-    const auto models = DownloadUtils::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::all);
+    const auto models = ModelFolderLoader::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::all);
     EXPECT_EQ(models.count(vadModel), 1u);
     EXPECT_EQ(sandbox.hub.requestCount(TestHub::filePath(vadId, weights)), 2);
 }
 
 // What the log says happened, happened: the hub named is the hub used, and nothing is said to be
 // downloaded or resumed when nothing was.
-TEST(ModelLoadingTest, LogLinesNameTheHubUsedAndOnlyWhatWasDownloaded) {
+TEST(ModelFolderLoaderTest, LogLinesNameTheHubUsedAndOnlyWhatWasDownloaded) {
     HubSandbox sandbox;
     addParakeet(sandbox);
     platform::LogCapture log;
-    DownloadUtils::loadModels(Repo::parakeet, {"Encoder.mlmodelc"}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly);
+    ModelFolderLoader::loadModels(Repo::parakeet, {"Encoder.mlmodelc"}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly);
     EXPECT_TRUE(log.contains("Downloading parakeet-tdt-0.6b-v3-coreml from " + sandbox.hub.baseURL() + "...",
                              "DownloadUtils"));
     EXPECT_FALSE(log.contains("HuggingFace"));
@@ -232,7 +234,7 @@ TEST(ModelLoadingTest, LogLinesNameTheHubUsedAndOnlyWhatWasDownloaded) {
 
     // The hub listed again over a complete folder: nothing is fetched, so nothing is announced.
     log.clear();
-    DownloadUtils::downloadRepo(Repo::parakeet, sandbox.modelsDirectory());
+    RepoMirror::downloadRepo(Repo::parakeet, sandbox.modelsDirectory());
     EXPECT_FALSE(log.contains("Downloading"));
     EXPECT_FALSE(log.contains("Downloaded all required models"));
     EXPECT_TRUE(log.contains("Nothing to download for parakeet-tdt-0.6b-v3-coreml: every file the hub lists is here "
@@ -241,7 +243,7 @@ TEST(ModelLoadingTest, LogLinesNameTheHubUsedAndOnlyWhatWasDownloaded) {
     // One file gone: it alone is fetched, and announced with its model.
     fs::remove(sandbox.modelsDirectory() / "parakeet-tdt-0.6b-v3-coreml" / "Decoder.mlmodelc" / "coremldata.bin");
     log.clear();
-    DownloadUtils::downloadRepo(Repo::parakeet, sandbox.modelsDirectory());
+    RepoMirror::downloadRepo(Repo::parakeet, sandbox.modelsDirectory());
     EXPECT_TRUE(log.contains("Downloading parakeet-tdt-0.6b-v3-coreml from " + sandbox.hub.baseURL() + "...",
                              "DownloadUtils"));
     EXPECT_TRUE(log.contains("Downloading required model: Decoder.mlmodelc"));
@@ -251,7 +253,7 @@ TEST(ModelLoadingTest, LogLinesNameTheHubUsedAndOnlyWhatWasDownloaded) {
     // Unreachable with the folder in place: found, loaded, and no download announced.
     sandbox.unplugHub();
     log.clear();
-    DownloadUtils::loadModels(Repo::parakeet, {"Decoder.mlmodelc"}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly);
+    ModelFolderLoader::loadModels(Repo::parakeet, {"Decoder.mlmodelc"}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly);
     EXPECT_TRUE(log.contains("Found parakeet-tdt-0.6b-v3-coreml locally, no download needed"));
     EXPECT_FALSE(log.contains("Downloading"));
 
@@ -260,7 +262,7 @@ TEST(ModelLoadingTest, LogLinesNameTheHubUsedAndOnlyWhatWasDownloaded) {
     addVad(other);
     for (const auto& file : ModelBundleFiles::tiny()) other.hub.removeFile(vadId, vadModel + "/" + file.first);
     log.clear();
-    EXPECT_THROW(DownloadUtils::loadModels(Repo::vad, {vadModel}, other.modelsDirectory(), MLComputeUnits::all),
+    EXPECT_THROW(ModelFolderLoader::loadModels(Repo::vad, {vadModel}, other.modelsDirectory(), MLComputeUnits::all),
                  NSError);
     EXPECT_TRUE(log.contains("The hub at " + other.hub.baseURL() + " lists no " + vadModel));
     EXPECT_FALSE(log.contains("Downloaded all required models"));
@@ -268,7 +270,7 @@ TEST(ModelLoadingTest, LogLinesNameTheHubUsedAndOnlyWhatWasDownloaded) {
 
 // Quitting while a model downloads: the transfer stops, nothing is retried, and the unfinished
 // folder does not stay to pass for a complete one.
-TEST(ModelLoadingTest, ACancelledDownloadStopsWithoutRetryAndLeavesNoFolder) {
+TEST(ModelFolderLoaderTest, ACancelledDownloadStopsWithoutRetryAndLeavesNoFolder) {
     HubSandbox sandbox;
     addVad(sandbox);
     sandbox.hub.setFileFault(vadId, vadModel + "/weights/weight.bin", TestHub::Fault::stall());
@@ -277,7 +279,7 @@ TEST(ModelLoadingTest, ACancelledDownloadStopsWithoutRetryAndLeavesNoFolder) {
     std::thread load([&] {
         platform::CancellationToken::Scope scope(token);
         try {
-            DownloadUtils::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::all);
+            ModelFolderLoader::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::all);
         } catch (const NSError& e) {
             error = e;
         }
@@ -295,19 +297,19 @@ TEST(ModelLoadingTest, ACancelledDownloadStopsWithoutRetryAndLeavesNoFolder) {
     EXPECT_FALSE(log.contains("Download failed"));
 }
 
-TEST(ModelLoadingTest, AFaultOnTheFirstDownloadIsRecoveredByTheRetry) {
+TEST(ModelFolderLoaderTest, AFaultOnTheFirstDownloadIsRecoveredByTheRetry) {
     HubSandbox sandbox;
     addVad(sandbox);
     sandbox.hub.setFileFault(vadId, vadModel + "/weights/weight.bin", TestHub::Fault::dropConnection(),
                              1);
     platform::LogCapture log;
-    const auto models = DownloadUtils::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::all);
+    const auto models = ModelFolderLoader::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::all);
     EXPECT_EQ(models.count(vadModel), 1u);
     EXPECT_TRUE(log.contains("First load failed: The network connection was lost."));
     EXPECT_EQ(rootListings(sandbox.hub, vadId), 2);
 }
 
-TEST(ModelLoadingTest, AHostileHubGivesAClearErrorAndNothingIsWrittenOutsideTheModelsFolder) {
+TEST(ModelFolderLoaderTest, AHostileHubGivesAClearErrorAndNothingIsWrittenOutsideTheModelsFolder) {
     struct Case {
         const char* name;
         std::function<void(HubSandbox&)> misbehave;
@@ -365,7 +367,7 @@ TEST(ModelLoadingTest, AHostileHubGivesAClearErrorAndNothingIsWrittenOutsideTheM
         c.misbehave(sandbox);
         platform::LogCapture log;
         try {
-            DownloadUtils::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::all);
+            ModelFolderLoader::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::all);
             ADD_FAILURE() << "no error";
         } catch (const NSError& error) {
             EXPECT_NE(error.localizedDescription().find(c.error), std::string::npos) << error.what();
@@ -379,7 +381,7 @@ TEST(ModelLoadingTest, AHostileHubGivesAClearErrorAndNothingIsWrittenOutsideTheM
     }
 }
 
-TEST(ModelLoadingTest, TwoLoadsOfOneRepositoryAtOnceDownloadItOnce) {
+TEST(ModelFolderLoaderTest, TwoLoadsOfOneRepositoryAtOnceDownloadItOnce) {
     HubSandbox sandbox;
     addParakeet(sandbox);
     std::vector<std::thread> threads;
@@ -387,7 +389,7 @@ TEST(ModelLoadingTest, TwoLoadsOfOneRepositoryAtOnceDownloadItOnce) {
     for (std::size_t i = 0; i < loaded.size(); ++i) {
         threads.emplace_back([&, i] {
             try {
-                loaded[i] = DownloadUtils::loadModels(Repo::parakeet, {"Encoder.mlmodelc", "Preprocessor.mlmodelc"},
+                loaded[i] = ModelFolderLoader::loadModels(Repo::parakeet, {"Encoder.mlmodelc", "Preprocessor.mlmodelc"},
                                                       sandbox.modelsDirectory(), MLComputeUnits::cpuOnly)
                                 .size();
             } catch (const std::exception& error) {
@@ -401,7 +403,7 @@ TEST(ModelLoadingTest, TwoLoadsOfOneRepositoryAtOnceDownloadItOnce) {
 }
 
 // An engine's upstream importer is asked first; when it declines, the hub's bundles serve.
-TEST(ModelLoadingTest, AnUpstreamImporterGoesFirstAndTheBundleListingServesWhenItDeclines) {
+TEST(ModelFolderLoaderTest, AnUpstreamImporterGoesFirstAndTheBundleListingServesWhenItDeclines) {
     using rarivoredu::UpstreamImport;
     struct Unregister {
         ~Unregister() { UpstreamImport::registerImporter(Repo::vad, {}); }
@@ -419,7 +421,7 @@ TEST(ModelLoadingTest, AnUpstreamImporterGoesFirstAndTheBundleListingServesWhenI
     });
 
     // Declined: the listing of our bundles fills the folder.
-    EXPECT_EQ(DownloadUtils::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly).size(),
+    EXPECT_EQ(ModelFolderLoader::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly).size(),
               1u);
     EXPECT_EQ(asked, std::vector<fs::path>{repoFolder});
     EXPECT_EQ(rootListings(sandbox.hub, vadId), 1);
@@ -427,7 +429,7 @@ TEST(ModelLoadingTest, AnUpstreamImporterGoesFirstAndTheBundleListingServesWhenI
     // Accepted: the importer's folder is loaded and the hub's bundle listing is never asked for.
     fs::remove_all(repoFolder);
     accept = true;
-    const auto models = DownloadUtils::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly);
+    const auto models = ModelFolderLoader::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly);
     ASSERT_EQ(models.size(), 1u);
     EXPECT_EQ(ModelBundleFiles::runTiny(*models.at(vadModel)), doubled);
     EXPECT_EQ(asked.size(), 2u);
@@ -438,7 +440,7 @@ TEST(ModelLoadingTest, AnUpstreamImporterGoesFirstAndTheBundleListingServesWhenI
     UpstreamImport::registerImporter(Repo::vad, [](const fs::path&) -> bool {
         throw platform::NSError("test", 1, "the upstream file is not the model");
     });
-    EXPECT_THROW(DownloadUtils::downloadRepo(Repo::vad, sandbox.modelsDirectory()), NSError);
+    EXPECT_THROW(RepoMirror::downloadRepo(Repo::vad, sandbox.modelsDirectory()), NSError);
     EXPECT_FALSE(fs::exists(repoFolder));
 }
 

@@ -1,4 +1,4 @@
-#include "RarivOredu/checkpoint/StagedModelFolder.h"
+#include "RarivOredu/shared/StagedModelFolder.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -6,6 +6,7 @@
 
 #include "Platform/system/FileManager.h"
 #include "Platform/system/NSError.h"
+#include "RarivOredu/shared/ModelStore.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/TemporaryDirectory.h"
 
@@ -91,12 +92,12 @@ TEST(StagedModelFolderTest, ClearsWhatInterruptedImportsLeft) {
                                               "vad.importing-notapid"}));
 }
 
-TEST(StagedModelFolderTest, TellsTheFreeSpaceBelowAFolderYetToBeMade) {
+TEST(ModelStoreTest, TellsTheFreeSpaceBelowAFolderYetToBeMade) {
     testsupport::TemporaryDirectory root;
-    const std::uint64_t free = StagedModelFolder::availableBytes(root / "not" / "made" / "yet");
+    const std::uint64_t free = ModelStore::availableBytes(root / "not" / "made" / "yet");
     EXPECT_GT(free, 0u);
     // The same file system as the folder that exists (others may write to it meanwhile).
-    const double there = static_cast<double>(StagedModelFolder::availableBytes(root.path()));
+    const double there = static_cast<double>(ModelStore::availableBytes(root.path()));
     EXPECT_NEAR(static_cast<double>(free), there, 1024.0 * 1024 * 1024);
 }
 
