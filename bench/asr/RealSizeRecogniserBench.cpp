@@ -7,7 +7,11 @@
 // ended, the time per model in one more set of runs with every model timed, minor page faults per
 // run and per Encoder window, the resident memory when idle (models loaded, after the runs) and at
 // its peak. Last come lines "summary <label> <seconds> <median s> <RTFx median> <cpu/wall> <load
-// average> <idle RSS GB> <peak RSS GB>", one per length, for scripts to collect.
+// average> <idle RSS GB> <peak RSS GB> <Encoder median s> <Encoder cpu/wall>", one per length, for
+// scripts to collect (the Encoder's figures are its own calls' in the same runs: the seconds of a
+// transcription spent in it, and the cores busy meanwhile), and lines "windows <seconds>
+// <mel frames>+<mel frames>..." with the Encoder's inputs of a transcription, which the peer runs
+// of the same encoder repeat.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -131,8 +135,13 @@ int main(int argc, char** argv) {
         const double loadSeconds = since(loadStart);
         const double loadedGB = peakResidentGB();
 
+        // The Encoder's own time in the runs of the table: one clock read around each call.
+        std::shared_ptr<TimedEngine> encoderClock;
+        AsrModels clockedModels = models;
+        clockedModels.encoder = TimedEngine::wrap(models.encoder, encoderClock);
+
         AsrManager manager;
-        manager.initialize(models);
+        manager.initialize(clockedModels);
 
         Timed timed;
         AsrModels timedModels = models;
@@ -150,23 +159,33 @@ int main(int argc, char** argv) {
                     "steps", "tokens", "minflt");
 
         struct Summary {
-            double seconds, medianSeconds, busyCores, load;
+            double seconds, medianSeconds, busyCores, load, encoderSeconds, encoderBusyCores;
+            std::string windows;
         };
         std::vector<Summary> summaries;
         std::string encoderWindows;
         for (const double seconds : lengths) {
             const auto audio = speechLike(seconds);
-            manager.initialize(models);
-            std::vector<double> times, faults, cpuTimes;
+            manager.initialize(clockedModels);
+            std::vector<double> times, faults, cpuTimes, encoderTimes;
+            double encoderWall = 0, encoderCpu = 0;
+            std::string encoderInputs;
             std::size_t tokens = 0;
             for (int i = 0; i < warmUps + runs; ++i) {
                 const long faultsBefore = minorFaults();
                 const double cpuBefore = processCpuSeconds();
+                encoderClock->reset();
                 const auto start = Clock::now();
                 const auto result = manager.transcribe(audio);
                 const double elapsed = since(start);
                 const double cpu = processCpuSeconds() - cpuBefore;
                 if (i < warmUps) continue;
+                encoderTimes.push_back(encoderClock->seconds());
+                encoderWall += encoderClock->seconds(), encoderCpu += encoderClock->cpuSeconds();
+                encoderInputs.clear();
+                for (const long frames : encoderClock->callFrames()) {
+                    encoderInputs += (encoderInputs.empty() ? "" : "+") + std::to_string(frames);
+                }
                 times.push_back(elapsed);
                 cpuTimes.push_back(cpu);
                 faults.push_back(static_cast<double>(minorFaults() - faultsBefore));
@@ -203,15 +222,18 @@ int main(int argc, char** argv) {
             std::printf("%4.0f s %5d %9.1f %11.1f %9.3f %8.2f %5.1f | %8.3f %8.3f %8.3f %8.3f %8.3f | %7ld %6ld %6zu %9.0f\n",
                         seconds, runs, seconds / slowest, seconds / median(times), median(times), busyCores, load, pre, enc,
                         dec, joi, total - pre - enc - dec - joi, windows, steps, tokens, median(faults));
-            summaries.push_back({seconds, median(times), busyCores, load});
+            summaries.push_back({seconds, median(times), busyCores, load, median(encoderTimes),
+                                 encoderWall > 0 ? encoderCpu / encoderWall : 0, encoderInputs});
             encoderWindows += "  " + std::to_string(static_cast<int>(seconds)) + " s:" + windowText + "\n";
         }
         std::printf("\nencoder windows of the fastest timed run (time/minor faults):\n%s", encoderWindows.c_str());
         const double idle = residentGB(), peak = peakResidentGB();
         std::printf("\nRSS idle (models loaded, after the runs): %.2f GB, peak: %.2f GB\n", idle, peak);
         for (const auto& s : summaries) {
-            std::printf("summary %s %.0f %.3f %.1f %.2f %.1f %.2f %.2f\n", label.c_str(), s.seconds, s.medianSeconds,
-                        s.seconds / s.medianSeconds, s.busyCores, s.load, idle, peak);
+            std::printf("summary %s %.0f %.3f %.1f %.2f %.1f %.2f %.2f %.3f %.2f\n", label.c_str(), s.seconds,
+                        s.medianSeconds, s.seconds / s.medianSeconds, s.busyCores, s.load, idle, peak, s.encoderSeconds,
+                        s.encoderBusyCores);
+            std::printf("windows %.0f %s\n", s.seconds, s.windows.c_str());
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s: %s\n", label.c_str(), e.what());
