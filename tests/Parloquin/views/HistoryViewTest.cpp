@@ -42,6 +42,12 @@ protected:
     void TearDown() override { QLocale::setDefault(QLocale::system()); }
 
     void open(std::vector<TranscriptionRecord> records) {
+        openWithoutRunningTheEventLoop(std::move(records));
+        drainEventLoop();
+    }
+    // The page shown, before its event loop has run: its loading delay cannot have passed yet,
+    // however long the construction and the first show took.
+    void openWithoutRunningTheEventLoop(std::vector<TranscriptionRecord> records) {
         history.setRecords(std::move(records));
         PageContext context;
         context.defaults = &store.defaults();
@@ -52,7 +58,6 @@ protected:
         page = std::make_unique<HistoryView>(history, context);
         page->resize(760, 700);
         page->show();
-        drainEventLoop();
     }
 
     std::vector<std::string> shownTexts() const {
@@ -87,7 +92,7 @@ protected:
 
 TEST_F(HistoryViewTest, NoRecordsShowTheLoadingThenTheEmptyPlaceholderNamingTheUsersHotkey) {
     store.defaults().setString("primaryHotkey", "⌃⌥D");
-    open({});
+    openWithoutRunningTheEventLoop({});
     EXPECT_EQ(page->content(), Content::loading);
     EXPECT_EQ(count(), "0 Aufnahmen");
     EXPECT_FALSE(page->filterButton()->isVisibleTo(page.get())) << "no languages, no filter";

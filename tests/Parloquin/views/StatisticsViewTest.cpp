@@ -28,6 +28,12 @@ using parloquin_test::waitUntil;
 class StatisticsViewTest : public ::testing::Test {
 protected:
     void open(std::optional<SessionStatistics> stored) {
+        openWithoutRunningTheEventLoop(std::move(stored));
+        drainEventLoop();
+    }
+    // The page shown, before its event loop has run: its loading delay cannot have passed yet,
+    // however long the construction and the first show took.
+    void openWithoutRunningTheEventLoop(std::optional<SessionStatistics> stored) {
         if (stored) parloquin_test::storeStatistics(fixture.store.defaults(), *stored);
         statistics = std::make_unique<StatisticsManager>(fixture.store.defaults());
         PageContext context = fixture.context();
@@ -36,7 +42,6 @@ protected:
         page = std::make_unique<StatisticsView>(*statistics, context);
         page->resize(760, 700);
         page->show();
-        drainEventLoop();
     }
 
     std::vector<std::pair<std::string, std::string>> cards() const {
@@ -59,7 +64,7 @@ protected:
 };
 
 TEST_F(StatisticsViewTest, NothingRecordedShowsTheLoadingThenTheEmptyState) {
-    open(std::nullopt);
+    openWithoutRunningTheEventLoop(std::nullopt);
     EXPECT_EQ(page->content(), Content::loading);
     EXPECT_EQ(page->contentView()->objectName(), "LoadingStatisticsView");
     ASSERT_TRUE(waitUntil([&] { return page->content() == Content::empty; }));
