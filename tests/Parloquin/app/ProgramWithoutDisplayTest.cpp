@@ -122,7 +122,9 @@ TEST(ProgramWithoutDisplayTest, HelpVersionAndMisusedOptionsEndWithoutStarting) 
         EXPECT_EQ(program.exitCode(), c.status);
         const std::string output = program.standardOutput();
         EXPECT_EQ(output.rfind(c.outputStart, 0), 0u) << output;
-        if (c.outputStart.empty()) EXPECT_EQ(output, "");
+        if (c.outputStart.empty()) {
+            EXPECT_EQ(output, "");
+        }
         EXPECT_EQ(program.standardError(), c.error);
         EXPECT_TRUE(std::filesystem::is_empty(home.path() / "config"));
         EXPECT_TRUE(std::filesystem::is_empty(home.path() / "data"));
