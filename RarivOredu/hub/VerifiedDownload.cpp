@@ -148,6 +148,16 @@ void VerifiedDownload::verifyAndInstall(const fs::path& transfer, const fs::path
     logger().info("Downloaded " + path);
 }
 
+bool VerifiedDownload::alreadyDownloaded(const std::string& path, const fs::path& destination,
+                                         std::int64_t expectedSize, const ProgressHandler& progress) {
+    HubEndpoint::requireSafePath(path);
+    FileManager::createDirectory(destination.parent_path());
+    if (!isComplete(destination, expectedSize)) return false;
+    logger().info("File already downloaded: " + path);
+    if (progress) progress(1.0);
+    return true;
+}
+
 void VerifiedDownload::downloadFile(Repo repo, const std::string& path, const fs::path& destination,
                                     std::int64_t expectedSize, const ProgressHandler& progress, double timeout,
                                     const std::optional<std::string>& expectedSHA256) {
@@ -157,14 +167,8 @@ void VerifiedDownload::downloadFile(Repo repo, const std::string& path, const fs
 void VerifiedDownload::downloadFile(std::string_view repoId, const std::string& path, const fs::path& destination,
                                     std::int64_t expectedSize, const ProgressHandler& progress, double timeout,
                                     const std::optional<std::string>& expectedSHA256) {
-    HubEndpoint::requireSafePath(path);
-    FileManager::createDirectory(destination.parent_path());
+    if (alreadyDownloaded(path, destination, expectedSize, progress)) return;
 
-    if (isComplete(destination, expectedSize)) {
-        logger().info("File already downloaded: " + path);
-        if (progress) progress(1.0);
-        return;
-    }
 
     // An unfinished earlier transfer is not continued: the file is fetched whole and replaces it.
     fs::path temporary = destination;
@@ -205,13 +209,7 @@ void VerifiedDownload::downloadListedFile(std::string_view repoId, const RepoFil
 void VerifiedDownload::resumableDownload(std::string_view repoId, const std::string& path, const fs::path& destination,
                                          std::int64_t expectedSize, const std::optional<std::string>& expectedSHA256,
                                          const ProgressHandler& progress, double timeout) {
-    HubEndpoint::requireSafePath(path);
-    FileManager::createDirectory(destination.parent_path());
-    if (isComplete(destination, expectedSize)) {
-        logger().info("File already downloaded: " + path);
-        if (progress) progress(1.0);
-        return;
-    }
+    if (alreadyDownloaded(path, destination, expectedSize, progress)) return;
     const fs::path partial = partialPath(destination);
     const auto total = static_cast<std::uint64_t>(std::max<std::int64_t>(expectedSize, 0));
     std::uint64_t here = FileManager::fileSize(partial).value_or(0);

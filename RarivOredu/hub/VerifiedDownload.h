@@ -75,6 +75,10 @@ public:
     static ProgressHandler progressLogger(const std::string& path, std::int64_t expectedSize);
 
 private:
+    // Checks the path, makes the destination's folder and says whether the file is already there
+    // whole (progress then reports it done).
+    static bool alreadyDownloaded(const std::string& path, const std::filesystem::path& destination,
+                                  std::int64_t expectedSize, const ProgressHandler& progress);
     // The one check and install of both paths: `transfer` becomes `destination` when it has
     // `expectedSize` bytes and, when `expectedSHA256` is given, the digest `digest` that was
     // computed over it. Otherwise it is removed and the call fails: of another size, or of another
