@@ -41,7 +41,8 @@ Transcriber::Transcriber(ModelVersion version) {
     }
     try {
         auto impl = std::make_unique<Impl>(version);
-        impl->manager.initialize(AsrModels::load(versionFolder(version), std::nullopt, internalVersion(version)));
+        impl->manager.initialize(AsrModels::load(versionFolder(version), std::nullopt, internalVersion(version),
+                                                 ParakeetModelSetup::hubImporter(internalVersion(version))));
         impl_ = std::move(impl);
     } catch (...) {
         ErrorTranslation::rethrow("Could not load the speech recognition models");
@@ -99,8 +100,8 @@ bool Transcriber::modelsInstalled(ModelVersion version) {
 void Transcriber::fetchModels(ModelVersion version, const ProgressHandler& progress) {
     const ProgressRelay relay(progress);
     try {
-        ParakeetModelSetup::registerHubImport();
-        AsrModels::download(versionFolder(version), false, internalVersion(version));
+        AsrModels::download(versionFolder(version), false, internalVersion(version),
+                            ParakeetModelSetup::hubImporter(internalVersion(version)));
     } catch (...) {
         ErrorTranslation::rethrow(std::string("Could not fetch the ") + versionName(version) +
                                   " speech recognition models");

@@ -75,7 +75,8 @@ std::optional<std::int64_t> tokenId(const std::string& key) {
 // on which the models are fetched and loaded again and the vocabulary read once more; when that
 // fails, the folder is put back as it was.
 AsrModels::Vocabulary withVocabularyRecovery(const fs::path& directory, AsrModelVersion version,
-                                             const std::function<void()>& fetchModels) {
+                                             const std::function<void()>& fetchModels,
+                                             const UpstreamImport::Importer& importer) {
     fetchModels();
     std::exception_ptr cause;
     try {
@@ -85,10 +86,13 @@ AsrModels::Vocabulary withVocabularyRecovery(const fs::path& directory, AsrModel
         cause = std::current_exception();
     }
     AsrModels::Vocabulary vocabulary;
-    ModelFolderLoader::refetchRepo(repo(version), modelsDirectory(directory), cause, [&] {
-        fetchModels();
-        vocabulary = AsrModels::loadVocabulary(directory, version);
-    });
+    ModelFolderLoader::refetchRepo(
+        repo(version), modelsDirectory(directory), cause,
+        [&] {
+            fetchModels();
+            vocabulary = AsrModels::loadVocabulary(directory, version);
+        },
+        importer);
     return vocabulary;
 }
 
@@ -106,14 +110,14 @@ void requireModelFolders(const fs::path& folder) {
 // not hold a usable set is removed and downloaded once more; one that was there is replaced by a
 // fresh download (ModelFolderLoader::refetchRepo), and put back when none can be had. What trying
 // again cannot mend (ModelSourceError::isPermanent) is thrown at once.
-void fetchModelFiles(const fs::path& directory, AsrModelVersion version) {
+void fetchModelFiles(const fs::path& directory, AsrModelVersion version, const UpstreamImport::Importer& importer) {
     const fs::path folder = versionFolder(directory, version);
     const fs::path models = modelsDirectory(directory);
     const bool existed = FileManager::fileExists(folder);
     bool readingVocabulary = false;
     auto attempt = [&] {
         readingVocabulary = false;
-        if (!FileManager::fileExists(folder)) RepoMirror::downloadRepo(repo(version), models);
+        if (!FileManager::fileExists(folder)) RepoMirror::downloadRepo(repo(version), models, importer);
         requireModelFolders(folder);
         readingVocabulary = true;
         AsrModels::loadVocabulary(directory, version);
@@ -144,7 +148,7 @@ void fetchModelFiles(const fs::path& directory, AsrModelVersion version) {
         }
         return;
     }
-    ModelFolderLoader::refetchRepo(repo(version), models, cause, attempt);
+    ModelFolderLoader::refetchRepo(repo(version), models, cause, attempt, importer);
 }
 
 }  // namespace
@@ -185,7 +189,8 @@ bool AsrModels::modelsExist(const fs::path& directory) {
     return modelsExist(directory, isV2 ? AsrModelVersion::v2 : AsrModelVersion::v3);
 }
 
-fs::path AsrModels::download(const std::optional<fs::path>& given, bool force, AsrModelVersion version) {
+fs::path AsrModels::download(const std::optional<fs::path>& given, bool force, AsrModelVersion version,
+                             const UpstreamImport::Importer& importer) {
     const fs::path directory = given.value_or(defaultCacheDirectory(version));
     const fs::path folder = versionFolder(directory, version);
     RepoLock lock(folder);
@@ -200,19 +205,21 @@ fs::path AsrModels::download(const std::optional<fs::path>& given, bool force, A
         // The version folder holds the models; the directory as given may be the caller's own.
         ModelFolderLoader::refetchRepo(
             repo(version), modelsDirectory(directory),
-            std::make_exception_ptr(AsrModelsError::downloadFailed("A fresh copy was asked for")), [&] {
+            std::make_exception_ptr(AsrModelsError::downloadFailed("A fresh copy was asked for")),
+            [&] {
                 requireModelFolders(folder);
                 loadVocabulary(directory, version);
-            });
+            },
+            importer);
     } else {
-        fetchModelFiles(directory, version);
+        fetchModelFiles(directory, version, importer);
     }
     logger().info("Successfully downloaded ASR models");
     return directory;
 }
 
 AsrModels AsrModels::load(const fs::path& directory, const std::optional<platform::MLModelConfiguration>& given,
-                          AsrModelVersion version) {
+                          AsrModelVersion version, const UpstreamImport::Importer& importer) {
     logger().info("Loading ASR models from: " + directory.string());
     const platform::MLModelConfiguration configuration = given.value_or(defaultConfiguration());
     const fs::path models = modelsDirectory(directory);
@@ -226,7 +233,7 @@ AsrModels AsrModels::load(const fs::path& directory, const std::optional<platfor
         const std::vector<ModelSpec> first{{ModelNames::ASR::preprocessorFile, MLComputeUnits::cpuOnly},
                                            {ModelNames::ASR::encoderFile, configuration.computeUnits}};
         for (const auto& spec : first) {
-            auto loaded = ModelFolderLoader::loadModels(repo(version), {spec.fileName}, models, spec.computeUnits);
+            auto loaded = ModelFolderLoader::loadModels(repo(version), {spec.fileName}, models, spec.computeUnits, importer);
             auto it = loaded.find(spec.fileName);
             if (it == loaded.end() || !it->second) continue;
             (spec.fileName == ModelNames::ASR::preprocessorFile ? set.preprocessor : set.encoder) = it->second;
@@ -236,7 +243,8 @@ AsrModels AsrModels::load(const fs::path& directory, const std::optional<platfor
             throw AsrModelsError::loadingFailed("Failed to load preprocessor or encoder model");
         }
         auto loaded = ModelFolderLoader::loadModels(
-            repo(version), {ModelNames::ASR::decoderFile, ModelNames::ASR::jointFile}, models, configuration.computeUnits);
+            repo(version), {ModelNames::ASR::decoderFile, ModelNames::ASR::jointFile}, models, configuration.computeUnits,
+            importer);
         auto decoder = loaded.find(ModelNames::ASR::decoderFile);
         auto joint = loaded.find(ModelNames::ASR::jointFile);
         if (decoder == loaded.end() || joint == loaded.end() || !decoder->second || !joint->second) {
@@ -245,7 +253,7 @@ AsrModels AsrModels::load(const fs::path& directory, const std::optional<platfor
         set.decoder = decoder->second;
         set.joint = joint->second;
     };
-    set.vocabulary = withVocabularyRecovery(directory, version, loadModels);
+    set.vocabulary = withVocabularyRecovery(directory, version, loadModels, importer);
     logger().info("Successfully loaded all ASR models with optimized compute units");
     return set;
 }

@@ -10,6 +10,7 @@
 #include "Platform/ml/MLModel.h"
 #include "Platform/ml/MLModelConfiguration.h"
 #include "RarivOredu/asr/AsrModelVersion.h"
+#include "RarivOredu/shared/UpstreamImport.h"
 
 namespace rarivoredu {
 
@@ -49,13 +50,17 @@ struct AsrModels {
     // Makes sure the version's models and vocabulary are on disk; returns the directory given
     // (the version's default folder when none). No model is loaded here: load() is the one that
     // compiles them, once. With `force` the version folder is replaced by a fresh download; it is
-    // kept when no fresh copy can be had (ModelFolderLoader::refetchRepo).
+    // kept when no fresh copy can be had (ModelFolderLoader::refetchRepo). Every download asks
+    // `importer` first when one is given (ParakeetModelSetup::hubImporter makes the version's);
+    // without one the repository's bundles are fetched.
     static std::filesystem::path download(const std::optional<std::filesystem::path>& directory = std::nullopt,
-                                          bool force = false, AsrModelVersion version = AsrModelVersion::v3);
-    // Loads the four models and the vocabulary. The preprocessor always runs on the CPU only.
+                                          bool force = false, AsrModelVersion version = AsrModelVersion::v3,
+                                          const UpstreamImport::Importer& importer = {});
+    // Loads the four models and the vocabulary. The preprocessor always runs on the CPU only. A
+    // folder fetched again for a failed load goes through `importer` as download() does.
     static AsrModels load(const std::filesystem::path& directory,
                           const std::optional<platform::MLModelConfiguration>& configuration,
-                          AsrModelVersion version);
+                          AsrModelVersion version, const UpstreamImport::Importer& importer = {});
     // Version v3, from the directory or its default folder.
     static AsrModels load(const std::optional<std::filesystem::path>& directory = std::nullopt,
                           const std::optional<platform::MLModelConfiguration>& configuration = std::nullopt);

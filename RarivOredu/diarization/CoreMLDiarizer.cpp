@@ -51,15 +51,18 @@ double fetchIfMissingThenLoad(const fs::path& modelsDirectory, const fs::path& r
     const auto started = Clock::now();
     double seconds = 0;
     try {
-        RepoMirror::downloadRepo(Repo::diarizer, modelsDirectory);
+        RepoMirror::downloadRepo(Repo::diarizer, modelsDirectory, &DiarizerModelImport::importFromHub);
         seconds = secondsSince(started);
     } catch (const std::exception& error) {
         if (platform::CancellationToken::currentIsCancelled()) throw;
         logger.warning(std::string("Download failed, fetching a fresh copy: ") + error.what());
-        ModelFolderLoader::refetchRepo(Repo::diarizer, modelsDirectory, std::current_exception(), [&] {
-            seconds = secondsSince(started);
-            load();
-        });
+        ModelFolderLoader::refetchRepo(
+            Repo::diarizer, modelsDirectory, std::current_exception(),
+            [&] {
+                seconds = secondsSince(started);
+                load();
+            },
+            &DiarizerModelImport::importFromHub);
         return seconds;
     }
     load();
@@ -89,8 +92,6 @@ DiarizerModels CoreMLDiarizer::downloadModels(const std::optional<fs::path>& dir
     const AppLogger logger("DiarizerModels");
     logger.info("Checking for diarizer models...");
     const auto started = Clock::now();
-    // A missing folder is filled from the upstream checkpoints when the hub holds them.
-    DiarizerModelImport::registerUpstreamImporter();
     // The loader is given the parent folder and finds the repository's own folder in it.
     const fs::path modelsDirectory = directory.value_or(defaultModelsDirectory()).parent_path();
     const fs::path repoFolder = modelsDirectory / std::string(Repo(Repo::diarizer).folderName());
@@ -105,8 +106,8 @@ DiarizerModels CoreMLDiarizer::downloadModels(const std::optional<fs::path>& dir
         RepoLock lock(repoFolder);
         const auto& names = requiredModelNames();
         downloadSeconds = fetchIfMissingThenLoad(modelsDirectory, repoFolder, logger, [&] {
-            loaded = ModelFolderLoader::loadModels(
-                Repo::diarizer, std::vector<std::string>(names.begin(), names.end()), modelsDirectory, computeUnits);
+            loaded = ModelFolderLoader::loadModels(Repo::diarizer, std::vector<std::string>(names.begin(), names.end()),
+                                                   modelsDirectory, computeUnits, &DiarizerModelImport::importFromHub);
         });
     }
     const auto segmentation = loaded.find(ModelNames::Diarizer::segmentationFile);

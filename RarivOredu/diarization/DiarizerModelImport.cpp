@@ -1,7 +1,6 @@
 #include "RarivOredu/diarization/DiarizerModelImport.h"
 
 #include <cstdlib>
-#include <mutex>
 
 #include "Platform/net/URLError.h"
 #include "Platform/system/FileManager.h"
@@ -17,7 +16,6 @@
 #include "RarivOredu/shared/Repo.h"
 #include "RarivOredu/shared/RepoLock.h"
 #include "RarivOredu/shared/StagedModelFolder.h"
-#include "RarivOredu/shared/UpstreamImport.h"
 
 namespace rarivoredu {
 
@@ -117,11 +115,6 @@ bool DiarizerModelImport::importFromHub(const fs::path& repoFolder) {
     stage.commit();
     logger().info("Imported the diarizer models");
     return true;
-}
-
-void DiarizerModelImport::registerUpstreamImporter() {
-    static std::once_flag once;
-    std::call_once(once, [] { UpstreamImport::registerImporter(Repo::diarizer, &DiarizerModelImport::importFromHub); });
 }
 
 void DiarizerModelImport::importIntoModelsDirectory(const fs::path& segmentationCheckpoint,

@@ -39,13 +39,12 @@ public:
     static Source segmentationSource();
     static Source embeddingSource();
 
-    // The upstream importer of Repo::diarizer (see UpstreamImport): fetches both checkpoints,
+    // The upstream importer of Repo::diarizer (an UpstreamImport::Importer, which the diarizer's
+    // model loading hands to the download): fetches both checkpoints,
     // each checked against the size and SHA-256 the hub's listing gives, and imports them into
     // `repoFolder` whole. False, with nothing changed, when the hub holds neither repository
     // (answers 404 for a listing) or lacks a file; throws when a transfer or the import fails.
     static bool importFromHub(const std::filesystem::path& repoFolder);
-    // Registers importFromHub for Repo::diarizer, once per process.
-    static void registerUpstreamImporter();
 
     // Writes both bundles into `folder` (which must exist), without staging.
     static void writeBundles(const std::filesystem::path& segmentationCheckpoint,

@@ -70,12 +70,13 @@ void removeFolder(const fs::path& folder) {
 std::map<std::string, platform::MLModelPtr> ModelFolderLoader::loadModels(Repo repo,
                                                                          const std::vector<std::string>& modelNames,
                                                                      const fs::path& directory,
-                                                                     platform::MLComputeUnits computeUnits) {
+                                                                     platform::MLComputeUnits computeUnits,
+                                                                     const UpstreamImport::Importer& importer) {
     SystemInfoReporter::shared().logIfNeeded(logger());
     const fs::path repoFolder = directory / std::string(repo.folderName());
     RepoLock lock(repoFolder);
     if (foldersBeingRefetched().count(repoFolder.lexically_normal()) != 0) {
-        return loadModelsOnce(repo, modelNames, directory, computeUnits);
+        return loadModelsOnce(repo, modelNames, directory, computeUnits, importer);
     }
 
     // A folder that is there was placed by the user or by an earlier download: it is only ever set
@@ -83,7 +84,7 @@ std::map<std::string, platform::MLModelPtr> ModelFolderLoader::loadModels(Repo r
     const bool existed = FileManager::fileExists(repoFolder);
     std::exception_ptr firstError;
     try {
-        return loadModelsOnce(repo, modelNames, directory, computeUnits);
+        return loadModelsOnce(repo, modelNames, directory, computeUnits, importer);
     } catch (const std::exception& error) {
         if (!existed) removeFolder(repoFolder);
         if (platform::CancellationToken::currentIsCancelled()) throw;
@@ -99,20 +100,21 @@ std::map<std::string, platform::MLModelPtr> ModelFolderLoader::loadModels(Repo r
     if (!existed) {
         logger().info("Downloading " + std::string(repo.folderName()) + " once more…");
         try {
-            return loadModelsOnce(repo, modelNames, directory, computeUnits);
+            return loadModelsOnce(repo, modelNames, directory, computeUnits, importer);
         } catch (...) {
             removeFolder(repoFolder);
             throw;
         }
     }
     std::map<std::string, platform::MLModelPtr> models;
-    refetchRepo(repo, directory, firstError,
-                [&] { models = loadModelsOnce(repo, modelNames, directory, computeUnits); });
+    refetchRepo(
+        repo, directory, firstError, [&] { models = loadModelsOnce(repo, modelNames, directory, computeUnits, importer); },
+        importer);
     return models;
 }
 
 void ModelFolderLoader::refetchRepo(Repo repo, const fs::path& directory, const std::exception_ptr& cause,
-                                const std::function<void()>& use) {
+                                const std::function<void()>& use, const UpstreamImport::Importer& importer) {
     const fs::path repoFolder = directory / std::string(repo.folderName());
     RepoLock lock(repoFolder);
     const std::string causeText = platform::errorDescription(cause);
@@ -145,7 +147,7 @@ void ModelFolderLoader::refetchRepo(Repo repo, const fs::path& directory, const 
 
     RefetchMark mark(repoFolder);
     try {
-        RepoMirror::downloadRepo(repo, directory);
+        RepoMirror::downloadRepo(repo, directory, importer);
     } catch (const std::exception& error) {
         putBack();
         if (platform::CancellationToken::currentIsCancelled()) throw;
@@ -171,13 +173,14 @@ void ModelFolderLoader::refetchRepo(Repo repo, const fs::path& directory, const 
 std::map<std::string, platform::MLModelPtr> ModelFolderLoader::loadModelsOnce(Repo repo,
                                                                          const std::vector<std::string>& modelNames,
                                                                          const fs::path& directory,
-                                                                         platform::MLComputeUnits computeUnits) {
+                                                                         platform::MLComputeUnits computeUnits,
+                                                                         const UpstreamImport::Importer& importer) {
     SystemInfoReporter::shared().logIfNeeded(logger());
     FileManager::createDirectory(directory);
     const fs::path repoFolder = directory / std::string(repo.folderName());
     if (!FileManager::fileExists(repoFolder)) {
         logger().info("Models not found in cache at " + repoFolder.string());
-        RepoMirror::downloadRepo(repo, directory);
+        RepoMirror::downloadRepo(repo, directory, importer);
     } else {
         logger().info("Found " + std::string(repo.folderName()) + " locally, no download needed");
     }

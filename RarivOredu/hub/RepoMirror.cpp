@@ -11,7 +11,6 @@
 #include "RarivOredu/hub/VerifiedDownload.h"
 #include "RarivOredu/shared/ModelNames.h"
 #include "RarivOredu/shared/RepoLock.h"
-#include "RarivOredu/shared/UpstreamImport.h"
 
 namespace rarivoredu {
 namespace fs = std::filesystem;
@@ -29,14 +28,14 @@ bool endsWith(std::string_view text, std::string_view suffix) {
 
 }  // namespace
 
-void RepoMirror::downloadRepo(Repo repo, const fs::path& directory) {
+void RepoMirror::downloadRepo(Repo repo, const fs::path& directory, const UpstreamImport::Importer& importer) {
     const fs::path repoFolder = directory / std::string(repo.folderName());
     const std::string folderName(repo.folderName());
     RepoLock lock(repoFolder);
     // An engine that imports its models from the upstream checkpoint goes first; the hub's
     // listing of bundles of ours serves where the hub holds no upstream source.
-    if (const auto importer = UpstreamImport::importer(repo)) {
-        if ((*importer)(repoFolder)) return;
+    if (importer) {
+        if (importer(repoFolder)) return;
         logger().info("The hub holds no upstream source for " + folderName + ": fetching its bundles");
     }
     const auto required = ModelNames::requiredModels(repo);

@@ -5,11 +5,12 @@
 #include <string>
 
 #include "RarivOredu/shared/Repo.h"
+#include "RarivOredu/shared/UpstreamImport.h"
 
 namespace rarivoredu {
 
 // Makes a repository folder of the models directory hold what the hub holds for it: the
-// repository's upstream import where it has one and the hub holds its source, otherwise the
+// upstream import its owner hands over and the hub holds its source, otherwise the
 // required compiled models and the top-level ".json" and ".txt" files, folder by folder as the
 // listings give them. Files already complete are kept; every file goes through
 // VerifiedDownload. All functions block; failures are thrown.
@@ -17,10 +18,11 @@ class RepoMirror {
 public:
     RepoMirror() = delete;
 
-    // Fills <directory>/<Repo::folderName>, holding the repository's RepoLock: through the
-    // repository's UpstreamImport when one is registered and the hub holds its source; otherwise
-    // by downloading the repository's required models and its top-level ".json" and ".txt" files.
-    static void downloadRepo(Repo repo, const std::filesystem::path& directory);
+    // Fills <directory>/<Repo::folderName>, holding the repository's RepoLock: through `importer`
+    // when one is given and the hub holds its source; otherwise by downloading the repository's
+    // required models and its top-level ".json" and ".txt" files.
+    static void downloadRepo(Repo repo, const std::filesystem::path& directory,
+                             const UpstreamImport::Importer& importer = {});
     // Downloads one repository folder, recursively, into repoFolder/path.
     static void downloadDirectory(Repo repo, const std::string& path, const std::filesystem::path& repoFolder);
 

@@ -16,7 +16,6 @@
 #include "RarivOredu/shared/Repo.h"
 #include "RarivOredu/shared/RepoLock.h"
 #include "RarivOredu/shared/SecondsSince.h"
-#include "RarivOredu/shared/UpstreamImport.h"
 #include "RarivOredu/tts/KokoroModelProbes.h"
 #include "RarivOredu/tts/TTSError.h"
 #include "RarivOredu/tts/kokoro/KokoroUpstreamImport.h"
@@ -84,15 +83,13 @@ TtsModels TtsModels::download(const std::optional<std::set<Variant>>& variants) 
     {
         const fs::path repoFolder = modelsDirectory / std::string(Repo(Repo::kokoro).folderName());
         const RepoLock lock(repoFolder);
-        KokoroUpstreamImport::registerImporter();
         if (platform::FileManager::fileExists(repoFolder)) {
             const bool missing = std::any_of(names.begin(), names.end(), [&](const std::string& name) {
                 return !platform::FileManager::fileExists(repoFolder / name);
             });
             // The folder may hold voices or the lexicon before any model: the upstream import
             // then makes both bundles, else each missing bundle comes from the repository.
-            const auto importer = UpstreamImport::importer(Repo::kokoro);
-            if (missing && !(importer && (*importer)(repoFolder))) {
+            if (missing && !KokoroUpstreamImport::importFromHub(repoFolder)) {
                 for (const auto& name : names) {
                     if (!platform::FileManager::fileExists(repoFolder / name)) {
                         RepoMirror::downloadDirectory(Repo::kokoro, name, repoFolder);
@@ -101,7 +98,8 @@ TtsModels TtsModels::download(const std::optional<std::set<Variant>>& variants) 
             }
         }
         loaded =
-            ModelFolderLoader::loadModels(Repo::kokoro, names, modelsDirectory, platform::MLComputeUnits::cpuAndGPU);
+            ModelFolderLoader::loadModels(Repo::kokoro, names, modelsDirectory, platform::MLComputeUnits::cpuAndGPU,
+                                          &KokoroUpstreamImport::importFromHub);
     }
     TtsModels models;
     for (const Variant variant : order) {

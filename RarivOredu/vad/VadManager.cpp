@@ -68,11 +68,11 @@ std::filesystem::path VadManager::defaultModelsDirectory() {
 void VadManager::loadModel(const std::optional<std::filesystem::path>& directory) {
     const auto modelsDirectory = ModelStore::modelsFolder(directory.value_or(defaultModelsDirectory()));
     const auto& required = ModelNames::VAD::requiredModels();
-    // A first download imports Silero's own export of the network.
-    SileroVadImport::registerImporter();
-    // The fetch runs unlocked: chunks of a model already loaded go on meanwhile.
-    const auto models = ModelFolderLoader::loadModels(
-        Repo::vad, std::vector<std::string>(required.begin(), required.end()), modelsDirectory, config_.computeUnits);
+    // The fetch runs unlocked: chunks of a model already loaded go on meanwhile. A first download
+    // imports Silero's own export of the network.
+    const auto models =
+        ModelFolderLoader::loadModels(Repo::vad, std::vector<std::string>(required.begin(), required.end()),
+                                      modelsDirectory, config_.computeUnits, &SileroVadImport::importFromSource);
     const auto found = models.find(ModelNames::VAD::sileroVadFile);
     if (found == models.end() || !found->second) {
         logger_.error("Failed to load VAD model from downloaded models");

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <system_error>
 
 #include "Platform/system/CancellationToken.h"
@@ -20,7 +21,6 @@
 #include "RarivOredu/shared/ModelStore.h"
 #include "RarivOredu/shared/RepoLock.h"
 #include "RarivOredu/shared/StagedModelFolder.h"
-#include "RarivOredu/shared/UpstreamImport.h"
 
 namespace rarivoredu {
 namespace fs = std::filesystem;
@@ -139,12 +139,10 @@ std::uint64_t ParakeetModelSetup::estimatedFolderBytes(std::uint64_t checkpointB
     return checkpointBytes + checkpointBytes / 20;
 }
 
-void ParakeetModelSetup::registerHubImport(Options options) {
-    for (const AsrModelVersion version : {AsrModelVersion::v2, AsrModelVersion::v3}) {
-        UpstreamImport::registerImporter(repo(version), [version, options](const fs::path& folder) {
-            return importFromHub(version, folder, options);
-        });
-    }
+UpstreamImport::Importer ParakeetModelSetup::hubImporter(AsrModelVersion version, Options options) {
+    return [version, options = std::move(options)](const fs::path& folder) {
+        return importFromHub(version, folder, options);
+    };
 }
 
 bool ParakeetModelSetup::importFromHub(AsrModelVersion version, const fs::path& versionFolder, const Options& given) {

@@ -7,6 +7,7 @@
 
 #include "RarivOredu/asr/AsrModelVersion.h"
 #include "RarivOredu/asr/parakeet/ParakeetImporter.h"
+#include "RarivOredu/shared/UpstreamImport.h"
 
 namespace rarivoredu {
 
@@ -14,8 +15,8 @@ namespace rarivoredu {
 // (nvidia/parakeet-tdt-0.6b-v3 / parakeet-tdt-0.6b-v3.nemo, and v2 likewise), or from a .nemo
 // file the user already has.
 //
-// The hub import, once registered, is what RepoMirror::downloadRepo asks first for the two
-// TDT repositories. It checks the free space, downloads the checkpoint into
+// The hub import (hubImporter) is what the callers that fetch a TDT version hand to
+// AsrModels::download and AsrModels::load, which ask it first. It checks the free space, downloads the checkpoint into
 // "<models directory>/.downloads/" (continued where it stopped when an earlier start was ended;
 // size and SHA-256 as the hub lists them), converts it into the version folder, which appears
 // whole or not at all, and removes the download. A hub without the upstream repository (404)
@@ -43,8 +44,8 @@ public:
     static std::string_view upstreamRepoId(AsrModelVersion version) noexcept;
     static std::string_view upstreamFileName(AsrModelVersion version) noexcept;
 
-    // Registers the hub import for both versions (again: the options replace the earlier ones).
-    static void registerHubImport(Options options = {});
+    // The hub import of one version as the importer its downloads ask first (importFromHub).
+    static UpstreamImport::Importer hubImporter(AsrModelVersion version, Options options = {});
     // The hub import of one version into its folder; false, having changed nothing, when the
     // hub holds no such checkpoint.
     static bool importFromHub(AsrModelVersion version, const std::filesystem::path& versionFolder,

@@ -1,13 +1,11 @@
 #include "RarivOredu/tts/kokoro/KokoroUpstreamImport.h"
 
-#include <mutex>
 #include <optional>
 
 #include "RarivOredu/checkpoint/TorchCheckpoint.h"
 #include "RarivOredu/hub/HubSource.h"
 #include "RarivOredu/shared/AppLogger.h"
 #include "RarivOredu/shared/StagedModelFolder.h"
-#include "RarivOredu/shared/UpstreamImport.h"
 #include "RarivOredu/tts/kokoro/KokoroCheckpointImport.h"
 #include "RarivOredu/tts/kokoro/KokoroVoicePack.h"
 
@@ -39,11 +37,6 @@ StagedModelFolder scratchBeside(const fs::path& near, const std::string& name) {
 }
 
 }  // namespace
-
-void KokoroUpstreamImport::registerImporter() {
-    static std::once_flag once;
-    std::call_once(once, [] { UpstreamImport::registerImporter(Repo::kokoro, &KokoroUpstreamImport::importFromHub); });
-}
 
 bool KokoroUpstreamImport::importFromHub(const fs::path& repoFolder) {
     const auto checkpoint = listed(checkpointFile);

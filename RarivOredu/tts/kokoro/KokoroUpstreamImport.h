@@ -13,8 +13,6 @@ struct KokoroUpstreamImport {
     static constexpr const char* repoId = "hexgrad/Kokoro-82M";
     static constexpr const char* checkpointFile = "kokoro-v1_0.pth";
 
-    // Registers importFromHub for Repo::kokoro, once.
-    static void registerImporter();
     // The repository download's importer: false when the hub lists no checkpoint and config;
     // true after fetching both (checked against the listing's size and SHA-256) and importing
     // them; throws the download's or the import's error, with `repoFolder` unchanged. Only the

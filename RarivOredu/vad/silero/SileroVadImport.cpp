@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <mutex>
 #include <optional>
 
 #include "Platform/system/CocoaError.h"
@@ -15,7 +14,6 @@
 #include "RarivOredu/shared/Repo.h"
 #include "RarivOredu/shared/RepoLock.h"
 #include "RarivOredu/shared/StagedModelFolder.h"
-#include "RarivOredu/shared/UpstreamImport.h"
 #include "RarivOredu/vad/silero/SileroVadNetwork.h"
 
 namespace rarivoredu {
@@ -140,11 +138,6 @@ bool SileroVadImport::importFromSource(const fs::path& repoFolder) {
     stage.commit();
     logger().info("Imported the VAD model from " + *url);
     return true;
-}
-
-void SileroVadImport::registerImporter() {
-    static std::once_flag once;
-    std::call_once(once, [] { UpstreamImport::registerImporter(Repo::vad, &SileroVadImport::importFromSource); });
 }
 
 StateDict SileroVadImport::readStateDict(const OnnxModel& model) {

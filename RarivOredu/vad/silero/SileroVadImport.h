@@ -56,9 +56,6 @@ public:
     // first tensor missing from the branch that comes closest, or wrongShape when a tensor of the
     // name has another shape.
     static StateDict readStateDict(const OnnxModel& model);
-
-    // Registers importFromSource for Repo::vad; the first call does it, later ones nothing.
-    static void registerImporter();
 };
 
 }  // namespace rarivoredu

@@ -102,8 +102,8 @@ TEST(DiarizerHubImportTest, AWrongDigestACutFileOrAForeignFileLeaveNothingBehind
         addUpstream(sandbox.hub);
         if (!c.replacement.empty()) sandbox.hub.addFile(c.repoId, c.path, c.replacement, true);
         else sandbox.hub.setFileFault(c.repoId, c.path, c.fault);
-        DiarizerModelImport::registerUpstreamImporter();
-        EXPECT_ANY_THROW(RepoMirror::downloadRepo(Repo::diarizer, sandbox.modelsDirectory()));
+        EXPECT_ANY_THROW(
+            RepoMirror::downloadRepo(Repo::diarizer, sandbox.modelsDirectory(), &DiarizerModelImport::importFromHub));
         EXPECT_EQ(besideTheRepository(sandbox.modelsDirectory()), std::vector<std::string>{});
     }
 }
@@ -134,9 +134,8 @@ TEST(DiarizerHubImportTest, TheTokenGoesToTheGatedRepositoryOnlyAndIsNeverWritte
         HubSandbox sandbox;
         addUpstream(sandbox.hub, true);
         sandbox.hub.setFileFault(officialSegmentation, "pytorch_model.bin", TestHub::Fault::wrongBytes());
-        DiarizerModelImport::registerUpstreamImporter();
         try {
-            RepoMirror::downloadRepo(Repo::diarizer, sandbox.modelsDirectory());
+            RepoMirror::downloadRepo(Repo::diarizer, sandbox.modelsDirectory(), &DiarizerModelImport::importFromHub);
             ADD_FAILURE() << "a corrupted transfer was accepted";
         } catch (const std::exception& error) {
             EXPECT_EQ(std::string(error.what()).find(token), std::string::npos) << error.what();

@@ -405,31 +405,31 @@ TEST(ModelFolderLoaderTest, TwoLoadsOfOneRepositoryAtOnceDownloadItOnce) {
 // An engine's upstream importer is asked first; when it declines, the hub's bundles serve.
 TEST(ModelFolderLoaderTest, AnUpstreamImporterGoesFirstAndTheBundleListingServesWhenItDeclines) {
     using rarivoredu::UpstreamImport;
-    struct Unregister {
-        ~Unregister() { UpstreamImport::registerImporter(Repo::vad, {}); }
-    } unregister;
     HubSandbox sandbox;
     addVad(sandbox);
     const fs::path repoFolder = sandbox.modelsDirectory() / "silero-vad-coreml";
     std::vector<fs::path> asked;
     bool accept = false;
-    UpstreamImport::registerImporter(Repo::vad, [&](const fs::path& folder) {
+    const UpstreamImport::Importer importer = [&](const fs::path& folder) {
         asked.push_back(folder);
         if (!accept) return false;
         ModelBundleFiles::write(ModelBundleFiles::tiny(), (folder / vadModel).string());
         return true;
-    });
+    };
 
     // Declined: the listing of our bundles fills the folder.
-    EXPECT_EQ(ModelFolderLoader::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly).size(),
-              1u);
+    EXPECT_EQ(
+        ModelFolderLoader::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly, importer)
+            .size(),
+        1u);
     EXPECT_EQ(asked, std::vector<fs::path>{repoFolder});
     EXPECT_EQ(rootListings(sandbox.hub, vadId), 1);
 
     // Accepted: the importer's folder is loaded and the hub's bundle listing is never asked for.
     fs::remove_all(repoFolder);
     accept = true;
-    const auto models = ModelFolderLoader::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly);
+    const auto models =
+        ModelFolderLoader::loadModels(Repo::vad, {vadModel}, sandbox.modelsDirectory(), MLComputeUnits::cpuOnly, importer);
     ASSERT_EQ(models.size(), 1u);
     EXPECT_EQ(ModelBundleFiles::runTiny(*models.at(vadModel)), doubled);
     EXPECT_EQ(asked.size(), 2u);
@@ -437,10 +437,10 @@ TEST(ModelFolderLoaderTest, AnUpstreamImporterGoesFirstAndTheBundleListingServes
 
     // A failing import is the download's failure: nothing is loaded from a half-made folder.
     fs::remove_all(repoFolder);
-    UpstreamImport::registerImporter(Repo::vad, [](const fs::path&) -> bool {
+    const UpstreamImport::Importer failing = [](const fs::path&) -> bool {
         throw platform::NSError("test", 1, "the upstream file is not the model");
-    });
-    EXPECT_THROW(RepoMirror::downloadRepo(Repo::vad, sandbox.modelsDirectory()), NSError);
+    };
+    EXPECT_THROW(RepoMirror::downloadRepo(Repo::vad, sandbox.modelsDirectory(), failing), NSError);
     EXPECT_FALSE(fs::exists(repoFolder));
 }
 

@@ -24,7 +24,6 @@
 #include "RarivOredu/shared/ModelLoadProgress.h"
 #include "RarivOredu/shared/ModelSourceError.h"
 #include "RarivOredu/shared/ModelStorageError.h"
-#include "RarivOredu/shared/UpstreamImport.h"
 #include "tests/support/FileBytes.h"
 #include "tests/support/FolderContents.h"
 #include "tests/support/HubSandbox.h"
@@ -90,11 +89,6 @@ protected:
         // Bundles of ours in the old layout: served only where the checkpoint is not.
         for (const auto& name : AsrModels::requiredModels()) sandbox.addBundle(ourId, name);
         sandbox.hub.addFile(ourId, "parakeet_vocab.json", vocabulary);
-        ParakeetModelSetup::registerHubImport(options());
-    }
-    void TearDown() override {
-        rarivoredu::UpstreamImport::registerImporter(rarivoredu::Repo::parakeet, {});
-        rarivoredu::UpstreamImport::registerImporter(rarivoredu::Repo::parakeetV2, {});
     }
 
     ParakeetModelSetup::Options options() {
@@ -118,8 +112,9 @@ protected:
         ModelLoadProgress::Scope scope([reports](const ModelLoadProgress& p) {
             if (reports) reports->push_back(p);
         });
-        const fs::path folder = AsrModels::download(versionFolder(), false, AsrModelVersion::v3);
-        return AsrModels::load(folder, std::nullopt, AsrModelVersion::v3);
+        const auto importer = ParakeetModelSetup::hubImporter(AsrModelVersion::v3, options());
+        const fs::path folder = AsrModels::download(versionFolder(), false, AsrModelVersion::v3, importer);
+        return AsrModels::load(folder, std::nullopt, AsrModelVersion::v3, importer);
     }
 
     HubSandbox sandbox;
@@ -346,16 +341,10 @@ TEST_F(ParakeetModelSetupTest, AnOfflineImportGoesIntoTheFolderOfTheVersionTheCh
 // The real conversion of a checkpoint in the real format, served by the hub as the public one
 // is: the first start makes bundles that load.
 TEST(ParakeetModelSetupCheckpointTest, AFirstStartMakesLoadableBundlesFromTheServedCheckpoint) {
-    struct Unregister {
-        ~Unregister() {
-            rarivoredu::UpstreamImport::registerImporter(rarivoredu::Repo::parakeet, {});
-            rarivoredu::UpstreamImport::registerImporter(rarivoredu::Repo::parakeetV2, {});
-        }
-    } unregister;
     HubSandbox sandbox;
     const fs::path fixture = fs::path(PARLOQUIN_SOURCE_DIR) / "tests/fixtures/asr/tiny-parakeet-tdt.nemo";
     sandbox.hub.addFile(upstreamId, nemoName, testsupport::readBytes(fixture), true);
-    ParakeetModelSetup::registerHubImport();
+    const auto importer = ParakeetModelSetup::hubImporter(AsrModelVersion::v3);
 
     std::vector<std::string> steps;
     {
@@ -363,14 +352,15 @@ TEST(ParakeetModelSetupCheckpointTest, AFirstStartMakesLoadableBundlesFromTheSer
             const std::string step = p.step == ModelLoadProgress::Step::download ? "download" : p.detail;
             if (steps.empty() || steps.back() != step) steps.push_back(step);
         });
-        AsrModels::download(sandbox.modelsDirectory() / "parakeet-tdt-0.6b-v3-coreml", false, AsrModelVersion::v3);
+        AsrModels::download(sandbox.modelsDirectory() / "parakeet-tdt-0.6b-v3-coreml", false, AsrModelVersion::v3,
+                            importer);
     }
     const fs::path folder = sandbox.modelsDirectory() / "parakeet-tdt-0.6b-v3-coreml";
     EXPECT_TRUE(AsrModels::modelsExist(folder, AsrModelVersion::v3));
     EXPECT_FALSE(AsrModels::loadVocabulary(folder, AsrModelVersion::v3).empty());
     const auto models = rarivoredu::ModelFolderLoader::loadModels(
         rarivoredu::Repo::parakeet, {"Preprocessor.mlmodelc", "Encoder.mlmodelc", "Decoder.mlmodelc", "JointDecision.mlmodelc"},
-        sandbox.modelsDirectory(), platform::MLComputeUnits::cpuOnly);
+        sandbox.modelsDirectory(), platform::MLComputeUnits::cpuOnly, importer);
     EXPECT_EQ(models.size(), 4u);
     ASSERT_FALSE(steps.empty());
     EXPECT_EQ(steps.front(), "download");
