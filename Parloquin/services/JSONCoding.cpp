@@ -18,60 +18,41 @@ nlohmann::json encodeDate(platform::Date date, DateEncoding encoding) {
     return *text;
 }
 
-void requireObject(const nlohmann::json& value, const char* what) {
-    if (!value.is_object()) throw DecodingError(std::string("Expected a JSON object for ") + what);
+namespace {
+
+[[noreturn]] void notObject(std::string_view what) {
+    throw DecodingError("Expected a JSON object for " + std::string(what));
 }
 
-const nlohmann::json& requiredMember(const nlohmann::json& object, const char* key) {
-    const auto it = object.find(key);
-    if (it == object.end() || it->is_null()) throw DecodingError(std::string("Missing key \"") + key + "\"");
-    return *it;
+[[noreturn]] void missing(std::string_view, const char* key) {
+    throw DecodingError(std::string("Missing key \"") + key + "\"");
 }
 
-const nlohmann::json* optionalMember(const nlohmann::json& object, const char* key) {
-    const auto it = object.find(key);
-    if (it == object.end() || it->is_null()) return nullptr;
-    return &*it;
-}
-
-double decodeDouble(const nlohmann::json& value, const char* key) {
-    if (!value.is_number()) throw DecodingError(std::string("\"") + key + "\" is not a number");
-    return value.get<double>();
-}
-
-std::int64_t decodeInt64(const nlohmann::json& value, const char* key) {
-    const std::string fail = std::string("\"") + key + "\" is not a 64-bit integer";
-    switch (value.type()) {
-        case nlohmann::json::value_t::number_integer: return value.get<std::int64_t>();
-        case nlohmann::json::value_t::number_unsigned: {
-            const auto n = value.get<std::uint64_t>();
-            if (n > static_cast<std::uint64_t>(INT64_MAX)) throw DecodingError(fail);
-            return static_cast<std::int64_t>(n);
-        }
-        case nlohmann::json::value_t::number_float: {
-            const double d = value.get<double>();
-            if (d != std::trunc(d) || !(d >= -9223372036854775808.0 && d < 9223372036854775808.0)) {
-                throw DecodingError(fail);
-            }
-            return static_cast<std::int64_t>(d);
-        }
-        default: throw DecodingError(fail);
+const char* expectedText(platform::JSONExpectation expected) {
+    switch (expected) {
+        case platform::JSONExpectation::number: return "a number";
+        case platform::JSONExpectation::integer:
+        case platform::JSONExpectation::integerOutOfRange: return "a 64-bit integer";
+        case platform::JSONExpectation::string: return "a string";
+        case platform::JSONExpectation::uuid: return "a UUID";
+        case platform::JSONExpectation::array: return "an array";
+        case platform::JSONExpectation::arrayOfNumbers: return "an array of numbers";
     }
+    return "readable";
 }
 
-std::string decodeString(const nlohmann::json& value, const char* key) {
-    if (!value.is_string()) throw DecodingError(std::string("\"") + key + "\" is not a string");
-    return value.get<std::string>();
+[[noreturn]] void wrongKind(std::string_view, const char* key, platform::JSONExpectation expected) {
+    throw DecodingError(std::string("\"") + key + "\" is not " + expectedText(expected));
 }
 
-platform::Date decodeDate(const nlohmann::json& value, const char* key) {
-    return platform::Date(decodeDouble(value, key));
+}  // namespace
+
+const platform::JSONReadPolicy& readPolicy() {
+    static const platform::JSONReadPolicy rules{true, -9223372036854775808.0, 9223372036854775808.0, notObject,
+                                                missing, wrongKind};
+    return rules;
 }
 
-platform::UUID decodeUUID(const nlohmann::json& value, const char* key) {
-    auto uuid = platform::UUID::fromString(decodeString(value, key));
-    if (!uuid) throw DecodingError(std::string("\"") + key + "\" is not a UUID");
-    return *uuid;
-}
+Reader reader(const nlohmann::json& object, const char* what) { return Reader(object, what, readPolicy()); }
 
 }  // namespace parloquin::json_coding

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "Platform/system/Date.h"
+#include "Platform/system/JSONReader.h"
 #include "Platform/system/UUID.h"
 
 // The rules by which the stores write their values as JSON and read them back.
@@ -32,18 +33,12 @@ public:
 nlohmann::json encodeDouble(double value);
 nlohmann::json encodeDate(platform::Date date, DateEncoding encoding);
 
-// Required members: missing or null fails. A Double accepts any JSON number; an Int accepts
-// integers and integral numbers within 64 bits; a date is a number of seconds since 2001.
-const nlohmann::json& requiredMember(const nlohmann::json& object, const char* key);
-// Optional members: missing or null is absent.
-const nlohmann::json* optionalMember(const nlohmann::json& object, const char* key);
-
-double decodeDouble(const nlohmann::json& value, const char* key);
-std::int64_t decodeInt64(const nlohmann::json& value, const char* key);
-std::string decodeString(const nlohmann::json& value, const char* key);
-platform::Date decodeDate(const nlohmann::json& value, const char* key);
-platform::UUID decodeUUID(const nlohmann::json& value, const char* key);
-
-void requireObject(const nlohmann::json& value, const char* what);
+// The stores' reading rules: required members fail when missing or null, optional members are
+// absent then; an Int accepts integers and integral numbers within 64 bits. Failures throw
+// DecodingError with short texts ("Missing key \"id\"", "\"id\" is not a UUID").
+const platform::JSONReadPolicy& readPolicy();
+using Reader = platform::JSONReader<nlohmann::json>;
+// Reads `object`; `what` names it when it is not an object ("Expected a JSON object for <what>").
+Reader reader(const nlohmann::json& object, const char* what);
 
 }  // namespace parloquin::json_coding

@@ -122,7 +122,7 @@ nlohmann::json SessionStatistics::encode(json_coding::DateEncoding dateEncoding)
 
 SessionStatistics SessionStatistics::decode(const nlohmann::json& json, std::vector<std::string>* unreadable) {
     using namespace json_coding;
-    requireObject(json, "the statistics");
+    const auto fields = reader(json, "the statistics");
     // Reads one member; where the caller takes what it can, one that fails is listed and skipped.
     const auto read = [unreadable](const std::string& key, const auto& decodeMember) {
         try {
@@ -134,19 +134,19 @@ SessionStatistics SessionStatistics::decode(const nlohmann::json& json, std::vec
     };
     SessionStatistics s;
     const auto int64 = [&](const char* key, std::int64_t& field) {
-        read(key, [&] { field = decodeInt64(requiredMember(json, key), key); });
+        read(key, [&] { field = fields.integer(key); });
     };
     const auto number = [&](const char* key, double& field) {
-        read(key, [&] { field = decodeDouble(requiredMember(json, key), key); });
+        read(key, [&] { field = fields.number(key); });
     };
     const auto optionalNumber = [&](const char* key, std::optional<double>& field) {
         read(key, [&] {
-            if (auto* value = optionalMember(json, key)) field = decodeDouble(*value, key);
+            if (auto* value = fields.optionalMember(key)) field = fields.number(*value, key);
         });
     };
     const auto optionalDate = [&](const char* key, std::optional<platform::Date>& field) {
         read(key, [&] {
-            if (auto* value = optionalMember(json, key)) field = decodeDate(*value, key);
+            if (auto* value = fields.optionalMember(key)) field = fields.date(*value, key);
         });
     };
     int64("totalRecordings", s.totalRecordings);
@@ -159,10 +159,10 @@ SessionStatistics SessionStatistics::decode(const nlohmann::json& json, std::vec
     number("totalRTF", s.totalRTF);
     int64("rtfCount", s.rtfCount);
     read("languageCount", [&] {
-        const auto& languages = requiredMember(json, "languageCount");
-        requireObject(languages, "\"languageCount\"");
+        const auto& languages = fields.member("languageCount");
+        const auto counts = reader(languages, "\"languageCount\"");
         for (const auto& [code, count] : languages.items()) {
-            read("languageCount." + code, [&] { s.languageCount[code] = decodeInt64(count, "languageCount"); });
+            read("languageCount." + code, [&] { s.languageCount[code] = counts.integer(count, "languageCount"); });
         }
     });
     optionalDate("firstUse", s.firstUse);

@@ -100,18 +100,18 @@ nlohmann::json TranscriptionRecord::encode(json_coding::DateEncoding dateEncodin
 
 TranscriptionRecord TranscriptionRecord::decode(const nlohmann::json& json) {
     using namespace json_coding;
-    requireObject(json, "a transcription record");
+    const auto fields = reader(json, "a transcription record");
     TranscriptionRecord record;
-    record.id = decodeUUID(requiredMember(json, "id"), "id");
-    record.text = decodeString(requiredMember(json, "text"), "text");
-    record.timestamp = decodeDate(requiredMember(json, "timestamp"), "timestamp");
-    record.duration = decodeDouble(requiredMember(json, "duration"), "duration");
-    record.charCount = decodeInt64(requiredMember(json, "charCount"), "charCount");
-    record.wordCount = decodeInt64(requiredMember(json, "wordCount"), "wordCount");
-    if (auto* value = optionalMember(json, "language")) record.language = decodeString(*value, "language");
-    if (auto* value = optionalMember(json, "rtf")) record.rtf = decodeDouble(*value, "rtf");
-    if (auto* value = optionalMember(json, "inferenceTime")) {
-        record.inferenceTime = decodeDouble(*value, "inferenceTime");
+    record.id = fields.uuid("id");
+    record.text = fields.string("text");
+    record.timestamp = fields.date("timestamp");
+    record.duration = fields.number("duration");
+    record.charCount = fields.integer("charCount");
+    record.wordCount = fields.integer("wordCount");
+    if (auto* value = fields.optionalMember("language")) record.language = fields.string(*value, "language");
+    if (auto* value = fields.optionalMember("rtf")) record.rtf = fields.number(*value, "rtf");
+    if (auto* value = fields.optionalMember("inferenceTime")) {
+        record.inferenceTime = fields.number(*value, "inferenceTime");
     }
     return record;
 }

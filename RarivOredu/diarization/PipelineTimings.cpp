@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-#include "RarivOredu/diarization/JSONFields.h"
+#include "RarivOredu/diarization/StoredRecord.h"
 
 namespace rarivoredu {
 
@@ -71,7 +71,7 @@ nlohmann::ordered_json PipelineTimings::toJSON() const {
 }
 
 PipelineTimings PipelineTimings::fromJSON(const nlohmann::ordered_json& json) {
-    const JSONFields reader(json, "PipelineTimings");
+    const auto reader = StoredRecord::reader(json, "PipelineTimings");
     PipelineTimings timings;
     for (const auto& [key, field] : fields) timings.*field = reader.number(key);
     return timings;

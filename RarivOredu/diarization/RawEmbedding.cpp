@@ -2,20 +2,20 @@
 
 #include <algorithm>
 
-#include "RarivOredu/diarization/JSONFields.h"
+#include "RarivOredu/diarization/StoredRecord.h"
 
 namespace rarivoredu {
 
 nlohmann::ordered_json RawEmbedding::toJSON() const {
     nlohmann::ordered_json json = nlohmann::ordered_json::object();
     json["segmentId"] = segmentId.uuidString();
-    json["embedding"] = JSONFields::floatArray(embedding);
+    json["embedding"] = StoredRecord::floatArray(embedding);
     json["timestamp"] = timestamp.timeIntervalSinceReferenceDate();
     return json;
 }
 
 RawEmbedding RawEmbedding::fromJSON(const nlohmann::ordered_json& json) {
-    const JSONFields fields(json, "RawEmbedding");
+    const auto fields = StoredRecord::reader(json, "RawEmbedding");
     return RawEmbedding(fields.uuid("segmentId"), fields.floats("embedding"), fields.date("timestamp"));
 }
 

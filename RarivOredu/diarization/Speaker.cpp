@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "RarivOredu/diarization/JSONFields.h"
+#include "RarivOredu/diarization/StoredRecord.h"
 #include "RarivOredu/diarization/VectorMath.h"
 
 namespace rarivoredu {
@@ -101,8 +101,8 @@ nlohmann::ordered_json Speaker::toJSON() const {
     nlohmann::ordered_json json = nlohmann::ordered_json::object();
     json["id"] = id;
     json["name"] = name;
-    json["currentEmbedding"] = JSONFields::floatArray(currentEmbedding_);
-    json["duration"] = JSONFields::storedFloat(duration);
+    json["currentEmbedding"] = StoredRecord::floatArray(currentEmbedding_);
+    json["duration"] = StoredRecord::storedFloat(duration);
     json["createdAt"] = createdAt.timeIntervalSinceReferenceDate();
     json["updatedAt"] = updatedAt.timeIntervalSinceReferenceDate();
     json["updateCount"] = updateCount;
@@ -113,7 +113,7 @@ nlohmann::ordered_json Speaker::toJSON() const {
 }
 
 Speaker Speaker::fromJSON(const nlohmann::ordered_json& json) {
-    const JSONFields fields(json, "Speaker");
+    const auto fields = StoredRecord::reader(json, "Speaker");
     Speaker speaker(fields.string("id"), fields.string("name"), fields.floats("currentEmbedding"),
                     static_cast<float>(fields.number("duration")), fields.date("createdAt"), fields.date("updatedAt"));
     speaker.updateCount = fields.integer("updateCount");
