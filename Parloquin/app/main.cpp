@@ -3,8 +3,8 @@
 #include <QDBusConnection>
 #include <clocale>
 #include <cstdio>
-#include <optional>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -86,8 +86,14 @@ int main(int argc, char** argv) {
         case Action::start:
         case Action::stop:
             if (const auto status = sendToRunning(argc, argv, parloquin::CommandLine::remoteAction(command.action),
-                                                  command.action != Action::stop))
-                return *status;
+                                                  command.action != Action::stop)) {
+                // The bus's own thread may still be reading a late message as static objects are
+                // destroyed, and Qt would then write warnings after our answer: a command run ends
+                // at once, its output written.
+                std::fflush(stdout);
+                std::fflush(stderr);
+                std::_Exit(*status);
+            }
             break;
         case Action::run: break;
     }
