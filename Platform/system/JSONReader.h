@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,12 +23,12 @@ class JSONReader {
 public:
     JSONReader(const Json& object, std::string record, const JSONReadPolicy& policy)
         : object_(object), record_(std::move(record)), policy_(policy) {
-        if (!object_.is_object()) policy_.notObject(record_);
+        if (!object_.is_object()) failNotObject();
     }
 
     const Json& member(const char* key) const {
         const auto it = object_.find(key);
-        if (it == object_.end() || (policy_.nullIsMissing && it->is_null())) policy_.missing(record_, key);
+        if (it == object_.end() || (policy_.nullIsMissing && it->is_null())) failMissing(key);
         return *it;
     }
     // Null when the member is missing or, under a policy where null is missing, null.
@@ -47,14 +48,14 @@ public:
 
     // The same rules for a value already taken from the record; `key` names it in a failure.
     double number(const Json& value, const char* key) const {
-        if (!value.is_number()) policy_.wrongKind(record_, key, JSONExpectation::number);
+        if (!value.is_number()) failWrongKind(key, JSONExpectation::number);
         return value.template get<double>();
     }
     std::int64_t integer(const Json& value, const char* key) const {
         if (value.is_number_unsigned()) {
             const auto n = value.template get<std::uint64_t>();
             if (n > static_cast<std::uint64_t>(INT64_MAX)) {
-                policy_.wrongKind(record_, key, JSONExpectation::integerOutOfRange);
+                failWrongKind(key, JSONExpectation::integerOutOfRange);
             }
             return static_cast<std::int64_t>(n);
         }
@@ -65,18 +66,18 @@ public:
                 return static_cast<std::int64_t>(d);
             }
         }
-        policy_.wrongKind(record_, key, JSONExpectation::integer);
+        failWrongKind(key, JSONExpectation::integer);
     }
     std::string string(const Json& value, const char* key) const {
-        if (!value.is_string()) policy_.wrongKind(record_, key, JSONExpectation::string);
+        if (!value.is_string()) failWrongKind(key, JSONExpectation::string);
         return value.template get<std::string>();
     }
     std::vector<float> floats(const Json& value, const char* key) const {
-        if (!value.is_array()) policy_.wrongKind(record_, key, JSONExpectation::arrayOfNumbers);
+        if (!value.is_array()) failWrongKind(key, JSONExpectation::arrayOfNumbers);
         std::vector<float> result;
         result.reserve(value.size());
         for (const auto& element : value) {
-            if (!element.is_number()) policy_.wrongKind(record_, key, JSONExpectation::arrayOfNumbers);
+            if (!element.is_number()) failWrongKind(key, JSONExpectation::arrayOfNumbers);
             result.push_back(static_cast<float>(element.template get<double>()));
         }
         return result;
@@ -84,15 +85,29 @@ public:
     Date date(const Json& value, const char* key) const { return Date(number(value, key)); }
     UUID uuid(const Json& value, const char* key) const {
         const auto parsed = UUID::fromString(string(value, key));
-        if (!parsed) policy_.wrongKind(record_, key, JSONExpectation::uuid);
+        if (!parsed) failWrongKind(key, JSONExpectation::uuid);
         return *parsed;
     }
     const Json& array(const Json& value, const char* key) const {
-        if (!value.is_array()) policy_.wrongKind(record_, key, JSONExpectation::array);
+        if (!value.is_array()) failWrongKind(key, JSONExpectation::array);
         return value;
     }
 
 private:
+    // The policy's raisers throw; these say so to the compiler, and end the process should one not.
+    [[noreturn]] void failNotObject() const {
+        policy_.notObject(record_);
+        std::abort();
+    }
+    [[noreturn]] void failMissing(const char* key) const {
+        policy_.missing(record_, key);
+        std::abort();
+    }
+    [[noreturn]] void failWrongKind(const char* key, JSONExpectation expected) const {
+        policy_.wrongKind(record_, key, expected);
+        std::abort();
+    }
+
     const Json& object_;
     std::string record_;
     const JSONReadPolicy& policy_;
